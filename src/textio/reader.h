@@ -1,0 +1,73 @@
+// Free-format reading of console answers and catalog files.
+//
+// Values are separated by blanks, tabs, commas or line ends; two commas with
+// nothing between leave a target unchanged; r*v repeats a value, r* gives r
+// null values; a slash ends the statement. Every read statement starts at the
+// beginning of the next line of its source. The grammar is in docs/formats.md.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace qev {
+
+// A line-oriented text source: the console or an open catalog file. A carriage
+// return before the line feed is not part of the line; a last line without a
+// line end counts as a line.
+class LineSource {
+ public:
+  // `description` names the source in reading-error reports, e.g.
+  // "console answer" or "catalog file 'ext1.dat'".
+  LineSource(std::istream& in, std::string description, bool isFile);
+  virtual ~LineSource() = default;
+
+  // Takes the next line; false at the end of the input.
+  bool NextLine(std::string& line);
+  long LineNumber() const { return lineNumber_; }
+  const std::string& Description() const { return description_; }
+  bool IsFile() const { return isFile_; }
+
+ private:
+  std::istream& in_;
+  std::string description_;
+  bool isFile_;
+  long lineNumber_ = 0;
+};
+
+// A catalog file opened for reading; it owns its stream.
+class CatalogFile : public LineSource {
+ public:
+  CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName);
+
+ private:
+  std::unique_ptr<std::ifstream> stream_;
+};
+
+using Target = std::variant<std::int32_t*, float*>;
+
+enum class ReadOutcome { Completed, EndOfFile };
+
+// Reads values into the targets in order. With `endOfFileBranch` the end of
+// the source before all targets are filled returns EndOfFile (targets filled
+// so far keep their new values); without it, the end of input is a reading
+// error. A malformed value is always a reading error. Reading errors end the
+// program (ProgramStop, exit status 1) with a report naming the source, its
+// line, the offending text and what was expected.
+ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
+                           bool endOfFileBranch = false);
+
+// Reads the next whole line into a text of fixed length: cut to `length`
+// characters or padded with blanks. The end of input is a reading error.
+void LineRead(LineSource& source, std::string& text, std::size_t length);
+
+// Trailing blanks are not part of a file name.
+std::string TrimTrailingBlanks(const std::string& text);
+
+}  // namespace qev

@@ -1,0 +1,65 @@
+// The session's input and output: the console (reader and writer), the output
+// file, catalog files opened by name, the command-line arguments used for
+// blank file names, and the local date. Injectable, so that a whole session can
+// run in a test from an answer script with files in a temporary folder.
+#pragma once
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "textio/reader.h"
+#include "textio/sink.h"
+
+namespace qev {
+
+struct CalendarDate {
+  int Day = 1;    // 1..31
+  int Month = 1;  // 1..12
+  int Year = 2000;
+};
+
+class TextIo {
+ public:
+  TextIo(std::istream& consoleIn, std::ostream& consoleOut, std::vector<std::string> args,
+         std::filesystem::path baseDir = ".",
+         std::function<CalendarDate()> today = nullptr);
+
+  ReportSink& Sink() { return sink_; }
+  LineSource& Console() { return console_; }
+
+  // Console reads: the pending console line end is written first.
+  ReadOutcome ReadConsole(const std::vector<Target>& targets);
+  void ReadConsoleLine(std::string& text, std::size_t length);
+
+  // Resolves a file name answer: trailing blanks dropped; an all-blank name is
+  // replaced by the next unused command-line argument, else asked for on the
+  // console ("File name missing or blank - please enter file name" /
+  // "UNIT n? ") until a name is given. `unit` is 9 (output) or 2 (catalog).
+  std::string ResolveFileName(const std::string& answer, int unit);
+
+  // Opens the output file (unit 9) under the resolved name.
+  void OpenOutputFile(const std::string& answer);
+  // Opens a catalog file (unit 2) for reading; a missing file is a reading
+  // error that ends the program.
+  std::unique_ptr<CatalogFile> OpenCatalogFile(const std::string& answer);
+
+  CalendarDate Today() const;
+
+ private:
+  std::filesystem::path Resolve(const std::string& name) const;
+
+  ReportSink sink_;
+  LineSource console_;
+  std::vector<std::string> args_;
+  std::size_t nextArg_ = 0;
+  std::filesystem::path baseDir_;
+  std::function<CalendarDate()> today_;
+};
+
+}  // namespace qev

@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include "catalog/catalog.h"
+
+namespace qev {
+namespace {
+
+// The figures are exact single-precision values, so they compare exactly.
+TEST(DecimalYear, MonthsAreTwelfthsAndDaysAreQuarterDayYears) {
+  EXPECT_EQ(DecimalYear(2000, 3, 1), 1999.16943359375f);
+  EXPECT_EQ(DecimalYear(1900, 12, 31), 1900.0015869140625f);
+  EXPECT_EQ(DecimalYear(1901, 1, 1), 1900.002685546875f);
+}
+
+TEST(DecimalYear, YearsBeforeTheCommonEraSkipYearZero) {
+  EXPECT_EQ(DecimalYear(-500, 1, 1), -499.99725341796875f);
+  EXPECT_EQ(DecimalYear(0, 1, 1), DecimalYear(-1, 1, 1));
+  EXPECT_EQ(DecimalYear(-1, 1, 1), DecimalYear(1, 1, 1) - 1.0f);
+}
+
+TEST(ScaledTruncation, FormsTheProductInDoubleAndTruncates) {
+  EXPECT_EQ(ScaledTruncation(4.1f, 100.0), 409);
+  EXPECT_EQ(ScaledTruncation(4.3f, 100.0), 430);
+  EXPECT_EQ(ScaledTruncation(0.35f, 100.0), 34);
+  EXPECT_EQ(ScaledTruncation(0.01f, 100.0), 0);
+  EXPECT_EQ(ScaledTruncation(-4.1f, 100.0), -409);
+  EXPECT_TRUE(ScaledFits(1.0e7f, 100.0));
+  EXPECT_FALSE(ScaledFits(1.0e8f, 100.0));
+}
+
+}  // namespace
+}  // namespace qev
