@@ -1,13 +1,327 @@
+// The session from the first screen to the stop: introductory screens, the
+// output file and its top lines, the units, data kind and time spans, the
+// catalog, the analysis set-up, the run loop with its run summaries, the final
+// results and the hazard evaluation.
 #include "driver/run_session.h"
 
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "catalog/complete_reader.h"
+#include "catalog/extreme_reader.h"
+#include "driver/mmax_dialog.h"
+#include "driver/output_header.h"
+#include "driver/screen.h"
+#include "estimation/likelihood.h"
+#include "estimation/mmax_estimators.h"
+#include "estimation/special_functions.h"
+#include "model/session.h"
+#include "report/hazard.h"
+#include "report/results_report.h"
+#include "setup/starting_point.h"
+#include "setup/threshold_dialog.h"
 #include "textio/stop.h"
 
 namespace qev {
 
-// Placeholder until the session spine is built.
+namespace {
+
+constexpr float kLog10E = 0.43429f;       // b = 0.43429 * Beta
+constexpr float kSimplexTolerance = 0.002f;  // spread of Beta over the vertices
+
+void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
+void Empty(ReportSink& sink) { sink.List(Dest::Console); }
+
+// Six lines on who makes the program and how to reach them.
+void WriteAuthorLines(ReportSink& sink) {
+  Line(sink, "  QEV is written and maintained by the QEV development");
+  Line(sink, "  team as an open project.");
+  Line(sink, "  Source code, documentation and release notes are kept");
+  Line(sink, "  in the repository of the QEV project.");
+  Line(sink, "  Questions, remarks and error reports: please open an");
+  Line(sink, "  issue in the issue tracker of the project repository.");
+}
+
+// Step 2: the first introductory screen.
+void FirstScreen(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  ClearScreen(sink);
+  Empty(sink);
+  Line(sink, kAsteriskRuler);
+  Line(sink, "PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001");
+  Empty(sink);
+  Line(sink, "  HAZARD evaluation from UNCOMPLETE & UNCERTAIN data ");
+  Line(sink, "  Magnitude errors are distributed NORMALLY");
+  Line(sink, "  Magnitude Mmax can be estimated according to two");
+  Line(sink, "  different procedures");
+  Empty(sink);
+  Line(sink, " NEW FEATURES OF QEV, RELEASE 2.08 :");
+  Line(sink, "   (1) Second Procedure for Mmax assessment");
+  Line(sink, "   (2) Free format of input files");
+  Line(sink, "   (3) Reads a piori Gutenberg-Richter b-value");
+  Line(sink, kAsteriskRuler);
+  Empty(sink);
+  WriteAuthorLines(sink);
+  Empty(sink);
+  Line(sink, kAsteriskRuler);
+  Empty(sink);
+  Line(sink, "  to CONTINUE press ANY key ...");
+  Empty(sink);
+  PauseForKey(session.io);
+}
+
+// Step 3: the second introductory screen (the apparent magnitude).
+void SecondScreen(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Empty(sink);
+  ClearScreen(sink);
+  Line(sink, "  Each earthquake is specified by TWO values:");
+  Empty(sink);
+  Line(sink, "   (1) OBSERVED (apparent) MAGNITUDE, and");
+  Line(sink, "   (2) STANDARD DEVIATION which describes uncertainty");
+  Line(sink, "       of magnitude determination.");
+  Empty(sink);
+  Line(sink, "  For more details of APPARENT MAGNITUDE concept see:");
+  Empty(sink);
+  Line(sink, "  Gutenberg, B. and Richter, C.F. (1944). Frequency of");
+  Line(sink, "    earthquakes in California. Bull. Seism. Soc. Am., 34,");
+  Line(sink, "    185-188; and the notes on apparent magnitudes in the");
+  Line(sink, "    documentation of the QEV project repository.");
+  Empty(sink);
+  Line(sink, "  to CONTINUE press ANY key ...");
+  Empty(sink);
+  PauseForKey(session.io);
+}
+
+// Step 4: the third introductory screen, the output file and its top lines.
+void ThirdScreenAndOutputFile(Session& session) {
+  TextIo& io = session.io;
+  ReportSink& sink = io.Sink();
+  ClearScreen(sink);
+  Line(sink, " It is assumed that the SIZE of earthquake is       ");
+  Line(sink, " expressed in terms of  MAGNITUDE  units. However,  ");
+  Line(sink, " all calculations can be done in terms of INTENSITY.");
+  Empty(sink);
+  Line(sink, " Theory of the HAZARD evaluation method is given in :");
+  Empty(sink);
+  Line(sink, "   Cramer, H. (1946). Mathematical Methods of Statistics.");
+  Line(sink, "   Princeton University Press (extreme values).");
+  Line(sink, "   Gutenberg, B. and Richter, C.F. (1944). Frequency of");
+  Line(sink, "   earthquakes in California. BSSA, 34, 185-188.");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, " Enter : NAME of OUTPUT file");
+  Empty(sink);
+
+  SessionSettings& settings = session.settings;
+  io.ReadConsoleLine(settings.OutputFileName, kOutputFileNameLength);
+  io.OpenOutputFile(settings.OutputFileName);
+  settings.DateText = DateText(io.Today());
+
+  sink.List(Dest::File, {std::string(" ")});
+  sink.List(Dest::File, {std::string(kEqualsRuler)});
+  sink.List(Dest::File);
+  sink.Format(Dest::File, "('  Date      : ',A10)", {settings.DateText});
+  sink.Format(Dest::File, "('  File Name : ',A25)", {settings.OutputFileName});
+}
+
+// Step 5: units of earthquake size.
+void AskUnits(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  ClearScreen(sink);
+  Line(sink, "          UNITS of INPUT data specification  ");
+  Line(sink, "        -------------------------------------");
+  Empty(sink);
+  Line(sink, " Earthquake SIZE is expressed in units of :");
+  Empty(sink);
+  Line(sink, "   magnitude........................ (1)");
+  Line(sink, "   intensity........................ (2)");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, "  Enter proper NUMBER ...");
+  Empty(sink);
+  session.io.ReadConsole({&session.settings.Units});
+}
+
+// Step 6: kind of input data.
+void AskDataKind(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  ClearScreen(sink);
+  Empty(sink);
+  Empty(sink);
+  Line(sink, "INPUT data determination : ");
+  Empty(sink);
+  Line(sink, "   only EXTREMES.................... (1)");
+  Line(sink, "   only COMPLETE varying quality.... (2)");
+  Line(sink, "   EXTREME and COMPLETE............. (3)");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, "  Enter proper NUMBER ...");
+  Empty(sink);
+  session.io.ReadConsole({&session.settings.DataKind});
+}
+
+// Step 7: the three time spans, then the report header and the summary title.
+void AskHazardSpans(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  ClearScreen(sink);
+  Empty(sink);
+  Empty(sink);
+  Line(sink, " ENTER: 3 time  intervals for hazard assessment");
+  Line(sink, "        (SUGGESTED times: 50, 100, and 1000 YEARS)");
+  Empty(sink);
+  auto& spans = session.settings.HazardSpans;
+  session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
+
+  WriteOutputHeader(sink);
+  sink.Format(Dest::File, "(/,'                * * * SUMMARY OF INPUT DATA * * *',/)");
+}
+
+// Step 8: the catalog files of the chosen data kind; any other kind reads none.
+void ReadCatalog(Session& session) {
+  switch (session.settings.DataKind) {
+    case 1:
+      ReadExtremeCatalog(session);
+      break;
+    case 2:
+      ReadCompleteParts(session);
+      break;
+    case 3:
+      ReadExtremeCatalog(session);
+      ReadCompleteParts(session);
+      break;
+    default:
+      break;
+  }
+}
+
+// Step 10.7: the run summary, on the console only.
+void WriteRunSummary(Session& session, float b) {
+  ReportSink& sink = session.io.Sink();
+  const SessionSettings& settings = session.settings;
+  const ModelParameters& model = session.model;
+  ClearScreen(sink);
+  Empty(sink);
+  Empty(sink);
+  Empty(sink);
+  sink.Format(Dest::Console, "('                 RUN # ',I2)", {settings.RunNumber});
+  Line(sink, "              ************");
+  Empty(sink);
+  sink.Format(Dest::Console, "('  NR of iterations = ',I3)", {model.Iterations});
+  if (model.Iterations >= settings.IterationLimit) {
+    sink.Format(Dest::Console, "('  !!! WARING: exceeded limit of iterations !!!')");
+  }
+  sink.Format(Dest::Console, "('  Beta   = ',F6.3,'  (b = ',F6.3,')')", {model.Beta, b});
+  sink.Format(Dest::Console, "('  Lambda = ',F7.2,'  (for Mmin = ',F5.2,')')",
+              {model.Lambda, settings.Mmin});
+  sink.Format(Dest::Console, "('  Mmax   = ',F5.2)", {model.Mmax});
+  Empty(sink);
+}
+
+// Step 10: one run per pass, until the Mmax dialog asks to stop.
+void RunLoop(Session& session) {
+  SessionSettings& settings = session.settings;
+  ModelParameters& model = session.model;
+  for (;;) {
+    settings.RunNumber = settings.RunNumber + 1;
+    PrepareStartingPoint(session);
+
+    const SimplexOutcome outcome =
+        SimplexMinimize(session.simplex, MakeLikelihoodData(session.catalog, settings, model),
+                        kSimplexTolerance, settings.IterationLimit);
+    model.Iterations = outcome.Iterations;
+
+    model.Beta = session.simplex.Vertex[0][0];
+    model.Lambda = session.simplex.Vertex[0][1];
+    const float b = model.Beta * kLog10E;
+    model.ExpMin = std::exp(-(model.Beta * settings.Mmin));
+    model.ExpMax = std::exp(-(model.Mmax * model.Beta));
+
+    // Procedures other than 1 and 2 compute no estimate: the suggestion keeps
+    // the value of the run before.
+    std::optional<float> estimate;
+    bool estimated = false;
+    if (settings.Procedure == 1 || settings.Procedure == 2) {
+      const LawState law = MakeLaw(model.Beta, model.Lambda, settings.Mmin, model.Mmax);
+      estimate = settings.Procedure == 1 ? MmaxCramer(law, settings.Xmax, settings.SpanT)
+                                         : MmaxBayes(law, settings.Xmax, settings.SpanT);
+      estimated = true;
+    }
+    if (estimated) {
+      if (estimate) {
+        model.SuggestedMmax = *estimate;
+        model.SuggestionUndefined = false;
+      } else {
+        model.SuggestionUndefined = true;
+      }
+    }
+
+    WriteRunSummary(session, b);
+
+    AskMmax(session);
+    if (session.StopRequested) return;
+  }
+}
+
+// Steps 1 to 12; returns at the normal end, a ProgramStop ends it early.
+void RunSteps(Session& session) {
+  SessionSettings& settings = session.settings;
+  settings.RunNumber = 0;
+  settings.IterationLimit = 99;
+  session.catalog.MaxObserved = 0.0f;
+  session.model.SuggestedMmax = 0.0f;
+  session.StopRequested = false;
+
+  FirstScreen(session);
+  SecondScreen(session);
+  ThirdScreenAndOutputFile(session);
+  AskUnits(session);
+  AskDataKind(session);
+  AskHazardSpans(session);
+  ReadCatalog(session);
+  ChooseThresholdXmaxProcedure(session);
+  RunLoop(session);
+  ReportResults(session);
+  EvaluateHazard(session);
+}
+
+// The stop: message lines (if any), the output file complete to its last line
+// and closed, then the stop line.
+int Stop(TextIo& io, const ProgramStop& stop) {
+  ReportSink& sink = io.Sink();
+  int status = stop.ExitStatus;
+  for (const std::string& line : stop.ConsoleLines) sink.List(Dest::Console, {line});
+  if (sink.OutputFileOpen()) {
+    try {
+      sink.CloseOutputFile();
+    } catch (const ProgramStop& closing) {
+      // The report of the failed write is on the console already or comes here.
+      for (const std::string& line : closing.ConsoleLines) sink.List(Dest::Console, {line});
+      status = kExitError;
+    }
+  }
+  sink.WriteStopLine();
+  return status;
+}
+
+}  // namespace
+
 int RunSession(TextIo& io) {
-  io.Sink().WriteStopLine();
-  return kExitNormal;
+  // The catalog is large; the session lives on the heap.
+  auto session = std::make_unique<Session>(io);
+  try {
+    RunSteps(*session);
+  } catch (const ProgramStop& stop) {
+    return Stop(io, stop);
+  } catch (const std::exception& error) {
+    // Not a condition of the program's own: report it rather than crash.
+    return Stop(io, ProgramStop{kExitError,
+                                {std::string("Internal error: ") + error.what()}});
+  }
+  return Stop(io, ProgramStop{kExitNormal, {}});
 }
 
 }  // namespace qev
