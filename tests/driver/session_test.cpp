@@ -1,0 +1,241 @@
+// Whole sessions driven in-process from answer scripts: the introductory
+// screens, the top of the output file, the output-file name, the time spans,
+// the run summaries and the stop.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "harness/session_harness.h"
+#include "harness/session_scripts.h"
+
+namespace qev::testing {
+namespace {
+
+const std::string kStop = "Stop - Program terminated.";
+const std::string kAsterisks = " " + std::string(58, '*');
+const std::string kEquals(60, '=');
+
+// One expected console or file line: an exact text, or a line left to the
+// implementer that must begin with exactly `blanks` blanks and go on with text.
+struct Expected {
+  std::string text;
+  int blanks = -1;
+};
+Expected Free(int blanks) { return {"", blanks}; }
+
+void ExpectLines(const std::vector<std::string>& actual, std::size_t from,
+                 const std::vector<Expected>& expected) {
+  ASSERT_GE(actual.size(), from + expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const std::string& line = actual[from + i];
+    const Expected& want = expected[i];
+    if (want.blanks < 0) {
+      EXPECT_EQ(line, want.text) << "line " << from + i + 1;
+    } else {
+      const auto firstText = line.find_first_not_of(' ');
+      EXPECT_EQ(firstText, static_cast<std::size_t>(want.blanks)) << "line " << from + i + 1 << ": [" << line << "]";
+      EXPECT_LE(line.size(), 78u) << "line " << from + i + 1;
+    }
+  }
+}
+
+std::vector<Expected> ClearScreenLines() { return std::vector<Expected>(26, Expected{""}); }
+
+std::vector<Expected> Concat(std::vector<std::vector<Expected>> parts) {
+  std::vector<Expected> all;
+  for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The console lines of the three introductory screens and the output-file prompt.
+std::vector<Expected> IntroScreens() {
+  return Concat({
+      ClearScreenLines(),
+      {{""}, {kAsterisks}, {"PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001"}, {""},
+       {"  HAZARD evaluation from UNCOMPLETE & UNCERTAIN data "},
+       {"  Magnitude errors are distributed NORMALLY"},
+       {"  Magnitude Mmax can be estimated according to two"}, {"  different procedures"}, {""},
+       {" NEW FEATURES OF QEV, RELEASE 2.08 :"}, {"   (1) Second Procedure for Mmax assessment"},
+       {"   (2) Free format of input files"}, {"   (3) Reads a piori Gutenberg-Richter b-value"},
+       {kAsterisks}, {""}, Free(2), Free(2), Free(2), Free(2), Free(2), Free(2), {""},
+       {kAsterisks}, {""}, {"  to CONTINUE press ANY key ..."}, {""}},
+      {{""}},
+      ClearScreenLines(),
+      {{"  Each earthquake is specified by TWO values:"}, {""},
+       {"   (1) OBSERVED (apparent) MAGNITUDE, and"},
+       {"   (2) STANDARD DEVIATION which describes uncertainty"},
+       {"       of magnitude determination."}, {""},
+       {"  For more details of APPARENT MAGNITUDE concept see:"}, {""}, Free(2), Free(4),
+       Free(4), Free(4), {""}, {"  to CONTINUE press ANY key ..."}, {""}},
+      ClearScreenLines(),
+      {{" It is assumed that the SIZE of earthquake is       "},
+       {" expressed in terms of  MAGNITUDE  units. However,  "},
+       {" all calculations can be done in terms of INTENSITY."}, {""},
+       {" Theory of the HAZARD evaluation method is given in :"}, {""}, Free(3), Free(3),
+       Free(3), Free(3), {""}, {""}, {" Enter : NAME of OUTPUT file"}, {""}},
+  });
+}
+
+// The console from the units menu to the time-span prompt.
+std::vector<Expected> SetUpScreens() {
+  return Concat({
+      ClearScreenLines(),
+      {{"          UNITS of INPUT data specification  "},
+       {"        -------------------------------------"}, {""},
+       {" Earthquake SIZE is expressed in units of :"}, {""},
+       {"   magnitude........................ (1)"}, {"   intensity........................ (2)"},
+       {""}, {""}, {"  Enter proper NUMBER ..."}, {""}},
+      ClearScreenLines(),
+      {{""}, {""}, {"INPUT data determination : "}, {""},
+       {"   only EXTREMES.................... (1)"}, {"   only COMPLETE varying quality.... (2)"},
+       {"   EXTREME and COMPLETE............. (3)"}, {""}, {""}, {"  Enter proper NUMBER ..."},
+       {""}},
+      ClearScreenLines(),
+      {{""}, {""}, {" ENTER: 3 time  intervals for hazard assessment"},
+       {"        (SUGGESTED times: 50, 100, and 1000 YEARS)"}, {""}},
+  });
+}
+
+std::string FileNameLine(const std::string& name15) {
+  return "  File Name : " + std::string(10, ' ') + name15;
+}
+
+// The first five lines of the output file.
+std::string FileTop(const std::string& name15) {
+  return "  \r\n " + kEquals + "\r\n\r\n  Date      : 04-Nov-01 \r\n" + FileNameLine(name15) + "\r\n";
+}
+
+TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
+  SessionHarness harness;
+  // The input ends after the spans: the session stops at the next question.
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
+  const auto lines = SplitLines(outcome.Console);
+  const auto intro = IntroScreens();
+  ExpectLines(lines, 0, intro);
+  ExpectLines(lines, intro.size(), SetUpScreens());
+}
+
+TEST(SessionScreens, PausesWaitForOneLineEachWhateverIsTyped) {
+  SessionHarness harness;
+  // Text typed at the pauses is ignored; the third line is the file name.
+  const auto outcome = harness.Run("go on\nx\nout.txt\n1\n4\n50 100 1000\n");
+  EXPECT_EQ(outcome.OutputFileName, "out.txt");
+  EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()), FileTop("out.txt        "));
+}
+
+TEST(SessionOutputFile, TopLinesHeaderAndSummaryTitleByteForByte) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("report.txt") + "1\n4\n50 100 1000\n");
+  ASSERT_EQ(outcome.OutputFileName, "report.txt");
+  const std::string& file = outcome.OutputFile;
+  const std::string top = FileTop("report.txt     ");
+  ASSERT_EQ(file.substr(0, top.size()), top);
+
+  // The header block of 55 records follows, then the summary title.
+  const auto lines = SplitLines(file);
+  ASSERT_GE(lines.size(), 5u + 55u + 3u);
+  EXPECT_EQ(lines[5], "  ");
+  EXPECT_EQ(lines[6], " " + kEquals);
+  EXPECT_EQ(lines[8], " SEISMIC HAZARD ASSESSMENT FROM INCOMPLETE & UNCERTAIN DATA");
+  EXPECT_EQ(lines[5 + 53], " " + kEquals);
+  EXPECT_EQ(lines[5 + 54], "");
+  EXPECT_EQ(lines[60], "");
+  EXPECT_EQ(lines[61], "                * * * SUMMARY OF INPUT DATA * * *");
+  EXPECT_EQ(lines[62], "");
+  // Every file line ends with carriage return and line feed.
+  EXPECT_EQ(file.substr(file.size() - 2), "\r\n");
+}
+
+TEST(SessionOutputFile, NothingOfTheDialogReachesTheFile) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "2\n3\n5 10 20\n");
+  EXPECT_EQ(outcome.OutputFile.find("UNITS"), std::string::npos);
+  EXPECT_EQ(outcome.OutputFile.find("ENTER"), std::string::npos);
+  EXPECT_EQ(outcome.OutputFile.find("press ANY key"), std::string::npos);
+}
+
+TEST(SessionOutputFile, DateLineShowsDayMonthAndTwoDigitYear) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n", {},
+                                   CalendarDate{7, 1, 2024});
+  const auto lines = SplitLines(outcome.OutputFile);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[3], "  Date      : 07-Jan-24 ");
+}
+
+TEST(SessionOutputFile, TwentyCharacterNameKeepsItsFirstFifteen) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("abcdefghijklmnopqrst") + "1\n4\n50 100 1000\n");
+  EXPECT_EQ(outcome.OutputFileName, "abcdefghijklmno");
+  EXPECT_FALSE(harness.FileExists("abcdefghijklmnopqrst"));
+  const auto lines = SplitLines(outcome.OutputFile);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[4], FileNameLine("abcdefghijklmno"));
+}
+
+TEST(SessionOutputFile, BlankNameIsTakenFromTheFirstCommandLineArgument) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("   ") + "1\n4\n50 100 1000\n", {"fromarg.txt"});
+  EXPECT_EQ(outcome.OutputFileName, "fromarg.txt");
+  EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
+  // The answer itself was blank, and the file-name line shows the answer.
+  const auto lines = SplitLines(outcome.OutputFile);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[4], FileNameLine(std::string(15, ' ')));
+}
+
+TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
+  SessionHarness harness;
+  const auto outcome = harness.Run("\n\n\n\nasked.txt\n1\n4\n50 100 1000\n");
+  EXPECT_EQ(outcome.OutputFileName, "asked.txt");
+  const auto lines = SplitLines(outcome.Console);
+  const auto prompt = LinesFrom(lines, "File name missing or blank - please enter file name", 4);
+  ASSERT_EQ(prompt.size(), 4u);
+  // The empty answer to the first prompt asks once more.
+  EXPECT_EQ(prompt[1], "UNIT 9? ");
+  EXPECT_EQ(prompt[2], "File name missing or blank - please enter file name");
+}
+
+TEST(SessionOutputFile, ExistingFileIsRewrittenFromItsStart) {
+  SessionHarness harness;
+  harness.WriteFile("out.txt", std::string(20000, 'x') + "\nold report\n");
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
+  EXPECT_EQ(outcome.OutputFileName, "out.txt");
+  EXPECT_EQ(outcome.OutputFile.find('x'), std::string::npos);
+  EXPECT_EQ(outcome.OutputFile.find("old report"), std::string::npos);
+}
+
+TEST(SessionStop, EndOfInputStopsWithErrorStatusAndKeepsTheFileTop) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n");
+  EXPECT_EQ(outcome.ExitStatus, 1);
+  const auto lines = SplitLines(outcome.Console);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), kStop);
+  EXPECT_EQ(outcome.Console.substr(outcome.Console.size() - 2), "\r\n");
+  // What was written before the stop is complete in the file.
+  EXPECT_EQ(outcome.OutputFile, FileTop("out.txt        "));
+}
+
+TEST(SessionStop, MalformedMenuAnswerStopsWithErrorStatus) {
+  SessionHarness harness;
+  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1.0\n4\n50 100 1000\n");
+  EXPECT_EQ(outcome.ExitStatus, 1);
+  EXPECT_NE(outcome.Console.find("1.0"), std::string::npos);  // the report shows the offending text
+  EXPECT_EQ(SplitLines(outcome.Console).back(), kStop);
+  EXPECT_EQ(outcome.OutputFile, FileTop("out.txt        "));
+}
+
+TEST(SessionStop, InputEndingAtTheFirstPauseStopsBeforeAnyFileExists) {
+  SessionHarness harness;
+  const auto outcome = harness.Run("");
+  EXPECT_EQ(outcome.ExitStatus, 1);
+  EXPECT_TRUE(outcome.OutputFileName.empty());
+  EXPECT_EQ(SplitLines(outcome.Console).back(), kStop);
+}
+
+}  // namespace
+}  // namespace qev::testing
