@@ -201,10 +201,10 @@ TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
 
 TEST(SessionOutputFile, ExistingFileIsRewrittenFromItsStart) {
   SessionHarness harness;
-  harness.WriteFile("out.txt", std::string(20000, 'x') + "\nold report\n");
+  harness.WriteFile("out.txt", std::string(20000, '~') + "\nold report\n");
   const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "out.txt");
-  EXPECT_EQ(outcome.OutputFile.find('x'), std::string::npos);
+  EXPECT_EQ(outcome.OutputFile.find('~'), std::string::npos);
   EXPECT_EQ(outcome.OutputFile.find("old report"), std::string::npos);
 }
 
