@@ -15,8 +15,9 @@ namespace qev::testing {
 namespace {
 
 const std::string kRunPrefix = "                RUN # ";
-const std::string kIterationsPrefix = "  NR of iterations = ";
-const std::string kWarning = "  !!! WARING: exceeded limit of iterations !!!";
+// Formatted records lose their first character on the console.
+const std::string kIterationsPrefix = " NR of iterations = ";
+const std::string kWarning = " !!! WARING: exceeded limit of iterations !!!";
 
 struct RunSummary {
   std::string runField;   // the two columns after "RUN # "
@@ -33,7 +34,7 @@ std::vector<RunSummary> RunSummaries(const std::vector<std::string>& lines) {
     RunSummary run;
     run.runField = lines[i].substr(kRunPrefix.size());
     if (i + 7 >= lines.size()) break;
-    EXPECT_EQ(lines[i + 1], "             ************");
+    EXPECT_EQ(lines[i + 1], "              ************");
     EXPECT_EQ(lines[i + 2], "");
     const std::string& iterations = lines[i + 3];
     EXPECT_EQ(iterations.rfind(kIterationsPrefix, 0), 0u);
@@ -57,13 +58,14 @@ std::vector<RunSummary> RunSummaries(const std::vector<std::string>& lines) {
   return runs;
 }
 
+// Each session in a working folder of its own, on the same small catalog.
 class RunLoop : public ::testing::Test {
  protected:
-  void SetUp() override { harness.WriteFile("comp1.dat", SmallCompleteCatalog()); }
-  SessionOutcome Session(const std::string& spans, const std::string& laterMmax = "") {
+  static SessionOutcome Session(const std::string& spans, const std::string& laterMmax = "") {
+    SessionHarness harness;
+    harness.WriteFile("comp1.dat", SmallCompleteCatalog());
     return harness.Run(CompleteSession("out.txt", "comp1.dat", spans, laterMmax));
   }
-  SessionHarness harness;
 };
 
 TEST_F(RunLoop, StopAtTheFirstDialogMakesExactlyOneRunAndEndsNormally) {

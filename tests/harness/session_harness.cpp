@@ -70,21 +70,23 @@ std::vector<std::pair<std::string, std::string>> SessionHarness::Snapshot() cons
     if (!entry.is_regular_file()) continue;
     const std::string name = entry.path().filename().string();
     if (IsHarnessFile(name)) continue;
-    files.emplace_back(name, Slurp(entry.path()));
+    // The time of the last write tells a file rewritten with the same bytes.
+    const auto stamp = entry.last_write_time().time_since_epoch().count();
+    files.emplace_back(name, std::to_string(stamp) + ":" + Slurp(entry.path()));
   }
   std::sort(files.begin(), files.end());
   return files;
 }
 
-// The output file is the one file that is new or changed after the run.
+// The output file is the one file that is new or written again after the run.
 void SessionHarness::CaptureOutputFile(
     const std::vector<std::pair<std::string, std::string>>& before, SessionOutcome& outcome) const {
-  for (const auto& [name, contents] : Snapshot()) {
+  for (const auto& [name, stampAndContents] : Snapshot()) {
     const auto old = std::find_if(before.begin(), before.end(),
                                   [&](const auto& file) { return file.first == name; });
-    if (old == before.end() || old->second != contents) {
+    if (old == before.end() || old->second != stampAndContents) {
       outcome.OutputFileName = name;
-      outcome.OutputFile = contents;
+      outcome.OutputFile = ReadFile(name);
       return;
     }
   }
