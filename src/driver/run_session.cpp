@@ -14,6 +14,7 @@
 #include "catalog/extreme_reader.h"
 #include "driver/mmax_dialog.h"
 #include "driver/output_header.h"
+#include "driver/run_summary.h"
 #include "driver/screen.h"
 #include "estimation/likelihood.h"
 #include "estimation/mmax_estimators.h"
@@ -29,7 +30,6 @@ namespace qev {
 
 namespace {
 
-constexpr float kLog10E = 0.43429f;       // b = 0.43429 * Beta
 constexpr float kSimplexTolerance = 0.002f;  // spread of Beta over the vertices
 
 void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
@@ -198,29 +198,6 @@ void ReadCatalog(Session& session) {
   }
 }
 
-// Step 10.7: the run summary, on the console only.
-void WriteRunSummary(Session& session, float b) {
-  ReportSink& sink = session.io.Sink();
-  const SessionSettings& settings = session.settings;
-  const ModelParameters& model = session.model;
-  ClearScreen(sink);
-  Empty(sink);
-  Empty(sink);
-  Empty(sink);
-  sink.Format(Dest::Console, "('                 RUN # ',I2)", {settings.RunNumber});
-  Line(sink, "              ************");
-  Empty(sink);
-  sink.Format(Dest::Console, "('  NR of iterations = ',I3)", {model.Iterations});
-  if (model.Iterations >= settings.IterationLimit) {
-    sink.Format(Dest::Console, "('  !!! WARING: exceeded limit of iterations !!!')");
-  }
-  sink.Format(Dest::Console, "('  Beta   = ',F6.3,'  (b = ',F6.3,')')", {model.Beta, b});
-  sink.Format(Dest::Console, "('  Lambda = ',F7.2,'  (for Mmin = ',F5.2,')')",
-              {model.Lambda, settings.Mmin});
-  sink.Format(Dest::Console, "('  Mmax   = ',F5.2)", {model.Mmax});
-  Empty(sink);
-}
-
 // Step 10: one run per pass, until the Mmax dialog asks to stop.
 void RunLoop(Session& session) {
   SessionSettings& settings = session.settings;
@@ -236,30 +213,24 @@ void RunLoop(Session& session) {
 
     model.Beta = session.simplex.Vertex[0][0];
     model.Lambda = session.simplex.Vertex[0][1];
-    const float b = model.Beta * kLog10E;
     model.ExpMin = std::exp(-(model.Beta * settings.Mmin));
     model.ExpMax = std::exp(-(model.Mmax * model.Beta));
 
-    // Procedures other than 1 and 2 compute no estimate: the suggestion keeps
-    // the value of the run before.
-    std::optional<float> estimate;
-    bool estimated = false;
+    // Steps 10.5 and 10.6. Procedures other than 1 and 2 compute no estimate:
+    // the suggestion keeps the value of the run before. An estimator that can
+    // give no estimate (a span of zero, a result that is not finite) leaves
+    // the dialog without a suggestion.
     if (settings.Procedure == 1 || settings.Procedure == 2) {
       const LawState law = MakeLaw(model.Beta, model.Lambda, settings.Mmin, model.Mmax);
-      estimate = settings.Procedure == 1 ? MmaxCramer(law, settings.Xmax, settings.SpanT)
-                                         : MmaxBayes(law, settings.Xmax, settings.SpanT);
-      estimated = true;
-    }
-    if (estimated) {
-      if (estimate) {
-        model.SuggestedMmax = *estimate;
-        model.SuggestionUndefined = false;
-      } else {
-        model.SuggestionUndefined = true;
-      }
+      const std::optional<float> estimate =
+          settings.Procedure == 1 ? MmaxCramer(law, settings.Xmax, settings.SpanT)
+                                  : MmaxBayes(law, settings.Xmax, settings.SpanT);
+      model.SuggestionUndefined = !estimate.has_value();
+      if (estimate) model.SuggestedMmax = *estimate;
     }
 
-    WriteRunSummary(session, b);
+    // Step 10.7: the run summary, on the console only.
+    WriteRunSummary(session.io.Sink(), settings, model);
 
     AskMmax(session);
     if (session.StopRequested) return;

@@ -15,24 +15,31 @@ std::string SmallCompleteCatalog() {
 
 std::string IntroAnswers(const std::string& outputName) { return "\n\n" + outputName + "\n"; }
 
+std::string CompleteSessionScript::Text() const {
+  return IntroAnswers(OutputName) +
+         "1\n"  // magnitude units
+         "2\n"  // only complete parts
+         + Spans +
+         "2\n"  // layout: one common SD
+         "1\n"  // one complete part
+         + CatalogName + "\n" +
+         "1\n"  // accept the suggested Mmin
+         + XmaxAnswers + SigXmax + Procedure +
+         "1.0 0.1\n"  // prior b-value and its SD
+         "1\n"        // starting point by program
+         + LaterMmax +
+         "0\n"  // no further run
+         + Hazard;
+}
+
 std::string CompleteSession(const std::string& outputName, const std::string& catalogName,
                             const std::string& spansAnswer, const std::string& laterMmax) {
-  return IntroAnswers(outputName) +
-         "1\n"            // magnitude units
-         "2\n" +          // only complete parts
-         spansAnswer +    // the three hazard spans
-         "2\n"            // layout: one common SD
-         "1\n" +          // one complete part
-         catalogName + "\n"
-         "1\n"            // accept the suggested Mmin
-         "1\n"            // Xmax from the catalog
-         "0.2\n"          // its error
-         "1\n"            // procedure 1
-         "1.0 0.1\n"      // prior b-value and its SD
-         "1\n" +          // starting point by program
-         laterMmax +      // Mmax of each further run
-         "0\n"            // no further run
-         "0\n";           // no hazard table on the console
+  CompleteSessionScript script;
+  script.OutputName = outputName;
+  script.CatalogName = catalogName;
+  script.Spans = spansAnswer;
+  script.LaterMmax = laterMmax;
+  return script.Text();
 }
 
 }  // namespace qev::testing

@@ -1,0 +1,67 @@
+// The run summary's fields at their edges: the iteration warning, a run
+// number beyond two digits, b without a zero before the point.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/run_summary.h"
+#include "harness/session_harness.h"
+
+namespace qev::testing {
+namespace {
+
+// The console lines of one run summary after its screen feed.
+std::vector<std::string> Summary(std::int32_t run, std::int32_t iterations, float beta,
+                                 float lambda, float mmin, float mmax) {
+  SessionHarness harness;
+  const auto outcome = harness.RunProcedure("", [&](Session& s) {
+    s.settings.RunNumber = run;
+    s.settings.Mmin = mmin;
+    s.model.Iterations = iterations;
+    s.model.Beta = beta;
+    s.model.Lambda = lambda;
+    s.model.Mmax = mmax;
+    WriteRunSummary(s.io.Sink(), s.settings, s.model);
+    s.io.Sink().EndConsoleLine();
+  });
+  EXPECT_TRUE(outcome.OutputFile.empty());  // console only
+  auto lines = SplitLines(outcome.Console);
+  EXPECT_GE(lines.size(), 26u);
+  lines.erase(lines.begin(), lines.begin() + 26);
+  return lines;
+}
+
+TEST(RunSummary, LinesOfAnOrdinaryRun) {
+  // Beta 2.0724 gives b = 0.9000 to single precision, shown as [  .900].
+  const auto lines = Summary(1, 23, 2.0724f, 6.0449f, 3.0f, 6.8f);
+  const std::vector<std::string> expected = {
+      "", "", "", "                RUN #  1", "              ************", "",
+      " NR of iterations =  23", " Beta   =  2.072  (b =   .900)",
+      " Lambda =    6.04  (for Mmin =  3.00)", " Mmax   =  6.80", ""};
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(RunSummary, WarningOnlyWhenTheIterationLimitIsReached) {
+  const auto atLimit = Summary(2, 99, 2.0f, 5.0f, 3.0f, 7.0f);
+  ASSERT_GE(atLimit.size(), 8u);
+  EXPECT_EQ(atLimit[6], " NR of iterations =  99");
+  EXPECT_EQ(atLimit[7], " !!! WARING: exceeded limit of iterations !!!");
+  const auto belowLimit = Summary(2, 98, 2.0f, 5.0f, 3.0f, 7.0f);
+  ASSERT_GE(belowLimit.size(), 8u);
+  EXPECT_EQ(belowLimit[7].rfind(" Beta   = ", 0), 0u);
+  EXPECT_EQ(belowLimit.size() + 1, atLimit.size());
+}
+
+TEST(RunSummary, RunNumbersBeyondTwoDigitsShowAsAsterisks) {
+  EXPECT_EQ(Summary(99, 5, 2.0f, 5.0f, 3.0f, 7.0f).at(3), "                RUN # 99");
+  EXPECT_EQ(Summary(100, 5, 2.0f, 5.0f, 3.0f, 7.0f).at(3), "                RUN # **");
+}
+
+TEST(RunSummary, LargeRatesOverflowTheirFieldWithAsterisks) {
+  EXPECT_EQ(Summary(1, 5, 2.0f, 12345.678f, 3.0f, 7.0f).at(8),
+            " Lambda = *******  (for Mmin =  3.00)");
+}
+
+}  // namespace
+}  // namespace qev::testing
