@@ -3,6 +3,7 @@
 // normal end of a session.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -61,12 +62,24 @@ std::vector<RunSummary> RunSummaries(const std::vector<std::string>& lines) {
 // Each session in a working folder of its own, on the same small catalog.
 class RunLoop : public ::testing::Test {
  protected:
-  static SessionOutcome Session(const std::string& spans, const std::string& laterMmax = "") {
+  static SessionOutcome Session(const CompleteSessionScript& script) {
     SessionHarness harness;
-    harness.WriteFile("comp1.dat", SmallCompleteCatalog());
-    return harness.Run(CompleteSession("out.txt", "comp1.dat", spans, laterMmax));
+    harness.WriteFile(script.CatalogName, SmallCompleteCatalog());
+    return harness.Run(script.Text());
+  }
+  static SessionOutcome Session(const std::string& spans, const std::string& laterMmax = "") {
+    CompleteSessionScript script;
+    script.Spans = spans;
+    script.LaterMmax = laterMmax;
+    return Session(script);
   }
 };
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
 
 TEST_F(RunLoop, StopAtTheFirstDialogMakesExactlyOneRunAndEndsNormally) {
   const auto outcome = Session("50 100 1000\n");
@@ -136,6 +149,46 @@ TEST_F(RunLoop, RunNumbersFromOneHundredOnShowAsAsterisks) {
   ASSERT_EQ(runs.size(), 100u);
   EXPECT_EQ(runs[98].runField, "99");
   EXPECT_EQ(runs[99].runField, "**");
+}
+
+TEST_F(RunLoop, ProcedureThreeComputesNoEstimateSoEveryDialogOffersXmax) {
+  CompleteSessionScript script;
+  script.Procedure = "3\n";
+  script.LaterMmax = "7.5\n";
+  const auto outcome = Session(script);
+  ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
+  EXPECT_EQ(Count(outcome.Console, "\r\n   Suggested Mmax = Xmax =  6.30\r\n"), 2u);
+  EXPECT_EQ(Count(outcome.Console, "Suggested Mmax =  "), 0u);
+  EXPECT_EQ(outcome.OutputFile.find("M_max is determined"), std::string::npos);
+}
+
+TEST_F(RunLoop, EachProcedureOffersItsEstimateAboveXmax) {
+  for (const char* procedure : {"1\n", "2\n"}) {
+    CompleteSessionScript script;
+    script.Procedure = procedure;
+    const auto outcome = Session(script);
+    ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
+    const auto lines = SplitLines(outcome.Console);
+    const auto offer = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.rfind("   Suggested Mmax = ", 0) == 0;
+    });
+    ASSERT_NE(offer, lines.end()) << "procedure " << procedure;
+    float suggested = 0.0f;
+    ASSERT_EQ(std::sscanf(offer->c_str(), "   Suggested Mmax = %f", &suggested), 1) << *offer;
+    EXPECT_GE(suggested, 6.3f);
+    EXPECT_LE(suggested, 10.0f);
+  }
+}
+
+TEST_F(RunLoop, AnEstimatorWithoutEstimateLeavesTheDialogWithoutSuggestion) {
+  // Xmax 6.5 occurred after the catalog's end: the span SpanT is negative and
+  // Cramer's approximation gives no estimate.
+  CompleteSessionScript script;
+  script.XmaxAnswers = "2\n6.5\n1\n2005 1 1\n";
+  const auto outcome = Session(script);
+  ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
+  EXPECT_EQ(Count(outcome.Console, "\r\n   I am sorry. I have no suggestions !!!\r\n"), 1u);
+  EXPECT_EQ(Count(outcome.Console, "Suggested Mmax"), 0u);
 }
 
 }  // namespace
