@@ -45,7 +45,7 @@ void WriteAuthorLines(ReportSink& sink) {
   Line(sink, "  issue in the issue tracker of the project repository.");
 }
 
-// Step 2: the first introductory screen.
+// The first introductory screen.
 void FirstScreen(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
@@ -73,7 +73,7 @@ void FirstScreen(Session& session) {
   PauseForKey(session.io);
 }
 
-// Step 3: the second introductory screen (the apparent magnitude).
+// The second introductory screen (the apparent magnitude).
 void SecondScreen(Session& session) {
   ReportSink& sink = session.io.Sink();
   Empty(sink);
@@ -96,7 +96,7 @@ void SecondScreen(Session& session) {
   PauseForKey(session.io);
 }
 
-// Step 4: the third introductory screen, the output file and its top lines.
+// The third introductory screen, the output file and its top lines.
 void ThirdScreenAndOutputFile(Session& session) {
   TextIo& io = session.io;
   ReportSink& sink = io.Sink();
@@ -128,7 +128,7 @@ void ThirdScreenAndOutputFile(Session& session) {
   sink.Format(Dest::File, "('  File Name : ',A25)", {settings.OutputFileName});
 }
 
-// Step 5: units of earthquake size.
+// Units of earthquake size.
 void AskUnits(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
@@ -146,7 +146,7 @@ void AskUnits(Session& session) {
   session.io.ReadConsole({&session.settings.Units});
 }
 
-// Step 6: kind of input data.
+// Kind of input data.
 void AskDataKind(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
@@ -164,7 +164,7 @@ void AskDataKind(Session& session) {
   session.io.ReadConsole({&session.settings.DataKind});
 }
 
-// Step 7: the three time spans, then the report header and the summary title.
+// The three time spans, then the report header and the summary title.
 void AskHazardSpans(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
@@ -180,7 +180,7 @@ void AskHazardSpans(Session& session) {
   sink.Format(Dest::File, "(/,'                * * * SUMMARY OF INPUT DATA * * *',/)");
 }
 
-// Step 8: the catalog files of the chosen data kind; any other kind reads none.
+// The catalog files of the chosen data kind; any other kind reads none.
 void ReadCatalog(Session& session) {
   switch (session.settings.DataKind) {
     case 1:
@@ -198,7 +198,7 @@ void ReadCatalog(Session& session) {
   }
 }
 
-// Step 10: one run per pass, until the Mmax dialog asks to stop.
+// One run per pass, until the Mmax dialog asks to stop.
 void RunLoop(Session& session) {
   SessionSettings& settings = session.settings;
   ModelParameters& model = session.model;
@@ -216,7 +216,7 @@ void RunLoop(Session& session) {
     model.ExpMin = std::exp(-(model.Beta * settings.Mmin));
     model.ExpMax = std::exp(-(model.Mmax * model.Beta));
 
-    // Steps 10.5 and 10.6. Procedures other than 1 and 2 compute no estimate:
+    // The suggested Mmax. Procedures other than 1 and 2 compute no estimate:
     // the suggestion keeps the value of the run before. An estimator that can
     // give no estimate (a span of zero, a result that is not finite) leaves
     // the dialog without a suggestion.
@@ -229,7 +229,7 @@ void RunLoop(Session& session) {
       if (estimate) model.SuggestedMmax = *estimate;
     }
 
-    // Step 10.7: the run summary, on the console only.
+    // The run summary, on the console only.
     WriteRunSummary(session.io.Sink(), settings, model);
 
     AskMmax(session);
@@ -237,7 +237,8 @@ void RunLoop(Session& session) {
   }
 }
 
-// Steps 1 to 12; returns at the normal end, a ProgramStop ends it early.
+// The whole session up to the stop; returns at the normal end, a ProgramStop
+// ends it early.
 void RunSteps(Session& session) {
   SessionSettings& settings = session.settings;
   settings.RunNumber = 0;
