@@ -1,7 +1,6 @@
 #include "catalog/complete_reader.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>

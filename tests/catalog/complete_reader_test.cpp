@@ -160,9 +160,11 @@ TEST(CompleteReader, MagnitudeBelowThresholdWarnsButIsStoredAndCounted) {
   }
 }
 
+// The last line holds a magnitude without its SD: the end of the file comes
+// inside the record, so it is no row and its values count nowhere.
 TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
   CatalogSession run("1\n1\np.dat\n", 2);
-  run.WriteFile("p.dat", "1900 1 1\n1959 12 31\n4.5\n4.6 0.1\n5.0 0.2\n4.7 0.3\n");
+  run.WriteFile("p.dat", "1900 1 1\n1959 12 31\n4.5\n4.6 0.1\n5.0 0.2\n4.7 0.3\n6.9");
   ASSERT_FALSE(run.Run(ReadCompleteParts));
   const CompletePart& part = run.catalog().Parts[0];
   EXPECT_EQ(part.Sd, 0.2f);
@@ -170,6 +172,8 @@ TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
   EXPECT_EQ(part.Rows[0].SdHundredths, 10);
   EXPECT_EQ(part.Rows[2].SdHundredths, 30);
   EXPECT_EQ(part.Rows[2].Frequency, 1);
+  EXPECT_EQ(part.RowCount, 3.0f);
+  EXPECT_EQ(run.catalog().MaxObserved, 5.0f);
   const auto file = run.FileLines();
   EXPECT_EQ(file.back(), "  Number of earthquakes  =    3");
 }
