@@ -37,6 +37,10 @@ float BayesCdfPower(const LawState& law, float spanT, float m);
 // (approximate), at (beta, lambda).
 float LambdaScore(const LikelihoodData& data, float beta, float lambda);
 
+// Five-point second difference of the objective along one parameter
+// (0 Beta, 1 Lambda) with the step 1 % of its value.
+float ObservedInformation(const LikelihoodData& data, float beta, float lambda, int parameter);
+
 // E1 by the same approximations as ExpIntegralE1, carried in double precision
 // (x already capped). For products with exp(x) whose single-precision factors
 // overflow or underflow.

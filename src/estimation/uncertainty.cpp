@@ -27,20 +27,6 @@ float& SlotCount(Catalog& catalog, std::int32_t slot) {
   return catalog.Extreme.EventCount;
 }
 
-// Five-point second difference of the objective along one parameter (0 Beta,
-// 1 Lambda) with the step 1 % of its value.
-float Information(const LikelihoodData& data, float beta, float lambda, int parameter) {
-  const float value = parameter == 0 ? beta : lambda;
-  const float d = kRelativeStep * value;
-  const float x0 = value - 2.0f * d;
-  float v[5];
-  for (int i = 0; i < 5; ++i) {
-    const float x = x0 + static_cast<float>(i) * d;
-    v[i] = parameter == 0 ? NegLogLikelihood(data, x, lambda) : NegLogLikelihood(data, beta, x);
-  }
-  return (16.0f * (v[1] + v[3]) - v[0] - v[4] - 30.0f * v[2]) / (12.0f * (d * d));
-}
-
 // z e^z E1(z) for the transmission coefficient. Past z of about 88 the
 // single-precision e^z overflows while E1(z) underflows; the product is then
 // formed in double from the same approximation.
@@ -53,6 +39,18 @@ float ScaledExpIntegral(float& z) {
 }
 
 }  // namespace
+
+float ObservedInformation(const LikelihoodData& data, float beta, float lambda, int parameter) {
+  const float value = parameter == 0 ? beta : lambda;
+  const float d = kRelativeStep * value;
+  const float x0 = value - 2.0f * d;
+  float v[5];
+  for (int i = 0; i < 5; ++i) {
+    const float x = x0 + static_cast<float>(i) * d;
+    v[i] = parameter == 0 ? NegLogLikelihood(data, x, lambda) : NegLogLikelihood(data, beta, x);
+  }
+  return (16.0f * (v[1] + v[3]) - v[0] - v[4] - 30.0f * v[2]) / (12.0f * (d * d));
+}
 
 float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
@@ -109,9 +107,9 @@ UncertaintyResult ParameterUncertainty(Catalog& catalog, const SessionSettings& 
   float totalLambda = 0.0f;
   for (std::int32_t s = 0; s < slots; ++s) {
     SlotCount(catalog, s) = kept[s];
-    info[s][0] = Information(data, beta, lambda, 0);
+    info[s][0] = ObservedInformation(data, beta, lambda, 0);
     totalBeta = totalBeta + info[s][0];
-    info[s][1] = Information(data, beta, lambda, 1);
+    info[s][1] = ObservedInformation(data, beta, lambda, 1);
     totalLambda = totalLambda + info[s][1];
     SlotCount(catalog, s) = 0.0f;
   }
