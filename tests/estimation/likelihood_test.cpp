@@ -245,26 +245,26 @@ TEST(SimplexMinimize, RecoversTheParametersOfASimulatedCatalog) {
   constexpr double kMmax = 7.0;
   Draws draws(7u);
   auto catalog = std::make_unique<Catalog>();
-  struct PartSpec {
+  struct PartLayout {
     float start, end, threshold, sd;
   };
-  const PartSpec specs[2] = {{1960.0f, 2000.0f, 4.5f, 0.1f}, {1900.0f, 1960.0f, 5.0f, 0.2f}};
+  const PartLayout layouts[2] = {{1960.0f, 2000.0f, 4.5f, 0.1f}, {1900.0f, 1960.0f, 5.0f, 0.2f}};
   catalog->PartCount = 2;
   for (int p = 0; p < 2; ++p) {
     CompletePart& part = catalog->Parts[p];
-    part.Start = specs[p].start;
-    part.End = specs[p].end;
-    part.Threshold = specs[p].threshold;
-    part.Sd = specs[p].sd;
+    part.Start = layouts[p].start;
+    part.End = layouts[p].end;
+    part.Threshold = layouts[p].threshold;
+    part.Sd = layouts[p].sd;
     std::int32_t rows = 0;
-    for (double t = specs[p].start;;) {
+    for (double t = layouts[p].start;;) {
       t += -std::log(draws.Uniform()) / kLambda;
-      if (t >= specs[p].end) break;
-      const double apparent = draws.Magnitude(kBeta, kMmin, kMmax) + specs[p].sd * draws.Normal();
+      if (t >= layouts[p].end) break;
+      const double apparent = draws.Magnitude(kBeta, kMmin, kMmax) + layouts[p].sd * draws.Normal();
       const auto hundredths = static_cast<std::int32_t>(std::lround(apparent * 100.0));
-      if (hundredths < std::lround(specs[p].threshold * 100.0f)) continue;
+      if (hundredths < std::lround(layouts[p].threshold * 100.0f)) continue;
       ASSERT_LT(rows, nfx);
-      part.Rows[rows++] = {hundredths, static_cast<std::int32_t>(std::lround(specs[p].sd * 100.0f)), 1};
+      part.Rows[rows++] = {hundredths, static_cast<std::int32_t>(std::lround(layouts[p].sd * 100.0f)), 1};
     }
     part.RowCount = static_cast<float>(rows);
     part.EventCount = static_cast<float>(rows);
