@@ -104,6 +104,7 @@ void WriteTable(Session& session, const LawState& law, bool toConsole) {
   // rounding decides the last row.
   const float step = 0.1f;
   float m = mmin - step;
+  bool anyRow = false;
   for (;;) {
     const float previous = m;
     m = step + m;
@@ -115,9 +116,10 @@ void WriteTable(Session& session, const LawState& law, bool toConsole) {
     } else {
       break;
     }
-    // A magnitude so large that the step no longer moves it would repeat the
-    // same row for ever: the table ends there.
-    if (!(m > previous)) break;
+    // A magnitude so large that the step no longer moves it (a damaged
+    // catalog) would repeat the same row for ever: the table ends there.
+    if (anyRow && !(m > previous)) break;
+    anyRow = true;
 
     const float q = 1.0f - MagnitudeCdf(law, x);
     const float p1 = Exceedance(law, x, 1.0f);

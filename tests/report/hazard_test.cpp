@@ -178,7 +178,8 @@ TEST(HazardTable, SdLambdaAtOrAboveLambdaOverflowsEveryUpperBound) {
     const std::vector<std::string> rows = FileRows(h);
     ASSERT_EQ(rows.size(), 41u);
     for (const std::string& row : rows) {
-      EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)") << "SD " << c.sdLambda << ": " << row;
+      EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)")
+          << "SD " << c.sdLambda << ": " << row;
     }
     // The lower bound stays finite where the rate is not negligible.
     EXPECT_EQ(rows[0].substr(kLowerColumn, 8), c.firstLowerBound) << rows[0];
@@ -193,6 +194,17 @@ TEST(HazardTable, UndefinedSdLambdaGivesOverflowingBounds) {
   ASSERT_EQ(rows.size(), 41u);
   EXPECT_EQ(rows[0].substr(kLowerColumn - 1, 19), "(********,********)");
   EXPECT_EQ(rows[0].substr(0, 24), "  4.0  .198E+00      5.0");
+}
+
+TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
+  // From 2^24 on, adding 0.1 in single precision leaves the magnitude as it
+  // is; the table must still end.
+  Harness h("0\n");
+  SetModel(h.session, 3.0e7f, 3.1e7f);
+  h.Run(EvaluateHazard);
+  const std::vector<std::string> rows = FileRows(h);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].substr(0, 5), " ****");
 }
 
 TEST(HazardTable, OutputFileIsClosedAtTheEnd) {
