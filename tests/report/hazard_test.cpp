@@ -12,10 +12,10 @@
 namespace qev {
 namespace {
 
-using testing::Append;
-using testing::Empty;
-using testing::Harness;
-using testing::JoinCrLf;
+using report_testing::Append;
+using report_testing::Empty;
+using report_testing::Harness;
+using report_testing::JoinCrLf;
 
 // The model of most cases: b = 0.87, 0.2 events a year above magnitude 4.
 void SetModel(Session& s, float mmin, float mmax, float sdLambda = 0.05f) {

@@ -16,7 +16,7 @@
 #include "textio/stop.h"
 #include "textio/textio.h"
 
-namespace qev::testing {
+namespace qev::report_testing {
 
 inline std::filesystem::path FreshFolder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -112,4 +112,4 @@ inline void Append(std::vector<std::string>& to, const std::vector<std::string>&
   to.insert(to.end(), lines.begin(), lines.end());
 }
 
-}  // namespace qev::testing
+}  // namespace qev::report_testing

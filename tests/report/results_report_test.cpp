@@ -10,10 +10,10 @@
 namespace qev {
 namespace {
 
-using testing::Append;
-using testing::Empty;
-using testing::Harness;
-using testing::JoinCrLf;
+using report_testing::Append;
+using report_testing::Empty;
+using report_testing::Harness;
+using report_testing::JoinCrLf;
 
 // The small catalog of the likelihood's worked example: one complete part
 // from 1900 to 2000 above 4.0 and two extreme events, evaluated at Beta 2.0,
