@@ -136,10 +136,5 @@ TEST(MmaxDialog, XmaxAboveTheLimitLeavesOnlyTheStop) {
   EXPECT_EQ(Occurrences(d.h.Console(), PromptBlock("10.50")), 3u);
 }
 
-TEST(MmaxDialog, EndOfAnswersIsAnErrorStop) {
-  Dialog d("6.0\n");
-  EXPECT_EQ(d.h.Run(AskMmax), kExitError);
-}
-
 }  // namespace
 }  // namespace qev

@@ -217,13 +217,6 @@ TEST(ThresholdDialog, FullSpanFollowsTheDataKind) {
   }
 }
 
-TEST(ThresholdDialog, ErrorOfXmaxIsStoredAsTyped) {
-  DialogHarness h("1\n1\n-0.4\n1\n");
-  FillCatalog(h.session, 2);
-  ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
-  EXPECT_EQ(h.session.settings.SigXmax, -0.4f);
-}
-
 TEST(ThresholdDialog, EndOfAnswersInTheEntryLoopIsAnErrorStop) {
   DialogHarness h("2\n4.0\n");
   FillCatalog(h.session, 2);
