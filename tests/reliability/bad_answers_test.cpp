@@ -84,7 +84,9 @@ class BadAnswers : public ::testing::Test {
   // file is the full session's file up to the stop, in whole lines.
   void ExpectCleanStopBefore(const Outcome& cut, const std::string& what) {
     EXPECT_EQ(cut.ExitStatus, 1) << what;
-    const std::size_t report = cut.Console.rfind("\r\n *************************************************");
+    const std::size_t error = cut.Console.rfind(" READING ERROR");
+    ASSERT_NE(error, std::string::npos) << what << "\n" << ConsoleTail(cut.Console, 8);
+    const std::size_t report = cut.Console.rfind("\r\n *************************************************", error);
     ASSERT_NE(report, std::string::npos) << what;
     EXPECT_EQ(full_.Console.compare(0, report, cut.Console, 0, report), 0)
         << what << ": the console before the report differs from the full session's";

@@ -90,7 +90,7 @@ TEST_F(BadFiles, AValueWhoseScaledIntegerDoesNotFitIsAReadingError) {
   EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos) << ConsoleTail(magnitude.Console, 6);
   const Outcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n");
   EXPECT_EQ(sd.ExitStatus, 1);
-  EXPECT_NE(sd.Console.find("'comp.dat', line 5"), std::string::npos) << ConsoleTail(sd.Console, 6);
+  EXPECT_NE(sd.Console.find("'comp.dat', line 4"), std::string::npos) << ConsoleTail(sd.Console, 6);
 }
 
 TEST_F(BadFiles, AMissingFileOrADirectoryCannotBeOpened) {

@@ -33,6 +33,8 @@ void Workspace::Write(const std::string& name, std::string_view bytes) const {
 void Workspace::MakeDir(const std::string& name) const { fs::create_directories(dir_ / name); }
 
 Outcome Workspace::Run(std::string_view answers, const std::string& outputName) const {
+  std::error_code error;
+  if (!outputName.empty()) fs::remove(dir_ / outputName, error);  // left by an earlier run
   std::istringstream in{std::string(answers)};
   std::ostringstream out;
   Outcome outcome;
@@ -42,7 +44,6 @@ Outcome Workspace::Run(std::string_view answers, const std::string& outputName) 
   }
   outcome.Console = out.str();
   const fs::path output = dir_ / outputName;
-  std::error_code error;
   if (!outputName.empty() && fs::is_regular_file(output, error)) {
     std::ifstream file(output, std::ios::binary);
     std::ostringstream bytes;
