@@ -73,6 +73,19 @@ def session_seeds():
         "repeat-and-null-answers": INTRO + "1*1\n2,\n3*100\n2\n1\ncomp.dat\n" + SETUP + "0\n0\n"
                                    + "\n##FILE comp.dat\n" + COMPLETE_COMMON_SD,
     }
+    examples = {os.path.basename(p): read(p) for p in example_files()}
+    if {"ext_l1.dat", "cp1900_l3.dat", "cp1960_l3.dat"} <= examples.keys():
+        seeds["examples-extreme-l1-complete-l3"] = session(
+            "3", "1\next_l1.dat\n3\n2\ncp1900_l3.dat\ncp1960_l3.dat\n",
+            [(n, examples[n]) for n in ("ext_l1.dat", "cp1900_l3.dat", "cp1960_l3.dat")], runs="7.5\n0\n")
+    if {"ext_l2.dat", "cp1900_l2.dat"} <= examples.keys():
+        seeds["examples-extreme-l2-complete-l2"] = session(
+            "3", "2\next_l2.dat\n2\n1\ncp1900_l2.dat\n",
+            [(n, examples[n]) for n in ("ext_l2.dat", "cp1900_l2.dat")], hazard="1\n6.0\n0\n")
+    if {"cp1900_l1.dat", "cp1960_l1.dat"} <= examples.keys():
+        seeds["examples-complete-l1"] = session(
+            "2", "1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n",
+            [(n, examples[n]) for n in ("cp1900_l1.dat", "cp1960_l1.dat")])
     for path in example_files():
         name = os.path.basename(path)
         with open(path, "rb") as f:

@@ -75,6 +75,25 @@ std::vector<ExampleSession> Sessions() {
     }
   }
   std::sort(scripts.begin(), scripts.end());
+  // The sessions the examples' README describes, when its catalogs are there.
+  auto has = [&files](const char* name) {
+    return std::any_of(files.begin(), files.end(), [name](const auto& f) { return f.first == name; });
+  };
+  const std::string setup = "1\n1\n0.2\n1\n1.0 0.1\n1\n7.5\n0\n1\n5.5\n6.5\n0\n";
+  if (has("ext_l1.dat") && has("cp1900_l3.dat") && has("cp1960_l3.dat")) {
+    sessions.push_back({"examples-extreme-l1-complete-l3",
+                        "\n\nout.txt\n1\n3\n50 100 1000\n1\next_l1.dat\n3\n2\ncp1900_l3.dat\ncp1960_l3.dat\n" + setup,
+                        files, "out.txt"});
+  }
+  if (has("ext_l2.dat")) {
+    sessions.push_back({"examples-extreme-l2", "\n\nout.txt\n2\n1\n50,100,1000\n2\next_l2.dat\n" + setup, files,
+                        "out.txt"});
+  }
+  if (has("cp1900_l1.dat") && has("cp1960_l1.dat")) {
+    sessions.push_back({"examples-complete-l1",
+                        "\n\nout.txt\n1\n2\n50\n100\n1000\n1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n" + setup, files,
+                        "out.txt"});
+  }
   for (const fs::path& script : scripts) {
     ExampleSession s{"example-" + script.filename().string(), ReadBytes(script), files, ""};
     s.OutputName = OutputNameOf(s.Answers);
