@@ -136,6 +136,12 @@ std::string FormatExponent(float value, int width, int decimals) {
 
 namespace {
 
+// Bounds that no format text of the program comes near (its largest number is
+// 80, its longest output 37 records of at most 80 characters).
+constexpr int kLargestNumber = 999;
+constexpr std::size_t kMostSteps = 100000;
+constexpr std::size_t kMostCharacters = 100000;
+
 // Parses and runs a format text over the items. The parser walks the text
 // directly; a repeat group is processed by walking its contents n times.
 class FormatRun {
@@ -162,20 +168,31 @@ class FormatRun {
     return pos;
   }
 
+  // A repeat count, width or number of decimals; the program's are all below
+  // 100, so anything beyond kLargestNumber is a broken format text.
   int Number(std::size_t& pos) const {
     int n = 0;
     bool any = false;
     while (pos < format_.size() && format_[pos] >= '0' && format_[pos] <= '9') {
       n = n * 10 + (format_[pos++] - '0');
+      if (n > kLargestNumber) Fail("number too large");
       any = true;
     }
     return any ? n : -1;
+  }
+
+  // Nested repeat groups multiply: a broken format text must not run for ever
+  // or fill the memory.
+  void Spend() {
+    if (++steps_ > kMostSteps) Fail("too many descriptors to process");
+    if (finishedCharacters_ + current_.size() > kMostCharacters) Fail("output too long");
   }
 
   // Processes descriptors from `pos` up to the matching ')'. Returns the
   // position after it, or npos when output stopped for want of an item.
   std::size_t Group(std::size_t pos) {
     for (;;) {
+      Spend();
       pos = SkipBlanks(pos);
       if (pos >= format_.size()) Fail("missing ')'");
       const char c = format_[pos];
@@ -188,6 +205,7 @@ class FormatRun {
         continue;
       }
       if (c == '/') {
+        finishedCharacters_ += current_.size();
         records_.push_back(current_);
         current_.clear();
         ++pos;
@@ -228,13 +246,17 @@ class FormatRun {
 
   void Field(char d, int width, int decimals, const Item& item) {
     switch (d) {
-      case 'I':
+      case 'I': {
         if (width <= 0) Fail("I needs a width");
-        current_ += FormatInteger(std::get<std::int32_t>(item), width);
+        const auto* integer = std::get_if<std::int32_t>(&item);
+        if (integer == nullptr) Fail("I needs an integer item");
+        current_ += FormatInteger(*integer, width);
         return;
+      }
       case 'F':
       case 'E': {
         if (width <= 0 || decimals < 0) Fail("F and E need w.d");
+        if (std::holds_alternative<std::string>(item)) Fail("F and E need a number item");
         const float v = std::holds_alternative<float>(item)
                             ? std::get<float>(item)
                             : static_cast<float>(std::get<std::int32_t>(item));
@@ -242,7 +264,9 @@ class FormatRun {
         return;
       }
       case 'A': {
-        const std::string& text = std::get<std::string>(item);
+        const auto* textItem = std::get_if<std::string>(&item);
+        if (textItem == nullptr) Fail("A needs a text item");
+        const std::string& text = *textItem;
         if (width < 0 || width == static_cast<int>(text.size())) {
           current_ += text;
         } else if (width > static_cast<int>(text.size())) {
@@ -263,6 +287,8 @@ class FormatRun {
   std::size_t next_ = 0;
   std::vector<std::string> records_;
   std::string current_;
+  std::size_t steps_ = 0;
+  std::size_t finishedCharacters_ = 0;
 };
 
 }  // namespace

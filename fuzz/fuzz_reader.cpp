@@ -1,0 +1,112 @@
+// Fuzzes the free-format reader on arbitrary text: a console or catalog
+// source, read statements with or without the end-of-file outcome, integer and
+// real targets in any order, and whole-line reads of fixed length.
+//
+// The fuzzer's bytes are split by FuzzedDataProvider: the trailing bytes pick
+// the source, the branch and the statements; the rest is the text read.
+// Every statement either completes, reports the end of the file (only when
+// asked for) or ends the program with a reading-error report; nothing may
+// crash, hang, leave a real target non-finite or report an error as success.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "textio/reader.h"
+#include "textio/stop.h"
+
+namespace {
+
+// Stops the run with a message that libFuzzer records as a crash.
+[[noreturn]] void Broken(const char* what) {
+  std::fprintf(stderr, "broken invariant: %s\n", what);
+  std::abort();
+}
+
+constexpr int kMaxStatements = 24;
+constexpr int kMaxTargets = 8;
+
+struct Statement {
+  bool lineRead = false;
+  std::size_t length = 0;     // LineRead
+  std::uint8_t targets = 0;   // FreeFormatRead: number of targets
+  std::uint8_t realMask = 0;  // bit i set: target i is a real
+};
+
+void CheckStop(const qev::ProgramStop& stop) {
+  if (stop.ExitStatus != qev::kExitError) Broken("a reading error must end with exit status 1");
+  if (stop.ConsoleLines.empty()) Broken("a reading error must carry its report");
+  for (const std::string& line : stop.ConsoleLines) {
+    for (const char c : line) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (u < 32 || u >= 127) Broken("the report must show only printable characters");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider provider(data, size);
+  const bool isFile = provider.ConsumeBool();
+  const bool endOfFileBranch = provider.ConsumeBool();
+  const int count = provider.ConsumeIntegralInRange<int>(1, kMaxStatements);
+  std::vector<Statement> statements(static_cast<std::size_t>(count));
+  for (Statement& s : statements) {
+    s.lineRead = provider.ConsumeIntegralInRange<int>(0, 7) == 0;
+    s.length = provider.ConsumeIntegralInRange<std::size_t>(0, 300);
+    s.targets = provider.ConsumeIntegralInRange<std::uint8_t>(0, kMaxTargets);
+    s.realMask = provider.ConsumeIntegral<std::uint8_t>();
+  }
+  const std::string text = provider.ConsumeRemainingBytesAsString();
+
+  std::istringstream in(text);
+  qev::LineSource source(in, isFile ? "catalog file 'fuzz.dat'" : "console input", isFile);
+
+  std::int32_t integers[kMaxTargets];
+  float reals[kMaxTargets];
+  for (int i = 0; i < kMaxTargets; ++i) {
+    integers[i] = -7;
+    reals[i] = -7.5f;
+  }
+
+  try {
+    for (const Statement& s : statements) {
+      const long linesBefore = source.LineNumber();
+      if (s.lineRead) {
+        std::string line;
+        qev::LineRead(source, line, s.length);
+        if (line.size() != s.length) Broken("a whole-line read must fill its text exactly");
+        if (source.LineNumber() != linesBefore + 1) Broken("a whole-line read takes one line");
+        continue;
+      }
+      std::vector<qev::Target> targets;
+      for (int i = 0; i < s.targets; ++i) {
+        if (s.realMask & (1u << i)) {
+          targets.emplace_back(&reals[i]);
+        } else {
+          targets.emplace_back(&integers[i]);
+        }
+      }
+      const qev::ReadOutcome outcome = qev::FreeFormatRead(source, targets, endOfFileBranch);
+      for (const float r : reals) {
+        if (!std::isfinite(r)) Broken("a real target must stay finite");
+      }
+      if (outcome == qev::ReadOutcome::EndOfFile) {
+        if (!endOfFileBranch) Broken("end of file reported without the branch");
+        break;  // the readers stop at their end branch
+      }
+      if (source.LineNumber() < linesBefore) Broken("line numbers must not go back");
+      if (source.LineNumber() == linesBefore && !(s.targets == 0 && endOfFileBranch)) {
+        Broken("a completed statement starts at a new line");
+      }
+    }
+  } catch (const qev::ProgramStop& stop) {
+    CheckStop(stop);
+  }
+  return 0;
+}

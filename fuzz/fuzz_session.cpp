@@ -1,0 +1,164 @@
+// Fuzzes a whole session: arbitrary bytes as the console input and as the
+// catalog files of the working folder.
+//
+// Input layout (the seed corpus is written in it by fuzz/make_seeds.py):
+//
+//   <console input>
+//   \n##FILE name\n<bytes of the file>     (any number of these)
+//   \n##DIR name\n                          (a folder of that name)
+//
+// Names keep only letters, digits, '.', '-' and '_' (at most 40 of them); the
+// session's own file-name answers have every '/' turned into '_' before the
+// session sees them, so that no answer can reach outside the temporary working
+// folder (the harness runs as whatever user runs the fuzzer, possibly root).
+//
+// The session ends at the end of the console input at the latest (a reading
+// error), so every input ends; the harness checks that it ends with the stop
+// line, a defined exit status, no internal error, and an output file made of
+// whole lines.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "driver/run_session.h"
+#include "textio/textio.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Broken(const char* what, const std::string& console = {}) {
+  std::fprintf(stderr, "broken invariant: %s\n", what);
+  if (!console.empty()) {
+    const std::size_t tail = console.size() > 2000 ? console.size() - 2000 : 0;
+    std::fprintf(stderr, "console tail:\n%s\n", console.substr(tail).c_str());
+  }
+  std::abort();
+}
+
+const fs::path& WorkDir() {
+  static const fs::path dir = [] {
+    std::string pattern = (fs::temp_directory_path() / "qev-fuzz-session-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) Broken("cannot make a temporary folder");
+    return fs::path(pattern);
+  }();
+  return dir;
+}
+
+void ClearWorkDir() {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(WorkDir(), error)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+    fs::remove_all(entry.path(), error);
+  }
+}
+
+std::string SafeName(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                    c == '-' || c == '_';
+    if (ok && out.size() < 40) out += c;
+  }
+  if (out == "." || out == "..") out.clear();
+  return out;
+}
+
+// The files the harness wrote, with their contents.
+std::map<std::string, std::string>& Written() {
+  static std::map<std::string, std::string> files;
+  return files;
+}
+
+// Splits the input into the console part and the files; writes the files.
+std::string Prepare(std::string_view input) {
+  Written().clear();
+  static constexpr std::string_view kFile = "\n##FILE ";
+  static constexpr std::string_view kDir = "\n##DIR ";
+  std::size_t next = std::min(input.find(kFile), input.find(kDir));
+  std::string console(input.substr(0, next));
+  while (next != std::string_view::npos) {
+    const bool isDir = input.compare(next, kDir.size(), kDir) == 0;
+    const std::size_t nameStart = next + (isDir ? kDir.size() : kFile.size());
+    const std::size_t nameEnd = std::min(input.find('\n', nameStart), input.size());
+    const std::size_t bodyStart = std::min(nameEnd + 1, input.size());
+    next = std::min(input.find(kFile, nameEnd), input.find(kDir, nameEnd));
+    const std::size_t bodyEnd = next == std::string_view::npos ? input.size() : next;
+    const std::string name = SafeName(input.substr(nameStart, nameEnd - nameStart));
+    if (name.empty()) continue;
+    std::error_code error;
+    fs::remove_all(WorkDir() / name, error);
+    if (isDir) {
+      fs::create_directory(WorkDir() / name, error);
+    } else {
+      const std::string body(input.substr(bodyStart, bodyEnd - bodyStart));
+      std::ofstream out(WorkDir() / name, std::ios::binary);
+      out << body;
+      Written()[name] = body;
+    }
+  }
+  // No answer may name a path outside the working folder.
+  for (char& c : console) {
+    if (c == '/') c = '_';
+  }
+  return console;
+}
+
+void CheckOutputFiles(const std::string& console) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(WorkDir(), error)) {
+    if (!entry.is_regular_file(error)) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string text = bytes.str();
+    // Every file the session wrote (or rewrote) is made of whole lines.
+    const auto written = Written().find(entry.path().filename().string());
+    if (written != Written().end() && written->second == text) continue;
+    if (!text.empty() && text.compare(text.size() - std::min<std::size_t>(2, text.size()), 2, "\r\n") != 0) {
+      Broken("the output file ends inside a line", console);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  ClearWorkDir();
+  const std::string answers = Prepare(std::string_view(reinterpret_cast<const char*>(data), size));
+  std::istringstream in(answers);
+  std::ostringstream out;
+  int status = -1;
+  {
+    qev::TextIo io(in, out, {}, WorkDir(), [] { return qev::CalendarDate{4, 11, 2001}; });
+    status = qev::RunSession(io);
+  }
+  const std::string console = out.str();
+  if (status != 0 && status != 1) Broken("the exit status must be 0 or 1", console);
+  static constexpr std::string_view kStop = "Stop - Program terminated.\r\n";
+  if (console.size() < kStop.size() || console.compare(console.size() - kStop.size(), kStop.size(), kStop) != 0) {
+    Broken("the console must end with the stop line", console);
+  }
+  // The driver reports any exception that is not a stop of the program's own
+  // on a line of its own; no input may lead there.
+  if (console.find("\nInternal error: ") != std::string::npos) Broken("a programming error surfaced", console);
+  if (status == 0 && console.find("READING ERROR") != std::string::npos) {
+    Broken("a reading error reported as success", console);
+  }
+  CheckOutputFiles(console);
+  if (std::getenv("QEV_FUZZ_SHOW") != nullptr) {
+    std::fprintf(stderr, "%s\n[exit status %d]\n", console.c_str(), status);
+  }
+  ClearWorkDir();
+  return 0;
+}

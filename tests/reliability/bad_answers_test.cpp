@@ -1,0 +1,144 @@
+// The bad-answer half of the reliability matrix: a full session that visits
+// every kind of prompt, cut short after each of its answers, and given a
+// malformed answer at each numeric prompt. Each case must end with the
+// reading-error report, exit status 1, and an output file that holds exactly
+// the lines written before the stop, all of them whole.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "reliability/reliability_support.h"
+
+namespace qev::reliability {
+namespace {
+
+// How a prompt reads its answer.
+enum class Kind { Line, Integer, Real };
+
+struct Answer {
+  const char* Text;
+  Kind Read;
+};
+
+// Extremes and one complete part, an own threshold, an own Xmax, the starting
+// point from the keyboard, two runs and a hazard query on the console.
+const std::vector<Answer> kFullSession = {
+    {"", Kind::Line},          {"", Kind::Line},          {"out.txt", Kind::Line},
+    {"1", Kind::Integer},      // units: magnitude
+    {"3", Kind::Integer},      // extremes and complete parts
+    {"50 100 1000", Kind::Real},
+    {"2", Kind::Integer},      // extreme layout: one common SD
+    {"ext.dat", Kind::Line},
+    {"2", Kind::Integer},      // complete layout: one common SD
+    {"1", Kind::Integer},      // one complete part
+    {"comp.dat", Kind::Line},
+    {"2", Kind::Integer},      // an own threshold ...
+    {"3.8", Kind::Real},       // ... below the lowest complete threshold
+    {"2", Kind::Integer},      // an own Xmax ...
+    {"7.0", Kind::Real},
+    {"0", Kind::Integer},      // ... not before the catalog
+    {"0.25", Kind::Real},      // its error
+    {"1", Kind::Integer},      // procedure 1
+    {"1.0 0.1", Kind::Real},   // prior b-value and its SD
+    {"2", Kind::Integer},      // starting point from the keyboard
+    {"0.5", Kind::Real},       // Lambda
+    {"7.5", Kind::Real},       // Mmax of the first run
+    {"7.2", Kind::Real},       // Mmax of the second run
+    {"0", Kind::Real},         // no further run
+    {"1", Kind::Integer},      // hazard on the console
+    {"6.0", Kind::Real},       // one query
+    {"0", Kind::Real},         // end of the queries
+};
+
+const char* const kExtreme =
+    "1700,1,1\n1949,12,31\n0.3\n1703 5 5 6.6\n1751 0 0 6.0\n1799 12 31 6.9\n"
+    "1800 1 1 5.9\n1880 6 6 6.3\n1933 3 3 6.1\n";
+
+std::string Complete() {
+  std::string text = "1950 1 1\n1999 12 31\n4.0\n0.1\n";
+  const char* magnitudes[] = {"4.0", "4.1", "4.0", "4.2", "4.3", "4.1", "4.4", "4.0", "4.2", "4.3",
+                              "4.5", "4.7", "4.6", "4.9", "4.5", "5.0", "5.2", "5.1", "5.6", "6.3"};
+  for (const char* m : magnitudes) text += std::string(m) + "\n";
+  return text;
+}
+
+std::string Script(std::size_t count, std::size_t replaced = SIZE_MAX, const std::string& replacement = "") {
+  std::string script;
+  for (std::size_t i = 0; i < count && i < kFullSession.size(); ++i) {
+    script += (i == replaced ? replacement : std::string(kFullSession[i].Text)) + "\n";
+  }
+  return script;
+}
+
+class BadAnswers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    work_.Write("ext.dat", kExtreme);
+    work_.Write("comp.dat", Complete());
+    full_ = work_.Run(Script(kFullSession.size()));
+  }
+
+  // What every stopped session shares with the full one: the console up to
+  // the report is the full session's console up to that point, and the output
+  // file is the full session's file up to the stop, in whole lines.
+  void ExpectCleanStopBefore(const Outcome& cut, const std::string& what) {
+    EXPECT_EQ(cut.ExitStatus, 1) << what;
+    const std::size_t error = cut.Console.rfind(" READING ERROR");
+    ASSERT_NE(error, std::string::npos) << what << "\n" << ConsoleTail(cut.Console, 8);
+    const std::size_t report = cut.Console.rfind("\r\n *************************************************", error);
+    ASSERT_NE(report, std::string::npos) << what;
+    EXPECT_EQ(full_.Console.compare(0, report, cut.Console, 0, report), 0)
+        << what << ": the console before the report differs from the full session's";
+    EXPECT_TRUE(cut.Console.ends_with("Stop - Program terminated.\r\n")) << what;
+    if (cut.OutputExists) {
+      EXPECT_TRUE(WholeLines(cut.Output)) << what;
+      EXPECT_TRUE(full_.Output.starts_with(cut.Output)) << what << ": the output file is not a prefix of the full one";
+    }
+  }
+
+  Workspace work_;
+  Outcome full_;
+};
+
+TEST_F(BadAnswers, TheFullSessionEndsNormally) {
+  EXPECT_EQ(full_.ExitStatus, 0);
+  EXPECT_TRUE(full_.OutputExists);
+  EXPECT_TRUE(WholeLines(full_.Output));
+  EXPECT_EQ(full_.Console.find("READING ERROR"), std::string::npos) << ConsoleTail(full_.Console, 20);
+  EXPECT_NE(full_.Console.find("RUN #  2"), std::string::npos);
+  EXPECT_NE(full_.Output.find("HAZARD"), std::string::npos);
+}
+
+TEST_F(BadAnswers, EndOfConsoleInputAtEveryPromptIsAReadingError) {
+  ASSERT_EQ(full_.ExitStatus, 0);
+  for (std::size_t kept = 0; kept < kFullSession.size(); ++kept) {
+    const Outcome cut = work_.Run(Script(kept));
+    const std::string what = "answers cut after line " + std::to_string(kept);
+    ExpectCleanStopBefore(cut, what);
+    EXPECT_NE(cut.Console.find(" READING ERROR: end of console input reached"), std::string::npos)
+        << what << "\n" << ConsoleTail(cut.Console, 8);
+    // The output file exists from the moment its name was answered.
+    EXPECT_EQ(cut.OutputExists, kept >= 3) << what;
+  }
+}
+
+TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
+  ASSERT_EQ(full_.ExitStatus, 0);
+  for (std::size_t line = 0; line < kFullSession.size(); ++line) {
+    if (kFullSession[line].Read == Kind::Line) continue;
+    // A real typed for a menu number is an error, not the number; a real with
+    // letters after it is an error too.
+    const std::string bad = kFullSession[line].Read == Kind::Integer ? "1.0" : "6.5abc";
+    const Outcome cut = work_.Run(Script(kFullSession.size(), line, bad));
+    const std::string what = "answer " + std::to_string(line + 1) + " given as " + bad;
+    ExpectCleanStopBefore(cut, what);
+    EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) + "\r\n"),
+              std::string::npos)
+        << what << "\n" << ConsoleTail(cut.Console, 8);
+    EXPECT_NE(cut.Console.find(" read     : \"" + bad + "\""), std::string::npos) << what;
+  }
+}
+
+}  // namespace
+}  // namespace qev::reliability
