@@ -1,0 +1,232 @@
+#include "textio/reader.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+#include "textio/stop.h"
+
+namespace qev {
+
+LineSource::LineSource(std::istream& in, std::string description, bool isFile)
+    : in_(in), description_(std::move(description)), isFile_(isFile) {}
+
+bool LineSource::NextLine(std::string& line) {
+  line.clear();
+  if (!in_.good()) return false;
+  std::getline(in_, line);
+  if (in_.fail()) return false;  // nothing at all was read
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  ++lineNumber_;
+  return true;
+}
+
+CatalogFile::CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName)
+    : LineSource(*stream, "catalog file '" + shownName + "'", true), stream_(std::move(stream)) {}
+
+std::string TrimTrailingBlanks(const std::string& text) {
+  const std::size_t last = text.find_last_not_of(' ');
+  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+namespace {
+
+// Shows an offending text safely: at most 40 characters, control and non-ASCII
+// bytes as '?'.
+std::string Shown(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    out += (c >= 32 && c < 127) ? static_cast<char>(c) : '?';
+  }
+  if (text.size() > 40) out += "...";
+  return out;
+}
+
+std::string Where(const LineSource& source) {
+  return source.Description() + ", line " + std::to_string(source.LineNumber());
+}
+
+[[noreturn]] void MalformedValue(const LineSource& source, std::string_view text, const char* expected) {
+  StopWithMessage({"", " *************************************************",
+                   " READING ERROR in " + Where(source),
+                   " read     : \"" + Shown(text) + "\"",
+                   std::string(" expected : ") + expected,
+                   " *************************************************", ""});
+}
+
+[[noreturn]] void EndOfInput(const LineSource& source, const char* expected) {
+  StopWithMessage({"", " *************************************************",
+                   " READING ERROR: end of " + source.Description() + " reached",
+                   std::string(" expected : ") + expected,
+                   " *************************************************", ""});
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Optional sign and decimal digits, within the 32-bit range.
+bool ParseInteger(std::string_view text, std::int32_t& out) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  long long value = 0;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return false;
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) value = -value;
+  if (value < INT_MIN || value > INT_MAX) return false;
+  out = static_cast<std::int32_t>(value);
+  return true;
+}
+
+// Optional sign, digits with an optional decimal point, an optional exponent
+// (E or D, optional sign, digits); finite and within single precision.
+bool ParseReal(std::string_view text, float& out) {
+  std::size_t i = 0;
+  std::string normal;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+  bool digits = false;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    if (IsDigit(text[i])) {
+      digits = true;
+    } else if (text[i] == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+    normal += text[i];
+  }
+  if (!digits) return false;
+  if (i < text.size()) {
+    const char e = text[i];
+    if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return false;
+    normal += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i) {
+      if (!IsDigit(text[i])) return false;
+      normal += text[i];
+    }
+  }
+  errno = 0;
+  const float value = std::strtof(normal.c_str(), nullptr);
+  if (!std::isfinite(value)) return false;
+  if (errno == ERANGE && value != 0.0f && std::fabs(value) >= 1.0f) return false;
+  out = value;
+  return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The characters of one read statement: the lines of its source, each line end
+// counting as a blank.
+class StatementInput {
+ public:
+  explicit StatementInput(LineSource& source) : source_(source) {}
+
+  // Starts the statement at the beginning of the next line.
+  bool Start() { return Fetch(); }
+
+  // Skips blanks and line ends; false at the end of the source.
+  bool SkipBlanks() {
+    for (;;) {
+      while (pos_ < line_.size() && IsBlank(line_[pos_])) ++pos_;
+      if (pos_ < line_.size()) return true;
+      if (!Fetch()) return false;
+    }
+  }
+
+  char Peek() const { return line_[pos_]; }
+  void Advance() { ++pos_; }
+
+  std::string_view Token() {
+    const std::size_t begin = pos_;
+    while (pos_ < line_.size() && !IsBlank(line_[pos_]) && line_[pos_] != ',' && line_[pos_] != '/') ++pos_;
+    return std::string_view(line_).substr(begin, pos_ - begin);
+  }
+
+ private:
+  bool Fetch() {
+    pos_ = 0;
+    return source_.NextLine(line_);
+  }
+
+  LineSource& source_;
+  std::string line_;
+  std::size_t pos_ = 0;
+};
+
+void Assign(const LineSource& source, const Target& target, std::string_view text) {
+  if (auto* const* integer = std::get_if<std::int32_t*>(&target)) {
+    if (!ParseInteger(text, **integer)) MalformedValue(source, text, "an integer");
+  } else {
+    if (!ParseReal(text, *std::get<float*>(target))) MalformedValue(source, text, "a real number");
+  }
+}
+
+const char* Expected(const Target& target) {
+  return std::holds_alternative<std::int32_t*>(target) ? "an integer" : "a real number";
+}
+
+}  // namespace
+
+ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets, bool endOfFileBranch) {
+  StatementInput input(source);
+  std::size_t next = 0;
+  auto atEnd = [&]() {
+    if (endOfFileBranch) return ReadOutcome::EndOfFile;
+    EndOfInput(source, Expected(targets[next]));
+  };
+  if (targets.empty()) {
+    if (!input.Start() && !endOfFileBranch) EndOfInput(source, "a line");
+    return ReadOutcome::Completed;
+  }
+  if (!input.Start()) return atEnd();
+  bool lastWasValue = false;
+  while (next < targets.size()) {
+    if (!input.SkipBlanks()) return atEnd();
+    const char c = input.Peek();
+    if (c == '/') return ReadOutcome::Completed;  // the rest stays unchanged
+    if (c == ',') {
+      input.Advance();
+      if (!lastWasValue) ++next;  // a null value leaves its target unchanged
+      lastWasValue = false;
+      continue;
+    }
+    const std::string_view token = input.Token();
+    lastWasValue = true;
+    const std::size_t star = token.find('*');
+    if (star == std::string_view::npos) {
+      Assign(source, targets[next++], token);
+      continue;
+    }
+    // r*v: r copies of v; r*: r null values.
+    std::int32_t repeat = 0;
+    if (!ParseInteger(token.substr(0, star), repeat) || repeat <= 0 || token[0] == '+' || token[0] == '-') {
+      MalformedValue(source, token, "a repeat count before '*'");
+    }
+    const std::string_view value = token.substr(star + 1);
+    for (std::int32_t r = 0; r < repeat && next < targets.size(); ++r) {
+      if (!value.empty()) Assign(source, targets[next], value);
+      ++next;
+    }
+  }
+  return ReadOutcome::Completed;
+}
+
+void LineRead(LineSource& source, std::string& text, std::size_t length) {
+  std::string line;
+  if (!source.NextLine(line)) EndOfInput(source, "a line of text");
+  if (line.size() > length) line.resize(length);
+  line.append(length - line.size(), ' ');
+  text = std::move(line);
+}
+
+}  // namespace qev
