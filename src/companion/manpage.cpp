@@ -39,7 +39,9 @@ std::string Inline(const std::string& text) {
 std::string Arguments(const std::string& line) {
   const std::size_t space = line.find(' ');
   if (space == std::string::npos) return "";
-  const bool alternating = space == 3;
+  const std::string request = line.substr(1, space - 1);
+  const bool alternating = request == "BR" || request == "RB" || request == "IR" || request == "RI" ||
+                           request == "BI" || request == "IB";
   std::vector<std::string> words;
   std::string word;
   bool quoted = false;

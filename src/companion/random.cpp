@@ -18,14 +18,18 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 
 }  // namespace
 
-Pcg32::Pcg32(std::uint64_t seed) {
-  std::uint64_t mix = seed;
-  const std::uint64_t initState = SplitMix64(mix);
-  increment_ = (SplitMix64(mix) << 1u) | 1u;  // the stream selector must be odd
-  state_ = 0;
+Pcg32::Pcg32(std::uint64_t initState, std::uint64_t stream)
+    : state_(0), increment_((stream << 1u) | 1u) {  // the increment must be odd
   NextWord();
   state_ += initState;
   NextWord();
+}
+
+Pcg32::Pcg32(std::uint64_t seed) : Pcg32(0, 0) {
+  std::uint64_t mix = seed;
+  const std::uint64_t initState = SplitMix64(mix);
+  const std::uint64_t stream = SplitMix64(mix);
+  *this = Pcg32(initState, stream);
 }
 
 std::uint32_t Pcg32::NextWord() {

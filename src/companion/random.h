@@ -12,6 +12,8 @@ namespace qev::companion {
 class Pcg32 {
  public:
   explicit Pcg32(std::uint64_t seed);
+  // The reference seeding of PCG32: initial state and stream selector.
+  Pcg32(std::uint64_t initState, std::uint64_t stream);
 
   std::uint32_t NextWord();
   // Uniform on the open interval (0, 1), 53 random bits.
