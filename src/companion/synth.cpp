@@ -286,9 +286,11 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
         }
       }
       if (!reaches(best, s.Threshold)) continue;
-      // The reader needs each event at least a thousandth of a year after the
-      // one before; move a crowded event on by days.
-      DateSpec date = DateAt(bestTime);
+      // Dated at the end of its window (qev then measures exactly the span of
+      // which it is the largest event), or at its occurrence. The reader needs
+      // each event at least a thousandth of a year after the one before; a
+      // crowded event moves on by days.
+      DateSpec date = DateAt(e.DateAtOccurrence ? bestTime : windowEnd - 0.003);
       while (StoredInterval(previous, DecimalOf(date)) < 2) NextDay(date);
       if (DecimalOf(date) > s.End) continue;
       previous = DecimalOf(date);

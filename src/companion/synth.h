@@ -7,7 +7,8 @@
 // events serves every part, so parts that share years share earthquakes.
 //
 // The extreme part lists, for consecutive windows of its period, the largest
-// apparent magnitude of each window when it reaches the part's threshold;
+// apparent magnitude of each window when it reaches the part's threshold,
+// dated by default at the end of its window;
 // a complete part lists every event of its period whose apparent magnitude
 // reaches its threshold. The files use the layouts the two catalog readers of
 // qev accept and respect their capacities nex and nfx.
@@ -45,6 +46,7 @@ struct ExtremePlan {
   std::optional<float> Threshold;      // default Mmin
   std::optional<float> Sd;             // default: the plan's Sd
   int Layout = 1;                      // 1 per-event SD, 2 common SD, 3 no SD
+  bool DateAtOccurrence = false;       // else each event is dated at the end of its window
   std::string FileName = "extreme.dat";
 };
 

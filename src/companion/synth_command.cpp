@@ -62,7 +62,7 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
       command.ReportName = a.Value;
     } else if (a.Name == "extreme") {
       if (plan.Extreme) throw UsageError("--extreme given twice: a catalog has one extreme part");
-      const auto list = ParseKeyValues(a.Value, {"window", "threshold", "sd", "layout", "file"}, "--extreme");
+      const auto list = ParseKeyValues(a.Value, {"window", "threshold", "sd", "layout", "file", "dates"}, "--extreme");
       ExtremePlan e;
       ParsePeriod(list.Head, "--extreme", e.Start, e.End);
       for (const auto& [key, value] : list.Pairs) {
@@ -71,6 +71,10 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
         if (key == "sd") e.Sd = ParseReal(value, "--extreme sd");
         if (key == "layout") e.Layout = ParseInteger(value, "--extreme layout");
         if (key == "file") e.FileName = value;
+        if (key == "dates") {
+          if (value != "window" && value != "event") throw UsageError("--extreme dates must be window or event");
+          e.DateAtOccurrence = value == "event";
+        }
       }
       plan.Extreme = e;
     } else if (a.Name == "complete") {

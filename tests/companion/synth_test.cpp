@@ -118,6 +118,7 @@ TEST(Synth, ExtremeDatesAreAcceptedByTheReaderOfIntervals) {
   SynthPlan plan = BothKindsPlan(11);
   plan.Lambda = 400.0f;  // many events: window maxima often fall on neighbouring days
   plan.Extreme->Window = 0.01f;
+  plan.Extreme->DateAtOccurrence = true;
   plan.Extreme->Start = ParseDate("1700", false);
   plan.Extreme->End = ParseDate("1703", true);
   plan.Complete.clear();
@@ -136,6 +137,26 @@ TEST(Synth, ExtremeDatesAreAcceptedByTheReaderOfIntervals) {
     previous = t;
   }
   EXPECT_LE(previous, catalog.Extreme->End);
+}
+
+TEST(Synth, ExtremeEventsAreDatedAtWindowEndsOrAtOccurrence) {
+  SynthPlan plan = BothKindsPlan(5);
+  plan.Complete.clear();
+  plan.Extreme->Window = 10.0f;
+  const auto atEnds = DataLines(GenerateCatalog(plan).Extreme->Text, 2);
+  plan.Extreme->DateAtOccurrence = true;
+  const auto atOccurrence = DataLines(GenerateCatalog(plan).Extreme->Text, 2);
+  ASSERT_EQ(atEnds.size(), 30u);
+  ASSERT_EQ(atOccurrence.size(), 30u);
+  int differentDays = 0;
+  for (std::size_t i = 0; i < atEnds.size(); ++i) {
+    EXPECT_EQ(atEnds[i][0], 1600 + 10 * static_cast<int>(i) + 9);  // the last days of each decade
+    EXPECT_EQ(atEnds[i][1], 12);
+    EXPECT_EQ(atEnds[i][3], atOccurrence[i][3]);  // the same events
+    EXPECT_LE(atOccurrence[i][0], atEnds[i][0]);
+    differentDays += atOccurrence[i][0] != atEnds[i][0] || atOccurrence[i][1] != 12;
+  }
+  EXPECT_GT(differentDays, 20);
 }
 
 TEST(Synth, CompleteMagnitudesFollowTheLawAboveTheThreshold) {
