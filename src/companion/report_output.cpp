@@ -198,7 +198,7 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
       s << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\"" << box.Bottom() + 6
         << "\" stroke=\"#222\"/>\n";
       s << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22 << "\" text-anchor=\"middle\" font-size=\"13\">"
-        << Number(m, xStep < 0.25 ? 1 : 2) << "</text>\n";
+        << Number(m, xStep == 0.25 ? 2 : 1) << "</text>\n";
     }
     s << "<text x=\"" << box.Left + box.Width / 2 << "\" y=\"" << box.Bottom() + 46
       << "\" text-anchor=\"middle\" font-size=\"15\">" << Escape(options.Units) << "</text>\n";
@@ -226,7 +226,7 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   yLabel(34, upper.Top + upper.Height / 2, "Annual rate of exceedance (events per year)");
   yLabel(upper.Right() + 100, upper.Top + upper.Height / 2, "Return period (years)");
 
-  s << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.45\" stroke=\"none\" points=\"";
+  s << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\" points=\"";
   for (const Point& p : rates) s << f1(xAt(upper, p.X)) << ',' << f1(yRate(p.Rate * highFactor)) << ' ';
   for (auto it = rates.rbegin(); it != rates.rend(); ++it) {
     const double low = lowFactor > 0.0 ? it->Rate * lowFactor : 0.0;
@@ -245,7 +245,7 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
     << "\" stroke=\"#1f4e9c\" stroke-width=\"2.5\"/>\n";
   s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 13 << "\" font-size=\"13\">mean annual rate</text>\n";
   s << "<rect x=\"" << lx << "\" y=\"" << ly + 22 << "\" width=\"30\" height=\"14\" fill=\"#8db8f0\" "
-    << "fill-opacity=\"0.45\"/>\n";
+    << "fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\"/>\n";
   s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 34 << "\" font-size=\"13\">\u03BB \u00B1 1 SD(\u03BB)</text>\n";
 
   // Lower panel: probabilities of exceedance.
@@ -279,8 +279,9 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   }
   s << "</g>\n";
   frame(lower);
-  const double px = lower.Right() - 190;
-  const double py = lower.Top + 14;
+  // Bottom left: every curve starts near 1 at the threshold.
+  const double px = lower.Left + 20;
+  const double py = lower.Bottom() - 104;
   s << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6 << "\" width=\"190\" height=\"92\" fill=\"white\" "
     << "stroke=\"#999\"/>\n";
   s << "<text x=\"" << px << "\" y=\"" << py + 9 << "\" font-size=\"13\" font-weight=\"bold\">within</text>\n";
