@@ -1,8 +1,237 @@
 #include "setup/threshold_dialog.h"
 
-namespace qev {
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
 
-// Placeholder until this procedure is built.
-void ChooseThresholdXmaxProcedure(Session& /*session*/) {}
+#include "catalog/catalog.h"
+
+namespace qev {
+namespace {
+
+// Screen feed of these dialogs: 31 slashes, 32 empty records.
+constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+
+void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
+void Empty(ReportSink& sink) { sink.List(Dest::Console); }
+void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
+
+std::int32_t ReadInteger(Session& session) {
+  std::int32_t answer = 0;
+  session.io.ReadConsole({&answer});
+  return answer;
+}
+
+float ReadReal(Session& session) {
+  float answer = 0.0f;
+  session.io.ReadConsole({&answer});
+  return answer;
+}
+
+// A date value truncated toward zero for the echo. A value beyond the 32-bit
+// range (or not a number) is pinned to the range's end, which no I2 or I5
+// field can hold, so the echo shows asterisks instead of an undefined integer.
+std::int32_t TruncatedForEcho(float value) {
+  if (!(value > -2147483648.0f)) return std::numeric_limits<std::int32_t>::min();
+  if (!(value < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(value);
+}
+
+// The complete part read last, and the first one; an unread catalog has
+// zeros there.
+const CompletePart& LastPart(const Catalog& catalog) {
+  return catalog.Parts[static_cast<std::size_t>(std::clamp(catalog.PartCount, 1, ncpx) - 1)];
+}
+const CompletePart& FirstPart(const Catalog& catalog) { return catalog.Parts[0]; }
+
+// Span of the whole catalog for the data kind, evaluated left to right; any
+// other data kind leaves the span as it was.
+void SetFullSpan(Session& session) {
+  const Catalog& catalog = session.catalog;
+  const ExtremeCatalog& extreme = catalog.Extreme;
+  switch (session.settings.DataKind) {
+    case 1:
+      session.settings.SpanT = extreme.End - extreme.Start;
+      break;
+    case 2:
+      session.settings.SpanT = LastPart(catalog).End - FirstPart(catalog).Start;
+      break;
+    case 3: {
+      float span = extreme.End - extreme.Start;
+      span = span + LastPart(catalog).End;
+      session.settings.SpanT = span - FirstPart(catalog).Start;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void WriteXmaxLines(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  sink.Format(Dest::File, "(/,'         Maximum OBSERVED magnitude Xmax = ',F5.2)",
+              {session.settings.Xmax});
+  sink.Format(Dest::File, "('  SECOND Maximum OBSERVED magnitude Xmax = ',F5.2)",
+              {session.settings.Xmax2});
+}
+
+// Threshold for the whole catalog: one below the lowest level, or typed in
+// below that level.
+void ChooseThreshold(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  const float lowest = session.settings.Mmin;
+  const float suggested = lowest - 1.0f;
+
+  Clear(sink);
+  Empty(sink);
+  Line(sink, "    Mmin for the whole catalog determination");
+  Line(sink, "  --------------------------------------------");
+  Empty(sink);
+  sink.Format(Dest::Console, "('  Suggested value of Mmin = ',F4.1)", {suggested});
+  Empty(sink);
+  Line(sink, "   YES, I accept suggested Mmin .......(1)");
+  Line(sink, "   NO,  I DO NOT ......................(2)");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, " ENTER proper number ...(1/2)");
+  Empty(sink);
+  const std::int32_t answer = ReadInteger(session);
+  Clear(sink);
+
+  if (answer == 1) {
+    session.settings.Mmin = suggested;
+    return;
+  }
+  Empty(sink);
+  for (;;) {
+    sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')", {lowest});
+    Empty(sink);
+    const float x = ReadReal(session);
+    if (lowest > x) {
+      session.settings.Mmin = x;
+      return;
+    }
+  }
+}
+
+// Occurrence date of an Xmax earlier than the catalog; the span runs from it
+// to the end of the catalog. Zeros of month and day are converted as typed.
+void ReadOccurrenceBeforeCatalog(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  Empty(sink);
+  Line(sink, " ENTER: year, month, day of such EQ-e occurrence");
+  Empty(sink);
+  float year = 0.0f;
+  float month = 0.0f;
+  float day = 0.0f;
+  session.io.ReadConsole({&year, &month, &day});
+  sink.Format(Dest::File, "('  Occurred at ',I5,'/',I2,'/',I2)",
+              {TruncatedForEcho(year), TruncatedForEcho(month), TruncatedForEcho(day)});
+  const float occurred = DecimalYear(year, month, day);
+  const float catalogEnd =
+      session.settings.DataKind == 1 ? session.catalog.Extreme.End : LastPart(session.catalog).End;
+  session.settings.SpanT = catalogEnd - occurred;
+}
+
+void ChooseXmax(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  const float observed = session.catalog.MaxObserved;
+
+  Clear(sink);
+  Empty(sink);
+  Empty(sink);
+  Line(sink, "     Maximum OBSERVED magnitude determination");
+  Line(sink, "   --------------------------------------------");
+  Empty(sink);
+  Empty(sink);
+  sink.Format(Dest::Console, "('   Maximum OBSERVED magnitude Xmax is ',F5.2,'......(1)')", {observed});
+  sink.Format(Dest::Console, "('   No, Xmax is DIFFERENT ........................(2)')");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, " ENTER proper number ...(1/2)");
+  Empty(sink);
+  const std::int32_t answer = ReadInteger(session);
+  Clear(sink);
+
+  if (answer == 1) {
+    session.settings.Xmax = observed;
+    session.settings.Xmax2 = session.catalog.SecondMaxObserved;
+    WriteXmaxLines(session);
+    SetFullSpan(session);
+    return;
+  }
+
+  Clear(sink);
+  for (;;) {
+    Empty(sink);
+    sink.Format(Dest::Console, "('  Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than ',F5.2,')')",
+                {observed});
+    Empty(sink);
+    session.settings.Xmax = ReadReal(session);
+    if (session.settings.Xmax >= observed) break;
+  }
+  session.settings.Xmax2 = observed;
+  WriteXmaxLines(session);
+
+  Clear(sink);
+  Empty(sink);
+  Line(sink, " Did it occur BEFORE catalog starts ?");
+  Empty(sink);
+  Line(sink, " (if YES, enter 1, if NOT, enter 0)");
+  Empty(sink);
+  Line(sink, " ENTER proper number ...(0/1)");
+  Empty(sink);
+  if (ReadInteger(session) == 1) {
+    ReadOccurrenceBeforeCatalog(session);
+  } else {
+    SetFullSpan(session);
+  }
+}
+
+void ReadXmaxError(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  Empty(sink);
+  Line(sink, " ENTER: approximate ERROR of maximum OBSERVED magnitude");
+  Empty(sink);
+  session.settings.SigXmax = ReadReal(session);
+}
+
+void ChooseProcedure(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  for (int i = 0; i < 4; ++i) Empty(sink);
+  Line(sink, "       Selection of M_max determination procedure ");
+  Line(sink, "  ----------------------------------------------------");
+  Empty(sink);
+  Line(sink, " Assessment of magnitude M_max is based on :");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, "   Tolve-Brandholm (Cramers approximation) ........(1)");
+  Line(sink, "   Tolve-Brandholm-Bayes ..........................(2)");
+  Empty(sink);
+  Empty(sink);
+  Line(sink, " ENTER proper number ...");
+  session.settings.Procedure = ReadInteger(session);
+
+  if (session.settings.Procedure == 1) {
+    sink.Format(Dest::File,
+                "(/,'  M_max is determined according to Tolve-Brandholm (Cramers Approximation)',/)");
+  } else if (session.settings.Procedure == 2) {
+    sink.Format(Dest::File, "(/,'  M_max is determined according to Tolve-Brandholm-Bayes',/)");
+  }
+}
+
+}  // namespace
+
+void ChooseThresholdXmaxProcedure(Session& session) {
+  ChooseThreshold(session);
+  ChooseXmax(session);
+  ReadXmaxError(session);
+  ChooseProcedure(session);
+}
 
 }  // namespace qev

@@ -1,0 +1,361 @@
+#include "estimation/likelihood.h"
+
+#include <array>
+#include <bit>
+#include <cmath>
+
+#include "estimation/engine_detail.h"
+#include "textio/stop.h"
+
+namespace qev {
+
+namespace {
+
+constexpr float kSqrtTwo = 1.4142f;
+constexpr float kBelowThreshold = 0.02f;  // rows this far below the threshold are still used
+constexpr float kInside = 0.01f;          // moves a magnitude just inside the law's range
+constexpr float kCountFloor = 1.0e-35f;   // keeps the log of an expected count finite
+constexpr float kStartOffset = 1.05f;
+
+// The trial point must be positive; a comparison with NaN fails as well.
+void GuardTrialPoint(float beta, float lambda) {
+  if (beta > 0.0f && lambda > 0.0f) return;
+  StopWithMessage({"", " ***********************************", " SOUGHT PARAMETERS LESS than 0 !!!",
+                   "        CHECK INPUT DATA", " ***********************************", ""});
+}
+
+// Integer part of a count held as a real, limited to the capacity of its array
+// (a NaN or negative count means nothing to loop over).
+std::int32_t LoopCount(float value, std::int32_t capacity) {
+  if (!(value >= 1.0f)) return 0;
+  if (value >= static_cast<float>(capacity)) return capacity;
+  return static_cast<std::int32_t>(value);
+}
+
+// A part takes part in the objective while the integer part of its
+// EventCount is not 0.
+bool SwitchedOn(float eventCount) { return std::fabs(eventCount) >= 1.0f; }
+
+std::int32_t PartsInUse(const Catalog& catalog) {
+  if (catalog.PartCount < 0) return 0;
+  return catalog.PartCount > ncpx ? ncpx : catalog.PartCount;
+}
+
+float Hundredths(std::int32_t value) { return static_cast<float>(value) * 0.01f; }
+float Thousandths(std::int32_t value) { return static_cast<float>(value) * 0.001f; }
+
+float PriorPenalty(const LikelihoodData& data, float beta) {
+  const float z = (beta - data.PriorBeta) / data.PriorBetaSD;
+  return 0.5f * (z * z);
+}
+
+// Apparent factors (and exp(-Beta m)) of the distinct (magnitude, SD) pairs
+// met during one evaluation. Catalogs give magnitudes and SDs in steps of 0.1
+// and 0.05, so a few hundred pairs serve thousands of rows. The values are
+// those of ApparentFactor and of exp(-(Beta m)) themselves, so caching
+// changes no bit; a pair that finds no free place is simply computed again.
+class FactorCache {
+ public:
+  struct Entry {
+    float Factor = 0.0f;
+    float Expo = 0.0f;  // exp(-(Beta m))
+  };
+
+  explicit FactorCache(const LawState& law) : law_(law) { keys_.fill(kEmpty); }
+
+  Entry Get(float m, float sigma) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(sigma)) << 32) |
+                              std::bit_cast<std::uint32_t>(m);
+    if (key == lastKey_) return last_;
+    std::uint32_t slot = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
+    for (int probe = 0; probe < kProbes; ++probe) {
+      if (keys_[slot] == key) return Remember(key, values_[slot]);
+      if (keys_[slot] == kEmpty) {
+        keys_[slot] = key;
+        values_[slot] = Compute(m, sigma);
+        return Remember(key, values_[slot]);
+      }
+      slot = (slot + 1) & (kSize - 1);
+    }
+    return Remember(key, Compute(m, sigma));
+  }
+
+ private:
+  static constexpr int kBits = 11;
+  static constexpr std::uint32_t kSize = 1u << kBits;
+  static constexpr int kProbes = 8;
+  // The bits of two NaNs: never the key of a decoded magnitude and SD.
+  static constexpr std::uint64_t kEmpty = ~0ull;
+
+  Entry Compute(float m, float sigma) const {
+    return Entry{ApparentFactor(law_, m, sigma), std::exp(-(law_.Beta * m))};
+  }
+  Entry Remember(std::uint64_t key, Entry entry) {
+    lastKey_ = key;
+    last_ = entry;
+    return entry;
+  }
+
+  const LawState& law_;
+  std::array<std::uint64_t, kSize> keys_;
+  std::array<Entry, kSize> values_;
+  std::uint64_t lastKey_ = kEmpty;
+  Entry last_;
+};
+
+}  // namespace
+
+float ApparentFactor(const LawState& law, float m, float sigma) {
+  if (sigma == 0.0f) {
+    // Limit for sigma -> 0 of the expression below (it would divide by 0).
+    if (m < law.Mmax) return 1.0f;
+    if (m == law.Mmax) return 0.5f;
+    return 0.0f;
+  }
+  const float a = law.Beta * sigma / kSqrtTwo;
+  const float z = (law.Mmax - m) / (sigma * kSqrtTwo) + a;
+  return std::exp(a * a) * (ErrorFunction(z) + 1.0f) / 2.0f;
+}
+
+float TruncatedLogDensity(const LawState& law, float m, float mc) {
+  const float e = std::exp(-(law.Beta * mc));
+  float y = m;
+  if (mc >= m) y = mc + kInside;
+  if (law.Mmax <= m) y = law.Mmax - kInside;
+  return std::log(law.Beta / (e - law.ExpMax)) - law.Beta * y;
+}
+
+float ExtremeLogDensity(const LawState& law, float x, float m0, float t, float sigma) {
+  const float e0 = std::exp(-(law.Beta * m0));
+  if (m0 - kBelowThreshold > x) return 0.0f;
+  float y = x;
+  if (m0 >= x) y = m0 + kInside;
+  const float c = ApparentFactor(law, y, sigma);
+  const float d = law.ExpMax - e0;
+  const float r = d / (law.ExpMax - law.ExpMin);
+  const float k = law.Lambda * t * r * c;
+  const float e = std::exp(-(law.Beta * y));
+  return std::log(law.Beta * e * k / (e0 - law.ExpMax)) - k * (e - law.ExpMax) / (e0 - law.ExpMax);
+}
+
+LikelihoodData MakeLikelihoodData(const Catalog& catalog, const SessionSettings& settings,
+                                  const ModelParameters& model) {
+  LikelihoodData data;
+  data.catalog = &catalog;
+  data.DataKind = settings.DataKind;
+  data.Mmin = settings.Mmin;
+  data.Mmax = model.Mmax;
+  data.PriorBeta = settings.PriorBeta;
+  data.PriorBetaSD = settings.PriorBetaSD;
+  return data;
+}
+
+float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda) {
+  GuardTrialPoint(beta, lambda);
+  const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
+  const Catalog& catalog = *data.catalog;
+  float sc = 0.0f;
+  float se = 0.0f;
+  if (data.DataKind != 1) {
+    for (std::int32_t p = 0; p < PartsInUse(catalog); ++p) {
+      const CompletePart& part = catalog.Parts[p];
+      if (!SwitchedOn(part.EventCount)) continue;
+      const float span = part.End - part.Start;
+      const float mc = part.Threshold;
+      const std::int32_t rows = LoopCount(part.RowCount, nfx);
+      float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
+      float w = 0.0f;
+      float q = 0.0f;
+      for (std::int32_t j = 0; j < rows; ++j) {
+        const MagnitudeRow& row = part.Rows[j];
+        float m = Hundredths(row.MagHundredths);
+        const float sigma = Hundredths(row.SdHundredths);
+        const float freq = static_cast<float>(row.Frequency);
+        if (mc - kBelowThreshold > m) continue;
+        if (mc > m) m = mc + kInside;
+        w = w + freq;
+        q = q + freq * ApparentFactor(law, m, sigma);
+        sc = sc + freq * TruncatedLogDensity(law, m, mc);
+      }
+      if (w == 0.0f) continue;  // no row at or near the threshold: the part says nothing
+      mu = (q / w) * mu;
+      if (mu < kCountFloor) mu = kCountFloor;
+      sc = sc + w * std::log(mu) - mu;
+    }
+  }
+  if (data.DataKind != 2) {
+    const ExtremeCatalog& extreme = catalog.Extreme;
+    const std::int32_t events = LoopCount(extreme.EventCount, nex);
+    for (std::int32_t k = 0; k < events; ++k) {
+      const Event& event = extreme.Events[k];
+      se = se + ExtremeLogDensity(law, Hundredths(event.MagHundredths), data.Mmin,
+                                  Thousandths(event.IntervalThousandths),
+                                  Hundredths(event.SdHundredths));
+    }
+  }
+  return PriorPenalty(data, beta) - sc - se;
+}
+
+// The same sums in the same order as NegLogLikelihoodPlain; what depends only
+// on the part (the threshold terms) is computed once per part, and the
+// apparent factor once per distinct (magnitude, SD) pair.
+float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
+  GuardTrialPoint(beta, lambda);
+  const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
+  const Catalog& catalog = *data.catalog;
+  FactorCache cache(law);
+  float sc = 0.0f;
+  float se = 0.0f;
+  if (data.DataKind != 1) {
+    for (std::int32_t p = 0; p < PartsInUse(catalog); ++p) {
+      const CompletePart& part = catalog.Parts[p];
+      if (!SwitchedOn(part.EventCount)) continue;
+      const float span = part.End - part.Start;
+      const float mc = part.Threshold;
+      const std::int32_t rows = LoopCount(part.RowCount, nfx);
+      float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
+      const float lowest = mc - kBelowThreshold;
+      const float inside = mc + kInside;
+      const float top = law.Mmax - kInside;
+      const float logNorm = std::log(law.Beta / (std::exp(-(law.Beta * mc)) - law.ExpMax));
+      float w = 0.0f;
+      float q = 0.0f;
+      for (std::int32_t j = 0; j < rows; ++j) {
+        const MagnitudeRow& row = part.Rows[j];
+        float m = Hundredths(row.MagHundredths);
+        if (lowest > m) continue;
+        if (mc > m) m = inside;
+        const float freq = static_cast<float>(row.Frequency);
+        w = w + freq;
+        q = q + freq * cache.Get(m, Hundredths(row.SdHundredths)).Factor;
+        float y = m;
+        if (mc >= m) y = inside;
+        if (law.Mmax <= m) y = top;
+        sc = sc + freq * (logNorm - law.Beta * y);
+      }
+      if (w == 0.0f) continue;
+      mu = (q / w) * mu;
+      if (mu < kCountFloor) mu = kCountFloor;
+      sc = sc + w * std::log(mu) - mu;
+    }
+  }
+  if (data.DataKind != 2) {
+    const ExtremeCatalog& extreme = catalog.Extreme;
+    const std::int32_t events = LoopCount(extreme.EventCount, nex);
+    const float m0 = data.Mmin;
+    const float e0 = std::exp(-(law.Beta * m0));
+    const float lowest = m0 - kBelowThreshold;
+    const float inside = m0 + kInside;
+    const float r = (law.ExpMax - e0) / (law.ExpMax - law.ExpMin);
+    const float denom = e0 - law.ExpMax;
+    for (std::int32_t k = 0; k < events; ++k) {
+      const Event& event = extreme.Events[k];
+      const float x = Hundredths(event.MagHundredths);
+      if (lowest > x) continue;
+      const float y = m0 >= x ? inside : x;
+      const FactorCache::Entry entry = cache.Get(y, Hundredths(event.SdHundredths));
+      const float count = law.Lambda * Thousandths(event.IntervalThousandths) * r * entry.Factor;
+      const float e = entry.Expo;
+      se = se + (std::log(law.Beta * e * count / denom) - count * (e - law.ExpMax) / denom);
+    }
+  }
+  return PriorPenalty(data, beta) - sc - se;
+}
+
+Simplex BuildStartingSimplex(const LikelihoodData& data, float beta0, float lambda0) {
+  Simplex simplex;
+  simplex.Vertex[0] = {beta0, lambda0};
+  simplex.Vertex[1] = {kStartOffset * beta0, lambda0};
+  simplex.Vertex[2] = {beta0, kStartOffset * lambda0};
+  for (int i = 0; i < 3; ++i) {
+    simplex.Value[i] = NegLogLikelihood(data, simplex.Vertex[i][0], simplex.Vertex[i][1]);
+  }
+  return simplex;
+}
+
+SimplexOutcome SimplexMinimize(Simplex& simplex, const LikelihoodData& data, float tolerance,
+                               std::int32_t limit) {
+  using Point = std::array<float, 2>;
+  auto& v = simplex.Vertex;
+  auto& value = simplex.Value;
+  auto evaluate = [&data](const Point& p) { return NegLogLikelihood(data, p[0], p[1]); };
+  SimplexOutcome outcome;
+  for (;;) {
+    // Best (lo), worst (hi) and second worst (nh) vertex.
+    int lo = 0;
+    int hi = 1;
+    int nh = 0;
+    if (value[0] > value[1]) {
+      hi = 0;
+      nh = 1;
+    }
+    for (int i = 0; i < 3; ++i) {
+      if (value[i] < value[lo]) lo = i;
+      if (value[i] > value[hi]) {
+        nh = hi;
+        hi = i;
+      } else if (value[i] > value[nh] && i != hi) {
+        nh = i;
+      }
+    }
+    // Converged when the Beta of every vertex lies within the tolerance of
+    // the Beta of vertex 0 (Lambda and the values play no part).
+    float spread = std::fabs(v[0][0] - v[1][0]);
+    const float spread3 = std::fabs(v[0][0] - v[2][0]);
+    if (spread3 > spread) spread = spread3;
+    if (spread < tolerance) {
+      outcome.Converged = true;
+      break;
+    }
+    if (outcome.Iterations >= limit) break;
+    outcome.Iterations = outcome.Iterations + 1;
+
+    Point c{};
+    {
+      const int a = hi == 0 ? 1 : 0;
+      const int b = hi == 2 ? 1 : 2;
+      for (int d = 0; d < 2; ++d) c[d] = (v[a][d] + v[b][d]) / 2.0f;
+    }
+    Point r{};
+    for (int d = 0; d < 2; ++d) r[d] = 2.0f * c[d] - v[hi][d];
+    const float vr = evaluate(r);
+    if (vr <= value[lo]) {
+      Point e{};
+      for (int d = 0; d < 2; ++d) e[d] = 2.0f * r[d] - c[d];
+      const float ve = evaluate(e);
+      if (ve < value[lo]) {
+        v[hi] = e;
+        value[hi] = ve;
+      } else {
+        v[hi] = r;
+        value[hi] = vr;
+      }
+    } else if (vr >= value[nh]) {
+      if (vr < value[hi]) {
+        v[hi] = r;
+        value[hi] = vr;
+      }
+      Point k{};
+      for (int d = 0; d < 2; ++d) k[d] = 0.5f * v[hi][d] + 0.5f * c[d];
+      const float vk = evaluate(k);
+      if (vk < value[hi]) {
+        v[hi] = k;
+        value[hi] = vk;
+      } else {
+        for (int i = 0; i < 3; ++i) {
+          if (i == lo) continue;
+          for (int d = 0; d < 2; ++d) v[i][d] = 0.5f * (v[i][d] + v[lo][d]);
+          value[i] = evaluate(v[i]);
+        }
+      }
+    } else {
+      v[hi] = r;
+      value[hi] = vr;
+    }
+  }
+  // Both ways out end with the centroid of the last simplex in vertex 0.
+  for (int d = 0; d < 2; ++d) v[0][d] = (v[0][d] + v[1][d] + v[2][d]) / 3.0f;
+  return outcome;
+}
+
+}  // namespace qev

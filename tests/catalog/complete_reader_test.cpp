@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_session.h"
+#include "catalog/complete_reader.h"
+#include "catalog/extreme_reader.h"
+
+namespace qev {
+namespace {
+
+using testing::Append;
+using testing::CatalogSession;
+using testing::ContainsRun;
+using testing::EmptyLines;
+
+const std::string kRuler43 = " *******************************************";
+const std::string kRuler44 = " ********************************************";
+constexpr int kFeed = 37;  // records of the 36-slash screen feed
+
+std::vector<std::string> MenuAndCountScreens() {
+  std::vector<std::string> lines = EmptyLines(kFeed + 4);
+  Append(lines, {"           COMPLETE data specification :",
+                 "       ----------------------------------",
+                 "",
+                 "",
+                 " for EACH earthquake, FILE contains :",
+                 "",
+                 " (1)  MAGNITUDE & STANDARD DEVIATION",
+                 "",
+                 " (2)  MAGNITUDE. Only ONE STANDARD DEVIATION value",
+                 "      is given at the begining of the file. It is",
+                 "      assumed that  ALL  magnitudes are perturbed by",
+                 "      random errors with the same standard deviation",
+                 "",
+                 " (3)  GROUPED according to : FREQUENCY -  MAGNITUDE.",
+                 "      Only ONE value of STANDARD DEVIATION",
+                 "      is given at the beginning of file, after START/",
+                 "      /END of catalog specification",
+                 "",
+                 "",
+                 " ENTER proper number ...",
+                 ""});
+  Append(lines, EmptyLines(kFeed));
+  Append(lines, {" ENTER : Number of COMPLETE parts of catalog ...", ""});
+  return lines;
+}
+
+std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t count) {
+  if (count > lines.size()) return lines;
+  return {lines.end() - static_cast<std::ptrdiff_t>(count), lines.end()};
+}
+
+int CountOf(const std::vector<std::string>& lines, const std::string& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(CompleteReader, GroupedPartShowsItsTableAndStoresFrequencies) {
+  CatalogSession run("3\n1\ngrouped.dat\n", 2);
+  run.WriteFile("grouped.dat", "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n");
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+
+  std::vector<std::string> console = MenuAndCountScreens();
+  Append(console, EmptyLines(kFeed));
+  Append(console, {" Enter FILE NAME of COMPLETE part of catalog no.  1", ""});
+  Append(console, EmptyLines(kFeed + 3));
+  Append(console, {"",
+                   " SUMMARY of COMPLETE part of catalog no. 1",
+                   "",
+                   " FILE name : grouped.da",
+                   " Catalog STARTS at  1960/ 1/ 1",
+                   " Catalog ENDS   at  2000/12/31",
+                   " THRESHOLD magnitude    =  4.00",
+                   "  No       FREQ     MAG",
+                   "  1        12      4.0",
+                   "  2         3      4.5",
+                   " Number of earthquakes  =   15",
+                   " Standard Deviation =   .20",
+                   ""});
+  EXPECT_EQ(run.ConsoleLines(), console);
+
+  EXPECT_EQ(run.FileLines(), (std::vector<std::string>{
+                                 "",
+                                 "  SUMMARY of COMPLETE part of catalog no. 1",
+                                 " ===========================================",
+                                 "  FILE name : grouped.da",
+                                 "  Catalog STARTS at  1960/ 1/ 1",
+                                 "  Catalog ENDS   at  2000/12/31",
+                                 "  THRESHOLD magnitude    =  4.00",
+                                 "   No       FREQ     MAG",
+                                 "   1        12      4.0",
+                                 "   2         3      4.5",
+                                 "  Number of earthquakes  =   15",
+                                 "  Standard Deviation =   .20",
+                             }));
+
+  const Catalog& catalog = run.catalog();
+  ASSERT_EQ(catalog.PartCount, 1);
+  const CompletePart& part = catalog.Parts[0];
+  EXPECT_EQ(part.Start, DecimalYear(1960, 1, 1));
+  EXPECT_EQ(part.End, DecimalYear(2000, 12, 31));
+  EXPECT_EQ(part.RowCount, 2.0f);
+  EXPECT_EQ(part.EventCount, 15.0f);
+  EXPECT_EQ(part.Sd, 0.2f);
+  EXPECT_EQ(part.Rows[0].Frequency, 12);
+  EXPECT_EQ(part.Rows[1].Frequency, 3);
+  EXPECT_EQ(part.Rows[0].MagHundredths, 400);
+  EXPECT_EQ(part.Rows[1].MagHundredths, 450);
+  EXPECT_EQ(part.Rows[1].SdHundredths, 20);
+  EXPECT_EQ(run.session().settings.Mmin, 4.0f);
+  EXPECT_EQ(catalog.MaxObserved, 4.5f);
+  EXPECT_EQ(catalog.SecondMaxObserved, 4.0f);
+}
+
+TEST(CompleteReader, GroupedTableShowsTheStoredHundredths) {
+  CatalogSession run("3\n1\ng.dat\n", 2);
+  run.WriteFile("g.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n5 4.1\n");
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+  EXPECT_EQ(run.catalog().Parts[0].Rows[0].MagHundredths, 409);
+  EXPECT_TRUE(ContainsRun(run.FileLines(), {"   1         5      4.1"}));
+}
+
+// The threshold test is made on the single-precision values in double:
+// 4.0 - 0.01 is not above 3.99f, but is above 3.98f.
+TEST(CompleteReader, MagnitudeBelowThresholdWarnsButIsStoredAndCounted) {
+  const std::vector<std::string> warningBox = [] {
+    std::vector<std::string> box = EmptyLines(kFeed);
+    Append(box, {kRuler43, "                 WARNING !!!", "   file contains EQ-s with mag < threshold !",
+                 "           they will be IGNORED !!!", kRuler43});
+    return box;
+  }();
+  {
+    CatalogSession run("2\n1\nc.dat\n", 2);
+    run.WriteFile("c.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n3.99\n");
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    EXPECT_FALSE(ContainsRun(run.ConsoleLines(), warningBox));
+    const auto file = run.FileLines();
+    EXPECT_EQ(file.back(), "  Standard Deviation =   .20");
+  }
+  {
+    CatalogSession run("2\n1\nc.dat\n", 2);
+    run.WriteFile("c.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n3.98\n3.97\n");
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    const auto console = run.ConsoleLines();
+    EXPECT_TRUE(ContainsRun(console, warningBox));
+    EXPECT_EQ(CountOf(console, "                 WARNING !!!"), 2);  // one box per line
+    const CompletePart& part = run.catalog().Parts[0];
+    EXPECT_EQ(part.EventCount, 3.0f);
+    EXPECT_EQ(part.Rows[1].MagHundredths, 398);
+    const auto file = run.FileLines();
+    EXPECT_EQ(Tail(file, 5), (std::vector<std::string>{
+                                 "  Number of earthquakes  =    3",
+                                 "  Standard Deviation =   .20",
+                                 "",
+                                 "  WARNING: Catalog contains EQ-s with MAGNITUDES < THRESHOLD",
+                                 "             !!! Such EQ-s are IGNORED !!!",
+                             }));
+  }
+}
+
+// The last line holds a magnitude without its SD: the end of the file comes
+// inside the record, so it is no row and its values count nowhere.
+TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
+  CatalogSession run("1\n1\np.dat\n", 2);
+  run.WriteFile("p.dat", "1900 1 1\n1959 12 31\n4.5\n4.6 0.1\n5.0 0.2\n4.7 0.3\n6.9");
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+  const CompletePart& part = run.catalog().Parts[0];
+  EXPECT_EQ(part.Sd, 0.2f);
+  EXPECT_EQ(part.EventCount, 3.0f);
+  EXPECT_EQ(part.Rows[0].SdHundredths, 10);
+  EXPECT_EQ(part.Rows[2].SdHundredths, 30);
+  EXPECT_EQ(part.Rows[2].Frequency, 1);
+  EXPECT_EQ(part.RowCount, 3.0f);
+  EXPECT_EQ(run.catalog().MaxObserved, 5.0f);
+  const auto file = run.FileLines();
+  EXPECT_EQ(file.back(), "  Number of earthquakes  =    3");
+}
+
+TEST(CompleteReader, PerEventSdPartWithoutDataLinesHasSdZeroAndTheNextPartIsRead) {
+  CatalogSession run("1\n2\nnone.dat\np.dat\n", 2);
+  run.WriteFile("none.dat", "1900 1 1\n1959 12 31\n4.5\n");
+  run.WriteFile("p.dat", "1960 1 1\n2000 12 31\n3.5\n3.6 0.2\n");
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+  const CompletePart& empty = run.catalog().Parts[0];
+  EXPECT_EQ(empty.Sd, 0.0f);
+  EXPECT_EQ(empty.EventCount, 0.0f);
+  EXPECT_EQ(empty.RowCount, 0.0f);
+  EXPECT_EQ(run.catalog().Parts[1].EventCount, 1.0f);
+  EXPECT_EQ(run.session().settings.Mmin, 3.5f);
+}
+
+TEST(CompleteReader, PartCountsFromZeroToFiveAreReadAndSixStopsBeforeAnyFileName) {
+  {
+    CatalogSession run("2\n0\n", 2);
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    EXPECT_EQ(run.catalog().PartCount, 0);
+    EXPECT_EQ(run.session().settings.Mmin, 99.0f);
+    EXPECT_EQ(run.ConsoleLines(), MenuAndCountScreens());
+    EXPECT_TRUE(run.FileLines().empty());
+  }
+  {
+    // A negative count reads no part either and leaves no negative count behind.
+    CatalogSession run("2\n-3\n", 2);
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    EXPECT_EQ(run.catalog().PartCount, 0);
+  }
+  {
+    std::string answers = "2\n5\n";
+    for (int c = 1; c <= 5; ++c) answers += "part" + std::to_string(c) + ".dat\n";
+    CatalogSession five(answers, 2);
+    for (int c = 1; c <= 5; ++c) {
+      // Decades from 1960, thresholds 5.0 down to 1.0, one event each.
+      five.WriteFile("part" + std::to_string(c) + ".dat",
+                     std::to_string(1950 + 10 * c) + " 1 1\n" + std::to_string(1959 + 10 * c) + " 12 31\n" +
+                         std::to_string(6 - c) + ".0\n0.2\n5.5\n");
+    }
+    ASSERT_FALSE(five.Run(ReadCompleteParts));
+    EXPECT_EQ(five.catalog().PartCount, 5);
+    EXPECT_EQ(five.session().settings.Mmin, 1.0f);
+    EXPECT_EQ(CountOf(five.FileLines(), "  Number of earthquakes  =    1"), 5);
+  }
+  {
+    CatalogSession run("2\n6\n", 2);
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    std::vector<std::string> console = MenuAndCountScreens();
+    Append(console, EmptyLines(kFeed));
+    Append(console, {kRuler44, "*      NR of COMPLETE parts too BIG !!!     *",
+                     "*         change parameter ncpx !!!         *", kRuler44});
+    EXPECT_EQ(run.ConsoleLines(), console);
+  }
+}
+
+// The accepted answers are 1, 2 and 3; any other would read no data line.
+TEST(CompleteReader, UnknownLayoutStopsRightAfterTheAnswer) {
+  for (const char* answer : {"4\n", "0\n", "-1\n"}) {
+    SCOPED_TRACE(answer);
+    CatalogSession run(std::string(answer) + "1\nc.dat\n", 2);
+    run.WriteFile("c.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n");
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    std::vector<std::string> console = MenuAndCountScreens();
+    console.resize(console.size() - kFeed - 2);  // no part count is asked
+    Append(console, EmptyLines(kFeed));
+    Append(console, {kRuler44, "*    UNKNOWN layout of COMPLETE files !!!   *",
+                     "*      accepted answers :  1,  2  or  3     *", kRuler44});
+    EXPECT_EQ(run.ConsoleLines(), console);
+    EXPECT_EQ(run.catalog().PartCount, 0);
+  }
+}
+
+TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
+  const std::vector<std::string> box = [] {
+    std::vector<std::string> lines = EmptyLines(kFeed);
+    Append(lines, {"", kRuler43, "  WRONG TIME of BEGINNING/END of catalog !!! ", kRuler43});
+    return lines;
+  }();
+  {
+    CatalogSession run("2\n1\nw.dat\n", 2);
+    run.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n4.5\n");
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    EXPECT_EQ(Tail(run.ConsoleLines(), box.size()), box);
+    EXPECT_EQ(run.catalog().Parts[0].Rows[0].MagHundredths, 700);
+    EXPECT_EQ(run.catalog().MaxObserved, 0.0f);  // the maxima never saw the line
+  }
+  {
+    CatalogSession run("2\n1\nw.dat\n", 2);
+    run.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n");
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    EXPECT_EQ(run.catalog().Parts[0].EventCount, 0.0f);
+    EXPECT_TRUE(ContainsRun(run.FileLines(), {"  Catalog STARTS at  1950/ 1/ 1", "  Catalog ENDS   at  1949/12/31"}));
+  }
+}
+
+TEST(CompleteReader, FifteenHundredRowsFitAndTheNextStops) {
+  std::string file = "1960 1 1\n2000 12 31\n3.0\n0.2\n";
+  for (int i = 0; i < nfx; ++i) file += i % 2 ? "3.5\n" : "4.25\n";
+  {
+    CatalogSession run("2\n1\nbig.dat\n", 2);
+    run.WriteFile("big.dat", file);
+    ASSERT_FALSE(run.Run(ReadCompleteParts));
+    EXPECT_EQ(run.catalog().Parts[0].RowCount, 1500.0f);
+    EXPECT_EQ(run.catalog().Parts[0].Rows[1499].MagHundredths, 350);
+  }
+  {
+    CatalogSession run("2\n1\nbig.dat\n", 2);
+    run.WriteFile("big.dat", file + "4.0\n");
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    std::vector<std::string> box = EmptyLines(kFeed);
+    Append(box, {kRuler44, " NR of earthquakes too BIG !!! change nfx !!!", kRuler44});
+    EXPECT_EQ(Tail(run.ConsoleLines(), box.size()), box);
+  }
+}
+
+// The extreme part sets Mmin to its smallest magnitude and the maxima; the
+// complete parts lower the one and continue the others.
+TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
+  CatalogSession run("2\next.dat\n2\n2\nc1.dat\nc2.dat\n", 3);
+  run.WriteFile("ext.dat", "1500 0 0\n1899 0 0\n0.3\n1600 1 1 6.5\n1700 1 1 5.5\n1800 1 1 6.0\n");
+  run.WriteFile("c1.dat", "1900 0 0\n1959 0 0\n4.5\n0.2\n5.0\n7.2\n");
+  run.WriteFile("c2.dat", "1960 0 0\n2000 0 0\n3.0\n0.1\n3.4\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  EXPECT_EQ(run.session().settings.Mmin, 5.5f);
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+  EXPECT_EQ(run.session().settings.Mmin, 3.0f);
+  EXPECT_EQ(run.catalog().MaxObserved, 7.2f);
+  EXPECT_EQ(run.catalog().SecondMaxObserved, 6.5f);
+  const auto file = run.FileLines();
+  EXPECT_EQ(file[0], "  SUMMARY of EXTREME part of catalog");
+  EXPECT_EQ(CountOf(file, "  Number of earthquakes  =    2"), 1);
+  EXPECT_EQ(file.back(), "  Standard Deviation =   .10");
+}
+
+TEST(CompleteReader, LongFileNameIsCutTo15AndShownWith10) {
+  CatalogSession run("2\n1\ncomplete_part_one.dat\n", 2);
+  run.WriteFile("complete_part_o", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n");
+  ASSERT_FALSE(run.Run(ReadCompleteParts));
+  EXPECT_EQ(run.FileLines()[3], "  FILE name : complete_p");
+}
+
+TEST(CompleteReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
+  const char* const clean = "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n";
+  const char* const messy = "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1";
+  CatalogSession a("3\n1\nclean.dat\n", 2);
+  a.WriteFile("clean.dat", clean);
+  ASSERT_FALSE(a.Run(ReadCompleteParts));
+  CatalogSession b("3\n1\nmessy.dat\n", 2);
+  b.WriteFile("messy.dat", messy);
+  ASSERT_FALSE(b.Run(ReadCompleteParts));
+  auto fileA = a.FileLines();
+  auto fileB = b.FileLines();
+  fileA[3] = fileB[3] = "";  // the file names differ
+  EXPECT_EQ(fileB, fileA);
+  EXPECT_EQ(b.catalog().Parts[0].EventCount, 17.0f);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(b.catalog().Parts[0].Rows[i].MagHundredths, a.catalog().Parts[0].Rows[i].MagHundredths);
+    EXPECT_EQ(b.catalog().Parts[0].Rows[i].Frequency, a.catalog().Parts[0].Rows[i].Frequency);
+  }
+}
+
+TEST(CompleteReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
+  struct Case {
+    const char* what;
+    int layout;
+    std::string file;
+    long line;
+  };
+  std::string manyGroups = "1960 1 1\n2000 12 31\n4.0\n0.2\n";
+  for (int i = 0; i < 3; ++i) manyGroups += "1e9 4.5\n";  // the third group passes 2^31 - 1
+  const Case cases[] = {
+      {"magnitude", 2, "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n-3e7\n", 6},
+      {"per-event SD", 1, "1960 1 1\n2000 12 31\n4.0\n4.5 3e7\n", 4},
+      {"header SD", 3, "1960 1 1\n2000 12 31\n4.0\n3e7\n1 4.5\n", 4},
+      {"frequency", 3, "1960 1 1\n2000 12 31\n4.0\n0.2\n3e9 4.5\n", 5},
+      {"sum of frequencies", 3, manyGroups, 7},
+      {"end year", 2, "1960 1 1\n5e9 12 31\n4.0\n0.2\n4.5\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogSession run(std::to_string(c.layout) + "\n1\nbig.dat\n", 2);
+    run.WriteFile("big.dat", c.file);
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    EXPECT_TRUE(testing::ContainsRun(
+        stop->ConsoleLines, {" READING ERROR in catalog file 'big.dat', line " + std::to_string(c.line)}));
+  }
+}
+
+}  // namespace
+}  // namespace qev

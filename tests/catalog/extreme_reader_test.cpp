@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalog/catalog_session.h"
+#include "catalog/extreme_reader.h"
+
+namespace qev {
+namespace {
+
+using testing::Append;
+using testing::CatalogSession;
+using testing::ContainsRun;
+using testing::EmptyLines;
+
+const std::string kRuler42 = " ******************************************";
+const std::string kRuler44 = " ********************************************";
+
+std::vector<std::string> MenuScreen() {
+  std::vector<std::string> lines = EmptyLines(34 + 3);
+  Append(lines, {"          EXTREME Data specification :",
+                 "       --------------------------------",
+                 "",
+                 " for EACH earthquake, FILE contains :",
+                 "",
+                 " (1) MAGNITUDE & STANDARD DEVIATION",
+                 "",
+                 " (2) MAGNITUDE. Only one STANDARD DEVIATION (SD) value",
+                 "     is given at the BEGINING of the file. Optionally,",
+                 "     for  different  parts of the file, different  SDs",
+                 "     can be given.",
+                 "",
+                 "",
+                 " ENTER proper number ...",
+                 ""});
+  Append(lines, EmptyLines(34));
+  Append(lines, {" Enter FILE NAME of EXTREME catalog :", ""});
+  return lines;
+}
+
+std::vector<std::string> DateErrorBox(int eventNumber) {
+  std::vector<std::string> lines = EmptyLines(34);
+  std::string number = std::to_string(eventNumber);
+  Append(lines, {kRuler42,
+                 " ERROR in EXTERME DATA INPUT: e-ke nr " + std::string(11 - number.size(), ' ') + number,
+                 " check YEARS of earthquake occurrence !!!",
+                 "                 or",
+                 "    EMPTY line at the END of the file",
+                 kRuler42});
+  return lines;
+}
+
+std::vector<std::string> TailOf(const std::vector<std::string>& lines, std::size_t count) {
+  return {lines.end() - static_cast<std::ptrdiff_t>(count), lines.end()};
+}
+
+// Three events of layout 1: the second completes its year and month from the
+// first, the third has an SD below the floor and a magnitude whose single-
+// precision value lies just below 4.1.
+const char* const kLayout1File =
+    "1900 0 0\n"
+    "1990 0 0\n"
+    "1905 5 1 6.1 0.25\n"
+    "0 0 12 5.1 0.3\n"
+    "1950 3 4 4.1 0.005\n";
+
+TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
+  CatalogSession run("1\next1.dat\n", 1);
+  run.WriteFile("ext1.dat", kLayout1File);
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+
+  std::vector<std::string> console = MenuScreen();
+  Append(console, {"",
+                   " SUMMARY of EXTREME part of catalog",
+                   "",
+                   " FILE name of EXTREME part of catalog : ext1.dat  ",
+                   "",
+                   " EXTREME catalog STARTS at  1900/ 1/ 1",
+                   " EXTREME catalog ENDS   at  1990/12/31",
+                   " 1905  5  1  6.10   .25",
+                   " 1905  5 12  5.10   .30",
+                   " 1950  3  4  4.10   .01",
+                   "",
+                   " Number of earthquakes :   3"});
+  EXPECT_EQ(run.ConsoleLines(), console);
+
+  EXPECT_EQ(run.FileLines(), (std::vector<std::string>{
+                                 "  SUMMARY of EXTREME part of catalog",
+                                 " ====================================",
+                                 "  FILE name of EXTREME part of catalog : ext1.dat  ",
+                                 "  EXTREME catalog STARTS at  1900/ 1/ 1",
+                                 "  EXTREME catalog ENDS   at  1990/12/31",
+                                 "  1905  5  1  6.10   .25",
+                                 "  1905  5 12  5.10   .30",
+                                 "  1950  3  4  4.10   .01",
+                                 "  Number of earthquakes :   3",
+                                 "  MAX OBS. IN EXTREME PART OF CATALOG =  6.10",
+                                 "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  5.10",
+                             }));
+
+  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  EXPECT_EQ(extreme.Start, 1899.002685546875f);
+  EXPECT_EQ(extreme.End, 1990.0015869140625f);
+  EXPECT_EQ(extreme.EventCount, 3.0f);
+  EXPECT_EQ(extreme.CommonSdValue, 0.0f);
+  EXPECT_EQ(extreme.SmallestMagnitude, 4.1f);
+  EXPECT_EQ(run.session().settings.Mmin, 4.1f);
+  EXPECT_EQ(run.catalog().MaxObserved, 6.1f);
+  EXPECT_EQ(run.catalog().SecondMaxObserved, 5.1f);
+  // Single-precision products truncated: 6.1 -> 609, 5.1 -> 509, 4.1 -> 409;
+  // the floored SD 0.01 -> 0. Intervals (worked through independently in single
+  // precision): 5333 from the start, 30, 44811, and the last one closed with
+  // the 40823 thousandths up to the end of 1990.
+  const Event expected[] = {{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(extreme.Events[i].MagHundredths, expected[i].MagHundredths) << "event " << i + 1;
+    EXPECT_EQ(extreme.Events[i].SdHundredths, expected[i].SdHundredths) << "event " << i + 1;
+    EXPECT_EQ(extreme.Events[i].IntervalThousandths, expected[i].IntervalThousandths) << "event " << i + 1;
+  }
+}
+
+TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
+  CatalogSession run("2\next2.dat\n", 1);
+  run.WriteFile("ext2.dat",
+                "1600 1 1\n"
+                "1899 12 31\n"
+                "0.35\n"
+                "1650 6 1 6.5 9.9\n"  // the fifth value is not part of a layout-2 event
+                "1651 1 1 5.5\n"
+                "1700 2 2\n");        // three values only: the end of the file, not an event
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  EXPECT_EQ(extreme.EventCount, 2.0f);
+  EXPECT_EQ(extreme.CommonSdValue, 0.35f);
+  EXPECT_EQ(extreme.Events[0].SdHundredths, 34);
+  EXPECT_EQ(extreme.Events[1].SdHundredths, 34);
+  EXPECT_EQ(extreme.Events[1].MagHundredths, 550);
+  const auto file = run.FileLines();
+  EXPECT_TRUE(ContainsRun(file, {"  1650  6  1  6.50   .35", "  1651  1  1  5.50   .35",
+                                 "  Number of earthquakes :   2"}));
+}
+
+TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
+  CatalogSession run("3\next3.dat\n", 1);
+  run.WriteFile("ext3.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5\n1700 1 1 5.0\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  EXPECT_EQ(extreme.EventCount, 2.0f);
+  EXPECT_EQ(extreme.Events[0].SdHundredths, 0);
+  EXPECT_EQ(extreme.Events[0].MagHundredths, 650);
+  EXPECT_TRUE(ContainsRun(run.FileLines(), {"  1650  6  1  6.50   .00", "  1700  1  1  5.00   .00"}));
+}
+
+TEST(ExtremeReader, ZerosInTheFirstEventStayZerosAndLaterOnesTakeThePreviousDate) {
+  CatalogSession run("1\nz.dat\n", 1);
+  run.WriteFile("z.dat", "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  EXPECT_TRUE(ContainsRun(run.FileLines(),
+                          {"  1900  0  5  5.00   .20", "  1900  3  5  5.20   .20", "  1901  3  5  5.30   .20"}));
+}
+
+TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
+  struct Case {
+    const char* what;
+    std::string file;
+    int eventNumber;
+    int echoedEvents;
+  };
+  const Case cases[] = {
+      {"first event on the start date", "1900 1 1\n1990 0 0\n1900 1 1 6.0 0.2\n", 1, 0},
+      {"two events on the same day", "1900 1 1\n1990 0 0\n1910 3 3 6.0 0.2\n1910 3 3 5.0 0.2\n", 2, 1},
+      {"end of the period before the last event",
+       "1900 1 1\n1990 12 30\n1910 3 3 6.0 0.2\n1990 12 31 5.0 0.2\n", 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogSession run("1\nbad.dat\n", 1);
+    run.WriteFile("bad.dat", c.file);
+    const auto stop = run.Run(ReadExtremeCatalog);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    EXPECT_EQ(TailOf(run.ConsoleLines(), 40), DateErrorBox(c.eventNumber));
+    // The lines already written stay; the failing event is not echoed.
+    const auto file = run.FileLines();
+    ASSERT_EQ(file.size(), 5u + static_cast<std::size_t>(c.echoedEvents));
+    EXPECT_EQ(file[0], "  SUMMARY of EXTREME part of catalog");
+  }
+}
+
+TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNothing) {
+  CatalogSession run("1\nd.dat\n", 1);
+  run.WriteFile("d.dat", "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
+                         "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  EXPECT_EQ(extreme.EventCount, 4.0f);
+  EXPECT_EQ(extreme.Events[1].IntervalThousandths, 2);  // one day
+  EXPECT_EQ(extreme.Events[3].IntervalThousandths, 1);  // 31 December to 1 January
+}
+
+TEST(ExtremeReader, FiveHundredEventsFitAndTheFiveHundredAndFirstStops) {
+  std::string file = "1600 1 1\n1990 0 0\n";
+  for (int day = 2; day <= 501; ++day) file += "1600 1 " + std::to_string(day) + " 5.0 0.2\n";
+  {
+    CatalogSession run("1\nfull.dat\n", 1);
+    run.WriteFile("full.dat", file);
+    ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+    EXPECT_EQ(run.catalog().Extreme.EventCount, 500.0f);
+    EXPECT_EQ(run.catalog().Extreme.Events[499].MagHundredths, 500);
+  }
+  {
+    CatalogSession run("1\nfull.dat\n", 1);
+    run.WriteFile("full.dat", file + "1600 1 502 5.0 0.2\n");
+    const auto stop = run.Run(ReadExtremeCatalog);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    std::vector<std::string> box = EmptyLines(34);
+    Append(box, {kRuler44, " NR of earthquakes too BIG !!! change nex !!!", kRuler44});
+    EXPECT_EQ(TailOf(run.ConsoleLines(), box.size()), box);
+  }
+}
+
+TEST(ExtremeReader, EqualLargestMagnitudesMakeBothMaximaEqual) {
+  CatalogSession run("2\nm.dat\n", 1);
+  run.WriteFile("m.dat", "1700 0 0\n1900 0 0\n0.2\n1710 1 1 6.8\n1720 1 1 5.9\n1730 1 1 6.8\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  EXPECT_EQ(run.catalog().MaxObserved, 6.8f);
+  EXPECT_EQ(run.catalog().SecondMaxObserved, 6.8f);
+  const auto file = run.FileLines();
+  EXPECT_TRUE(ContainsRun(file, {"  MAX OBS. IN EXTREME PART OF CATALOG =  6.80",
+                                 "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  6.80"}));
+}
+
+TEST(ExtremeReader, LongFileNameIsCutTo15AndShownWith10) {
+  CatalogSession run("1\nextreme_catalog_1500.dat\n", 1);
+  run.WriteFile("extreme_catalog", "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  EXPECT_EQ(run.FileLines()[2], "  FILE name of EXTREME part of catalog : extreme_ca");
+}
+
+// A header and no event line: no interval is written anywhere. With complete
+// parts to follow the extreme part is empty; alone there is nothing to estimate.
+TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlone) {
+  const std::string file = "1900 1 1\n1990 0 0\n\n";
+  {
+    CatalogSession run("1\nempty.dat\n", 3);
+    run.WriteFile("empty.dat", file);
+    ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+    EXPECT_EQ(run.catalog().Extreme.EventCount, 0.0f);
+    EXPECT_EQ(run.catalog().Extreme.Events[0].IntervalThousandths, 0);
+    EXPECT_EQ(run.session().settings.Mmin, 999.0f);
+    EXPECT_EQ(run.FileLines()[5], "  Number of earthquakes :   0");
+  }
+  {
+    CatalogSession run("1\nempty.dat\n", 1);
+    run.WriteFile("empty.dat", file);
+    const auto stop = run.Run(ReadExtremeCatalog);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    std::vector<std::string> box = EmptyLines(34);
+    Append(box, {kRuler42, " NO earthquakes in EXTREME catalog file !!!",
+                 "   nothing to estimate the parameters from", kRuler42});
+    EXPECT_EQ(TailOf(run.ConsoleLines(), box.size()), box);
+    const auto lines = run.FileLines();
+    ASSERT_EQ(lines.size(), 8u);  // the whole summary stays in the file
+    EXPECT_EQ(lines[5], "  Number of earthquakes :   0");
+  }
+}
+
+TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
+  CatalogSession clean("1\nclean.dat\n", 1);
+  clean.WriteFile("clean.dat", kLayout1File);
+  ASSERT_FALSE(clean.Run(ReadExtremeCatalog));
+  CatalogSession messy("1\nmessy.dat\n", 1);
+  messy.WriteFile("messy.dat",
+                  "1900,0,0\r\n"
+                  "1990\t0\t0\r\n"
+                  "\r\n"
+                  "1905 , 5,1\t6.1  ,0.25\r\n"
+                  "0\t0 12\r\n5.1 0.3\r\n"
+                  "1950,3,4,4.1,0.005");
+  ASSERT_FALSE(messy.Run(ReadExtremeCatalog));
+
+  auto cleanFile = clean.FileLines();
+  auto messyFile = messy.FileLines();
+  cleanFile[2] = messyFile[2] = "";  // the file names differ
+  EXPECT_EQ(messyFile, cleanFile);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(messy.catalog().Extreme.Events[i].MagHundredths, clean.catalog().Extreme.Events[i].MagHundredths);
+    EXPECT_EQ(messy.catalog().Extreme.Events[i].SdHundredths, clean.catalog().Extreme.Events[i].SdHundredths);
+    EXPECT_EQ(messy.catalog().Extreme.Events[i].IntervalThousandths,
+              clean.catalog().Extreme.Events[i].IntervalThousandths);
+  }
+}
+
+// Values whose stored integer cannot exist are reading errors that name the
+// file and the line, never an overflowing conversion.
+TEST(ExtremeReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
+  struct Case {
+    const char* what;
+    int layout;
+    std::string file;
+    long line;
+  };
+  const Case cases[] = {
+      {"magnitude", 1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 3e7 0.2\n", 4},
+      {"standard deviation", 1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 5e8\n", 3},
+      {"header standard deviation", 2, "1900 1 1\n1990 0 0\n5e8\n1905 5 1 6.1\n", 3},
+      {"year", 1, "1900 1 1\n1990 0 0\n3e9 5 1 6.1 0.2\n", 3},
+      {"header year", 1, "-3e9 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", 1},
+      {"interval", 1, "-3000000 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", 3},
+      {"interval closed by the end", 1, "1900 1 1\n3000000 0 0\n1905 5 1 6.1 0.2\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogSession run(std::to_string(c.layout) + "\nbig.dat\n", 1);
+    run.WriteFile("big.dat", c.file);
+    const auto stop = run.Run(ReadExtremeCatalog);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    EXPECT_TRUE(testing::ContainsRun(
+        stop->ConsoleLines, {" READING ERROR in catalog file 'big.dat', line " + std::to_string(c.line)}));
+  }
+}
+
+}  // namespace
+}  // namespace qev

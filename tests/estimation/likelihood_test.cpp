@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "estimation/engine_detail.h"
+#include "estimation/likelihood.h"
+#include "estimation/uncertainty.h"
+#include "textio/stop.h"
+#include "worked_catalog.h"
+
+namespace qev {
+namespace {
+
+using testing::Draws;
+using testing::WorkedExample;
+
+// The worked values agree with a single-precision evaluation to about four
+// significant digits.
+constexpr float kFourDigits = 2.0e-3f;
+
+TEST(NegLogLikelihood, WorkedExampleForEachDataKind) {
+  EXPECT_NEAR(NegLogLikelihood(WorkedExample(2).Data(), 2.0f, 0.2f), -10.873f, kFourDigits);
+  EXPECT_NEAR(NegLogLikelihood(WorkedExample(3).Data(), 2.0f, 0.2f), -9.043f, kFourDigits);
+  EXPECT_NEAR(NegLogLikelihood(WorkedExample(1).Data(), 2.0f, 0.2f), 2.693f, kFourDigits);
+}
+
+TEST(NegLogLikelihood, PartsSwitchedOffLeaveOnlyThePriorPenalty) {
+  WorkedExample example(3);
+  example.catalog->Parts[0].EventCount = 0.0f;
+  example.catalog->Extreme.EventCount = 0.0f;
+  EXPECT_NEAR(NegLogLikelihood(example.Data(), 2.0f, 0.2f), 0.8634f, 1.0e-4f);
+  // The integer part switches: 0.6 is off as well.
+  example.catalog->Parts[0].EventCount = 0.6f;
+  EXPECT_NEAR(NegLogLikelihood(example.Data(), 2.0f, 0.2f), 0.8634f, 1.0e-4f);
+}
+
+TEST(NegLogLikelihood, RowsJustBelowTheThresholdAreMovedInsideFartherOnesIgnored) {
+  WorkedExample base(2);
+  const float without = NegLogLikelihood(base.Data(), 2.0f, 0.2f);
+
+  WorkedExample far(2);
+  far.catalog->Parts[0].Rows[2] = {397, 10, 4};  // 0.03 below: neither W nor density
+  far.catalog->Parts[0].RowCount = 3.0f;
+  EXPECT_EQ(NegLogLikelihood(far.Data(), 2.0f, 0.2f), without);
+
+  WorkedExample near(2);
+  near.catalog->Parts[0].Rows[2] = {399, 10, 4};  // 0.01 below: used as threshold + 0.01
+  near.catalog->Parts[0].RowCount = 3.0f;
+  WorkedExample inside(2);
+  inside.catalog->Parts[0].Rows[2] = {401, 10, 4};
+  inside.catalog->Parts[0].RowCount = 3.0f;
+  const float nearValue = NegLogLikelihood(near.Data(), 2.0f, 0.2f);
+  EXPECT_NE(nearValue, without);
+  EXPECT_NEAR(nearValue, NegLogLikelihood(inside.Data(), 2.0f, 0.2f), 1.0e-5f);
+}
+
+TEST(NegLogLikelihood, PartWithAllRowsBelowItsThresholdIsLeftOut) {
+  WorkedExample example(2);
+  const float onePart = NegLogLikelihood(example.Data(), 2.0f, 0.2f);
+  CompletePart& empty = example.catalog->Parts[1];
+  empty.Start = 1950.0f;
+  empty.End = 2000.0f;
+  empty.Threshold = 5.0f;
+  empty.RowCount = 1.0f;
+  empty.EventCount = 2.0f;
+  empty.Rows[0] = {450, 10, 2};
+  example.catalog->PartCount = 2;
+  const float value = NegLogLikelihood(example.Data(), 2.0f, 0.2f);
+  EXPECT_TRUE(std::isfinite(value));
+  EXPECT_EQ(value, onePart);
+}
+
+TEST(ApparentFactor, ZeroSdTakesTheLimitOfVanishingErrors) {
+  const LawState law = MakeLaw(2.0f, 0.2f, 4.0f, 7.0f);
+  EXPECT_EQ(ApparentFactor(law, 5.0f, 0.0f), 1.0f);
+  EXPECT_EQ(ApparentFactor(law, 7.0f, 0.0f), 0.5f);
+  EXPECT_EQ(ApparentFactor(law, 7.2f, 0.0f), 0.0f);
+  // Small SDs approach the same limits.
+  EXPECT_NEAR(ApparentFactor(law, 5.0f, 0.001f), 1.0f, 1.0e-5f);
+  EXPECT_NEAR(ApparentFactor(law, 7.0f, 0.001f), 0.5f, 2.0e-3f);
+  // exp(Beta^2 sigma^2 / 2) far below Mmax.
+  EXPECT_NEAR(ApparentFactor(law, 5.0f, 0.2f), std::exp(0.08f), 5.0e-6f);  // 1.4142 for the root of 2
+
+  WorkedExample example(3);
+  example.catalog->Parts[0].Rows[0].SdHundredths = 0;
+  example.catalog->Extreme.Events[0].SdHundredths = 0;
+  EXPECT_TRUE(std::isfinite(NegLogLikelihood(example.Data(), 2.0f, 0.2f)));
+}
+
+TEST(ExtremeLogDensity, EventsAtOrJustBelowMminAreMovedInside) {
+  const LawState law = MakeLaw(2.0f, 0.2f, 4.0f, 7.0f);
+  const float inside = ExtremeLogDensity(law, 4.0f + 0.01f, 4.0f, 30.0f, 0.2f);
+  EXPECT_EQ(ExtremeLogDensity(law, 4.0f, 4.0f, 30.0f, 0.2f), inside);
+  EXPECT_EQ(ExtremeLogDensity(law, 3.99f, 4.0f, 30.0f, 0.2f), inside);
+  EXPECT_EQ(ExtremeLogDensity(law, 3.97f, 4.0f, 30.0f, 0.2f), 0.0f);
+}
+
+TEST(TruncatedLogDensity, RowAtTheThresholdIsMovedInsideAndRowsAboveMmaxBelowIt) {
+  const LawState law = MakeLaw(2.0f, 0.2f, 4.0f, 7.0f);
+  EXPECT_EQ(TruncatedLogDensity(law, 4.0f, 4.0f), TruncatedLogDensity(law, 4.0f + 0.01f, 4.0f));
+  EXPECT_EQ(TruncatedLogDensity(law, 7.5f, 4.0f), TruncatedLogDensity(law, 7.0f - 0.01f, 4.0f));
+}
+
+std::vector<std::string> StopLines(const LikelihoodData& data, float beta, float lambda) {
+  try {
+    NegLogLikelihood(data, beta, lambda);
+  } catch (const ProgramStop& stop) {
+    EXPECT_EQ(stop.ExitStatus, kExitError);
+    return stop.ConsoleLines;
+  }
+  return {};
+}
+
+TEST(NegLogLikelihood, NonPositiveOrUndefinedTrialPointStopsWithTheMessageBlock) {
+  const WorkedExample example(3);
+  const std::vector<std::string> block = {"",
+                                          " ***********************************",
+                                          " SOUGHT PARAMETERS LESS than 0 !!!",
+                                          "        CHECK INPUT DATA",
+                                          " ***********************************",
+                                          ""};
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_EQ(StopLines(example.Data(), 0.0f, 0.2f), block);
+  EXPECT_EQ(StopLines(example.Data(), -1.0f, 0.2f), block);
+  EXPECT_EQ(StopLines(example.Data(), 2.0f, 0.0f), block);
+  EXPECT_EQ(StopLines(example.Data(), nan, 0.2f), block);
+  EXPECT_EQ(StopLines(example.Data(), 2.0f, nan), block);
+  EXPECT_TRUE(StopLines(example.Data(), 2.0f, 0.2f).empty());
+}
+
+TEST(SimplexMinimize, StartingBetaBelowFourHundredthsReturnsTheStartingCentroid) {
+  const WorkedExample example(3);
+  Simplex simplex = BuildStartingSimplex(example.Data(), 0.03f, 0.2f);
+  EXPECT_EQ(simplex.Vertex[1][0], 1.05f * 0.03f);
+  EXPECT_EQ(simplex.Value[2], NegLogLikelihood(example.Data(), 0.03f, 1.05f * 0.2f));
+  const SimplexOutcome outcome = SimplexMinimize(simplex, example.Data(), 0.002f, 99);
+  EXPECT_EQ(outcome.Iterations, 0);
+  EXPECT_TRUE(outcome.Converged);
+  EXPECT_NEAR(simplex.Vertex[0][0], 0.03f * 3.05f / 3.0f, 1.0e-7f);
+  EXPECT_NEAR(simplex.Vertex[0][1], 0.2f * 3.05f / 3.0f, 1.0e-6f);
+}
+
+TEST(SimplexMinimize, ConvergesOnTheWorkedCatalog) {
+  const WorkedExample example(3);
+  Simplex simplex = BuildStartingSimplex(example.Data(), 2.302585f, 0.1f);
+  const SimplexOutcome outcome = SimplexMinimize(simplex, example.Data(), 0.002f, 99);
+  EXPECT_TRUE(outcome.Converged);
+  EXPECT_GT(outcome.Iterations, 0);
+  EXPECT_LT(outcome.Iterations, 99);
+  // The estimate is no worse than the start, and its neighbours are no better.
+  const float beta = simplex.Vertex[0][0];
+  const float lambda = simplex.Vertex[0][1];
+  const float best = NegLogLikelihood(example.Data(), beta, lambda);
+  EXPECT_LT(best, NegLogLikelihood(example.Data(), 2.302585f, 0.1f));
+  EXPECT_LT(best, NegLogLikelihood(example.Data(), beta, 1.2f * lambda) + 1.0e-3f);
+  EXPECT_LT(best, NegLogLikelihood(example.Data(), beta, 0.8f * lambda) + 1.0e-3f);
+}
+
+TEST(SimplexMinimize, IterationLimitEndsWithTheCentroidWithoutConvergence) {
+  const WorkedExample example(3);
+  // Limit 0: the centroid of the starting simplex, whatever the spread.
+  Simplex start = BuildStartingSimplex(example.Data(), 2.0f, 0.2f);
+  Simplex simplex = start;
+  SimplexOutcome outcome = SimplexMinimize(simplex, example.Data(), 0.002f, 0);
+  EXPECT_EQ(outcome.Iterations, 0);
+  EXPECT_FALSE(outcome.Converged);
+  EXPECT_EQ(simplex.Vertex[0][0], (start.Vertex[0][0] + start.Vertex[1][0] + start.Vertex[2][0]) / 3.0f);
+  EXPECT_EQ(simplex.Value, start.Value);
+
+  // A tolerance that no spread can pass runs to the limit of 99 steps.
+  simplex = start;
+  outcome = SimplexMinimize(simplex, example.Data(), 0.0f, 99);
+  EXPECT_EQ(outcome.Iterations, 99);
+  EXPECT_FALSE(outcome.Converged);
+  EXPECT_TRUE(std::isfinite(simplex.Vertex[0][0]));
+}
+
+// Random catalogs, with magnitudes on a coarse grid and on any hundredth, SDs
+// including 0, rows below the thresholds and parts switched off.
+void FillRandomCatalog(Draws& draws, Catalog& catalog, bool coarse) {
+  catalog = Catalog{};
+  catalog.PartCount = 1 + static_cast<std::int32_t>(draws.Below(ncpx));
+  for (std::int32_t p = 0; p < catalog.PartCount; ++p) {
+    CompletePart& part = catalog.Parts[p];
+    part.Start = 1800.0f + static_cast<float>(draws.Below(150));
+    part.End = part.Start + 1.0f + static_cast<float>(draws.Below(100));
+    part.Threshold = 4.0f + 0.1f * static_cast<float>(draws.Below(15));
+    const std::uint32_t rows = draws.Below(nfx) + 1;
+    part.RowCount = static_cast<float>(rows);
+    part.EventCount = draws.Below(6) == 0 ? 0.0f : static_cast<float>(rows);
+    for (std::uint32_t j = 0; j < rows; ++j) {
+      MagnitudeRow& row = part.Rows[j];
+      row.MagHundredths = coarse ? 380 + 10 * static_cast<std::int32_t>(draws.Below(35))
+                                 : 380 + static_cast<std::int32_t>(draws.Below(350));
+      row.SdHundredths = coarse ? 5 * static_cast<std::int32_t>(draws.Below(7))
+                                : static_cast<std::int32_t>(draws.Below(50));
+      row.Frequency = 1 + static_cast<std::int32_t>(draws.Below(5));
+    }
+  }
+  const std::uint32_t events = draws.Below(nex + 1);
+  catalog.Extreme.EventCount = static_cast<float>(events);
+  catalog.Extreme.SmallestMagnitude = 4.0f;
+  for (std::uint32_t k = 0; k < events; ++k) {
+    Event& event = catalog.Extreme.Events[k];
+    event.MagHundredths = 390 + static_cast<std::int32_t>(draws.Below(320));
+    event.SdHundredths = static_cast<std::int32_t>(draws.Below(40));
+    event.IntervalThousandths = 1000 + static_cast<std::int32_t>(draws.Below(80000));
+  }
+}
+
+TEST(NegLogLikelihood, CachedEvaluationIsBitIdenticalToThePlainLoop) {
+  Draws draws(20240607u);
+  auto catalog = std::make_unique<Catalog>();
+  for (int trial = 0; trial < 40; ++trial) {
+    FillRandomCatalog(draws, *catalog, trial % 2 == 0);
+    LikelihoodData data;
+    data.catalog = catalog.get();
+    data.DataKind = 1 + static_cast<std::int32_t>(draws.Below(3));
+    data.Mmin = 4.0f;
+    data.Mmax = 7.0f + 0.1f * static_cast<float>(draws.Below(10));
+    data.PriorBeta = 2.302585f;
+    data.PriorBetaSD = 0.5f;
+    for (int point = 0; point < 5; ++point) {
+      const float beta = 0.5f + 3.0f * static_cast<float>(draws.Uniform());
+      const float lambda = 0.01f + 20.0f * static_cast<float>(draws.Uniform());
+      const float plain = NegLogLikelihoodPlain(data, beta, lambda);
+      const float cached = NegLogLikelihood(data, beta, lambda);
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(plain), std::bit_cast<std::uint32_t>(cached))
+          << "trial " << trial << " beta " << beta << " lambda " << lambda << ": " << plain
+          << " vs " << cached;
+    }
+  }
+}
+
+// A catalog simulated from known Beta, Lambda and Mmax: the minimiser's
+// estimate lies within four standard deviations of the truth.
+TEST(SimplexMinimize, RecoversTheParametersOfASimulatedCatalog) {
+  constexpr double kBeta = 2.0;
+  constexpr double kLambda = 6.0;  // events a year at or above Mmin
+  constexpr double kMmin = 4.0;
+  constexpr double kMmax = 7.0;
+  Draws draws(7u);
+  auto catalog = std::make_unique<Catalog>();
+  struct PartLayout {
+    float start, end, threshold, sd;
+  };
+  const PartLayout layouts[2] = {{1960.0f, 2000.0f, 4.5f, 0.1f}, {1900.0f, 1960.0f, 5.0f, 0.2f}};
+  catalog->PartCount = 2;
+  for (int p = 0; p < 2; ++p) {
+    CompletePart& part = catalog->Parts[p];
+    part.Start = layouts[p].start;
+    part.End = layouts[p].end;
+    part.Threshold = layouts[p].threshold;
+    part.Sd = layouts[p].sd;
+    std::int32_t rows = 0;
+    for (double t = layouts[p].start;;) {
+      t += -std::log(draws.Uniform()) / kLambda;
+      if (t >= layouts[p].end) break;
+      const double apparent = draws.Magnitude(kBeta, kMmin, kMmax) + layouts[p].sd * draws.Normal();
+      const auto hundredths = static_cast<std::int32_t>(std::lround(apparent * 100.0));
+      if (hundredths < std::lround(layouts[p].threshold * 100.0f)) continue;
+      ASSERT_LT(rows, nfx);
+      part.Rows[rows++] = {hundredths, static_cast<std::int32_t>(std::lround(layouts[p].sd * 100.0f)), 1};
+    }
+    part.RowCount = static_cast<float>(rows);
+    part.EventCount = static_cast<float>(rows);
+  }
+  // Extreme part: the largest magnitude of each 50-year interval, 1500-1900.
+  ExtremeCatalog& extreme = catalog->Extreme;
+  for (int k = 0; k < 8; ++k) {
+    double largest = 0.0;
+    for (double t = 0.0;;) {
+      t += -std::log(draws.Uniform()) / kLambda;
+      if (t >= 50.0) break;
+      largest = std::fmax(largest, draws.Magnitude(kBeta, kMmin, kMmax));
+    }
+    const double apparent = largest + 0.2 * draws.Normal();
+    extreme.Events[k] = {static_cast<std::int32_t>(std::lround(apparent * 100.0)), 20, 50000};
+    extreme.SmallestMagnitude = std::fmin(extreme.SmallestMagnitude, static_cast<float>(apparent));
+  }
+  extreme.EventCount = 8.0f;
+
+  SessionSettings settings;
+  settings.DataKind = 3;
+  settings.Mmin = static_cast<float>(kMmin);
+  settings.PriorBeta = 2.302585f;
+  settings.PriorBetaSD = 2.0f;  // a weak prior
+  settings.SpanT = 100.0f;
+  settings.Xmax = 6.5f;
+  ModelParameters model;
+  model.Mmax = static_cast<float>(kMmax);
+  const LikelihoodData data = MakeLikelihoodData(*catalog, settings, model);
+  Simplex simplex = BuildStartingSimplex(data, 1.5f, 2.0f);
+  const SimplexOutcome outcome = SimplexMinimize(simplex, data, 0.002f, 99);
+  ASSERT_TRUE(outcome.Converged);
+  model.Beta = simplex.Vertex[0][0];
+  model.Lambda = simplex.Vertex[0][1];
+  const UncertaintyResult sd = ParameterUncertainty(*catalog, settings, model);
+  // Some hundred events above 4.5: SD(Beta) of the order of Beta / sqrt(N).
+  EXPECT_GT(sd.SdBeta, 0.03f);
+  EXPECT_LT(sd.SdBeta, 0.3f);
+  EXPECT_NEAR(model.Beta, kBeta, 4.0 * sd.SdBeta);
+  EXPECT_NEAR(model.Lambda, kLambda, 4.0 * sd.SdLambda);
+}
+
+}  // namespace
+}  // namespace qev

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "estimation/romberg.h"
+#include "estimation/special_functions.h"
+
+namespace qev {
+namespace {
+
+// The worked figures are quoted to five decimals.
+constexpr float kFiveDecimals = 1.0e-5f;
+
+LawState WorkedLaw() { return MakeLaw(2.0f, 0.2f, 4.0f, 7.0f); }
+
+TEST(MagnitudeLaws, WorkedExampleValues) {
+  const LawState law = WorkedLaw();
+  EXPECT_NEAR(MagnitudeCdf(law, 5.0f), 0.86681f, kFiveDecimals);
+  EXPECT_NEAR(MaxMagnitudeCdf(law, 5.0f, 50.0f), 0.26395f, kFiveDecimals);
+  EXPECT_NEAR(MaxMagnitudeCdf(law, 6.0f, 50.0f), 0.85319f, kFiveDecimals);
+  EXPECT_NEAR(MaxMagnitudeCdf(law, 6.0f, 1.0f), 0.98251f, kFiveDecimals);
+}
+
+TEST(MagnitudeLaws, MagnitudeCdfIsZeroAtOrBelowMminAndOneAboveMmax) {
+  const LawState law = WorkedLaw();
+  EXPECT_EQ(MagnitudeCdf(law, 4.0f), 0.0f);
+  EXPECT_EQ(MagnitudeCdf(law, 3.0f), 0.0f);
+  EXPECT_NEAR(MagnitudeCdf(law, 7.0f), 1.0f, 1.0e-6f);
+  EXPECT_EQ(MagnitudeCdf(law, 7.01f), 1.0f);
+  EXPECT_EQ(MagnitudeCdf(law, 9.0f), 1.0f);
+}
+
+TEST(MagnitudeLaws, MaxMagnitudeCdfIsZeroAtMminAndCappedAtOne) {
+  const LawState law = WorkedLaw();
+  EXPECT_EQ(MaxMagnitudeCdf(law, 4.0f, 50.0f), 0.0f);
+  EXPECT_EQ(MaxMagnitudeCdf(law, 3.5f, 50.0f), 0.0f);
+  EXPECT_EQ(MaxMagnitudeCdf(law, 7.0f, 50.0f), 1.0f);
+  EXPECT_EQ(MaxMagnitudeCdf(law, 8.0f, 50.0f), 1.0f);
+}
+
+TEST(MagnitudeLaws, LargeExpectedCountCapsOnlyTheNoEventProbability) {
+  // Lambda t = 80: numerator exp(-80 S), denominator 1 - exp(-50).
+  const LawState law = MakeLaw(2.0f, 0.8f, 4.0f, 7.0f);
+  const float m = 6.5f;
+  const float s = (law.ExpMax - std::exp(-(2.0f * m))) / (law.ExpMax - law.ExpMin);
+  const float p = std::exp(-(80.0f * s));
+  const float e = std::exp(-50.0f);
+  EXPECT_EQ(MaxMagnitudeCdf(law, m, 100.0f), (p - e) / (1.0f - e));
+  EXPECT_NE(p, std::exp(-(50.0f * s)));
+}
+
+TEST(ErrorFunction, CutOffAtFiveAndOddExtension) {
+  EXPECT_EQ(ErrorFunction(5.0001f), 1.0f);
+  EXPECT_EQ(ErrorFunction(-5.0001f), -1.0f);
+  const float atFive = ErrorFunction(5.0f);
+  EXPECT_LE(atFive, 1.0f);
+  EXPECT_NEAR(atFive, 1.0f, 1.0e-6f);
+  EXPECT_NEAR(ErrorFunction(0.0f), 0.0f, 1.0e-6f);
+  // Abramowitz & Stegun 7.1.25 is good to 2.5e-5.
+  EXPECT_NEAR(ErrorFunction(0.5f), 0.5204999f, 2.5e-5f);
+  EXPECT_EQ(ErrorFunction(-0.5f), -ErrorFunction(0.5f));
+}
+
+TEST(ExpIntegralE1, PolynomialUpToOneRationalAboveAndCapAtHundred) {
+  float one = 1.0f;
+  EXPECT_NEAR(ExpIntegralE1(one), 0.2193839f, 2.0e-6f);  // 5.1.53 is good to 2e-7 absolute
+  float justAbove = 1.0001f;
+  EXPECT_NEAR(ExpIntegralE1(justAbove), 0.2193443f, 1.0e-5f);  // 5.1.56: 5e-5 relative
+  float small = 0.1f;
+  EXPECT_NEAR(ExpIntegralE1(small), 1.8229240f, 2.0e-6f);
+  // The rational form at exactly 1 would differ from the polynomial.
+  const float rational = (1.0f + 2.334733f + 0.250621f) / (1.0f + 3.330657f + 1.681534f) * std::exp(-1.0f);
+  float again = 1.0f;
+  EXPECT_NE(ExpIntegralE1(again), rational);
+
+  float big = 150.0f;
+  float hundred = 100.0f;
+  EXPECT_EQ(ExpIntegralE1(big), ExpIntegralE1(hundred));
+  EXPECT_EQ(big, 100.0f);
+  float unchanged = 50.0f;
+  ExpIntegralE1(unchanged);
+  EXPECT_EQ(unchanged, 50.0f);
+}
+
+TEST(Romberg, ConstantIntegrandIsExactAtLevelFive) {
+  std::int32_t calls = 0;
+  const float value = RombergIntegrate(
+      [&calls](float) {
+        ++calls;
+        return 2.5f;
+      },
+      1.0f, 3.0f);
+  EXPECT_EQ(value, 5.0f);
+  EXPECT_EQ(calls, 2 + 1 + 2 + 4 + 8);  // levels 1 to 5
+}
+
+TEST(Romberg, ZeroIntegrandRunsAllTwentyLevels) {
+  std::int32_t calls = 0;
+  const float value = RombergIntegrate(
+      [&calls](float) {
+        ++calls;
+        return 0.0f;
+      },
+      0.0f, 1.0f);
+  EXPECT_EQ(value, 0.0f);
+  EXPECT_EQ(calls, 524289);  // 2^19 + 1
+}
+
+TEST(Romberg, SmoothIntegrandsConvergeToTheirIntegral) {
+  EXPECT_NEAR(RombergIntegrate([](float x) { return std::exp(x); }, 0.0f, 1.0f), 1.7182818f, 1.0e-5f);
+  EXPECT_NEAR(RombergIntegrate([](float x) { return x * x * x; }, -1.0f, 2.0f), 3.75f, 1.0e-5f);
+}
+
+TEST(Neville, ReproducesAPolynomialAndStopsOnCoincidentAbscissae) {
+  // y = 1 + 2x + 3x^2 at x = 1, 1/4, 1/16: exact at 0.
+  const float xa[3] = {1.0f, 0.25f, 0.0625f};
+  float ya[3];
+  for (int i = 0; i < 3; ++i) ya[i] = 1.0f + 2.0f * xa[i] + 3.0f * xa[i] * xa[i];
+  const NevilleResult r = NevilleExtrapolate(xa, ya, 3, 0.0f);
+  EXPECT_NEAR(r.Y, 1.0f, 1.0e-6f);
+
+  const float same[2] = {0.5f, 0.5f};
+  const float values[2] = {3.0f, 4.0f};
+  EXPECT_EQ(NevilleExtrapolate(same, values, 2, 0.0f).Y, 3.0f);  // first closest, then early return
+}
+
+TEST(Neville, TrapezoidLevelsDoubleTheirPoints) {
+  std::int32_t points = 0;
+  auto f = [](float x) { return x; };
+  float s = TrapezoidRefine(f, 0.0f, 2.0f, 0.0f, 1, points);
+  EXPECT_EQ(s, 2.0f);
+  EXPECT_EQ(points, 1);
+  s = TrapezoidRefine(f, 0.0f, 2.0f, s, 2, points);
+  EXPECT_EQ(s, 2.0f);
+  EXPECT_EQ(points, 2);
+}
+
+}  // namespace
+}  // namespace qev

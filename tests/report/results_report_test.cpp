@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "report/report_harness.h"
+#include "report/results_report.h"
+
+namespace qev {
+namespace {
+
+using report_testing::Append;
+using report_testing::Empty;
+using report_testing::Harness;
+using report_testing::JoinCrLf;
+
+// The small catalog of the likelihood's worked example: one complete part
+// from 1900 to 2000 above 4.0 and two extreme events, evaluated at Beta 2.0,
+// Lambda 0.2, Mmax 7.0 with Xmax 6.0 +- 0.2 over 200 years.
+void AddCompletePart(Catalog& c, float sd) {
+  CompletePart& part = c.Parts[c.PartCount++];
+  part.Start = 1900.0f;
+  part.End = 2000.0f;
+  part.Threshold = 4.0f;
+  part.RowCount = 2.0f;
+  part.EventCount = 13.0f;
+  part.Sd = sd;
+  part.Rows[0] = {450, 10, 10};
+  part.Rows[1] = {500, 20, 3};
+}
+
+void SetUpWorkedExample(Session& s, std::int32_t dataKind, int completeParts) {
+  Catalog& c = s.catalog;
+  c.Extreme.Start = 1800.0f;
+  c.Extreme.End = 2000.0f;
+  c.Extreme.SmallestMagnitude = 5.5f;
+  c.Extreme.EventCount = 2.0f;
+  c.Extreme.Events[0] = {550, 20, 30000};
+  c.Extreme.Events[1] = {600, 30, 45500};
+  for (int p = 0; p < completeParts; ++p) AddCompletePart(c, 0.15f);
+
+  SessionSettings& settings = s.settings;
+  settings.DataKind = dataKind;
+  settings.Mmin = 4.0f;
+  settings.Xmax = 6.0f;
+  settings.SigXmax = 0.2f;
+  settings.SpanT = 200.0f;
+  settings.Procedure = 1;
+  settings.PriorBeta = 2.302585f;
+  settings.PriorBetaSD = 0.2302585f;
+
+  ModelParameters& m = s.model;
+  m.Beta = 2.0f;
+  m.Lambda = 0.2f;
+  m.Mmax = 7.0f;
+  m.ExpMin = std::exp(-(m.Beta * settings.Mmin));
+  m.ExpMax = std::exp(-(m.Mmax * m.Beta));
+}
+
+// The figures of the worked example, rounded to the printed digits:
+// SD(Beta) 0.154, SD(Lambda) 0.0516, b 0.86858 +- 0.0669, SD(M_max)
+// sqrt(1 + 0.04) = 1.0198, transmission coefficient 4.93; the complete part
+// holds 52.1 % of the Beta and 86.7 % of the Lambda information.
+const std::string kBeta = "  Beta   =  2.00 +-   .15  (b =   .87 +-   .07)";
+const std::string kLambda = "  Lambda =     .20 +-     .05  (for Mmin =  4.00)";
+const std::string kMmax = "  M_max  =  7.00 +-  1.02  (for SIG(Xmax) =   .20)";
+const std::string kTransmission = "  Transmission coefficient =  4.93";
+const std::string kTableTitle = "              DATA contribution to the parameters :";
+const std::string kTableHeader = "                     Beta (%)     Lambda (%)";
+
+TEST(ResultsReport, WorkedExampleGivesTheBlockAndTheTable) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 3, 1);
+  h.Run(ReportResults);
+
+  const std::vector<std::string> file{
+      "",
+      "                      RESULTS",
+      "                     =========",
+      kBeta,
+      kLambda,
+      kMmax,
+      "",
+      kTransmission,
+      "",
+      kTableTitle,
+      "             =======================================",
+      kTableHeader,
+      " EXTREMES    :         47.9         13.3",
+      " COMPLETE #1 :         52.1         86.7",
+  };
+  EXPECT_EQ(h.File(), JoinCrLf(file) + "\r\n");
+
+  // The console: no underlines, an empty line under RESULTS and before the
+  // rows, every record without its first character.
+  std::vector<std::string> console = Empty(14);
+  Append(console, {"", "                     RESULTS", "", kBeta.substr(1), kLambda.substr(1),
+                   kMmax.substr(1), "", kTransmission.substr(1), "", "", kTableTitle.substr(1),
+                   kTableHeader.substr(1), "", "EXTREMES    :         47.9         13.3",
+                   "COMPLETE #1 :         52.1         86.7"});
+  EXPECT_EQ(h.Console(), JoinCrLf(console));
+}
+
+TEST(ResultsReport, KeepsTheUncertaintiesForTheHazardTable) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 3, 1);
+  h.Run(ReportResults);
+  const ModelParameters& m = h.session.model;
+  // Second differences in single precision: two to three digits.
+  EXPECT_NEAR(m.SdBeta, 0.154f, 0.002f);
+  EXPECT_NEAR(m.SdLambda, 0.0516f, 0.0005f);
+  EXPECT_NEAR(m.SdMmax, 1.0198f, 0.0001f);
+  EXPECT_NEAR(m.TransmissionCoefficient, 4.93f, 0.005f);
+  EXPECT_NEAR(m.DataContribution[0].Beta, 52.1f, 0.1f);
+  EXPECT_NEAR(m.DataContribution[0].Lambda, 86.7f, 0.1f);
+  EXPECT_NEAR(m.DataContribution[1].Beta, 47.9f, 0.1f);
+  EXPECT_NEAR(m.DataContribution[1].Lambda, 13.3f, 0.1f);
+}
+
+TEST(ResultsReport, ProcedureSevenStatesMmaxAloneInTheFileOnly) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 3, 1);
+  h.session.settings.Procedure = 7;
+  h.Run(ReportResults);
+
+  const std::vector<std::string> file = h.FileLines();
+  ASSERT_GE(file.size(), 8u);
+  EXPECT_EQ(file[4], kLambda);
+  EXPECT_EQ(file[5], "  M_max  =  7.00");
+  EXPECT_EQ(file[6], "");
+  EXPECT_EQ(file[7], kTransmission);
+  EXPECT_NE(h.Console().find("\r\n" + kMmax.substr(1) + "\r\n"), std::string::npos);
+}
+
+// The records of the file after the transmission coefficient.
+std::vector<std::string> FileAfterBlock(Harness& h) {
+  const std::vector<std::string> file = h.FileLines();
+  EXPECT_GE(file.size(), 8u);
+  if (file.size() < 8) return {};
+  return {file.begin() + 8, file.end()};
+}
+
+TEST(ResultsReport, ExtremesAloneHaveNoContributionTable) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 1, 1);
+  h.Run(ReportResults);
+  EXPECT_TRUE(FileAfterBlock(h).empty());
+  EXPECT_EQ(h.session.catalog.PartCount, 0);
+  EXPECT_EQ(h.ConsoleLines().back(), kTransmission.substr(1));
+}
+
+TEST(ResultsReport, OneCompletePartAloneHasNoContributionTable) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 2, 1);
+  h.Run(ReportResults);
+  EXPECT_TRUE(FileAfterBlock(h).empty());
+  EXPECT_EQ(h.ConsoleLines().back(), kTransmission.substr(1));
+}
+
+// Label of a contribution row: everything before the first percentage.
+std::vector<std::string> RowLabels(const std::vector<std::string>& records) {
+  std::vector<std::string> labels;
+  for (const std::string& r : records) labels.push_back(r.substr(0, 23));
+  return labels;
+}
+
+TEST(ResultsReport, CompletePartsAloneListNoExtremesRow) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 2, 2);
+  h.Run(ReportResults);
+  const std::vector<std::string> rest = FileAfterBlock(h);
+  ASSERT_EQ(rest.size(), 6u);
+  EXPECT_EQ(rest[1], kTableTitle);
+  EXPECT_EQ(RowLabels({rest[4], rest[5]}),
+            (std::vector<std::string>{" COMPLETE #1 :         ", " COMPLETE #2 :         "}));
+  // Two equal parts share the Lambda information equally; the empty extreme
+  // slot still takes a share of the Beta information (the prior's curvature).
+  EXPECT_EQ(rest[4].substr(23), rest[5].substr(23));
+  EXPECT_EQ(rest[4].substr(36), "50.0");
+}
+
+TEST(ResultsReport, BothKindsListExtremesFirstThenEachCompletePart) {
+  Harness h("");
+  SetUpWorkedExample(h.session, 3, 2);
+  h.Run(ReportResults);
+  const std::vector<std::string> rest = FileAfterBlock(h);
+  ASSERT_EQ(rest.size(), 7u);
+  EXPECT_EQ(RowLabels({rest[4], rest[5], rest[6]}),
+            (std::vector<std::string>{" EXTREMES    :         ", " COMPLETE #1 :         ",
+                                      " COMPLETE #2 :         "}));
+
+  // On the console each row appears without its first character, in the
+  // same order, after an empty line.
+  const std::vector<std::string> console = h.ConsoleLines();
+  ASSERT_GE(console.size(), 4u);
+  const std::vector<std::string> tail(console.end() - 4, console.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"", rest[4].substr(1), rest[5].substr(1),
+                                            rest[6].substr(1)}));
+}
+
+}  // namespace
+}  // namespace qev
