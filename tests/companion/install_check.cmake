@@ -1,0 +1,50 @@
+# Installs the build into a fresh prefix and runs the installed programs:
+#   cmake -DBUILD_DIR=<build> -DPREFIX=<prefix> -P install_check.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${status})")
+endif()
+
+foreach(page qev qev-synth qev-report)
+  if(NOT EXISTS ${PREFIX}/share/man/man1/${page}.1)
+    message(FATAL_ERROR "manual page ${page}.1 not installed")
+  endif()
+endforeach()
+
+function(run_checked)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${PREFIX}/work RESULT_VARIABLE status
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "'${ARGN}' failed (${status}):\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(MAKE_DIRECTORY ${PREFIX}/work)
+foreach(tool qev-synth qev-report)
+  run_checked(${PREFIX}/bin/${tool} --version)
+  if(NOT last_output MATCHES "^${tool} [0-9]+\\.[0-9]+")
+    message(FATAL_ERROR "${tool} --version printed '${last_output}'")
+  endif()
+endforeach()
+
+# A small catalog, a qev session on it, and the report turned into CSV and SVG.
+run_checked(${PREFIX}/bin/qev-synth --b 1.0 --lambda 5 --mmin 4 --mmax 7 --seed 3
+            --complete 1950:1999,threshold=4.5,sd=0.1 --script session.txt --report-name run.out)
+execute_process(COMMAND ${PREFIX}/bin/qev INPUT_FILE ${PREFIX}/work/session.txt
+                WORKING_DIRECTORY ${PREFIX}/work RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/work/run.out)
+  message(FATAL_ERROR "the installed qev did not complete a session (status ${status})")
+endif()
+run_checked(${PREFIX}/bin/qev-report --hazard-csv hazard.csv --svg hazard.svg run.out)
+file(READ ${PREFIX}/work/hazard.csv csv)
+if(NOT csv MATCHES "^magnitude,annual_rate,")
+  message(FATAL_ERROR "unexpected hazard CSV:\n${csv}")
+endif()
+file(READ ${PREFIX}/work/hazard.svg svg)
+if(NOT svg MATCHES "<svg ")
+  message(FATAL_ERROR "no SVG written")
+endif()
+message(STATUS "installed programs work from ${PREFIX}")
