@@ -44,6 +44,17 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
   return ScaledTruncation(value, factor);
 }
 
+void CheckNotNegative(const LineSource& file, float value, std::string_view what) {
+  if (value >= 0.0f) return;
+  char shown[64];
+  std::snprintf(shown, sizeof shown, "%.7g", static_cast<double>(value));
+  const std::string ruler = " *************************************************";
+  StopWithMessage({"", ruler,
+                   " READING ERROR in " + file.Description() + ", line " + std::to_string(file.LineNumber()),
+                   " read     : " + std::string(what) + " " + shown,
+                   " expected : a " + std::string(what) + " not below 0", ruler, ""});
+}
+
 std::int32_t CheckedWhole(const LineSource& file, long line, double value, std::string_view what) {
   if (!WholeFits(value)) StopTooLarge(file, line, value, what, "a value");
   return static_cast<std::int32_t>(std::trunc(value));

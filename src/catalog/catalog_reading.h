@@ -27,4 +27,8 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
 // and `line`.
 std::int32_t CheckedWhole(const LineSource& file, long line, double value, std::string_view what);
 
+// A standard deviation or a frequency below 0 has no meaning: a reading error
+// of the line just read from `file`, reported like the others.
+void CheckNotNegative(const LineSource& file, float value, std::string_view what);
+
 }  // namespace qev

@@ -145,6 +145,7 @@ void ReadPart(Session& session, std::int32_t layout, std::int32_t number, Comple
   std::int32_t headerSdHundredths = 0;
   if (layout > kPerEventSd) {
     FreeFormatRead(*file, {&part.Sd});
+    CheckNotNegative(*file, part.Sd, "standard deviation");
     headerSdHundredths = CheckedScaled(*file, part.Sd, 100.0, "standard deviation");
   }
 
@@ -169,6 +170,8 @@ void ReadPart(Session& session, std::int32_t layout, std::int32_t number, Comple
       outcome = FreeFormatRead(*file, {&frequency, &magnitude}, true);
     }
     if (outcome == ReadOutcome::EndOfFile) break;
+    if (layout == kPerEventSd) CheckNotNegative(*file, sd, "standard deviation");
+    if (layout == kGrouped) CheckNotNegative(*file, frequency, "frequency");
 
     if (static_cast<double>(part.Threshold) - 0.01 > static_cast<double>(magnitude)) {
       WarnBelowThreshold(sink);

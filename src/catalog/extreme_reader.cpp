@@ -135,6 +135,7 @@ void ReadExtremeCatalog(Session& session) {
   std::int32_t commonSdHundredths = 0;
   if (layout == kCommonSd) {
     FreeFormatRead(*file, {&extreme.CommonSdValue});
+    CheckNotNegative(*file, extreme.CommonSdValue, "standard deviation");
     commonSdHundredths = CheckedScaled(*file, extreme.CommonSdValue, 100.0, "standard deviation");
   }
 

@@ -84,10 +84,14 @@ void StartFromKeyboard(Session& session) {
   Empty(sink);
   session.io.ReadConsole({&model.Lambda});
   Empty(sink);
-  sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {session.settings.Xmax});
-  Empty(sink);
-  // Taken as typed, even below Xmax.
-  session.io.ReadConsole({&model.Mmax});
+  // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
+  // magnitude range for the law at all: the prompt is asked again, silently,
+  // as the other bounded entries of the dialogs are.
+  do {
+    sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {session.settings.Xmax});
+    Empty(sink);
+    session.io.ReadConsole({&model.Mmax});
+  } while (!(model.Mmax > session.settings.Mmin));
   SetExponentials(session);
 }
 

@@ -375,5 +375,38 @@ TEST(CompleteReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
   }
 }
 
+// Negative SDs and frequencies have no meaning; the estimation would turn them
+// into undefined results reported as success. They are reading errors.
+TEST(CompleteReader, NegativeSdsAndFrequenciesAreReadingErrors) {
+  struct Case {
+    const char* what;
+    int layout;
+    std::string file;
+    long line;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"per-event SD", 1, "1960 1 1\n2000 12 31\n4.0\n4.5 0.1\n4.6 -0.2\n", 5, "standard deviation"},
+      {"header SD", 2, "1960 1 1\n2000 12 31\n4.0\n-0.3\n4.5\n", 4, "standard deviation"},
+      {"frequency", 3, "1960 1 1\n2000 12 31\n4.0\n0.2\n-3 4.5\n", 5, "frequency"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CatalogSession run(std::to_string(c.layout) + "\n1\nneg.dat\n", 2);
+    run.WriteFile("neg.dat", c.file);
+    const auto stop = run.Run(ReadCompleteParts);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->ExitStatus, kExitError);
+    EXPECT_TRUE(testing::ContainsRun(
+        stop->ConsoleLines, {" READING ERROR in catalog file 'neg.dat', line " + std::to_string(c.line)}));
+    EXPECT_TRUE(testing::ContainsRun(stop->ConsoleLines,
+                                     {std::string(" expected : a ") + c.expected + " not below 0"}));
+  }
+  // An SD of 0 stays legal.
+  CatalogSession zero("2\n1\nzero.dat\n", 2);
+  zero.WriteFile("zero.dat", "1960 1 1\n2000 12 31\n4.0\n0\n4.5\n");
+  EXPECT_FALSE(zero.Run(ReadCompleteParts));
+}
+
 }  // namespace
 }  // namespace qev

@@ -141,6 +141,24 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
                                  "  Number of earthquakes :   2"}));
 }
 
+// A negative header SD would give undefined results reported as success; in
+// layout 1 a per-event SD below 0.01, negative or not, is raised to 0.01.
+TEST(ExtremeReader, NegativeHeaderSdIsAReadingError) {
+  CatalogSession run("2\nneg.dat\n", 1);
+  run.WriteFile("neg.dat", "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n");
+  const auto stop = run.Run(ReadExtremeCatalog);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->ExitStatus, kExitError);
+  EXPECT_TRUE(ContainsRun(stop->ConsoleLines, {" READING ERROR in catalog file 'neg.dat', line 3",
+                                               " read     : standard deviation -0.3",
+                                               " expected : a standard deviation not below 0"}));
+
+  CatalogSession perEvent("1\nneg1.dat\n", 1);
+  perEvent.WriteFile("neg1.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5 -0.2\n");
+  ASSERT_FALSE(perEvent.Run(ReadExtremeCatalog));
+  EXPECT_TRUE(ContainsRun(perEvent.FileLines(), {"  1650  6  1  6.50   .01"}));
+}
+
 TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
   CatalogSession run("3\next3.dat\n", 1);
   run.WriteFile("ext3.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5\n1700 1 1 5.0\n");

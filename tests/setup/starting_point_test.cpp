@@ -146,6 +146,15 @@ TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAsTyped) {
   EXPECT_EQ(model.ExpMin, std::exp(-(model.Beta * 4.0f)));
 }
 
+// An Mmax not above Mmin leaves the law no range: asked again, silently.
+TEST(StartingPoint, KeyboardMmaxNotAboveMminIsAskedAgain) {
+  DialogHarness h("1.0 0.1\n2\n0.2\n4.0\n0\n4.5\n");
+  OneCompletePart(h.session);
+  ASSERT_FALSE(h.Run(PrepareStartingPoint));
+  EXPECT_EQ(h.session.model.Mmax, 4.5f);
+  EXPECT_EQ(Occurrences(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), 3u);
+}
+
 TEST(StartingPoint, LaterRunsStartFromTheSamePointAgainstTheNewMmax) {
   DialogHarness h("1.0 0.1\n1\n");
   OneCompletePart(h.session);
