@@ -5,8 +5,6 @@
 namespace qev {
 namespace {
 
-void Empty(ReportSink& sink) { sink.List(Dest::Console); }
-void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
 
 // Answers below this end the runs.
 constexpr float kStopBelow = 0.01f;
@@ -16,18 +14,18 @@ void ShowSuggestion(ReportSink& sink, const ModelParameters& model, float xmax, 
   if (model.SuggestionUndefined) {
     // The estimator gave no estimate (for example a time span of zero).
     sink.Format(Dest::Console, "('    I am sorry. I have no suggestions !!!')");
-    Line(sink, " ----------------------------------------");
+    sink.ConsoleLine(" ----------------------------------------");
   } else if (suggested < xmax) {
     sink.Format(Dest::Console, "('    Suggested Mmax = Xmax = ',F5.2)", {xmax});
-    Line(sink, " --------------------------------");
+    sink.ConsoleLine(" --------------------------------");
   } else if (suggested > upperLimit) {
     sink.Format(Dest::Console, "('    I am sorry. I have no suggestions !!!')");
-    Line(sink, " ----------------------------------------");
+    sink.ConsoleLine(" ----------------------------------------");
   } else {
     sink.Format(Dest::Console, "('    Suggested Mmax = ',F5.2)", {suggested});
-    Line(sink, "  --------------------------");
+    sink.ConsoleLine("  --------------------------");
   }
-  Empty(sink);
+  sink.ConsoleEmpty();
 }
 
 }  // namespace
@@ -42,15 +40,15 @@ void AskMmax(Session& session) {
   // Out-of-range answers are asked again without a message; both bounds
   // accept equality.
   for (;;) {
-    Empty(sink);
+    sink.ConsoleEmpty();
     sink.Format(Dest::Console, "('  Enter : Mmax (NOT LESS than ',F5.2,') = ')", {xmax});
-    Empty(sink);
-    Empty(sink);
-    Empty(sink);
-    Line(sink, " *******************************");
-    Line(sink, "  to TERMINATE, enter Mmax = 0");
-    Line(sink, " *******************************");
-    Empty(sink);
+    sink.ConsoleEmpty();
+    sink.ConsoleEmpty();
+    sink.ConsoleEmpty();
+    sink.ConsoleLine(" *******************************");
+    sink.ConsoleLine("  to TERMINATE, enter Mmax = 0");
+    sink.ConsoleLine(" *******************************");
+    sink.ConsoleEmpty();
     float answer = 0.0f;
     session.io.ReadConsole({&answer});
     if (answer < kStopBelow) {

@@ -32,67 +32,65 @@ namespace {
 
 constexpr float kSimplexTolerance = 0.002f;  // spread of Beta over the vertices
 
-void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
-void Empty(ReportSink& sink) { sink.List(Dest::Console); }
 
 // Six lines on who makes the program and how to reach them.
 void WriteAuthorLines(ReportSink& sink) {
-  Line(sink, "  QEV is written and maintained by the QEV development");
-  Line(sink, "  team as an open project.");
-  Line(sink, "  Source code, documentation and release notes are kept");
-  Line(sink, "  in the repository of the QEV project.");
-  Line(sink, "  Questions, remarks and error reports: please open an");
-  Line(sink, "  issue in the issue tracker of the project repository.");
+  sink.ConsoleLine("  QEV is written and maintained by the QEV development");
+  sink.ConsoleLine("  team as an open project.");
+  sink.ConsoleLine("  Source code, documentation and release notes are kept");
+  sink.ConsoleLine("  in the repository of the QEV project.");
+  sink.ConsoleLine("  Questions, remarks and error reports: please open an");
+  sink.ConsoleLine("  issue in the issue tracker of the project repository.");
 }
 
 // The first introductory screen.
 void FirstScreen(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
-  Empty(sink);
-  Line(sink, kAsteriskRuler);
-  Line(sink, "PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001");
-  Empty(sink);
-  Line(sink, "  HAZARD evaluation from UNCOMPLETE & UNCERTAIN data ");
-  Line(sink, "  Magnitude errors are distributed NORMALLY");
-  Line(sink, "  Magnitude Mmax can be estimated according to two");
-  Line(sink, "  different procedures");
-  Empty(sink);
-  Line(sink, " NEW FEATURES OF QEV, RELEASE 2.08 :");
-  Line(sink, "   (1) Second Procedure for Mmax assessment");
-  Line(sink, "   (2) Free format of input files");
-  Line(sink, "   (3) Reads a piori Gutenberg-Richter b-value");
-  Line(sink, kAsteriskRuler);
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(kAsteriskRuler);
+  sink.ConsoleLine("PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  HAZARD evaluation from UNCOMPLETE & UNCERTAIN data ");
+  sink.ConsoleLine("  Magnitude errors are distributed NORMALLY");
+  sink.ConsoleLine("  Magnitude Mmax can be estimated according to two");
+  sink.ConsoleLine("  different procedures");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" NEW FEATURES OF QEV, RELEASE 2.08 :");
+  sink.ConsoleLine("   (1) Second Procedure for Mmax assessment");
+  sink.ConsoleLine("   (2) Free format of input files");
+  sink.ConsoleLine("   (3) Reads a piori Gutenberg-Richter b-value");
+  sink.ConsoleLine(kAsteriskRuler);
+  sink.ConsoleEmpty();
   WriteAuthorLines(sink);
-  Empty(sink);
-  Line(sink, kAsteriskRuler);
-  Empty(sink);
-  Line(sink, "  to CONTINUE press ANY key ...");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(kAsteriskRuler);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  to CONTINUE press ANY key ...");
+  sink.ConsoleEmpty();
   PauseForKey(session.io);
 }
 
 // The second introductory screen (the apparent magnitude).
 void SecondScreen(Session& session) {
   ReportSink& sink = session.io.Sink();
-  Empty(sink);
+  sink.ConsoleEmpty();
   ClearScreen(sink);
-  Line(sink, "  Each earthquake is specified by TWO values:");
-  Empty(sink);
-  Line(sink, "   (1) OBSERVED (apparent) MAGNITUDE, and");
-  Line(sink, "   (2) STANDARD DEVIATION which describes uncertainty");
-  Line(sink, "       of magnitude determination.");
-  Empty(sink);
-  Line(sink, "  For more details of APPARENT MAGNITUDE concept see:");
-  Empty(sink);
-  Line(sink, "  Gutenberg, B. and Richter, C.F. (1944). Frequency of");
-  Line(sink, "    earthquakes in California. Bull. Seism. Soc. Am., 34,");
-  Line(sink, "    185-188; and the notes on apparent magnitudes in the");
-  Line(sink, "    documentation of the QEV project repository.");
-  Empty(sink);
-  Line(sink, "  to CONTINUE press ANY key ...");
-  Empty(sink);
+  sink.ConsoleLine("  Each earthquake is specified by TWO values:");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   (1) OBSERVED (apparent) MAGNITUDE, and");
+  sink.ConsoleLine("   (2) STANDARD DEVIATION which describes uncertainty");
+  sink.ConsoleLine("       of magnitude determination.");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  For more details of APPARENT MAGNITUDE concept see:");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  Gutenberg, B. and Richter, C.F. (1944). Frequency of");
+  sink.ConsoleLine("    earthquakes in California. Bull. Seism. Soc. Am., 34,");
+  sink.ConsoleLine("    185-188; and the notes on apparent magnitudes in the");
+  sink.ConsoleLine("    documentation of the QEV project repository.");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  to CONTINUE press ANY key ...");
+  sink.ConsoleEmpty();
   PauseForKey(session.io);
 }
 
@@ -101,20 +99,20 @@ void ThirdScreenAndOutputFile(Session& session) {
   TextIo& io = session.io;
   ReportSink& sink = io.Sink();
   ClearScreen(sink);
-  Line(sink, " It is assumed that the SIZE of earthquake is       ");
-  Line(sink, " expressed in terms of  MAGNITUDE  units. However,  ");
-  Line(sink, " all calculations can be done in terms of INTENSITY.");
-  Empty(sink);
-  Line(sink, " Theory of the HAZARD evaluation method is given in :");
-  Empty(sink);
-  Line(sink, "   Cramer, H. (1946). Mathematical Methods of Statistics.");
-  Line(sink, "   Princeton University Press (extreme values).");
-  Line(sink, "   Gutenberg, B. and Richter, C.F. (1944). Frequency of");
-  Line(sink, "   earthquakes in California. BSSA, 34, 185-188.");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " Enter : NAME of OUTPUT file");
-  Empty(sink);
+  sink.ConsoleLine(" It is assumed that the SIZE of earthquake is       ");
+  sink.ConsoleLine(" expressed in terms of  MAGNITUDE  units. However,  ");
+  sink.ConsoleLine(" all calculations can be done in terms of INTENSITY.");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Theory of the HAZARD evaluation method is given in :");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   Cramer, H. (1946). Mathematical Methods of Statistics.");
+  sink.ConsoleLine("   Princeton University Press (extreme values).");
+  sink.ConsoleLine("   Gutenberg, B. and Richter, C.F. (1944). Frequency of");
+  sink.ConsoleLine("   earthquakes in California. BSSA, 34, 185-188.");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Enter : NAME of OUTPUT file");
+  sink.ConsoleEmpty();
 
   SessionSettings& settings = session.settings;
   io.ReadConsoleLine(settings.OutputFileName, kOutputFileNameLength);
@@ -132,17 +130,17 @@ void ThirdScreenAndOutputFile(Session& session) {
 void AskUnits(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
-  Line(sink, "          UNITS of INPUT data specification  ");
-  Line(sink, "        -------------------------------------");
-  Empty(sink);
-  Line(sink, " Earthquake SIZE is expressed in units of :");
-  Empty(sink);
-  Line(sink, "   magnitude........................ (1)");
-  Line(sink, "   intensity........................ (2)");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "  Enter proper NUMBER ...");
-  Empty(sink);
+  sink.ConsoleLine("          UNITS of INPUT data specification  ");
+  sink.ConsoleLine("        -------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Earthquake SIZE is expressed in units of :");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   magnitude........................ (1)");
+  sink.ConsoleLine("   intensity........................ (2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  Enter proper NUMBER ...");
+  sink.ConsoleEmpty();
   session.io.ReadConsole({&session.settings.Units});
 }
 
@@ -150,17 +148,17 @@ void AskUnits(Session& session) {
 void AskDataKind(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "INPUT data determination : ");
-  Empty(sink);
-  Line(sink, "   only EXTREMES.................... (1)");
-  Line(sink, "   only COMPLETE varying quality.... (2)");
-  Line(sink, "   EXTREME and COMPLETE............. (3)");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "  Enter proper NUMBER ...");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("INPUT data determination : ");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   only EXTREMES.................... (1)");
+  sink.ConsoleLine("   only COMPLETE varying quality.... (2)");
+  sink.ConsoleLine("   EXTREME and COMPLETE............. (3)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  Enter proper NUMBER ...");
+  sink.ConsoleEmpty();
   session.io.ReadConsole({&session.settings.DataKind});
 }
 
@@ -168,11 +166,11 @@ void AskDataKind(Session& session) {
 void AskHazardSpans(Session& session) {
   ReportSink& sink = session.io.Sink();
   ClearScreen(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " ENTER: 3 time  intervals for hazard assessment");
-  Line(sink, "        (SUGGESTED times: 50, 100, and 1000 YEARS)");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: 3 time  intervals for hazard assessment");
+  sink.ConsoleLine("        (SUGGESTED times: 50, 100, and 1000 YEARS)");
+  sink.ConsoleEmpty();
   auto& spans = session.settings.HazardSpans;
   session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
 

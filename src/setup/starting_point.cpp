@@ -22,8 +22,6 @@ constexpr float kLn10 = 2.302585f;
 constexpr float kSmallestPriorBetaSD = 0.001f;
 
 void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
-void Empty(ReportSink& sink) { sink.List(Dest::Console); }
-void Line(ReportSink& sink, const std::string& text) { sink.List(Dest::Console, {text}); }
 
 // The starting point cannot be computed from this catalog (a time span or an
 // event count of zero, a mean magnitude at the threshold, a zero denominator
@@ -33,14 +31,14 @@ void Line(ReportSink& sink, const std::string& text) { sink.List(Dest::Console, 
   ReportSink& sink = session.io.Sink();
   const std::string ruler = " " + std::string(56, '*');
   Clear(sink);
-  Line(sink, ruler);
-  Line(sink, " STARTING point CANNOT be computed from this catalog !!!");
-  Line(sink, "   " + reason);
-  Empty(sink);
-  Line(sink, " Run the program again and choose the starting point");
-  Line(sink, "   from keyboard ................... (2)");
-  Line(sink, ruler);
-  Empty(sink);
+  sink.ConsoleLine(ruler);
+  sink.ConsoleLine(" STARTING point CANNOT be computed from this catalog !!!");
+  sink.ConsoleLine("   " + reason);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Run the program again and choose the starting point");
+  sink.ConsoleLine("   from keyboard ................... (2)");
+  sink.ConsoleLine(ruler);
+  sink.ConsoleEmpty();
   StopWithError();
 }
 
@@ -54,15 +52,15 @@ void AskPrior(Session& session) {
   ReportSink& sink = session.io.Sink();
   SessionSettings& settings = session.settings;
   Clear(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "  PRIOR INFORMATION ON b-value of Gutenberg-Richter");
-  Line(sink, " ---------------------------------------------------");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
-  Line(sink, "        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  PRIOR INFORMATION ON b-value of Gutenberg-Richter");
+  sink.ConsoleLine(" ---------------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
+  sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
+  sink.ConsoleEmpty();
   float b = 0.0f;
   float sdB = 0.0f;
   session.io.ReadConsole({&b, &sdB});
@@ -77,19 +75,19 @@ void StartFromKeyboard(Session& session) {
   ReportSink& sink = session.io.Sink();
   ModelParameters& model = session.model;
   model.Beta = session.settings.PriorBeta;
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " Enter first approximation of LAMBDA = ");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
   sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {session.settings.Mmin});
-  Empty(sink);
+  sink.ConsoleEmpty();
   session.io.ReadConsole({&model.Lambda});
-  Empty(sink);
+  sink.ConsoleEmpty();
   // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
   // magnitude range for the law at all: the prompt is asked again, silently,
   // as the other bounded entries of the dialogs are.
   do {
     sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {session.settings.Xmax});
-    Empty(sink);
+    sink.ConsoleEmpty();
     session.io.ReadConsole({&model.Mmax});
   } while (!(model.Mmax > session.settings.Mmin));
   SetExponentials(session);
@@ -191,21 +189,21 @@ void StartByProgram(Session& session) {
 void ChooseStartingPoint(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "         STARTING values of LAMBDA & Mmax");
-  Line(sink, "    -----------------------------------------------");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " Starting point is determined :");
-  Empty(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "   by program ...................... (1)");
-  Line(sink, "   from keyboard ................... (2)");
-  Empty(sink);
-  Line(sink, " Enter proper NUMBER ...");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("         STARTING values of LAMBDA & Mmax");
+  sink.ConsoleLine("    -----------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Starting point is determined :");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   by program ...................... (1)");
+  sink.ConsoleLine("   from keyboard ................... (2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Enter proper NUMBER ...");
+  sink.ConsoleEmpty();
   std::int32_t answer = 0;
   session.io.ReadConsole({&answer});
   if (answer == 2) {

@@ -15,8 +15,6 @@ namespace {
 constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
 
 void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
-void Empty(ReportSink& sink) { sink.List(Dest::Console); }
-void Line(ReportSink& sink, const char* text) { sink.List(Dest::Console, {std::string(text)}); }
 
 std::int32_t ReadInteger(Session& session) {
   std::int32_t answer = 0;
@@ -85,18 +83,18 @@ void ChooseThreshold(Session& session) {
   const float suggested = lowest - 1.0f;
 
   Clear(sink);
-  Empty(sink);
-  Line(sink, "    Mmin for the whole catalog determination");
-  Line(sink, "  --------------------------------------------");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("    Mmin for the whole catalog determination");
+  sink.ConsoleLine("  --------------------------------------------");
+  sink.ConsoleEmpty();
   sink.Format(Dest::Console, "('  Suggested value of Mmin = ',F4.1)", {suggested});
-  Empty(sink);
-  Line(sink, "   YES, I accept suggested Mmin .......(1)");
-  Line(sink, "   NO,  I DO NOT ......................(2)");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " ENTER proper number ...(1/2)");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   YES, I accept suggested Mmin .......(1)");
+  sink.ConsoleLine("   NO,  I DO NOT ......................(2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(1/2)");
+  sink.ConsoleEmpty();
   const std::int32_t answer = ReadInteger(session);
   Clear(sink);
 
@@ -104,10 +102,10 @@ void ChooseThreshold(Session& session) {
     session.settings.Mmin = suggested;
     return;
   }
-  Empty(sink);
+  sink.ConsoleEmpty();
   for (;;) {
     sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')", {lowest});
-    Empty(sink);
+    sink.ConsoleEmpty();
     const float x = ReadReal(session);
     if (lowest > x) {
       session.settings.Mmin = x;
@@ -121,9 +119,9 @@ void ChooseThreshold(Session& session) {
 void ReadOccurrenceBeforeCatalog(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
-  Empty(sink);
-  Line(sink, " ENTER: year, month, day of such EQ-e occurrence");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: year, month, day of such EQ-e occurrence");
+  sink.ConsoleEmpty();
   float year = 0.0f;
   float month = 0.0f;
   float day = 0.0f;
@@ -141,18 +139,18 @@ void ChooseXmax(Session& session) {
   const float observed = session.catalog.MaxObserved;
 
   Clear(sink);
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "     Maximum OBSERVED magnitude determination");
-  Line(sink, "   --------------------------------------------");
-  Empty(sink);
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("     Maximum OBSERVED magnitude determination");
+  sink.ConsoleLine("   --------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
   sink.Format(Dest::Console, "('   Maximum OBSERVED magnitude Xmax is ',F5.2,'......(1)')", {observed});
   sink.Format(Dest::Console, "('   No, Xmax is DIFFERENT ........................(2)')");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " ENTER proper number ...(1/2)");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(1/2)");
+  sink.ConsoleEmpty();
   const std::int32_t answer = ReadInteger(session);
   Clear(sink);
 
@@ -166,10 +164,10 @@ void ChooseXmax(Session& session) {
 
   Clear(sink);
   for (;;) {
-    Empty(sink);
+    sink.ConsoleEmpty();
     sink.Format(Dest::Console, "('  Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than ',F5.2,')')",
                 {observed});
-    Empty(sink);
+    sink.ConsoleEmpty();
     session.settings.Xmax = ReadReal(session);
     if (session.settings.Xmax >= observed) break;
   }
@@ -177,13 +175,13 @@ void ChooseXmax(Session& session) {
   WriteXmaxLines(session);
 
   Clear(sink);
-  Empty(sink);
-  Line(sink, " Did it occur BEFORE catalog starts ?");
-  Empty(sink);
-  Line(sink, " (if YES, enter 1, if NOT, enter 0)");
-  Empty(sink);
-  Line(sink, " ENTER proper number ...(0/1)");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Did it occur BEFORE catalog starts ?");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" (if YES, enter 1, if NOT, enter 0)");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(0/1)");
+  sink.ConsoleEmpty();
   if (ReadInteger(session) == 1) {
     ReadOccurrenceBeforeCatalog(session);
   } else {
@@ -194,27 +192,27 @@ void ChooseXmax(Session& session) {
 void ReadXmaxError(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
-  Empty(sink);
-  Line(sink, " ENTER: approximate ERROR of maximum OBSERVED magnitude");
-  Empty(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: approximate ERROR of maximum OBSERVED magnitude");
+  sink.ConsoleEmpty();
   session.settings.SigXmax = ReadReal(session);
 }
 
 void ChooseProcedure(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
-  for (int i = 0; i < 4; ++i) Empty(sink);
-  Line(sink, "       Selection of M_max determination procedure ");
-  Line(sink, "  ----------------------------------------------------");
-  Empty(sink);
-  Line(sink, " Assessment of magnitude M_max is based on :");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, "   Tolve-Brandholm (Cramers approximation) ........(1)");
-  Line(sink, "   Tolve-Brandholm-Bayes ..........................(2)");
-  Empty(sink);
-  Empty(sink);
-  Line(sink, " ENTER proper number ...");
+  for (int i = 0; i < 4; ++i) sink.ConsoleEmpty();
+  sink.ConsoleLine("       Selection of M_max determination procedure ");
+  sink.ConsoleLine("  ----------------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Assessment of magnitude M_max is based on :");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   Tolve-Brandholm (Cramers approximation) ........(1)");
+  sink.ConsoleLine("   Tolve-Brandholm-Bayes ..........................(2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...");
   session.settings.Procedure = ReadInteger(session);
 
   if (session.settings.Procedure == 1) {

@@ -33,6 +33,10 @@ class ReportSink {
   // The same write to the console first, then to the output file.
   void FormatBoth(std::string_view format, const Items& items = {});
   void ListBoth(const Items& items = {});
+  // The dialogs' two most common records: a list record of one text on the
+  // console (it shows exactly as given) and an empty console line.
+  void ConsoleLine(std::string_view text) { List(Dest::Console, {std::string(text)}); }
+  void ConsoleEmpty() { List(Dest::Console); }
 
   // Opens (creates or rewrites) the output file; a failure is a reading-error
   // stop with exit status 1. `shownName` names the file in the error report.
