@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 #include "session/field_text.h"
 #include "session/session_support.h"
 
@@ -60,8 +60,8 @@ QueryAnswer ParseQuery(const std::vector<std::string>& console, const std::strin
 // Data kind 1: the extreme part alone.
 
 TEST(SessionKinds, ExtremesAloneBayesProgramStartTwoRunsHazardOnTheConsole) {
-  SessionHarness harness;
-  CopyExamples(harness, {"ext_l2.dat"});
+  Workspace harness;
+  harness.CopyExamples({"ext_l2.dat"});
   const std::string answers =
       "\n\nkind1.txt\n"
       "1\n1\n50 100 1000\n"
@@ -169,8 +169,8 @@ TEST(SessionKinds, ExtremesAloneBayesProgramStartTwoRunsHazardOnTheConsole) {
 // Data kind 2: the two complete parts.
 
 TEST(SessionKinds, CompletePartsCramerKeyboardStartThreeRunsQueriesWithoutTable) {
-  SessionHarness harness;
-  CopyExamples(harness, {"cp1900_l1.dat", "cp1960_l1.dat"});
+  Workspace harness;
+  harness.CopyExamples({"cp1900_l1.dat", "cp1960_l1.dat"});
   const std::string answers =
       "\n\nkind2.txt\n"
       "1\n2\n10 20 30\n"
@@ -283,8 +283,8 @@ TEST(SessionKinds, CompletePartsCramerKeyboardStartThreeRunsQueriesWithoutTable)
 // Data kind 3: extremes and complete parts.
 
 TEST(SessionKinds, BundledAnswerFileRunsToTheStopWithPlausibleEstimates) {
-  SessionHarness harness;
-  CopyExamples(harness, {"ext_l1.dat", "cp1900_l2.dat", "cp1960_l2.dat"});
+  Workspace harness;
+  harness.CopyExamples({"ext_l1.dat", "cp1900_l2.dat", "cp1960_l2.dat"});
   const auto outcome = harness.Run(ExampleText("answers.txt"));
   ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
   EXPECT_EQ(outcome.OutputFileName, "session.out");
@@ -337,8 +337,8 @@ TEST(SessionKinds, BundledAnswerFileRunsToTheStopWithPlausibleEstimates) {
 }
 
 TEST(SessionKinds, ProcedureSevenWithXmaxBeforeTheCatalogAndGroupedParts) {
-  SessionHarness harness;
-  CopyExamples(harness, {"ext_l2.dat", "cp1900_l3.dat", "cp1960_l3.dat"});
+  Workspace harness;
+  harness.CopyExamples({"ext_l2.dat", "cp1900_l3.dat", "cp1960_l3.dat"});
   const std::string answers =
       "\n\nkind3.txt\n"
       "1\n3\n50 100 1000\n"

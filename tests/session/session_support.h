@@ -1,33 +1,17 @@
-// Helpers of the whole-session tests: the bundled example catalogs, reading
-// numbers back out of report lines, and finding blocks of lines.
+// Helpers of the whole-session tests: reading numbers back out of report
+// lines and finding blocks of lines.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 
 namespace qev::testing {
-
-inline std::string ExampleText(const std::string& name) {
-  std::ifstream file(std::string(QEV_EXAMPLES_DIR) + "/" + name, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-inline void CopyExamples(const SessionHarness& harness, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    const std::string text = ExampleText(name);
-    ASSERT_FALSE(text.empty()) << name;
-    harness.WriteFile(name, text);
-  }
-}
 
 // The whitespace-separated numbers of each line of `text` from line `skip` on.
 inline std::vector<std::vector<float>> NumberRows(const std::string& text, std::size_t skip) {
@@ -49,18 +33,6 @@ inline std::size_t IndexOf(const std::vector<std::string>& lines, const std::str
     if (lines[i] == line) return i;
   }
   return lines.size();
-}
-
-inline std::size_t CountOf(const std::string& text, const std::string& what) {
-  std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
-
-inline std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line) {
-  std::size_t count = 0;
-  for (const std::string& l : lines) count += l == line ? 1 : 0;
-  return count;
 }
 
 // The RESULTS numbers as printed (file or console form: leading blanks are skipped).
