@@ -311,13 +311,6 @@ TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
   EXPECT_EQ(file.back(), "  Standard Deviation =   .10");
 }
 
-TEST(CompleteReader, LongFileNameIsCutTo15AndShownWith10) {
-  ProcedureRun run("2\n1\ncomplete_part_one.dat\n", 2);
-  run.ws.WriteFile("complete_part_o", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n");
-  ASSERT_FALSE(run.Run(ReadCompleteParts));
-  EXPECT_EQ(run.FileLines()[3], "  FILE name : complete_p");
-}
-
 TEST(CompleteReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
   const char* const clean = "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n";
   const char* const messy = "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1";

@@ -66,30 +66,25 @@ TEST(HazardTable, AnswerZeroSkipsQueriesAndKeepsTheTableOffTheConsole) {
   EXPECT_EQ(FileRows(h).size(), 41u);
 }
 
-TEST(HazardTable, MagnitudeThreeToSixAndAHalfGivesThirtySixRows) {
-  ProcedureRun h("0\n");
-  SetModel(h.session, 3.0f, 6.5f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 36u);
-  EXPECT_EQ(rows.front().substr(0, 5), "  3.0");
-  EXPECT_EQ(rows[1].substr(0, 5), "  3.1");
-  // The 36th value of the running sum lies just below 6.5 and is printed 6.5;
-  // the rate there is close to zero.
-  EXPECT_EQ(rows.back().substr(0, 5), "  6.5");
-}
-
-TEST(HazardTable, MagnitudeFourToEightGivesFortyOneRows) {
-  ProcedureRun h("0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 41u);
-  EXPECT_EQ(rows.front().substr(0, 5), "  4.0");
-  EXPECT_EQ(rows.back().substr(0, 5), "  8.0");
-  for (const std::string& row : rows) EXPECT_EQ(row.size(), 80u) << row;
+// The rows run over the single-precision running sum of 0.1 from Mmin: its
+// 36th value from 3.0 lies just below 6.5 and is printed 6.5.
+TEST(HazardTable, RowsRunFromMminToMmaxInTenthsOfTheRunningSum) {
+  struct Case {
+    float mmin, mmax;
+    std::size_t rows;
+    const char *first, *second, *last;
+  };
+  for (const Case& c : {Case{3.0f, 6.5f, 36u, "  3.0", "  3.1", "  6.5"}, Case{4.0f, 8.0f, 41u, "  4.0", "  4.1", "  8.0"}}) {
+    ProcedureRun h("0\n");
+    SetModel(h.session, c.mmin, c.mmax);
+    ASSERT_FALSE(h.Run(EvaluateHazard));
+    const std::vector<std::string> rows = FileRows(h);
+    ASSERT_EQ(rows.size(), c.rows);
+    EXPECT_EQ(rows[0].substr(0, 5), c.first);
+    EXPECT_EQ(rows[1].substr(0, 5), c.second);
+    EXPECT_EQ(rows.back().substr(0, 5), c.last);
+    for (const std::string& row : rows) EXPECT_EQ(row.size(), 80u) << row;
+  }
 }
 
 // Single-precision evaluation of one table row from the law's formulas,
