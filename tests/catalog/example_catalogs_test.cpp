@@ -3,38 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "catalog/catalog_session.h"
+#include "harness/harness.h"
 #include "catalog/complete_reader.h"
 #include "catalog/extreme_reader.h"
 
 namespace qev {
 namespace {
 
-using testing::CatalogSession;
-
-std::string ExampleText(const std::string& name) {
-  std::ifstream file(std::string(QEV_EXAMPLES_DIR) + "/" + name, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using testing::ProcedureRun;
 
 // Reads the extreme file of `extremeLayout` and both complete parts of
 // `completeLayout`, as a session with data kind 3 would.
-void ReadExamples(CatalogSession& run, int extremeLayout, int completeLayout) {
+void ReadExamples(ProcedureRun& run, int extremeLayout, int completeLayout) {
   const std::string extreme = "ext_l" + std::to_string(extremeLayout) + ".dat";
   const std::string part1 = "cp1900_l" + std::to_string(completeLayout) + ".dat";
   const std::string part2 = "cp1960_l" + std::to_string(completeLayout) + ".dat";
-  for (const std::string& name : {extreme, part1, part2}) {
-    const std::string text = ExampleText(name);
-    ASSERT_FALSE(text.empty()) << name;
-    run.WriteFile(name, text);
-  }
+  run.ws.CopyExamples({extreme, part1, part2});
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   ASSERT_FALSE(run.Run(ReadCompleteParts));
 }
@@ -60,9 +47,9 @@ TEST(ExampleCatalogs, EveryLayoutReadsTheSameRegion) {
   for (int completeLayout = 1; completeLayout <= 3; ++completeLayout) {
     const int extremeLayout = completeLayout == 1 ? 1 : 2;
     SCOPED_TRACE("complete layout " + std::to_string(completeLayout));
-    CatalogSession run(Answers(extremeLayout, completeLayout), 3);
+    ProcedureRun run(Answers(extremeLayout, completeLayout), 3);
     ReadExamples(run, extremeLayout, completeLayout);
-    const Catalog& catalog = run.catalog();
+    const Catalog& catalog = run.session.catalog;
     EXPECT_EQ(catalog.Extreme.EventCount, 36.0f);
     EXPECT_EQ(catalog.Extreme.SmallestMagnitude, 4.6f);
     ASSERT_EQ(catalog.PartCount, 2);
@@ -70,7 +57,7 @@ TEST(ExampleCatalogs, EveryLayoutReadsTheSameRegion) {
     EXPECT_EQ(catalog.Parts[1].EventCount, 365.0f);
     EXPECT_EQ(catalog.Parts[0].Threshold, 4.5f);
     EXPECT_EQ(catalog.Parts[1].Threshold, 3.5f);
-    EXPECT_EQ(run.session().settings.Mmin, 3.5f);
+    EXPECT_EQ(run.session.settings.Mmin, 3.5f);
     EXPECT_EQ(catalog.MaxObserved, 6.7f);
     EXPECT_EQ(catalog.SecondMaxObserved, 6.7f);
     for (int p = 0; p < 2; ++p) {

@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "catalog/catalog_session.h"
+#include "harness/harness.h"
 #include "catalog/extreme_reader.h"
 
 namespace qev {
 namespace {
 
 using testing::Append;
-using testing::CatalogSession;
+using testing::ProcedureRun;
 using testing::ContainsRun;
 using testing::EmptyLines;
 
@@ -51,10 +51,6 @@ std::vector<std::string> DateErrorBox(int eventNumber) {
   return lines;
 }
 
-std::vector<std::string> TailOf(const std::vector<std::string>& lines, std::size_t count) {
-  return {lines.end() - static_cast<std::ptrdiff_t>(count), lines.end()};
-}
-
 // Three events of layout 1: the second completes its year and month from the
 // first, the third has an SD below the floor and a magnitude whose single-
 // precision value lies just below 4.1.
@@ -66,8 +62,8 @@ const char* const kLayout1File =
     "1950 3 4 4.1 0.005\n";
 
 TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
-  CatalogSession run("1\next1.dat\n", 1);
-  run.WriteFile("ext1.dat", kLayout1File);
+  ProcedureRun run("1\next1.dat\n", 1);
+  run.ws.WriteFile("ext1.dat", kLayout1File);
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
 
   std::vector<std::string> console = MenuScreen();
@@ -99,15 +95,15 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
                                  "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  5.10",
                              }));
 
-  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.Start, 1899.002685546875f);
   EXPECT_EQ(extreme.End, 1990.0015869140625f);
   EXPECT_EQ(extreme.EventCount, 3.0f);
   EXPECT_EQ(extreme.CommonSdValue, 0.0f);
   EXPECT_EQ(extreme.SmallestMagnitude, 4.1f);
-  EXPECT_EQ(run.session().settings.Mmin, 4.1f);
-  EXPECT_EQ(run.catalog().MaxObserved, 6.1f);
-  EXPECT_EQ(run.catalog().SecondMaxObserved, 5.1f);
+  EXPECT_EQ(run.session.settings.Mmin, 4.1f);
+  EXPECT_EQ(run.session.catalog.MaxObserved, 6.1f);
+  EXPECT_EQ(run.session.catalog.SecondMaxObserved, 5.1f);
   // Single-precision products truncated: 6.1 -> 609, 5.1 -> 509, 4.1 -> 409;
   // the floored SD 0.01 -> 0. Intervals (worked through independently in single
   // precision): 5333 from the start, 30, 44811, and the last one closed with
@@ -121,8 +117,8 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
 }
 
 TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
-  CatalogSession run("2\next2.dat\n", 1);
-  run.WriteFile("ext2.dat",
+  ProcedureRun run("2\next2.dat\n", 1);
+  run.ws.WriteFile("ext2.dat",
                 "1600 1 1\n"
                 "1899 12 31\n"
                 "0.35\n"
@@ -130,7 +126,7 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
                 "1651 1 1 5.5\n"
                 "1700 2 2\n");        // three values only: the end of the file, not an event
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.EventCount, 2.0f);
   EXPECT_EQ(extreme.CommonSdValue, 0.35f);
   EXPECT_EQ(extreme.Events[0].SdHundredths, 34);
@@ -144,8 +140,8 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
 // A negative header SD would give undefined results reported as success; in
 // layout 1 a per-event SD below 0.01, negative or not, is raised to 0.01.
 TEST(ExtremeReader, NegativeHeaderSdIsAReadingError) {
-  CatalogSession run("2\nneg.dat\n", 1);
-  run.WriteFile("neg.dat", "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n");
+  ProcedureRun run("2\nneg.dat\n", 1);
+  run.ws.WriteFile("neg.dat", "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n");
   const auto stop = run.Run(ReadExtremeCatalog);
   ASSERT_TRUE(stop);
   EXPECT_EQ(stop->ExitStatus, kExitError);
@@ -153,17 +149,17 @@ TEST(ExtremeReader, NegativeHeaderSdIsAReadingError) {
                                                " read     : standard deviation -0.3",
                                                " expected : a standard deviation not below 0"}));
 
-  CatalogSession perEvent("1\nneg1.dat\n", 1);
-  perEvent.WriteFile("neg1.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5 -0.2\n");
+  ProcedureRun perEvent("1\nneg1.dat\n", 1);
+  perEvent.ws.WriteFile("neg1.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5 -0.2\n");
   ASSERT_FALSE(perEvent.Run(ReadExtremeCatalog));
   EXPECT_TRUE(ContainsRun(perEvent.FileLines(), {"  1650  6  1  6.50   .01"}));
 }
 
 TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
-  CatalogSession run("3\next3.dat\n", 1);
-  run.WriteFile("ext3.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5\n1700 1 1 5.0\n");
+  ProcedureRun run("3\next3.dat\n", 1);
+  run.ws.WriteFile("ext3.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5\n1700 1 1 5.0\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.EventCount, 2.0f);
   EXPECT_EQ(extreme.Events[0].SdHundredths, 0);
   EXPECT_EQ(extreme.Events[0].MagHundredths, 650);
@@ -171,8 +167,8 @@ TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
 }
 
 TEST(ExtremeReader, ZerosInTheFirstEventStayZerosAndLaterOnesTakeThePreviousDate) {
-  CatalogSession run("1\nz.dat\n", 1);
-  run.WriteFile("z.dat", "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
+  ProcedureRun run("1\nz.dat\n", 1);
+  run.ws.WriteFile("z.dat", "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   EXPECT_TRUE(ContainsRun(run.FileLines(),
                           {"  1900  0  5  5.00   .20", "  1900  3  5  5.20   .20", "  1901  3  5  5.30   .20"}));
@@ -193,12 +189,12 @@ TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    CatalogSession run("1\nbad.dat\n", 1);
-    run.WriteFile("bad.dat", c.file);
+    ProcedureRun run("1\nbad.dat\n", 1);
+    run.ws.WriteFile("bad.dat", c.file);
     const auto stop = run.Run(ReadExtremeCatalog);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
-    EXPECT_EQ(TailOf(run.ConsoleLines(), 40), DateErrorBox(c.eventNumber));
+    EXPECT_EQ(testing::Tail(run.ConsoleLines(), 40), DateErrorBox(c.eventNumber));
     // The lines already written stay; the failing event is not echoed.
     const auto file = run.FileLines();
     ASSERT_EQ(file.size(), 5u + static_cast<std::size_t>(c.echoedEvents));
@@ -207,11 +203,11 @@ TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
 }
 
 TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNothing) {
-  CatalogSession run("1\nd.dat\n", 1);
-  run.WriteFile("d.dat", "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
+  ProcedureRun run("1\nd.dat\n", 1);
+  run.ws.WriteFile("d.dat", "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
                          "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.catalog().Extreme;
+  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.EventCount, 4.0f);
   EXPECT_EQ(extreme.Events[1].IntervalThousandths, 2);  // one day
   EXPECT_EQ(extreme.Events[3].IntervalThousandths, 1);  // 31 December to 1 January
@@ -221,38 +217,38 @@ TEST(ExtremeReader, FiveHundredEventsFitAndTheFiveHundredAndFirstStops) {
   std::string file = "1600 1 1\n1990 0 0\n";
   for (int day = 2; day <= 501; ++day) file += "1600 1 " + std::to_string(day) + " 5.0 0.2\n";
   {
-    CatalogSession run("1\nfull.dat\n", 1);
-    run.WriteFile("full.dat", file);
+    ProcedureRun run("1\nfull.dat\n", 1);
+    run.ws.WriteFile("full.dat", file);
     ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-    EXPECT_EQ(run.catalog().Extreme.EventCount, 500.0f);
-    EXPECT_EQ(run.catalog().Extreme.Events[499].MagHundredths, 500);
+    EXPECT_EQ(run.session.catalog.Extreme.EventCount, 500.0f);
+    EXPECT_EQ(run.session.catalog.Extreme.Events[499].MagHundredths, 500);
   }
   {
-    CatalogSession run("1\nfull.dat\n", 1);
-    run.WriteFile("full.dat", file + "1600 1 502 5.0 0.2\n");
+    ProcedureRun run("1\nfull.dat\n", 1);
+    run.ws.WriteFile("full.dat", file + "1600 1 502 5.0 0.2\n");
     const auto stop = run.Run(ReadExtremeCatalog);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
     std::vector<std::string> box = EmptyLines(34);
     Append(box, {kRuler44, " NR of earthquakes too BIG !!! change nex !!!", kRuler44});
-    EXPECT_EQ(TailOf(run.ConsoleLines(), box.size()), box);
+    EXPECT_EQ(testing::Tail(run.ConsoleLines(), box.size()), box);
   }
 }
 
 TEST(ExtremeReader, EqualLargestMagnitudesMakeBothMaximaEqual) {
-  CatalogSession run("2\nm.dat\n", 1);
-  run.WriteFile("m.dat", "1700 0 0\n1900 0 0\n0.2\n1710 1 1 6.8\n1720 1 1 5.9\n1730 1 1 6.8\n");
+  ProcedureRun run("2\nm.dat\n", 1);
+  run.ws.WriteFile("m.dat", "1700 0 0\n1900 0 0\n0.2\n1710 1 1 6.8\n1720 1 1 5.9\n1730 1 1 6.8\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  EXPECT_EQ(run.catalog().MaxObserved, 6.8f);
-  EXPECT_EQ(run.catalog().SecondMaxObserved, 6.8f);
+  EXPECT_EQ(run.session.catalog.MaxObserved, 6.8f);
+  EXPECT_EQ(run.session.catalog.SecondMaxObserved, 6.8f);
   const auto file = run.FileLines();
   EXPECT_TRUE(ContainsRun(file, {"  MAX OBS. IN EXTREME PART OF CATALOG =  6.80",
                                  "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  6.80"}));
 }
 
 TEST(ExtremeReader, LongFileNameIsCutTo15AndShownWith10) {
-  CatalogSession run("1\nextreme_catalog_1500.dat\n", 1);
-  run.WriteFile("extreme_catalog", "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n");
+  ProcedureRun run("1\nextreme_catalog_1500.dat\n", 1);
+  run.ws.WriteFile("extreme_catalog", "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   EXPECT_EQ(run.FileLines()[2], "  FILE name of EXTREME part of catalog : extreme_ca");
 }
@@ -262,24 +258,24 @@ TEST(ExtremeReader, LongFileNameIsCutTo15AndShownWith10) {
 TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlone) {
   const std::string file = "1900 1 1\n1990 0 0\n\n";
   {
-    CatalogSession run("1\nempty.dat\n", 3);
-    run.WriteFile("empty.dat", file);
+    ProcedureRun run("1\nempty.dat\n", 3);
+    run.ws.WriteFile("empty.dat", file);
     ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-    EXPECT_EQ(run.catalog().Extreme.EventCount, 0.0f);
-    EXPECT_EQ(run.catalog().Extreme.Events[0].IntervalThousandths, 0);
-    EXPECT_EQ(run.session().settings.Mmin, 999.0f);
+    EXPECT_EQ(run.session.catalog.Extreme.EventCount, 0.0f);
+    EXPECT_EQ(run.session.catalog.Extreme.Events[0].IntervalThousandths, 0);
+    EXPECT_EQ(run.session.settings.Mmin, 999.0f);
     EXPECT_EQ(run.FileLines()[5], "  Number of earthquakes :   0");
   }
   {
-    CatalogSession run("1\nempty.dat\n", 1);
-    run.WriteFile("empty.dat", file);
+    ProcedureRun run("1\nempty.dat\n", 1);
+    run.ws.WriteFile("empty.dat", file);
     const auto stop = run.Run(ReadExtremeCatalog);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
     std::vector<std::string> box = EmptyLines(34);
     Append(box, {kRuler42, " NO earthquakes in EXTREME catalog file !!!",
                  "   nothing to estimate the parameters from", kRuler42});
-    EXPECT_EQ(TailOf(run.ConsoleLines(), box.size()), box);
+    EXPECT_EQ(testing::Tail(run.ConsoleLines(), box.size()), box);
     const auto lines = run.FileLines();
     ASSERT_EQ(lines.size(), 8u);  // the whole summary stays in the file
     EXPECT_EQ(lines[5], "  Number of earthquakes :   0");
@@ -287,11 +283,11 @@ TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlo
 }
 
 TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
-  CatalogSession clean("1\nclean.dat\n", 1);
-  clean.WriteFile("clean.dat", kLayout1File);
+  ProcedureRun clean("1\nclean.dat\n", 1);
+  clean.ws.WriteFile("clean.dat", kLayout1File);
   ASSERT_FALSE(clean.Run(ReadExtremeCatalog));
-  CatalogSession messy("1\nmessy.dat\n", 1);
-  messy.WriteFile("messy.dat",
+  ProcedureRun messy("1\nmessy.dat\n", 1);
+  messy.ws.WriteFile("messy.dat",
                   "1900,0,0\r\n"
                   "1990\t0\t0\r\n"
                   "\r\n"
@@ -305,10 +301,10 @@ TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
   cleanFile[2] = messyFile[2] = "";  // the file names differ
   EXPECT_EQ(messyFile, cleanFile);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(messy.catalog().Extreme.Events[i].MagHundredths, clean.catalog().Extreme.Events[i].MagHundredths);
-    EXPECT_EQ(messy.catalog().Extreme.Events[i].SdHundredths, clean.catalog().Extreme.Events[i].SdHundredths);
-    EXPECT_EQ(messy.catalog().Extreme.Events[i].IntervalThousandths,
-              clean.catalog().Extreme.Events[i].IntervalThousandths);
+    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].MagHundredths, clean.session.catalog.Extreme.Events[i].MagHundredths);
+    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].SdHundredths, clean.session.catalog.Extreme.Events[i].SdHundredths);
+    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].IntervalThousandths,
+              clean.session.catalog.Extreme.Events[i].IntervalThousandths);
   }
 }
 
@@ -332,8 +328,8 @@ TEST(ExtremeReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    CatalogSession run(std::to_string(c.layout) + "\nbig.dat\n", 1);
-    run.WriteFile("big.dat", c.file);
+    ProcedureRun run(std::to_string(c.layout) + "\nbig.dat\n", 1);
+    run.ws.WriteFile("big.dat", c.file);
     const auto stop = run.Run(ReadExtremeCatalog);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);

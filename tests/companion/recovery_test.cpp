@@ -18,18 +18,16 @@
 #include <string>
 #include <vector>
 
-#include "companion/process_runner.h"
+#include "harness/harness.h"
 #include "companion/report_file.h"
 #include "companion/session_script.h"
 
 namespace qev::companion {
 namespace {
 
-using testing::Quoted;
-using testing::ReadFile;
-using testing::RunIn;
-using testing::TempFolder;
-using testing::WriteFile;
+using qev::testing::ShellQuote;
+using qev::testing::Workspace;
+
 
 constexpr int kSeeds = 10;
 constexpr int kRequired = 8;
@@ -52,22 +50,21 @@ struct Estimate {
 bool Within(double estimate, double sd, double truth) { return std::fabs(estimate - truth) <= 3.0 * sd; }
 
 // One session of qev with the given Mmax answers; returns the console text.
-testing::ProcessResult Session(const std::filesystem::path& folder, SessionAnswers answers,
-                               const std::vector<float>& mmax) {
+qev::testing::SessionOutcome Session(const Workspace& folder, SessionAnswers answers,
+                                     const std::vector<float>& mmax) {
   answers.MmaxAnswers = mmax;
-  WriteFile(folder / "answers.txt", BuildAnswerScript(answers));
-  return RunIn(folder, Quoted(QEV_BINARY), "answers.txt");
+  return folder.RunBinary(BuildAnswerScript(answers));
 }
 
 std::optional<Estimate> Recover(int dataKind, int seed, std::string& trouble) {
-  TempFolder folder("qev-recovery");
-  const std::string synth = Quoted(QEV_SYNTH_BINARY) + " --b 0.9 --lambda 10 --mmin 4 --mmax 7 --seed " +
+  Workspace folder;
+  const std::string synth = ShellQuote(QEV_SYNTH_BINARY) + " --b 0.9 --lambda 10 --mmin 4 --mmax 7 --seed " +
                             std::to_string(seed) +
                             " --extreme 1600:1899,window=3,threshold=4.6,sd=0.3,layout=1"
                             " --complete 1900:1959,threshold=5,sd=0.2 --complete 1960:1999,threshold=4.5,sd=0.1";
-  const auto written = RunIn(folder.Path(), synth);
-  if (written.Status != 0) {
-    trouble = "qev-synth failed: " + written.Err;
+  const auto written = folder.RunCommand(synth);
+  if (written.ExitStatus != 0) {
+    trouble = "qev-synth failed: " + written.ErrorStream;
     return std::nullopt;
   }
   SessionAnswers answers;
@@ -83,20 +80,20 @@ std::optional<Estimate> Recover(int dataKind, int seed, std::string& trouble) {
 
   std::vector<float> mmax;
   for (int run = 1; run <= kMaxRuns; ++run) {
-    const auto session = Session(folder.Path(), answers, mmax);
-    if (session.Status != 0) {
-      trouble = "qev ended with status " + std::to_string(session.Status) + "; console tail: " +
-                session.Out.substr(session.Out.size() > 600 ? session.Out.size() - 600 : 0);
+    const auto session = Session(folder, answers, mmax);
+    if (session.ExitStatus != 0) {
+      trouble = "qev ended with status " + std::to_string(session.ExitStatus) + "; console tail: " +
+                session.Console.substr(session.Console.size() > 600 ? session.Console.size() - 600 : 0);
       return std::nullopt;
     }
-    const auto suggestions = SuggestedMmaxValues(session.Out);
+    const auto suggestions = SuggestedMmaxValues(session.Console);
     if (suggestions.size() != mmax.size() + 1 || !suggestions.back()) break;
     const float next = *suggestions.back();
     if (!mmax.empty() && std::fabs(next - mmax.back()) < kMmaxSettled) break;
     if (run == kMaxRuns) break;
     mmax.push_back(next);
   }
-  const ReportFile report = ParseReport(ReadFile(folder.Path() / "recovery.out"));
+  const ReportFile report = ParseReport(folder.ReadFile("recovery.out"));
   if (!report.Results || !report.Results->SdMmax) {
     trouble = "no RESULTS in the output file";
     return std::nullopt;

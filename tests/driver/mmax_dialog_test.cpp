@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "setup/dialog_harness.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
 
-using testing::DialogHarness;
+using testing::ProcedureRun;
 using testing::Lines;
-using testing::Occurrences;
+using testing::CountOf;
 
 // The prompt block, as the console shows it after an answer is read.
 std::string PromptBlock(const std::string& xmaxField) {
@@ -32,7 +32,7 @@ struct Dialog {
     h.session.settings.Units = units;
     h.session.model.Mmax = 7.0f;
   }
-  DialogHarness h;
+  ProcedureRun h;
 };
 
 TEST(MmaxDialog, StopAnswerShowsSuggestionAndPromptExactly) {
@@ -126,14 +126,14 @@ TEST(MmaxDialog, RejectedAnswerThenZeroStopsWithMmaxUnchanged) {
   ASSERT_FALSE(d.h.Run(AskMmax));
   EXPECT_TRUE(d.h.session.StopRequested);
   EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
-  EXPECT_EQ(Occurrences(d.h.Console(), PromptBlock(" 6.30")), 2u);
+  EXPECT_EQ(CountOf(d.h.Console(), PromptBlock(" 6.30")), 2u);
 }
 
 TEST(MmaxDialog, XmaxAboveTheLimitLeavesOnlyTheStop) {
   Dialog d("10.0\n10.5\n0\n", 10.5f, 1);
   ASSERT_FALSE(d.h.Run(AskMmax));
   EXPECT_TRUE(d.h.session.StopRequested);
-  EXPECT_EQ(Occurrences(d.h.Console(), PromptBlock("10.50")), 3u);
+  EXPECT_EQ(CountOf(d.h.Console(), PromptBlock("10.50")), 3u);
 }
 
 }  // namespace

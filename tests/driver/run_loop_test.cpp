@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 #include "harness/session_scripts.h"
 
 namespace qev::testing {
@@ -63,7 +63,7 @@ std::vector<RunSummary> RunSummaries(const std::vector<std::string>& lines) {
 class RunLoop : public ::testing::Test {
  protected:
   static SessionOutcome Session(const CompleteSessionScript& script) {
-    SessionHarness harness;
+    Workspace harness;
     harness.WriteFile(script.CatalogName, SmallCompleteCatalog());
     return harness.Run(script.Text());
   }
@@ -132,63 +132,6 @@ TEST_F(RunLoop, SpansOnOneLineOrOnThreeLinesGiveTheSameSession) {
   // The spans reach the hazard evaluation: other spans give another report.
   const auto otherSpans = Session("10 20 30\n");
   EXPECT_NE(otherSpans.OutputFile, oneLine.OutputFile);
-}
-
-TEST_F(RunLoop, AnExtraValueOnTheSpanLineIsLostNotKeptForTheNextQuestion) {
-  const auto plain = Session("50 100 1000\n");
-  const auto extra = Session("50 100 1000 7\n");
-  EXPECT_EQ(extra.OutputFile, plain.OutputFile);
-}
-
-TEST_F(RunLoop, RunNumbersFromOneHundredOnShowAsAsterisks) {
-  std::string later;
-  for (int run = 2; run <= 100; ++run) later += "7.5\n";
-  const auto outcome = Session("50 100 1000\n", later);
-  ASSERT_EQ(outcome.ExitStatus, 0);
-  const auto runs = RunSummaries(SplitLines(outcome.Console));
-  ASSERT_EQ(runs.size(), 100u);
-  EXPECT_EQ(runs[98].runField, "99");
-  EXPECT_EQ(runs[99].runField, "**");
-}
-
-TEST_F(RunLoop, ProcedureThreeComputesNoEstimateSoEveryDialogOffersXmax) {
-  CompleteSessionScript script;
-  script.Procedure = "3\n";
-  script.LaterMmax = "7.5\n";
-  const auto outcome = Session(script);
-  ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
-  EXPECT_EQ(Count(outcome.Console, "\r\n   Suggested Mmax = Xmax =  6.30\r\n"), 2u);
-  EXPECT_EQ(Count(outcome.Console, "Suggested Mmax =  "), 0u);
-  EXPECT_EQ(outcome.OutputFile.find("M_max is determined"), std::string::npos);
-}
-
-TEST_F(RunLoop, EachProcedureOffersItsEstimateAboveXmax) {
-  for (const char* procedure : {"1\n", "2\n"}) {
-    CompleteSessionScript script;
-    script.Procedure = procedure;
-    const auto outcome = Session(script);
-    ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
-    const auto lines = SplitLines(outcome.Console);
-    const auto offer = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-      return line.rfind("   Suggested Mmax = ", 0) == 0;
-    });
-    ASSERT_NE(offer, lines.end()) << "procedure " << procedure;
-    float suggested = 0.0f;
-    ASSERT_EQ(std::sscanf(offer->c_str(), "   Suggested Mmax = %f", &suggested), 1) << *offer;
-    EXPECT_GE(suggested, 6.3f);
-    EXPECT_LE(suggested, 10.0f);
-  }
-}
-
-TEST_F(RunLoop, AnEstimatorWithoutEstimateLeavesTheDialogWithoutSuggestion) {
-  // Xmax 6.5 occurred after the catalog's end: the span SpanT is negative and
-  // Cramer's approximation gives no estimate.
-  CompleteSessionScript script;
-  script.XmaxAnswers = "2\n6.5\n1\n2005 1 1\n";
-  const auto outcome = Session(script);
-  ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
-  EXPECT_EQ(Count(outcome.Console, "\r\n   I am sorry. I have no suggestions !!!\r\n"), 1u);
-  EXPECT_EQ(Count(outcome.Console, "Suggested Mmax"), 0u);
 }
 
 }  // namespace

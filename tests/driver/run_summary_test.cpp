@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/run_summary.h"
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 
 namespace qev::testing {
 namespace {
@@ -14,19 +14,16 @@ namespace {
 // The console lines of one run summary after its screen feed.
 std::vector<std::string> Summary(std::int32_t run, std::int32_t iterations, float beta,
                                  float lambda, float mmin, float mmax) {
-  SessionHarness harness;
-  const auto outcome = harness.RunProcedure("", [&](Session& s) {
-    s.settings.RunNumber = run;
-    s.settings.Mmin = mmin;
-    s.model.Iterations = iterations;
-    s.model.Beta = beta;
-    s.model.Lambda = lambda;
-    s.model.Mmax = mmax;
-    WriteRunSummary(s.io.Sink(), s.settings, s.model);
-    s.io.Sink().EndConsoleLine();
-  });
-  EXPECT_TRUE(outcome.OutputFile.empty());  // console only
-  auto lines = SplitLines(outcome.Console);
+  ProcedureRun h("");
+  h.session.settings.RunNumber = run;
+  h.session.settings.Mmin = mmin;
+  h.session.model.Iterations = iterations;
+  h.session.model.Beta = beta;
+  h.session.model.Lambda = lambda;
+  h.session.model.Mmax = mmax;
+  WriteRunSummary(h.session.io.Sink(), h.session.settings, h.session.model);
+  EXPECT_TRUE(h.File().empty());  // console only
+  auto lines = h.ConsoleLines();
   EXPECT_GE(lines.size(), 26u);
   lines.erase(lines.begin(), lines.begin() + 26);
   return lines;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 #include "harness/session_scripts.h"
 
 namespace qev::testing {
@@ -109,7 +109,7 @@ std::string FileTop(const std::string& name15) {
 }
 
 TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
-  SessionHarness harness;
+  Workspace harness;
   // The input ends after the spans: the session stops at the next question.
   const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
   const auto lines = SplitLines(outcome.Console);
@@ -119,65 +119,15 @@ TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
 }
 
 TEST(SessionScreens, PausesWaitForOneLineEachWhateverIsTyped) {
-  SessionHarness harness;
+  Workspace harness;
   // Text typed at the pauses is ignored; the third line is the file name.
   const auto outcome = harness.Run("go on\nx\nout.txt\n1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "out.txt");
   EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()), FileTop("out.txt        "));
 }
 
-TEST(SessionOutputFile, TopLinesHeaderAndSummaryTitleByteForByte) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("report.txt") + "1\n4\n50 100 1000\n");
-  ASSERT_EQ(outcome.OutputFileName, "report.txt");
-  const std::string& file = outcome.OutputFile;
-  const std::string top = FileTop("report.txt     ");
-  ASSERT_EQ(file.substr(0, top.size()), top);
-
-  // The header block of 55 records follows, then the summary title.
-  const auto lines = SplitLines(file);
-  ASSERT_GE(lines.size(), 5u + 55u + 3u);
-  EXPECT_EQ(lines[5], "  ");
-  EXPECT_EQ(lines[6], " " + kEquals);
-  EXPECT_EQ(lines[8], " SEISMIC HAZARD ASSESSMENT FROM INCOMPLETE & UNCERTAIN DATA");
-  EXPECT_EQ(lines[5 + 53], " " + kEquals);
-  EXPECT_EQ(lines[5 + 54], "");
-  EXPECT_EQ(lines[60], "");
-  EXPECT_EQ(lines[61], "                * * * SUMMARY OF INPUT DATA * * *");
-  EXPECT_EQ(lines[62], "");
-  // Every file line ends with carriage return and line feed.
-  EXPECT_EQ(file.substr(file.size() - 2), "\r\n");
-}
-
-TEST(SessionOutputFile, NothingOfTheDialogReachesTheFile) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("out.txt") + "2\n3\n5 10 20\n");
-  EXPECT_EQ(outcome.OutputFile.find("UNITS"), std::string::npos);
-  EXPECT_EQ(outcome.OutputFile.find("ENTER"), std::string::npos);
-  EXPECT_EQ(outcome.OutputFile.find("press ANY key"), std::string::npos);
-}
-
-TEST(SessionOutputFile, DateLineShowsDayMonthAndTwoDigitYear) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n", {},
-                                   CalendarDate{7, 1, 2024});
-  const auto lines = SplitLines(outcome.OutputFile);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[3], "  Date      : 07-Jan-24 ");
-}
-
-TEST(SessionOutputFile, TwentyCharacterNameKeepsItsFirstFifteen) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("abcdefghijklmnopqrst") + "1\n4\n50 100 1000\n");
-  EXPECT_EQ(outcome.OutputFileName, "abcdefghijklmno");
-  EXPECT_FALSE(harness.FileExists("abcdefghijklmnopqrst"));
-  const auto lines = SplitLines(outcome.OutputFile);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[4], FileNameLine("abcdefghijklmno"));
-}
-
 TEST(SessionOutputFile, BlankNameIsTakenFromTheFirstCommandLineArgument) {
-  SessionHarness harness;
+  Workspace harness;
   const auto outcome = harness.Run(IntroAnswers("   ") + "1\n4\n50 100 1000\n", {"fromarg.txt"});
   EXPECT_EQ(outcome.OutputFileName, "fromarg.txt");
   EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
@@ -188,7 +138,7 @@ TEST(SessionOutputFile, BlankNameIsTakenFromTheFirstCommandLineArgument) {
 }
 
 TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
-  SessionHarness harness;
+  Workspace harness;
   const auto outcome = harness.Run("\n\n\n\nasked.txt\n1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "asked.txt");
   const auto lines = SplitLines(outcome.Console);
@@ -200,41 +150,12 @@ TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
 }
 
 TEST(SessionOutputFile, ExistingFileIsRewrittenFromItsStart) {
-  SessionHarness harness;
+  Workspace harness;
   harness.WriteFile("out.txt", std::string(20000, '~') + "\nold report\n");
   const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "out.txt");
   EXPECT_EQ(outcome.OutputFile.find('~'), std::string::npos);
   EXPECT_EQ(outcome.OutputFile.find("old report"), std::string::npos);
-}
-
-TEST(SessionStop, EndOfInputStopsWithErrorStatusAndKeepsTheFileTop) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n");
-  EXPECT_EQ(outcome.ExitStatus, 1);
-  const auto lines = SplitLines(outcome.Console);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), kStop);
-  EXPECT_EQ(outcome.Console.substr(outcome.Console.size() - 2), "\r\n");
-  // What was written before the stop is complete in the file.
-  EXPECT_EQ(outcome.OutputFile, FileTop("out.txt        "));
-}
-
-TEST(SessionStop, MalformedMenuAnswerStopsWithErrorStatus) {
-  SessionHarness harness;
-  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1.0\n4\n50 100 1000\n");
-  EXPECT_EQ(outcome.ExitStatus, 1);
-  EXPECT_NE(outcome.Console.find("1.0"), std::string::npos);  // the report shows the offending text
-  EXPECT_EQ(SplitLines(outcome.Console).back(), kStop);
-  EXPECT_EQ(outcome.OutputFile, FileTop("out.txt        "));
-}
-
-TEST(SessionStop, InputEndingAtTheFirstPauseStopsBeforeAnyFileExists) {
-  SessionHarness harness;
-  const auto outcome = harness.Run("");
-  EXPECT_EQ(outcome.ExitStatus, 1);
-  EXPECT_TRUE(outcome.OutputFileName.empty());
-  EXPECT_EQ(SplitLines(outcome.Console).back(), kStop);
 }
 
 }  // namespace

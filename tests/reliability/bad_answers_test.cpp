@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "reliability/reliability_support.h"
+#include "harness/harness.h"
 
-namespace qev::reliability {
+namespace qev::testing {
 namespace {
+
+// Every line of an output file ended by carriage return and line feed.
+bool WholeLines(const std::string& bytes) { return bytes.empty() || bytes.ends_with("\r\n"); }
 
 // How a prompt reads its answer.
 enum class Kind { Line, Integer, Real };
@@ -74,52 +77,52 @@ std::string Script(std::size_t count, std::size_t replaced = SIZE_MAX, const std
 class BadAnswers : public ::testing::Test {
  protected:
   void SetUp() override {
-    work_.Write("ext.dat", kExtreme);
-    work_.Write("comp.dat", Complete());
+    work_.WriteFile("ext.dat", kExtreme);
+    work_.WriteFile("comp.dat", Complete());
     full_ = work_.Run(Script(kFullSession.size()));
   }
 
   // What every stopped session shares with the full one: the console up to
   // the report is the full session's console up to that point, and the output
   // file is the full session's file up to the stop, in whole lines.
-  void ExpectCleanStopBefore(const Outcome& cut, const std::string& what) {
+  void ExpectCleanStopBefore(const SessionOutcome& cut, const std::string& what) {
     EXPECT_EQ(cut.ExitStatus, 1) << what;
     const std::size_t error = cut.Console.rfind(" READING ERROR");
-    ASSERT_NE(error, std::string::npos) << what << "\n" << ConsoleTail(cut.Console, 8);
+    ASSERT_NE(error, std::string::npos) << what << "\n" << LastLines(cut.Console, 8);
     const std::size_t report = cut.Console.rfind("\r\n *************************************************", error);
     ASSERT_NE(report, std::string::npos) << what;
     EXPECT_EQ(full_.Console.compare(0, report, cut.Console, 0, report), 0)
         << what << ": the console before the report differs from the full session's";
     EXPECT_TRUE(cut.Console.ends_with("Stop - Program terminated.\r\n")) << what;
-    if (cut.OutputExists) {
-      EXPECT_TRUE(WholeLines(cut.Output)) << what;
-      EXPECT_TRUE(full_.Output.starts_with(cut.Output)) << what << ": the output file is not a prefix of the full one";
+    if (!cut.OutputFileName.empty()) {
+      EXPECT_TRUE(WholeLines(cut.OutputFile)) << what;
+      EXPECT_TRUE(full_.OutputFile.starts_with(cut.OutputFile)) << what << ": the output file is not a prefix of the full one";
     }
   }
 
   Workspace work_;
-  Outcome full_;
+  SessionOutcome full_;
 };
 
 TEST_F(BadAnswers, TheFullSessionEndsNormally) {
   EXPECT_EQ(full_.ExitStatus, 0);
-  EXPECT_TRUE(full_.OutputExists);
-  EXPECT_TRUE(WholeLines(full_.Output));
-  EXPECT_EQ(full_.Console.find("READING ERROR"), std::string::npos) << ConsoleTail(full_.Console, 20);
+  EXPECT_TRUE(!full_.OutputFileName.empty());
+  EXPECT_TRUE(WholeLines(full_.OutputFile));
+  EXPECT_EQ(full_.Console.find("READING ERROR"), std::string::npos) << LastLines(full_.Console, 20);
   EXPECT_NE(full_.Console.find("RUN #  2"), std::string::npos);
-  EXPECT_NE(full_.Output.find("HAZARD"), std::string::npos);
+  EXPECT_NE(full_.OutputFile.find("HAZARD"), std::string::npos);
 }
 
 TEST_F(BadAnswers, EndOfConsoleInputAtEveryPromptIsAReadingError) {
   ASSERT_EQ(full_.ExitStatus, 0);
   for (std::size_t kept = 0; kept < kFullSession.size(); ++kept) {
-    const Outcome cut = work_.Run(Script(kept));
+    const SessionOutcome cut = work_.Run(Script(kept));
     const std::string what = "answers cut after line " + std::to_string(kept);
     ExpectCleanStopBefore(cut, what);
     EXPECT_NE(cut.Console.find(" READING ERROR: end of console input reached"), std::string::npos)
-        << what << "\n" << ConsoleTail(cut.Console, 8);
+        << what << "\n" << LastLines(cut.Console, 8);
     // The output file exists from the moment its name was answered.
-    EXPECT_EQ(cut.OutputExists, kept >= 3) << what;
+    EXPECT_EQ(!cut.OutputFileName.empty(), kept >= 3) << what;
   }
 }
 
@@ -130,15 +133,15 @@ TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
     // A real typed for a menu number is an error, not the number; a real with
     // letters after it is an error too.
     const std::string bad = kFullSession[line].Read == Kind::Integer ? "1.0" : "6.5abc";
-    const Outcome cut = work_.Run(Script(kFullSession.size(), line, bad));
+    const SessionOutcome cut = work_.Run(Script(kFullSession.size(), line, bad));
     const std::string what = "answer " + std::to_string(line + 1) + " given as " + bad;
     ExpectCleanStopBefore(cut, what);
     EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) + "\r\n"),
               std::string::npos)
-        << what << "\n" << ConsoleTail(cut.Console, 8);
+        << what << "\n" << LastLines(cut.Console, 8);
     EXPECT_NE(cut.Console.find(" read     : \"" + bad + "\""), std::string::npos) << what;
   }
 }
 
 }  // namespace
-}  // namespace qev::reliability
+}  // namespace qev::testing

@@ -6,10 +6,13 @@
 
 #include <string>
 
-#include "reliability/reliability_support.h"
+#include "harness/harness.h"
 
-namespace qev::reliability {
+namespace qev::testing {
 namespace {
+
+// Every line of an output file ended by carriage return and line feed.
+bool WholeLines(const std::string& bytes) { return bytes.empty() || bytes.ends_with("\r\n"); }
 
 const std::string kIntro = "\n\nout.txt\n";
 // Magnitude units, only complete parts, the spans, layout 2, one part.
@@ -31,19 +34,19 @@ std::string Magnitudes() {
 class BadFiles : public ::testing::Test {
  protected:
   // A complete-only session on `catalog` saved as comp.dat.
-  Outcome RunComplete(const std::string& catalog) {
-    work_.Write("comp.dat", catalog);
+  SessionOutcome RunComplete(const std::string& catalog) {
+    work_.WriteFile("comp.dat", catalog);
     return work_.Run(kIntro + kCompleteDialog + kRest);
   }
 
   // The catalog was refused: exit status 1, `report` on the console, and the
   // output file ends with the summary title (no summary of the part).
-  void ExpectRefused(const Outcome& outcome, const std::string& report) {
+  void ExpectRefused(const SessionOutcome& outcome, const std::string& report) {
     EXPECT_EQ(outcome.ExitStatus, 1);
-    EXPECT_NE(outcome.Console.find(report), std::string::npos) << ConsoleTail(outcome.Console, 10);
+    EXPECT_NE(outcome.Console.find(report), std::string::npos) << LastLines(outcome.Console, 10);
     EXPECT_TRUE(outcome.Console.ends_with("Stop - Program terminated.\r\n"));
-    ASSERT_TRUE(outcome.OutputExists);
-    EXPECT_TRUE(outcome.Output.ends_with(kSummaryTitle)) << outcome.Output.substr(outcome.Output.size() - 200);
+    ASSERT_TRUE(!outcome.OutputFileName.empty());
+    EXPECT_TRUE(outcome.OutputFile.ends_with(kSummaryTitle)) << outcome.OutputFile.substr(outcome.OutputFile.size() - 200);
   }
 
   Workspace work_;
@@ -62,18 +65,18 @@ TEST_F(BadFiles, ANonNumberOrBinaryBytesAreAReadingErrorNamingTheLine) {
                 " READING ERROR in catalog file 'comp.dat', line 3\r\n read     : \"four\"");
   ExpectRefused(RunComplete(std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\n", 13)),
                 " READING ERROR in catalog file 'comp.dat', line 1\r\n read     : \"?ELF?");
-  const Outcome data = RunComplete(kHeader + "4.5\n4,7\n5.x\n");
+  const SessionOutcome data = RunComplete(kHeader + "4.5\n4,7\n5.x\n");
   ExpectRefused(data, " READING ERROR in catalog file 'comp.dat', line 7\r\n read     : \"5.x\"");
 }
 
 TEST_F(BadFiles, AMegabyteLineIsReadOrRefusedWithoutHarm) {
   // A megabyte of blanks after the value: the rest of a line is ignored.
   std::string wide = kHeader + "4.5" + std::string(1 << 20, ' ') + "9\n" + Magnitudes();
-  const Outcome read = RunComplete(wide);
-  EXPECT_EQ(read.ExitStatus, 0) << ConsoleTail(read.Console, 10);
-  EXPECT_NE(read.Output.find("  Number of earthquakes  =   13\r\n"), std::string::npos);
+  const SessionOutcome read = RunComplete(wide);
+  EXPECT_EQ(read.ExitStatus, 0) << LastLines(read.Console, 10);
+  EXPECT_NE(read.OutputFile.find("  Number of earthquakes  =   13\r\n"), std::string::npos);
   // A megabyte-long number: beyond single precision, shown cut to 40 characters.
-  const Outcome refused = RunComplete(kHeader + "4" + std::string(1 << 20, '0') + "\n");
+  const SessionOutcome refused = RunComplete(kHeader + "4" + std::string(1 << 20, '0') + "\n");
   ExpectRefused(refused, " read     : \"4" + std::string(39, '0') + "...\"");
 }
 
@@ -85,78 +88,78 @@ TEST_F(BadFiles, NumbersBeyondSinglePrecisionAreReadingErrors) {
 
 TEST_F(BadFiles, AValueWhoseScaledIntegerDoesNotFitIsAReadingError) {
   // 3e37 is a single-precision value, but 3e39 hundredths fit no 32-bit integer.
-  const Outcome magnitude = RunComplete(kHeader + "4.5\n3e37\n");
+  const SessionOutcome magnitude = RunComplete(kHeader + "4.5\n3e37\n");
   EXPECT_EQ(magnitude.ExitStatus, 1);
-  EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos) << ConsoleTail(magnitude.Console, 6);
-  const Outcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n");
+  EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos) << LastLines(magnitude.Console, 6);
+  const SessionOutcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n");
   EXPECT_EQ(sd.ExitStatus, 1);
-  EXPECT_NE(sd.Console.find("'comp.dat', line 4"), std::string::npos) << ConsoleTail(sd.Console, 6);
+  EXPECT_NE(sd.Console.find("'comp.dat', line 4"), std::string::npos) << LastLines(sd.Console, 6);
 }
 
 // Years before the common era are dates like any other; negative SDs and
 // frequencies are refused as reading errors (in layout 1 of the extreme file a
 // per-event SD below 0.01 is raised to 0.01).
 TEST_F(BadFiles, NegativeYearsAreDatesAndNegativeSdsOrFrequenciesAreRefused) {
-  const Outcome years = RunComplete("-500 1 1\n-451 12 31\n4.0\n0.1\n" + Magnitudes());
-  EXPECT_EQ(years.ExitStatus, 0) << ConsoleTail(years.Console, 10);
-  EXPECT_NE(years.Output.find("  Catalog STARTS at  -500/ 1/ 1\r\n"), std::string::npos);
-  const Outcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-0.1\n" + Magnitudes());
+  const SessionOutcome years = RunComplete("-500 1 1\n-451 12 31\n4.0\n0.1\n" + Magnitudes());
+  EXPECT_EQ(years.ExitStatus, 0) << LastLines(years.Console, 10);
+  EXPECT_NE(years.OutputFile.find("  Catalog STARTS at  -500/ 1/ 1\r\n"), std::string::npos);
+  const SessionOutcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-0.1\n" + Magnitudes());
   EXPECT_EQ(sd.ExitStatus, 1);
   EXPECT_NE(sd.Console.find(" expected : a standard deviation not below 0\r\n"), std::string::npos);
-  EXPECT_TRUE(WholeLines(sd.Output));
-  work_.Write("comp.dat", "1950 1 1\n1999 12 31\n4.0\n0.1\n-3 4.5\n10 4.0\n5 4.6\n2 5.2\n");
-  const Outcome frequency = work_.Run(kIntro + "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest);
+  EXPECT_TRUE(WholeLines(sd.OutputFile));
+  work_.WriteFile("comp.dat", "1950 1 1\n1999 12 31\n4.0\n0.1\n-3 4.5\n10 4.0\n5 4.6\n2 5.2\n");
+  const SessionOutcome frequency = work_.Run(kIntro + "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest);
   EXPECT_EQ(frequency.ExitStatus, 1);
   EXPECT_NE(frequency.Console.find(" expected : a frequency not below 0\r\n"), std::string::npos);
-  work_.Write("ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1751 0 0 6.0 -0.3\n1799 12 31 6.9 0.2\n");
-  const Outcome extreme = work_.Run(kIntro + "1\n1\n50 100 1000\n1\next.dat\n" + kRest);
+  work_.WriteFile("ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1751 0 0 6.0 -0.3\n1799 12 31 6.9 0.2\n");
+  const SessionOutcome extreme = work_.Run(kIntro + "1\n1\n50 100 1000\n1\next.dat\n" + kRest);
   EXPECT_TRUE(extreme.Console.ends_with("Stop - Program terminated.\r\n"));
-  EXPECT_NE(extreme.Output.find(" 1751  5  5  6.00   .01\r\n"), std::string::npos) << extreme.Output;
+  EXPECT_NE(extreme.OutputFile.find(" 1751  5  5  6.00   .01\r\n"), std::string::npos) << extreme.OutputFile;
 }
 
 TEST_F(BadFiles, AMissingFileOrADirectoryCannotBeOpened) {
-  const Outcome missing = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nnothere.dat\n" + kRest);
+  const SessionOutcome missing = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nnothere.dat\n" + kRest);
   ExpectRefused(missing, " ERROR: cannot open catalog file 'nothere.dat'\r\n the file does not exist or cannot be read");
   work_.MakeDir("sub");
-  const Outcome folder = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nsub\n" + kRest);
+  const SessionOutcome folder = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nsub\n" + kRest);
   ExpectRefused(folder, " ERROR: cannot open catalog file 'sub'\r\n it is a directory, not a file");
 }
 
 TEST_F(BadFiles, AnOutputFileThatCannotBeWrittenStopsBeforeAnyQuestionOfUnits) {
   work_.MakeDir("sub");
   for (const std::string name : {"sub", "nodir/out.txt"}) {
-    const Outcome outcome = work_.Run("\n\n" + name + "\n1\n");
+    const SessionOutcome outcome = work_.Run("\n\n" + name + "\n1\n");
     EXPECT_EQ(outcome.ExitStatus, 1) << name;
     EXPECT_NE(outcome.Console.find(" ERROR: cannot create or rewrite the output file '" + name + "'"), std::string::npos)
-        << name << "\n" << ConsoleTail(outcome.Console, 6);
+        << name << "\n" << LastLines(outcome.Console, 6);
     EXPECT_EQ(outcome.Console.find("UNITS of INPUT"), std::string::npos) << name;
   }
 }
 
 TEST_F(BadFiles, FileNamesAreCutToFifteenCharactersAndAVeryLongOneCannotBeOpened) {
-  work_.Write("comp.dat", kHeader + Magnitudes());
+  work_.WriteFile("comp.dat", kHeader + Magnitudes());
   const std::string fifteen = "abcdefghijklmno";
   for (const std::string& answer : {fifteen, fifteen + "p", fifteen + std::string(245, 'q')}) {
-    const Outcome outcome = work_.Run("\n\n" + answer + "\n" + kCompleteDialog + kRest, fifteen);
-    EXPECT_EQ(outcome.ExitStatus, 0) << answer.size() << ConsoleTail(outcome.Console, 10);
-    ASSERT_TRUE(outcome.OutputExists) << answer.size();
-    EXPECT_NE(outcome.Output.find("  File Name :           abcdefghijklmno\r\n"), std::string::npos);
+    const SessionOutcome outcome = work_.Run("\n\n" + answer + "\n" + kCompleteDialog + kRest);
+    EXPECT_EQ(outcome.ExitStatus, 0) << answer.size() << LastLines(outcome.Console, 10);
+    ASSERT_TRUE(!outcome.OutputFileName.empty()) << answer.size();
+    EXPECT_NE(outcome.OutputFile.find("  File Name :           abcdefghijklmno\r\n"), std::string::npos);
   }
   // A catalog name of 16 characters opens the file named by its first 15.
-  work_.Write("complete-part-1", kHeader + Magnitudes());
-  const Outcome cut = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\ncomplete-part-1X\n" + kRest);
-  EXPECT_EQ(cut.ExitStatus, 0) << ConsoleTail(cut.Console, 10);
-  EXPECT_NE(cut.Output.find("  FILE name : complete-p\r\n"), std::string::npos);
+  work_.WriteFile("complete-part-1", kHeader + Magnitudes());
+  const SessionOutcome cut = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\ncomplete-part-1X\n" + kRest);
+  EXPECT_EQ(cut.ExitStatus, 0) << LastLines(cut.Console, 10);
+  EXPECT_NE(cut.OutputFile.find("  FILE name : complete-p\r\n"), std::string::npos);
   // A blank answer asks again and takes up to 260 characters: no file system
   // takes a name that long, so the file cannot be created.
   const std::string longName(260, 'n');
-  const Outcome tooLong = work_.Run("\n\n\n" + longName + "\n1\n");
+  const SessionOutcome tooLong = work_.Run("\n\n\n" + longName + "\n1\n");
   EXPECT_EQ(tooLong.ExitStatus, 1);
   EXPECT_NE(tooLong.Console.find("File name missing or blank - please enter file name\r\nUNIT 9? "), std::string::npos)
-      << ConsoleTail(tooLong.Console, 8);
+      << LastLines(tooLong.Console, 8);
   EXPECT_NE(tooLong.Console.find(" ERROR: cannot create or rewrite the output file '" + longName + "'"),
             std::string::npos);
 }
 
 }  // namespace
-}  // namespace qev::reliability
+}  // namespace qev::testing

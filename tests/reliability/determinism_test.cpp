@@ -9,7 +9,6 @@
 // ...) compares them byte for byte; CI builds the normal build first and the
 // sanitizer build second, so the second compares.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "reliability/reliability_support.h"
+#include "harness/harness.h"
 
-namespace qev::reliability {
+namespace qev::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,28 +30,7 @@ struct ExampleSession {
   std::string Name;
   std::string Answers;
   std::vector<std::pair<std::string, std::string>> Files;
-  std::string OutputName;
 };
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// The output-file name a script answers first (the third line: two pauses,
-// then the name, cut to 15 characters and without trailing blanks).
-std::string OutputNameOf(const std::string& answers) {
-  std::istringstream in(answers);
-  std::string line;
-  for (int i = 0; i < 3 && std::getline(in, line); ++i) {
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  line = line.substr(0, 15);
-  line.erase(line.find_last_not_of(' ') + 1);
-  return line;
-}
 
 // The bundled example sessions: every answer script in examples/ with all the
 // example files beside it; and one session of our own that visits every kind of
@@ -83,21 +61,17 @@ std::vector<ExampleSession> Sessions() {
   if (has("ext_l1.dat") && has("cp1900_l3.dat") && has("cp1960_l3.dat")) {
     sessions.push_back({"examples-extreme-l1-complete-l3",
                         "\n\nout.txt\n1\n3\n50 100 1000\n1\next_l1.dat\n3\n2\ncp1900_l3.dat\ncp1960_l3.dat\n" + setup,
-                        files, "out.txt"});
+                        files});
   }
   if (has("ext_l2.dat")) {
-    sessions.push_back({"examples-extreme-l2", "\n\nout.txt\n2\n1\n50,100,1000\n2\next_l2.dat\n" + setup, files,
-                        "out.txt"});
+    sessions.push_back({"examples-extreme-l2", "\n\nout.txt\n2\n1\n50,100,1000\n2\next_l2.dat\n" + setup, files});
   }
   if (has("cp1900_l1.dat") && has("cp1960_l1.dat")) {
     sessions.push_back({"examples-complete-l1",
-                        "\n\nout.txt\n1\n2\n50\n100\n1000\n1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n" + setup, files,
-                        "out.txt"});
+                        "\n\nout.txt\n1\n2\n50\n100\n1000\n1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n" + setup, files});
   }
   for (const fs::path& script : scripts) {
-    ExampleSession s{"example-" + script.filename().string(), ReadBytes(script), files, ""};
-    s.OutputName = OutputNameOf(s.Answers);
-    sessions.push_back(std::move(s));
+    sessions.push_back({"example-" + script.filename().string(), ReadBytes(script), files});
   }
   ExampleSession own{"own-extreme-and-complete",
                      "\n\nout.txt\n1\n3\n50 100 1000\n1\next.dat\n3\n2\ng1.dat\ng2.dat\n"
@@ -107,47 +81,29 @@ std::vector<ExampleSession> Sessions() {
                        "1871 2 2 5.9 0.3\n1890 11 30 6.0 0.2\n1911 1 16 6.8 0.2\n1935 0 0 5.7 0.1\n"
                        "1962 4 4 6.2 0.1\n1988 9 9 5.6 0.1\n"},
                       {"g1.dat", "1900 1 1\n1949 12 31\n5.0\n0.2\n12 5.0\n5 5.5\n2 6.0\n"},
-                      {"g2.dat", "1950 1 1\n1999 12 31\n4.5\n0.1\n21 4.5\n9 4.8\n5 5.1\n2.7 5.4\n1 5.9\n"}},
-                     "out.txt"};
+                      {"g2.dat", "1950 1 1\n1999 12 31\n4.5\n0.1\n21 4.5\n9 4.8\n5 5.1\n2.7 5.4\n1 5.9\n"}}};
   sessions.push_back(std::move(own));
   return sessions;
 }
 
 std::string MaskDate(const std::string& output) {
   std::string masked;
-  for (const std::string& line : Lines(output)) {
+  for (const std::string& line : SplitLines(output)) {
     masked += (line.rfind("  Date      : ", 0) == 0 ? std::string("  Date      : <date>") : line) + "\r\n";
   }
   return masked;
 }
 
-std::string Transcript(const Outcome& outcome) {
+std::string Transcript(const SessionOutcome& outcome) {
   return "exit status " + std::to_string(outcome.ExitStatus) + "\n--- console\n" + outcome.Console +
-         "\n--- output file\n" + MaskDate(outcome.Output);
+         "\n--- output file\n" + MaskDate(outcome.OutputFile);
 }
 
-Outcome RunBinary(const ExampleSession& session) {
+// The session in a fresh folder with its files, in-process or as the program.
+SessionOutcome RunExample(const ExampleSession& session, bool asProgram) {
   Workspace work;
-  for (const auto& [name, bytes] : session.Files) work.Write(name, bytes);
-  work.Write("answers.in", session.Answers);
-  const fs::path console = work.Dir() / "console.out";
-  const std::string command = "cd '" + work.Dir().string() + "' && '" + std::string(QEV_BINARY) +
-                              "' < answers.in > console.out 2> /dev/null";
-  const int raw = std::system(command.c_str());
-  Outcome outcome;
-  outcome.ExitStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.Console = ReadBytes(console);
-  if (!session.OutputName.empty() && fs::exists(work.Dir() / session.OutputName)) {
-    outcome.OutputExists = true;
-    outcome.Output = ReadBytes(work.Dir() / session.OutputName);
-  }
-  return outcome;
-}
-
-Outcome RunInProcess(const ExampleSession& session) {
-  Workspace work;
-  for (const auto& [name, bytes] : session.Files) work.Write(name, bytes);
-  return work.Run(session.Answers, session.OutputName);
+  for (const auto& [name, bytes] : session.Files) work.WriteFile(name, bytes);
+  return asProgram ? work.RunBinary(session.Answers) : work.Run(session.Answers);
 }
 
 // FNV-1a over the names and contents of the library sources.
@@ -176,15 +132,15 @@ std::string SourceFingerprint() {
 
 TEST(Determinism, ExampleSessionsGiveTheSameBytesEveryRunInProcessAndAsTheProgram) {
   for (const ExampleSession& session : Sessions()) {
-    const Outcome first = RunInProcess(session);
-    const Outcome second = RunInProcess(session);
+    const SessionOutcome first = RunExample(session, false);
+    const SessionOutcome second = RunExample(session, false);
     EXPECT_EQ(first.Console, second.Console) << session.Name;
-    EXPECT_EQ(first.Output, second.Output) << session.Name;
-    EXPECT_TRUE(first.OutputExists) << session.Name;
-    const Outcome program = RunBinary(session);
+    EXPECT_EQ(first.OutputFile, second.OutputFile) << session.Name;
+    EXPECT_TRUE(!first.OutputFileName.empty()) << session.Name;
+    const SessionOutcome program = RunExample(session, true);
     EXPECT_EQ(program.ExitStatus, first.ExitStatus) << session.Name;
     EXPECT_EQ(program.Console, first.Console) << session.Name;
-    EXPECT_EQ(MaskDate(program.Output), MaskDate(first.Output)) << session.Name;
+    EXPECT_EQ(MaskDate(program.OutputFile), MaskDate(first.OutputFile)) << session.Name;
   }
 }
 
@@ -195,7 +151,7 @@ TEST(Determinism, TheNormalAndTheSanitizerBuildsGiveTheSameBytes) {
   const std::string stamp = "sources " + SourceFingerprint() + "\n";
   std::vector<std::string> names;
   for (const ExampleSession& session : Sessions()) {
-    std::ofstream(ownDir / (session.Name + ".txt"), std::ios::binary) << stamp << Transcript(RunInProcess(session));
+    std::ofstream(ownDir / (session.Name + ".txt"), std::ios::binary) << stamp << Transcript(RunExample(session, false));
     names.push_back(session.Name);
   }
   int compared = 0;
@@ -215,4 +171,4 @@ TEST(Determinism, TheNormalAndTheSanitizerBuildsGiveTheSameBytes) {
 }
 
 }  // namespace
-}  // namespace qev::reliability
+}  // namespace qev::testing

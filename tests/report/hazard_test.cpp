@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "report/hazard.h"
-#include "report/report_harness.h"
+#include "harness/harness.h"
 #include "textio/formatter.h"
 
 namespace qev {
 namespace {
 
-using report_testing::Append;
-using report_testing::Empty;
-using report_testing::Harness;
-using report_testing::JoinCrLf;
+using testing::Append;
+using testing::EmptyLines;
+using testing::ProcedureRun;
+using testing::Joined;
 
 // The model of most cases: b = 0.87, 0.2 events a year above magnitude 4.
 void SetModel(Session& s, float mmin, float mmax, float sdLambda = 0.05f) {
@@ -37,14 +37,14 @@ const std::string kHeader =
 // The opening question as the console shows it, up to and including the
 // clearing record after the answer.
 std::vector<std::string> OpeningScreen() {
-  std::vector<std::string> lines = Empty(4);
+  std::vector<std::string> lines = EmptyLines(4);
   Append(lines, {" SEISMIC HAZARD ? (0/1)", "", " ENTER proper number ....", ""});
-  Append(lines, Empty(33));
+  Append(lines, EmptyLines(33));
   return lines;
 }
 
 // Table rows of the output file: the records after the column header.
-std::vector<std::string> FileRows(Harness& h) {
+std::vector<std::string> FileRows(ProcedureRun& h) {
   std::vector<std::string> lines = h.FileLines();
   EXPECT_GE(lines.size(), 4u);
   if (lines.size() < 4) return {};
@@ -56,40 +56,35 @@ std::vector<std::string> FileRows(Harness& h) {
 }
 
 TEST(HazardTable, AnswerZeroSkipsQueriesAndKeepsTheTableOffTheConsole) {
-  Harness h("0\n");
+  ProcedureRun h("0\n");
   SetModel(h.session, 4.0f, 8.0f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
 
   std::vector<std::string> console = OpeningScreen();
-  Append(console, Empty(1 + 33));  // empty line, then a clearing record instead of the table
-  EXPECT_EQ(h.Console(), JoinCrLf(console));
+  Append(console, EmptyLines(1 + 33));  // empty line, then a clearing record instead of the table
+  EXPECT_EQ(h.Console(), Joined(console));
   EXPECT_EQ(FileRows(h).size(), 41u);
 }
 
-TEST(HazardTable, MagnitudeThreeToSixAndAHalfGivesThirtySixRows) {
-  Harness h("0\n");
-  SetModel(h.session, 3.0f, 6.5f);
-  h.Run(EvaluateHazard);
-
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 36u);
-  EXPECT_EQ(rows.front().substr(0, 5), "  3.0");
-  EXPECT_EQ(rows[1].substr(0, 5), "  3.1");
-  // The 36th value of the running sum lies just below 6.5 and is printed 6.5;
-  // the rate there is close to zero.
-  EXPECT_EQ(rows.back().substr(0, 5), "  6.5");
-}
-
-TEST(HazardTable, MagnitudeFourToEightGivesFortyOneRows) {
-  Harness h("0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  h.Run(EvaluateHazard);
-
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 41u);
-  EXPECT_EQ(rows.front().substr(0, 5), "  4.0");
-  EXPECT_EQ(rows.back().substr(0, 5), "  8.0");
-  for (const std::string& row : rows) EXPECT_EQ(row.size(), 80u) << row;
+// The rows run over the single-precision running sum of 0.1 from Mmin: its
+// 36th value from 3.0 lies just below 6.5 and is printed 6.5.
+TEST(HazardTable, RowsRunFromMminToMmaxInTenthsOfTheRunningSum) {
+  struct Case {
+    float mmin, mmax;
+    std::size_t rows;
+    const char *first, *second, *last;
+  };
+  for (const Case& c : {Case{3.0f, 6.5f, 36u, "  3.0", "  3.1", "  6.5"}, Case{4.0f, 8.0f, 41u, "  4.0", "  4.1", "  8.0"}}) {
+    ProcedureRun h("0\n");
+    SetModel(h.session, c.mmin, c.mmax);
+    ASSERT_FALSE(h.Run(EvaluateHazard));
+    const std::vector<std::string> rows = FileRows(h);
+    ASSERT_EQ(rows.size(), c.rows);
+    EXPECT_EQ(rows[0].substr(0, 5), c.first);
+    EXPECT_EQ(rows[1].substr(0, 5), c.second);
+    EXPECT_EQ(rows.back().substr(0, 5), c.last);
+    for (const std::string& row : rows) EXPECT_EQ(row.size(), 80u) << row;
+  }
 }
 
 // Single-precision evaluation of one table row from the law's formulas,
@@ -139,9 +134,9 @@ std::string FormatRow(const HandRow& r) {
 }
 
 TEST(HazardTable, RowsAgreeWithAHandDerivation) {
-  Harness h("0\n");
+  ProcedureRun h("0\n");
   SetModel(h.session, 4.0f, 8.0f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 41u);
 
@@ -172,9 +167,9 @@ TEST(HazardTable, SdLambdaAtOrAboveLambdaOverflowsEveryUpperBound) {
     const char* firstLowerBound;  // 1 / (0.992 * (Lambda + SdLambda))
   };
   for (const Case& c : {Case{0.2f, "     2.5"}, Case{0.3f, "     2.0"}}) {
-    Harness h("0\n");
+    ProcedureRun h("0\n");
     SetModel(h.session, 4.0f, 8.0f, c.sdLambda);
-    h.Run(EvaluateHazard);
+    ASSERT_FALSE(h.Run(EvaluateHazard));
     const std::vector<std::string> rows = FileRows(h);
     ASSERT_EQ(rows.size(), 41u);
     for (const std::string& row : rows) {
@@ -187,9 +182,9 @@ TEST(HazardTable, SdLambdaAtOrAboveLambdaOverflowsEveryUpperBound) {
 }
 
 TEST(HazardTable, UndefinedSdLambdaGivesOverflowingBounds) {
-  Harness h("0\n");
+  ProcedureRun h("0\n");
   SetModel(h.session, 4.0f, 8.0f, std::numeric_limits<float>::quiet_NaN());
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 41u);
   EXPECT_EQ(rows[0].substr(kLowerColumn - 1, 19), "(********,********)");
@@ -199,32 +194,32 @@ TEST(HazardTable, UndefinedSdLambdaGivesOverflowingBounds) {
 TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
   // From 2^24 on, adding 0.1 in single precision leaves the magnitude as it
   // is; the table must still end.
-  Harness h("0\n");
+  ProcedureRun h("0\n");
   SetModel(h.session, 3.0e7f, 3.1e7f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].substr(0, 5), " ****");
 }
 
 TEST(HazardTable, OutputFileIsClosedAtTheEnd) {
-  Harness h("0\n");
+  ProcedureRun h("0\n");
   SetModel(h.session, 4.0f, 8.0f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
   EXPECT_FALSE(h.session.io.Sink().OutputFileOpen());
 }
 
 // The prompt of the query loop and the clearing record after each answer.
 std::vector<std::string> Prompt(const std::string& bounds) {
   std::vector<std::string> lines{"", " Enter MAGNITUDE <" + bounds + "> = ", ""};
-  Append(lines, Empty(33));
+  Append(lines, EmptyLines(33));
   return lines;
 }
 
 std::vector<std::string> AnswerBlock(const std::vector<std::string>& four) {
-  std::vector<std::string> lines = Empty(3);
+  std::vector<std::string> lines = EmptyLines(3);
   Append(lines, {four[0], four[1], four[2], "", four[3]});
-  Append(lines, Empty(6));
+  Append(lines, EmptyLines(6));
   Append(lines, {" -----------------------------------", "  to TERMINATE, enter MAGNITUDE = 0",
                  " -----------------------------------", ""});
   return lines;
@@ -233,9 +228,9 @@ std::vector<std::string> AnswerBlock(const std::vector<std::string>& four) {
 TEST(HazardQueries, AnswerOneShowsQueriesAndTheTableOnTheConsole) {
   // Mmin itself is answered for Mmin + 0.004; 3.9 (below Mmin), Mmax itself
   // and 9 are refused without a message.
-  Harness h("1\n4.0\n3.9\n8.0\n9\n5.0\n0\n");
+  ProcedureRun h("1\n4.0\n3.9\n8.0\n9\n5.0\n0\n");
   SetModel(h.session, 4.0f, 8.0f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
 
   const std::string bounds = " 4.00, 8.00";
   std::vector<std::string> expected = OpeningScreen();
@@ -255,41 +250,30 @@ TEST(HazardQueries, AnswerOneShowsQueriesAndTheTableOnTheConsole) {
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 41u);
   for (const std::string& row : rows) expected.push_back(row.substr(1));
-  EXPECT_EQ(h.Console(), JoinCrLf(expected));
+  EXPECT_EQ(h.Console(), Joined(expected));
 }
 
 TEST(HazardQueries, OtherOpeningAnswerAsksQueriesButKeepsTheTableInTheFile) {
-  Harness h("2\n0\n");
+  ProcedureRun h("2\n0\n");
   SetModel(h.session, 3.0f, 6.5f);
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
 
   std::vector<std::string> expected = OpeningScreen();
   Append(expected, Prompt(" 3.00, 6.50"));
-  Append(expected, Empty(1 + 33));
-  EXPECT_EQ(h.Console(), JoinCrLf(expected));
+  Append(expected, EmptyLines(1 + 33));
+  EXPECT_EQ(h.Console(), Joined(expected));
   EXPECT_EQ(FileRows(h).size(), 36u);
 }
 
 TEST(HazardQueries, QueryAnswersUseFixedSpansNotTheSessionSpans) {
-  Harness h("1\n5.0\n0\n");
+  ProcedureRun h("1\n5.0\n0\n");
   SetModel(h.session, 4.0f, 8.0f);
   h.session.settings.HazardSpans = {10.0f, 20.0f, 30.0f};
-  h.Run(EvaluateHazard);
+  ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::string console = h.Console();
   EXPECT_NE(console.find("T =  50  Prob(mag> 5.00) =  .7409"), std::string::npos);
   EXPECT_NE(console.find("T = 100  Prob(mag> 5.00) =  .9329"), std::string::npos);
   EXPECT_NE(console.find("Pr(T = 1,    10.0,    20.0,    30.0,"), std::string::npos);
-}
-
-TEST(HazardQueries, EndOfConsoleInputStopsWithAReadingError) {
-  Harness h("1\n5.0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  try {
-    EvaluateHazard(h.session);
-    ADD_FAILURE() << "expected a stop at the end of the console input";
-  } catch (const ProgramStop& stop) {
-    EXPECT_EQ(stop.ExitStatus, kExitError);
-  }
 }
 
 }  // namespace

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "report/report_harness.h"
+#include "harness/harness.h"
 #include "report/results_report.h"
 
 namespace qev {
 namespace {
 
-using report_testing::Append;
-using report_testing::Empty;
-using report_testing::Harness;
-using report_testing::JoinCrLf;
+using testing::Append;
+using testing::EmptyLines;
+using testing::ProcedureRun;
+using testing::Joined;
 
 // The small catalog of the likelihood's worked example: one complete part
 // from 1900 to 2000 above 4.0 and two extreme events, evaluated at Beta 2.0,
@@ -70,9 +70,9 @@ const std::string kTableTitle = "              DATA contribution to the paramete
 const std::string kTableHeader = "                     Beta (%)     Lambda (%)";
 
 TEST(ResultsReport, WorkedExampleGivesTheBlockAndTheTable) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 3, 1);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
 
   const std::vector<std::string> file{
       "",
@@ -90,22 +90,22 @@ TEST(ResultsReport, WorkedExampleGivesTheBlockAndTheTable) {
       " EXTREMES    :         47.9         13.3",
       " COMPLETE #1 :         52.1         86.7",
   };
-  EXPECT_EQ(h.File(), JoinCrLf(file) + "\r\n");
+  EXPECT_EQ(h.File(), Joined(file));
 
   // The console: no underlines, an empty line under RESULTS and before the
   // rows, every record without its first character.
-  std::vector<std::string> console = Empty(14);
+  std::vector<std::string> console = EmptyLines(14);
   Append(console, {"", "                     RESULTS", "", kBeta.substr(1), kLambda.substr(1),
                    kMmax.substr(1), "", kTransmission.substr(1), "", "", kTableTitle.substr(1),
                    kTableHeader.substr(1), "", "EXTREMES    :         47.9         13.3",
                    "COMPLETE #1 :         52.1         86.7"});
-  EXPECT_EQ(h.Console(), JoinCrLf(console));
+  EXPECT_EQ(h.Console(), Joined(console));
 }
 
 TEST(ResultsReport, KeepsTheUncertaintiesForTheHazardTable) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 3, 1);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
   const ModelParameters& m = h.session.model;
   // Second differences in single precision: two to three digits.
   EXPECT_NEAR(m.SdBeta, 0.154f, 0.002f);
@@ -119,10 +119,10 @@ TEST(ResultsReport, KeepsTheUncertaintiesForTheHazardTable) {
 }
 
 TEST(ResultsReport, ProcedureSevenStatesMmaxAloneInTheFileOnly) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 3, 1);
   h.session.settings.Procedure = 7;
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
 
   const std::vector<std::string> file = h.FileLines();
   ASSERT_GE(file.size(), 8u);
@@ -134,7 +134,7 @@ TEST(ResultsReport, ProcedureSevenStatesMmaxAloneInTheFileOnly) {
 }
 
 // The records of the file after the transmission coefficient.
-std::vector<std::string> FileAfterBlock(Harness& h) {
+std::vector<std::string> FileAfterBlock(ProcedureRun& h) {
   const std::vector<std::string> file = h.FileLines();
   EXPECT_GE(file.size(), 8u);
   if (file.size() < 8) return {};
@@ -142,18 +142,18 @@ std::vector<std::string> FileAfterBlock(Harness& h) {
 }
 
 TEST(ResultsReport, ExtremesAloneHaveNoContributionTable) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 1, 1);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
   EXPECT_TRUE(FileAfterBlock(h).empty());
   EXPECT_EQ(h.session.catalog.PartCount, 0);
   EXPECT_EQ(h.ConsoleLines().back(), kTransmission.substr(1));
 }
 
 TEST(ResultsReport, OneCompletePartAloneHasNoContributionTable) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 2, 1);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
   EXPECT_TRUE(FileAfterBlock(h).empty());
   EXPECT_EQ(h.ConsoleLines().back(), kTransmission.substr(1));
 }
@@ -166,9 +166,9 @@ std::vector<std::string> RowLabels(const std::vector<std::string>& records) {
 }
 
 TEST(ResultsReport, CompletePartsAloneListNoExtremesRow) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 2, 2);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
   const std::vector<std::string> rest = FileAfterBlock(h);
   ASSERT_EQ(rest.size(), 6u);
   EXPECT_EQ(rest[1], kTableTitle);
@@ -181,9 +181,9 @@ TEST(ResultsReport, CompletePartsAloneListNoExtremesRow) {
 }
 
 TEST(ResultsReport, BothKindsListExtremesFirstThenEachCompletePart) {
-  Harness h("");
+  ProcedureRun h("");
   SetUpWorkedExample(h.session, 3, 2);
-  h.Run(ReportResults);
+  ASSERT_FALSE(h.Run(ReportResults));
   const std::vector<std::string> rest = FileAfterBlock(h);
   ASSERT_EQ(rest.size(), 7u);
   EXPECT_EQ(RowLabels({rest[4], rest[5], rest[6]}),

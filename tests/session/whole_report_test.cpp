@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "harness/session_harness.h"
+#include "harness/harness.h"
 #include "session/field_text.h"
 
 namespace qev::testing {
@@ -408,7 +408,7 @@ std::vector<Line> ExpectedFile() {
 }
 
 TEST(WholeReport, EveryLineOfTheOutputFileAsDerivedFromTheAnswers) {
-  SessionHarness harness;
+  Workspace harness;
   harness.WriteFile("part.dat", kPartFile);
   const auto outcome = harness.Run(kAnswers);
   ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;
@@ -450,7 +450,7 @@ TEST(WholeReport, EveryLineOfTheOutputFileAsDerivedFromTheAnswers) {
 
 // The console shows the last run's summary with the same estimates.
 TEST(WholeReport, RunSummaryOfTheLastRunAgreesWithTheReport) {
-  SessionHarness harness;
+  Workspace harness;
   harness.WriteFile("part.dat", kPartFile);
   const auto outcome = harness.Run(kAnswers);
   ASSERT_EQ(outcome.ExitStatus, 0);

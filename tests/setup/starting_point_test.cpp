@@ -6,14 +6,14 @@
 #include <string>
 
 #include "estimation/likelihood.h"
-#include "setup/dialog_harness.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
 
-using testing::DialogHarness;
+using testing::ProcedureRun;
 using testing::Lines;
-using testing::Occurrences;
+using testing::CountOf;
 
 // Screen feed of the prior and starting-point screens.
 constexpr int kClearLines = 30;
@@ -61,7 +61,7 @@ void TwoExtremeEvents(Session& s, float xmax) {
 }
 
 TEST(StartingPoint, KeyboardStartWritesTheScreensAndThePriorLineExactly) {
-  DialogHarness h("1.0 0.1\n2\n0.2\n7.0\n");
+  ProcedureRun h("1.0 0.1\n2\n0.2\n7.0\n");
   OneCompletePart(h.session);
   ASSERT_FALSE(h.Run(PrepareStartingPoint));
 
@@ -128,7 +128,7 @@ TEST(StartingPoint, PriorSdIsRaisedToTheFloor) {
                         Case{"1.0 0.001\n", 0.001f * 2.302585f,
                              "  PRIOR b-value & SD[of PRIOR b] = 1.00      .001\r\n"}}) {
     SCOPED_TRACE(c.answer);
-    DialogHarness h(std::string(c.answer) + "2\n0.2\n7.0\n");
+    ProcedureRun h(std::string(c.answer) + "2\n0.2\n7.0\n");
     OneCompletePart(h.session);
     ASSERT_FALSE(h.Run(PrepareStartingPoint));
     EXPECT_EQ(h.session.settings.PriorBetaSD, c.priorBetaSD);
@@ -137,7 +137,7 @@ TEST(StartingPoint, PriorSdIsRaisedToTheFloor) {
 }
 
 TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAsTyped) {
-  DialogHarness h("1.0 0.1\n2\n0.2\n5.5\n");
+  ProcedureRun h("1.0 0.1\n2\n0.2\n5.5\n");
   OneCompletePart(h.session);
   ASSERT_FALSE(h.Run(PrepareStartingPoint));
   const ModelParameters& model = h.session.model;
@@ -148,15 +148,15 @@ TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAsTyped) {
 
 // An Mmax not above Mmin leaves the law no range: asked again, silently.
 TEST(StartingPoint, KeyboardMmaxNotAboveMminIsAskedAgain) {
-  DialogHarness h("1.0 0.1\n2\n0.2\n4.0\n0\n4.5\n");
+  ProcedureRun h("1.0 0.1\n2\n0.2\n4.0\n0\n4.5\n");
   OneCompletePart(h.session);
   ASSERT_FALSE(h.Run(PrepareStartingPoint));
   EXPECT_EQ(h.session.model.Mmax, 4.5f);
-  EXPECT_EQ(Occurrences(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), 3u);
+  EXPECT_EQ(CountOf(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), 3u);
 }
 
 TEST(StartingPoint, LaterRunsStartFromTheSamePointAgainstTheNewMmax) {
-  DialogHarness h("1.0 0.1\n1\n");
+  ProcedureRun h("1.0 0.1\n1\n");
   OneCompletePart(h.session);
   ASSERT_FALSE(h.Run(PrepareStartingPoint));
   const float beta0 = h.session.settings.StartBeta;
@@ -179,7 +179,7 @@ TEST(StartingPoint, LaterRunsStartFromTheSamePointAgainstTheNewMmax) {
   EXPECT_EQ(h.session.simplex.Vertex[0], (std::array<float, 2>{beta0, lambda0}));
   EXPECT_NE(h.session.simplex.Value[0], firstValue);  // evaluated with Mmax 7.5
   EXPECT_EQ(h.Console().substr(firstRunConsole), Lines().Empty(kClearLines).str());
-  EXPECT_EQ(Occurrences(h.File(), "PRIOR b-value"), 1u);
+  EXPECT_EQ(CountOf(h.File(), "PRIOR b-value"), 1u);
 }
 
 TEST(StartingPoint, ByProgramFromExtremesUsesFixedBetaAndTheIntervals) {
@@ -189,7 +189,7 @@ TEST(StartingPoint, ByProgramFromExtremesUsesFixedBetaAndTheIntervals) {
   };
   for (const Case& c : {Case{1, 1.9f}, Case{2, 1.0f}, Case{3, 1.9f}}) {
     SCOPED_TRACE(c.units);
-    DialogHarness h("1.0 0.1\n1\n");
+    ProcedureRun h("1.0 0.1\n1\n");
     TwoExtremeEvents(h.session, 6.5f);
     h.session.settings.Units = c.units;
     ASSERT_FALSE(h.Run(PrepareStartingPoint));
@@ -216,7 +216,7 @@ TEST(StartingPoint, ByProgramMmaxIsXmaxPlusHalfCappedAt12001) {
   };
   for (const Case& c : {Case{11.7f, 12.001f}, Case{11.5f, 12.0f}, Case{6.3f, 6.8f}}) {
     SCOPED_TRACE(c.xmax);
-    DialogHarness h("1.0 0.1\n1\n");
+    ProcedureRun h("1.0 0.1\n1\n");
     TwoExtremeEvents(h.session, c.xmax);
     ASSERT_FALSE(h.Run(PrepareStartingPoint));
     EXPECT_EQ(h.session.model.Mmax, c.mmax);
@@ -224,7 +224,7 @@ TEST(StartingPoint, ByProgramMmaxIsXmaxPlusHalfCappedAt12001) {
 }
 
 TEST(StartingPoint, ByProgramFromCompletePartsUsesThePartReadLast) {
-  DialogHarness h("1.0 0.1\n3\n");
+  ProcedureRun h("1.0 0.1\n3\n");
   Session& s = h.session;
   OneCompletePart(s);
   s.settings.DataKind = 3;
@@ -255,10 +255,10 @@ TEST(StartingPoint, ByProgramFromCompletePartsUsesThePartReadLast) {
 }
 
 TEST(StartingPoint, ByProgramThatCannotBeComputedStopsWithAMessageBox) {
-  DialogHarness h("1.0 0.1\n1\n");
+  ProcedureRun h("1.0 0.1\n1\n");
   OneCompletePart(h.session);
   h.session.catalog.Parts[0].End = 1900.0f;  // a part without time span
-  EXPECT_EQ(h.Run(PrepareStartingPoint), kExitError);
+  EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
 
   const std::string ruler = " " + std::string(56, '*');
   Lines box;
@@ -339,21 +339,21 @@ TEST(StartingPoint, EveryDivisionByZeroOfTheByProgramStartIsRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    DialogHarness h("1.0 0.1\n1\n");
+    ProcedureRun h("1.0 0.1\n1\n");
     c.prepare(h.session);
-    EXPECT_EQ(h.Run(PrepareStartingPoint), kExitError);
+    EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
     const std::string console = h.Console();
-    EXPECT_EQ(Occurrences(console, " STARTING point CANNOT be computed from this catalog !!!\r\n"), 1u);
-    EXPECT_EQ(Occurrences(console, std::string(c.reason) + "\r\n"), 1u);
+    EXPECT_EQ(CountOf(console, " STARTING point CANNOT be computed from this catalog !!!\r\n"), 1u);
+    EXPECT_EQ(CountOf(console, std::string(c.reason) + "\r\n"), 1u);
   }
 }
 
 TEST(StartingPoint, MeanMagnitudeBelowTheThresholdIsLeftToTheLikelihoodCheck) {
-  DialogHarness h("1.0 0.1\n1\n");
+  ProcedureRun h("1.0 0.1\n1\n");
   OneCompletePart(h.session);
   h.session.catalog.Parts[0].Threshold = 4.9f;  // mean 4.62: a negative Beta
-  EXPECT_EQ(h.Run(PrepareStartingPoint), kExitError);
-  EXPECT_EQ(Occurrences(h.Console(), "STARTING point CANNOT"), 0u);
+  EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
+  EXPECT_EQ(CountOf(h.Console(), "STARTING point CANNOT"), 0u);
 }
 
 }  // namespace

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "catalog/catalog.h"
-#include "setup/dialog_harness.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
 
-using testing::DialogHarness;
+using testing::ProcedureRun;
 using testing::Lines;
-using testing::Occurrences;
+using testing::CountOf;
 
 // Screen feed of the threshold, Xmax and procedure screens.
 constexpr int kClearLines = 32;
@@ -31,7 +31,7 @@ void FillCatalog(Session& s, int dataKind) {
 }
 
 TEST(ThresholdDialog, AcceptingEverySuggestionWritesTheScreensAndFileLinesExactly) {
-  DialogHarness h("1\n1\n0.2\n1\n");
+  ProcedureRun h("1\n1\n0.2\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
 
@@ -99,7 +99,7 @@ TEST(ThresholdDialog, AcceptingEverySuggestionWritesTheScreensAndFileLinesExactl
 }
 
 TEST(ThresholdDialog, ThresholdEqualToLowestLevelIsAskedAgainWithoutMessage) {
-  DialogHarness h("2\n4.0\n4.5\n3.99\n1\n0.2\n1\n");
+  ProcedureRun h("2\n4.0\n4.5\n3.99\n1\n0.2\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_EQ(h.session.settings.Mmin, 3.99f);
@@ -112,24 +112,24 @@ TEST(ThresholdDialog, ThresholdEqualToLowestLevelIsAskedAgainWithoutMessage) {
   Lines next;
   next.Empty(kClearLines).Empty(2).Line("     Maximum OBSERVED magnitude determination");
   EXPECT_NE(console.find(expected.str() + prompt + prompt + prompt + next.str()), std::string::npos);
-  EXPECT_EQ(Occurrences(console, prompt), 3u);
+  EXPECT_EQ(CountOf(console, prompt), 3u);
 }
 
 TEST(ThresholdDialog, AnyMenuAnswerOtherThanOneLeadsToTheThresholdEntry) {
-  DialogHarness h("9\n3.5\n1\n0.2\n1\n");
+  ProcedureRun h("9\n3.5\n1\n0.2\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_EQ(h.session.settings.Mmin, 3.5f);
 }
 
 TEST(ThresholdDialog, XmaxBelowObservedIsAskedAgainAndEqualIsAccepted) {
-  DialogHarness h("1\n2\n6.29\n6.3\n0\n0.25\n2\n");
+  ProcedureRun h("1\n2\n6.29\n6.3\n0\n0.25\n2\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
 
   const std::string console = h.Console();
   const std::string prompt = "\r\n Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than  6.30)\r\n\r\n";
-  EXPECT_EQ(Occurrences(console, prompt), 2u);
+  EXPECT_EQ(CountOf(console, prompt), 2u);
   Lines question;
   question.Empty(kClearLines)
       .Empty()
@@ -158,7 +158,7 @@ TEST(ThresholdDialog, XmaxBelowObservedIsAskedAgainAndEqualIsAccepted) {
 }
 
 TEST(ThresholdDialog, DateBeforeCatalogKeepsZerosAndIsEchoedTruncated) {
-  DialogHarness h("1\n2\n7.0\n1\n1750.9 0 0\n0.3\n3\n");
+  ProcedureRun h("1\n2\n7.0\n1\n1750.9 0 0\n0.3\n3\n");
   FillCatalog(h.session, 3);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
 
@@ -184,16 +184,16 @@ TEST(ThresholdDialog, DateBeforeCatalogKeepsZerosAndIsEchoedTruncated) {
 }
 
 TEST(ThresholdDialog, DateBeforeCatalogOfExtremesOnlyCountsToTheExtremeEnd) {
-  DialogHarness h("1\n2\n7.0\n1\n1400 1 1\n0.3\n7\n");
+  ProcedureRun h("1\n2\n7.0\n1\n1400 1 1\n0.3\n7\n");
   FillCatalog(h.session, 1);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_EQ(h.session.settings.SpanT, 1900.0f - DecimalYear(1400.0f, 1.0f, 1.0f));
   EXPECT_EQ(h.session.settings.Procedure, 7);
-  EXPECT_EQ(Occurrences(h.File(), "M_max is determined"), 0u);
+  EXPECT_EQ(CountOf(h.File(), "M_max is determined"), 0u);
 }
 
 TEST(ThresholdDialog, DateYearBeyondTheIntegerRangeIsEchoedAsAsterisks) {
-  DialogHarness h("1\n2\n7.0\n1\n1e12 -3.7 450\n0.3\n1\n");
+  ProcedureRun h("1\n2\n7.0\n1\n1e12 -3.7 450\n0.3\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_NE(h.File().find("  Occurred at *****/-3/**\r\n"), std::string::npos);
@@ -208,7 +208,7 @@ TEST(ThresholdDialog, FullSpanFollowsTheDataKind) {
   for (const Case& c : {Case{1, 400.0f}, Case{2, 100.0f}, Case{3, 500.0f}, Case{4, 12.5f}}) {
     SCOPED_TRACE(c.dataKind);
     for (const char* answers : {"1\n1\n0.2\n1\n", "1\n2\n6.5\n0\n0.2\n1\n"}) {
-      DialogHarness h(answers);
+      ProcedureRun h(answers);
       FillCatalog(h.session, c.dataKind);
       h.session.settings.SpanT = 12.5f;  // any other data kind leaves it as it was
       ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
@@ -218,9 +218,9 @@ TEST(ThresholdDialog, FullSpanFollowsTheDataKind) {
 }
 
 TEST(ThresholdDialog, EndOfAnswersInTheEntryLoopIsAnErrorStop) {
-  DialogHarness h("2\n4.0\n");
+  ProcedureRun h("2\n4.0\n");
   FillCatalog(h.session, 2);
-  EXPECT_EQ(h.Run(ChooseThresholdXmaxProcedure), kExitError);
+  EXPECT_EQ(h.Run(ChooseThresholdXmaxProcedure)->ExitStatus, kExitError);
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+// The one test harness: a temporary working folder, a procedure run on a fresh
+// session in it, a whole session in-process, the real program as a process,
+// and the helpers that take console and file bytes apart at their line ends.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/session.h"
+#include "textio/stop.h"
+#include "textio/textio.h"
+
+namespace qev::testing {
+
+// The date every session of the tests sees unless told otherwise: "04-Nov-01".
+inline constexpr CalendarDate kFixedDate{4, 11, 2001};
+
+struct SessionOutcome {
+  std::string Console;         // everything written to standard output
+  int ExitStatus = -1;         // status returned by the session (or the process)
+  std::string OutputFileName;  // the file the session created or rewrote; empty if none
+  std::string OutputFile;      // its bytes
+  std::string ErrorStream;     // standard error (processes only)
+};
+
+// A fresh temporary folder standing for the user's working directory; removed
+// at the end. Sessions run in it in-process or as the real program.
+class Workspace {
+ public:
+  Workspace();
+  ~Workspace();
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  const std::filesystem::path& Dir() const { return dir_; }
+  void WriteFile(const std::string& name, std::string_view contents) const;
+  std::string ReadFile(const std::string& name) const;
+  bool FileExists(const std::string& name) const;
+  void MakeDir(const std::string& name) const;
+  // Copies bundled example catalogs into the folder.
+  void CopyExamples(const std::vector<std::string>& names) const;
+
+  // A whole session in-process; `answers` is the whole console input. The
+  // output file is the one file new or rewritten after the run.
+  SessionOutcome Run(std::string_view answers, std::vector<std::string> args = {},
+                     CalendarDate date = kFixedDate) const;
+  // The real program (QEV_BINARY) with `answers` on its standard input.
+  SessionOutcome RunBinary(std::string_view answers, std::vector<std::string> args = {}) const;
+  // Any shell command run in the folder, `input` on its standard input.
+  SessionOutcome RunCommand(const std::string& command, std::string_view input = "") const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> Snapshot() const;
+  void CaptureOutputFile(const std::vector<std::pair<std::string, std::string>>& before,
+                         SessionOutcome& outcome) const;
+  std::filesystem::path dir_;
+};
+
+// One or more procedures on a fresh session in a workspace, with the output
+// file "out.txt" opened as the session driver opens it.
+class ProcedureRun {
+ public:
+  explicit ProcedureRun(const std::string& answers, std::int32_t dataKind = 0);
+
+  // Runs a procedure; the stop, when it ended the program, is returned.
+  std::optional<ProgramStop> Run(const std::function<void(Session&)>& procedure);
+  // The console bytes (or lines) so far, the pending line end written first.
+  std::string Console();
+  std::vector<std::string> ConsoleLines();
+  // The output file's bytes (or lines), closed first.
+  std::string File();
+  std::vector<std::string> FileLines();
+
+  Workspace ws;
+
+ private:
+  std::istringstream in_;
+  std::ostringstream out_;
+  TextIo io_;
+
+ public:
+  Session session;
+};
+
+std::string ReadBytes(const std::filesystem::path& path);
+std::string ShellQuote(const std::string& text);
+std::string ExampleText(const std::string& name);
+// The last `count` lines of console bytes, for messages of failed checks.
+std::string LastLines(const std::string& bytes, std::size_t count);
+
+// Splits bytes at "\r\n"; a last piece without a line end is a line of its own.
+std::vector<std::string> SplitLines(std::string_view bytes);
+// Lines each ended by "\r\n", as the console and the output file write them.
+std::string Joined(const std::vector<std::string>& lines);
+// The `count` lines from the first line equal to `marker` (none if none is).
+std::vector<std::string> LinesFrom(const std::vector<std::string>& lines, std::string_view marker,
+                                   std::size_t count);
+// The last `count` lines.
+std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t count);
+// Whether `part` occurs as consecutive lines of `whole`.
+bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
+std::size_t CountOf(std::string_view text, std::string_view what);
+std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line);
+// Expected console or file text built line by line, each ended by CR LF.
+class Lines {
+ public:
+  Lines& Line(const std::string& text) {
+    text_ += text + "\r\n";
+    return *this;
+  }
+  Lines& Empty(int count = 1) {
+    for (int i = 0; i < count; ++i) text_ += "\r\n";
+    return *this;
+  }
+  const std::string& str() const { return text_; }
+
+ private:
+  std::string text_;
+};
+inline std::vector<std::string> EmptyLines(int count) {
+  return std::vector<std::string>(static_cast<std::size_t>(count));
+}
+inline void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
+  to.insert(to.end(), more.begin(), more.end());
+}
+
+}  // namespace qev::testing
