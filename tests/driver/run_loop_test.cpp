@@ -75,12 +75,6 @@ class RunLoop : public ::testing::Test {
   }
 };
 
-std::size_t Count(const std::string& text, const std::string& what) {
-  std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
-
 TEST_F(RunLoop, StopAtTheFirstDialogMakesExactlyOneRunAndEndsNormally) {
   const auto outcome = Session("50 100 1000\n");
   ASSERT_EQ(outcome.ExitStatus, 0) << outcome.Console;

@@ -103,7 +103,7 @@ TEST(FreeFormatRead, MalformedValuesAreReportedWithSourceTextAndExpectation) {
   EXPECT_EQ(lines[2], " READING ERROR in catalog file 'x.dat', line 2");
   EXPECT_EQ(lines[4], " expected : a real number");
 
-  for (const char* bad : {"1e39", "-1e39", "nan", "inf", "1e", "--1", "4.5.1"}) {
+  for (const char* bad : {"1e39", "-1e39", "nan", "inf", "1e", "--1", "4.5.1", "6.5abc"}) {
     Source s(std::string(bad) + "\n");
     float r;
     StopLines([&] { FreeFormatRead(s.source, {&r}); });
