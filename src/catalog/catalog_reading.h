@@ -6,13 +6,21 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textio/reader.h"
+#include "textio/sink.h"
 
 namespace qev {
 
 // A ruler of a message box: a blank followed by `stars` asterisks.
 std::string Ruler(int stars);
+
+// A message box on the console: the screen feed, an empty line when asked
+// for, a ruler of `stars` asterisks, the lines (one list record each), and the
+// ruler again.
+void WriteMessageBox(ReportSink& sink, std::string_view screenFeed, int stars,
+                     const std::vector<Items>& lines, bool emptyLineFirst = false);
 
 // Truncation of value × factor (formed in double precision) for storing in the
 // catalog. A value whose scaled integer would not fit a 32-bit integer is a

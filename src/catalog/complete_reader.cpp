@@ -59,47 +59,36 @@ void WriteMenu(ReportSink& sink) {
 
 // Any layout answer but 1, 2 and 3 would read no data line at all.
 [[noreturn]] void StopUnknownLayout(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(44)});
-  sink.List(Dest::Console, {std::string("*    UNKNOWN layout of COMPLETE files !!!   *")});
-  sink.List(Dest::Console, {std::string("*      accepted answers :  1,  2  or  3     *")});
-  sink.List(Dest::Console, {Ruler(44)});
+  WriteMessageBox(sink, kScreenFeed, 44,
+                  {{std::string("*    UNKNOWN layout of COMPLETE files !!!   *")},
+                   {std::string("*      accepted answers :  1,  2  or  3     *")}});
   StopWithError();
 }
 
 [[noreturn]] void StopTooManyParts(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(44)});
-  sink.List(Dest::Console, {std::string("*      NR of COMPLETE parts too BIG !!!     *")});
-  sink.List(Dest::Console, {std::string("*         change parameter ncpx !!!         *")});
-  sink.List(Dest::Console, {Ruler(44)});
+  WriteMessageBox(sink, kScreenFeed, 44,
+                  {{std::string("*      NR of COMPLETE parts too BIG !!!     *")},
+                   {std::string("*         change parameter ncpx !!!         *")}});
   StopWithError();
 }
 
 [[noreturn]] void StopTooManyRows(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(44)});
-  sink.List(Dest::Console, {std::string(" NR of earthquakes too BIG !!! change nfx !!!")});
-  sink.List(Dest::Console, {Ruler(44)});
+  WriteMessageBox(sink, kScreenFeed, 44,
+                  {{std::string(" NR of earthquakes too BIG !!! change nfx !!!")}});
   StopWithError();
 }
 
 [[noreturn]] void StopWrongPeriod(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console);
-  sink.List(Dest::Console, {Ruler(43)});
-  sink.List(Dest::Console, {std::string("  WRONG TIME of BEGINNING/END of catalog !!! ")});
-  sink.List(Dest::Console, {Ruler(43)});
+  WriteMessageBox(sink, kScreenFeed, 43,
+                  {{std::string("  WRONG TIME of BEGINNING/END of catalog !!! ")}}, true);
   StopWithError();
 }
 
 void WarnBelowThreshold(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(43)});
-  sink.List(Dest::Console, {std::string("                 WARNING !!!")});
-  sink.List(Dest::Console, {std::string("   file contains EQ-s with mag < threshold !")});
-  sink.List(Dest::Console, {std::string("           they will be IGNORED !!!")});
-  sink.List(Dest::Console, {Ruler(43)});
+  WriteMessageBox(sink, kScreenFeed, 43,
+                  {{std::string("                 WARNING !!!")},
+                   {std::string("   file contains EQ-s with mag < threshold !")},
+                   {std::string("           they will be IGNORED !!!")}});
 }
 
 // A completed header date and its integer form for the summary.

@@ -54,32 +54,26 @@ void WriteMenu(ReportSink& sink) {
 // (or after the start of the period), or an end of the period before the last
 // event. `eventNumber` is the number of the event the box names.
 [[noreturn]] void StopDateError(ReportSink& sink, std::int32_t eventNumber) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(42)});
-  sink.List(Dest::Console, {std::string(" ERROR in EXTERME DATA INPUT: e-ke nr "), eventNumber});
-  sink.List(Dest::Console, {std::string(" check YEARS of earthquake occurrence !!!")});
-  sink.List(Dest::Console, {std::string("                 or")});
-  sink.List(Dest::Console, {std::string("    EMPTY line at the END of the file")});
-  sink.List(Dest::Console, {Ruler(42)});
+  WriteMessageBox(sink, kScreenFeed, 42,
+                  {{std::string(" ERROR in EXTERME DATA INPUT: e-ke nr "), eventNumber},
+                   {std::string(" check YEARS of earthquake occurrence !!!")},
+                   {std::string("                 or")},
+                   {std::string("    EMPTY line at the END of the file")}});
   StopWithError();
 }
 
 [[noreturn]] void StopTooManyEvents(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(44)});
-  sink.List(Dest::Console, {std::string(" NR of earthquakes too BIG !!! change nex !!!")});
-  sink.List(Dest::Console, {Ruler(44)});
+  WriteMessageBox(sink, kScreenFeed, 44,
+                  {{std::string(" NR of earthquakes too BIG !!! change nex !!!")}});
   StopWithError();
 }
 
 // A file with a header and no event line leaves nothing to estimate from when
 // no complete parts follow.
 [[noreturn]] void StopNoEvents(ReportSink& sink) {
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {Ruler(42)});
-  sink.List(Dest::Console, {std::string(" NO earthquakes in EXTREME catalog file !!!")});
-  sink.List(Dest::Console, {std::string("   nothing to estimate the parameters from")});
-  sink.List(Dest::Console, {Ruler(42)});
+  WriteMessageBox(sink, kScreenFeed, 42,
+                  {{std::string(" NO earthquakes in EXTREME catalog file !!!")},
+                   {std::string("   nothing to estimate the parameters from")}});
   StopWithError();
 }
 
