@@ -128,5 +128,13 @@ inline std::vector<std::string> EmptyLines(int count) {
 inline void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
+// `lines` after `feed` empty lines, as a screen or message box follows its feed.
+inline std::vector<std::string> AfterFeed(int feed, const std::vector<std::string>& lines) {
+  std::vector<std::string> all = EmptyLines(feed);
+  Append(all, lines);
+  return all;
+}
+// A ruler of `width` asterisks after the carriage-control blank.
+inline std::string Ruler(int width) { return " " + std::string(static_cast<std::size_t>(width), '*'); }
 
 }  // namespace qev::testing
