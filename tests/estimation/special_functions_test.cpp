@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 #include "estimation/romberg.h"
 #include "estimation/special_functions.h"
@@ -14,29 +15,43 @@ constexpr float kFiveDecimals = 1.0e-5f;
 
 LawState WorkedLaw() { return MakeLaw(2.0f, 0.2f, 4.0f, 7.0f); }
 
-TEST(MagnitudeLaws, WorkedExampleValues) {
-  const LawState law = WorkedLaw();
-  EXPECT_NEAR(MagnitudeCdf(law, 5.0f), 0.86681f, kFiveDecimals);
-  EXPECT_NEAR(MaxMagnitudeCdf(law, 5.0f, 50.0f), 0.26395f, kFiveDecimals);
-  EXPECT_NEAR(MaxMagnitudeCdf(law, 6.0f, 50.0f), 0.85319f, kFiveDecimals);
-  EXPECT_NEAR(MaxMagnitudeCdf(law, 6.0f, 1.0f), 0.98251f, kFiveDecimals);
+// A computed value, the value it must have, and the tolerance with its reason.
+struct Figure {
+  const char* what;
+  float value;
+  float expected;
+  float tolerance;
+};
+
+void ExpectFigures(std::initializer_list<Figure> figures) {
+  for (const Figure& f : figures) {
+    if (f.tolerance == 0.0f) {
+      EXPECT_EQ(f.value, f.expected) << f.what;
+    } else {
+      EXPECT_NEAR(f.value, f.expected, f.tolerance) << f.what;
+    }
+  }
 }
 
-TEST(MagnitudeLaws, MagnitudeCdfIsZeroAtOrBelowMminAndOneAboveMmax) {
+// The worked figures, and the laws at and beyond the ends of their range:
+// zero at or below Mmin, one above Mmax.
+TEST(MagnitudeLaws, WorkedExampleValuesAndTheEndsOfTheRange) {
   const LawState law = WorkedLaw();
-  EXPECT_EQ(MagnitudeCdf(law, 4.0f), 0.0f);
-  EXPECT_EQ(MagnitudeCdf(law, 3.0f), 0.0f);
-  EXPECT_NEAR(MagnitudeCdf(law, 7.0f), 1.0f, 1.0e-6f);
-  EXPECT_EQ(MagnitudeCdf(law, 7.01f), 1.0f);
-  EXPECT_EQ(MagnitudeCdf(law, 9.0f), 1.0f);
-}
-
-TEST(MagnitudeLaws, MaxMagnitudeCdfIsZeroAtMminAndCappedAtOne) {
-  const LawState law = WorkedLaw();
-  EXPECT_EQ(MaxMagnitudeCdf(law, 4.0f, 50.0f), 0.0f);
-  EXPECT_EQ(MaxMagnitudeCdf(law, 3.5f, 50.0f), 0.0f);
-  EXPECT_EQ(MaxMagnitudeCdf(law, 7.0f, 50.0f), 1.0f);
-  EXPECT_EQ(MaxMagnitudeCdf(law, 8.0f, 50.0f), 1.0f);
+  ExpectFigures({
+      {"F(5)", MagnitudeCdf(law, 5.0f), 0.86681f, kFiveDecimals},
+      {"G(5, 50)", MaxMagnitudeCdf(law, 5.0f, 50.0f), 0.26395f, kFiveDecimals},
+      {"G(6, 50)", MaxMagnitudeCdf(law, 6.0f, 50.0f), 0.85319f, kFiveDecimals},
+      {"G(6, 1)", MaxMagnitudeCdf(law, 6.0f, 1.0f), 0.98251f, kFiveDecimals},
+      {"F(Mmin)", MagnitudeCdf(law, 4.0f), 0.0f, 0.0f},
+      {"F below Mmin", MagnitudeCdf(law, 3.0f), 0.0f, 0.0f},
+      {"F(Mmax), a rounding from one", MagnitudeCdf(law, 7.0f), 1.0f, 1.0e-6f},
+      {"F just above Mmax", MagnitudeCdf(law, 7.01f), 1.0f, 0.0f},
+      {"F above Mmax", MagnitudeCdf(law, 9.0f), 1.0f, 0.0f},
+      {"G(Mmin)", MaxMagnitudeCdf(law, 4.0f, 50.0f), 0.0f, 0.0f},
+      {"G below Mmin", MaxMagnitudeCdf(law, 3.5f, 50.0f), 0.0f, 0.0f},
+      {"G(Mmax)", MaxMagnitudeCdf(law, 7.0f, 50.0f), 1.0f, 0.0f},
+      {"G above Mmax", MaxMagnitudeCdf(law, 8.0f, 50.0f), 1.0f, 0.0f},
+  });
 }
 
 TEST(MagnitudeLaws, LargeExpectedCountCapsOnlyTheNoEventProbability) {
@@ -83,28 +98,18 @@ TEST(ExpIntegralE1, PolynomialUpToOneRationalAboveAndCapAtHundred) {
   EXPECT_EQ(unchanged, 50.0f);
 }
 
-TEST(Romberg, ConstantIntegrandIsExactAtLevelFive) {
-  std::int32_t calls = 0;
-  const float value = RombergIntegrate(
-      [&calls](float) {
-        ++calls;
-        return 2.5f;
-      },
-      1.0f, 3.0f);
-  EXPECT_EQ(value, 5.0f);
-  EXPECT_EQ(calls, 2 + 1 + 2 + 4 + 8);  // levels 1 to 5
-}
-
-TEST(Romberg, ZeroIntegrandRunsAllTwentyLevels) {
-  std::int32_t calls = 0;
-  const float value = RombergIntegrate(
-      [&calls](float) {
-        ++calls;
-        return 0.0f;
-      },
-      0.0f, 1.0f);
-  EXPECT_EQ(value, 0.0f);
-  EXPECT_EQ(calls, 524289);  // 2^19 + 1
+// A constant is exact at level five (the first level allowed to stop); a zero
+// integrand never passes the relative test and runs all twenty levels.
+TEST(Romberg, ConstantIntegrandStopsAtLevelFiveAndZeroRunsAllTwentyLevels) {
+  struct Case {
+    float constant, from, to, integral;
+    std::int32_t calls;
+  };
+  for (const Case& c : {Case{2.5f, 1.0f, 3.0f, 5.0f, 2 + 1 + 2 + 4 + 8}, Case{0.0f, 0.0f, 1.0f, 0.0f, 524289}}) {
+    std::int32_t calls = 0;
+    EXPECT_EQ(RombergIntegrate([&](float) { return ++calls, c.constant; }, c.from, c.to), c.integral);
+    EXPECT_EQ(calls, c.calls);  // 524289 = 2^19 + 1
+  }
 }
 
 TEST(Romberg, SmoothIntegrandsConvergeToTheirIntegral) {
