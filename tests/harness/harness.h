@@ -40,7 +40,6 @@ class Workspace {
   const std::filesystem::path& Dir() const { return dir_; }
   void WriteFile(const std::string& name, std::string_view contents) const;
   std::string ReadFile(const std::string& name) const;
-  bool FileExists(const std::string& name) const;
   void MakeDir(const std::string& name) const;
   // Copies bundled example catalogs into the folder.
   void CopyExamples(const std::vector<std::string>& names) const;
