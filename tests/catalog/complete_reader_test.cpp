@@ -18,6 +18,8 @@ using testing::EmptyLines;
 using testing::Tail;
 
 using testing::AfterFeed;
+using testing::Stored;
+using testing::StoredRows;
 const std::string kRuler43 = testing::Ruler(43);
 const std::string kRuler44 = testing::Ruler(44);
 constexpr int kFeed = 37;  // records of the 36-slash screen feed
@@ -97,11 +99,7 @@ TEST(CompleteReader, GroupedPartShowsItsTableAndStoresFrequencies) {
   EXPECT_EQ(part.RowCount, 2.0f);
   EXPECT_EQ(part.EventCount, 15.0f);
   EXPECT_EQ(part.Sd, 0.2f);
-  EXPECT_EQ(part.Rows[0].Frequency, 12);
-  EXPECT_EQ(part.Rows[1].Frequency, 3);
-  EXPECT_EQ(part.Rows[0].MagHundredths, 400);
-  EXPECT_EQ(part.Rows[1].MagHundredths, 450);
-  EXPECT_EQ(part.Rows[1].SdHundredths, 20);
+  EXPECT_EQ(StoredRows(part, 2), (Stored{{400, 20, 12}, {450, 20, 3}}));
   EXPECT_EQ(run.session.settings.Mmin, 4.0f);
   EXPECT_EQ(catalog.MaxObserved, 4.5f);
   EXPECT_EQ(catalog.SecondMaxObserved, 4.0f);
@@ -159,9 +157,8 @@ TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
   const CompletePart& part = run.session.catalog.Parts[0];
   EXPECT_EQ(part.Sd, 0.2f);
   EXPECT_EQ(part.EventCount, 3.0f);
-  EXPECT_EQ(part.Rows[0].SdHundredths, 10);
-  EXPECT_EQ(part.Rows[2].SdHundredths, 30);
-  EXPECT_EQ(part.Rows[2].Frequency, 1);
+  // Single-precision products truncated: 4.6 -> 459, 4.7 -> 469.
+  EXPECT_EQ(StoredRows(part, 3), (Stored{{459, 10, 1}, {500, 20, 1}, {469, 30, 1}}));
   EXPECT_EQ(part.RowCount, 3.0f);
   EXPECT_EQ(run.session.catalog.MaxObserved, 5.0f);
   const auto file = run.FileLines();
@@ -282,10 +279,7 @@ TEST(CompleteReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
   fileA[3] = fileB[3] = "";  // the file names differ
   EXPECT_EQ(fileB, fileA);
   EXPECT_EQ(b.session.catalog.Parts[0].EventCount, 17.0f);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(b.session.catalog.Parts[0].Rows[i].MagHundredths, a.session.catalog.Parts[0].Rows[i].MagHundredths);
-    EXPECT_EQ(b.session.catalog.Parts[0].Rows[i].Frequency, a.session.catalog.Parts[0].Rows[i].Frequency);
-  }
+  EXPECT_EQ(StoredRows(b.session.catalog.Parts[0], 3), StoredRows(a.session.catalog.Parts[0], 3));
 }
 
 }  // namespace

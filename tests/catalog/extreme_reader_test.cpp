@@ -15,6 +15,8 @@ using testing::ContainsRun;
 using testing::EmptyLines;
 
 using testing::AfterFeed;
+using testing::Stored;
+using testing::StoredEvents;
 const std::string kRuler42 = testing::Ruler(42);
 
 std::vector<std::string> MenuScreen() {
@@ -106,12 +108,7 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
   // the floored SD 0.01 -> 0. Intervals (worked through independently in single
   // precision): 5333 from the start, 30, 44811, and the last one closed with
   // the 40823 thousandths up to the end of 1990.
-  const Event expected[] = {{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(extreme.Events[i].MagHundredths, expected[i].MagHundredths) << "event " << i + 1;
-    EXPECT_EQ(extreme.Events[i].SdHundredths, expected[i].SdHundredths) << "event " << i + 1;
-    EXPECT_EQ(extreme.Events[i].IntervalThousandths, expected[i].IntervalThousandths) << "event " << i + 1;
-  }
+  EXPECT_EQ(StoredEvents(extreme, 3), (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
 }
 
 TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
@@ -266,12 +263,7 @@ TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
   auto messyFile = messy.FileLines();
   cleanFile[2] = messyFile[2] = "";  // the file names differ
   EXPECT_EQ(messyFile, cleanFile);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].MagHundredths, clean.session.catalog.Extreme.Events[i].MagHundredths);
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].SdHundredths, clean.session.catalog.Extreme.Events[i].SdHundredths);
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].IntervalThousandths,
-              clean.session.catalog.Extreme.Events[i].IntervalThousandths);
-  }
+  EXPECT_EQ(StoredEvents(messy.session.catalog.Extreme, 3), StoredEvents(clean.session.catalog.Extreme, 3));
 }
 
 }  // namespace

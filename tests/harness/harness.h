@@ -3,6 +3,7 @@
 // and the helpers that take console and file bytes apart at their line ends.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -105,6 +106,25 @@ std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t
 bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
 std::size_t CountOf(std::string_view text, std::string_view what);
 std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line);
+// The stored integers of the first `count` extreme events (magnitude, SD,
+// interval) or rows of a complete part (magnitude, SD, frequency).
+using Stored = std::vector<std::array<std::int32_t, 3>>;
+inline Stored StoredEvents(const ExtremeCatalog& extreme, int count) {
+  Stored all;
+  for (int i = 0; i < count; ++i) {
+    const Event& e = extreme.Events[static_cast<std::size_t>(i)];
+    all.push_back({e.MagHundredths, e.SdHundredths, e.IntervalThousandths});
+  }
+  return all;
+}
+inline Stored StoredRows(const CompletePart& part, int count) {
+  Stored all;
+  for (int i = 0; i < count; ++i) {
+    const MagnitudeRow& r = part.Rows[static_cast<std::size_t>(i)];
+    all.push_back({r.MagHundredths, r.SdHundredths, r.Frequency});
+  }
+  return all;
+}
 // Expected console or file text built line by line, each ended by CR LF.
 class Lines {
  public:
