@@ -265,22 +265,5 @@ TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
   EXPECT_EQ(file.back(), "  Standard Deviation =   .10");
 }
 
-TEST(CompleteReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
-  const char* const clean = "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n";
-  const char* const messy = "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1";
-  ProcedureRun a("3\n1\nclean.dat\n", 2);
-  a.ws.WriteFile("clean.dat", clean);
-  ASSERT_FALSE(a.Run(ReadCompleteParts));
-  ProcedureRun b("3\n1\nmessy.dat\n", 2);
-  b.ws.WriteFile("messy.dat", messy);
-  ASSERT_FALSE(b.Run(ReadCompleteParts));
-  auto fileA = a.FileLines();
-  auto fileB = b.FileLines();
-  fileA[3] = fileB[3] = "";  // the file names differ
-  EXPECT_EQ(fileB, fileA);
-  EXPECT_EQ(b.session.catalog.Parts[0].EventCount, 17.0f);
-  EXPECT_EQ(StoredRows(b.session.catalog.Parts[0], 3), StoredRows(a.session.catalog.Parts[0], 3));
-}
-
 }  // namespace
 }  // namespace qev

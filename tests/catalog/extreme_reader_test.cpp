@@ -245,26 +245,5 @@ TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlo
   }
 }
 
-TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
-  ProcedureRun clean("1\nclean.dat\n", 1);
-  clean.ws.WriteFile("clean.dat", kLayout1File);
-  ASSERT_FALSE(clean.Run(ReadExtremeCatalog));
-  ProcedureRun messy("1\nmessy.dat\n", 1);
-  messy.ws.WriteFile("messy.dat",
-                  "1900,0,0\r\n"
-                  "1990\t0\t0\r\n"
-                  "\r\n"
-                  "1905 , 5,1\t6.1  ,0.25\r\n"
-                  "0\t0 12\r\n5.1 0.3\r\n"
-                  "1950,3,4,4.1,0.005");
-  ASSERT_FALSE(messy.Run(ReadExtremeCatalog));
-
-  auto cleanFile = clean.FileLines();
-  auto messyFile = messy.FileLines();
-  cleanFile[2] = messyFile[2] = "";  // the file names differ
-  EXPECT_EQ(messyFile, cleanFile);
-  EXPECT_EQ(StoredEvents(messy.session.catalog.Extreme, 3), StoredEvents(clean.session.catalog.Extreme, 3));
-}
-
 }  // namespace
 }  // namespace qev
