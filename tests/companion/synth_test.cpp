@@ -68,18 +68,6 @@ TEST(Pcg32, NormalDeviatesHaveUnitVarianceAndUniformsStayInside) {
   EXPECT_NEAR(squares / kDraws, 1.0, 0.016);
 }
 
-TEST(Synth, SameSeedGivesSameFilesAndAnotherSeedOthers) {
-  const GeneratedCatalog a = GenerateCatalog(BothKindsPlan(7));
-  const GeneratedCatalog b = GenerateCatalog(BothKindsPlan(7));
-  const GeneratedCatalog c = GenerateCatalog(BothKindsPlan(8));
-  ASSERT_TRUE(a.Extreme && b.Extreme && c.Extreme);
-  EXPECT_EQ(a.Extreme->Text, b.Extreme->Text);
-  ASSERT_EQ(a.Complete.size(), 2u);
-  EXPECT_EQ(a.Complete[1].Text, b.Complete[1].Text);
-  EXPECT_NE(a.Extreme->Text, c.Extreme->Text);
-  EXPECT_NE(a.Complete[1].Text, c.Complete[1].Text);
-}
-
 TEST(Synth, LayoutChangesTheFileButNotTheEvents) {
   SynthPlan plan = BothKindsPlan(3);
   const GeneratedCatalog common = GenerateCatalog(plan);
