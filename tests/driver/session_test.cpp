@@ -118,17 +118,6 @@ TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
   ExpectLines(lines, intro.size(), SetUpScreens());
 }
 
-TEST(SessionOutputFile, BlankNameIsTakenFromTheFirstCommandLineArgument) {
-  Workspace harness;
-  const auto outcome = harness.Run(IntroAnswers("   ") + "1\n4\n50 100 1000\n", {"fromarg.txt"});
-  EXPECT_EQ(outcome.OutputFileName, "fromarg.txt");
-  EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
-  // The answer itself was blank, and the file-name line shows the answer.
-  const auto lines = SplitLines(outcome.OutputFile);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[4], FileNameLine(std::string(15, ' ')));
-}
-
 TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
   Workspace harness;
   const auto outcome = harness.Run("\n\n\n\nasked.txt\n1\n4\n50 100 1000\n");
