@@ -17,8 +17,11 @@ using testing::ContainsRun;
 using testing::EmptyLines;
 using testing::Tail;
 
-const std::string kRuler43 = " *******************************************";
-const std::string kRuler44 = " ********************************************";
+using testing::AfterFeed;
+using testing::Stored;
+using testing::StoredRows;
+const std::string kRuler43 = testing::Ruler(43);
+const std::string kRuler44 = testing::Ruler(44);
 constexpr int kFeed = 37;  // records of the 36-slash screen feed
 
 std::vector<std::string> MenuAndCountScreens() {
@@ -96,11 +99,7 @@ TEST(CompleteReader, GroupedPartShowsItsTableAndStoresFrequencies) {
   EXPECT_EQ(part.RowCount, 2.0f);
   EXPECT_EQ(part.EventCount, 15.0f);
   EXPECT_EQ(part.Sd, 0.2f);
-  EXPECT_EQ(part.Rows[0].Frequency, 12);
-  EXPECT_EQ(part.Rows[1].Frequency, 3);
-  EXPECT_EQ(part.Rows[0].MagHundredths, 400);
-  EXPECT_EQ(part.Rows[1].MagHundredths, 450);
-  EXPECT_EQ(part.Rows[1].SdHundredths, 20);
+  EXPECT_EQ(StoredRows(part, 2), (Stored{{400, 20, 12}, {450, 20, 3}}));
   EXPECT_EQ(run.session.settings.Mmin, 4.0f);
   EXPECT_EQ(catalog.MaxObserved, 4.5f);
   EXPECT_EQ(catalog.SecondMaxObserved, 4.0f);
@@ -117,12 +116,9 @@ TEST(CompleteReader, GroupedTableShowsTheStoredHundredths) {
 // The threshold test is made on the single-precision values in double:
 // 4.0 - 0.01 is not above 3.99f, but is above 3.98f.
 TEST(CompleteReader, MagnitudeBelowThresholdWarnsButIsStoredAndCounted) {
-  const std::vector<std::string> warningBox = [] {
-    std::vector<std::string> box = EmptyLines(kFeed);
-    Append(box, {kRuler43, "                 WARNING !!!", "   file contains EQ-s with mag < threshold !",
-                 "           they will be IGNORED !!!", kRuler43});
-    return box;
-  }();
+  const auto warningBox = AfterFeed(kFeed, {kRuler43, "                 WARNING !!!",
+                                            "   file contains EQ-s with mag < threshold !",
+                                            "           they will be IGNORED !!!", kRuler43});
   {
     ProcedureRun run("2\n1\nc.dat\n", 2);
     run.ws.WriteFile("c.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n3.99\n");
@@ -161,9 +157,8 @@ TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
   const CompletePart& part = run.session.catalog.Parts[0];
   EXPECT_EQ(part.Sd, 0.2f);
   EXPECT_EQ(part.EventCount, 3.0f);
-  EXPECT_EQ(part.Rows[0].SdHundredths, 10);
-  EXPECT_EQ(part.Rows[2].SdHundredths, 30);
-  EXPECT_EQ(part.Rows[2].Frequency, 1);
+  // Single-precision products truncated: 4.6 -> 459, 4.7 -> 469.
+  EXPECT_EQ(StoredRows(part, 3), (Stored{{459, 10, 1}, {500, 20, 1}, {469, 30, 1}}));
   EXPECT_EQ(part.RowCount, 3.0f);
   EXPECT_EQ(run.session.catalog.MaxObserved, 5.0f);
   const auto file = run.FileLines();
@@ -183,7 +178,7 @@ TEST(CompleteReader, PerEventSdPartWithoutDataLinesHasSdZeroAndTheNextPartIsRead
   EXPECT_EQ(run.session.settings.Mmin, 3.5f);
 }
 
-TEST(CompleteReader, PartCountsFromZeroToFiveAreReadAndSixStopsBeforeAnyFileName) {
+TEST(CompleteReader, PartCountsOfZeroOrLessReadNoPartAndSixStopsBeforeAnyFileName) {
   {
     ProcedureRun run("2\n0\n", 2);
     ASSERT_FALSE(run.Run(ReadCompleteParts));
@@ -197,21 +192,6 @@ TEST(CompleteReader, PartCountsFromZeroToFiveAreReadAndSixStopsBeforeAnyFileName
     ProcedureRun run("2\n-3\n", 2);
     ASSERT_FALSE(run.Run(ReadCompleteParts));
     EXPECT_EQ(run.session.catalog.PartCount, 0);
-  }
-  {
-    std::string answers = "2\n5\n";
-    for (int c = 1; c <= 5; ++c) answers += "part" + std::to_string(c) + ".dat\n";
-    ProcedureRun five(answers, 2);
-    for (int c = 1; c <= 5; ++c) {
-      // Decades from 1960, thresholds 5.0 down to 1.0, one event each.
-      five.ws.WriteFile("part" + std::to_string(c) + ".dat",
-                     std::to_string(1950 + 10 * c) + " 1 1\n" + std::to_string(1959 + 10 * c) + " 12 31\n" +
-                         std::to_string(6 - c) + ".0\n0.2\n5.5\n");
-    }
-    ASSERT_FALSE(five.Run(ReadCompleteParts));
-    EXPECT_EQ(five.session.catalog.PartCount, 5);
-    EXPECT_EQ(five.session.settings.Mmin, 1.0f);
-    EXPECT_EQ(testing::CountLines(five.FileLines(), "  Number of earthquakes  =    1"), 5u);
   }
   {
     ProcedureRun run("2\n6\n", 2);
@@ -246,11 +226,7 @@ TEST(CompleteReader, UnknownLayoutStopsRightAfterTheAnswer) {
 }
 
 TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
-  const std::vector<std::string> box = [] {
-    std::vector<std::string> lines = EmptyLines(kFeed);
-    Append(lines, {"", kRuler43, "  WRONG TIME of BEGINNING/END of catalog !!! ", kRuler43});
-    return lines;
-  }();
+  const auto box = AfterFeed(kFeed, {"", kRuler43, "  WRONG TIME of BEGINNING/END of catalog !!! ", kRuler43});
   {
     ProcedureRun run("2\n1\nw.dat\n", 2);
     run.ws.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n4.5\n");
@@ -267,28 +243,6 @@ TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
     ASSERT_FALSE(run.Run(ReadCompleteParts));
     EXPECT_EQ(run.session.catalog.Parts[0].EventCount, 0.0f);
     EXPECT_TRUE(ContainsRun(run.FileLines(), {"  Catalog STARTS at  1950/ 1/ 1", "  Catalog ENDS   at  1949/12/31"}));
-  }
-}
-
-TEST(CompleteReader, FifteenHundredRowsFitAndTheNextStops) {
-  std::string file = "1960 1 1\n2000 12 31\n3.0\n0.2\n";
-  for (int i = 0; i < nfx; ++i) file += i % 2 ? "3.5\n" : "4.25\n";
-  {
-    ProcedureRun run("2\n1\nbig.dat\n", 2);
-    run.ws.WriteFile("big.dat", file);
-    ASSERT_FALSE(run.Run(ReadCompleteParts));
-    EXPECT_EQ(run.session.catalog.Parts[0].RowCount, 1500.0f);
-    EXPECT_EQ(run.session.catalog.Parts[0].Rows[1499].MagHundredths, 350);
-  }
-  {
-    ProcedureRun run("2\n1\nbig.dat\n", 2);
-    run.ws.WriteFile("big.dat", file + "4.0\n");
-    const auto stop = run.Run(ReadCompleteParts);
-    ASSERT_TRUE(stop);
-    EXPECT_EQ(stop->ExitStatus, kExitError);
-    std::vector<std::string> box = EmptyLines(kFeed);
-    Append(box, {kRuler44, " NR of earthquakes too BIG !!! change nfx !!!", kRuler44});
-    EXPECT_EQ(Tail(run.ConsoleLines(), box.size()), box);
   }
 }
 
@@ -309,88 +263,6 @@ TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
   EXPECT_EQ(file[0], "  SUMMARY of EXTREME part of catalog");
   EXPECT_EQ(testing::CountLines(file, "  Number of earthquakes  =    2"), 1u);
   EXPECT_EQ(file.back(), "  Standard Deviation =   .10");
-}
-
-TEST(CompleteReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
-  const char* const clean = "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n";
-  const char* const messy = "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1";
-  ProcedureRun a("3\n1\nclean.dat\n", 2);
-  a.ws.WriteFile("clean.dat", clean);
-  ASSERT_FALSE(a.Run(ReadCompleteParts));
-  ProcedureRun b("3\n1\nmessy.dat\n", 2);
-  b.ws.WriteFile("messy.dat", messy);
-  ASSERT_FALSE(b.Run(ReadCompleteParts));
-  auto fileA = a.FileLines();
-  auto fileB = b.FileLines();
-  fileA[3] = fileB[3] = "";  // the file names differ
-  EXPECT_EQ(fileB, fileA);
-  EXPECT_EQ(b.session.catalog.Parts[0].EventCount, 17.0f);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(b.session.catalog.Parts[0].Rows[i].MagHundredths, a.session.catalog.Parts[0].Rows[i].MagHundredths);
-    EXPECT_EQ(b.session.catalog.Parts[0].Rows[i].Frequency, a.session.catalog.Parts[0].Rows[i].Frequency);
-  }
-}
-
-TEST(CompleteReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
-  struct Case {
-    const char* what;
-    int layout;
-    std::string file;
-    long line;
-  };
-  std::string manyGroups = "1960 1 1\n2000 12 31\n4.0\n0.2\n";
-  for (int i = 0; i < 3; ++i) manyGroups += "1e9 4.5\n";  // the third group passes 2^31 - 1
-  const Case cases[] = {
-      {"magnitude", 2, "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n-3e7\n", 6},
-      {"per-event SD", 1, "1960 1 1\n2000 12 31\n4.0\n4.5 3e7\n", 4},
-      {"header SD", 3, "1960 1 1\n2000 12 31\n4.0\n3e7\n1 4.5\n", 4},
-      {"frequency", 3, "1960 1 1\n2000 12 31\n4.0\n0.2\n3e9 4.5\n", 5},
-      {"sum of frequencies", 3, manyGroups, 7},
-      {"end year", 2, "1960 1 1\n5e9 12 31\n4.0\n0.2\n4.5\n", 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ProcedureRun run(std::to_string(c.layout) + "\n1\nbig.dat\n", 2);
-    run.ws.WriteFile("big.dat", c.file);
-    const auto stop = run.Run(ReadCompleteParts);
-    ASSERT_TRUE(stop);
-    EXPECT_EQ(stop->ExitStatus, kExitError);
-    EXPECT_TRUE(testing::ContainsRun(
-        stop->ConsoleLines, {" READING ERROR in catalog file 'big.dat', line " + std::to_string(c.line)}));
-  }
-}
-
-// Negative SDs and frequencies have no meaning; the estimation would turn them
-// into undefined results reported as success. They are reading errors.
-TEST(CompleteReader, NegativeSdsAndFrequenciesAreReadingErrors) {
-  struct Case {
-    const char* what;
-    int layout;
-    std::string file;
-    long line;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"per-event SD", 1, "1960 1 1\n2000 12 31\n4.0\n4.5 0.1\n4.6 -0.2\n", 5, "standard deviation"},
-      {"header SD", 2, "1960 1 1\n2000 12 31\n4.0\n-0.3\n4.5\n", 4, "standard deviation"},
-      {"frequency", 3, "1960 1 1\n2000 12 31\n4.0\n0.2\n-3 4.5\n", 5, "frequency"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ProcedureRun run(std::to_string(c.layout) + "\n1\nneg.dat\n", 2);
-    run.ws.WriteFile("neg.dat", c.file);
-    const auto stop = run.Run(ReadCompleteParts);
-    ASSERT_TRUE(stop);
-    EXPECT_EQ(stop->ExitStatus, kExitError);
-    EXPECT_TRUE(testing::ContainsRun(
-        stop->ConsoleLines, {" READING ERROR in catalog file 'neg.dat', line " + std::to_string(c.line)}));
-    EXPECT_TRUE(testing::ContainsRun(stop->ConsoleLines,
-                                     {std::string(" expected : a ") + c.expected + " not below 0"}));
-  }
-  // An SD of 0 stays legal.
-  ProcedureRun zero("2\n1\nzero.dat\n", 2);
-  zero.ws.WriteFile("zero.dat", "1960 1 1\n2000 12 31\n4.0\n0\n4.5\n");
-  EXPECT_FALSE(zero.Run(ReadCompleteParts));
 }
 
 }  // namespace

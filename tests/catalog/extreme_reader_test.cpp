@@ -14,8 +14,10 @@ using testing::ProcedureRun;
 using testing::ContainsRun;
 using testing::EmptyLines;
 
-const std::string kRuler42 = " ******************************************";
-const std::string kRuler44 = " ********************************************";
+using testing::AfterFeed;
+using testing::Stored;
+using testing::StoredEvents;
+const std::string kRuler42 = testing::Ruler(42);
 
 std::vector<std::string> MenuScreen() {
   std::vector<std::string> lines = EmptyLines(34 + 3);
@@ -40,15 +42,13 @@ std::vector<std::string> MenuScreen() {
 }
 
 std::vector<std::string> DateErrorBox(int eventNumber) {
-  std::vector<std::string> lines = EmptyLines(34);
   std::string number = std::to_string(eventNumber);
-  Append(lines, {kRuler42,
+  return AfterFeed(34, {kRuler42,
                  " ERROR in EXTERME DATA INPUT: e-ke nr " + std::string(11 - number.size(), ' ') + number,
                  " check YEARS of earthquake occurrence !!!",
                  "                 or",
                  "    EMPTY line at the END of the file",
                  kRuler42});
-  return lines;
 }
 
 // Three events of layout 1: the second completes its year and month from the
@@ -108,12 +108,7 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
   // the floored SD 0.01 -> 0. Intervals (worked through independently in single
   // precision): 5333 from the start, 30, 44811, and the last one closed with
   // the 40823 thousandths up to the end of 1990.
-  const Event expected[] = {{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(extreme.Events[i].MagHundredths, expected[i].MagHundredths) << "event " << i + 1;
-    EXPECT_EQ(extreme.Events[i].SdHundredths, expected[i].SdHundredths) << "event " << i + 1;
-    EXPECT_EQ(extreme.Events[i].IntervalThousandths, expected[i].IntervalThousandths) << "event " << i + 1;
-  }
+  EXPECT_EQ(StoredEvents(extreme, 3), (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
 }
 
 TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
@@ -137,22 +132,13 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
                                  "  Number of earthquakes :   2"}));
 }
 
-// A negative header SD would give undefined results reported as success; in
-// layout 1 a per-event SD below 0.01, negative or not, is raised to 0.01.
-TEST(ExtremeReader, NegativeHeaderSdIsAReadingError) {
-  ProcedureRun run("2\nneg.dat\n", 1);
-  run.ws.WriteFile("neg.dat", "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n");
-  const auto stop = run.Run(ReadExtremeCatalog);
-  ASSERT_TRUE(stop);
-  EXPECT_EQ(stop->ExitStatus, kExitError);
-  EXPECT_TRUE(ContainsRun(stop->ConsoleLines, {" READING ERROR in catalog file 'neg.dat', line 3",
-                                               " read     : standard deviation -0.3",
-                                               " expected : a standard deviation not below 0"}));
-
-  ProcedureRun perEvent("1\nneg1.dat\n", 1);
-  perEvent.ws.WriteFile("neg1.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5 -0.2\n");
-  ASSERT_FALSE(perEvent.Run(ReadExtremeCatalog));
-  EXPECT_TRUE(ContainsRun(perEvent.FileLines(), {"  1650  6  1  6.50   .01"}));
+// A per-event SD below 0.01, negative or not, is raised to 0.01 (a negative
+// header SD is a reading error).
+TEST(ExtremeReader, NegativePerEventSdIsRaisedToTheFloor) {
+  ProcedureRun run("1\nneg1.dat\n", 1);
+  run.ws.WriteFile("neg1.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5 -0.2\n");
+  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  EXPECT_TRUE(ContainsRun(run.FileLines(), {"  1650  6  1  6.50   .01"}));
 }
 
 TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
@@ -213,28 +199,6 @@ TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNot
   EXPECT_EQ(extreme.Events[3].IntervalThousandths, 1);  // 31 December to 1 January
 }
 
-TEST(ExtremeReader, FiveHundredEventsFitAndTheFiveHundredAndFirstStops) {
-  std::string file = "1600 1 1\n1990 0 0\n";
-  for (int day = 2; day <= 501; ++day) file += "1600 1 " + std::to_string(day) + " 5.0 0.2\n";
-  {
-    ProcedureRun run("1\nfull.dat\n", 1);
-    run.ws.WriteFile("full.dat", file);
-    ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-    EXPECT_EQ(run.session.catalog.Extreme.EventCount, 500.0f);
-    EXPECT_EQ(run.session.catalog.Extreme.Events[499].MagHundredths, 500);
-  }
-  {
-    ProcedureRun run("1\nfull.dat\n", 1);
-    run.ws.WriteFile("full.dat", file + "1600 1 502 5.0 0.2\n");
-    const auto stop = run.Run(ReadExtremeCatalog);
-    ASSERT_TRUE(stop);
-    EXPECT_EQ(stop->ExitStatus, kExitError);
-    std::vector<std::string> box = EmptyLines(34);
-    Append(box, {kRuler44, " NR of earthquakes too BIG !!! change nex !!!", kRuler44});
-    EXPECT_EQ(testing::Tail(run.ConsoleLines(), box.size()), box);
-  }
-}
-
 TEST(ExtremeReader, EqualLargestMagnitudesMakeBothMaximaEqual) {
   ProcedureRun run("2\nm.dat\n", 1);
   run.ws.WriteFile("m.dat", "1700 0 0\n1900 0 0\n0.2\n1710 1 1 6.8\n1720 1 1 5.9\n1730 1 1 6.8\n");
@@ -272,69 +236,12 @@ TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlo
     const auto stop = run.Run(ReadExtremeCatalog);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
-    std::vector<std::string> box = EmptyLines(34);
-    Append(box, {kRuler42, " NO earthquakes in EXTREME catalog file !!!",
-                 "   nothing to estimate the parameters from", kRuler42});
+    const auto box = AfterFeed(34, {kRuler42, " NO earthquakes in EXTREME catalog file !!!",
+                                    "   nothing to estimate the parameters from", kRuler42});
     EXPECT_EQ(testing::Tail(run.ConsoleLines(), box.size()), box);
     const auto lines = run.FileLines();
     ASSERT_EQ(lines.size(), 8u);  // the whole summary stays in the file
     EXPECT_EQ(lines[5], "  Number of earthquakes :   0");
-  }
-}
-
-TEST(ExtremeReader, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
-  ProcedureRun clean("1\nclean.dat\n", 1);
-  clean.ws.WriteFile("clean.dat", kLayout1File);
-  ASSERT_FALSE(clean.Run(ReadExtremeCatalog));
-  ProcedureRun messy("1\nmessy.dat\n", 1);
-  messy.ws.WriteFile("messy.dat",
-                  "1900,0,0\r\n"
-                  "1990\t0\t0\r\n"
-                  "\r\n"
-                  "1905 , 5,1\t6.1  ,0.25\r\n"
-                  "0\t0 12\r\n5.1 0.3\r\n"
-                  "1950,3,4,4.1,0.005");
-  ASSERT_FALSE(messy.Run(ReadExtremeCatalog));
-
-  auto cleanFile = clean.FileLines();
-  auto messyFile = messy.FileLines();
-  cleanFile[2] = messyFile[2] = "";  // the file names differ
-  EXPECT_EQ(messyFile, cleanFile);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].MagHundredths, clean.session.catalog.Extreme.Events[i].MagHundredths);
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].SdHundredths, clean.session.catalog.Extreme.Events[i].SdHundredths);
-    EXPECT_EQ(messy.session.catalog.Extreme.Events[i].IntervalThousandths,
-              clean.session.catalog.Extreme.Events[i].IntervalThousandths);
-  }
-}
-
-// Values whose stored integer cannot exist are reading errors that name the
-// file and the line, never an overflowing conversion.
-TEST(ExtremeReader, ValuesBeyondThe32BitIntegersAreReadingErrors) {
-  struct Case {
-    const char* what;
-    int layout;
-    std::string file;
-    long line;
-  };
-  const Case cases[] = {
-      {"magnitude", 1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 3e7 0.2\n", 4},
-      {"standard deviation", 1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 5e8\n", 3},
-      {"header standard deviation", 2, "1900 1 1\n1990 0 0\n5e8\n1905 5 1 6.1\n", 3},
-      {"year", 1, "1900 1 1\n1990 0 0\n3e9 5 1 6.1 0.2\n", 3},
-      {"header year", 1, "-3e9 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", 1},
-      {"interval", 1, "-3000000 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", 3},
-      {"interval closed by the end", 1, "1900 1 1\n3000000 0 0\n1905 5 1 6.1 0.2\n", 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ProcedureRun run(std::to_string(c.layout) + "\nbig.dat\n", 1);
-    run.ws.WriteFile("big.dat", c.file);
-    const auto stop = run.Run(ReadExtremeCatalog);
-    ASSERT_TRUE(stop);
-    EXPECT_EQ(stop->ExitStatus, kExitError);
-    EXPECT_TRUE(testing::ContainsRun(
-        stop->ConsoleLines, {" READING ERROR in catalog file 'big.dat', line " + std::to_string(c.line)}));
   }
 }
 

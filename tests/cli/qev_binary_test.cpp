@@ -22,11 +22,13 @@ TEST(QevBinary, InputEndingEarlyStopsWithStatusOneAndAFlushedFile) {
   EXPECT_TRUE(outcome.OutputFile.ends_with("  File Name :           early.txt      \r\n"));
 }
 
+// The answer itself was blank, and the file-name line shows the answer.
 TEST(QevBinary, BlankOutputNameUsesTheCommandLineArgument) {
   Workspace harness;
-  const auto outcome = harness.RunBinary(IntroAnswers("") + "1\n", {"argname.txt"});
+  const auto outcome = harness.RunBinary(IntroAnswers("   ") + "1\n", {"argname.txt"});
   EXPECT_EQ(outcome.OutputFileName, "argname.txt");
   EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
+  EXPECT_TRUE(outcome.OutputFile.ends_with("  File Name :" + std::string(26, ' ') + "\r\n")) << outcome.OutputFile;
 }
 
 }  // namespace

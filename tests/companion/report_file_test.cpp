@@ -16,37 +16,27 @@ using testing::FixtureReport;
 using testing::FixtureReportLines;
 using testing::JoinReportLines;
 
-TEST(ReportField, FixedAndExponentFieldsWithoutLeadingZeroAreRead) {
-  EXPECT_EQ(ParseField(" .500000").Text, "0.500000");
-  EXPECT_DOUBLE_EQ(ParseField(" .500000").Value, 0.5);
-  EXPECT_EQ(ParseField(" -.50").Text, "-0.50");
-  EXPECT_EQ(ParseField("10.00").Text, "10.00");
-  EXPECT_EQ(ParseField(".123E+02").Text, "0.123e+02");
-  EXPECT_DOUBLE_EQ(ParseField(".123E+02").Value, 12.3);
-  EXPECT_EQ(ParseField(" .000E+00").Text, "0.000e+00");
-  EXPECT_EQ(ParseField("  7").Text, "7");
-}
-
-TEST(ReportField, ThreeDigitExponentWithoutLetterIsRead) {
-  const Field field = ParseField(".123-100");
-  ASSERT_TRUE(field.IsNumber());
-  EXPECT_EQ(field.Text, "0.123e-100");
-  EXPECT_NEAR(field.Value / 1.23e-101, 1.0, 1e-12);
-}
-
-TEST(ReportField, AsterisksAndNonFiniteTextsAreRecognised) {
+// Fields as the formats print them: no zero before the point, an exponent
+// with or without its letter, asterisks of overflow and non-finite texts.
+TEST(ReportField, PrintedFieldsAreReadAndTextThatIsNoFieldIsAnError) {
+  struct Case {
+    const char* field;
+    const char* text;
+    double value;
+  };
+  for (const Case& c : {Case{" .500000", "0.500000", 0.5}, Case{" -.50", "-0.50", -0.5}, Case{"10.00", "10.00", 10.0},
+                        Case{".123E+02", "0.123e+02", 12.3}, Case{" .000E+00", "0.000e+00", 0.0},
+                        Case{"  7", "7", 7.0}, Case{".123-100", "0.123e-100", 1.23e-101}}) {
+    const Field field = ParseField(c.field);
+    ASSERT_TRUE(field.IsNumber()) << c.field;
+    EXPECT_EQ(field.Text, c.text);
+    EXPECT_NEAR(field.Value, c.value, std::fabs(c.value) * 1e-15) << c.field;  // a few roundings
+  }
   EXPECT_EQ(ParseField("********").Kind, FieldKind::Overflow);
   EXPECT_EQ(ParseField("1#INF...").Kind, FieldKind::Infinite);
   EXPECT_EQ(ParseField("1#IND").Kind, FieldKind::Undefined);
   EXPECT_EQ(ParseField("1#QNAN..").Kind, FieldKind::Undefined);
-}
-
-TEST(ReportField, TextThatIsNoFieldIsAnError) {
-  EXPECT_THROW(ParseField("   "), ReportError);
-  EXPECT_THROW(ParseField(" abc"), ReportError);
-  EXPECT_THROW(ParseField("1.5E"), ReportError);
-  EXPECT_THROW(ParseField("1.5 2"), ReportError);
-  EXPECT_THROW(ParseField("."), ReportError);
+  for (const char* text : {"   ", " abc", "1.5E", "1.5 2", "."}) EXPECT_THROW(ParseField(text), ReportError) << text;
 }
 
 TEST(ReportFileReader, ResultsBlockAndContributionsAreRead) {

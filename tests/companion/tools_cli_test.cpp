@@ -56,14 +56,16 @@ TEST(CompanionTools, ErrorsGoToStandardErrorWithStatusOne) {
   EXPECT_FALSE(std::filesystem::exists(folder.Dir() / "f.svg"));
 }
 
-TEST(CompanionTools, SynthWritesTheSameFilesForTheSameSeed) {
+TEST(CompanionTools, SynthWritesTheSameFilesForTheSameSeedAndOthersForAnother) {
   Workspace folder;
-  std::filesystem::create_directories(folder.Dir() / "a");
-  std::filesystem::create_directories(folder.Dir() / "b");
-  const std::string options = " --b 1 --lambda 4 --seed 17 --extreme 1700:1899,window=2,threshold=4.5 "
+  for (const char* dir : {"a", "b", "c"}) folder.MakeDir(dir);
+  const std::string options = " --b 1 --lambda 4 --extreme 1700:1899,window=2,threshold=4.5 "
                               "--complete 1900:1999,threshold=4.5,layout=3 --script s.txt";
-  const auto first = folder.RunCommand(kSynth + options + " --dir a");
-  const auto second = folder.RunCommand(kSynth + options + " --dir b");
+  const auto first = folder.RunCommand(kSynth + options + " --seed 17 --dir a");
+  const auto second = folder.RunCommand(kSynth + options + " --seed 17 --dir b");
+  ASSERT_EQ(folder.RunCommand(kSynth + options + " --seed 18 --dir c").ExitStatus, 0);
+  EXPECT_NE(folder.ReadFile("a/extreme.dat"), folder.ReadFile("c/extreme.dat"));
+  EXPECT_NE(folder.ReadFile("a/complete1.dat"), folder.ReadFile("c/complete1.dat"));
   ASSERT_EQ(first.ExitStatus, 0) << first.ErrorStream;
   ASSERT_EQ(second.ExitStatus, 0) << second.ErrorStream;
   EXPECT_EQ(first.Console, second.Console);

@@ -35,19 +35,8 @@ struct Dialog {
   ProcedureRun h;
 };
 
-TEST(MmaxDialog, StopAnswerShowsSuggestionAndPromptExactly) {
-  Dialog d("0\n");
-  d.h.session.model.SuggestedMmax = 6.8f;
-  ASSERT_FALSE(d.h.Run(AskMmax));
-  const std::string expected =
-      Lines().Line("   Suggested Mmax =  6.80").Line("  --------------------------").Empty().str() +
-      PromptBlock(" 6.30");
-  EXPECT_EQ(d.h.Console(), expected);
-  EXPECT_TRUE(d.h.session.StopRequested);
-  EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
-  EXPECT_EQ(d.h.File(), "");  // console only
-}
-
+// The stop answer 0 after each kind of suggestion line: the line of the first
+// rule that holds, the prompt, and nothing in the file.
 TEST(MmaxDialog, SuggestionLineFollowsTheFirstRuleThatHolds) {
   struct Case {
     float suggested;
@@ -57,6 +46,7 @@ TEST(MmaxDialog, SuggestionLineFollowsTheFirstRuleThatHolds) {
     const char* underline;
   };
   const Case cases[] = {
+      {6.8f, 1, false, "   Suggested Mmax =  6.80", "  --------------------------"},
       // no estimate yet, or a procedure without estimate
       {0.0f, 1, false, "   Suggested Mmax = Xmax =  6.30", " --------------------------------"},
       {11.0f, 1, false, "   I am sorry. I have no suggestions !!!", " ----------------------------------------"},
@@ -77,16 +67,9 @@ TEST(MmaxDialog, SuggestionLineFollowsTheFirstRuleThatHolds) {
     ASSERT_FALSE(d.h.Run(AskMmax));
     const std::string head = Lines().Line(c.line).Line(c.underline).Empty().str();
     EXPECT_EQ(d.h.Console(), head + PromptBlock(" 6.30"));
-  }
-}
-
-TEST(MmaxDialog, AnswersBelowOneHundredthStop) {
-  for (const char* answer : {"0\n", "-1\n", "0.005\n"}) {
-    SCOPED_TRACE(answer);
-    Dialog d(answer);
-    ASSERT_FALSE(d.h.Run(AskMmax));
     EXPECT_TRUE(d.h.session.StopRequested);
     EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
+    EXPECT_EQ(d.h.File(), "");  // console only
   }
 }
 
@@ -121,19 +104,25 @@ TEST(MmaxDialog, OutOfRangeAnswersAreAskedAgainSilentlyAndBoundsAreInclusive) {
   }
 }
 
-TEST(MmaxDialog, RejectedAnswerThenZeroStopsWithMmaxUnchanged) {
-  Dialog d("11\n0\n");
-  ASSERT_FALSE(d.h.Run(AskMmax));
-  EXPECT_TRUE(d.h.session.StopRequested);
-  EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
-  EXPECT_EQ(CountOf(d.h.Console(), PromptBlock(" 6.30")), 2u);
-}
-
-TEST(MmaxDialog, XmaxAboveTheLimitLeavesOnlyTheStop) {
-  Dialog d("10.0\n10.5\n0\n", 10.5f, 1);
-  ASSERT_FALSE(d.h.Run(AskMmax));
-  EXPECT_TRUE(d.h.session.StopRequested);
-  EXPECT_EQ(CountOf(d.h.Console(), PromptBlock("10.50")), 3u);
+// Answers below one hundredth stop with Mmax unchanged, also after rejected
+// answers; an Xmax above the limit leaves only the stop.
+TEST(MmaxDialog, AnswersBelowOneHundredthStop) {
+  struct Case {
+    const char* answers;
+    float xmax;
+    const char* xmaxField;
+    std::size_t prompts;
+  };
+  for (const Case& c : {Case{"0\n", 6.3f, " 6.30", 1}, Case{"-1\n", 6.3f, " 6.30", 1},
+                        Case{"0.005\n", 6.3f, " 6.30", 1}, Case{"11\n0\n", 6.3f, " 6.30", 2},
+                        Case{"10.0\n10.5\n0\n", 10.5f, "10.50", 3}}) {
+    SCOPED_TRACE(c.answers);
+    Dialog d(c.answers, c.xmax);
+    ASSERT_FALSE(d.h.Run(AskMmax));
+    EXPECT_TRUE(d.h.session.StopRequested);
+    EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
+    EXPECT_EQ(CountOf(d.h.Console(), PromptBlock(c.xmaxField)), c.prompts);
+  }
 }
 
 }  // namespace

@@ -50,14 +50,19 @@ TEST(RunSummary, WarningOnlyWhenTheIterationLimitIsReached) {
   EXPECT_EQ(belowLimit.size() + 1, atLimit.size());
 }
 
-TEST(RunSummary, RunNumbersBeyondTwoDigitsShowAsAsterisks) {
-  EXPECT_EQ(Summary(99, 5, 2.0f, 5.0f, 3.0f, 7.0f).at(3), "                RUN # 99");
-  EXPECT_EQ(Summary(100, 5, 2.0f, 5.0f, 3.0f, 7.0f).at(3), "                RUN # **");
-}
-
-TEST(RunSummary, LargeRatesOverflowTheirFieldWithAsterisks) {
-  EXPECT_EQ(Summary(1, 5, 2.0f, 12345.678f, 3.0f, 7.0f).at(8),
-            " Lambda = *******  (for Mmin =  3.00)");
+// Fields that do not fit show asterisks: run numbers beyond two digits, rates
+// beyond the Lambda field.
+TEST(RunSummary, RunNumbersAndRatesBeyondTheirFieldsShowAsAsterisks) {
+  struct Case {
+    std::int32_t run;
+    float lambda;
+    std::size_t line;
+    const char* text;
+  };
+  for (const Case& c : {Case{99, 5.0f, 3, "                RUN # 99"}, Case{100, 5.0f, 3, "                RUN # **"},
+                        Case{1, 12345.678f, 8, " Lambda = *******  (for Mmin =  3.00)"}}) {
+    EXPECT_EQ(Summary(c.run, 5, 2.0f, c.lambda, 3.0f, 7.0f).at(c.line), c.text);
+  }
 }
 
 }  // namespace

@@ -118,25 +118,6 @@ TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
   ExpectLines(lines, intro.size(), SetUpScreens());
 }
 
-TEST(SessionScreens, PausesWaitForOneLineEachWhateverIsTyped) {
-  Workspace harness;
-  // Text typed at the pauses is ignored; the third line is the file name.
-  const auto outcome = harness.Run("go on\nx\nout.txt\n1\n4\n50 100 1000\n");
-  EXPECT_EQ(outcome.OutputFileName, "out.txt");
-  EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()), FileTop("out.txt        "));
-}
-
-TEST(SessionOutputFile, BlankNameIsTakenFromTheFirstCommandLineArgument) {
-  Workspace harness;
-  const auto outcome = harness.Run(IntroAnswers("   ") + "1\n4\n50 100 1000\n", {"fromarg.txt"});
-  EXPECT_EQ(outcome.OutputFileName, "fromarg.txt");
-  EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
-  // The answer itself was blank, and the file-name line shows the answer.
-  const auto lines = SplitLines(outcome.OutputFile);
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[4], FileNameLine(std::string(15, ' ')));
-}
-
 TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
   Workspace harness;
   const auto outcome = harness.Run("\n\n\n\nasked.txt\n1\n4\n50 100 1000\n");
@@ -149,11 +130,14 @@ TEST(SessionOutputFile, BlankNameWithoutArgumentsIsAskedForOnTheConsole) {
   EXPECT_EQ(prompt[2], "File name missing or blank - please enter file name");
 }
 
-TEST(SessionOutputFile, ExistingFileIsRewrittenFromItsStart) {
+// Text typed at the pauses is ignored: each waits for one line, and the third
+// line is the file name. An existing file is rewritten from its start.
+TEST(SessionOutputFile, PausesTakeOneLineEachAndAnExistingFileIsRewrittenFromItsStart) {
   Workspace harness;
   harness.WriteFile("out.txt", std::string(20000, '~') + "\nold report\n");
-  const auto outcome = harness.Run(IntroAnswers("out.txt") + "1\n4\n50 100 1000\n");
+  const auto outcome = harness.Run("go on\nx\nout.txt\n1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "out.txt");
+  EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()), FileTop("out.txt        "));
   EXPECT_EQ(outcome.OutputFile.find('~'), std::string::npos);
   EXPECT_EQ(outcome.OutputFile.find("old report"), std::string::npos);
 }

@@ -39,23 +39,18 @@ TEST(NegLogLikelihood, PartsSwitchedOffLeaveOnlyThePriorPenalty) {
 }
 
 TEST(NegLogLikelihood, RowsJustBelowTheThresholdAreMovedInsideFartherOnesIgnored) {
-  WorkedExample base(2);
-  const float without = NegLogLikelihood(base.Data(), 2.0f, 0.2f);
-
-  WorkedExample far(2);
-  far.catalog->Parts[0].Rows[2] = {397, 10, 4};  // 0.03 below: neither W nor density
-  far.catalog->Parts[0].RowCount = 3.0f;
-  EXPECT_EQ(NegLogLikelihood(far.Data(), 2.0f, 0.2f), without);
-
-  WorkedExample near(2);
-  near.catalog->Parts[0].Rows[2] = {399, 10, 4};  // 0.01 below: used as threshold + 0.01
-  near.catalog->Parts[0].RowCount = 3.0f;
-  WorkedExample inside(2);
-  inside.catalog->Parts[0].Rows[2] = {401, 10, 4};
-  inside.catalog->Parts[0].RowCount = 3.0f;
-  const float nearValue = NegLogLikelihood(near.Data(), 2.0f, 0.2f);
+  // The worked part with a third row of four events at `magHundredths`.
+  const auto withThirdRow = [](std::int32_t magHundredths) {
+    WorkedExample example(2);
+    example.catalog->Parts[0].Rows[2] = {magHundredths, 10, 4};
+    example.catalog->Parts[0].RowCount = 3.0f;
+    return NegLogLikelihood(example.Data(), 2.0f, 0.2f);
+  };
+  const float without = NegLogLikelihood(WorkedExample(2).Data(), 2.0f, 0.2f);
+  EXPECT_EQ(withThirdRow(397), without);  // 0.03 below: neither W nor density
+  const float nearValue = withThirdRow(399);  // 0.01 below: used as threshold + 0.01
   EXPECT_NE(nearValue, without);
-  EXPECT_NEAR(nearValue, NegLogLikelihood(inside.Data(), 2.0f, 0.2f), 1.0e-5f);
+  EXPECT_NEAR(nearValue, withThirdRow(401), 1.0e-5f);
 }
 
 TEST(NegLogLikelihood, PartWithAllRowsBelowItsThresholdIsLeftOut) {

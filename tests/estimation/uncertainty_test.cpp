@@ -44,18 +44,25 @@ TEST(ObservedInformation, WorkedExamplePerPart) {
 TEST(ParameterUncertainty, WorkedExample) {
   WorkedExample example = UncertaintyExample(3);
   const UncertaintyResult r = ParameterUncertainty(*example.catalog, example.settings, example.model);
-  EXPECT_NEAR(r.DataContribution[0].Beta, 52.1f, kOneDecimal);
-  EXPECT_NEAR(r.DataContribution[1].Beta, 47.9f, kOneDecimal);
-  EXPECT_NEAR(r.DataContribution[0].Lambda, 86.7f, kOneDecimal);
-  EXPECT_NEAR(r.DataContribution[1].Lambda, 13.3f, kOneDecimal);
-  EXPECT_NEAR(r.SdBeta, 0.154f, 5.0e-4f);
-  // 0.0516 from the double-precision information; single precision moves the
-  // Lambda information by about 1 and SdLambda to 0.0517 (printed .05 either way).
-  EXPECT_NEAR(r.SdLambda, 0.0516f, 2.0e-4f);
+  struct Figure {
+    const char* what;
+    float value, expected, tolerance;
+  };
+  const Figure figures[] = {
+      {"extreme share of Beta", r.DataContribution[0].Beta, 52.1f, kOneDecimal},
+      {"complete share of Beta", r.DataContribution[1].Beta, 47.9f, kOneDecimal},
+      {"extreme share of Lambda", r.DataContribution[0].Lambda, 86.7f, kOneDecimal},
+      {"complete share of Lambda", r.DataContribution[1].Lambda, 13.3f, kOneDecimal},
+      {"SD of Beta, quoted to three decimals", r.SdBeta, 0.154f, 5.0e-4f},
+      // 0.0516 from the double-precision information; single precision moves the
+      // Lambda information by about 1 and SdLambda to 0.0517 (printed .05 either way).
+      {"SD of Lambda", r.SdLambda, 0.0516f, 2.0e-4f},
+      {"SD of b, quoted to four decimals", r.SdB, 0.0669f, 5.0e-5f},
+      {"transmission coefficient, quoted to two decimals", r.TransmissionCoefficient, 4.93f, 5.0e-3f},
+      {"SD of Mmax, quoted to four decimals", r.SdMmax, 1.0198f, 5.0e-5f},
+  };
+  for (const Figure& f : figures) EXPECT_NEAR(f.value, f.expected, f.tolerance) << f.what;
   EXPECT_EQ(r.B, 0.43429f * 2.0f);
-  EXPECT_NEAR(r.SdB, 0.0669f, 5.0e-5f);
-  EXPECT_NEAR(r.TransmissionCoefficient, 4.93f, 5.0e-3f);
-  EXPECT_NEAR(r.SdMmax, 1.0198f, 5.0e-5f);
   // Every part is switched on again.
   EXPECT_EQ(example.catalog->Parts[0].EventCount, 13.0f);
   EXPECT_EQ(example.catalog->Extreme.EventCount, 2.0f);

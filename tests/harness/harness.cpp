@@ -44,8 +44,6 @@ void Workspace::WriteFile(const std::string& name, std::string_view contents) co
 
 std::string Workspace::ReadFile(const std::string& name) const { return ReadBytes(dir_ / name); }
 
-bool Workspace::FileExists(const std::string& name) const { return fs::is_regular_file(dir_ / name); }
-
 void Workspace::MakeDir(const std::string& name) const { fs::create_directories(dir_ / name); }
 
 void Workspace::CopyExamples(const std::vector<std::string>& names) const {

@@ -3,6 +3,7 @@
 // and the helpers that take console and file bytes apart at their line ends.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -40,7 +41,6 @@ class Workspace {
   const std::filesystem::path& Dir() const { return dir_; }
   void WriteFile(const std::string& name, std::string_view contents) const;
   std::string ReadFile(const std::string& name) const;
-  bool FileExists(const std::string& name) const;
   void MakeDir(const std::string& name) const;
   // Copies bundled example catalogs into the folder.
   void CopyExamples(const std::vector<std::string>& names) const;
@@ -106,6 +106,25 @@ std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t
 bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
 std::size_t CountOf(std::string_view text, std::string_view what);
 std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line);
+// The stored integers of the first `count` extreme events (magnitude, SD,
+// interval) or rows of a complete part (magnitude, SD, frequency).
+using Stored = std::vector<std::array<std::int32_t, 3>>;
+inline Stored StoredEvents(const ExtremeCatalog& extreme, int count) {
+  Stored all;
+  for (int i = 0; i < count; ++i) {
+    const Event& e = extreme.Events[static_cast<std::size_t>(i)];
+    all.push_back({e.MagHundredths, e.SdHundredths, e.IntervalThousandths});
+  }
+  return all;
+}
+inline Stored StoredRows(const CompletePart& part, int count) {
+  Stored all;
+  for (int i = 0; i < count; ++i) {
+    const MagnitudeRow& r = part.Rows[static_cast<std::size_t>(i)];
+    all.push_back({r.MagHundredths, r.SdHundredths, r.Frequency});
+  }
+  return all;
+}
 // Expected console or file text built line by line, each ended by CR LF.
 class Lines {
  public:
@@ -128,5 +147,13 @@ inline std::vector<std::string> EmptyLines(int count) {
 inline void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
+// `lines` after `feed` empty lines, as a screen or message box follows its feed.
+inline std::vector<std::string> AfterFeed(int feed, const std::vector<std::string>& lines) {
+  std::vector<std::string> all = EmptyLines(feed);
+  Append(all, lines);
+  return all;
+}
+// A ruler of `width` asterisks after the carriage-control blank.
+inline std::string Ruler(int width) { return " " + std::string(static_cast<std::size_t>(width), '*'); }
 
 }  // namespace qev::testing

@@ -32,14 +32,4 @@ std::string CompleteSessionScript::Text() const {
          + Hazard;
 }
 
-std::string CompleteSession(const std::string& outputName, const std::string& catalogName,
-                            const std::string& spansAnswer, const std::string& laterMmax) {
-  CompleteSessionScript script;
-  script.OutputName = outputName;
-  script.CatalogName = catalogName;
-  script.Spans = spansAnswer;
-  script.LaterMmax = laterMmax;
-  return script.Text();
-}
-
 }  // namespace qev::testing

@@ -31,8 +31,4 @@ struct CompleteSessionScript {
   std::string Text() const;
 };
 
-// The same with the defaults above, except the names, spans and later runs.
-std::string CompleteSession(const std::string& outputName, const std::string& catalogName,
-                            const std::string& spansAnswer, const std::string& laterMmax = "");
-
 }  // namespace qev::testing

@@ -7,7 +7,6 @@
 
 #include "report/hazard.h"
 #include "harness/harness.h"
-#include "textio/formatter.h"
 
 namespace qev {
 namespace {
@@ -55,17 +54,6 @@ std::vector<std::string> FileRows(ProcedureRun& h) {
   return {lines.begin() + 4, lines.end()};
 }
 
-TEST(HazardTable, AnswerZeroSkipsQueriesAndKeepsTheTableOffTheConsole) {
-  ProcedureRun h("0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-
-  std::vector<std::string> console = OpeningScreen();
-  Append(console, EmptyLines(1 + 33));  // empty line, then a clearing record instead of the table
-  EXPECT_EQ(h.Console(), Joined(console));
-  EXPECT_EQ(FileRows(h).size(), 41u);
-}
-
 // The rows run over the single-precision running sum of 0.1 from Mmin: its
 // 36th value from 3.0 lies just below 6.5 and is printed 6.5.
 TEST(HazardTable, RowsRunFromMminToMmaxInTenthsOfTheRunningSum) {
@@ -87,108 +75,45 @@ TEST(HazardTable, RowsRunFromMminToMmaxInTenthsOfTheRunningSum) {
   }
 }
 
-// Single-precision evaluation of one table row from the law's formulas,
-// written out here independently of the program.
-struct HandRow {
-  float x, rate, period, lower, upper, p1, pt1, pt2, pt3;
-};
-
-HandRow DeriveRow(float x, float beta, float lambda, float sdLambda, float mmin, float mmax,
-                  const float spans[3]) {
-  const float expMin = std::exp(-(beta * mmin));
-  const float expMax = std::exp(-(mmax * beta));
-  float f = (expMin - std::exp(-(beta * x))) / (expMin - expMax);
-  if (f > 1.0f) f = 1.0f;
-  if (x <= mmin) f = 0.0f;
-  auto exceed = [&](float t) {
-    const float s = (expMax - std::exp(-(beta * x))) / (expMax - expMin);
-    float n = lambda * t;
-    const float p = std::exp(-(n * s));
-    if (n > 50.0f) n = 50.0f;
-    const float e = std::exp(-n);
-    float g = (p - e) / (1.0f - e);
-    if (g > 1.0f) g = 1.0f;
-    if (x <= mmin) g = 0.0f;
-    return 1.0f - g;
-  };
-  auto inverse = [](float r) { return r > 1.0E-35f ? 1.0f / r : 1.0E35f; };
-  const float q = 1.0f - f;
-  HandRow row{};
-  row.x = x;
-  row.rate = q * lambda;
-  row.period = inverse(row.rate);
-  row.lower = inverse(q * (lambda + sdLambda));
-  row.upper = inverse(q * (lambda - sdLambda));
-  row.p1 = exceed(1.0f);
-  row.pt1 = exceed(spans[0]);
-  row.pt2 = exceed(spans[1]);
-  row.pt3 = exceed(spans[2]);
-  return row;
-}
-
-std::string FormatRow(const HandRow& r) {
-  const std::vector<std::string> records = FormatText(
-      "(1X,F4.1,2X,E8.3,1X,F8.1,'(',F8.1,',',F8.1,')',1X,2(1X,F8.6),2(1X,F8.6))",
-      {r.x, r.rate, r.period, r.lower, r.upper, r.p1, r.pt1, r.pt2, r.pt3});
-  return records.empty() ? std::string() : records.front();
-}
-
+// The first row is evaluated 0.004 above Mmin; the eleventh after ten steps
+// of 0.1 added in single precision from 3.9, which does not hit 5.0 exactly.
 TEST(HazardTable, RowsAgreeWithAHandDerivation) {
   ProcedureRun h("0\n");
   SetModel(h.session, 4.0f, 8.0f);
   ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 41u);
-
-  const float spans[3] = {50.0f, 100.0f, 1000.0f};
-  // The first row is evaluated 0.004 above Mmin.
-  const HandRow first = DeriveRow(4.0f + 0.004f, 2.0f, 0.2f, 0.05f, 4.0f, 8.0f, spans);
-  EXPECT_EQ(rows[0], FormatRow(first));
-  EXPECT_EQ(rows[0],
-            "  4.0  .198E+00      5.0(     4.0,     6.7)   .992794  .999996 1.000000 1.000000");
-
-  // The eleventh row: ten steps of 0.1 added in single precision from 3.9.
+  EXPECT_EQ(rows[0], "  4.0  .198E+00      5.0(     4.0,     6.7)   .992794  .999996 1.000000 1.000000");
   float m = 4.0f - 0.1f;
   for (int i = 0; i < 11; ++i) m = 0.1f + m;
-  EXPECT_NE(m, 5.0f);  // the running sum does not hit 5.0 exactly
-  const HandRow eleventh = DeriveRow(m, 2.0f, 0.2f, 0.05f, 4.0f, 8.0f, spans);
-  EXPECT_EQ(rows[10], FormatRow(eleventh));
-  EXPECT_EQ(rows[10],
-            "  5.0  .270E-01     37.0(    29.6,    49.4)   .147005  .740911  .932855 1.000000");
+  EXPECT_NE(m, 5.0f);
+  EXPECT_EQ(rows[10], "  5.0  .270E-01     37.0(    29.6,    49.4)   .147005  .740911  .932855 1.000000");
 }
 
 // Column positions of the return-period bounds in a row.
 constexpr std::size_t kLowerColumn = 25;
 constexpr std::size_t kUpperColumn = 34;
 
-TEST(HazardTable, SdLambdaAtOrAboveLambdaOverflowsEveryUpperBound) {
+// An SD of Lambda at or above Lambda overflows every upper bound while the
+// lower bound stays finite where the rate is not negligible; an undefined SD
+// overflows both.
+TEST(HazardTable, SdLambdaAtOrAboveLambdaOrUndefinedOverflowsTheBounds) {
   struct Case {
     float sdLambda;
-    const char* firstLowerBound;  // 1 / (0.992 * (Lambda + SdLambda))
+    const char* firstBounds;  // lower: 1 / (0.992 * (Lambda + SdLambda))
   };
-  for (const Case& c : {Case{0.2f, "     2.5"}, Case{0.3f, "     2.0"}}) {
+  for (const Case& c : {Case{0.2f, "(     2.5,********)"}, Case{0.3f, "(     2.0,********)"},
+                        Case{std::numeric_limits<float>::quiet_NaN(), "(********,********)"}}) {
+    SCOPED_TRACE(c.sdLambda);
     ProcedureRun h("0\n");
     SetModel(h.session, 4.0f, 8.0f, c.sdLambda);
     ASSERT_FALSE(h.Run(EvaluateHazard));
     const std::vector<std::string> rows = FileRows(h);
     ASSERT_EQ(rows.size(), 41u);
-    for (const std::string& row : rows) {
-      EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)")
-          << "SD " << c.sdLambda << ": " << row;
-    }
-    // The lower bound stays finite where the rate is not negligible.
-    EXPECT_EQ(rows[0].substr(kLowerColumn, 8), c.firstLowerBound) << rows[0];
+    for (const std::string& row : rows) EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)") << row;
+    EXPECT_EQ(rows[0].substr(kLowerColumn - 1, 19), c.firstBounds);
+    EXPECT_EQ(rows[0].substr(0, 24), "  4.0  .198E+00      5.0");
   }
-}
-
-TEST(HazardTable, UndefinedSdLambdaGivesOverflowingBounds) {
-  ProcedureRun h("0\n");
-  SetModel(h.session, 4.0f, 8.0f, std::numeric_limits<float>::quiet_NaN());
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 41u);
-  EXPECT_EQ(rows[0].substr(kLowerColumn - 1, 19), "(********,********)");
-  EXPECT_EQ(rows[0].substr(0, 24), "  4.0  .198E+00      5.0");
 }
 
 TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
@@ -200,13 +125,6 @@ TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].substr(0, 5), " ****");
-}
-
-TEST(HazardTable, OutputFileIsClosedAtTheEnd) {
-  ProcedureRun h("0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-  EXPECT_FALSE(h.session.io.Sink().OutputFileOpen());
 }
 
 // The prompt of the query loop and the clearing record after each answer.
@@ -253,16 +171,27 @@ TEST(HazardQueries, AnswerOneShowsQueriesAndTheTableOnTheConsole) {
   EXPECT_EQ(h.Console(), Joined(expected));
 }
 
-TEST(HazardQueries, OtherOpeningAnswerAsksQueriesButKeepsTheTableInTheFile) {
-  ProcedureRun h("2\n0\n");
-  SetModel(h.session, 3.0f, 6.5f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-
-  std::vector<std::string> expected = OpeningScreen();
-  Append(expected, Prompt(" 3.00, 6.50"));
-  Append(expected, EmptyLines(1 + 33));
-  EXPECT_EQ(h.Console(), Joined(expected));
-  EXPECT_EQ(FileRows(h).size(), 36u);
+// Answer 0 skips the queries, any answer but 1 keeps the table off the
+// console: a clearing record stands in its place. The file is closed at the end.
+TEST(HazardQueries, OpeningAnswersOtherThanOneKeepTheTableInTheFileOnly) {
+  struct Case {
+    const char* answers;
+    float mmin, mmax;
+    const char* bounds;  // of the query prompt; none for 0
+    std::size_t rows;
+  };
+  for (const Case& c : {Case{"0\n", 4.0f, 8.0f, nullptr, 41u}, Case{"2\n0\n", 3.0f, 6.5f, " 3.00, 6.50", 36u}}) {
+    SCOPED_TRACE(c.answers);
+    ProcedureRun h(c.answers);
+    SetModel(h.session, c.mmin, c.mmax);
+    ASSERT_FALSE(h.Run(EvaluateHazard));
+    std::vector<std::string> expected = OpeningScreen();
+    if (c.bounds != nullptr) Append(expected, Prompt(c.bounds));
+    Append(expected, EmptyLines(1 + 33));
+    EXPECT_EQ(h.Console(), Joined(expected));
+    EXPECT_FALSE(h.session.io.Sink().OutputFileOpen());
+    EXPECT_EQ(FileRows(h).size(), c.rows);
+  }
 }
 
 TEST(HazardQueries, QueryAnswersUseFixedSpansNotTheSessionSpans) {

@@ -46,6 +46,18 @@ void OneCompletePart(Session& s) {
 }
 
 // Two extreme events: 6.0 (SD 0.2) after 30 years and 6.5 (SD 0.3) after 45.5.
+// The only complete part replaced by `frequency` events of one magnitude.
+void OnlyRow(Session& s, float threshold, int magHundredths, int frequency) {
+  OneCompletePart(s);
+  CompletePart& part = s.catalog.Parts[0];
+  part = CompletePart{};
+  part.Start = 1900.0f;
+  part.End = 2000.0f;
+  part.Threshold = threshold;
+  part.Sd = 0.1f;
+  AddRow(part, magHundredths, 10, frequency);
+}
+
 void TwoExtremeEvents(Session& s, float xmax) {
   s.settings.Units = 1;
   s.settings.DataKind = 1;
@@ -136,23 +148,20 @@ TEST(StartingPoint, PriorSdIsRaisedToTheFloor) {
   }
 }
 
-TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAsTyped) {
-  ProcedureRun h("1.0 0.1\n2\n0.2\n5.5\n");
-  OneCompletePart(h.session);
-  ASSERT_FALSE(h.Run(PrepareStartingPoint));
-  const ModelParameters& model = h.session.model;
-  EXPECT_EQ(model.Mmax, 5.5f);
-  EXPECT_EQ(model.ExpMax, std::exp(-(5.5f * model.Beta)));
-  EXPECT_EQ(model.ExpMin, std::exp(-(model.Beta * 4.0f)));
-}
-
-// An Mmax not above Mmin leaves the law no range: asked again, silently.
-TEST(StartingPoint, KeyboardMmaxNotAboveMminIsAskedAgain) {
-  ProcedureRun h("1.0 0.1\n2\n0.2\n4.0\n0\n4.5\n");
-  OneCompletePart(h.session);
-  ASSERT_FALSE(h.Run(PrepareStartingPoint));
-  EXPECT_EQ(h.session.model.Mmax, 4.5f);
-  EXPECT_EQ(CountOf(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), 3u);
+// Below Xmax the keyboard Mmax is used as typed; one not above Mmin leaves the
+// law no range and is asked again, silently.
+TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAndOneNotAboveMminIsAskedAgain) {
+  for (const char* answers : {"5.5\n", "4.0\n0\n5.5\n"}) {
+    SCOPED_TRACE(answers);
+    ProcedureRun h(std::string("1.0 0.1\n2\n0.2\n") + answers);
+    OneCompletePart(h.session);
+    ASSERT_FALSE(h.Run(PrepareStartingPoint));
+    const ModelParameters& model = h.session.model;
+    EXPECT_EQ(model.Mmax, 5.5f);
+    EXPECT_EQ(model.ExpMax, std::exp(-(5.5f * model.Beta)));
+    EXPECT_EQ(model.ExpMin, std::exp(-(model.Beta * 4.0f)));
+    EXPECT_EQ(CountOf(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), answers[0] == '4' ? 3u : 1u);
+  }
 }
 
 TEST(StartingPoint, LaterRunsStartFromTheSamePointAgainstTheNewMmax) {
@@ -254,38 +263,21 @@ TEST(StartingPoint, ByProgramFromCompletePartsUsesThePartReadLast) {
   EXPECT_EQ(s.simplex.Vertex[0], (std::array<float, 2>{s.settings.StartBeta, s.settings.StartLambda}));
 }
 
-TEST(StartingPoint, ByProgramThatCannotBeComputedStopsWithAMessageBox) {
-  ProcedureRun h("1.0 0.1\n1\n");
-  OneCompletePart(h.session);
-  h.session.catalog.Parts[0].End = 1900.0f;  // a part without time span
-  EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
-
-  const std::string ruler = " " + std::string(56, '*');
-  Lines box;
-  box.Line(" Enter proper NUMBER ...")
-      .Empty()
-      .Empty(kClearLines)
-      .Line(ruler)
-      .Line(" STARTING point CANNOT be computed from this catalog !!!")
-      .Line("   (the time span of the last COMPLETE part is zero)")
-      .Empty()
-      .Line(" Run the program again and choose the starting point")
-      .Line("   from keyboard ................... (2)")
-      .Line(ruler)
-      .Empty();
-  const std::string console = h.Console();
-  ASSERT_GE(console.size(), box.str().size());
-  EXPECT_EQ(console.substr(console.size() - box.str().size()), box.str());
-  EXPECT_EQ(h.File(), "  PRIOR b-value & SD[of PRIOR b] = 1.00      .100\r\n");
-}
-
-TEST(StartingPoint, EveryDivisionByZeroOfTheByProgramStartIsRefused) {
+// A start by program that cannot be computed (every division by zero) stops
+// with a message box naming the reason; the prior line stays in the file.
+TEST(StartingPoint, ByProgramThatCannotBeComputedIsRefusedWithAMessageBox) {
   struct Case {
     const char* what;
     void (*prepare)(Session&);
     const char* reason;
   };
   const Case cases[] = {
+      {"a part without time span",
+       [](Session& s) {
+         OneCompletePart(s);
+         s.catalog.Parts[0].End = 1900.0f;
+       },
+       "   (the time span of the last COMPLETE part is zero)"},
       {"no events in the last part",
        [](Session& s) {
          OneCompletePart(s);
@@ -299,28 +291,12 @@ TEST(StartingPoint, EveryDivisionByZeroOfTheByProgramStartIsRefused) {
        },
        "   (there is no COMPLETE part)"},
       {"mean magnitude at the threshold",
-       [](Session& s) {
-         OneCompletePart(s);
-         CompletePart& part = s.catalog.Parts[0];
-         part = CompletePart{};
-         part.Start = 1900.0f;
-         part.End = 2000.0f;
-         part.Threshold = 4.5f;
-         part.Sd = 0.1f;
-         AddRow(part, 450, 10, 7);
-       },
+       [](Session& s) { OnlyRow(s, 4.5f, 450, 7); },
        "   (mean magnitude of the last COMPLETE part = its threshold)"},
       {"threshold of the last part above Mmax",
        [](Session& s) {
-         OneCompletePart(s);
+         OnlyRow(s, 5.0f, 550, 2);
          s.settings.Xmax = 4.0f;  // Mmax 4.5
-         CompletePart& part = s.catalog.Parts[0];
-         part = CompletePart{};
-         part.Start = 1900.0f;
-         part.End = 2000.0f;
-         part.Threshold = 5.0f;
-         part.Sd = 0.1f;
-         AddRow(part, 550, 10, 2);
        },
        "   (no events expected above the threshold of the last part)"},
       {"no extreme events",
@@ -342,9 +318,23 @@ TEST(StartingPoint, EveryDivisionByZeroOfTheByProgramStartIsRefused) {
     ProcedureRun h("1.0 0.1\n1\n");
     c.prepare(h.session);
     EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
+    const std::string ruler = " " + std::string(56, '*');
+    Lines box;
+    box.Line(" Enter proper NUMBER ...")
+        .Empty()
+        .Empty(kClearLines)
+        .Line(ruler)
+        .Line(" STARTING point CANNOT be computed from this catalog !!!")
+        .Line(c.reason)
+        .Empty()
+        .Line(" Run the program again and choose the starting point")
+        .Line("   from keyboard ................... (2)")
+        .Line(ruler)
+        .Empty();
     const std::string console = h.Console();
-    EXPECT_EQ(CountOf(console, " STARTING point CANNOT be computed from this catalog !!!\r\n"), 1u);
-    EXPECT_EQ(CountOf(console, std::string(c.reason) + "\r\n"), 1u);
+    ASSERT_GE(console.size(), box.str().size());
+    EXPECT_EQ(console.substr(console.size() - box.str().size()), box.str());
+    EXPECT_EQ(h.File(), "  PRIOR b-value & SD[of PRIOR b] = 1.00      .100\r\n");
   }
 }
 

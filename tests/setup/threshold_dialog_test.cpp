@@ -98,8 +98,9 @@ TEST(ThresholdDialog, AcceptingEverySuggestionWritesTheScreensAndFileLinesExactl
   EXPECT_EQ(set.Procedure, 1);
 }
 
+// Any menu answer other than 1 (here 9) leads to the threshold entry.
 TEST(ThresholdDialog, ThresholdEqualToLowestLevelIsAskedAgainWithoutMessage) {
-  ProcedureRun h("2\n4.0\n4.5\n3.99\n1\n0.2\n1\n");
+  ProcedureRun h("9\n4.0\n4.5\n3.99\n1\n0.2\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_EQ(h.session.settings.Mmin, 3.99f);
@@ -113,13 +114,6 @@ TEST(ThresholdDialog, ThresholdEqualToLowestLevelIsAskedAgainWithoutMessage) {
   next.Empty(kClearLines).Empty(2).Line("     Maximum OBSERVED magnitude determination");
   EXPECT_NE(console.find(expected.str() + prompt + prompt + prompt + next.str()), std::string::npos);
   EXPECT_EQ(CountOf(console, prompt), 3u);
-}
-
-TEST(ThresholdDialog, AnyMenuAnswerOtherThanOneLeadsToTheThresholdEntry) {
-  ProcedureRun h("9\n3.5\n1\n0.2\n1\n");
-  FillCatalog(h.session, 2);
-  ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
-  EXPECT_EQ(h.session.settings.Mmin, 3.5f);
 }
 
 TEST(ThresholdDialog, XmaxBelowObservedIsAskedAgainAndEqualIsAccepted) {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "harness/harness.h"
 
 #include "textio/stop.h"
 #include "textio/textio.h"
@@ -12,26 +12,7 @@
 namespace qev {
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class TempDir {
- public:
-  TempDir() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("qev-sink-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+using testing::Workspace;
 
 TEST(ConsoleRecords, ConsumeTheFirstCharacterAndEndLinesLate) {
   std::ostringstream out;
@@ -57,27 +38,27 @@ TEST(ConsoleRecords, ControlCharactersZeroOneAndPlus) {
 }
 
 TEST(OutputFile, ReceivesEveryCharacterAndCrLfAfterEveryRecord) {
-  TempDir dir;
+  Workspace dir;
   std::ostringstream out;
   {
     ReportSink sink(out);
-    sink.OpenOutputFile((dir.path() / "r.txt").string(), "r.txt");
+    sink.OpenOutputFile((dir.Dir() / "r.txt").string(), "r.txt");
     sink.List(Dest::File, {std::string(" ")});
     sink.List(Dest::File);
     sink.Format(Dest::File, "(/,'                * * * SUMMARY OF INPUT DATA * * *',/)");
     sink.CloseOutputFile();
   }
-  EXPECT_EQ(ReadAll(dir.path() / "r.txt"),
+  EXPECT_EQ(dir.ReadFile("r.txt"),
             "  \r\n\r\n\r\n                * * * SUMMARY OF INPUT DATA * * *\r\n\r\n");
   EXPECT_TRUE(out.str().empty());
 }
 
 TEST(OutputFile, ADirectoryCannotBeOpenedAndStopsWithAnError) {
-  TempDir dir;
+  Workspace dir;
   std::ostringstream out;
   ReportSink sink(out);
   try {
-    sink.OpenOutputFile(dir.path().string(), "dir");
+    sink.OpenOutputFile(dir.Dir().string(), "dir");
     FAIL() << "a directory was opened as output file";
   } catch (const ProgramStop& stop) {
     EXPECT_EQ(stop.ExitStatus, kExitError);
@@ -85,10 +66,10 @@ TEST(OutputFile, ADirectoryCannotBeOpenedAndStopsWithAnError) {
 }
 
 TEST(FileNames, BlankNamesComeFromArgumentsThenFromTheConsole) {
-  TempDir dir;
+  Workspace dir;
   std::istringstream in("\n   \ngiven.txt\n");
   std::ostringstream out;
-  TextIo io(in, out, {"first.txt"}, dir.path());
+  TextIo io(in, out, {"first.txt"}, dir.Dir());
   EXPECT_EQ(io.ResolveFileName("               ", 9), "first.txt");
   EXPECT_EQ(io.ResolveFileName("name.dat       ", 2), "name.dat");
   EXPECT_EQ(io.ResolveFileName("               ", 2), "given.txt");
@@ -97,10 +78,10 @@ TEST(FileNames, BlankNamesComeFromArgumentsThenFromTheConsole) {
 }
 
 TEST(FileNames, AMissingCatalogFileStopsWithItsName) {
-  TempDir dir;
+  Workspace dir;
   std::istringstream in;
   std::ostringstream out;
-  TextIo io(in, out, {}, dir.path());
+  TextIo io(in, out, {}, dir.Dir());
   try {
     io.OpenCatalogFile("missing.dat    ");
     FAIL() << "a missing file was opened";
