@@ -18,7 +18,7 @@
 #include "driver/screen.h"
 #include "estimation/likelihood.h"
 #include "estimation/mmax_estimators.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 #include "model/session.h"
 #include "report/hazard.h"
 #include "report/results_report.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "estimation/likelihood.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 namespace qev {
 

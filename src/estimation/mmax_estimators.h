@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 namespace qev {
 

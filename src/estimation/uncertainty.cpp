@@ -6,7 +6,7 @@
 
 #include "estimation/engine_detail.h"
 #include "estimation/likelihood.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 namespace qev {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 #include "textio/sink.h"
 
 namespace qev {

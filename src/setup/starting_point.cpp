@@ -7,7 +7,7 @@
 
 #include "catalog/catalog.h"
 #include "estimation/likelihood.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 #include "textio/stop.h"
 
 namespace qev {

@@ -5,7 +5,7 @@
 
 #include "estimation/engine_detail.h"
 #include "estimation/mmax_estimators.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 namespace qev {
 namespace {

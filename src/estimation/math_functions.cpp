@@ -1,4 +1,4 @@
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "estimation/romberg.h"
-#include "estimation/special_functions.h"
+#include "estimation/math_functions.h"
 
 namespace qev {
 namespace {
