@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "catalog/catalog.h"
-#include "textio/stop.h"
 
 namespace qev {
 
@@ -18,16 +17,11 @@ bool WholeFits(double value) {
          whole <= static_cast<double>(std::numeric_limits<std::int32_t>::max());
 }
 
-// The report has the form of the other reading errors of the program.
-[[noreturn]] void StopTooLarge(const LineSource& file, long line, double value,
-                               std::string_view what, std::string_view scaled) {
+// A value as the reports show it: at most seven significant digits.
+std::string Shown(double value) {
   char shown[64];
   std::snprintf(shown, sizeof shown, "%.7g", value);
-  const std::string ruler = " *************************************************";
-  StopWithMessage({"", ruler,
-                   " READING ERROR in " + file.Description() + ", line " + std::to_string(line),
-                   " read     : " + std::string(what) + " " + shown,
-                   " expected : " + std::string(scaled) + " within the 32-bit integers", ruler, ""});
+  return shown;
 }
 
 }  // namespace
@@ -48,24 +42,22 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
   if (!ScaledFits(value, factor)) {
     const std::string scaled = factor == 1.0 ? std::string("its integer part")
                                              : "the value times " + std::to_string(static_cast<long>(factor));
-    StopTooLarge(file, file.LineNumber(), static_cast<double>(value), what, scaled);
+    StopReadingError(file, file.LineNumber(), std::string(what) + " " + Shown(value),
+                     scaled + " within the 32-bit integers");
   }
   return ScaledTruncation(value, factor);
 }
 
 void CheckNotNegative(const LineSource& file, float value, std::string_view what) {
   if (value >= 0.0f) return;
-  char shown[64];
-  std::snprintf(shown, sizeof shown, "%.7g", static_cast<double>(value));
-  const std::string ruler = " *************************************************";
-  StopWithMessage({"", ruler,
-                   " READING ERROR in " + file.Description() + ", line " + std::to_string(file.LineNumber()),
-                   " read     : " + std::string(what) + " " + shown,
-                   " expected : a " + std::string(what) + " not below 0", ruler, ""});
+  StopReadingError(file, file.LineNumber(), std::string(what) + " " + Shown(value),
+                   "a " + std::string(what) + " not below 0");
 }
 
 std::int32_t CheckedWhole(const LineSource& file, long line, double value, std::string_view what) {
-  if (!WholeFits(value)) StopTooLarge(file, line, value, what, "a value");
+  if (!WholeFits(value)) {
+    StopReadingError(file, line, std::string(what) + " " + Shown(value), "a value within the 32-bit integers");
+  }
   return static_cast<std::int32_t>(std::trunc(value));
 }
 

@@ -45,16 +45,8 @@ std::string Shown(std::string_view text) {
   return out;
 }
 
-std::string Where(const LineSource& source) {
-  return source.Description() + ", line " + std::to_string(source.LineNumber());
-}
-
 [[noreturn]] void MalformedValue(const LineSource& source, std::string_view text, const char* expected) {
-  StopWithMessage({"", " *************************************************",
-                   " READING ERROR in " + Where(source),
-                   " read     : \"" + Shown(text) + "\"",
-                   std::string(" expected : ") + expected,
-                   " *************************************************", ""});
+  StopReadingError(source, source.LineNumber(), "\"" + Shown(text) + "\"", expected);
 }
 
 [[noreturn]] void EndOfInput(const LineSource& source, const char* expected) {
@@ -176,6 +168,14 @@ const char* Expected(const Target& target) {
 }
 
 }  // namespace
+
+void StopReadingError(const LineSource& source, long line, const std::string& readText,
+                      const std::string& expected) {
+  StopWithMessage({"", " *************************************************",
+                   " READING ERROR in " + source.Description() + ", line " + std::to_string(line),
+                   " read     : " + readText, " expected : " + expected,
+                   " *************************************************", ""});
+}
 
 ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets, bool endOfFileBranch) {
   StatementInput input(source);

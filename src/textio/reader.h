@@ -67,6 +67,11 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
 // characters or padded with blanks. The end of input is a reading error.
 void LineRead(LineSource& source, std::string& text, std::size_t length);
 
+// Ends the program with a reading-error report: the source and `line`, what
+// was read (`readText`, shown as given) and what was expected.
+[[noreturn]] void StopReadingError(const LineSource& source, long line, const std::string& readText,
+                                   const std::string& expected);
+
 // Trailing blanks are not part of a file name.
 std::string TrimTrailingBlanks(const std::string& text);
 
