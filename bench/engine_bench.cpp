@@ -82,7 +82,8 @@ struct Fixture {
       const double sd = sim.Uniform() < 0.5 ? 0.2 : 0.3;
       const double apparent = largest + sd * sim.Normal();
       extreme.Events[k] = {Simulator::Rounded(apparent, 0.1), Simulator::Rounded(sd, 0.05), 10000};
-      extreme.SmallestMagnitude = std::fmin(extreme.SmallestMagnitude, static_cast<float>(apparent));
+      extreme.SmallestMagnitude =
+          std::fmin(extreme.SmallestMagnitude, static_cast<float>(apparent));
     }
     extreme.EventCount = static_cast<float>(nex);
     settings.DataKind = 3;
@@ -153,7 +154,8 @@ BENCHMARK(BM_MmaxBayesTwentyLevels)->Unit(benchmark::kMillisecond);
 void BM_ParameterUncertainty(benchmark::State& state) {
   Fixture fixture;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ParameterUncertainty(*fixture.catalog, fixture.settings, fixture.model));
+    benchmark::DoNotOptimize(
+        ParameterUncertainty(*fixture.catalog, fixture.settings, fixture.model));
   }
 }
 BENCHMARK(BM_ParameterUncertainty)->Unit(benchmark::kMillisecond);

@@ -63,7 +63,8 @@ void CheckFields(FuzzedDataProvider& provider) {
   if (std::isfinite(value) && value > 0.0f && fixed.find('-') != std::string::npos) {
     Broken("a positive value shown negative:", fixed);
   }
-  if (integer >= 0 && whole.find('-') != std::string::npos) Broken("a non-negative integer shown negative:", whole);
+  if (integer >= 0 && whole.find('-') != std::string::npos)
+    Broken("a non-negative integer shown negative:", whole);
 }
 
 }  // namespace
@@ -93,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sink.WriteStopLine();
   const std::string shown = console.str();
   const std::string stopLine = "Stop - Program terminated.\r\n";
-  if (shown.size() < stopLine.size() || shown.compare(shown.size() - stopLine.size(), stopLine.size(), stopLine) != 0) {
+  if (shown.size() < stopLine.size() ||
+      shown.compare(shown.size() - stopLine.size(), stopLine.size(), stopLine) != 0) {
     Broken("the console must end with the stop line");
   }
   return 0;

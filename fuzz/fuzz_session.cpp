@@ -66,8 +66,8 @@ void ClearWorkDir() {
 std::string SafeName(std::string_view name) {
   std::string out;
   for (const char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                    c == '-' || c == '_';
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '-' || c == '_';
     if (ok && out.size() < 40) out += c;
   }
   if (out == "." || out == "..") out.clear();
@@ -125,7 +125,8 @@ void CheckOutputFiles(const std::string& console) {
     // Every file the session wrote (or rewrote) is made of whole lines.
     const auto written = Written().find(entry.path().filename().string());
     if (written != Written().end() && written->second == text) continue;
-    if (!text.empty() && text.compare(text.size() - std::min<std::size_t>(2, text.size()), 2, "\r\n") != 0) {
+    if (!text.empty() &&
+        text.compare(text.size() - std::min<std::size_t>(2, text.size()), 2, "\r\n") != 0) {
       Broken("the output file ends inside a line", console);
     }
   }
@@ -146,12 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string console = out.str();
   if (status != 0 && status != 1) Broken("the exit status must be 0 or 1", console);
   static constexpr std::string_view kStop = "Stop - Program terminated.\r\n";
-  if (console.size() < kStop.size() || console.compare(console.size() - kStop.size(), kStop.size(), kStop) != 0) {
+  if (console.size() < kStop.size() ||
+      console.compare(console.size() - kStop.size(), kStop.size(), kStop) != 0) {
     Broken("the console must end with the stop line", console);
   }
   // The driver reports any exception that is not a stop of the program's own
   // on a line of its own; no input may lead there.
-  if (console.find("\nInternal error: ") != std::string::npos) Broken("a programming error surfaced", console);
+  if (console.find("\nInternal error: ") != std::string::npos)
+    Broken("a programming error surfaced", console);
   if (status == 0 && console.find("READING ERROR") != std::string::npos) {
     Broken("a reading error reported as success", console);
   }

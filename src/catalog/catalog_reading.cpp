@@ -40,8 +40,9 @@ void WriteMessageBox(ReportSink& sink, std::string_view screenFeed, int stars,
 std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
                            std::string_view what) {
   if (!ScaledFits(value, factor)) {
-    const std::string scaled = factor == 1.0 ? std::string("its integer part")
-                                             : "the value times " + std::to_string(static_cast<long>(factor));
+    const std::string scaled = factor == 1.0
+                                   ? std::string("its integer part")
+                                   : "the value times " + std::to_string(static_cast<long>(factor));
     StopReadingError(file, file.LineNumber(), std::string(what) + " " + Shown(value),
                      scaled + " within the 32-bit integers");
   }
@@ -56,7 +57,8 @@ void CheckNotNegative(const LineSource& file, float value, std::string_view what
 
 std::int32_t CheckedWhole(const LineSource& file, long line, double value, std::string_view what) {
   if (!WholeFits(value)) {
-    StopReadingError(file, line, std::string(what) + " " + Shown(value), "a value within the 32-bit integers");
+    StopReadingError(file, line, std::string(what) + " " + Shown(value),
+                     "a value within the 32-bit integers");
   }
   return static_cast<std::int32_t>(std::trunc(value));
 }

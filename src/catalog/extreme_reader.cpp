@@ -14,7 +14,8 @@ namespace qev {
 namespace {
 
 // Clears the screen of the extreme dialog: 33 slashes, 34 empty records.
-constexpr const char* kScreenFeed = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+constexpr const char* kScreenFeed =
+    "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
 
 // Layouts of the extreme file, by the menu answer. Any other answer reads
 // like layout 2 without the SD line and stores every event with SD 0.
@@ -162,9 +163,8 @@ void ReadExtremeCatalog(Session& session) {
   float sd = extreme.CommonSdValue;
   for (;;) {
     const ReadOutcome outcome =
-        layout == kPerEventSd
-            ? FreeFormatRead(*file, {&year, &month, &day, &magnitude, &sd}, true)
-            : FreeFormatRead(*file, {&year, &month, &day, &magnitude}, true);
+        layout == kPerEventSd ? FreeFormatRead(*file, {&year, &month, &day, &magnitude, &sd}, true)
+                              : FreeFormatRead(*file, {&year, &month, &day, &magnitude}, true);
     if (outcome == ReadOutcome::EndOfFile) break;
     if (layout == kPerEventSd && sd < 0.01f) sd = 0.01f;
 
@@ -177,14 +177,24 @@ void ReadExtremeCatalog(Session& session) {
       previousMonth = month;
       previousDay = day;
     }
-    if (year == 0.0f) year = previousYear; else previousYear = year;
-    if (month == 0.0f) month = previousMonth; else previousMonth = month;
-    if (day == 0.0f) day = previousDay; else previousDay = day;
+    if (year == 0.0f)
+      year = previousYear;
+    else
+      previousYear = year;
+    if (month == 0.0f)
+      month = previousMonth;
+    else
+      previousMonth = month;
+    if (day == 0.0f)
+      day = previousDay;
+    else
+      previousDay = day;
 
     Event& event = extreme.Events[static_cast<std::size_t>(n - 1)];
     event.MagHundredths = CheckedScaled(*file, magnitude, 100.0, "magnitude");
-    event.SdHundredths = layout == kCommonSd ? commonSdHundredths
-                                             : CheckedScaled(*file, sd, 100.0, "standard deviation");
+    event.SdHundredths = layout == kCommonSd
+                             ? commonSdHundredths
+                             : CheckedScaled(*file, sd, 100.0, "standard deviation");
     const std::int32_t shownYear = CheckedScaled(*file, year, 1.0, "year");
     const std::int32_t shownMonth = CheckedScaled(*file, month, 1.0, "month");
     const std::int32_t shownDay = CheckedScaled(*file, day, 1.0, "day");
@@ -194,7 +204,8 @@ void ReadExtremeCatalog(Session& session) {
         std::trunc((static_cast<double>(time) - static_cast<double>(previousTime)) * 1000.0);
     if (!(interval > 0.0)) StopDateError(sink, n);
     event.IntervalThousandths =
-        CheckedWhole(*file, file->LineNumber(), interval, "time since the previous event in thousandths of a year");
+        CheckedWhole(*file, file->LineNumber(), interval,
+                     "time since the previous event in thousandths of a year");
     previousTime = time;
 
     if (extreme.SmallestMagnitude > magnitude) extreme.SmallestMagnitude = magnitude;
@@ -219,7 +230,8 @@ void ReadExtremeCatalog(Session& session) {
 
   sink.List(Dest::Console);
   sink.FormatBoth("('  Number of earthquakes :',I4)", {n});
-  sink.Format(Dest::File, "('  MAX OBS. IN EXTREME PART OF CATALOG = ',F5.2)", {catalog.MaxObserved});
+  sink.Format(Dest::File, "('  MAX OBS. IN EXTREME PART OF CATALOG = ',F5.2)",
+              {catalog.MaxObserved});
   sink.Format(Dest::File, "('  SECOND MAX OBS. IN EXTREME PART OF CATALOG = ',F5.2)",
               {catalog.SecondMaxObserved});
 

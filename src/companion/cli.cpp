@@ -45,7 +45,8 @@ std::uint64_t ParseSeed(const std::string& text) {
   char* end = nullptr;
   errno = 0;
   const unsigned long long value = std::strtoull(begin, &end, 10);
-  if (text.empty() || text[0] == '-' || text[0] == '+' || end != begin + text.size() || errno == ERANGE) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || end != begin + text.size() ||
+      errno == ERANGE) {
     throw UsageError("seed: '" + text + "' is not a non-negative integer");
   }
   return static_cast<std::uint64_t>(value);

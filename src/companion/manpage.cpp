@@ -26,7 +26,9 @@ std::string Inline(const std::string& text) {
     } else if (next == '(' && i + 2 < text.size()) {
       const std::string name = text.substr(i + 1, 2);
       i += 2;
-      out += name == "bu" ? "*" : (name == "em" ? "--" : (name == "+-" ? "+-" : (name == "mu" ? "x" : "")));
+      out += name == "bu"
+                 ? "*"
+                 : (name == "em" ? "--" : (name == "+-" ? "+-" : (name == "mu" ? "x" : "")));
     } else {
       out += next;
     }
@@ -40,8 +42,8 @@ std::string Arguments(const std::string& line) {
   const std::size_t space = line.find(' ');
   if (space == std::string::npos) return "";
   const std::string request = line.substr(1, space - 1);
-  const bool alternating = request == "BR" || request == "RB" || request == "IR" || request == "RI" ||
-                           request == "BI" || request == "IB";
+  const bool alternating = request == "BR" || request == "RB" || request == "IR" ||
+                           request == "RI" || request == "BI" || request == "IB";
   std::vector<std::string> words;
   std::string word;
   bool quoted = false;
@@ -98,8 +100,8 @@ std::string RenderManPage(const std::string& source) {
   while (std::getline(in, line)) {
     if (line.rfind(".\\\"", 0) == 0 || line.rfind("'\\\"", 0) == 0) continue;
     if (!line.empty() && line[0] == '.') {
-      const std::string request = line.substr(1, line.find(' ') == std::string::npos ? std::string::npos
-                                                                                      : line.find(' ') - 1);
+      const std::string request = line.substr(
+          1, line.find(' ') == std::string::npos ? std::string::npos : line.find(' ') - 1);
       if (request == "TH") {
         continue;
       } else if (request == "SH" || request == "SS") {
@@ -120,7 +122,8 @@ std::string RenderManPage(const std::string& source) {
         out << "\n";
         const std::string tag = Arguments(line);
         indent = 7;
-        if (!tag.empty()) out << std::string(static_cast<std::size_t>(indent + extraIndent), ' ') << tag << "\n";
+        if (!tag.empty())
+          out << std::string(static_cast<std::size_t>(indent + extraIndent), ' ') << tag << "\n";
         indent = 11;
       } else if (request == "RS") {
         flush();
@@ -135,9 +138,11 @@ std::string RenderManPage(const std::string& source) {
         fill = true;
       } else if (request == "br") {
         flush();
-      } else if (request == "B" || request == "I" || request == "BR" || request == "IR" || request == "BI") {
+      } else if (request == "B" || request == "I" || request == "BR" || request == "IR" ||
+                 request == "BI") {
         if (tagPending) {
-          out << std::string(7 + static_cast<std::size_t>(extraIndent), ' ') << Arguments(line) << "\n";
+          out << std::string(7 + static_cast<std::size_t>(extraIndent), ' ') << Arguments(line)
+              << "\n";
           tagPending = false;
           indent = 11;
         } else {

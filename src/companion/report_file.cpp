@@ -47,8 +47,8 @@ class Cursor {
     return text;
   }
   [[noreturn]] void Fail(const std::string& why) const {
-    throw ReportError("line " + std::to_string(lineNumber_) + " of the report: " + why + " at column " +
-                      std::to_string(position_ + 1));
+    throw ReportError("line " + std::to_string(lineNumber_) + " of the report: " + why +
+                      " at column " + std::to_string(position_ + 1));
   }
 
  private:
@@ -102,7 +102,8 @@ Field ParseField(const std::string& raw) {
   if (i < text.size()) {
     // Exponent: "E+05", or a sign and three digits without the letter.
     if (text[i] == 'E' || text[i] == 'e') ++i;
-    if (i >= text.size() || (text[i] != '+' && text[i] != '-')) throw ReportError("'" + text + "' is not a number");
+    if (i >= text.size() || (text[i] != '+' && text[i] != '-'))
+      throw ReportError("'" + text + "' is not a number");
     exponent = std::string("e") + text[i++];
     const std::size_t digitsStart = i;
     while (i < text.size() && IsDigit(text[i])) exponent += text[i++];
@@ -111,7 +112,8 @@ Field ParseField(const std::string& raw) {
   field.Text = sign + (whole.empty() ? "0" : whole) + (point ? "." + fraction : "") + exponent;
   field.Value = std::strtod(field.Text.c_str(), nullptr);
   if (field.Value == 0.0) {
-    field.Text = (whole.empty() ? "0" : whole) + (point ? "." + fraction : "") + exponent;  // no "-0"
+    field.Text =
+        (whole.empty() ? "0" : whole) + (point ? "." + fraction : "") + exponent;  // no "-0"
     field.Value = 0.0;
   }
   return field;
@@ -224,17 +226,22 @@ ReportFile ParseReport(const std::string& text) {
       }
       report.Hazard.push_back(row);
     } else if (!trimmed.empty()) {
-      throw ReportError("line " + std::to_string(lineNumber) + " of the report: unexpected text after the "
+      throw ReportError("line " + std::to_string(lineNumber) +
+                        " of the report: unexpected text after the "
                         "HAZARD EVALUATION table");
     }
   }
   if (report.Results) {
     const ResultsBlock& r = *report.Results;
-    if (r.Beta.Text.empty() && r.Beta.IsNumber()) throw ReportError("the RESULTS block has no Beta line");
-    if (r.Lambda.Text.empty() && r.Lambda.IsNumber()) throw ReportError("the RESULTS block has no Lambda line");
-    if (r.Mmax.Text.empty() && r.Mmax.IsNumber()) throw ReportError("the RESULTS block has no M_max line");
+    if (r.Beta.Text.empty() && r.Beta.IsNumber())
+      throw ReportError("the RESULTS block has no Beta line");
+    if (r.Lambda.Text.empty() && r.Lambda.IsNumber())
+      throw ReportError("the RESULTS block has no Lambda line");
+    if (r.Mmax.Text.empty() && r.Mmax.IsNumber())
+      throw ReportError("the RESULTS block has no M_max line");
   }
-  if (section == Section::Hazard) throw ReportError("the HAZARD EVALUATION table has no column heading");
+  if (section == Section::Hazard)
+    throw ReportError("the HAZARD EVALUATION table has no column heading");
   return report;
 }
 

@@ -12,10 +12,14 @@ namespace {
 
 std::string Cell(const Field& field) {
   switch (field.Kind) {
-    case FieldKind::Number: return field.Text;
-    case FieldKind::Overflow: return "";
-    case FieldKind::Infinite: return "inf";
-    case FieldKind::Undefined: return "nan";
+    case FieldKind::Number:
+      return field.Text;
+    case FieldKind::Overflow:
+      return "";
+    case FieldKind::Infinite:
+      return "inf";
+    case FieldKind::Undefined:
+      return "nan";
   }
   return "";
 }
@@ -41,11 +45,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -96,7 +109,8 @@ std::string ResultsCsv(const ReportFile& report) {
   out << "Mmax," << Cell(r.Mmax) << ',' << (r.SdMmax ? Cell(*r.SdMmax) : "") << "\n";
   if (r.SigXmax) out << "SigXmax," << Cell(*r.SigXmax) << ",\n";
   out << "TransmissionCoefficient," << Cell(r.TransmissionCoefficient) << ",\n";
-  for (const Contribution& c : r.Contributions) out << "Beta % " << c.Slot << ',' << Cell(c.BetaPercent) << ",\n";
+  for (const Contribution& c : r.Contributions)
+    out << "Beta % " << c.Slot << ',' << Cell(c.BetaPercent) << ",\n";
   for (const Contribution& c : r.Contributions) {
     out << "Lambda % " << c.Slot << ',' << Cell(c.LambdaPercent) << ",\n";
   }
@@ -106,7 +120,8 @@ std::string ResultsCsv(const ReportFile& report) {
 std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   if (!report.Results) throw ReportError("the report holds no RESULTS block to plot");
   const ResultsBlock& r = *report.Results;
-  if (!r.Lambda.IsNumber() || !(r.Lambda.Value > 0.0)) throw ReportError("the report's Lambda cannot be plotted");
+  if (!r.Lambda.IsNumber() || !(r.Lambda.Value > 0.0))
+    throw ReportError("the report's Lambda cannot be plotted");
   struct Point {
     double X, Rate;
   };
@@ -121,7 +136,8 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   const double lambda = r.Lambda.Value;
   const double sdLambda = r.SdLambda.IsNumber() ? r.SdLambda.Value : 0.0;
   const double highFactor = (lambda + sdLambda) / lambda;
-  const double lowFactor = (lambda - sdLambda) / lambda;  // may be 0 or less: the band reaches the bottom
+  const double lowFactor =
+      (lambda - sdLambda) / lambda;  // may be 0 or less: the band reaches the bottom
 
   double xMin = rates.front().X;
   double xMax = rates.back().X;
@@ -147,7 +163,9 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   const double height = 980.0;
   const Box upper{110.0, 110.0, 620.0, 400.0};
   const Box lower{110.0, 610.0, 620.0, 280.0};
-  auto xAt = [&](const Box& box, double m) { return box.Left + (m - xMin) / (xMax - xMin) * box.Width; };
+  auto xAt = [&](const Box& box, double m) {
+    return box.Left + (m - xMin) / (xMax - xMin) * box.Width;
+  };
   auto yRate = [&](double rate) {
     const double l = rate > 0.0 ? std::log10(rate) : bottom - 10.0;
     return upper.Top + (top - l) / (top - bottom) * upper.Height;
@@ -158,27 +176,33 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   std::ostringstream s;
   s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
-    << "\" viewBox=\"0 0 " << width << ' ' << height << "\" font-family=\"DejaVu Sans, Arial, sans-serif\">\n";
-  s << "<title>" << Escape(options.Title.empty() ? "Seismic hazard" : options.Title) << "</title>\n";
+    << "\" viewBox=\"0 0 " << width << ' ' << height
+    << "\" font-family=\"DejaVu Sans, Arial, sans-serif\">\n";
+  s << "<title>" << Escape(options.Title.empty() ? "Seismic hazard" : options.Title)
+    << "</title>\n";
   s << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  s << "<defs>\n<clipPath id=\"upper\"><rect x=\"" << upper.Left << "\" y=\"" << upper.Top << "\" width=\""
-    << upper.Width << "\" height=\"" << upper.Height << "\"/></clipPath>\n"
-    << "<clipPath id=\"lower\"><rect x=\"" << lower.Left << "\" y=\"" << lower.Top - 1 << "\" width=\""
-    << lower.Width << "\" height=\"" << lower.Height + 2 << "\"/></clipPath>\n</defs>\n";
+  s << "<defs>\n<clipPath id=\"upper\"><rect x=\"" << upper.Left << "\" y=\"" << upper.Top
+    << "\" width=\"" << upper.Width << "\" height=\"" << upper.Height << "\"/></clipPath>\n"
+    << "<clipPath id=\"lower\"><rect x=\"" << lower.Left << "\" y=\"" << lower.Top - 1
+    << "\" width=\"" << lower.Width << "\" height=\"" << lower.Height + 2
+    << "\"/></clipPath>\n</defs>\n";
 
   // Title and the estimates behind the figure.
-  const std::string title = options.Title.empty()
-                                ? "Seismic hazard" + (report.FileName.empty() ? "" : " from " + report.FileName)
-                                : options.Title;
-  s << "<text x=\"" << width / 2 << "\" y=\"38\" text-anchor=\"middle\" font-size=\"22\" font-weight=\"bold\">"
-    << Escape(title) << "</text>\n";
-  std::string estimates = "\u03B2 = " + Shown(r.Beta, 2) + " \u00B1 " + Shown(r.SdBeta, 2) + " (b = " +
-                          Shown(r.B, 2) + " \u00B1 " + Shown(r.SdB, 2) + ")   \u03BB = " + Shown(r.Lambda, 2) +
-                          " \u00B1 " + Shown(r.SdLambda, 2) + " per year above Mmin = " + Shown(r.Mmin, 2) +
+  const std::string title =
+      options.Title.empty()
+          ? "Seismic hazard" + (report.FileName.empty() ? "" : " from " + report.FileName)
+          : options.Title;
+  s << "<text x=\"" << width / 2
+    << "\" y=\"38\" text-anchor=\"middle\" font-size=\"22\" font-weight=\"bold\">" << Escape(title)
+    << "</text>\n";
+  std::string estimates = "\u03B2 = " + Shown(r.Beta, 2) + " \u00B1 " + Shown(r.SdBeta, 2) +
+                          " (b = " + Shown(r.B, 2) + " \u00B1 " + Shown(r.SdB, 2) +
+                          ")   \u03BB = " + Shown(r.Lambda, 2) + " \u00B1 " + Shown(r.SdLambda, 2) +
+                          " per year above Mmin = " + Shown(r.Mmin, 2) +
                           "   Mmax = " + Shown(r.Mmax, 2);
   if (r.SdMmax) estimates += " \u00B1 " + Shown(*r.SdMmax, 2);
-  s << "<text x=\"" << width / 2 << "\" y=\"66\" text-anchor=\"middle\" font-size=\"14\">" << Escape(estimates)
-    << "</text>\n";
+  s << "<text x=\"" << width / 2 << "\" y=\"66\" text-anchor=\"middle\" font-size=\"14\">"
+    << Escape(estimates) << "</text>\n";
   if (!report.Date.empty()) {
     s << "<text x=\"" << width - 20 << "\" y=\"" << height - 14
       << "\" text-anchor=\"end\" font-size=\"11\" fill=\"#555\">report of " << Escape(report.Date)
@@ -187,77 +211,87 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
 
   // Frames, grids and axes of both panels.
   auto frame = [&](const Box& box) {
-    s << "<rect x=\"" << box.Left << "\" y=\"" << box.Top << "\" width=\"" << box.Width << "\" height=\""
-      << box.Height << "\" fill=\"none\" stroke=\"#222\" stroke-width=\"1.2\"/>\n";
+    s << "<rect x=\"" << box.Left << "\" y=\"" << box.Top << "\" width=\"" << box.Width
+      << "\" height=\"" << box.Height
+      << "\" fill=\"none\" stroke=\"#222\" stroke-width=\"1.2\"/>\n";
   };
   auto xAxis = [&](const Box& box) {
     for (double m = xMin; m <= xMax + 1e-9; m += xStep) {
       const double x = xAt(box, m);
-      s << "<line x1=\"" << x << "\" y1=\"" << box.Top << "\" x2=\"" << x << "\" y2=\"" << box.Bottom()
-        << "\" stroke=\"#ddd\"/>\n";
-      s << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\"" << box.Bottom() + 6
-        << "\" stroke=\"#222\"/>\n";
-      s << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22 << "\" text-anchor=\"middle\" font-size=\"13\">"
-        << Number(m, xStep == 0.25 ? 2 : 1) << "</text>\n";
+      s << "<line x1=\"" << x << "\" y1=\"" << box.Top << "\" x2=\"" << x << "\" y2=\""
+        << box.Bottom() << "\" stroke=\"#ddd\"/>\n";
+      s << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\""
+        << box.Bottom() + 6 << "\" stroke=\"#222\"/>\n";
+      s << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22
+        << "\" text-anchor=\"middle\" font-size=\"13\">" << Number(m, xStep == 0.25 ? 2 : 1)
+        << "</text>\n";
     }
     s << "<text x=\"" << box.Left + box.Width / 2 << "\" y=\"" << box.Bottom() + 46
       << "\" text-anchor=\"middle\" font-size=\"15\">" << Escape(options.Units) << "</text>\n";
   };
   auto yLabel = [&](double x, double y, const std::string& text) {
-    s << "<text x=\"" << x << "\" y=\"" << y << "\" text-anchor=\"middle\" font-size=\"15\" transform=\"rotate(-90 "
-      << x << ' ' << y << ")\">" << Escape(text) << "</text>\n";
+    s << "<text x=\"" << x << "\" y=\"" << y
+      << "\" text-anchor=\"middle\" font-size=\"15\" transform=\"rotate(-90 " << x << ' ' << y
+      << ")\">" << Escape(text) << "</text>\n";
   };
 
   // Upper panel: rate of exceedance and return period.
   for (int e = bottom; e <= top; ++e) {
     const double y = yRate(std::pow(10.0, e));
-    s << "<line x1=\"" << upper.Left << "\" y1=\"" << y << "\" x2=\"" << upper.Right() << "\" y2=\"" << y
-      << "\" stroke=\"#ddd\"/>\n";
-    s << "<line x1=\"" << upper.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << upper.Left << "\" y2=\"" << y
-      << "\" stroke=\"#222\"/>\n";
-    s << "<line x1=\"" << upper.Right() << "\" y1=\"" << y << "\" x2=\"" << upper.Right() + 6 << "\" y2=\"" << y
-      << "\" stroke=\"#222\"/>\n";
-    s << "<text x=\"" << upper.Left - 10 << "\" y=\"" << y + 4 << "\" text-anchor=\"end\" font-size=\"13\">"
-      << DecadeLabel(e) << "</text>\n";
-    s << "<text x=\"" << upper.Right() + 10 << "\" y=\"" << y + 4 << "\" font-size=\"13\">" << DecadeLabel(-e)
-      << "</text>\n";
+    s << "<line x1=\"" << upper.Left << "\" y1=\"" << y << "\" x2=\"" << upper.Right() << "\" y2=\""
+      << y << "\" stroke=\"#ddd\"/>\n";
+    s << "<line x1=\"" << upper.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << upper.Left
+      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+    s << "<line x1=\"" << upper.Right() << "\" y1=\"" << y << "\" x2=\"" << upper.Right() + 6
+      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+    s << "<text x=\"" << upper.Left - 10 << "\" y=\"" << y + 4
+      << "\" text-anchor=\"end\" font-size=\"13\">" << DecadeLabel(e) << "</text>\n";
+    s << "<text x=\"" << upper.Right() + 10 << "\" y=\"" << y + 4 << "\" font-size=\"13\">"
+      << DecadeLabel(-e) << "</text>\n";
   }
   xAxis(upper);
   yLabel(34, upper.Top + upper.Height / 2, "Annual rate of exceedance (events per year)");
   yLabel(upper.Right() + 100, upper.Top + upper.Height / 2, "Return period (years)");
 
-  s << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\" points=\"";
-  for (const Point& p : rates) s << f1(xAt(upper, p.X)) << ',' << f1(yRate(p.Rate * highFactor)) << ' ';
+  s << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.6\" "
+       "stroke=\"#5b8fd6\" stroke-width=\"0.8\" points=\"";
+  for (const Point& p : rates)
+    s << f1(xAt(upper, p.X)) << ',' << f1(yRate(p.Rate * highFactor)) << ' ';
   for (auto it = rates.rbegin(); it != rates.rend(); ++it) {
     const double low = lowFactor > 0.0 ? it->Rate * lowFactor : 0.0;
     s << f1(xAt(upper, it->X)) << ',' << f1(std::min(yRate(low), upper.Bottom() + 5)) << ' ';
   }
   s << "\"/>\n<polyline fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"2.5\" points=\"";
-  for (const Point& p : rates) s << f1(xAt(upper, p.X)) << ',' << f1(std::min(yRate(p.Rate), upper.Bottom() + 5)) << ' ';
+  for (const Point& p : rates)
+    s << f1(xAt(upper, p.X)) << ',' << f1(std::min(yRate(p.Rate), upper.Bottom() + 5)) << ' ';
   s << "\"/>\n</g>\n";
   frame(upper);
   // Legend of the upper panel.
   const double lx = upper.Right() - 250;
   const double ly = upper.Top + 16;
-  s << "<rect x=\"" << lx - 10 << "\" y=\"" << ly - 6 << "\" width=\"250\" height=\"52\" fill=\"white\" "
+  s << "<rect x=\"" << lx - 10 << "\" y=\"" << ly - 6
+    << "\" width=\"250\" height=\"52\" fill=\"white\" "
     << "stroke=\"#999\"/>\n";
   s << "<line x1=\"" << lx << "\" y1=\"" << ly + 8 << "\" x2=\"" << lx + 30 << "\" y2=\"" << ly + 8
     << "\" stroke=\"#1f4e9c\" stroke-width=\"2.5\"/>\n";
-  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 13 << "\" font-size=\"13\">mean annual rate</text>\n";
-  s << "<rect x=\"" << lx << "\" y=\"" << ly + 22 << "\" width=\"30\" height=\"14\" fill=\"#8db8f0\" "
+  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 13
+    << "\" font-size=\"13\">mean annual rate</text>\n";
+  s << "<rect x=\"" << lx << "\" y=\"" << ly + 22
+    << "\" width=\"30\" height=\"14\" fill=\"#8db8f0\" "
     << "fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\"/>\n";
-  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 34 << "\" font-size=\"13\">\u03BB \u00B1 1 SD(\u03BB)</text>\n";
+  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 34
+    << "\" font-size=\"13\">\u03BB \u00B1 1 SD(\u03BB)</text>\n";
 
   // Lower panel: probabilities of exceedance.
   for (int k = 0; k <= 5; ++k) {
     const double p = k / 5.0;
     const double y = yProbability(p);
-    s << "<line x1=\"" << lower.Left << "\" y1=\"" << y << "\" x2=\"" << lower.Right() << "\" y2=\"" << y
-      << "\" stroke=\"#ddd\"/>\n";
-    s << "<line x1=\"" << lower.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << lower.Left << "\" y2=\"" << y
-      << "\" stroke=\"#222\"/>\n";
-    s << "<text x=\"" << lower.Left - 10 << "\" y=\"" << y + 4 << "\" text-anchor=\"end\" font-size=\"13\">"
-      << Number(p, 1) << "</text>\n";
+    s << "<line x1=\"" << lower.Left << "\" y1=\"" << y << "\" x2=\"" << lower.Right() << "\" y2=\""
+      << y << "\" stroke=\"#ddd\"/>\n";
+    s << "<line x1=\"" << lower.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << lower.Left
+      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+    s << "<text x=\"" << lower.Left - 10 << "\" y=\"" << y + 4
+      << "\" text-anchor=\"end\" font-size=\"13\">" << Number(p, 1) << "</text>\n";
   }
   xAxis(lower);
   yLabel(44, lower.Top + lower.Height / 2, "Probability of exceedance");
@@ -272,7 +306,8 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
     s << " points=\"";
     for (const HazardRow& row : report.Hazard) {
       if (row.Magnitude.IsNumber() && row.Probability[i].IsNumber()) {
-        s << f1(xAt(lower, row.Magnitude.Value)) << ',' << f1(yProbability(row.Probability[i].Value)) << ' ';
+        s << f1(xAt(lower, row.Magnitude.Value)) << ','
+          << f1(yProbability(row.Probability[i].Value)) << ' ';
       }
     }
     s << "\"/>\n";
@@ -282,9 +317,11 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   // Bottom left: every curve starts near 1 at the threshold.
   const double px = lower.Left + 20;
   const double py = lower.Bottom() - 104;
-  s << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6 << "\" width=\"190\" height=\"92\" fill=\"white\" "
+  s << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6
+    << "\" width=\"190\" height=\"92\" fill=\"white\" "
     << "stroke=\"#999\"/>\n";
-  s << "<text x=\"" << px << "\" y=\"" << py + 9 << "\" font-size=\"13\" font-weight=\"bold\">within</text>\n";
+  s << "<text x=\"" << px << "\" y=\"" << py + 9
+    << "\" font-size=\"13\" font-weight=\"bold\">within</text>\n";
   for (int i = 0; i < 4; ++i) {
     const double y = py + 26 + i * 18;
     s << "<line x1=\"" << px << "\" y1=\"" << y - 4 << "\" x2=\"" << px + 34 << "\" y2=\"" << y - 4
@@ -294,7 +331,8 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
       << "</text>\n";
   }
   s << "<text x=\"" << lower.Left << "\" y=\"" << lower.Top - 14
-    << "\" font-size=\"15\" font-weight=\"bold\">Probability of exceedance within a time span</text>\n";
+    << "\" font-size=\"15\" font-weight=\"bold\">Probability of exceedance within a time "
+       "span</text>\n";
   s << "<text x=\"" << upper.Left << "\" y=\"" << upper.Top - 14
     << "\" font-size=\"15\" font-weight=\"bold\">Rate of exceedance and return period</text>\n";
   s << "</svg>\n";

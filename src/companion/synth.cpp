@@ -58,7 +58,8 @@ void CheckDate(const DateSpec& date, const std::string& what) {
 
 // Interval in thousandths of a year as the extreme reader stores it.
 std::int64_t StoredInterval(float from, float to) {
-  return static_cast<std::int64_t>(std::trunc((static_cast<double>(to) - static_cast<double>(from)) * 1000.0));
+  return static_cast<std::int64_t>(
+      std::trunc((static_cast<double>(to) - static_cast<double>(from)) * 1000.0));
 }
 
 // The calendar date whose decimal year (months as twelfths, days as 1/365.25)
@@ -125,11 +126,13 @@ int StepDecimals(float step) {
 GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
   // ---- Checks of the plan, before anything is drawn.
   if (!(plan.Beta > 0.0f) || !std::isfinite(plan.Beta)) throw SynthError("Beta must be positive");
-  if (!(plan.Lambda > 0.0f) || !std::isfinite(plan.Lambda)) throw SynthError("Lambda must be positive");
+  if (!(plan.Lambda > 0.0f) || !std::isfinite(plan.Lambda))
+    throw SynthError("Lambda must be positive");
   if (!std::isfinite(plan.Mmin) || !std::isfinite(plan.Mmax) || !(plan.Mmax > plan.Mmin)) {
     throw SynthError("Mmax must be larger than Mmin");
   }
-  if (!(plan.Sd >= 0.0f) || !(plan.Sd <= 2.0f)) throw SynthError("the magnitude SD must lie between 0 and 2");
+  if (!(plan.Sd >= 0.0f) || !(plan.Sd <= 2.0f))
+    throw SynthError("the magnitude SD must lie between 0 and 2");
   if (!(plan.Step >= 0.01f - 1e-6f) || !(plan.Step <= 1.0f)) {
     throw SynthError("the rounding step must lie between 0.01 and 1");
   }
@@ -137,7 +140,8 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     throw SynthError("no catalog part: give --extreme and/or --complete");
   }
   if (plan.Complete.size() > static_cast<std::size_t>(ncpx)) {
-    throw SynthError("at most " + std::to_string(ncpx) + " complete parts (ncpx) can be read by qev, " +
+    throw SynthError("at most " + std::to_string(ncpx) +
+                     " complete parts (ncpx) can be read by qev, " +
                      std::to_string(plan.Complete.size()) + " were given");
   }
   const int decimals = StepDecimals(plan.Step);
@@ -161,7 +165,8 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
       result.Warnings.push_back("the threshold of the " + name +
                                 " lies below Mmin: the part lacks the events between them");
     }
-    if (!(s.Sd >= 0.0f) || !(s.Sd <= 2.0f)) throw SynthError("the SD of the " + name + " must lie between 0 and 2");
+    if (!(s.Sd >= 0.0f) || !(s.Sd <= 2.0f))
+      throw SynthError("the SD of the " + name + " must lie between 0 and 2");
     return s;
   };
   auto checkName = [&](const std::string& fileName, const std::string& name) {
@@ -179,11 +184,13 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     checkName(e.FileName, "extreme part");
     if (e.Layout < 1 || e.Layout > 3) throw SynthError("the extreme layout must be 1, 2 or 3");
     if (!(e.Window >= 0.01f)) throw SynthError("the extreme window must be at least 0.01 years");
-    const double windows = std::ceil((static_cast<double>(extremeSetting.End) - extremeSetting.Start) / e.Window);
+    const double windows =
+        std::ceil((static_cast<double>(extremeSetting.End) - extremeSetting.Start) / e.Window);
     if (windows > nex) {
-      throw SynthError("the extreme part would have " + Fixed(windows, 0) + " windows of " + Fixed(e.Window, 2) +
-                       " years, and so up to that many events, more than the " + std::to_string(nex) +
-                       " (nex) that qev reads; lengthen the window or shorten the period");
+      throw SynthError(
+          "the extreme part would have " + Fixed(windows, 0) + " windows of " + Fixed(e.Window, 2) +
+          " years, and so up to that many events, more than the " + std::to_string(nex) +
+          " (nex) that qev reads; lengthen the window or shorten the period");
     }
   }
   std::vector<PartSetting> completeSettings;
@@ -192,32 +199,36 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     const std::string name = "complete part " + std::to_string(p + 1);
     completeSettings.push_back(settingOf(c.Start, c.End, c.Threshold, c.Sd, name));
     checkName(c.FileName.empty() ? "complete" + std::to_string(p + 1) + ".dat" : c.FileName, name);
-    if (c.Layout < 1 || c.Layout > 3) throw SynthError("the layout of " + name + " must be 1, 2 or 3");
+    if (c.Layout < 1 || c.Layout > 3)
+      throw SynthError("the layout of " + name + " must be 1, 2 or 3");
     // Expected number of listed events: the rate above the threshold, raised by
     // the magnitude errors (exp(Beta^2 SD^2 / 2) for an exponential tail).
     const PartSetting& s = completeSettings.back();
     const double beta = plan.Beta;
     const double above = (std::exp(-beta * s.Threshold) - std::exp(-beta * plan.Mmax)) /
                          (std::exp(-beta * plan.Mmin) - std::exp(-beta * plan.Mmax));
-    const double expected = plan.Lambda * (static_cast<double>(s.End) - s.Start) * std::min(1.0, above) *
-                            std::exp(beta * beta * s.Sd * s.Sd / 2.0);
+    const double expected = plan.Lambda * (static_cast<double>(s.End) - s.Start) *
+                            std::min(1.0, above) * std::exp(beta * beta * s.Sd * s.Sd / 2.0);
     if (c.Layout != 3 && expected > nfx) {
-      throw SynthError(name + " would hold about " + Fixed(expected, 0) + " events, more than the " +
-                       std::to_string(nfx) + " rows (nfx) that qev reads from one file; shorten its period, "
+      throw SynthError(name + " would hold about " + Fixed(expected, 0) +
+                       " events, more than the " + std::to_string(nfx) +
+                       " rows (nfx) that qev reads from one file; shorten its period, "
                        "raise its threshold or use layout 3");
     }
   }
   if (!plan.Complete.empty()) {
     for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
       if (plan.Complete[p].Layout != plan.Complete[0].Layout) {
-        result.Warnings.push_back("the complete parts have different layouts, but qev reads all complete "
-                                  "files of one session with the same layout");
+        result.Warnings.push_back(
+            "the complete parts have different layouts, but qev reads all complete "
+            "files of one session with the same layout");
         break;
       }
     }
     for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
       if (completeSettings[p].Start < completeSettings[p - 1].End) {
-        result.Warnings.push_back("complete parts " + std::to_string(p) + " and " + std::to_string(p + 1) +
+        result.Warnings.push_back("complete parts " + std::to_string(p) + " and " +
+                                  std::to_string(p + 1) +
                                   " overlap: qev counts their common events twice");
       }
     }
@@ -235,8 +246,9 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     last = std::max<double>(last, s.End);
   }
   if (plan.Lambda * (last - first) > kMaxSimulatedEvents) {
-    throw SynthError("the parts span " + Fixed(last - first, 1) + " years at " + Fixed(plan.Lambda, 3) +
-                     " events per year: more than " + Fixed(kMaxSimulatedEvents, 0) +
+    throw SynthError("the parts span " + Fixed(last - first, 1) + " years at " +
+                     Fixed(plan.Lambda, 3) + " events per year: more than " +
+                     Fixed(kMaxSimulatedEvents, 0) +
                      " events to simulate; raise Mmin (and lower Lambda) or shorten the periods");
   }
   Pcg32 random(plan.Seed);
@@ -319,7 +331,9 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     part.Threshold = s.Threshold;
     part.Sd = s.Sd;
     std::ostringstream text;
-    text << DateText(c.Start, ' ') << '\n' << DateText(c.End, ' ') << '\n' << Fixed(s.Threshold, magDecimals) << '\n';
+    text << DateText(c.Start, ' ') << '\n'
+         << DateText(c.End, ' ') << '\n'
+         << Fixed(s.Threshold, magDecimals) << '\n';
     if (c.Layout != 1) text << Fixed(s.Sd, 2) << '\n';
     std::map<long long, int> groups;  // rounded magnitude in steps -> frequency
     for (const HistoryEvent& event : history) {
@@ -344,10 +358,11 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
       ++part.RowCount;
     }
     if (part.RowCount > nfx) {
-      throw SynthError("complete part " + std::to_string(p + 1) + " drew " + std::to_string(part.RowCount) +
-                       " lines of data, more than the " + std::to_string(nfx) +
-                       " rows (nfx) that qev reads from one file; shorten its period, raise its threshold"
-                       " or use layout 3");
+      throw SynthError(
+          "complete part " + std::to_string(p + 1) + " drew " + std::to_string(part.RowCount) +
+          " lines of data, more than the " + std::to_string(nfx) +
+          " rows (nfx) that qev reads from one file; shorten its period, raise its threshold"
+          " or use layout 3");
     }
     if (part.EventCount == 0) {
       result.Warnings.push_back("complete part " + std::to_string(p + 1) + " holds no event");
@@ -377,14 +392,18 @@ void WriteCatalogFiles(const GeneratedCatalog& catalog, const std::string& direc
 std::string TruthSummary(const SynthPlan& plan, const GeneratedCatalog& catalog) {
   std::ostringstream out;
   out << "Synthetic catalog, seed " << plan.Seed << "\n";
-  out << "  Beta   = " << Fixed(plan.Beta, 4) << "  (b = " << Fixed(plan.Beta * 0.43429f, 4) << ")\n";
-  out << "  Lambda = " << Fixed(plan.Lambda, 4) << " per year at or above Mmin = " << Fixed(plan.Mmin, 2) << "\n";
+  out << "  Beta   = " << Fixed(plan.Beta, 4) << "  (b = " << Fixed(plan.Beta * 0.43429f, 4)
+      << ")\n";
+  out << "  Lambda = " << Fixed(plan.Lambda, 4)
+      << " per year at or above Mmin = " << Fixed(plan.Mmin, 2) << "\n";
   out << "  Mmax   = " << Fixed(plan.Mmax, 2) << "\n";
   out << "  magnitudes rounded to " << Fixed(plan.Step, StepDecimals(plan.Step)) << "\n";
   auto line = [&](const std::string& name, const GeneratedPart& part) {
     out << "  " << name << ": " << part.FileName << ", layout " << part.Layout << ", threshold "
-        << Fixed(part.Threshold, 2) << ", SD " << Fixed(part.Sd, 2) << ", " << part.EventCount << " events";
-    if (part.EventCount > 0) out << ", magnitudes " << Fixed(part.Smallest, 2) << " to " << Fixed(part.Largest, 2);
+        << Fixed(part.Threshold, 2) << ", SD " << Fixed(part.Sd, 2) << ", " << part.EventCount
+        << " events";
+    if (part.EventCount > 0)
+      out << ", magnitudes " << Fixed(part.Smallest, 2) << " to " << Fixed(part.Largest, 2);
     out << "\n";
   };
   if (catalog.Extreme) line("extreme part", *catalog.Extreme);

@@ -42,21 +42,21 @@ std::string DateText(const DateSpec& date, char separator);
 struct ExtremePlan {
   DateSpec Start;
   DateSpec End;
-  float Window = 1.0f;                 // years per window; its largest event is listed
-  std::optional<float> Threshold;      // default Mmin
-  std::optional<float> Sd;             // default: the plan's Sd
-  int Layout = 1;                      // 1 per-event SD, 2 common SD, 3 no SD
-  bool DateAtOccurrence = false;       // else each event is dated at the end of its window
+  float Window = 1.0f;             // years per window; its largest event is listed
+  std::optional<float> Threshold;  // default Mmin
+  std::optional<float> Sd;         // default: the plan's Sd
+  int Layout = 1;                  // 1 per-event SD, 2 common SD, 3 no SD
+  bool DateAtOccurrence = false;   // else each event is dated at the end of its window
   std::string FileName = "extreme.dat";
 };
 
 struct CompletePlan {
   DateSpec Start;
   DateSpec End;
-  std::optional<float> Threshold;      // default Mmin
+  std::optional<float> Threshold;  // default Mmin
   std::optional<float> Sd;
-  int Layout = 2;                      // 1 per-event SD, 2 common SD, 3 grouped
-  std::string FileName;                // default completeN.dat
+  int Layout = 2;        // 1 per-event SD, 2 common SD, 3 grouped
+  std::string FileName;  // default completeN.dat
 };
 
 struct SynthPlan {
@@ -64,8 +64,8 @@ struct SynthPlan {
   float Lambda = 1.0f;     // events per year at or above Mmin
   float Mmin = 4.0f;
   float Mmax = 7.5f;
-  float Sd = 0.2f;         // default standard deviation of every part
-  float Step = 0.01f;      // magnitudes are rounded to multiples of this step
+  float Sd = 0.2f;     // default standard deviation of every part
+  float Step = 0.01f;  // magnitudes are rounded to multiples of this step
   std::uint64_t Seed = 1;
   std::optional<ExtremePlan> Extreme;
   std::vector<CompletePlan> Complete;
@@ -73,15 +73,15 @@ struct SynthPlan {
 
 struct GeneratedPart {
   std::string FileName;
-  std::string Text;          // the file contents
+  std::string Text;  // the file contents
   int Layout = 0;
-  float Start = 0.0f;        // decimal years as qev computes them
+  float Start = 0.0f;  // decimal years as qev computes them
   float End = 0.0f;
   float Threshold = 0.0f;
   float Sd = 0.0f;
   int EventCount = 0;
-  int RowCount = 0;          // lines of data (groups in layout 3)
-  float Smallest = 0.0f;     // smallest and largest listed magnitude
+  int RowCount = 0;       // lines of data (groups in layout 3)
+  float Smallest = 0.0f;  // smallest and largest listed magnitude
   float Largest = 0.0f;
 };
 

@@ -22,11 +22,11 @@ void ParsePeriod(const std::string& head, const std::string& what, DateSpec& sta
 }  // namespace
 
 SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
-  const auto arguments = SplitArguments(
-      args,
-      {"beta", "b", "lambda", "mmin", "mmax", "sd", "step", "seed", "extreme", "complete", "dir", "script",
-       "report-name"},
-      {"help", "version"});
+  const auto arguments =
+      SplitArguments(args,
+                     {"beta", "b", "lambda", "mmin", "mmax", "sd", "step", "seed", "extreme",
+                      "complete", "dir", "script", "report-name"},
+                     {"help", "version"});
   SynthCommand command;
   SynthPlan& plan = command.Plan;
   bool betaGiven = false;
@@ -62,7 +62,8 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
       command.ReportName = a.Value;
     } else if (a.Name == "extreme") {
       if (plan.Extreme) throw UsageError("--extreme given twice: a catalog has one extreme part");
-      const auto list = ParseKeyValues(a.Value, {"window", "threshold", "sd", "layout", "file", "dates"}, "--extreme");
+      const auto list = ParseKeyValues(
+          a.Value, {"window", "threshold", "sd", "layout", "file", "dates"}, "--extreme");
       ExtremePlan e;
       ParsePeriod(list.Head, "--extreme", e.Start, e.End);
       for (const auto& [key, value] : list.Pairs) {
@@ -72,16 +73,19 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
         if (key == "layout") e.Layout = ParseInteger(value, "--extreme layout");
         if (key == "file") e.FileName = value;
         if (key == "dates") {
-          if (value != "window" && value != "event") throw UsageError("--extreme dates must be window or event");
+          if (value != "window" && value != "event")
+            throw UsageError("--extreme dates must be window or event");
           e.DateAtOccurrence = value == "event";
         }
       }
       plan.Extreme = e;
     } else if (a.Name == "complete") {
       if (plan.Complete.size() >= static_cast<std::size_t>(ncpx)) {
-        throw UsageError("at most " + std::to_string(ncpx) + " complete parts (ncpx) can be read by qev");
+        throw UsageError("at most " + std::to_string(ncpx) +
+                         " complete parts (ncpx) can be read by qev");
       }
-      const auto list = ParseKeyValues(a.Value, {"threshold", "sd", "layout", "file"}, "--complete");
+      const auto list =
+          ParseKeyValues(a.Value, {"threshold", "sd", "layout", "file"}, "--complete");
       CompletePlan c;
       ParsePeriod(list.Head, "--complete", c.Start, c.End);
       for (const auto& [key, value] : list.Pairs) {

@@ -5,7 +5,6 @@
 namespace qev {
 namespace {
 
-
 // Answers below this end the runs.
 constexpr float kStopBelow = 0.01f;
 

@@ -17,8 +17,8 @@
 #include "driver/run_summary.h"
 #include "driver/screen.h"
 #include "estimation/likelihood.h"
-#include "estimation/mmax_estimators.h"
 #include "estimation/math_functions.h"
+#include "estimation/mmax_estimators.h"
 #include "model/session.h"
 #include "report/hazard.h"
 #include "report/results_report.h"
@@ -31,7 +31,6 @@ namespace qev {
 namespace {
 
 constexpr float kSimplexTolerance = 0.002f;  // spread of Beta over the vertices
-
 
 // Six lines on who makes the program and how to reach them.
 void WriteAuthorLines(ReportSink& sink) {
@@ -220,9 +219,9 @@ void RunLoop(Session& session) {
     // the dialog without a suggestion.
     if (settings.Procedure == 1 || settings.Procedure == 2) {
       const LawState law = MakeLaw(model.Beta, model.Lambda, settings.Mmin, model.Mmax);
-      const std::optional<float> estimate =
-          settings.Procedure == 1 ? MmaxCramer(law, settings.Xmax, settings.SpanT)
-                                  : MmaxBayes(law, settings.Xmax, settings.SpanT);
+      const std::optional<float> estimate = settings.Procedure == 1
+                                                ? MmaxCramer(law, settings.Xmax, settings.SpanT)
+                                                : MmaxBayes(law, settings.Xmax, settings.SpanT);
       model.SuggestionUndefined = !estimate.has_value();
       if (estimate) model.SuggestedMmax = *estimate;
     }
@@ -288,8 +287,7 @@ int RunSession(TextIo& io) {
     return Stop(io, stop);
   } catch (const std::exception& error) {
     // Not a condition of the program's own: report it rather than crash.
-    return Stop(io, ProgramStop{kExitError,
-                                {std::string("Internal error: ") + error.what()}});
+    return Stop(io, ProgramStop{kExitError, {std::string("Internal error: ") + error.what()}});
   }
   return Stop(io, ProgramStop{kExitNormal, {}});
 }

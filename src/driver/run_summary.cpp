@@ -6,7 +6,8 @@
 
 namespace qev {
 
-void WriteRunSummary(ReportSink& sink, const SessionSettings& settings, const ModelParameters& model) {
+void WriteRunSummary(ReportSink& sink, const SessionSettings& settings,
+                     const ModelParameters& model) {
   const float b = model.Beta * kLog10E;
   ClearScreen(sink);
   sink.List(Dest::Console);

@@ -11,6 +11,7 @@ inline constexpr float kLog10E = 0.43429f;
 
 // Run number, iteration count (with a warning at the iteration limit), Beta
 // with b, Lambda for Mmin, and the Mmax the run used.
-void WriteRunSummary(ReportSink& sink, const SessionSettings& settings, const ModelParameters& model);
+void WriteRunSummary(ReportSink& sink, const SessionSettings& settings,
+                     const ModelParameters& model);
 
 }  // namespace qev

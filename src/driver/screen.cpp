@@ -15,8 +15,8 @@ void PauseForKey(TextIo& io) {
 }
 
 std::string DateText(const CalendarDate& date) {
-  static constexpr std::array<const char*, 12> kMonths = {
-      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   // A calendar out of range (never from the clock) is shown clamped rather than
   // indexing outside the month names.
   const int month = date.Month < 1 ? 1 : (date.Month > 12 ? 12 : date.Month);

@@ -64,8 +64,9 @@ class FactorCache {
   explicit FactorCache(const LawState& law) : law_(law) { keys_.fill(kEmpty); }
 
   Entry Get(float m, float sigma) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(sigma)) << 32) |
-                              std::bit_cast<std::uint32_t>(m);
+    const std::uint64_t key =
+        (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(sigma)) << 32) |
+        std::bit_cast<std::uint32_t>(m);
     if (key == lastKey_) return last_;
     std::uint32_t slot = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
     for (int probe = 0; probe < kProbes; ++probe) {

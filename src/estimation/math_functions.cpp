@@ -46,8 +46,7 @@ float MaxMagnitudeCdf(const LawState& law, float m, float t) {
 float ExpIntegralE1(float& x) {
   if (x > 100.0f) x = 100.0f;
   if (x > 1.0f) {
-    return ((x + 2.334733f) * x + 0.250621f) / ((x + 3.330657f) * x + 1.681534f) *
-           std::exp(-x) / x;
+    return ((x + 2.334733f) * x + 0.250621f) / ((x + 3.330657f) * x + 1.681534f) * std::exp(-x) / x;
   }
   return ((((0.00107857f * x - 0.00976004f) * x + 0.05519968f) * x - 0.24991055f) * x +
           0.99999193f) *
@@ -57,8 +56,7 @@ float ExpIntegralE1(float& x) {
 
 double ExpIntegralE1Wide(double x) {
   if (x > 1.0) {
-    return ((x + 2.334733f) * x + 0.250621f) / ((x + 3.330657f) * x + 1.681534f) * std::exp(-x) /
-           x;
+    return ((x + 2.334733f) * x + 0.250621f) / ((x + 3.330657f) * x + 1.681534f) * std::exp(-x) / x;
   }
   return ((((0.00107857f * x - 0.00976004f) * x + 0.05519968f) * x - 0.24991055f) * x +
           0.99999193f) *

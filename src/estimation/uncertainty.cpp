@@ -57,7 +57,8 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   const Catalog& catalog = *data.catalog;
   float score = 0.0f;
   if (data.DataKind != 1) {
-    const std::int32_t parts = catalog.PartCount < 0 ? 0 : (catalog.PartCount > ncpx ? ncpx : catalog.PartCount);
+    const std::int32_t parts =
+        catalog.PartCount < 0 ? 0 : (catalog.PartCount > ncpx ? ncpx : catalog.PartCount);
     for (std::int32_t p = 0; p < parts; ++p) {
       const CompletePart& part = catalog.Parts[p];
       const float k = std::trunc(part.EventCount);
@@ -139,9 +140,11 @@ UncertaintyResult ParameterUncertainty(Catalog& catalog, const SessionSettings& 
   const LawState law = MakeLaw(beta, lambda, settings.Mmin, model.Mmax);
   float z = lambda * law.ExpMax / (law.ExpMin - law.ExpMax) * settings.SpanT;
   const float scaled = ScaledExpIntegral(z);
-  result.TransmissionCoefficient = std::fabs(
-      1.0f / (1.0f + (scaled - 1.0f) * (law.ExpMin - 2.0f * law.ExpMax) / (law.ExpMin - law.ExpMax)));
-  result.SdMmax = std::sqrt(std::pow(model.Mmax - settings.Xmax, 2.0f) + std::pow(settings.SigXmax, 2.0f));
+  result.TransmissionCoefficient =
+      std::fabs(1.0f / (1.0f + (scaled - 1.0f) * (law.ExpMin - 2.0f * law.ExpMax) /
+                                   (law.ExpMin - law.ExpMax)));
+  result.SdMmax =
+      std::sqrt(std::pow(model.Mmax - settings.Xmax, 2.0f) + std::pow(settings.SigXmax, 2.0f));
   return result;
 }
 

@@ -12,8 +12,8 @@ namespace qev {
 struct UncertaintyResult {
   float SdBeta = 0.0f;
   float SdLambda = 0.0f;
-  float B = 0.0f;     // 0.43429 * Beta
-  float SdB = 0.0f;   // 0.43429 * SdBeta
+  float B = 0.0f;    // 0.43429 * Beta
+  float SdB = 0.0f;  // 0.43429 * SdBeta
   float SdMmax = 0.0f;
   float TransmissionCoefficient = 0.0f;
   // Slots 0..P-1 are the complete parts, slot P the extreme part.

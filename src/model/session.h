@@ -11,7 +11,8 @@
 namespace qev {
 
 struct Session {
-  explicit Session(TextIo& textIo) : io(textIo), catalogStore(std::make_unique<Catalog>()), catalog(*catalogStore) {}
+  explicit Session(TextIo& textIo)
+      : io(textIo), catalogStore(std::make_unique<Catalog>()), catalog(*catalogStore) {}
 
   TextIo& io;
   SessionSettings settings;

@@ -9,12 +9,10 @@ namespace qev {
 
 namespace {
 
-constexpr const char* kClear =
-    "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+constexpr const char* kClear = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
 
 constexpr const char* kEnterMagnitude = "('  Enter MAGNITUDE <',F5.2,',',F5.2,'> = ')";
-constexpr const char* kAnswer1 =
-    "(' T =   1  Prob(mag>',F5.2,') = ',F6.4,'     RET PER = ',F8.2)";
+constexpr const char* kAnswer1 = "(' T =   1  Prob(mag>',F5.2,') = ',F6.4,'     RET PER = ',F8.2)";
 constexpr const char* kAnswer50 = "(' T =  50  Prob(mag>',F5.2,') = ',F6.4)";
 constexpr const char* kAnswer100 = "(' T = 100  Prob(mag>',F5.2,') = ',F6.4)";
 constexpr const char* kAnswerRate = "(' Mean Activity Rate Lambda (mag = ',F5.2,') = ',E10.4)";

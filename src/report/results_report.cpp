@@ -12,12 +12,9 @@ namespace {
 constexpr const char* kConsoleFeed = "(' ',/,/,/,/,/,/,/,/,/,/,/,/,/)";
 constexpr const char* kResultsTitle = "(/,'                      RESULTS')";
 constexpr const char* kResultsUnderline = "('                     =========')";
-constexpr const char* kBetaLine =
-    "('  Beta   = ',F5.2,' +- ',F5.2,'  (b = ',F5.2,' +- ',F5.2,')')";
-constexpr const char* kLambdaLine =
-    "('  Lambda = ',F7.2,' +- ',F7.2,'  (for Mmin = ',F5.2,')')";
-constexpr const char* kMmaxLine =
-    "('  M_max  = ',F5.2,' +- ',F5.2,'  (for SIG(Xmax) = ',F5.2,')')";
+constexpr const char* kBetaLine = "('  Beta   = ',F5.2,' +- ',F5.2,'  (b = ',F5.2,' +- ',F5.2,')')";
+constexpr const char* kLambdaLine = "('  Lambda = ',F7.2,' +- ',F7.2,'  (for Mmin = ',F5.2,')')";
+constexpr const char* kMmaxLine = "('  M_max  = ',F5.2,' +- ',F5.2,'  (for SIG(Xmax) = ',F5.2,')')";
 constexpr const char* kMmaxAloneLine = "('  M_max  = ',F5.2)";
 constexpr const char* kTransmissionLine = "(/,'  Transmission coefficient = ',F5.2)";
 
@@ -96,8 +93,8 @@ void ReportResults(Session& session) {
 
   // One extreme part alone, or one complete part alone, holds all the
   // information: no table.
-  const bool singleSlot = settings.DataKind == 1 ||
-                          (settings.DataKind == 2 && session.catalog.PartCount == 1);
+  const bool singleSlot =
+      settings.DataKind == 1 || (settings.DataKind == 2 && session.catalog.PartCount == 1);
   if (!singleSlot) WriteContributionTable(sink, session);
 }
 

@@ -78,7 +78,8 @@ void StartFromKeyboard(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
   sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
-  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {session.settings.Mmin});
+  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')",
+              {session.settings.Mmin});
   sink.ConsoleEmpty();
   session.io.ReadConsole({&model.Lambda});
   sink.ConsoleEmpty();
@@ -86,7 +87,8 @@ void StartFromKeyboard(Session& session) {
   // magnitude range for the law at all: the prompt is asked again, silently,
   // as the other bounded entries of the dialogs are.
   do {
-    sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {session.settings.Xmax});
+    sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')",
+                {session.settings.Xmax});
     sink.ConsoleEmpty();
     session.io.ReadConsole({&model.Mmax});
   } while (!(model.Mmax > session.settings.Mmin));
@@ -98,7 +100,8 @@ void StartFromKeyboard(Session& session) {
 void StartFromExtremes(Session& session) {
   const ExtremeCatalog& extreme = session.catalog.Extreme;
   ModelParameters& model = session.model;
-  const std::int32_t count = static_cast<std::int32_t>(std::clamp(extreme.EventCount, 0.0f, float(nex)));
+  const std::int32_t count =
+      static_cast<std::int32_t>(std::clamp(extreme.EventCount, 0.0f, float(nex)));
   if (count < 1) StartingPointUnusable(session, "(there are no EXTREME events)");
 
   model.Beta = session.settings.Units == 2 ? 1.0f : 1.9f;
@@ -147,7 +150,8 @@ void StartFromLastCompletePart(Session& session) {
   float mean = 0.0f;
   for (std::int32_t j = 0; j < rows; ++j) {
     const MagnitudeRow& row = part.Rows[static_cast<std::size_t>(j)];
-    mean = mean + static_cast<float>(row.Frequency) * (static_cast<float>(row.MagHundredths) * 0.01f);
+    mean =
+        mean + static_cast<float>(row.Frequency) * (static_cast<float>(row.MagHundredths) * 0.01f);
   }
   mean = mean / part.EventCount;
   const float excess = mean - part.Threshold;

@@ -104,7 +104,8 @@ void ChooseThreshold(Session& session) {
   }
   sink.ConsoleEmpty();
   for (;;) {
-    sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')", {lowest});
+    sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')",
+                {lowest});
     sink.ConsoleEmpty();
     const float x = ReadReal(session);
     if (lowest > x) {
@@ -145,7 +146,8 @@ void ChooseXmax(Session& session) {
   sink.ConsoleLine("   --------------------------------------------");
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  sink.Format(Dest::Console, "('   Maximum OBSERVED magnitude Xmax is ',F5.2,'......(1)')", {observed});
+  sink.Format(Dest::Console, "('   Maximum OBSERVED magnitude Xmax is ',F5.2,'......(1)')",
+              {observed});
   sink.Format(Dest::Console, "('   No, Xmax is DIFFERENT ........................(2)')");
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
@@ -216,8 +218,9 @@ void ChooseProcedure(Session& session) {
   session.settings.Procedure = ReadInteger(session);
 
   if (session.settings.Procedure == 1) {
-    sink.Format(Dest::File,
-                "(/,'  M_max is determined according to Tolve-Brandholm (Cramers Approximation)',/)");
+    sink.Format(
+        Dest::File,
+        "(/,'  M_max is determined according to Tolve-Brandholm (Cramers Approximation)',/)");
   } else if (session.settings.Procedure == 2) {
     sink.Format(Dest::File, "(/,'  M_max is determined according to Tolve-Brandholm-Bayes',/)");
   }

@@ -1,4 +1,5 @@
-// Threshold magnitude Mmin, maximum observed magnitude Xmax with its error and time span, and the M_max procedure.
+// Threshold magnitude Mmin, maximum observed magnitude Xmax with its error and time span, and the
+// M_max procedure.
 #pragma once
 
 #include "model/session.h"

@@ -28,8 +28,8 @@ std::vector<std::string> FormatText(std::string_view format, const Items& items)
 std::string ListRecord(const Items& items);
 
 // Single fields, exposed for tests and tools.
-std::string FormatInteger(std::int32_t value, int width);                // Iw
-std::string FormatFixed(float value, int width, int decimals);           // Fw.d
-std::string FormatExponent(float value, int width, int decimals);        // Ew.d
+std::string FormatInteger(std::int32_t value, int width);          // Iw
+std::string FormatFixed(float value, int width, int decimals);     // Fw.d
+std::string FormatExponent(float value, int width, int decimals);  // Ew.d
 
 }  // namespace qev

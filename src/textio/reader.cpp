@@ -45,7 +45,8 @@ std::string Shown(std::string_view text) {
   return out;
 }
 
-[[noreturn]] void MalformedValue(const LineSource& source, std::string_view text, const char* expected) {
+[[noreturn]] void MalformedValue(const LineSource& source, std::string_view text,
+                                 const char* expected) {
   StopReadingError(source, source.LineNumber(), "\"" + Shown(text) + "\"", expected);
 }
 
@@ -140,7 +141,8 @@ class StatementInput {
 
   std::string_view Token() {
     const std::size_t begin = pos_;
-    while (pos_ < line_.size() && !IsBlank(line_[pos_]) && line_[pos_] != ',' && line_[pos_] != '/') ++pos_;
+    while (pos_ < line_.size() && !IsBlank(line_[pos_]) && line_[pos_] != ',' && line_[pos_] != '/')
+      ++pos_;
     return std::string_view(line_).substr(begin, pos_ - begin);
   }
 
@@ -177,7 +179,8 @@ void StopReadingError(const LineSource& source, long line, const std::string& re
                    " *************************************************", ""});
 }
 
-ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets, bool endOfFileBranch) {
+ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
+                           bool endOfFileBranch) {
   StatementInput input(source);
   std::size_t next = 0;
   auto atEnd = [&]() {
@@ -209,7 +212,8 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
     }
     // r*v: r copies of v; r*: r null values.
     std::int32_t repeat = 0;
-    if (!ParseInteger(token.substr(0, star), repeat) || repeat <= 0 || token[0] == '+' || token[0] == '-') {
+    if (!ParseInteger(token.substr(0, star), repeat) || repeat <= 0 || token[0] == '+' ||
+        token[0] == '-') {
       MalformedValue(source, token, "a repeat count before '*'");
     }
     const std::string_view value = token.substr(star + 1);

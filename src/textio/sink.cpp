@@ -53,7 +53,8 @@ void ReportSink::ConsoleRecord(const std::string& record) {
     if (control == '0') console_ << kLineEnd;
     if (control == '1') console_ << '\f';
   }
-  if (record.size() > 1) console_.write(record.data() + 1, static_cast<std::streamsize>(record.size() - 1));
+  if (record.size() > 1)
+    console_.write(record.data() + 1, static_cast<std::streamsize>(record.size() - 1));
   consoleLinePending_ = true;
 }
 
@@ -63,8 +64,7 @@ void ReportSink::FileRecord(const std::string& record) {
   file_.flush();
   if (!file_) {
     file_.close();
-    throw ProgramStop{kExitError,
-                      {"", " ERROR: cannot write to the output file " + fileName_, ""}};
+    throw ProgramStop{kExitError, {"", " ERROR: cannot write to the output file " + fileName_, ""}};
   }
 }
 

@@ -27,8 +27,7 @@ struct CalendarDate {
 class TextIo {
  public:
   TextIo(std::istream& consoleIn, std::ostream& consoleOut, std::vector<std::string> args,
-         std::filesystem::path baseDir = ".",
-         std::function<CalendarDate()> today = nullptr);
+         std::filesystem::path baseDir = ".", std::function<CalendarDate()> today = nullptr);
 
   ReportSink& Sink() { return sink_; }
   LineSource& Console() { return console_; }

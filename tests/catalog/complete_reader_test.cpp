@@ -1,20 +1,21 @@
+#include "catalog/complete_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "harness/harness.h"
-#include "catalog/complete_reader.h"
 #include "catalog/extreme_reader.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
 
 using testing::Append;
-using testing::ProcedureRun;
 using testing::ContainsRun;
 using testing::EmptyLines;
+using testing::ProcedureRun;
 using testing::Tail;
 
 using testing::AfterFeed;
@@ -61,19 +62,11 @@ TEST(CompleteReader, GroupedPartShowsItsTableAndStoresFrequencies) {
   Append(console, EmptyLines(kFeed));
   Append(console, {" Enter FILE NAME of COMPLETE part of catalog no.  1", ""});
   Append(console, EmptyLines(kFeed + 3));
-  Append(console, {"",
-                   " SUMMARY of COMPLETE part of catalog no. 1",
-                   "",
-                   " FILE name : grouped.da",
-                   " Catalog STARTS at  1960/ 1/ 1",
-                   " Catalog ENDS   at  2000/12/31",
-                   " THRESHOLD magnitude    =  4.00",
-                   "  No       FREQ     MAG",
-                   "  1        12      4.0",
-                   "  2         3      4.5",
-                   " Number of earthquakes  =   15",
-                   " Standard Deviation =   .20",
-                   ""});
+  Append(console, {"", " SUMMARY of COMPLETE part of catalog no. 1", "", " FILE name : grouped.da",
+                   " Catalog STARTS at  1960/ 1/ 1", " Catalog ENDS   at  2000/12/31",
+                   " THRESHOLD magnitude    =  4.00", "  No       FREQ     MAG",
+                   "  1        12      4.0", "  2         3      4.5",
+                   " Number of earthquakes  =   15", " Standard Deviation =   .20", ""});
   EXPECT_EQ(run.ConsoleLines(), console);
 
   EXPECT_EQ(run.FileLines(), (std::vector<std::string>{
@@ -133,7 +126,8 @@ TEST(CompleteReader, MagnitudeBelowThresholdWarnsButIsStoredAndCounted) {
     ASSERT_FALSE(run.Run(ReadCompleteParts));
     const auto console = run.ConsoleLines();
     EXPECT_TRUE(ContainsRun(console, warningBox));
-    EXPECT_EQ(testing::CountLines(console, "                 WARNING !!!"), 2u);  // one box per line
+    EXPECT_EQ(testing::CountLines(console, "                 WARNING !!!"),
+              2u);  // one box per line
     const CompletePart& part = run.session.catalog.Parts[0];
     EXPECT_EQ(part.EventCount, 3.0f);
     EXPECT_EQ(part.Rows[1].MagHundredths, 398);
@@ -226,7 +220,8 @@ TEST(CompleteReader, UnknownLayoutStopsRightAfterTheAnswer) {
 }
 
 TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
-  const auto box = AfterFeed(kFeed, {"", kRuler43, "  WRONG TIME of BEGINNING/END of catalog !!! ", kRuler43});
+  const auto box =
+      AfterFeed(kFeed, {"", kRuler43, "  WRONG TIME of BEGINNING/END of catalog !!! ", kRuler43});
   {
     ProcedureRun run("2\n1\nw.dat\n", 2);
     run.ws.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n4.5\n");
@@ -242,7 +237,8 @@ TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
     run.ws.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n");
     ASSERT_FALSE(run.Run(ReadCompleteParts));
     EXPECT_EQ(run.session.catalog.Parts[0].EventCount, 0.0f);
-    EXPECT_TRUE(ContainsRun(run.FileLines(), {"  Catalog STARTS at  1950/ 1/ 1", "  Catalog ENDS   at  1949/12/31"}));
+    EXPECT_TRUE(ContainsRun(
+        run.FileLines(), {"  Catalog STARTS at  1950/ 1/ 1", "  Catalog ENDS   at  1949/12/31"}));
   }
 }
 
@@ -250,7 +246,8 @@ TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
 // complete parts lower the one and continue the others.
 TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
   ProcedureRun run("2\next.dat\n2\n2\nc1.dat\nc2.dat\n", 3);
-  run.ws.WriteFile("ext.dat", "1500 0 0\n1899 0 0\n0.3\n1600 1 1 6.5\n1700 1 1 5.5\n1800 1 1 6.0\n");
+  run.ws.WriteFile("ext.dat",
+                   "1500 0 0\n1899 0 0\n0.3\n1600 1 1 6.5\n1700 1 1 5.5\n1800 1 1 6.0\n");
   run.ws.WriteFile("c1.dat", "1900 0 0\n1959 0 0\n4.5\n0.2\n5.0\n7.2\n");
   run.ws.WriteFile("c2.dat", "1960 0 0\n2000 0 0\n3.0\n0.1\n3.4\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));

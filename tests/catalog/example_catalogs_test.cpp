@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "harness/harness.h"
 #include "catalog/complete_reader.h"
 #include "catalog/extreme_reader.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
@@ -36,7 +36,8 @@ std::string Answers(int extremeLayout, int completeLayout) {
 std::vector<int> Magnitudes(const CompletePart& part) {
   std::vector<int> magnitudes;
   for (int j = 0; j < static_cast<int>(part.RowCount); ++j) {
-    for (int k = 0; k < part.Rows[j].Frequency; ++k) magnitudes.push_back(part.Rows[j].MagHundredths);
+    for (int k = 0; k < part.Rows[j].Frequency; ++k)
+      magnitudes.push_back(part.Rows[j].MagHundredths);
   }
   std::sort(magnitudes.begin(), magnitudes.end());
   return magnitudes;
@@ -70,7 +71,8 @@ TEST(ExampleCatalogs, EveryLayoutReadsTheSameRegion) {
     }
     // No earthquake lies below its threshold: no warning lines in the report.
     const auto file = run.FileLines();
-    EXPECT_EQ(std::count(file.begin(), file.end(), "             !!! Such EQ-s are IGNORED !!!"), 0);
+    EXPECT_EQ(std::count(file.begin(), file.end(), "             !!! Such EQ-s are IGNORED !!!"),
+              0);
   }
 }
 

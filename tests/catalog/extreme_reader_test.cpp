@@ -1,18 +1,19 @@
+#include "catalog/extreme_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "harness/harness.h"
-#include "catalog/extreme_reader.h"
 
 namespace qev {
 namespace {
 
 using testing::Append;
-using testing::ProcedureRun;
 using testing::ContainsRun;
 using testing::EmptyLines;
+using testing::ProcedureRun;
 
 using testing::AfterFeed;
 using testing::Stored;
@@ -21,21 +22,13 @@ const std::string kRuler42 = testing::Ruler(42);
 
 std::vector<std::string> MenuScreen() {
   std::vector<std::string> lines = EmptyLines(34 + 3);
-  Append(lines, {"          EXTREME Data specification :",
-                 "       --------------------------------",
-                 "",
-                 " for EACH earthquake, FILE contains :",
-                 "",
-                 " (1) MAGNITUDE & STANDARD DEVIATION",
-                 "",
-                 " (2) MAGNITUDE. Only one STANDARD DEVIATION (SD) value",
-                 "     is given at the BEGINING of the file. Optionally,",
-                 "     for  different  parts of the file, different  SDs",
-                 "     can be given.",
-                 "",
-                 "",
-                 " ENTER proper number ...",
-                 ""});
+  Append(lines,
+         {"          EXTREME Data specification :", "       --------------------------------", "",
+          " for EACH earthquake, FILE contains :", "", " (1) MAGNITUDE & STANDARD DEVIATION", "",
+          " (2) MAGNITUDE. Only one STANDARD DEVIATION (SD) value",
+          "     is given at the BEGINING of the file. Optionally,",
+          "     for  different  parts of the file, different  SDs", "     can be given.", "", "",
+          " ENTER proper number ...", ""});
   Append(lines, EmptyLines(34));
   Append(lines, {" Enter FILE NAME of EXTREME catalog :", ""});
   return lines;
@@ -43,12 +36,11 @@ std::vector<std::string> MenuScreen() {
 
 std::vector<std::string> DateErrorBox(int eventNumber) {
   std::string number = std::to_string(eventNumber);
-  return AfterFeed(34, {kRuler42,
-                 " ERROR in EXTERME DATA INPUT: e-ke nr " + std::string(11 - number.size(), ' ') + number,
-                 " check YEARS of earthquake occurrence !!!",
-                 "                 or",
-                 "    EMPTY line at the END of the file",
-                 kRuler42});
+  return AfterFeed(
+      34, {kRuler42,
+           " ERROR in EXTERME DATA INPUT: e-ke nr " + std::string(11 - number.size(), ' ') + number,
+           " check YEARS of earthquake occurrence !!!", "                 or",
+           "    EMPTY line at the END of the file", kRuler42});
 }
 
 // Three events of layout 1: the second completes its year and month from the
@@ -67,18 +59,12 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
 
   std::vector<std::string> console = MenuScreen();
-  Append(console, {"",
-                   " SUMMARY of EXTREME part of catalog",
-                   "",
-                   " FILE name of EXTREME part of catalog : ext1.dat  ",
-                   "",
-                   " EXTREME catalog STARTS at  1900/ 1/ 1",
-                   " EXTREME catalog ENDS   at  1990/12/31",
-                   " 1905  5  1  6.10   .25",
-                   " 1905  5 12  5.10   .30",
-                   " 1950  3  4  4.10   .01",
-                   "",
-                   " Number of earthquakes :   3"});
+  Append(console,
+         {"", " SUMMARY of EXTREME part of catalog", "",
+          " FILE name of EXTREME part of catalog : ext1.dat  ", "",
+          " EXTREME catalog STARTS at  1900/ 1/ 1", " EXTREME catalog ENDS   at  1990/12/31",
+          " 1905  5  1  6.10   .25", " 1905  5 12  5.10   .30", " 1950  3  4  4.10   .01", "",
+          " Number of earthquakes :   3"});
   EXPECT_EQ(run.ConsoleLines(), console);
 
   EXPECT_EQ(run.FileLines(), (std::vector<std::string>{
@@ -108,18 +94,19 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
   // the floored SD 0.01 -> 0. Intervals (worked through independently in single
   // precision): 5333 from the start, 30, 44811, and the last one closed with
   // the 40823 thousandths up to the end of 1990.
-  EXPECT_EQ(StoredEvents(extreme, 3), (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
+  EXPECT_EQ(StoredEvents(extreme, 3),
+            (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
 }
 
 TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
   ProcedureRun run("2\next2.dat\n", 1);
   run.ws.WriteFile("ext2.dat",
-                "1600 1 1\n"
-                "1899 12 31\n"
-                "0.35\n"
-                "1650 6 1 6.5 9.9\n"  // the fifth value is not part of a layout-2 event
-                "1651 1 1 5.5\n"
-                "1700 2 2\n");        // three values only: the end of the file, not an event
+                   "1600 1 1\n"
+                   "1899 12 31\n"
+                   "0.35\n"
+                   "1650 6 1 6.5 9.9\n"  // the fifth value is not part of a layout-2 event
+                   "1651 1 1 5.5\n"
+                   "1700 2 2\n");  // three values only: the end of the file, not an event
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.EventCount, 2.0f);
@@ -149,15 +136,17 @@ TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
   EXPECT_EQ(extreme.EventCount, 2.0f);
   EXPECT_EQ(extreme.Events[0].SdHundredths, 0);
   EXPECT_EQ(extreme.Events[0].MagHundredths, 650);
-  EXPECT_TRUE(ContainsRun(run.FileLines(), {"  1650  6  1  6.50   .00", "  1700  1  1  5.00   .00"}));
+  EXPECT_TRUE(
+      ContainsRun(run.FileLines(), {"  1650  6  1  6.50   .00", "  1700  1  1  5.00   .00"}));
 }
 
 TEST(ExtremeReader, ZerosInTheFirstEventStayZerosAndLaterOnesTakeThePreviousDate) {
   ProcedureRun run("1\nz.dat\n", 1);
-  run.ws.WriteFile("z.dat", "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
+  run.ws.WriteFile("z.dat",
+                   "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  EXPECT_TRUE(ContainsRun(run.FileLines(),
-                          {"  1900  0  5  5.00   .20", "  1900  3  5  5.20   .20", "  1901  3  5  5.30   .20"}));
+  EXPECT_TRUE(ContainsRun(run.FileLines(), {"  1900  0  5  5.00   .20", "  1900  3  5  5.20   .20",
+                                            "  1901  3  5  5.30   .20"}));
 }
 
 TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
@@ -169,7 +158,8 @@ TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
   };
   const Case cases[] = {
       {"first event on the start date", "1900 1 1\n1990 0 0\n1900 1 1 6.0 0.2\n", 1, 0},
-      {"two events on the same day", "1900 1 1\n1990 0 0\n1910 3 3 6.0 0.2\n1910 3 3 5.0 0.2\n", 2, 1},
+      {"two events on the same day", "1900 1 1\n1990 0 0\n1910 3 3 6.0 0.2\n1910 3 3 5.0 0.2\n", 2,
+       1},
       {"end of the period before the last event",
        "1900 1 1\n1990 12 30\n1910 3 3 6.0 0.2\n1990 12 31 5.0 0.2\n", 2, 2},
   };
@@ -190,8 +180,9 @@ TEST(ExtremeReader, DateErrorsNameTheEventAndStopWithStatus1) {
 
 TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNothing) {
   ProcedureRun run("1\nd.dat\n", 1);
-  run.ws.WriteFile("d.dat", "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
-                         "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
+  run.ws.WriteFile("d.dat",
+                   "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
+                   "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   const ExtremeCatalog& extreme = run.session.catalog.Extreme;
   EXPECT_EQ(extreme.EventCount, 4.0f);

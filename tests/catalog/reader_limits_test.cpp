@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "harness/harness.h"
 #include "catalog/complete_reader.h"
 #include "catalog/extreme_reader.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
@@ -42,29 +42,79 @@ TEST(CatalogReaders, ValuesNoStoredIntegerHoldsAndNegativeSdsAreReadingErrors) {
   for (int i = 0; i < 3; ++i) manyGroups += "1e9 4.5\n";  // the third group passes 2^31 - 1
   const Procedure E = ReadExtremeCatalog, C = ReadCompleteParts;
   const Case cases[] = {
-      {"extreme magnitude", E, ExtremeAnswers(1), "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 3e7 0.2\n", {}, 4},
+      {"extreme magnitude",
+       E,
+       ExtremeAnswers(1),
+       "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 3e7 0.2\n",
+       {},
+       4},
       {"extreme SD", E, ExtremeAnswers(1), "1900 1 1\n1990 0 0\n1905 5 1 6.1 5e8\n", {}, 3},
       {"extreme header SD", E, ExtremeAnswers(2), "1900 1 1\n1990 0 0\n5e8\n1905 5 1 6.1\n", {}, 3},
       {"extreme year", E, ExtremeAnswers(1), "1900 1 1\n1990 0 0\n3e9 5 1 6.1 0.2\n", {}, 3},
-      {"extreme header year", E, ExtremeAnswers(1), "-3e9 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", {}, 1},
-      {"extreme interval", E, ExtremeAnswers(1), "-3000000 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", {}, 3},
-      {"extreme interval closed by the end", E, ExtremeAnswers(1), "1900 1 1\n3000000 0 0\n1905 5 1 6.1 0.2\n",
-       {}, 2},
-      {"negative extreme header SD", E, ExtremeAnswers(2), "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n",
+      {"extreme header year",
+       E,
+       ExtremeAnswers(1),
+       "-3e9 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n",
+       {},
+       1},
+      {"extreme interval",
+       E,
+       ExtremeAnswers(1),
+       "-3000000 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n",
+       {},
+       3},
+      {"extreme interval closed by the end",
+       E,
+       ExtremeAnswers(1),
+       "1900 1 1\n3000000 0 0\n1905 5 1 6.1 0.2\n",
+       {},
+       2},
+      {"negative extreme header SD",
+       E,
+       ExtremeAnswers(2),
+       "1600 1 1\n1899 12 31\n-0.3\n1650 6 1 6.5\n",
        {" READING ERROR in catalog file 'f.dat', line 3", " read     : standard deviation -0.3",
-        " expected : a standard deviation not below 0"}, 3},
-      {"complete magnitude", C, CompleteAnswers(2), "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n-3e7\n", {}, 6},
-      {"complete per-event SD", C, CompleteAnswers(1), "1960 1 1\n2000 12 31\n4.0\n4.5 3e7\n", {}, 4},
-      {"complete header SD", C, CompleteAnswers(3), "1960 1 1\n2000 12 31\n4.0\n3e7\n1 4.5\n", {}, 4},
+        " expected : a standard deviation not below 0"},
+       3},
+      {"complete magnitude",
+       C,
+       CompleteAnswers(2),
+       "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n-3e7\n",
+       {},
+       6},
+      {"complete per-event SD",
+       C,
+       CompleteAnswers(1),
+       "1960 1 1\n2000 12 31\n4.0\n4.5 3e7\n",
+       {},
+       4},
+      {"complete header SD",
+       C,
+       CompleteAnswers(3),
+       "1960 1 1\n2000 12 31\n4.0\n3e7\n1 4.5\n",
+       {},
+       4},
       {"frequency", C, CompleteAnswers(3), "1960 1 1\n2000 12 31\n4.0\n0.2\n3e9 4.5\n", {}, 5},
       {"sum of frequencies", C, CompleteAnswers(3), manyGroups, {}, 7},
       {"complete end year", C, CompleteAnswers(2), "1960 1 1\n5e9 12 31\n4.0\n0.2\n4.5\n", {}, 2},
-      {"negative per-event SD", C, CompleteAnswers(1), "1960 1 1\n2000 12 31\n4.0\n4.5 0.1\n4.6 -0.2\n",
-       {" expected : a standard deviation not below 0"}, 5},
-      {"negative complete header SD", C, CompleteAnswers(2), "1960 1 1\n2000 12 31\n4.0\n-0.3\n4.5\n",
-       {" expected : a standard deviation not below 0"}, 4},
-      {"negative frequency", C, CompleteAnswers(3), "1960 1 1\n2000 12 31\n4.0\n0.2\n-3 4.5\n",
-       {" expected : a frequency not below 0"}, 5},
+      {"negative per-event SD",
+       C,
+       CompleteAnswers(1),
+       "1960 1 1\n2000 12 31\n4.0\n4.5 0.1\n4.6 -0.2\n",
+       {" expected : a standard deviation not below 0"},
+       5},
+      {"negative complete header SD",
+       C,
+       CompleteAnswers(2),
+       "1960 1 1\n2000 12 31\n4.0\n-0.3\n4.5\n",
+       {" expected : a standard deviation not below 0"},
+       4},
+      {"negative frequency",
+       C,
+       CompleteAnswers(3),
+       "1960 1 1\n2000 12 31\n4.0\n0.2\n-3 4.5\n",
+       {" expected : a frequency not below 0"},
+       5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -73,8 +123,8 @@ TEST(CatalogReaders, ValuesNoStoredIntegerHoldsAndNegativeSdsAreReadingErrors) {
     const auto stop = run.Run(c.procedure);
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
-    EXPECT_TRUE(ContainsRun(stop->ConsoleLines,
-                            {" READING ERROR in catalog file 'f.dat', line " + std::to_string(c.line)}));
+    EXPECT_TRUE(ContainsRun(stop->ConsoleLines, {" READING ERROR in catalog file 'f.dat', line " +
+                                                 std::to_string(c.line)}));
     EXPECT_TRUE(ContainsRun(stop->ConsoleLines, c.expected));
   }
   // An SD of 0 stays legal.
@@ -96,8 +146,9 @@ TEST(CatalogReaders, CapacitiesFitExactlyAndOneMoreStops) {
     // Decades from 1960, thresholds 5.0 down to 1.0, one event each.
     fiveNames += "part" + std::to_string(c) + ".dat\n";
     fiveParts.emplace_back("part" + std::to_string(c) + ".dat",
-                           std::to_string(1950 + 10 * c) + " 1 1\n" + std::to_string(1959 + 10 * c) + " 12 31\n" +
-                               std::to_string(6 - c) + ".0\n0.2\n5.5\n");
+                           std::to_string(1950 + 10 * c) + " 1 1\n" +
+                               std::to_string(1959 + 10 * c) + " 12 31\n" + std::to_string(6 - c) +
+                               ".0\n0.2\n5.5\n");
   }
   struct Case {
     const char* what;
@@ -108,26 +159,46 @@ TEST(CatalogReaders, CapacitiesFitExactlyAndOneMoreStops) {
     std::vector<std::string> box;                      // or the box that stops
   };
   const std::vector<Case> cases = {
-      {"500 extreme events", ReadExtremeCatalog, ExtremeAnswers(1), {{"f.dat", extreme}},
+      {"500 extreme events",
+       ReadExtremeCatalog,
+       ExtremeAnswers(1),
+       {{"f.dat", extreme}},
        [](testing::ProcedureRun& run) {
          EXPECT_EQ(run.session.catalog.Extreme.EventCount, 500.0f);
          EXPECT_EQ(run.session.catalog.Extreme.Events[499].MagHundredths, 500);
-       }, {}},
-      {"501 extreme events", ReadExtremeCatalog, ExtremeAnswers(1), {{"f.dat", extreme + "1600 1 502 5.0 0.2\n"}},
-       nullptr, {kRuler44, " NR of earthquakes too BIG !!! change nex !!!", kRuler44}},
-      {"1500 complete rows", ReadCompleteParts, CompleteAnswers(2), {{"f.dat", complete}},
+       },
+       {}},
+      {"501 extreme events",
+       ReadExtremeCatalog,
+       ExtremeAnswers(1),
+       {{"f.dat", extreme + "1600 1 502 5.0 0.2\n"}},
+       nullptr,
+       {kRuler44, " NR of earthquakes too BIG !!! change nex !!!", kRuler44}},
+      {"1500 complete rows",
+       ReadCompleteParts,
+       CompleteAnswers(2),
+       {{"f.dat", complete}},
        [](testing::ProcedureRun& run) {
          EXPECT_EQ(run.session.catalog.Parts[0].RowCount, 1500.0f);
          EXPECT_EQ(run.session.catalog.Parts[0].Rows[1499].MagHundredths, 350);
-       }, {}},
-      {"1501 complete rows", ReadCompleteParts, CompleteAnswers(2), {{"f.dat", complete + "4.0\n"}},
-       nullptr, {kRuler44, " NR of earthquakes too BIG !!! change nfx !!!", kRuler44}},
-      {"5 complete parts", ReadCompleteParts, "2\n5\n" + fiveNames, fiveParts,
+       },
+       {}},
+      {"1501 complete rows",
+       ReadCompleteParts,
+       CompleteAnswers(2),
+       {{"f.dat", complete + "4.0\n"}},
+       nullptr,
+       {kRuler44, " NR of earthquakes too BIG !!! change nfx !!!", kRuler44}},
+      {"5 complete parts",
+       ReadCompleteParts,
+       "2\n5\n" + fiveNames,
+       fiveParts,
        [](testing::ProcedureRun& run) {
          EXPECT_EQ(run.session.catalog.PartCount, 5);
          EXPECT_EQ(run.session.settings.Mmin, 1.0f);
          EXPECT_EQ(testing::CountLines(run.FileLines(), "  Number of earthquakes  =    1"), 5u);
-       }, {}},
+       },
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -158,9 +229,12 @@ TEST(CatalogReaders, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
     const char* messy;
   };
   const Case cases[] = {
-      {ReadExtremeCatalog, ExtremeAnswers(1), "1900 0 0\n1990 0 0\n1905 5 1 6.1 0.25\n0 0 12 5.1 0.3\n1950 3 4 4.1 0.005\n",
-       "1900,0,0\r\n1990\t0\t0\r\n\r\n1905 , 5,1\t6.1  ,0.25\r\n0\t0 12\r\n5.1 0.3\r\n1950,3,4,4.1,0.005"},
-      {ReadCompleteParts, CompleteAnswers(3), "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n",
+      {ReadExtremeCatalog, ExtremeAnswers(1),
+       "1900 0 0\n1990 0 0\n1905 5 1 6.1 0.25\n0 0 12 5.1 0.3\n1950 3 4 4.1 0.005\n",
+       "1900,0,0\r\n1990\t0\t0\r\n\r\n1905 , 5,1\t6.1  ,0.25\r\n0\t0 12\r\n5.1 "
+       "0.3\r\n1950,3,4,4.1,0.005"},
+      {ReadCompleteParts, CompleteAnswers(3),
+       "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n",
        "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1"},
   };
   for (const Case& c : cases) {
@@ -171,8 +245,9 @@ TEST(CatalogReaders, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
       run.ws.WriteFile("f.dat", messy ? c.messy : c.clean);
       ASSERT_FALSE(run.Run(c.procedure));
       files[messy] = run.FileLines();
-      stored[messy] = c.procedure == ReadExtremeCatalog ? testing::StoredEvents(run.session.catalog.Extreme, 3)
-                                                       : testing::StoredRows(run.session.catalog.Parts[0], 3);
+      stored[messy] = c.procedure == ReadExtremeCatalog
+                          ? testing::StoredEvents(run.session.catalog.Extreme, 3)
+                          : testing::StoredRows(run.session.catalog.Parts[0], 3);
       if (c.procedure == ReadCompleteParts) {
         EXPECT_EQ(run.session.catalog.Parts[0].EventCount, 17.0f);
       }

@@ -28,7 +28,8 @@ TEST(QevBinary, BlankOutputNameUsesTheCommandLineArgument) {
   const auto outcome = harness.RunBinary(IntroAnswers("   ") + "1\n", {"argname.txt"});
   EXPECT_EQ(outcome.OutputFileName, "argname.txt");
   EXPECT_EQ(outcome.Console.find("File name missing"), std::string::npos);
-  EXPECT_TRUE(outcome.OutputFile.ends_with("  File Name :" + std::string(26, ' ') + "\r\n")) << outcome.OutputFile;
+  EXPECT_TRUE(outcome.OutputFile.ends_with("  File Name :" + std::string(26, ' ') + "\r\n"))
+      << outcome.OutputFile;
 }
 
 }  // namespace

@@ -18,16 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "harness/harness.h"
 #include "companion/report_file.h"
 #include "companion/session_script.h"
+#include "harness/harness.h"
 
 namespace qev::companion {
 namespace {
 
 using qev::testing::ShellQuote;
 using qev::testing::Workspace;
-
 
 constexpr int kSeeds = 10;
 constexpr int kRequired = 8;
@@ -47,7 +46,9 @@ struct Estimate {
   double Beta, SdBeta, Lambda, SdLambda, Mmax, SdMmax;
 };
 
-bool Within(double estimate, double sd, double truth) { return std::fabs(estimate - truth) <= 3.0 * sd; }
+bool Within(double estimate, double sd, double truth) {
+  return std::fabs(estimate - truth) <= 3.0 * sd;
+}
 
 // One session of qev with the given Mmax answers; returns the console text.
 qev::testing::SessionOutcome Session(const Workspace& folder, SessionAnswers answers,
@@ -58,10 +59,11 @@ qev::testing::SessionOutcome Session(const Workspace& folder, SessionAnswers ans
 
 std::optional<Estimate> Recover(int dataKind, int seed, std::string& trouble) {
   Workspace folder;
-  const std::string synth = ShellQuote(QEV_SYNTH_BINARY) + " --b 0.9 --lambda 10 --mmin 4 --mmax 7 --seed " +
-                            std::to_string(seed) +
-                            " --extreme 1600:1899,window=3,threshold=4.6,sd=0.3,layout=1"
-                            " --complete 1900:1959,threshold=5,sd=0.2 --complete 1960:1999,threshold=4.5,sd=0.1";
+  const std::string synth =
+      ShellQuote(QEV_SYNTH_BINARY) + " --b 0.9 --lambda 10 --mmin 4 --mmax 7 --seed " +
+      std::to_string(seed) +
+      " --extreme 1600:1899,window=3,threshold=4.6,sd=0.3,layout=1"
+      " --complete 1900:1959,threshold=5,sd=0.2 --complete 1960:1999,threshold=4.5,sd=0.1";
   const auto written = folder.RunCommand(synth);
   if (written.ExitStatus != 0) {
     trouble = "qev-synth failed: " + written.ErrorStream;
@@ -82,8 +84,9 @@ std::optional<Estimate> Recover(int dataKind, int seed, std::string& trouble) {
   for (int run = 1; run <= kMaxRuns; ++run) {
     const auto session = Session(folder, answers, mmax);
     if (session.ExitStatus != 0) {
-      trouble = "qev ended with status " + std::to_string(session.ExitStatus) + "; console tail: " +
-                session.Console.substr(session.Console.size() > 600 ? session.Console.size() - 600 : 0);
+      trouble =
+          "qev ended with status " + std::to_string(session.ExitStatus) + "; console tail: " +
+          session.Console.substr(session.Console.size() > 600 ? session.Console.size() - 600 : 0);
       return std::nullopt;
     }
     const auto suggestions = SuggestedMmaxValues(session.Console);
@@ -99,7 +102,8 @@ std::optional<Estimate> Recover(int dataKind, int seed, std::string& trouble) {
     return std::nullopt;
   }
   const ResultsBlock& r = *report.Results;
-  return Estimate{r.Beta.Value, r.SdBeta.Value, r.Lambda.Value, r.SdLambda.Value, r.Mmax.Value, r.SdMmax->Value};
+  return Estimate{r.Beta.Value,     r.SdBeta.Value, r.Lambda.Value,
+                  r.SdLambda.Value, r.Mmax.Value,   r.SdMmax->Value};
 }
 
 class Recovery : public ::testing::TestWithParam<int> {};
@@ -116,12 +120,12 @@ TEST_P(Recovery, EstimatesLieWithinThreeStandardDeviationsOfTheTruth) {
     beta += Within(e->Beta, e->SdBeta, kBeta);
     lambda += Within(e->Lambda, e->SdLambda, kLambda);
     mmax += Within(e->Mmax, e->SdMmax, kMmax);
-    std::cout << "data kind " << dataKind << " seed " << seed << ": Beta " << e->Beta << " +- " << e->SdBeta
-              << ", Lambda " << e->Lambda << " +- " << e->SdLambda << ", Mmax " << e->Mmax << " +- " << e->SdMmax
-              << "\n";
+    std::cout << "data kind " << dataKind << " seed " << seed << ": Beta " << e->Beta << " +- "
+              << e->SdBeta << ", Lambda " << e->Lambda << " +- " << e->SdLambda << ", Mmax "
+              << e->Mmax << " +- " << e->SdMmax << "\n";
   }
-  std::cout << "data kind " << dataKind << ": within 3 SD of the truth in " << beta << ", " << lambda << ", "
-            << mmax << " of " << kSeeds << " seeds (Beta, Lambda, Mmax)\n";
+  std::cout << "data kind " << dataKind << ": within 3 SD of the truth in " << beta << ", "
+            << lambda << ", " << mmax << " of " << kSeeds << " seeds (Beta, Lambda, Mmax)\n";
   EXPECT_GE(beta, kRequired);
   EXPECT_GE(lambda, kRequired);
   EXPECT_GE(mmax, kRequired);

@@ -1,13 +1,14 @@
 // Reading a qev report back: fields as printed, the RESULTS block, the hazard
 // table, and what the CSV and SVG outputs make of them.
+#include "companion/report_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "companion/report_file.h"
-#include "companion/report_output.h"
 #include "companion/report_fixture.h"
+#include "companion/report_output.h"
 
 namespace qev::companion {
 namespace {
@@ -24,9 +25,10 @@ TEST(ReportField, PrintedFieldsAreReadAndTextThatIsNoFieldIsAnError) {
     const char* text;
     double value;
   };
-  for (const Case& c : {Case{" .500000", "0.500000", 0.5}, Case{" -.50", "-0.50", -0.5}, Case{"10.00", "10.00", 10.0},
-                        Case{".123E+02", "0.123e+02", 12.3}, Case{" .000E+00", "0.000e+00", 0.0},
-                        Case{"  7", "7", 7.0}, Case{".123-100", "0.123e-100", 1.23e-101}}) {
+  for (const Case& c : {Case{" .500000", "0.500000", 0.5}, Case{" -.50", "-0.50", -0.5},
+                        Case{"10.00", "10.00", 10.0}, Case{".123E+02", "0.123e+02", 12.3},
+                        Case{" .000E+00", "0.000e+00", 0.0}, Case{"  7", "7", 7.0},
+                        Case{".123-100", "0.123e-100", 1.23e-101}}) {
     const Field field = ParseField(c.field);
     ASSERT_TRUE(field.IsNumber()) << c.field;
     EXPECT_EQ(field.Text, c.text);
@@ -36,7 +38,8 @@ TEST(ReportField, PrintedFieldsAreReadAndTextThatIsNoFieldIsAnError) {
   EXPECT_EQ(ParseField("1#INF...").Kind, FieldKind::Infinite);
   EXPECT_EQ(ParseField("1#IND").Kind, FieldKind::Undefined);
   EXPECT_EQ(ParseField("1#QNAN..").Kind, FieldKind::Undefined);
-  for (const char* text : {"   ", " abc", "1.5E", "1.5 2", "."}) EXPECT_THROW(ParseField(text), ReportError) << text;
+  for (const char* text : {"   ", " abc", "1.5E", "1.5 2", "."})
+    EXPECT_THROW(ParseField(text), ReportError) << text;
 }
 
 TEST(ReportFileReader, ResultsBlockAndContributionsAreRead) {
@@ -108,13 +111,14 @@ TEST(ReportFileReader, SessionStoppedBeforeResultsHasNeither) {
 
 TEST(ReportCsv, HazardTableHasOneHeaderRowAndEmptyCellsForOverflow) {
   const std::string csv = HazardCsv(ParseReport(FixtureReport()));
-  EXPECT_EQ(csv,
-            "magnitude,annual_rate,return_period,return_period_lower,return_period_upper,p_1yr,p_50yr,"
-            "p_100yr,p_1000yr\n"
-            "4.0,0.101e+02,0.1,0.1,0.1,1.000000,1.000000,1.000000,1.000000\n"
-            "5.0,0.126e+01,0.8,0.7,0.9,0.716520,1.000000,1.000000,1.000000\n"
-            "6.0,0.912e-01,11.0,10.2,11.9,0.087174,0.989500,0.999890,1.000000\n"
-            "7.0,0.123e-100,,,,0.000000,0.000000,0.000000,0.000000\n");
+  EXPECT_EQ(
+      csv,
+      "magnitude,annual_rate,return_period,return_period_lower,return_period_upper,p_1yr,p_50yr,"
+      "p_100yr,p_1000yr\n"
+      "4.0,0.101e+02,0.1,0.1,0.1,1.000000,1.000000,1.000000,1.000000\n"
+      "5.0,0.126e+01,0.8,0.7,0.9,0.716520,1.000000,1.000000,1.000000\n"
+      "6.0,0.912e-01,11.0,10.2,11.9,0.087174,0.989500,0.999890,1.000000\n"
+      "7.0,0.123e-100,,,,0.000000,0.000000,0.000000,0.000000\n");
 }
 
 TEST(ReportCsv, ResultsAndContributionsAreRows) {

@@ -1,6 +1,8 @@
 // The synthetic catalog generator: reproducibility, the layouts and
 // capacities of the two readers, dates the extreme reader accepts, and the
 // statistics of the drawn magnitudes.
+#include "companion/synth.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,11 +12,10 @@
 
 #include "catalog/catalog.h"
 #include "catalog/extreme_reader.h"
-#include "harness/harness.h"
 #include "companion/cli.h"
 #include "companion/random.h"
-#include "companion/synth.h"
 #include "companion/synth_command.h"
+#include "harness/harness.h"
 
 namespace qev::companion {
 namespace {
@@ -23,8 +24,9 @@ using qev::testing::Append;
 
 SynthPlan BothKindsPlan(std::uint64_t seed) {
   return ParseSynthCommand({"--b", "0.9", "--lambda", "10", "--mmin", "4", "--mmax", "7", "--seed",
-                            std::to_string(seed), "--extreme", "1600:1899,window=1,threshold=4.6,sd=0.3",
-                            "--complete", "1900:1959,threshold=5,sd=0.2", "--complete",
+                            std::to_string(seed), "--extreme",
+                            "1600:1899,window=1,threshold=4.6,sd=0.3", "--complete",
+                            "1900:1959,threshold=5,sd=0.2", "--complete",
                             "1960:1999,threshold=4.5,sd=0.1"})
       .Plan;
 }
@@ -46,7 +48,8 @@ std::vector<std::vector<double>> DataLines(const std::string& text, int headerLi
 TEST(Pcg32, ReferenceSequenceOfThePublishedGeneratorIsReproduced) {
   // Output of the PCG32 reference implementation for state 42, stream 54.
   Pcg32 random(42u, 54u);
-  const std::uint32_t expected[] = {0xa15c02b7u, 0x7b47f409u, 0xba1d3330u, 0x83d2f293u, 0xbfa4784bu, 0xcbed606eu};
+  const std::uint32_t expected[] = {0xa15c02b7u, 0x7b47f409u, 0xba1d3330u,
+                                    0x83d2f293u, 0xbfa4784bu, 0xcbed606eu};
   for (std::uint32_t word : expected) EXPECT_EQ(random.NextWord(), word);
 }
 
@@ -180,7 +183,8 @@ TEST(Synth, CapacitiesOfTheReadersAreClearErrors) {
   SynthPlan tooManyRows = BothKindsPlan(1);
   tooManyRows.Complete[1].Threshold = 4.0f;  // about 40 years x 10 per year x error factor
   tooManyRows.Lambda = 50.0f;
-  for (const auto& [plan, name] : {std::pair{tooManyWindows, "(nex)"}, std::pair{tooManyRows, "(nfx)"}}) {
+  for (const auto& [plan, name] :
+       {std::pair{tooManyWindows, "(nex)"}, std::pair{tooManyRows, "(nfx)"}}) {
     try {
       GenerateCatalog(plan);
       ADD_FAILURE() << name << " exceeded without error";
@@ -237,9 +241,9 @@ TEST(Synth, WarningsNameWhatQevWouldMisread) {
 }
 
 TEST(SynthCommand, OptionsAndPartListsAreParsed) {
-  const SynthCommand c = ParseSynthCommand({"--beta=2.5", "--lambda", "3", "--step", "0.1", "--seed", "99",
-                                            "--extreme", "1500/3:1899,window=5,layout=3,file=x.dat", "--dir", "out",
-                                            "--script", "s.txt"});
+  const SynthCommand c = ParseSynthCommand(
+      {"--beta=2.5", "--lambda", "3", "--step", "0.1", "--seed", "99", "--extreme",
+       "1500/3:1899,window=5,layout=3,file=x.dat", "--dir", "out", "--script", "s.txt"});
   EXPECT_FLOAT_EQ(c.Plan.Beta, 2.5f);
   EXPECT_FLOAT_EQ(c.Plan.Lambda, 3.0f);
   EXPECT_EQ(c.Plan.Seed, 99u);

@@ -4,15 +4,14 @@
 
 #include <string>
 
-#include "harness/harness.h"
 #include "companion/report_fixture.h"
+#include "harness/harness.h"
 
 namespace qev::companion {
 namespace {
 
 using qev::testing::ShellQuote;
 using qev::testing::Workspace;
-
 
 const std::string kSynth = ShellQuote(QEV_SYNTH_BINARY);
 const std::string kReport = ShellQuote(QEV_REPORT_BINARY);
@@ -37,7 +36,8 @@ TEST(CompanionTools, ErrorsGoToStandardErrorWithStatusOne) {
   Workspace folder;
   const auto badOption = folder.RunCommand(kSynth + " --lambada 3");
   EXPECT_EQ(badOption.ExitStatus, 1);
-  EXPECT_EQ(badOption.ErrorStream.rfind("ERROR: unknown option --lambada", 0), 0u) << badOption.ErrorStream;
+  EXPECT_EQ(badOption.ErrorStream.rfind("ERROR: unknown option --lambada", 0), 0u)
+      << badOption.ErrorStream;
   EXPECT_TRUE(badOption.Console.empty());
 
   const auto capacity = folder.RunCommand(kSynth + " --extreme 1000:1999");
@@ -59,8 +59,9 @@ TEST(CompanionTools, ErrorsGoToStandardErrorWithStatusOne) {
 TEST(CompanionTools, SynthWritesTheSameFilesForTheSameSeedAndOthersForAnother) {
   Workspace folder;
   for (const char* dir : {"a", "b", "c"}) folder.MakeDir(dir);
-  const std::string options = " --b 1 --lambda 4 --extreme 1700:1899,window=2,threshold=4.5 "
-                              "--complete 1900:1999,threshold=4.5,layout=3 --script s.txt";
+  const std::string options =
+      " --b 1 --lambda 4 --extreme 1700:1899,window=2,threshold=4.5 "
+      "--complete 1900:1999,threshold=4.5,layout=3 --script s.txt";
   const auto first = folder.RunCommand(kSynth + options + " --seed 17 --dir a");
   const auto second = folder.RunCommand(kSynth + options + " --seed 17 --dir b");
   ASSERT_EQ(folder.RunCommand(kSynth + options + " --seed 18 --dir c").ExitStatus, 0);
@@ -80,7 +81,8 @@ TEST(CompanionTools, SynthWritesTheSameFilesForTheSameSeedAndOthersForAnother) {
 TEST(CompanionTools, ReportWritesCsvAndSvgAndStandardOutputByDefault) {
   Workspace folder;
   folder.WriteFile("r.out", testing::FixtureReport());
-  const auto all = folder.RunCommand(kReport + " --hazard-csv h.csv --results-csv r.csv --svg f.svg r.out");
+  const auto all =
+      folder.RunCommand(kReport + " --hazard-csv h.csv --results-csv r.csv --svg f.svg r.out");
   ASSERT_EQ(all.ExitStatus, 0) << all.ErrorStream;
   EXPECT_EQ(folder.ReadFile("h.csv").rfind("magnitude,annual_rate,", 0), 0u);
   EXPECT_EQ(folder.ReadFile("r.csv").rfind("quantity,value,sd\nBeta,2.07,0.10\n", 0), 0u);

@@ -9,9 +9,9 @@
 namespace qev {
 namespace {
 
-using testing::ProcedureRun;
-using testing::Lines;
 using testing::CountOf;
+using testing::Lines;
+using testing::ProcedureRun;
 
 // The prompt block, as the console shows it after an answer is read.
 std::string PromptBlock(const std::string& xmaxField) {
@@ -49,15 +49,19 @@ TEST(MmaxDialog, SuggestionLineFollowsTheFirstRuleThatHolds) {
       {6.8f, 1, false, "   Suggested Mmax =  6.80", "  --------------------------"},
       // no estimate yet, or a procedure without estimate
       {0.0f, 1, false, "   Suggested Mmax = Xmax =  6.30", " --------------------------------"},
-      {11.0f, 1, false, "   I am sorry. I have no suggestions !!!", " ----------------------------------------"},
+      {11.0f, 1, false, "   I am sorry. I have no suggestions !!!",
+       " ----------------------------------------"},
       {11.0f, 2, false, "   Suggested Mmax = 11.00", "  --------------------------"},
-      {12.5f, 7, false, "   I am sorry. I have no suggestions !!!", " ----------------------------------------"},
+      {12.5f, 7, false, "   I am sorry. I have no suggestions !!!",
+       " ----------------------------------------"},
       // an estimate equal to Xmax needs no Xmax line
       {6.3f, 1, false, "   Suggested Mmax =  6.30", "  --------------------------"},
       {10.0f, 1, false, "   Suggested Mmax = 10.00", "  --------------------------"},
       // the estimator could give no estimate
-      {7.1f, 1, true, "   I am sorry. I have no suggestions !!!", " ----------------------------------------"},
-      {0.0f, 1, true, "   I am sorry. I have no suggestions !!!", " ----------------------------------------"},
+      {7.1f, 1, true, "   I am sorry. I have no suggestions !!!",
+       " ----------------------------------------"},
+      {0.0f, 1, true, "   I am sorry. I have no suggestions !!!",
+       " ----------------------------------------"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.suggested) + " units " + std::to_string(c.units));
@@ -81,11 +85,9 @@ TEST(MmaxDialog, OutOfRangeAnswersAreAskedAgainSilentlyAndBoundsAreInclusive) {
     std::size_t prompts;
   };
   const Case cases[] = {
-      {"6.29\n10.01\n6.3\n", 1, 6.3f, 3},
-      {"6.29\n10.01\n10.0\n", 1, 10.0f, 3},
+      {"6.29\n10.01\n6.3\n", 1, 6.3f, 3}, {"6.29\n10.01\n10.0\n", 1, 10.0f, 3},
       {"0.01\n8.25\n", 1, 8.25f, 2},  // 0.01 does not stop; it is below Xmax
-      {"12.01\n12.0\n", 2, 12.0f, 2},
-      {"10.5\n", 2, 10.5f, 1},
+      {"12.01\n12.0\n", 2, 12.0f, 2},     {"10.5\n", 2, 10.5f, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answers);
@@ -97,8 +99,11 @@ TEST(MmaxDialog, OutOfRangeAnswersAreAskedAgainSilentlyAndBoundsAreInclusive) {
     EXPECT_EQ(d.h.session.model.Mmax, c.accepted);
 
     const std::string console = d.h.Console();
-    std::string expected =
-        Lines().Line("   Suggested Mmax =  6.90").Line("  --------------------------").Empty().str();
+    std::string expected = Lines()
+                               .Line("   Suggested Mmax =  6.90")
+                               .Line("  --------------------------")
+                               .Empty()
+                               .str();
     for (std::size_t i = 0; i < c.prompts; ++i) expected += PromptBlock(" 6.30");
     EXPECT_EQ(console, expected);  // no message, suggestion shown once
   }

@@ -21,7 +21,7 @@ const std::string kIterationsPrefix = " NR of iterations = ";
 const std::string kWarning = " !!! WARING: exceeded limit of iterations !!!";
 
 struct RunSummary {
-  std::string runField;   // the two columns after "RUN # "
+  std::string runField;  // the two columns after "RUN # "
   int iterations = -1;
   bool warned = false;
   float beta = 0.0f, b = 0.0f, lambda = 0.0f, mmin = 0.0f, mmax = 0.0f;
@@ -52,7 +52,8 @@ std::vector<RunSummary> RunSummaries(const std::vector<std::string>& lines) {
                           &run.mmin),
               2)
         << lines[next + 1];
-    EXPECT_EQ(std::sscanf(lines[next + 2].c_str(), " Mmax   = %f", &run.mmax), 1) << lines[next + 2];
+    EXPECT_EQ(std::sscanf(lines[next + 2].c_str(), " Mmax   = %f", &run.mmax), 1)
+        << lines[next + 2];
     EXPECT_EQ(lines[next + 3], "");
     runs.push_back(run);
   }

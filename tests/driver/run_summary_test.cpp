@@ -1,11 +1,12 @@
 // The run summary's fields at their edges: the iteration warning, a run
 // number beyond two digits, b without a zero before the point.
+#include "driver/run_summary.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "driver/run_summary.h"
 #include "harness/harness.h"
 
 namespace qev::testing {
@@ -32,10 +33,17 @@ std::vector<std::string> Summary(std::int32_t run, std::int32_t iterations, floa
 TEST(RunSummary, LinesOfAnOrdinaryRun) {
   // Beta 2.0724 gives b = 0.9000 to single precision, shown as [  .900].
   const auto lines = Summary(1, 23, 2.0724f, 6.0449f, 3.0f, 6.8f);
-  const std::vector<std::string> expected = {
-      "", "", "", "                RUN #  1", "              ************", "",
-      " NR of iterations =  23", " Beta   =  2.072  (b =   .900)",
-      " Lambda =    6.04  (for Mmin =  3.00)", " Mmax   =  6.80", ""};
+  const std::vector<std::string> expected = {"",
+                                             "",
+                                             "",
+                                             "                RUN #  1",
+                                             "              ************",
+                                             "",
+                                             " NR of iterations =  23",
+                                             " Beta   =  2.072  (b =   .900)",
+                                             " Lambda =    6.04  (for Mmin =  3.00)",
+                                             " Mmax   =  6.80",
+                                             ""};
   EXPECT_EQ(lines, expected);
 }
 
@@ -59,7 +67,8 @@ TEST(RunSummary, RunNumbersAndRatesBeyondTheirFieldsShowAsAsterisks) {
     std::size_t line;
     const char* text;
   };
-  for (const Case& c : {Case{99, 5.0f, 3, "                RUN # 99"}, Case{100, 5.0f, 3, "                RUN # **"},
+  for (const Case& c : {Case{99, 5.0f, 3, "                RUN # 99"},
+                        Case{100, 5.0f, 3, "                RUN # **"},
                         Case{1, 12345.678f, 8, " Lambda = *******  (for Mmin =  3.00)"}}) {
     EXPECT_EQ(Summary(c.run, 5, 2.0f, c.lambda, 3.0f, 7.0f).at(c.line), c.text);
   }

@@ -36,7 +36,8 @@ void ExpectLines(const std::vector<std::string>& actual, std::size_t from,
       EXPECT_EQ(line, want.text) << "line " << from + i + 1;
     } else {
       const auto firstText = line.find_first_not_of(' ');
-      EXPECT_EQ(firstText, static_cast<std::size_t>(want.blanks)) << "line " << from + i + 1 << ": [" << line << "]";
+      EXPECT_EQ(firstText, static_cast<std::size_t>(want.blanks))
+          << "line " << from + i + 1 << ": [" << line << "]";
       EXPECT_LE(line.size(), 78u) << "line " << from + i + 1;
     }
   }
@@ -54,28 +55,64 @@ std::vector<Expected> Concat(std::vector<std::vector<Expected>> parts) {
 std::vector<Expected> IntroScreens() {
   return Concat({
       ClearScreenLines(),
-      {{""}, {kAsterisks}, {"PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001"}, {""},
+      {{""},
+       {kAsterisks},
+       {"PROGRAM: QEV;  RELEASE: 2.08/04 NOV 2001"},
+       {""},
        {"  HAZARD evaluation from UNCOMPLETE & UNCERTAIN data "},
        {"  Magnitude errors are distributed NORMALLY"},
-       {"  Magnitude Mmax can be estimated according to two"}, {"  different procedures"}, {""},
-       {" NEW FEATURES OF QEV, RELEASE 2.08 :"}, {"   (1) Second Procedure for Mmax assessment"},
-       {"   (2) Free format of input files"}, {"   (3) Reads a piori Gutenberg-Richter b-value"},
-       {kAsterisks}, {""}, Free(2), Free(2), Free(2), Free(2), Free(2), Free(2), {""},
-       {kAsterisks}, {""}, {"  to CONTINUE press ANY key ..."}, {""}},
+       {"  Magnitude Mmax can be estimated according to two"},
+       {"  different procedures"},
+       {""},
+       {" NEW FEATURES OF QEV, RELEASE 2.08 :"},
+       {"   (1) Second Procedure for Mmax assessment"},
+       {"   (2) Free format of input files"},
+       {"   (3) Reads a piori Gutenberg-Richter b-value"},
+       {kAsterisks},
+       {""},
+       Free(2),
+       Free(2),
+       Free(2),
+       Free(2),
+       Free(2),
+       Free(2),
+       {""},
+       {kAsterisks},
+       {""},
+       {"  to CONTINUE press ANY key ..."},
+       {""}},
       {{""}},
       ClearScreenLines(),
-      {{"  Each earthquake is specified by TWO values:"}, {""},
+      {{"  Each earthquake is specified by TWO values:"},
+       {""},
        {"   (1) OBSERVED (apparent) MAGNITUDE, and"},
        {"   (2) STANDARD DEVIATION which describes uncertainty"},
-       {"       of magnitude determination."}, {""},
-       {"  For more details of APPARENT MAGNITUDE concept see:"}, {""}, Free(2), Free(4),
-       Free(4), Free(4), {""}, {"  to CONTINUE press ANY key ..."}, {""}},
+       {"       of magnitude determination."},
+       {""},
+       {"  For more details of APPARENT MAGNITUDE concept see:"},
+       {""},
+       Free(2),
+       Free(4),
+       Free(4),
+       Free(4),
+       {""},
+       {"  to CONTINUE press ANY key ..."},
+       {""}},
       ClearScreenLines(),
       {{" It is assumed that the SIZE of earthquake is       "},
        {" expressed in terms of  MAGNITUDE  units. However,  "},
-       {" all calculations can be done in terms of INTENSITY."}, {""},
-       {" Theory of the HAZARD evaluation method is given in :"}, {""}, Free(3), Free(3),
-       Free(3), Free(3), {""}, {""}, {" Enter : NAME of OUTPUT file"}, {""}},
+       {" all calculations can be done in terms of INTENSITY."},
+       {""},
+       {" Theory of the HAZARD evaluation method is given in :"},
+       {""},
+       Free(3),
+       Free(3),
+       Free(3),
+       Free(3),
+       {""},
+       {""},
+       {" Enter : NAME of OUTPUT file"},
+       {""}},
   });
 }
 
@@ -84,18 +121,34 @@ std::vector<Expected> SetUpScreens() {
   return Concat({
       ClearScreenLines(),
       {{"          UNITS of INPUT data specification  "},
-       {"        -------------------------------------"}, {""},
-       {" Earthquake SIZE is expressed in units of :"}, {""},
-       {"   magnitude........................ (1)"}, {"   intensity........................ (2)"},
-       {""}, {""}, {"  Enter proper NUMBER ..."}, {""}},
-      ClearScreenLines(),
-      {{""}, {""}, {"INPUT data determination : "}, {""},
-       {"   only EXTREMES.................... (1)"}, {"   only COMPLETE varying quality.... (2)"},
-       {"   EXTREME and COMPLETE............. (3)"}, {""}, {""}, {"  Enter proper NUMBER ..."},
+       {"        -------------------------------------"},
+       {""},
+       {" Earthquake SIZE is expressed in units of :"},
+       {""},
+       {"   magnitude........................ (1)"},
+       {"   intensity........................ (2)"},
+       {""},
+       {""},
+       {"  Enter proper NUMBER ..."},
        {""}},
       ClearScreenLines(),
-      {{""}, {""}, {" ENTER: 3 time  intervals for hazard assessment"},
-       {"        (SUGGESTED times: 50, 100, and 1000 YEARS)"}, {""}},
+      {{""},
+       {""},
+       {"INPUT data determination : "},
+       {""},
+       {"   only EXTREMES.................... (1)"},
+       {"   only COMPLETE varying quality.... (2)"},
+       {"   EXTREME and COMPLETE............. (3)"},
+       {""},
+       {""},
+       {"  Enter proper NUMBER ..."},
+       {""}},
+      ClearScreenLines(),
+      {{""},
+       {""},
+       {" ENTER: 3 time  intervals for hazard assessment"},
+       {"        (SUGGESTED times: 50, 100, and 1000 YEARS)"},
+       {""}},
   });
 }
 
@@ -105,7 +158,8 @@ std::string FileNameLine(const std::string& name15) {
 
 // The first five lines of the output file.
 std::string FileTop(const std::string& name15) {
-  return "  \r\n " + kEquals + "\r\n\r\n  Date      : 04-Nov-01 \r\n" + FileNameLine(name15) + "\r\n";
+  return "  \r\n " + kEquals + "\r\n\r\n  Date      : 04-Nov-01 \r\n" + FileNameLine(name15) +
+         "\r\n";
 }
 
 TEST(SessionScreens, ThreeIntroductoryScreensThenTheSetUpQuestions) {
@@ -137,7 +191,8 @@ TEST(SessionOutputFile, PausesTakeOneLineEachAndAnExistingFileIsRewrittenFromIts
   harness.WriteFile("out.txt", std::string(20000, '~') + "\nold report\n");
   const auto outcome = harness.Run("go on\nx\nout.txt\n1\n4\n50 100 1000\n");
   EXPECT_EQ(outcome.OutputFileName, "out.txt");
-  EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()), FileTop("out.txt        "));
+  EXPECT_EQ(outcome.OutputFile.substr(0, FileTop("out.txt        ").size()),
+            FileTop("out.txt        "));
   EXPECT_EQ(outcome.OutputFile.find('~'), std::string::npos);
   EXPECT_EQ(outcome.OutputFile.find("old report"), std::string::npos);
 }

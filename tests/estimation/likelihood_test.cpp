@@ -1,3 +1,5 @@
+#include "estimation/likelihood.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "estimation/engine_detail.h"
-#include "estimation/likelihood.h"
 #include "estimation/uncertainty.h"
 #include "textio/stop.h"
 #include "worked_catalog.h"
@@ -47,7 +48,7 @@ TEST(NegLogLikelihood, RowsJustBelowTheThresholdAreMovedInsideFartherOnesIgnored
     return NegLogLikelihood(example.Data(), 2.0f, 0.2f);
   };
   const float without = NegLogLikelihood(WorkedExample(2).Data(), 2.0f, 0.2f);
-  EXPECT_EQ(withThirdRow(397), without);  // 0.03 below: neither W nor density
+  EXPECT_EQ(withThirdRow(397), without);      // 0.03 below: neither W nor density
   const float nearValue = withThirdRow(399);  // 0.01 below: used as threshold + 0.01
   EXPECT_NE(nearValue, without);
   EXPECT_NEAR(nearValue, withThirdRow(401), 1.0e-5f);
@@ -78,7 +79,8 @@ TEST(ApparentFactor, ZeroSdTakesTheLimitOfVanishingErrors) {
   EXPECT_NEAR(ApparentFactor(law, 5.0f, 0.001f), 1.0f, 1.0e-5f);
   EXPECT_NEAR(ApparentFactor(law, 7.0f, 0.001f), 0.5f, 2.0e-3f);
   // exp(Beta^2 sigma^2 / 2) far below Mmax.
-  EXPECT_NEAR(ApparentFactor(law, 5.0f, 0.2f), std::exp(0.08f), 5.0e-6f);  // 1.4142 for the root of 2
+  EXPECT_NEAR(ApparentFactor(law, 5.0f, 0.2f), std::exp(0.08f),
+              5.0e-6f);  // 1.4142 for the root of 2
 
   WorkedExample example(3);
   example.catalog->Parts[0].Rows[0].SdHundredths = 0;
@@ -163,7 +165,8 @@ TEST(SimplexMinimize, IterationLimitEndsWithTheCentroidWithoutConvergence) {
   SimplexOutcome outcome = SimplexMinimize(simplex, example.Data(), 0.002f, 0);
   EXPECT_EQ(outcome.Iterations, 0);
   EXPECT_FALSE(outcome.Converged);
-  EXPECT_EQ(simplex.Vertex[0][0], (start.Vertex[0][0] + start.Vertex[1][0] + start.Vertex[2][0]) / 3.0f);
+  EXPECT_EQ(simplex.Vertex[0][0],
+            (start.Vertex[0][0] + start.Vertex[1][0] + start.Vertex[2][0]) / 3.0f);
   EXPECT_EQ(simplex.Value, start.Value);
 
   // A tolerance that no spread can pass runs to the limit of 99 steps.

@@ -1,3 +1,5 @@
+#include "estimation/math_functions.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <initializer_list>
 
 #include "estimation/romberg.h"
-#include "estimation/math_functions.h"
 
 namespace qev {
 namespace {
@@ -71,7 +72,8 @@ TEST(ErrorFunction, CutOffAtFiveAndOddExtension) {
       {"erf just below -5", ErrorFunction(-5.0001f), -1.0f, 0.0f},
       {"erf(5), within a rounding of one", ErrorFunction(5.0f), 1.0f, 1.0e-6f},
       {"erf(0), within a rounding of zero", ErrorFunction(0.0f), 0.0f, 1.0e-6f},
-      {"erf(0.5): Abramowitz & Stegun 7.1.25 is good to 2.5e-5", ErrorFunction(0.5f), 0.5204999f, 2.5e-5f},
+      {"erf(0.5): Abramowitz & Stegun 7.1.25 is good to 2.5e-5", ErrorFunction(0.5f), 0.5204999f,
+       2.5e-5f},
       {"odd", ErrorFunction(-0.5f), -ErrorFunction(0.5f), 0.0f},
   });
   EXPECT_LE(ErrorFunction(5.0f), 1.0f);
@@ -86,7 +88,8 @@ TEST(ExpIntegralE1, PolynomialUpToOneRationalAboveAndCapAtHundred) {
       {"E1(150) is E1(100)", e1(150.0f), e1(100.0f), 0.0f},
   });
   // The rational form at exactly 1 would differ from the polynomial.
-  EXPECT_NE(e1(1.0f), (1.0f + 2.334733f + 0.250621f) / (1.0f + 3.330657f + 1.681534f) * std::exp(-1.0f));
+  EXPECT_NE(e1(1.0f),
+            (1.0f + 2.334733f + 0.250621f) / (1.0f + 3.330657f + 1.681534f) * std::exp(-1.0f));
   float big = 150.0f;
   float unchanged = 50.0f;
   ExpIntegralE1(big);
@@ -102,15 +105,18 @@ TEST(Romberg, ConstantIntegrandStopsAtLevelFiveAndZeroRunsAllTwentyLevels) {
     float constant, from, to, integral;
     std::int32_t calls;
   };
-  for (const Case& c : {Case{2.5f, 1.0f, 3.0f, 5.0f, 2 + 1 + 2 + 4 + 8}, Case{0.0f, 0.0f, 1.0f, 0.0f, 524289}}) {
+  for (const Case& c :
+       {Case{2.5f, 1.0f, 3.0f, 5.0f, 2 + 1 + 2 + 4 + 8}, Case{0.0f, 0.0f, 1.0f, 0.0f, 524289}}) {
     std::int32_t calls = 0;
-    EXPECT_EQ(RombergIntegrate([&](float) { return ++calls, c.constant; }, c.from, c.to), c.integral);
+    EXPECT_EQ(RombergIntegrate([&](float) { return ++calls, c.constant; }, c.from, c.to),
+              c.integral);
     EXPECT_EQ(calls, c.calls);  // 524289 = 2^19 + 1
   }
 }
 
 TEST(Romberg, SmoothIntegrandsConvergeToTheirIntegral) {
-  EXPECT_NEAR(RombergIntegrate([](float x) { return std::exp(x); }, 0.0f, 1.0f), 1.7182818f, 1.0e-5f);
+  EXPECT_NEAR(RombergIntegrate([](float x) { return std::exp(x); }, 0.0f, 1.0f), 1.7182818f,
+              1.0e-5f);
   EXPECT_NEAR(RombergIntegrate([](float x) { return x * x * x; }, -1.0f, 2.0f), 3.75f, 1.0e-5f);
 }
 

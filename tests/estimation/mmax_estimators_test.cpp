@@ -1,10 +1,11 @@
+#include "estimation/mmax_estimators.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "estimation/engine_detail.h"
-#include "estimation/mmax_estimators.h"
 #include "estimation/math_functions.h"
 
 namespace qev {

@@ -1,9 +1,10 @@
+#include "estimation/uncertainty.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "estimation/engine_detail.h"
-#include "estimation/uncertainty.h"
 #include "worked_catalog.h"
 
 namespace qev {
@@ -37,13 +38,15 @@ TEST(ObservedInformation, WorkedExamplePerPart) {
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 1), 50.0f, 1.0f);
   // No data at all: the prior's curvature for Beta, nothing for Lambda.
   example.catalog->Extreme.EventCount = 0.0f;
-  EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 0), 1.0f / (0.2302585f * 0.2302585f), 0.05f);
+  EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 0), 1.0f / (0.2302585f * 0.2302585f),
+              0.05f);
   EXPECT_EQ(ObservedInformation(example.Data(), 2.0f, 0.2f, 1), 0.0f);
 }
 
 TEST(ParameterUncertainty, WorkedExample) {
   WorkedExample example = UncertaintyExample(3);
-  const UncertaintyResult r = ParameterUncertainty(*example.catalog, example.settings, example.model);
+  const UncertaintyResult r =
+      ParameterUncertainty(*example.catalog, example.settings, example.model);
   struct Figure {
     const char* what;
     float value, expected, tolerance;
@@ -58,7 +61,8 @@ TEST(ParameterUncertainty, WorkedExample) {
       // Lambda information by about 1 and SdLambda to 0.0517 (printed .05 either way).
       {"SD of Lambda", r.SdLambda, 0.0516f, 2.0e-4f},
       {"SD of b, quoted to four decimals", r.SdB, 0.0669f, 5.0e-5f},
-      {"transmission coefficient, quoted to two decimals", r.TransmissionCoefficient, 4.93f, 5.0e-3f},
+      {"transmission coefficient, quoted to two decimals", r.TransmissionCoefficient, 4.93f,
+       5.0e-3f},
       {"SD of Mmax, quoted to four decimals", r.SdMmax, 1.0198f, 5.0e-5f},
   };
   for (const Figure& f : figures) EXPECT_NEAR(f.value, f.expected, f.tolerance) << f.what;
@@ -69,8 +73,9 @@ TEST(ParameterUncertainty, WorkedExample) {
   EXPECT_EQ(example.catalog->PartCount, 1);
 
   const LikelihoodData data = example.Data();
-  const float cross = (LambdaScore(data, 1.01f * 2.0f, 0.2f) - LambdaScore(data, 0.99f * 2.0f, 0.2f)) /
-                      (2.0f * 0.01f * 2.0f);
+  const float cross =
+      (LambdaScore(data, 1.01f * 2.0f, 0.2f) - LambdaScore(data, 0.99f * 2.0f, 0.2f)) /
+      (2.0f * 0.01f * 2.0f);
   EXPECT_NEAR(cross, -1.18f, 0.01f);
 }
 
@@ -85,7 +90,8 @@ TEST(ParameterUncertainty, CountsAreLeftAsTheirIntegerParts) {
 
 TEST(ParameterUncertainty, OnlyExtremesMakeOneSlotWithAllTheInformation) {
   WorkedExample example = UncertaintyExample(1);
-  const UncertaintyResult r = ParameterUncertainty(*example.catalog, example.settings, example.model);
+  const UncertaintyResult r =
+      ParameterUncertainty(*example.catalog, example.settings, example.model);
   EXPECT_EQ(example.catalog->PartCount, 0);
   EXPECT_EQ(r.DataContribution[0].Beta, 100.0f);
   EXPECT_EQ(r.DataContribution[0].Lambda, 100.0f);
@@ -95,7 +101,8 @@ TEST(ParameterUncertainty, OnlyExtremesMakeOneSlotWithAllTheInformation) {
 
 TEST(ParameterUncertainty, OnlyCompletePartsStillCountTheEmptyExtremeSlot) {
   WorkedExample example = UncertaintyExample(2);
-  const UncertaintyResult r = ParameterUncertainty(*example.catalog, example.settings, example.model);
+  const UncertaintyResult r =
+      ParameterUncertainty(*example.catalog, example.settings, example.model);
   const float prior = 1.0f / (0.2302585f * 0.2302585f);
   EXPECT_NEAR(r.DataContribution[1].Beta, prior * 100.0f / (prior + 21.95f), 0.5f);
   EXPECT_EQ(r.DataContribution[1].Lambda, 0.0f);
@@ -106,7 +113,8 @@ TEST(ParameterUncertainty, SingularInformationGivesUndefinedDeviations) {
   // One slot without events: no information about Lambda and no cross term.
   WorkedExample example = UncertaintyExample(1);
   example.catalog->Extreme.EventCount = 0.0f;
-  const UncertaintyResult r = ParameterUncertainty(*example.catalog, example.settings, example.model);
+  const UncertaintyResult r =
+      ParameterUncertainty(*example.catalog, example.settings, example.model);
   EXPECT_TRUE(std::isnan(r.SdBeta));
   EXPECT_TRUE(std::isnan(r.SdLambda));
   EXPECT_TRUE(std::isnan(r.SdB));
@@ -120,9 +128,12 @@ TEST(ParameterUncertainty, MmaxDeviationAndTransmissionEdges) {
 
   // z far above 100 is computed as z = 100 throughout.
   example.settings.SpanT = 1.0e6f;
-  const float capped = ParameterUncertainty(*example.catalog, example.settings, example.model).TransmissionCoefficient;
+  const float capped = ParameterUncertainty(*example.catalog, example.settings, example.model)
+                           .TransmissionCoefficient;
   example.settings.SpanT = 1.0e7f;
-  EXPECT_EQ(ParameterUncertainty(*example.catalog, example.settings, example.model).TransmissionCoefficient, capped);
+  EXPECT_EQ(ParameterUncertainty(*example.catalog, example.settings, example.model)
+                .TransmissionCoefficient,
+            capped);
   EXPECT_TRUE(std::isfinite(capped));
   EXPECT_GT(capped, 0.0f);
 }

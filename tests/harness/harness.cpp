@@ -194,7 +194,8 @@ bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::s
 
 std::size_t CountOf(std::string_view text, std::string_view what) {
   std::size_t count = 0;
-  for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++count;
+  for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
+    ++count;
   return count;
 }
 

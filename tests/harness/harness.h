@@ -154,6 +154,8 @@ inline std::vector<std::string> AfterFeed(int feed, const std::vector<std::strin
   return all;
 }
 // A ruler of `width` asterisks after the carriage-control blank.
-inline std::string Ruler(int width) { return " " + std::string(static_cast<std::size_t>(width), '*'); }
+inline std::string Ruler(int width) {
+  return " " + std::string(static_cast<std::size_t>(width), '*');
+}
 
 }  // namespace qev::testing

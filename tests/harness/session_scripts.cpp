@@ -20,15 +20,13 @@ std::string CompleteSessionScript::Text() const {
          "1\n"  // magnitude units
          "2\n"  // only complete parts
          + Spans +
-         "2\n"  // layout: one common SD
-         "1\n"  // one complete part
-         + CatalogName + "\n" +
-         "1\n"  // accept the suggested Mmin
+         "2\n"                         // layout: one common SD
+         "1\n"                         // one complete part
+         + CatalogName + "\n" + "1\n"  // accept the suggested Mmin
          + XmaxAnswers + SigXmax + Procedure +
-         "1.0 0.1\n"  // prior b-value and its SD
-         "1\n"        // starting point by program
-         + LaterMmax +
-         "0\n"  // no further run
+         "1.0 0.1\n"          // prior b-value and its SD
+         "1\n"                // starting point by program
+         + LaterMmax + "0\n"  // no further run
          + Hazard;
 }
 

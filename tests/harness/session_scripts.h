@@ -23,8 +23,8 @@ struct CompleteSessionScript {
   std::string XmaxAnswers = "1\n";  // Xmax from the catalog
   std::string SigXmax = "0.2\n";
   std::string Procedure = "1\n";
-  std::string LaterMmax;            // the Mmax of each further run
-  std::string Hazard = "0\n";       // no hazard table on the console
+  std::string LaterMmax;       // the Mmax of each further run
+  std::string Hazard = "0\n";  // no hazard table on the console
 
   // The answers in order, ending with 0 at the first Mmax dialog not covered
   // by LaterMmax.

@@ -27,31 +27,33 @@ struct Answer {
 // Extremes and one complete part, an own threshold, an own Xmax, the starting
 // point from the keyboard, two runs and a hazard query on the console.
 const std::vector<Answer> kFullSession = {
-    {"", Kind::Line},          {"", Kind::Line},          {"out.txt", Kind::Line},
-    {"1", Kind::Integer},      // units: magnitude
-    {"3", Kind::Integer},      // extremes and complete parts
+    {"", Kind::Line},
+    {"", Kind::Line},
+    {"out.txt", Kind::Line},
+    {"1", Kind::Integer},  // units: magnitude
+    {"3", Kind::Integer},  // extremes and complete parts
     {"50 100 1000", Kind::Real},
-    {"2", Kind::Integer},      // extreme layout: one common SD
+    {"2", Kind::Integer},  // extreme layout: one common SD
     {"ext.dat", Kind::Line},
-    {"2", Kind::Integer},      // complete layout: one common SD
-    {"1", Kind::Integer},      // one complete part
+    {"2", Kind::Integer},  // complete layout: one common SD
+    {"1", Kind::Integer},  // one complete part
     {"comp.dat", Kind::Line},
-    {"2", Kind::Integer},      // an own threshold ...
-    {"3.8", Kind::Real},       // ... below the lowest complete threshold
-    {"2", Kind::Integer},      // an own Xmax ...
+    {"2", Kind::Integer},  // an own threshold ...
+    {"3.8", Kind::Real},   // ... below the lowest complete threshold
+    {"2", Kind::Integer},  // an own Xmax ...
     {"7.0", Kind::Real},
-    {"0", Kind::Integer},      // ... not before the catalog
-    {"0.25", Kind::Real},      // its error
-    {"1", Kind::Integer},      // procedure 1
-    {"1.0 0.1", Kind::Real},   // prior b-value and its SD
-    {"2", Kind::Integer},      // starting point from the keyboard
-    {"0.5", Kind::Real},       // Lambda
-    {"7.5", Kind::Real},       // Mmax of the first run
-    {"7.2", Kind::Real},       // Mmax of the second run
-    {"0", Kind::Real},         // no further run
-    {"1", Kind::Integer},      // hazard on the console
-    {"6.0", Kind::Real},       // one query
-    {"0", Kind::Real},         // end of the queries
+    {"0", Kind::Integer},     // ... not before the catalog
+    {"0.25", Kind::Real},     // its error
+    {"1", Kind::Integer},     // procedure 1
+    {"1.0 0.1", Kind::Real},  // prior b-value and its SD
+    {"2", Kind::Integer},     // starting point from the keyboard
+    {"0.5", Kind::Real},      // Lambda
+    {"7.5", Kind::Real},      // Mmax of the first run
+    {"7.2", Kind::Real},      // Mmax of the second run
+    {"0", Kind::Real},        // no further run
+    {"1", Kind::Integer},     // hazard on the console
+    {"6.0", Kind::Real},      // one query
+    {"0", Kind::Real},        // end of the queries
 };
 
 const char* const kExtreme =
@@ -66,7 +68,8 @@ std::string Complete() {
   return text;
 }
 
-std::string Script(std::size_t count, std::size_t replaced = SIZE_MAX, const std::string& replacement = "") {
+std::string Script(std::size_t count, std::size_t replaced = SIZE_MAX,
+                   const std::string& replacement = "") {
   std::string script;
   for (std::size_t i = 0; i < count && i < kFullSession.size(); ++i) {
     script += (i == replaced ? replacement : std::string(kFullSession[i].Text)) + "\n";
@@ -89,14 +92,16 @@ class BadAnswers : public ::testing::Test {
     EXPECT_EQ(cut.ExitStatus, 1) << what;
     const std::size_t error = cut.Console.rfind(" READING ERROR");
     ASSERT_NE(error, std::string::npos) << what << "\n" << LastLines(cut.Console, 8);
-    const std::size_t report = cut.Console.rfind("\r\n *************************************************", error);
+    const std::size_t report =
+        cut.Console.rfind("\r\n *************************************************", error);
     ASSERT_NE(report, std::string::npos) << what;
     EXPECT_EQ(full_.Console.compare(0, report, cut.Console, 0, report), 0)
         << what << ": the console before the report differs from the full session's";
     EXPECT_TRUE(cut.Console.ends_with("Stop - Program terminated.\r\n")) << what;
     if (!cut.OutputFileName.empty()) {
       EXPECT_TRUE(WholeLines(cut.OutputFile)) << what;
-      EXPECT_TRUE(full_.OutputFile.starts_with(cut.OutputFile)) << what << ": the output file is not a prefix of the full one";
+      EXPECT_TRUE(full_.OutputFile.starts_with(cut.OutputFile))
+          << what << ": the output file is not a prefix of the full one";
     }
   }
 
@@ -120,7 +125,8 @@ TEST_F(BadAnswers, EndOfConsoleInputAtEveryPromptIsAReadingError) {
     const std::string what = "answers cut after line " + std::to_string(kept);
     ExpectCleanStopBefore(cut, what);
     EXPECT_NE(cut.Console.find(" READING ERROR: end of console input reached"), std::string::npos)
-        << what << "\n" << LastLines(cut.Console, 8);
+        << what << "\n"
+        << LastLines(cut.Console, 8);
     // The output file exists from the moment its name was answered.
     EXPECT_EQ(!cut.OutputFileName.empty(), kept >= 3) << what;
   }
@@ -136,9 +142,11 @@ TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
     const SessionOutcome cut = work_.Run(Script(kFullSession.size(), line, bad));
     const std::string what = "answer " + std::to_string(line + 1) + " given as " + bad;
     ExpectCleanStopBefore(cut, what);
-    EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) + "\r\n"),
+    EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) +
+                               "\r\n"),
               std::string::npos)
-        << what << "\n" << LastLines(cut.Console, 8);
+        << what << "\n"
+        << LastLines(cut.Console, 8);
     EXPECT_NE(cut.Console.find(" read     : \"" + bad + "\""), std::string::npos) << what;
   }
 }

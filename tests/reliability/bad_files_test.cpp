@@ -25,7 +25,8 @@ const std::string kSummaryTitle = "                * * * SUMMARY OF INPUT DATA *
 
 std::string Magnitudes() {
   std::string text;
-  for (const char* m : {"4.0", "4.1", "4.0", "4.2", "4.5", "4.3", "4.7", "4.1", "5.0", "4.4", "5.5", "6.1"}) {
+  for (const char* m :
+       {"4.0", "4.1", "4.0", "4.2", "4.5", "4.3", "4.7", "4.1", "5.0", "4.4", "5.5", "6.1"}) {
     text += std::string(m) + "\n";
   }
   return text;
@@ -46,7 +47,8 @@ class BadFiles : public ::testing::Test {
     EXPECT_NE(outcome.Console.find(report), std::string::npos) << LastLines(outcome.Console, 10);
     EXPECT_TRUE(outcome.Console.ends_with("Stop - Program terminated.\r\n"));
     ASSERT_TRUE(!outcome.OutputFileName.empty());
-    EXPECT_TRUE(outcome.OutputFile.ends_with(kSummaryTitle)) << outcome.OutputFile.substr(outcome.OutputFile.size() - 200);
+    EXPECT_TRUE(outcome.OutputFile.ends_with(kSummaryTitle))
+        << outcome.OutputFile.substr(outcome.OutputFile.size() - 200);
   }
 
   Workspace work_;
@@ -54,16 +56,18 @@ class BadFiles : public ::testing::Test {
 
 TEST_F(BadFiles, AFileWithoutTheWholeHeaderIsAReadingError) {
   const std::string endReached = " READING ERROR: end of catalog file 'comp.dat' reached";
-  ExpectRefused(RunComplete(""), endReached);                              // zero bytes
-  ExpectRefused(RunComplete("\n\n   \n\r\n"), endReached);                   // only empty lines
-  ExpectRefused(RunComplete("1950 1 1\n1999 12 31\n"), endReached);         // no threshold
-  ExpectRefused(RunComplete("1950 1 1\n1999 12\n"), endReached);            // end date cut short
+  ExpectRefused(RunComplete(""), endReached);                        // zero bytes
+  ExpectRefused(RunComplete("\n\n   \n\r\n"), endReached);           // only empty lines
+  ExpectRefused(RunComplete("1950 1 1\n1999 12 31\n"), endReached);  // no threshold
+  ExpectRefused(RunComplete("1950 1 1\n1999 12\n"), endReached);     // end date cut short
 }
 
 TEST_F(BadFiles, ANonNumberOrBinaryBytesAreAReadingErrorNamingTheLine) {
   ExpectRefused(RunComplete("1950 1 1\n1999 12 31\nfour\n0.1\n4.5\n"),
                 " READING ERROR in catalog file 'comp.dat', line 3\r\n read     : \"four\"");
-  ExpectRefused(RunComplete(std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe\n", 13)),
+  ExpectRefused(RunComplete(std::string("\x7f"
+                                        "ELF\x02\x01\x01\0\0\0\xff\xfe\n",
+                                        13)),
                 " READING ERROR in catalog file 'comp.dat', line 1\r\n read     : \"?ELF?");
   const SessionOutcome data = RunComplete(kHeader + "4.5\n4,7\n5.x\n");
   ExpectRefused(data, " READING ERROR in catalog file 'comp.dat', line 7\r\n read     : \"5.x\"");
@@ -90,7 +94,8 @@ TEST_F(BadFiles, AValueWhoseScaledIntegerDoesNotFitIsAReadingError) {
   // 3e37 is a single-precision value, but 3e39 hundredths fit no 32-bit integer.
   const SessionOutcome magnitude = RunComplete(kHeader + "4.5\n3e37\n");
   EXPECT_EQ(magnitude.ExitStatus, 1);
-  EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos) << LastLines(magnitude.Console, 6);
+  EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos)
+      << LastLines(magnitude.Console, 6);
   const SessionOutcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n");
   EXPECT_EQ(sd.ExitStatus, 1);
   EXPECT_NE(sd.Console.find("'comp.dat', line 4"), std::string::npos) << LastLines(sd.Console, 6);
@@ -108,18 +113,24 @@ TEST_F(BadFiles, NegativeYearsAreDatesAndNegativeSdsOrFrequenciesAreRefused) {
   EXPECT_NE(sd.Console.find(" expected : a standard deviation not below 0\r\n"), std::string::npos);
   EXPECT_TRUE(WholeLines(sd.OutputFile));
   work_.WriteFile("comp.dat", "1950 1 1\n1999 12 31\n4.0\n0.1\n-3 4.5\n10 4.0\n5 4.6\n2 5.2\n");
-  const SessionOutcome frequency = work_.Run(kIntro + "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest);
+  const SessionOutcome frequency =
+      work_.Run(kIntro + "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest);
   EXPECT_EQ(frequency.ExitStatus, 1);
   EXPECT_NE(frequency.Console.find(" expected : a frequency not below 0\r\n"), std::string::npos);
-  work_.WriteFile("ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1751 0 0 6.0 -0.3\n1799 12 31 6.9 0.2\n");
+  work_.WriteFile(
+      "ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1751 0 0 6.0 -0.3\n1799 12 31 6.9 0.2\n");
   const SessionOutcome extreme = work_.Run(kIntro + "1\n1\n50 100 1000\n1\next.dat\n" + kRest);
   EXPECT_TRUE(extreme.Console.ends_with("Stop - Program terminated.\r\n"));
-  EXPECT_NE(extreme.OutputFile.find(" 1751  5  5  6.00   .01\r\n"), std::string::npos) << extreme.OutputFile;
+  EXPECT_NE(extreme.OutputFile.find(" 1751  5  5  6.00   .01\r\n"), std::string::npos)
+      << extreme.OutputFile;
 }
 
 TEST_F(BadFiles, AMissingFileOrADirectoryCannotBeOpened) {
-  const SessionOutcome missing = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nnothere.dat\n" + kRest);
-  ExpectRefused(missing, " ERROR: cannot open catalog file 'nothere.dat'\r\n the file does not exist or cannot be read");
+  const SessionOutcome missing =
+      work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nnothere.dat\n" + kRest);
+  ExpectRefused(missing,
+                " ERROR: cannot open catalog file 'nothere.dat'\r\n the file does not exist or "
+                "cannot be read");
   work_.MakeDir("sub");
   const SessionOutcome folder = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nsub\n" + kRest);
   ExpectRefused(folder, " ERROR: cannot open catalog file 'sub'\r\n it is a directory, not a file");
@@ -130,8 +141,11 @@ TEST_F(BadFiles, AnOutputFileThatCannotBeWrittenStopsBeforeAnyQuestionOfUnits) {
   for (const std::string name : {"sub", "nodir/out.txt"}) {
     const SessionOutcome outcome = work_.Run("\n\n" + name + "\n1\n");
     EXPECT_EQ(outcome.ExitStatus, 1) << name;
-    EXPECT_NE(outcome.Console.find(" ERROR: cannot create or rewrite the output file '" + name + "'"), std::string::npos)
-        << name << "\n" << LastLines(outcome.Console, 6);
+    EXPECT_NE(
+        outcome.Console.find(" ERROR: cannot create or rewrite the output file '" + name + "'"),
+        std::string::npos)
+        << name << "\n"
+        << LastLines(outcome.Console, 6);
     EXPECT_EQ(outcome.Console.find("UNITS of INPUT"), std::string::npos) << name;
   }
 }
@@ -143,11 +157,13 @@ TEST_F(BadFiles, FileNamesAreCutToFifteenCharactersAndAVeryLongOneCannotBeOpened
     const SessionOutcome outcome = work_.Run("\n\n" + answer + "\n" + kCompleteDialog + kRest);
     EXPECT_EQ(outcome.ExitStatus, 0) << answer.size() << LastLines(outcome.Console, 10);
     ASSERT_TRUE(!outcome.OutputFileName.empty()) << answer.size();
-    EXPECT_NE(outcome.OutputFile.find("  File Name :           abcdefghijklmno\r\n"), std::string::npos);
+    EXPECT_NE(outcome.OutputFile.find("  File Name :           abcdefghijklmno\r\n"),
+              std::string::npos);
   }
   // A catalog name of 16 characters opens the file named by its first 15.
   work_.WriteFile("complete-part-1", kHeader + Magnitudes());
-  const SessionOutcome cut = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\ncomplete-part-1X\n" + kRest);
+  const SessionOutcome cut =
+      work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\ncomplete-part-1X\n" + kRest);
   EXPECT_EQ(cut.ExitStatus, 0) << LastLines(cut.Console, 10);
   EXPECT_NE(cut.OutputFile.find("  FILE name : complete-p\r\n"), std::string::npos);
   // A blank answer asks again and takes up to 260 characters: no file system
@@ -155,10 +171,12 @@ TEST_F(BadFiles, FileNamesAreCutToFifteenCharactersAndAVeryLongOneCannotBeOpened
   const std::string longName(260, 'n');
   const SessionOutcome tooLong = work_.Run("\n\n\n" + longName + "\n1\n");
   EXPECT_EQ(tooLong.ExitStatus, 1);
-  EXPECT_NE(tooLong.Console.find("File name missing or blank - please enter file name\r\nUNIT 9? "), std::string::npos)
+  EXPECT_NE(tooLong.Console.find("File name missing or blank - please enter file name\r\nUNIT 9? "),
+            std::string::npos)
       << LastLines(tooLong.Console, 8);
-  EXPECT_NE(tooLong.Console.find(" ERROR: cannot create or rewrite the output file '" + longName + "'"),
-            std::string::npos);
+  EXPECT_NE(
+      tooLong.Console.find(" ERROR: cannot create or rewrite the output file '" + longName + "'"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -55,33 +55,39 @@ std::vector<ExampleSession> Sessions() {
   std::sort(scripts.begin(), scripts.end());
   // The sessions the examples' README describes, when its catalogs are there.
   auto has = [&files](const char* name) {
-    return std::any_of(files.begin(), files.end(), [name](const auto& f) { return f.first == name; });
+    return std::any_of(files.begin(), files.end(),
+                       [name](const auto& f) { return f.first == name; });
   };
   const std::string setup = "1\n1\n0.2\n1\n1.0 0.1\n1\n7.5\n0\n1\n5.5\n6.5\n0\n";
   if (has("ext_l1.dat") && has("cp1900_l3.dat") && has("cp1960_l3.dat")) {
-    sessions.push_back({"examples-extreme-l1-complete-l3",
-                        "\n\nout.txt\n1\n3\n50 100 1000\n1\next_l1.dat\n3\n2\ncp1900_l3.dat\ncp1960_l3.dat\n" + setup,
-                        files});
+    sessions.push_back(
+        {"examples-extreme-l1-complete-l3",
+         "\n\nout.txt\n1\n3\n50 100 1000\n1\next_l1.dat\n3\n2\ncp1900_l3.dat\ncp1960_l3.dat\n" +
+             setup,
+         files});
   }
   if (has("ext_l2.dat")) {
-    sessions.push_back({"examples-extreme-l2", "\n\nout.txt\n2\n1\n50,100,1000\n2\next_l2.dat\n" + setup, files});
+    sessions.push_back(
+        {"examples-extreme-l2", "\n\nout.txt\n2\n1\n50,100,1000\n2\next_l2.dat\n" + setup, files});
   }
   if (has("cp1900_l1.dat") && has("cp1960_l1.dat")) {
-    sessions.push_back({"examples-complete-l1",
-                        "\n\nout.txt\n1\n2\n50\n100\n1000\n1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n" + setup, files});
+    sessions.push_back(
+        {"examples-complete-l1",
+         "\n\nout.txt\n1\n2\n50\n100\n1000\n1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n" + setup, files});
   }
   for (const fs::path& script : scripts) {
     sessions.push_back({"example-" + script.filename().string(), ReadBytes(script), files});
   }
-  ExampleSession own{"own-extreme-and-complete",
-                     "\n\nout.txt\n1\n3\n50 100 1000\n1\next.dat\n3\n2\ng1.dat\ng2.dat\n"
-                     "1\n1\n0.2\n2\n1.0 0.1\n1\n7.3\n0\n1\n6.0\n6.5\n0\n",
-                     {{"ext.dat",
-                       "1800 0 0\n1999 0 0\n1805 3 12 6.1 0.3\n1822 0 0 5.8 0.25\n1850 7 1 6.5 0.4\n"
-                       "1871 2 2 5.9 0.3\n1890 11 30 6.0 0.2\n1911 1 16 6.8 0.2\n1935 0 0 5.7 0.1\n"
-                       "1962 4 4 6.2 0.1\n1988 9 9 5.6 0.1\n"},
-                      {"g1.dat", "1900 1 1\n1949 12 31\n5.0\n0.2\n12 5.0\n5 5.5\n2 6.0\n"},
-                      {"g2.dat", "1950 1 1\n1999 12 31\n4.5\n0.1\n21 4.5\n9 4.8\n5 5.1\n2.7 5.4\n1 5.9\n"}}};
+  ExampleSession own{
+      "own-extreme-and-complete",
+      "\n\nout.txt\n1\n3\n50 100 1000\n1\next.dat\n3\n2\ng1.dat\ng2.dat\n"
+      "1\n1\n0.2\n2\n1.0 0.1\n1\n7.3\n0\n1\n6.0\n6.5\n0\n",
+      {{"ext.dat",
+        "1800 0 0\n1999 0 0\n1805 3 12 6.1 0.3\n1822 0 0 5.8 0.25\n1850 7 1 6.5 0.4\n"
+        "1871 2 2 5.9 0.3\n1890 11 30 6.0 0.2\n1911 1 16 6.8 0.2\n1935 0 0 5.7 0.1\n"
+        "1962 4 4 6.2 0.1\n1988 9 9 5.6 0.1\n"},
+       {"g1.dat", "1900 1 1\n1949 12 31\n5.0\n0.2\n12 5.0\n5 5.5\n2 6.0\n"},
+       {"g2.dat", "1950 1 1\n1999 12 31\n4.5\n0.1\n21 4.5\n9 4.8\n5 5.1\n2.7 5.4\n1 5.9\n"}}};
   sessions.push_back(std::move(own));
   return sessions;
 }
@@ -89,7 +95,8 @@ std::vector<ExampleSession> Sessions() {
 std::string MaskDate(const std::string& output) {
   std::string masked;
   for (const std::string& line : SplitLines(output)) {
-    masked += (line.rfind("  Date      : ", 0) == 0 ? std::string("  Date      : <date>") : line) + "\r\n";
+    masked += (line.rfind("  Date      : ", 0) == 0 ? std::string("  Date      : <date>") : line) +
+              "\r\n";
   }
   return masked;
 }
@@ -151,19 +158,22 @@ TEST(Determinism, TheNormalAndTheSanitizerBuildsGiveTheSameBytes) {
   const std::string stamp = "sources " + SourceFingerprint() + "\n";
   std::vector<std::string> names;
   for (const ExampleSession& session : Sessions()) {
-    std::ofstream(ownDir / (session.Name + ".txt"), std::ios::binary) << stamp << Transcript(RunExample(session, false));
+    std::ofstream(ownDir / (session.Name + ".txt"), std::ios::binary)
+        << stamp << Transcript(RunExample(session, false));
     names.push_back(session.Name);
   }
   int compared = 0;
   for (const auto& entry : fs::directory_iterator(ownBuild.parent_path())) {
     const fs::path other = entry.path() / "determinism";
-    if (!entry.is_directory() || fs::equivalent(entry.path(), ownBuild) || !fs::is_directory(other)) continue;
+    if (!entry.is_directory() || fs::equivalent(entry.path(), ownBuild) || !fs::is_directory(other))
+      continue;
     for (const std::string& name : names) {
       const fs::path theirs = other / (name + ".txt");
       if (!fs::exists(theirs)) continue;
       const std::string bytes = ReadBytes(theirs);
       if (bytes.rfind(stamp, 0) != 0) continue;  // built from other sources
-      EXPECT_EQ(bytes, ReadBytes(ownDir / (name + ".txt"))) << name << ": " << entry.path() << " differs";
+      EXPECT_EQ(bytes, ReadBytes(ownDir / (name + ".txt")))
+          << name << ": " << entry.path() << " differs";
       ++compared;
     }
   }

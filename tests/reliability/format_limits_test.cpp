@@ -19,8 +19,8 @@ TEST(FormatLimits, NumbersBeyondAnyFormatOfTheProgramAreRefused) {
 }
 
 TEST(FormatLimits, NestedRepeatGroupsCannotRunAwayInTimeOrMemory) {
-  EXPECT_THROW(FormatText("(999(999(999(''))))", {}), std::logic_error);     // once a time-out
-  EXPECT_THROW(FormatText("(999(999(999X)))", {}), std::logic_error);        // once a gigabyte
+  EXPECT_THROW(FormatText("(999(999(999(''))))", {}), std::logic_error);  // once a time-out
+  EXPECT_THROW(FormatText("(999(999(999X)))", {}), std::logic_error);     // once a gigabyte
   EXPECT_THROW(FormatText("(999(999(/)))", {}), std::logic_error);
   // The program's own repeat groups still run.
   const auto records = FormatText("(2(1X,I2),3('a'))", {std::int32_t{1}, std::int32_t{2}});
@@ -33,7 +33,8 @@ TEST(FormatLimits, AnItemOfTheWrongTypeIsAProgrammingError) {
   EXPECT_THROW(FormatText("(I3)", {std::string("x")}), std::logic_error);
   EXPECT_THROW(FormatText("(F5.2)", {std::string("x")}), std::logic_error);
   EXPECT_THROW(FormatText("(A3)", {std::int32_t{4}}), std::logic_error);
-  EXPECT_EQ(FormatText("(F5.1)", {std::int32_t{4}}).front(), "  4.0");  // an integer shown as a real
+  EXPECT_EQ(FormatText("(F5.1)", {std::int32_t{4}}).front(),
+            "  4.0");  // an integer shown as a real
 }
 
 }  // namespace

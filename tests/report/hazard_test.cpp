@@ -1,3 +1,5 @@
+#include "report/hazard.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "report/hazard.h"
 #include "harness/harness.h"
 
 namespace qev {
@@ -13,8 +14,8 @@ namespace {
 
 using testing::Append;
 using testing::EmptyLines;
-using testing::ProcedureRun;
 using testing::Joined;
+using testing::ProcedureRun;
 
 // The model of most cases: b = 0.87, 0.2 events a year above magnitude 4.
 void SetModel(Session& s, float mmin, float mmax, float sdLambda = 0.05f) {
@@ -62,7 +63,8 @@ TEST(HazardTable, RowsRunFromMminToMmaxInTenthsOfTheRunningSum) {
     std::size_t rows;
     const char *first, *second, *last;
   };
-  for (const Case& c : {Case{3.0f, 6.5f, 36u, "  3.0", "  3.1", "  6.5"}, Case{4.0f, 8.0f, 41u, "  4.0", "  4.1", "  8.0"}}) {
+  for (const Case& c : {Case{3.0f, 6.5f, 36u, "  3.0", "  3.1", "  6.5"},
+                        Case{4.0f, 8.0f, 41u, "  4.0", "  4.1", "  8.0"}}) {
     ProcedureRun h("0\n");
     SetModel(h.session, c.mmin, c.mmax);
     ASSERT_FALSE(h.Run(EvaluateHazard));
@@ -83,11 +85,13 @@ TEST(HazardTable, RowsAgreeWithAHandDerivation) {
   ASSERT_FALSE(h.Run(EvaluateHazard));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 41u);
-  EXPECT_EQ(rows[0], "  4.0  .198E+00      5.0(     4.0,     6.7)   .992794  .999996 1.000000 1.000000");
+  EXPECT_EQ(rows[0],
+            "  4.0  .198E+00      5.0(     4.0,     6.7)   .992794  .999996 1.000000 1.000000");
   float m = 4.0f - 0.1f;
   for (int i = 0; i < 11; ++i) m = 0.1f + m;
   EXPECT_NE(m, 5.0f);
-  EXPECT_EQ(rows[10], "  5.0  .270E-01     37.0(    29.6,    49.4)   .147005  .740911  .932855 1.000000");
+  EXPECT_EQ(rows[10],
+            "  5.0  .270E-01     37.0(    29.6,    49.4)   .147005  .740911  .932855 1.000000");
 }
 
 // Column positions of the return-period bounds in a row.
@@ -110,7 +114,8 @@ TEST(HazardTable, SdLambdaAtOrAboveLambdaOrUndefinedOverflowsTheBounds) {
     ASSERT_FALSE(h.Run(EvaluateHazard));
     const std::vector<std::string> rows = FileRows(h);
     ASSERT_EQ(rows.size(), 41u);
-    for (const std::string& row : rows) EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)") << row;
+    for (const std::string& row : rows)
+      EXPECT_EQ(row.substr(kUpperColumn - 1, 10), ",********)") << row;
     EXPECT_EQ(rows[0].substr(kLowerColumn - 1, 19), c.firstBounds);
     EXPECT_EQ(rows[0].substr(0, 24), "  4.0  .198E+00      5.0");
   }
@@ -153,15 +158,15 @@ TEST(HazardQueries, AnswerOneShowsQueriesAndTheTableOnTheConsole) {
   const std::string bounds = " 4.00, 8.00";
   std::vector<std::string> expected = OpeningScreen();
   Append(expected, Prompt(bounds));
-  Append(expected, AnswerBlock({"T =   1  Prob(mag> 4.00) =  .9928     RET PER =     5.04",
-                                "T =  50  Prob(mag> 4.00) = 1.0000",
-                                "T = 100  Prob(mag> 4.00) = 1.0000",
-                                "Mean Activity Rate Lambda (mag =  4.00) =  .1984E+00"}));
+  Append(expected,
+         AnswerBlock({"T =   1  Prob(mag> 4.00) =  .9928     RET PER =     5.04",
+                      "T =  50  Prob(mag> 4.00) = 1.0000", "T = 100  Prob(mag> 4.00) = 1.0000",
+                      "Mean Activity Rate Lambda (mag =  4.00) =  .1984E+00"}));
   for (int refused = 0; refused < 4; ++refused) Append(expected, Prompt(bounds));
-  Append(expected, AnswerBlock({"T =   1  Prob(mag> 5.00) =  .1470     RET PER =    37.02",
-                                "T =  50  Prob(mag> 5.00) =  .7409",
-                                "T = 100  Prob(mag> 5.00) =  .9329",
-                                "Mean Activity Rate Lambda (mag =  5.00) =  .2701E-01"}));
+  Append(expected,
+         AnswerBlock({"T =   1  Prob(mag> 5.00) =  .1470     RET PER =    37.02",
+                      "T =  50  Prob(mag> 5.00) =  .7409", "T = 100  Prob(mag> 5.00) =  .9329",
+                      "Mean Activity Rate Lambda (mag =  5.00) =  .2701E-01"}));
   Append(expected, Prompt(bounds));
   Append(expected, {"", "", kTitle.substr(1), kHeader.substr(1)});
 
@@ -180,7 +185,8 @@ TEST(HazardQueries, OpeningAnswersOtherThanOneKeepTheTableInTheFileOnly) {
     const char* bounds;  // of the query prompt; none for 0
     std::size_t rows;
   };
-  for (const Case& c : {Case{"0\n", 4.0f, 8.0f, nullptr, 41u}, Case{"2\n0\n", 3.0f, 6.5f, " 3.00, 6.50", 36u}}) {
+  for (const Case& c :
+       {Case{"0\n", 4.0f, 8.0f, nullptr, 41u}, Case{"2\n0\n", 3.0f, 6.5f, " 3.00, 6.50", 36u}}) {
     SCOPED_TRACE(c.answers);
     ProcedureRun h(c.answers);
     SetModel(h.session, c.mmin, c.mmax);

@@ -1,3 +1,5 @@
+#include "report/results_report.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,15 +7,14 @@
 #include <vector>
 
 #include "harness/harness.h"
-#include "report/results_report.h"
 
 namespace qev {
 namespace {
 
 using testing::Append;
 using testing::EmptyLines;
-using testing::ProcedureRun;
 using testing::Joined;
+using testing::ProcedureRun;
 
 // The small catalog of the likelihood's worked example: one complete part
 // from 1900 to 2000 above 4.0 and two extreme events, evaluated at Beta 2.0,
@@ -179,8 +180,8 @@ TEST(ResultsReport, BothKindsListExtremesFirstThenEachCompletePart) {
   const std::vector<std::string> rest = FileAfterBlock(h);
   ASSERT_EQ(rest.size(), 7u);
   EXPECT_EQ(RowLabels({rest[4], rest[5], rest[6]}),
-            (std::vector<std::string>{" EXTREMES    :         ", " COMPLETE #1 :         ",
-                                      " COMPLETE #2 :         "}));
+            (std::vector<std::string>{
+                " EXTREMES    :         ", " COMPLETE #1 :         ", " COMPLETE #2 :         "}));
 
   // On the console each row appears without its first character, in the
   // same order, after an empty line.

@@ -14,7 +14,8 @@ namespace {
 const std::string kStop = "Stop - Program terminated.";
 const std::string kTableTitle = "                           HAZARD EVALUATION ";
 
-std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, std::size_t from = 0) {
+std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line,
+                    std::size_t from = 0) {
   for (std::size_t i = from; i < lines.size(); ++i) {
     if (lines[i] == line) return i;
   }
@@ -28,9 +29,12 @@ struct PrintedResults {
 
 PrintedResults ParseResults(const std::string& betaLine, const std::string& lambdaLine) {
   PrintedResults r;
-  EXPECT_EQ(std::sscanf(betaLine.c_str(), " Beta = %f +- %f (b = %f +- %f)", &r.beta, &r.sdBeta, &r.b, &r.sdB), 4)
+  EXPECT_EQ(std::sscanf(betaLine.c_str(), " Beta = %f +- %f (b = %f +- %f)", &r.beta, &r.sdBeta,
+                        &r.b, &r.sdB),
+            4)
       << betaLine;
-  EXPECT_EQ(std::sscanf(lambdaLine.c_str(), " Lambda = %f +- %f (for Mmin = %f)", &r.lambda, &r.sdLambda, &r.mmin),
+  EXPECT_EQ(std::sscanf(lambdaLine.c_str(), " Lambda = %f +- %f (for Mmin = %f)", &r.lambda,
+                        &r.sdLambda, &r.mmin),
             3)
       << lambdaLine;
   return r;
@@ -60,7 +64,8 @@ std::vector<std::string> RunSummary(const std::vector<std::string>& console, int
 std::vector<std::string> FileTableRows(const std::vector<std::string>& file) {
   const std::size_t title = IndexOf(file, kTableTitle);
   if (title + 3 > file.size()) return {};
-  return std::vector<std::string>(file.begin() + static_cast<std::ptrdiff_t>(title) + 3, file.end());
+  return std::vector<std::string>(file.begin() + static_cast<std::ptrdiff_t>(title) + 3,
+                                  file.end());
 }
 
 TEST(SessionKinds, BundledAnswerFileRunsToTheStopWithPlausibleEstimates) {
@@ -124,11 +129,11 @@ TEST(SessionKinds, ExtremesAloneWithBayesProgramStartAndHazardOnTheConsole) {
   harness.CopyExamples({"ext_l2.dat"});
   const auto outcome = harness.Run(
       "\n\nkind1.txt\n1\n1\n50 100 1000\n"
-      "2\next_l2.dat\n"      // one SD in the header
-      "1\n1\n0.2\n2\n"       // suggested Mmin (4.6 - 1), Xmax from the catalog, SIG(Xmax), Bayes
-      "1.0 0.1\n1\n"         // prior; start by program: Mmax = 6.7 + 0.5
-      "7.5\n0\n"             // a second run with Mmax 7.5, then stop
-      "1\n5.0\n0\n");        // hazard on the console, one query
+      "2\next_l2.dat\n"  // one SD in the header
+      "1\n1\n0.2\n2\n"   // suggested Mmin (4.6 - 1), Xmax from the catalog, SIG(Xmax), Bayes
+      "1.0 0.1\n1\n"     // prior; start by program: Mmax = 6.7 + 0.5
+      "7.5\n0\n"         // a second run with Mmax 7.5, then stop
+      "1\n5.0\n0\n");    // hazard on the console, one query
   ASSERT_EQ(outcome.ExitStatus, 0) << LastLines(outcome.Console, 20);
   const auto console = SplitLines(outcome.Console);
   const auto file = SplitLines(outcome.OutputFile);
@@ -138,7 +143,8 @@ TEST(SessionKinds, ExtremesAloneWithBayesProgramStartAndHazardOnTheConsole) {
   EXPECT_EQ(RunSummary(console, 2).at(6), " Mmax   =  7.50");
   EXPECT_TRUE(RunSummary(console, 3).empty());
   EXPECT_EQ(CountOf(outcome.Console, "   Suggested Mmax = "), 2u);
-  EXPECT_TRUE(ContainsRun(file, {"", "  M_max is determined according to Tolve-Brandholm-Bayes", ""}));
+  EXPECT_TRUE(
+      ContainsRun(file, {"", "  M_max is determined according to Tolve-Brandholm-Bayes", ""}));
 
   // The last run's Mmax 7.5 against Xmax 6.7 and SIG(Xmax) 0.2: sqrt(0.64 + 0.04) = .82.
   const std::size_t results = IndexOf(file, "                     =========");
@@ -165,11 +171,11 @@ TEST(SessionKinds, CompletePartsAloneWithCramerKeyboardStartAndTableInTheFileOnl
   const auto outcome = harness.Run(
       "\n\nkind2.txt\n1\n2\n50 100 1000\n"
       "1\n2\ncp1900_l1.dat\ncp1960_l1.dat\n"  // magnitude and SD per line, two parts
-      "2\n3.5\n3.4\n"                         // own threshold: 3.5 equals the lowest level, asked again
-      "1\n0.3\n1\n"                           // Xmax from the catalog, SIG(Xmax), Cramer
-      "1.0 0.1\n2\n10\n7.0\n"                 // prior; keyboard start: Lambda 10, Mmax 7.0
-      "7.2\n7.3\n0\n"                         // two more runs, then stop
-      "2\n3.0\n7.3\n3.4\n0\n");               // below Mmin and at Mmax refused; Mmin answered
+      "2\n3.5\n3.4\n"            // own threshold: 3.5 equals the lowest level, asked again
+      "1\n0.3\n1\n"              // Xmax from the catalog, SIG(Xmax), Cramer
+      "1.0 0.1\n2\n10\n7.0\n"    // prior; keyboard start: Lambda 10, Mmax 7.0
+      "7.2\n7.3\n0\n"            // two more runs, then stop
+      "2\n3.0\n7.3\n3.4\n0\n");  // below Mmin and at Mmax refused; Mmin answered
   ASSERT_EQ(outcome.ExitStatus, 0) << LastLines(outcome.Console, 20);
   const auto console = SplitLines(outcome.Console);
   const auto file = SplitLines(outcome.OutputFile);
@@ -179,7 +185,8 @@ TEST(SessionKinds, CompletePartsAloneWithCramerKeyboardStartAndTableInTheFileOnl
   EXPECT_EQ(RunSummary(console, 2).at(6), " Mmax   =  7.20");
   EXPECT_EQ(RunSummary(console, 3).at(6), " Mmax   =  7.30");
   EXPECT_TRUE(ContainsRun(
-      file, {"", "  M_max is determined according to Tolve-Brandholm (Cramers Approximation)", ""}));
+      file,
+      {"", "  M_max is determined according to Tolve-Brandholm (Cramers Approximation)", ""}));
 
   // Two complete parts and no extremes: no EXTREMES row.
   const std::size_t table = IndexOf(file, "                     Beta (%)     Lambda (%)");

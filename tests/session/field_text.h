@@ -6,20 +6,23 @@
 // themselves; the formatter of the program is not used.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 
 namespace qev::testing::field {
 
 inline std::string RightJustify(const std::string& text, int width) {
-  if (static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  if (static_cast<int>(text.size()) > width)
+    return std::string(static_cast<std::size_t>(width), '*');
   return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
-inline std::string I(int width, long long value) { return RightJustify(std::to_string(value), width); }
+inline std::string I(int width, long long value) {
+  return RightJustify(std::to_string(value), width);
+}
 
 // The decimal digits of |value| to 17 significant digits: value = 0.digits x 10^exponent.
 struct Digits {
@@ -62,7 +65,8 @@ inline void RoundTo(Digits& d, int keep) {
   std::string kept = d.digits.substr(0, static_cast<std::size_t>(keep));
   if (up) {
     int i = keep - 1;
-    while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9') kept[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9')
+      kept[static_cast<std::size_t>(i--)] = '0';
     if (i < 0) {
       kept = "1" + kept.substr(0, kept.size() - 1);
       d.exponent += 1;

@@ -47,27 +47,27 @@ constexpr const char* kPartFile =
     "4.0\n4.2\n4.5\n4.1\n5.0\n4.3\n";
 
 constexpr const char* kAnswers =
-    "\n\n"            // two pauses
-    "whole.txt\n"     // output file
-    "1\n"             // magnitude units
-    "2\n"             // only complete parts
-    "50 100 1000\n"   // hazard spans
-    "2\n"             // layout: one common SD
-    "1\n"             // one complete part
+    "\n\n"           // two pauses
+    "whole.txt\n"    // output file
+    "1\n"            // magnitude units
+    "2\n"            // only complete parts
+    "50 100 1000\n"  // hazard spans
+    "2\n"            // layout: one common SD
+    "1\n"            // one complete part
     "part.dat\n"
-    "2\n"             // do not accept the suggested Mmin
-    "4.0\n"           // equal to the lowest level: asked again
-    "3.9\n"           // accepted
-    "1\n"             // Xmax from the catalog
-    "0.2\n"           // SIG(Xmax)
-    "3\n"             // procedure code without estimator
-    "1.0 0.1\n"       // prior b and its SD
-    "2\n"             // starting point from the keyboard
-    "0.15\n"          // Lambda for Mmin 3.9
-    "6.0\n"           // first Mmax
-    "5.5\n"           // Mmax of the second run
-    "0\n"             // no further run
-    "0\n";            // hazard table to the file only
+    "2\n"        // do not accept the suggested Mmin
+    "4.0\n"      // equal to the lowest level: asked again
+    "3.9\n"      // accepted
+    "1\n"        // Xmax from the catalog
+    "0.2\n"      // SIG(Xmax)
+    "3\n"        // procedure code without estimator
+    "1.0 0.1\n"  // prior b and its SD
+    "2\n"        // starting point from the keyboard
+    "0.15\n"     // Lambda for Mmin 3.9
+    "6.0\n"      // first Mmax
+    "5.5\n"      // Mmax of the second run
+    "0\n"        // no further run
+    "0\n";       // hazard table to the file only
 
 constexpr float kMmin = 3.9f;
 constexpr float kLastMmax = 5.5f;
@@ -78,8 +78,8 @@ constexpr float kSpans[3] = {50.0f, 100.0f, 1000.0f};
 // part and no extreme part (data kind 2).
 
 float DecimalYear(float year, float month, float day) {
-  return static_cast<float>((static_cast<double>(month) - 1.0) / 12.0 + (static_cast<double>(year) - 1.0) +
-                            static_cast<double>(day) / 365.25);
+  return static_cast<float>((static_cast<double>(month) - 1.0) / 12.0 +
+                            (static_cast<double>(year) - 1.0) + static_cast<double>(day) / 365.25);
 }
 
 std::int32_t Scaled(float value, double factor) {
@@ -100,7 +100,9 @@ float E1(float& x) {
   if (x > 1.0f) {
     return ((x + 2.334733f) * x + 0.250621f) / ((x + 3.330657f) * x + 1.681534f) * std::exp(-x) / x;
   }
-  return ((((0.00107857f * x - 0.00976004f) * x + 0.05519968f) * x - 0.24991055f) * x + 0.99999193f) * x -
+  return ((((0.00107857f * x - 0.00976004f) * x + 0.05519968f) * x - 0.24991055f) * x +
+          0.99999193f) *
+             x -
          std::log(x) - 0.57721566f;
 }
 
@@ -269,7 +271,8 @@ struct Replica {
 
   float LambdaScore(float b, float l) {
     Install(b, l);
-    return 6.0f / lambda - (1.0f - Cdf(threshold)) * std::exp(beta * beta * sd * sd / 2.0f) * (end - start);
+    return 6.0f / lambda -
+           (1.0f - Cdf(threshold)) * std::exp(beta * beta * sd * sd / 2.0f) * (end - start);
   }
 };
 
@@ -287,41 +290,82 @@ Line FreeAny() { return {"", kAnyBlanks}; }
 std::vector<Line> HeaderBlock() {
   const std::string eq(60, '=');
   return {
-      {"  "}, {" " + eq}, {"  "},
-      {" SEISMIC HAZARD ASSESSMENT FROM INCOMPLETE & UNCERTAIN DATA"}, {""},
+      {"  "},
+      {" " + eq},
+      {"  "},
+      {" SEISMIC HAZARD ASSESSMENT FROM INCOMPLETE & UNCERTAIN DATA"},
+      {""},
       {" Version B: LAMBDA and BETA are calculated SIMULTANEOUSLY"},
       {" Magnitude errors are distributed NORMALLY"},
       {" Range of magnitude integration: < m_min, m_max >"},
       {" Procedure for Mmax evaluation accounts both, aleatory"},
-      {" and epistemic errors. [SD(b)/b = 0.25]"}, {""},
-      {" Regional maximum magnitude can be estimated according to:"}, {"  "},
-      Free(2), Free(2),  // the two citations, checked below for their beginnings
-      {"\x01"},          // a zero-length text: empty, with or without the list blank
-      {" Theory of the HAZARD evaluation procedure is given in:"}, {"\x01"},
-      Free(4), Free(5), Free(5), Free(5), {"  "}, {"  and"}, {"\x01"},
-      Free(4), Free(5), Free(5), Free(5), Free(5), {""}, {" " + eq}, {""},
-      {" PROGRAM : QEV"}, Free(1), Free(1), {" RELEASE : 2.08/04 NOV 2001"}, {""},
+      {" and epistemic errors. [SD(b)/b = 0.25]"},
+      {""},
+      {" Regional maximum magnitude can be estimated according to:"},
+      {"  "},
+      Free(2),
+      Free(2),   // the two citations, checked below for their beginnings
+      {"\x01"},  // a zero-length text: empty, with or without the list blank
+      {" Theory of the HAZARD evaluation procedure is given in:"},
+      {"\x01"},
+      Free(4),
+      Free(5),
+      Free(5),
+      Free(5),
+      {"  "},
+      {"  and"},
+      {"\x01"},
+      Free(4),
+      Free(5),
+      Free(5),
+      Free(5),
+      Free(5),
+      {""},
+      {" " + eq},
+      {""},
+      {" PROGRAM : QEV"},
+      Free(1),
+      Free(1),
+      {" RELEASE : 2.08/04 NOV 2001"},
+      {""},
       {"  NEW FEATURES OF QEV, RELEASE 2.08:"},
       {"   - a second procedure for Mmax assessment has been introduced"},
       {"   - new version accepts free format of input files"},
-      {"   - reads a piori Gutenberg-Richter b-value and its SD"}, {""}, {" " + eq}, {"  "},
-      FreeAny(), FreeAny(), FreeAny(), {""}, FreeAny(), FreeAny(), FreeAny(), {"  "}, {" " + eq}, {""},
+      {"   - reads a piori Gutenberg-Richter b-value and its SD"},
+      {""},
+      {" " + eq},
+      {"  "},
+      FreeAny(),
+      FreeAny(),
+      FreeAny(),
+      {""},
+      FreeAny(),
+      FreeAny(),
+      FreeAny(),
+      {"  "},
+      {" " + eq},
+      {""},
   };
 }
 
 std::vector<Line> ExpectedFile() {
   std::vector<Line> lines = {
       // date and file name
-      {"  "}, {" " + std::string(60, '=')}, {""},
+      {"  "},
+      {" " + std::string(60, '=')},
+      {""},
       {"  Date      : 04-Nov-01 "},
       {"  File Name :           whole.txt      "},
   };
   for (const Line& line : HeaderBlock()) lines.push_back(line);
 
   const std::vector<Line> summary = {
-      {""}, {"                * * * SUMMARY OF INPUT DATA * * *"}, {""},
+      {""},
+      {"                * * * SUMMARY OF INPUT DATA * * *"},
+      {""},
       // complete part: dates completed and truncated, A10 of the 15-character name
-      {""}, {"  SUMMARY of COMPLETE part of catalog no. 1"},
+      {""},
+      {"  SUMMARY of COMPLETE part of catalog no. 1"},
       {" ==========================================="},
       {"  FILE name : part.dat  "},
       {"  Catalog STARTS at  1950/ 1/ 1"},
@@ -331,7 +375,8 @@ std::vector<Line> ExpectedFile() {
       {"  Standard Deviation =   .10"},
       // Xmax from the catalog: the largest 5.0, the second 4.5 (read in the order
       // 4.0 4.2 4.5 4.1 5.0 4.3); procedure 3 writes no procedure line
-      {""}, {"         Maximum OBSERVED magnitude Xmax =  5.00"},
+      {""},
+      {"         Maximum OBSERVED magnitude Xmax =  5.00"},
       {"  SECOND Maximum OBSERVED magnitude Xmax =  4.50"},
       // prior as typed, F4.2 and F7.3
       {"  PRIOR b-value & SD[of PRIOR b] = 1.00      .100"},
@@ -345,7 +390,8 @@ std::vector<Line> ExpectedFile() {
   model.Minimize(model.priorBeta, 0.15f, beta, lambda, iterations);
 
   // Uncertainties: slot 1 is the part, slot 2 the (empty) extreme slot.
-  const float infoBeta = model.Information(beta, lambda, true, true) + model.Information(beta, lambda, true, false);
+  const float infoBeta =
+      model.Information(beta, lambda, true, true) + model.Information(beta, lambda, true, false);
   const float infoLambda =
       model.Information(beta, lambda, false, true) + model.Information(beta, lambda, false, false);
   const float h = 0.01f;
@@ -364,15 +410,19 @@ std::vector<Line> ExpectedFile() {
                          (model.expMin - 2.0f * model.expMax) / (model.expMin - model.expMax)));
 
   const std::vector<Line> results = {
-      {""}, {"                      RESULTS"}, {"                     ========="},
-      {"  Beta   = " + F(5, 2, beta) + " +- " + F(5, 2, sdBeta) + "  (b = " + F(5, 2, beta * 0.43429f) + " +- " +
-       F(5, 2, sdBeta * 0.43429f) + ")"},
+      {""},
+      {"                      RESULTS"},
+      {"                     ========="},
+      {"  Beta   = " + F(5, 2, beta) + " +- " + F(5, 2, sdBeta) +
+       "  (b = " + F(5, 2, beta * 0.43429f) + " +- " + F(5, 2, sdBeta * 0.43429f) + ")"},
       {"  Lambda = " + F(7, 2, lambda) + " +- " + F(7, 2, sdLambda) + "  (for Mmin =  3.90)"},
       // sqrt(0.5^2 + 0.2^2) = 0.539
       {"  M_max  =  5.50 +-   .54  (for SIG(Xmax) =   .20)"},
-      {""}, {"  Transmission coefficient = " + F(5, 2, transmission)},
+      {""},
+      {"  Transmission coefficient = " + F(5, 2, transmission)},
       // one complete part alone: no contribution table
-      {""}, {"                           HAZARD EVALUATION "},
+      {""},
+      {"                           HAZARD EVALUATION "},
       {"                ==========================================="},
       {" INT/MAG  LAMBDA             RET PER      Pr(T = 1,    50.0,   100.0,  1000.0,"},
   };
@@ -400,9 +450,9 @@ std::vector<Line> ExpectedFile() {
     const float r = q * lambda;
     const float rLow = q * (lambda - sdLambda);
     const float rHigh = q * (lambda + sdLambda);
-    lines.push_back({" " + F(4, 1, x) + "  " + E(8, 3, r) + " " + F(8, 1, inv(r)) + "(" + F(8, 1, inv(rHigh)) +
-                     "," + F(8, 1, inv(rLow)) + ")" + " " + " " + F(8, 6, p1) + " " + F(8, 6, pt1) + " " +
-                     F(8, 6, pt2) + " " + F(8, 6, pt3)});
+    lines.push_back({" " + F(4, 1, x) + "  " + E(8, 3, r) + " " + F(8, 1, inv(r)) + "(" +
+                     F(8, 1, inv(rHigh)) + "," + F(8, 1, inv(rLow)) + ")" + " " + " " +
+                     F(8, 6, p1) + " " + F(8, 6, pt1) + " " + F(8, 6, pt2) + " " + F(8, 6, pt3)});
   }
   return lines;
 }
@@ -428,7 +478,8 @@ TEST(WholeReport, EveryLineOfTheOutputFileAsDerivedFromTheAnswers) {
     const Line& want = expected[i];
     const std::string& got = lines[i];
     if (want.freeBlanks == kAnyBlanks) {
-      EXPECT_NE(got.find_first_not_of(' '), std::string::npos) << "file line " << i + 1 << " is blank";
+      EXPECT_NE(got.find_first_not_of(' '), std::string::npos)
+          << "file line " << i + 1 << " is blank";
     } else if (want.freeBlanks >= 0) {
       EXPECT_EQ(got.find_first_not_of(' '), static_cast<std::size_t>(want.freeBlanks))
           << "file line " << i + 1 << ": [" << got << "]";
@@ -468,7 +519,9 @@ TEST(WholeReport, RunSummaryOfTheLastRunAgreesWithTheReport) {
   // The refused threshold 4.0 asked once more, without a message.
   const std::string ask = "\r\n ENTER: Threshold magnitude Mmin (LESS than 4.00)\r\n\r\n";
   std::size_t count = 0;
-  for (auto at = outcome.Console.find(ask); at != std::string::npos; at = outcome.Console.find(ask, at + 1)) ++count;
+  for (auto at = outcome.Console.find(ask); at != std::string::npos;
+       at = outcome.Console.find(ask, at + 1))
+    ++count;
   EXPECT_EQ(count, 2u);
 }
 

@@ -11,9 +11,9 @@
 namespace qev {
 namespace {
 
-using testing::ProcedureRun;
-using testing::Lines;
 using testing::CountOf;
+using testing::Lines;
+using testing::ProcedureRun;
 
 // Screen feed of the prior and starting-point screens.
 constexpr int kClearLines = 30;
@@ -134,11 +134,12 @@ TEST(StartingPoint, PriorSdIsRaisedToTheFloor) {
     float priorBetaSD;
     const char* fileLine;
   };
-  for (const Case& c : {Case{"1.0 0\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] = 1.00      .000\r\n"},
-                        Case{"0.9 0.0004\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] =  .90      .000\r\n"},
-                        Case{"1.1 -0.2\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] = 1.10     -.200\r\n"},
-                        Case{"1.0 0.001\n", 0.001f * 2.302585f,
-                             "  PRIOR b-value & SD[of PRIOR b] = 1.00      .001\r\n"}}) {
+  for (const Case& c :
+       {Case{"1.0 0\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] = 1.00      .000\r\n"},
+        Case{"0.9 0.0004\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] =  .90      .000\r\n"},
+        Case{"1.1 -0.2\n", 0.001f, "  PRIOR b-value & SD[of PRIOR b] = 1.10     -.200\r\n"},
+        Case{"1.0 0.001\n", 0.001f * 2.302585f,
+             "  PRIOR b-value & SD[of PRIOR b] = 1.00      .001\r\n"}}) {
     SCOPED_TRACE(c.answer);
     ProcedureRun h(std::string(c.answer) + "2\n0.2\n7.0\n");
     OneCompletePart(h.session);
@@ -160,7 +161,8 @@ TEST(StartingPoint, KeyboardMmaxBelowXmaxIsUsedAndOneNotAboveMminIsAskedAgain) {
     EXPECT_EQ(model.Mmax, 5.5f);
     EXPECT_EQ(model.ExpMax, std::exp(-(5.5f * model.Beta)));
     EXPECT_EQ(model.ExpMin, std::exp(-(model.Beta * 4.0f)));
-    EXPECT_EQ(CountOf(h.Console(), " Enter Mmax (NOT LESS than  6.30)"), answers[0] == '4' ? 3u : 1u);
+    EXPECT_EQ(CountOf(h.Console(), " Enter Mmax (NOT LESS than  6.30)"),
+              answers[0] == '4' ? 3u : 1u);
   }
 }
 
@@ -260,7 +262,8 @@ TEST(StartingPoint, ByProgramFromCompletePartsUsesThePartReadLast) {
   EXPECT_EQ(s.model.Mmax, 6.5f);
   EXPECT_NEAR(s.settings.StartBeta, beta, beta * kSingleRounding);
   EXPECT_NEAR(s.settings.StartLambda, lambda, lambda * kSingleRounding * 10);
-  EXPECT_EQ(s.simplex.Vertex[0], (std::array<float, 2>{s.settings.StartBeta, s.settings.StartLambda}));
+  EXPECT_EQ(s.simplex.Vertex[0],
+            (std::array<float, 2>{s.settings.StartBeta, s.settings.StartLambda}));
 }
 
 // A start by program that cannot be computed (every division by zero) stops
@@ -290,8 +293,7 @@ TEST(StartingPoint, ByProgramThatCannotBeComputedIsRefusedWithAMessageBox) {
          s.catalog.PartCount = 0;
        },
        "   (there is no COMPLETE part)"},
-      {"mean magnitude at the threshold",
-       [](Session& s) { OnlyRow(s, 4.5f, 450, 7); },
+      {"mean magnitude at the threshold", [](Session& s) { OnlyRow(s, 4.5f, 450, 7); },
        "   (mean magnitude of the last COMPLETE part = its threshold)"},
       {"threshold of the last part above Mmax",
        [](Session& s) {

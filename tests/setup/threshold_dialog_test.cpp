@@ -8,9 +8,9 @@
 namespace qev {
 namespace {
 
-using testing::ProcedureRun;
-using testing::Lines;
 using testing::CountOf;
+using testing::Lines;
+using testing::ProcedureRun;
 
 // Screen feed of the threshold, Xmax and procedure screens.
 constexpr int kClearLines = 32;
@@ -112,7 +112,8 @@ TEST(ThresholdDialog, ThresholdEqualToLowestLevelIsAskedAgainWithoutMessage) {
   expected.Line(" ENTER proper number ...(1/2)").Empty().Empty(kClearLines).Empty();
   Lines next;
   next.Empty(kClearLines).Empty(2).Line("     Maximum OBSERVED magnitude determination");
-  EXPECT_NE(console.find(expected.str() + prompt + prompt + prompt + next.str()), std::string::npos);
+  EXPECT_NE(console.find(expected.str() + prompt + prompt + prompt + next.str()),
+            std::string::npos);
   EXPECT_EQ(CountOf(console, prompt), 3u);
 }
 
@@ -122,7 +123,8 @@ TEST(ThresholdDialog, XmaxBelowObservedIsAskedAgainAndEqualIsAccepted) {
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
 
   const std::string console = h.Console();
-  const std::string prompt = "\r\n Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than  6.30)\r\n\r\n";
+  const std::string prompt =
+      "\r\n Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than  6.30)\r\n\r\n";
   EXPECT_EQ(CountOf(console, prompt), 2u);
   Lines question;
   question.Empty(kClearLines)

@@ -39,7 +39,8 @@ TEST(FreeFormatRead, MenuAnswersIgnoreBlanksTrailingCommasAndExtraValues) {
 }
 
 TEST(FreeFormatRead, ValuesMaySpanLinesAndEachReadStartsAtANewLine) {
-  for (const char* text : {"50,100,1000\n", "50 100 1000\n", "50\n100\n1000\n", "50 , 100,1000 9\n"}) {
+  for (const char* text :
+       {"50,100,1000\n", "50 100 1000\n", "50\n100\n1000\n", "50 , 100,1000 9\n"}) {
     Source s(text);
     float a = 0, b = 0, c = 0;
     FreeFormatRead(s.source, {&a, &b, &c});

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "harness/harness.h"
-
 #include "textio/stop.h"
 #include "textio/textio.h"
 

@@ -49,9 +49,9 @@ void WriteAll(const std::string& name, const std::string& text) {
 int main(int argc, char** argv) {
   using namespace qev::companion;
   try {
-    const auto arguments = SplitArguments(std::vector<std::string>(argv + 1, argv + argc),
-                                          {"hazard-csv", "results-csv", "svg", "units", "title"},
-                                          {"help", "version"});
+    const auto arguments =
+        SplitArguments(std::vector<std::string>(argv + 1, argv + argc),
+                       {"hazard-csv", "results-csv", "svg", "units", "title"}, {"help", "version"});
     std::string reportName;
     std::string hazardCsv;
     std::string resultsCsv;
@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     if (hazardCsv.empty() && resultsCsv.empty() && svg.empty()) hazardCsv = "-";
     const ReportFile report = ParseReport(ReadAll(reportName));
     if (!hazardCsv.empty() && !report.HasHazardTable) {
-      throw ReportError("the report holds no HAZARD EVALUATION table (did the session end normally?)");
+      throw ReportError(
+          "the report holds no HAZARD EVALUATION table (did the session end normally?)");
     }
     // Everything is built before anything is written.
     const std::string hazardText = hazardCsv.empty() ? "" : HazardCsv(report);
