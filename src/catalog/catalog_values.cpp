@@ -1,0 +1,45 @@
+// Queries on the catalog value types shared by every reader and the engine.
+#include <cstdint>
+
+#include "qev/catalog.h"
+#include "qev/errors.h"
+
+namespace qev {
+
+DataKind KindOf(const Catalog& catalog) {
+  const bool complete = !catalog.complete.empty();
+  if (catalog.extreme) return complete ? DataKind::ExtremesAndComplete : DataKind::Extremes;
+  if (complete) return DataKind::Complete;
+  throw CatalogError("the catalog has neither an extreme part nor a complete part");
+}
+
+ObservedMaxima ObservedMaximaOf(const Catalog& catalog) {
+  ObservedMaxima maxima;
+  auto update = [&maxima](float m) {
+    if (maxima.largest > m) {
+      if (maxima.second < m) maxima.second = m;
+    } else {
+      maxima.second = maxima.largest;
+      maxima.largest = m;
+    }
+  };
+  if (catalog.extreme) {
+    for (const ExtremeEvent& event : catalog.extreme->events) update(event.magnitude);
+  }
+  for (const CompletePart& part : catalog.complete) {
+    for (const MagnitudeRow& row : part.rows) update(row.magnitude);
+  }
+  return maxima;
+}
+
+float MeanSd(const std::vector<MagnitudeRow>& rows) {
+  float sum = 0.0f;
+  std::int64_t count = 0;
+  for (const MagnitudeRow& row : rows) {
+    sum = sum + static_cast<float>(row.frequency) * row.sd;
+    count += row.frequency;
+  }
+  return count == 0 ? 0.0f : sum / static_cast<float>(count);
+}
+
+}  // namespace qev
