@@ -1,8 +1,10 @@
 // Golden transcripts: every session folder of tests/golden (README.md there)
-// is run through the real program in a fresh copy of the folder, and the
-// console, every file the session writes (report date masked), standard
-// error and the exit status must equal the recorded bytes; no other file of
-// the folder may change.
+// is run through the real program, and in-process, in a fresh copy of the
+// folder; the console, every file the session writes (report date masked),
+// standard error and the exit status must equal the recorded bytes, and no
+// other file of the folder may change. Since every build (the normal and the
+// sanitizer build) and every run compare with the same bytes, this is also
+// the check that the results are deterministic.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +24,7 @@ namespace fs = std::filesystem;
 
 // Fewer folders than this means the sessions were not found, not that they pass.
 constexpr std::size_t kCheckedInSessions = 30;
-// Files of the harness itself in the working folder (Workspace::RunCommand).
+// Files of the harness itself in the working folder (Workspace::RunBinary).
 const std::vector<std::string> kHarnessFiles = {".stdin", ".stdout", ".stderr"};
 
 const fs::path& GoldenDir() {
@@ -84,23 +86,25 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
   }
 }
 
-class GoldenSession : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(GoldenSession, ConsoleFilesAndExitStatusMatchTheTranscript) {
-  const fs::path folder = GoldenDir() / GetParam();
+// Runs the session of `folder` in a fresh copy of it, as the program or
+// in-process, and compares everything with the transcript.
+void ExpectTranscript(const std::string& session, bool asProgram) {
+  const fs::path folder = GoldenDir() / session;
   const fs::path expected = folder / "expected";
   Workspace work;
   const std::map<std::string, std::string> inputs = FilesIn(folder);
   for (const auto& [name, bytes] : inputs) work.WriteFile(name, bytes);
-  std::string command = ShellQuote(QEV_BINARY);
-  std::ifstream args(folder / "args");
-  for (std::string arg; std::getline(args, arg);) command += " " + ShellQuote(arg);
-  const SessionOutcome outcome = work.RunCommand(command, inputs.at("answers.txt"));
+  std::vector<std::string> args;
+  std::ifstream argsFile(folder / "args");
+  for (std::string arg; std::getline(argsFile, arg);) args.push_back(arg);
+  const std::string& answers = inputs.at("answers.txt");
+  const SessionOutcome outcome =
+      asProgram ? work.RunBinary(answers, args) : work.Run(answers, args);
 
   const auto same = [&](const std::string& recorded, const std::string& actual,
                         const std::string& what) {
     const std::string difference = FirstDifference(recorded, actual);
-    EXPECT_TRUE(difference.empty()) << what << " of " << GetParam() << ": " << difference;
+    EXPECT_TRUE(difference.empty()) << what << " of " << session << ": " << difference;
   };
   same(ReadBytes(expected / "status"), std::to_string(outcome.ExitStatus) + "\n", "exit status");
   same(ReadBytes(expected / "console.txt"), outcome.Console, "console");
@@ -114,13 +118,23 @@ TEST_P(GoldenSession, ConsoleFilesAndExitStatusMatchTheTranscript) {
   const std::map<std::string, std::string> recorded = FilesIn(expected / "files");
   for (const auto& [name, bytes] : recorded) {
     const auto actual = written.find(name);
-    ASSERT_NE(actual, written.end()) << GetParam() << " did not write " << name;
+    ASSERT_NE(actual, written.end()) << session << " did not write " << name;
     same(bytes, actual->second, name);
   }
   for (const auto& [name, bytes] : written) {
     EXPECT_TRUE(recorded.count(name))
-        << GetParam() << (inputs.count(name) ? " changed its input file " : " wrote ") << name;
+        << session << (inputs.count(name) ? " changed its input file " : " wrote ") << name;
   }
+}
+
+class GoldenSession : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(GoldenSession, TheProgramReproducesTheTranscript) { ExpectTranscript(GetParam(), true); }
+
+// The session driven in-process, as the other tests drive it, gives the same
+// bytes as the program.
+TEST_P(GoldenSession, TheSessionInProcessReproducesTheTranscript) {
+  ExpectTranscript(GetParam(), false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transcripts, GoldenSession, ::testing::ValuesIn(SessionNames()),
