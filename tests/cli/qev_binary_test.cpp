@@ -44,7 +44,6 @@ TEST(QevBinary, HelpAndVersionAreRequestsOnlyAsTheExactFirstArgument) {
     std::string OutputFile;   // the file the session wrote, empty for none
   };
   const std::vector<Case> cases = {
-      {{"--help"}, 0, "    qev < answers.txt\n", ""},
       {{"--help"}, 0, "\nThe manual: man qev\n", ""},
       {{"--version"}, 0, "qev " QEV_VERSION "\n", ""},
       {{"--version.txt"}, 1, kStopLine, "--version.txt"},
