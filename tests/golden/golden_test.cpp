@@ -148,5 +148,14 @@ TEST(GoldenSessions, AreFoundWhereTheyAreCheckedIn) {
   EXPECT_GE(SessionNames().size(), kCheckedInSessions) << GoldenDir();
 }
 
+// The README's session is pinned on copies of the bundled example: a change of
+// examples/ must be recorded there too.
+TEST(GoldenSessions, TheReadmeWalkthroughIsTheBundledExample) {
+  const fs::path folder = GoldenDir() / "readme-walkthrough";
+  for (const auto& [name, bytes] : FilesIn(folder))
+    EXPECT_EQ(bytes, ReadBytes(fs::path(QEV_EXAMPLES_DIR) / name))
+        << name << " differs from examples/";
+}
+
 }  // namespace
 }  // namespace qev::testing
