@@ -275,7 +275,7 @@ std::string Fixed(double value, int decimals) {
 
 void Line(std::string& out, const std::string& label, const std::string& value) {
   char text[256];
-  std::snprintf(text, sizeof text, "  %-44s %s\n", label.c_str(), value.c_str());
+  std::snprintf(text, sizeof text, "  %-48s %s\n", label.c_str(), value.c_str());
   out += text;
 }
 
@@ -321,6 +321,28 @@ PrepareReport RunPrepare(const PrepareJob& job) {
   report.read = std::move(read.summary);
   report.events_read = read.events.size();
 
+  // The catalog ends with its last event as read, not with the last event the
+  // selection keeps: the years after the last selected event are observed too.
+  SplitOptions split = job.split;
+  if (!split.end && !read.events.empty()) {
+    std::size_t last = 0;
+    for (std::size_t i = 1; i < read.events.size(); ++i) {
+      if (read.events.days(i) > read.events.days(last)) last = i;
+    }
+    split.end = CompletedDate(read.events.date(last));
+    if (job.selection.until && DayNumber(*job.selection.until) <= DayNumber(*split.end)) {
+      split.end = CompletedDate(*job.selection.until);
+      split.end = CivilDate{split.end->year, split.end->month, split.end->day - 1};
+      if (split.end->day == 0) {
+        // The day before the first of a month: the last day of the month before.
+        CivilDate d{split.end->year, split.end->month - 1, 31};
+        if (d.month == 0) d = {d.year - 1 == 0 ? -1 : d.year - 1, 12, 31};
+        while (!IsValidDate(d)) --d.day;
+        split.end = d;
+      }
+    }
+  }
+
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
   EventTable selected =
       kept.size() == read.events.size() ? std::move(read.events) : read.events.Subset(kept);
@@ -337,7 +359,7 @@ PrepareReport RunPrepare(const PrepareJob& job) {
     report.events = std::move(selected);
   }
 
-  report.split = Split(report.events, job.split);
+  report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
   report.mmin = job.mmin ? *job.mmin : lowest - kDefaultMminStep;
 
