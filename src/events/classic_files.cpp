@@ -25,7 +25,7 @@ std::string DateLine(const CivilDate& date) {
 }
 
 const char* kUseTheLibrary =
-    "the library (qev::Split, then qev::Analyze) and the batch tool have no such limit";
+    "the library (qev::Split, then qev::Analyze) or the batch tool, which have no such limit";
 
 void CheckName(const std::string& name, const std::string& what) {
   if (name.size() > kClassicNameLength) {
