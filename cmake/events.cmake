@@ -44,3 +44,8 @@ if(TARGET qev_tests)
   target_compile_definitions(qev_tests PRIVATE
     QEV_SHARED_CATALOGS_DIR="${PROJECT_SOURCE_DIR}/../shared/catalogs")
 endif()
+
+# The catalog-import benchmarks live in the one benchmark program.
+if(TARGET qev_bench)
+  target_link_libraries(qev_bench PRIVATE qev_events)
+endif()

@@ -162,6 +162,10 @@ std::unique_ptr<LineSource> FileLines(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    throw Error(path + ": not a regular file");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path + ": cannot open the catalog file (" + std::strerror(errno) + ")");
   std::ostringstream text;

@@ -98,6 +98,10 @@ ReadResult ReadZmap(LineSource& lines, const std::string& source, const ReadOpti
       when.hour = Whole(at, 7, fields[7]);
       when.minute = Whole(at, 8, fields[8]);
       if (fields.size() > 9) when.second = RequireFloat(at, kColumns[9], fields[9], "second");
+      // A decimal year between 0 and 1 would fall in year 0, which does not exist.
+      if (std::floor(year) == 0.0 || std::trunc(year) == 0.0) {
+        ThrowBadRow(at, "impossible date", fields[2], "in column 'year' a year other than 0");
+      }
       if (year != std::floor(year) && when.date.month == 0 && when.date.day == 0 &&
           when.hour == 0 && when.minute == 0 && when.second == 0.0f) {
         FromFraction(year, when);

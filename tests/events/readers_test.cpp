@@ -301,6 +301,8 @@ const BadInput kBadInputs[] = {
     {"ZMAP with too few columns", EventFormat::Zmap, "1 2 1990 1 1 5.0 10\n",
      "t.dat, line 1: read \"1 2 1990 1 1 5.0 10\", expected at least 9 columns"},
     {"ZMAP month 13", EventFormat::Zmap, "1 2 1990 13 1 5.0 10 0 0\n", "a date that exists"},
+    {"ZMAP decimal year in year 0", EventFormat::Zmap, "1 2 0.9 0 0 5.0 10 0 0\n",
+     "read \"0.9\", expected in column 'year' a year other than 0"},
     {"QuakeML not well formed", EventFormat::QuakeMl, "<quakeml><eventParameters>\n<event>",
      "t.xml, line 2: read \">\", expected well-formed XML"},
     {"QuakeML of another root", EventFormat::QuakeMl, "<catalog/>", "a QuakeML document"},
