@@ -26,7 +26,8 @@ struct CompletenessStep {
 
 struct SplitOptions {
   std::vector<CompletenessStep> completeness;  // years increasing; empty: no complete part
-  // Last day of the youngest complete period; default the day of the last event.
+  // Last day of the youngest complete period; default the day of the last
+  // event of the table (RunPrepare passes the end of the catalog as read).
   std::optional<CivilDate> end;
   // The extreme part: the largest event of each window of this many years
   // (0: no extreme part), over the span from extreme_from to extreme_to
