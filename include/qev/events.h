@@ -45,6 +45,13 @@ bool IsValidDate(const CivilDate& date);
 // 15th: the dates used for the time axis and written to the classic files.
 CivilDate CompletedDate(const CivilDate& date);
 
+// A date given as a bound (YYYY or YYYY-MM): its first day, or its last day.
+CivilDate FirstDayOf(const CivilDate& date);
+CivilDate LastDayOf(const CivilDate& date);
+// The day before an existing, complete date (31 December of year -1 before
+// 1 January of year 1).
+CivilDate PreviousDay(const CivilDate& date);
+
 // Days from 1 January 1970 to the completed date (the proleptic Gregorian
 // count for every year, so dates as written stay in their order), plus the
 // time of day as a fraction.

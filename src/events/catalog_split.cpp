@@ -56,7 +56,7 @@ SplitResult Split(const EventTable& events, const SplitOptions& options) {
   if (!options.completeness.empty()) {
     CivilDate end;
     if (options.end) {
-      end = CompletedDate(*options.end);
+      end = LastDayOf(*options.end);
     } else if (n > 0) {
       end = CompletedDate(events.date(order.back()));
     } else {
@@ -104,10 +104,10 @@ SplitResult Split(const EventTable& events, const SplitOptions& options) {
       throw CatalogError("no events: the start of the extreme span must be given");
     }
     PartPeriod period;
-    period.first_day = options.extreme_from ? CompletedDate(*options.extreme_from)
+    period.first_day = options.extreme_from ? FirstDayOf(*options.extreme_from)
                                             : CivilDate{events.year[order.front()], 1, 1};
     if (options.extreme_to) {
-      period.last_day = CompletedDate(*options.extreme_to);
+      period.last_day = LastDayOf(*options.extreme_to);
     } else if (!options.completeness.empty()) {
       period.last_day = DayBefore(options.completeness.front().year);
     } else if (n > 0) {

@@ -54,6 +54,22 @@ CivilDate CompletedDate(const CivilDate& date) {
   return completed;
 }
 
+CivilDate FirstDayOf(const CivilDate& date) {
+  return {date.year, date.month == 0 ? 1 : date.month, date.day == 0 ? 1 : date.day};
+}
+
+CivilDate LastDayOf(const CivilDate& date) {
+  CivilDate last{date.year, date.month == 0 ? 12 : date.month, date.day};
+  if (last.day == 0) last.day = DaysInMonth(last.year, last.month);
+  return last;
+}
+
+CivilDate PreviousDay(const CivilDate& date) {
+  if (date.day > 1) return {date.year, date.month, date.day - 1};
+  if (date.month > 1) return {date.year, date.month - 1, DaysInMonth(date.year, date.month - 1)};
+  return {date.year == 1 ? -1 : date.year - 1, 12, 31};
+}
+
 double DayNumber(const CivilDate& date, double seconds_of_day) {
   const CivilDate c = CompletedDate(date);
   const std::int64_t year = c.year < 0 ? static_cast<std::int64_t>(c.year) + 1 : c.year;

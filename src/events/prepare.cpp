@@ -330,16 +330,9 @@ PrepareReport RunPrepare(const PrepareJob& job) {
       if (read.events.days(i) > read.events.days(last)) last = i;
     }
     split.end = CompletedDate(read.events.date(last));
-    if (job.selection.until && DayNumber(*job.selection.until) <= DayNumber(*split.end)) {
-      split.end = CompletedDate(*job.selection.until);
-      split.end = CivilDate{split.end->year, split.end->month, split.end->day - 1};
-      if (split.end->day == 0) {
-        // The day before the first of a month: the last day of the month before.
-        CivilDate d{split.end->year, split.end->month - 1, 31};
-        if (d.month == 0) d = {d.year - 1 == 0 ? -1 : d.year - 1, 12, 31};
-        while (!IsValidDate(d)) --d.day;
-        split.end = d;
-      }
+    if (job.selection.until) {
+      const CivilDate before = PreviousDay(FirstDayOf(*job.selection.until));
+      if (DayNumber(before) < DayNumber(*split.end)) split.end = before;
     }
   }
 

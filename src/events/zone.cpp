@@ -261,8 +261,8 @@ Zone ReadZoneFile(const std::string& path) {
 std::vector<std::size_t> Select(const EventTable& events, const Selection& selection,
                                 SelectionCounts& counts) {
   counts = SelectionCounts{};
-  const double from = selection.from ? DayNumber(*selection.from) : -1e300;
-  const double until = selection.until ? DayNumber(*selection.until) : 1e300;
+  const double from = selection.from ? DayNumber(FirstDayOf(*selection.from)) : -1e300;
+  const double until = selection.until ? DayNumber(FirstDayOf(*selection.until)) : 1e300;
   std::vector<bool> type_kept(events.magnitude_types.size(), selection.magnitude_types.empty());
   for (std::size_t k = 0; k < events.magnitude_types.size(); ++k) {
     for (const std::string& wanted : selection.magnitude_types) {

@@ -406,6 +406,11 @@ TEST(EventReaders, ImpossibleDatesAndTheirCalendars) {
   EXPECT_EQ(DayNumber({2001, 0, 0}), DayNumber({2001, 7, 1}));
   EXPECT_EQ(DayNumber({2001, 3, 0}), DayNumber({2001, 3, 15}));
   EXPECT_EQ(DayNumber({1970, 1, 2}, 43200.0), 1.5);
+  // Bounds given as a year or a month, and the day before.
+  EXPECT_EQ(LastDayOf({1900, 2, 0}), (CivilDate{1900, 2, 28}));
+  EXPECT_EQ(FirstDayOf({1900, 0, 0}), (CivilDate{1900, 1, 1}));
+  EXPECT_EQ(PreviousDay({2024, 3, 1}), (CivilDate{2024, 2, 29}));
+  EXPECT_EQ(PreviousDay({1, 1, 1}), (CivilDate{-1, 12, 31}));
 }
 
 }  // namespace

@@ -79,8 +79,8 @@ TEST(Selection, EachEventIsCountedUnderTheFirstCriterionThatLeavesItOut) {
   add({2000, 12, 31}, 7.0f, "Mw", 0.0f, 2.0);     // kept
   add({2001, 1, 1}, 7.0f, "mw", 10.0f, 2.0);      // time: until is not kept
   Selection s;
-  s.from = CivilDate{2000, 1, 1};
-  s.until = CivilDate{2001, 1, 1};
+  s.from = CivilDate{2000, 0, 0};  // bounds given as years: from 1 January
+  s.until = CivilDate{2001, 0, 0};
   s.min_magnitude = 5.0f;
   s.max_magnitude = 8.0f;
   s.magnitude_types = {"mw", "MWW"};
