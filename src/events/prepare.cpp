@@ -274,9 +274,10 @@ std::string Fixed(double value, int decimals) {
 }
 
 void Line(std::string& out, const std::string& label, const std::string& value) {
-  char text[256];
-  std::snprintf(text, sizeof text, "  %-48s %s\n", label.c_str(), value.c_str());
-  out += text;
+  constexpr std::size_t kLabelWidth = 48;
+  out += "  " + label;
+  out.append(label.size() < kLabelWidth ? kLabelWidth - label.size() : 0, ' ');
+  out += " " + value + "\n";
 }
 
 }  // namespace
