@@ -13,6 +13,10 @@ if(QEV_FUZZ)
                            -fno-omit-frame-pointer)
     target_link_options(qevlib INTERFACE -fsanitize=address,undefined)
 
+    if(TARGET qev_batch)
+      target_compile_options(qev_batch PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+    endif()
     if(TARGET qev_events)
       target_compile_options(qev_events PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
                              -fno-omit-frame-pointer)
@@ -25,6 +29,9 @@ if(QEV_FUZZ)
       target_link_libraries(${name} PRIVATE qevlib)
       if(name MATCHES "^fuzz_events_")
         target_link_libraries(${name} PRIVATE qev_events)
+      endif()
+      if(name MATCHES "^fuzz_batch_")
+        target_link_libraries(${name} PRIVATE qev_batch)
       endif()
       target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
       target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${QEV_FUZZ_SANITIZERS}
