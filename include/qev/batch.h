@@ -88,13 +88,13 @@ struct BranchSet {
 };
 
 struct BatchJob {
-  std::string source;             // the job file as named
-  std::filesystem::path base;     // its folder: relative paths start there
-  std::filesystem::path output;   // the output folder
-  std::uint64_t seed = 1;         // master seed of the bootstrap
-  std::int32_t replicates = 0;    // bootstrap resamples per zone and branch
+  std::string source;            // the job file as named
+  std::filesystem::path base;    // its folder: relative paths start there
+  std::filesystem::path output;  // the output folder
+  std::uint64_t seed = 1;        // master seed of the bootstrap
+  std::int32_t replicates = 0;   // bootstrap resamples per zone and branch
   SettingsLayer defaults;
-  std::vector<BatchZone> zones;   // in the order of the file
+  std::vector<BatchZone> zones;  // in the order of the file
   std::vector<BranchSet> branch_sets;
 };
 
@@ -173,7 +173,7 @@ struct Cell {
 struct BatchPlan {
   BatchJob job;
   std::vector<Branch> branches;
-  std::vector<Cell> cells;  // zone by zone, branches in tree order
+  std::vector<Cell> cells;          // zone by zone, branches in tree order
   std::vector<std::string> inputs;  // every file the job reads (never replaced by an output)
   std::size_t tasks_per_cell() const { return static_cast<std::size_t>(job.replicates) + 1; }
   std::size_t task_count() const { return cells.size() * tasks_per_cell(); }
@@ -301,8 +301,8 @@ struct Progress {
 };
 
 struct RunOptions {
-  unsigned threads = 0;     // 0: every core the machine has
-  std::size_t window = 0;   // tasks in flight; 0: 4 per thread
+  unsigned threads = 0;                           // 0: every core the machine has
+  std::size_t window = 0;                         // tasks in flight; 0: 4 per thread
   std::function<void(const Progress&)> progress;  // after each record written
 };
 

@@ -49,8 +49,8 @@ std::string Shown(const toml::node& node) {
   if (auto s = node.value_exact<std::string>()) {
     std::string text;
     for (char c : s->substr(0, 40)) {
-      text += (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) ? '?'
-                                                                                              : c;
+      text +=
+          (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) ? '?' : c;
     }
     return "\"" + text + "\"";
   }
@@ -117,8 +117,7 @@ class JobReader {
       }
     }
     if (!good) {
-      Fail(node, key,
-           "a name of 1 to 64 printable characters without blanks, ; = , \" / or \\");
+      Fail(node, key, "a name of 1 to 64 printable characters without blanks, ; = , \" / or \\");
     }
     return name;
   }
@@ -131,8 +130,8 @@ class JobReader {
     if (const toml::array* a = node.as_array()) return *a;
     Fail(node, key, "an array of " + of);
   }
-  std::vector<float> Reals(const toml::node& node, const std::string& key, double low,
-                           double high, const std::string& what, std::size_t most) const {
+  std::vector<float> Reals(const toml::node& node, const std::string& key, double low, double high,
+                           const std::string& what, std::size_t most) const {
     const toml::array& items = Array(node, key, what);
     if (items.size() > most) Fail(node, key, "at most " + std::to_string(most) + " " + what);
     std::vector<float> values;
@@ -204,7 +203,7 @@ class JobReader {
     };
     h.emplace_back("units", [&](const toml::node& n, const std::string& k) {
       layer.units = Choice(n, k, {"magnitude", "intensity"}) == "magnitude" ? Units::Magnitude
-                                                                              : Units::Intensity;
+                                                                            : Units::Intensity;
     });
     h.emplace_back("mmin", real(layer.mmin, -10.0, 100.0, "a magnitude from -10 to 100"));
     h.emplace_back("xmax", real(layer.xmax, -10.0, 100.0, "a magnitude from -10 to 100"));
@@ -220,7 +219,7 @@ class JobReader {
     h.emplace_back("prior_b_sd", real(layer.prior_b_sd, 0.0, 10.0, "an SD from 0 to 10"));
     h.emplace_back("start", [&](const toml::node& n, const std::string& k) {
       layer.start = Choice(n, k, {"program", "given"}) == "program" ? StartingPointKind::ByProgram
-                                                                     : StartingPointKind::Given;
+                                                                    : StartingPointKind::Given;
     });
     h.emplace_back("start_lambda",
                    real(layer.start_lambda, 1e-30, 1e30, "a rate above 0 (events a year)"));
@@ -326,7 +325,8 @@ class JobReader {
     for (const Alternative& a : set.alternatives) {
       sum += a.weight;
       if (!names.insert(a.name).second) {
-        Fail(line, "alternative " + a.name, "", "alternative names unique in branch set " + set.name);
+        Fail(line, "alternative " + a.name, "",
+             "alternative names unique in branch set " + set.name);
       }
     }
     if (std::fabs(sum - 1.0) > kWeightSumTolerance) {
@@ -389,8 +389,8 @@ class JobReader {
          }},
         {"seed",
          [&](const toml::node& n, const std::string& k) {
-           job.seed = static_cast<std::uint64_t>(
-               Whole(n, k, 0, std::numeric_limits<std::int64_t>::max()));
+           job.seed =
+               static_cast<std::uint64_t>(Whole(n, k, 0, std::numeric_limits<std::int64_t>::max()));
          }},
         {"replicates",
          [&](const toml::node& n, const std::string& k) {

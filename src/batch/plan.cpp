@@ -97,7 +97,8 @@ class EventFiles {
 
 std::string CompletenessKey(const std::vector<CompletenessStep>& steps) {
   std::string key;
-  for (const CompletenessStep& s : steps) key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
+  for (const CompletenessStep& s : steps)
+    key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
   return key;
 }
 
@@ -123,7 +124,8 @@ BatchPlan PlanBatch(BatchJob job) {
       if (!prepared->job.zone_file.empty()) plan.inputs.push_back(prepared->job.zone_file);
     }
     if (zone.extreme) plan.inputs.push_back(Resolved(job.base, zone.extreme->path));
-    for (const ClassicZoneFile& f : zone.complete) plan.inputs.push_back(Resolved(job.base, f.path));
+    for (const ClassicZoneFile& f : zone.complete)
+      plan.inputs.push_back(Resolved(job.base, f.path));
 
     // The zone's catalog: classic files read here, a standard catalog split
     // per completeness table below.

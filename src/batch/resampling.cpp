@@ -16,8 +16,8 @@ std::vector<Branch> CrossBranches(const std::vector<BranchSet>& sets) {
       for (std::size_t a = 0; a < sets[s].alternatives.size(); ++a) {
         const Alternative& alternative = sets[s].alternatives[a];
         Branch branch;
-        branch.name = (s == 0 ? std::string() : stem.name + ";") + sets[s].name + "=" +
-                      alternative.name;
+        branch.name =
+            (s == 0 ? std::string() : stem.name + ";") + sets[s].name + "=" + alternative.name;
         branch.weight = stem.weight * alternative.weight;
         branch.choice = stem.choice;
         branch.choice.push_back(a);
@@ -116,8 +116,8 @@ ExtremePart ResampleExtreme(const ExtremePart& part, RandomStream& random) {
   for (std::size_t j = 0; j < n; ++j) {
     elapsed += interval[pick[j]];
     ExtremeEvent event = part.events[pick[j]];
-    event.time = j + 1 == n ? part.events.back().time
-                            : static_cast<float>(part.start + scale * elapsed);
+    event.time =
+        j + 1 == n ? part.events.back().time : static_cast<float>(part.start + scale * elapsed);
     // The engine keeps intervals in whole thousandths of a year.
     if (std::trunc((static_cast<double>(event.time) - previous) * 1000.0) < 1.0) {
       throw CatalogError("the resampled extreme events " + std::to_string(j) + " and " +

@@ -25,10 +25,10 @@ struct OrderedPool::State {
   std::size_t window = 1;
   std::function<TaskRecord(std::size_t)> compute;
   std::mutex mutex;
-  std::condition_variable work;   // a slot in the window opened, or stop
-  std::condition_variable ready;  // a record arrived, or an error
-  std::size_t claimed = 0;        // positions handed to workers
-  std::size_t given = 0;          // positions handed to Next
+  std::condition_variable work;            // a slot in the window opened, or stop
+  std::condition_variable ready;           // a record arrived, or an error
+  std::size_t claimed = 0;                 // positions handed to workers
+  std::size_t given = 0;                   // positions handed to Next
   std::map<std::size_t, TaskRecord> done;  // at most `window` records
   std::exception_ptr error;
   bool stop = false;

@@ -1,10 +1,9 @@
 // One task: the catalog or a bootstrap resample of it through the analysis,
 // and its result as the lines the writers append.
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <nlohmann/json.hpp>
 
 #include "batch/task_status.h"
 #include "qev/batch.h"
@@ -125,11 +124,11 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
       runs += (runs.empty() ? "" : " ") + Real(run.mmax) + ":" +
               (run.suggested_mmax ? Real(*run.suggested_mmax) : "") + ":" +
               std::to_string(run.iterations) + ":" + (run.converged ? "1" : "0");
-      json_runs += std::string(json_runs.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
-                   ",\"suggested\":" +
-                   (run.suggested_mmax ? JsonReal(*run.suggested_mmax) : "null") +
-                   ",\"iterations\":" + std::to_string(run.iterations) +
-                   ",\"converged\":" + (run.converged ? "true" : "false") + "}";
+      json_runs +=
+          std::string(json_runs.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
+          ",\"suggested\":" + (run.suggested_mmax ? JsonReal(*run.suggested_mmax) : "null") +
+          ",\"iterations\":" + std::to_string(run.iterations) +
+          ",\"converged\":" + (run.converged ? "true" : "false") + "}";
     }
     std::string contributions;
     std::string json_contributions;
@@ -139,17 +138,20 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
                             "{\"beta\":" + JsonReal(c.beta) + ",\"lambda\":" + JsonReal(c.lambda) +
                             "}";
     }
-    const std::pair<const char*, float> values[] = {
-        {"beta", a.beta},     {"sd_beta", u.sd_beta},
-        {"lambda", a.lambda}, {"sd_lambda", u.sd_lambda},
-        {"b", u.b},           {"sd_b", u.sd_b},
-        {"mmax", a.mmax},     {"sd_mmax", u.sd_mmax},
-        {"transmission", u.transmission_coefficient}};
+    const std::pair<const char*, float> values[] = {{"beta", a.beta},
+                                                    {"sd_beta", u.sd_beta},
+                                                    {"lambda", a.lambda},
+                                                    {"sd_lambda", u.sd_lambda},
+                                                    {"b", u.b},
+                                                    {"sd_b", u.sd_b},
+                                                    {"mmax", a.mmax},
+                                                    {"sd_mmax", u.sd_mmax},
+                                                    {"transmission", u.transmission_coefficient}};
     csv += "," + Real(a.settings.mmin) + "," + Real(a.settings.xmax) + "," + runs + "," +
            (a.mmax_converged ? "1" : "0");
     json += ",\"mmin\":" + JsonReal(a.settings.mmin) + ",\"xmax\":" + JsonReal(a.settings.xmax) +
-            ",\"runs\":[" + json_runs + "],\"mmax_converged\":" +
-            (a.mmax_converged ? "true" : "false");
+            ",\"runs\":[" + json_runs +
+            "],\"mmax_converged\":" + (a.mmax_converged ? "true" : "false");
     for (const auto& [name, value] : values) {
       csv += "," + Real(value);
       json += ",\"" + std::string(name) + "\":" + JsonReal(value);

@@ -1,11 +1,10 @@
 // The output folder: task rows streamed, summaries per cell, OpenQuake files
 // at the end.
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <pugixml.hpp>
 
 #include "qev/batch.h"
 
@@ -39,7 +38,8 @@ double Percentile(const std::vector<float>& sorted, double p) {
   const double h = (static_cast<double>(sorted.size()) - 1.0) * p;
   const auto lo = static_cast<std::size_t>(std::floor(h));
   const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
-  return sorted[lo] + (h - static_cast<double>(lo)) * (static_cast<double>(sorted[hi]) - sorted[lo]);
+  return sorted[lo] +
+         (h - static_cast<double>(lo)) * (static_cast<double>(sorted[hi]) - sorted[lo]);
 }
 
 struct Estimate {
@@ -90,8 +90,7 @@ struct BatchWriter::State {
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
                       std::to_string(cell_failed) + ",linear";
-    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax)
-                : ",,,";
+    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) : ",,,";
     for (std::vector<float>* values : {&b, &lambda, &mmax}) {
       std::sort(values->begin(), values->end());
       for (double p : {0.5, 0.16, 0.84}) {
@@ -108,8 +107,8 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
     : state_(std::make_unique<State>(plan, folder)) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error) throw Error(folder.string() + ": the output folder cannot be made (" +
-                         error.message() + ")");
+  if (error)
+    throw Error(folder.string() + ": the output folder cannot be made (" + error.message() + ")");
   State& s = *state_;
   s.results_csv = s.Open(folder / "results.csv");
   s.results_jsonl = s.Open(folder / "results.jsonl");
@@ -141,7 +140,8 @@ void BatchWriter::Add(const TaskRecord& record) {
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
   if (record.index % per == 0) {
-    s.catalog_estimates[cell] = {record.ok, record.beta, record.lambda, record.mmin, record.mmax, record.b};
+    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,
+                                 record.mmin, record.mmax, record.b};
   } else if (record.ok) {
     s.b.push_back(record.b);
     s.lambda.push_back(record.lambda);
@@ -196,8 +196,8 @@ void BatchWriter::Finish() {
       if (!s.catalog_estimates[cell].ok) continue;
       ok.push_back(cell);
       total += s.plan.branches[b].weight;
-      if (ok.size() == 1 || s.plan.branches[b].weight >
-                                s.plan.branches[s.plan.cells[heaviest].branch].weight) {
+      if (ok.size() == 1 ||
+          s.plan.branches[b].weight > s.plan.branches[s.plan.cells[heaviest].branch].weight) {
         heaviest = cell;
       }
     }
@@ -228,11 +228,10 @@ void BatchWriter::Finish() {
         const Estimate& est = s.catalog_estimates[ok[i]];
         const OpenQuakeMfd m = ToOpenQuake(est.beta, est.lambda, est.mmin, est.mmax);
         // The last weight closes the sum to 1 exactly as printed.
-        const double w = i + 1 == ok.size()
-                             ? 1.0 - given
-                             : std::stod(Number(s.plan.branches[s.plan.cells[ok[i]].branch].weight /
-                                                    total,
-                                                12));
+        const double w =
+            i + 1 == ok.size()
+                ? 1.0 - given
+                : std::stod(Number(s.plan.branches[s.plan.cells[ok[i]].branch].weight / total, 12));
         given += w;
         auto branch = set.append_child("logicTreeBranch");
         branch.append_attribute("branchID") =

@@ -90,9 +90,8 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
                MPI_STATUS_IGNORE);
       record = UnpackRecord(buffer);
       if (record.index != i) {
-        throw Error("rank " + std::to_string(owner) + " sent task " +
-                    std::to_string(record.index) + " when task " + std::to_string(i) +
-                    " was due");
+        throw Error("rank " + std::to_string(owner) + " sent task " + std::to_string(record.index) +
+                    " when task " + std::to_string(i) + " was due");
       }
     }
     writer.Add(record);

@@ -1,9 +1,9 @@
 // qev-batch: the analyses of a job file (zones x logic-tree branches x
 // bootstrap replicates) on all cores, or across MPI ranks when started by an
 // MPI launcher.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -112,8 +112,8 @@ int main(int argc, char** argv) {
     if (mpi) {
       // One thread per rank on a machine the ranks share, unless told.
       if (jobs == 0) {
-        options.threads = std::max(1u, qev::ResolveThreads(0) /
-                                           static_cast<unsigned>(mpi->local_size()));
+        options.threads =
+            std::max(1u, qev::ResolveThreads(0) / static_cast<unsigned>(mpi->local_size()));
       }
       failed = qev::RunBatchMpi(*mpi, plan, plan.job.output, options);
     } else {
