@@ -247,10 +247,9 @@ class Planter:
 
 
 class Runner:
-    def __init__(self, build_dir, jobs, test_timeout, suite_timeout, log_dir):
+    def __init__(self, build_dir, jobs, suite_timeout, log_dir):
         self.build_dir = build_dir
         self.jobs = jobs
-        self.test_timeout = test_timeout
         self.suite_timeout = suite_timeout
         self.log_dir = log_dir
         self.child = None
@@ -304,16 +303,23 @@ class Runner:
             1800, self.log_dir / f"{name}-build.log")
 
     def test(self, name):
+        """Runs the whole suite. Each test keeps the time limit the project
+        gives it; the suite as a whole is stopped after suite_timeout seconds.
+        Returns (exit status or None, output, failing tests, timed out)."""
         failed_list = self.build_dir / "Testing" / "Temporary" / "LastTestsFailed.log"
         if failed_list.exists():
             failed_list.unlink()
-        status, output = self.run(
-            ["ctest", "-j", str(self.jobs), "--timeout", str(self.test_timeout)],
-            self.suite_timeout, self.log_dir / f"{name}-test.log")
-        failed = []
-        if failed_list.exists():
-            for line in failed_list.read_text(encoding="utf-8").splitlines():
-                failed.append(line.split(":", 1)[-1].split("  #")[0])
+        status, output = self.run(["ctest", "-j", str(self.jobs)], self.suite_timeout,
+                                  self.log_dir / f"{name}-test.log")
+        if status is None:  # stopped: the tests that had started and not finished
+            started = dict(re.findall(r"Start\s+(\d+): (\S+)", output))
+            finished = set(re.findall(r"Test\s+#(\d+):", output))
+            failed = [test for n, test in started.items() if n not in finished]
+        else:
+            failed = []
+            if failed_list.exists():
+                for line in failed_list.read_text(encoding="utf-8").splitlines():
+                    failed.append(line.split(":", 1)[-1].split("  #")[0])
         timed_out = status is None or "***Timeout" in output
         return status, output, failed, timed_out
 
@@ -325,17 +331,17 @@ def tests_ran(output):
 
 def baseline(runner):
     """The unmutated sources must build and pass, or no mutant means anything."""
-    start = time.monotonic()
     status, output = runner.build("baseline")
     if status != 0:
         sys.exit("the unmutated sources do not build:\n" + output[-3000:])
+    start = time.monotonic()
     status, output, failed, timed_out = runner.test("baseline")
     if status != 0 or tests_ran(output) == 0:
         sys.exit("the unmutated sources fail their tests (" + ", ".join(failed) + "):\n"
                  + output[-3000:])
     seconds = time.monotonic() - start
-    print(f"baseline: {tests_ran(output)} tests pass ({seconds:.0f} s)", flush=True)
-    return tests_ran(output)
+    print(f"baseline: {tests_ran(output)} tests pass in {seconds:.0f} s", flush=True)
+    return tests_ran(output), seconds
 
 
 def try_mutant(mutant, planter, runner):
@@ -358,7 +364,8 @@ def try_mutant(mutant, planter, runner):
             return Outcome(mutant.ident, "survived", place, seconds,
                            f"all {tests_ran(output)} tests passed")
         if timed_out:
-            detail = "timeout" + (": " + ", ".join(failed[:3]) if failed else "")
+            cut = f" (suite stopped after {runner.suite_timeout} s)" if status is None else ""
+            detail = "timeout" + cut + (": " + ", ".join(failed[:3]) if failed else "")
         else:
             shown = ", ".join(failed[:3]) + (", ..." if len(failed) > 3 else "")
             detail = f"{len(failed)} failed: {shown}" if failed else f"ctest exit {status}"
@@ -536,10 +543,9 @@ def main():
     parser.add_argument("--out", type=Path,
                         help="result file (default: mutation-results.txt in the build dir)")
     parser.add_argument("--jobs", type=int, default=2, help="build and test jobs (default 2)")
-    parser.add_argument("--test-timeout", type=int, default=60,
-                        help="seconds one test may run (default 60)")
-    parser.add_argument("--suite-timeout", type=int, default=900,
-                        help="seconds the whole suite may run for one mutant (default 900)")
+    parser.add_argument("--suite-timeout", type=int,
+                        help="seconds the whole suite may run for one mutant (default: ten "
+                        "times the unmutated suite's time, at least 120)")
     parser.add_argument("--skip-baseline", action="store_true",
                         help="do not first check that the unmutated sources pass")
     args = parser.parse_args()
@@ -578,7 +584,7 @@ def main():
     log_dir = build_dir / "mutate-logs"
     log_dir.mkdir(parents=True, exist_ok=True)
     out = args.out or build_dir / "mutation-results.txt"
-    runner = Runner(build_dir, args.jobs, args.test_timeout, args.suite_timeout, log_dir)
+    runner = Runner(build_dir, args.jobs, args.suite_timeout or 300, log_dir)
 
     def interrupt(signum, frame):
         raise Interrupted(signal.Signals(signum).name)
@@ -593,13 +599,17 @@ def main():
     header = []
     try:
         runner.configure()
-        tests = 0 if args.skip_baseline else baseline(runner)
+        tests = 0
+        if not args.skip_baseline:
+            tests, seconds = baseline(runner)
+            if args.suite_timeout is None:
+                runner.suite_timeout = max(120, round(10 * seconds))
         header = [
             f"mutation run of commit {git_commit()}, started {started_at}",
             f"mutants from {args.mutants.relative_to(ROOT) if args.mutants.is_relative_to(ROOT) else args.mutants}"
             + (f" (only {','.join(map(str, sorted(args.only)))})" if args.only else ""),
             f"build {build_dir.name} (RelWithDebInfo, target {BUILD_TARGET}, -j{args.jobs}); "
-            f"ctest, {args.test_timeout} s per test"
+            f"ctest, the suite stopped after {runner.suite_timeout} s"
             + (f"; the unmutated suite passes its {tests} tests" if tests else ""),
             line_count_text(),
         ]
