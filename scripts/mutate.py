@@ -36,7 +36,6 @@ import datetime
 import json
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
