@@ -3,6 +3,7 @@
 // reproduce the engine's rates, and the exit statuses of qev-batch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -138,17 +139,37 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   const auto mfd = fragment.child("truncGutenbergRichterMFD");
   const OpenQuakeMfd read{mfd.attribute("aValue").as_double(), mfd.attribute("bValue").as_double(),
                           mfd.attribute("minMag").as_double(), mfd.attribute("maxMag").as_double()};
-  // The heaviest branch is the first (cramer, b 1.0); its Lambda from the CSV.
+  // The heaviest branch is the first (cramer, b 1.0): its rows from the CSV.
+  auto fields = [](const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream split(line);
+    for (std::string field; std::getline(split, field, ',');) out.push_back(field);
+    return out;
+  };
   std::istringstream rows(folder.Read("small/results.csv"));
-  std::string header, first;
-  std::getline(rows, header);
-  std::getline(rows, first);
-  std::vector<std::string> fields;
-  std::stringstream split(first);
-  for (std::string field; std::getline(split, field, ',');) fields.push_back(field);
-  ASSERT_GT(fields.size(), 12u);
+  std::vector<std::vector<std::string>> first_branch;  // replicates 0..3
+  for (std::string line; std::getline(rows, line) && first_branch.size() < 4;) {
+    if (line.rfind("example,proc=cramer;b=1.0,", 0) == 0) first_branch.push_back(fields(line));
+  }
+  ASSERT_EQ(first_branch.size(), 4u);
   // Nine printed digits of each value: the rate agrees to about 1e-8.
-  EXPECT_NEAR(OpenQuakeRate(read, read.min_mag) / std::stod(fields[12]), 1.0, 1e-7);
+  EXPECT_NEAR(OpenQuakeRate(read, read.min_mag) / std::stod(first_branch[0][12]), 1.0, 1e-7);
+
+  // The summary of that branch: b of the catalog, and of the three replicates
+  // sorted, the median and the 16 and 84 % points between order statistics.
+  std::vector<double> b;
+  for (std::size_t r = 1; r < 4; ++r) b.push_back(std::stod(first_branch[r][14]));
+  std::sort(b.begin(), b.end());
+  std::istringstream summary(folder.Read("small/summary.csv"));
+  std::string line;
+  std::getline(summary, line);
+  std::getline(summary, line);
+  const std::vector<std::string> row = fields(line);
+  ASSERT_EQ(row.size(), 19u) << line;
+  EXPECT_EQ(row[1] + " " + row[4] + " " + row[5] + " " + row[7],
+            "proc=cramer;b=1.0 3 0 " + first_branch[0][14]);
+  const double expected[] = {b[1], b[0] + 0.32 * (b[1] - b[0]), b[1] + 0.68 * (b[2] - b[1])};
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[10 + k]), expected[k], 1e-8) << line;
 }
 
 }  // namespace

@@ -106,6 +106,38 @@ TEST(Bootstrap, PartsKeepTheirPeriodsAndCountsAndDrawOnlyTheirOwnEvents) {
   }
 }
 
+// Events with their own magnitudes tell which interval was drawn: every
+// rebuilt interval is its drawn interval times one scale, the one that keeps
+// the span of the events.
+TEST(Bootstrap, ExtremeIntervalsAreTheDrawnOnesScaledToTheSpan) {
+  ExtremePart part{1000.0f, 1070.0f, {}};
+  const double intervals[] = {1, 2, 4, 8, 16, 32};
+  double t = part.start;
+  for (int i = 0; i < 6; ++i) {
+    t += intervals[i];
+    part.events.push_back({static_cast<float>(t), 5.0f + 0.1f * static_cast<float>(i), 0.2f});
+  }
+  // Times are floats near the year 1000: a rebuilt interval is good to 1e-4 year.
+  constexpr double kTimeRounding = 2e-4;
+  for (std::int64_t replicate = 1; replicate <= 50; ++replicate) {
+    RandomStream random(TaskSeed(9, "scaled", "base", replicate));
+    const Catalog drawn = Bootstrap(Catalog{part, {}}, random);
+    std::vector<double> picked;
+    for (const ExtremeEvent& e : drawn.extreme->events) {
+      picked.push_back(intervals[static_cast<int>(std::lround((e.magnitude - 5.0f) * 10.0f))]);
+    }
+    double total = 0.0;
+    for (double d : picked) total += d;
+    const double scale = (part.events.back().time - part.start) / total;
+    double before = part.start;
+    for (std::size_t j = 0; j < picked.size(); ++j) {
+      const double time = drawn.extreme->events[j].time;
+      EXPECT_NEAR(time - before, scale * picked[j], kTimeRounding) << replicate << " " << j;
+      before = time;
+    }
+  }
+}
+
 TEST(Bootstrap, DrawsDependOnTheSeedAlone) {
   const Catalog catalog = ExampleCatalog();
   RandomStream a(TaskSeed(5, "example", "base", 3));
