@@ -26,7 +26,12 @@ target_link_libraries(qev_events PRIVATE pugixml::pugixml nlohmann_json::nlohman
 function(qev_events_tool)
   qev_embed_manual(qev-prepare.1 qev_prepare_manual.h)
   add_executable(qev-prepare tools/prepare/qev_prepare.cpp)
-  target_link_libraries(qev-prepare PRIVATE qev_events qevlib CLI11::CLI11)
+  # The manual-page renderer of the companion tools.
+  if(TARGET qev_companion)
+    target_link_libraries(qev-prepare PRIVATE qev_events qev_companion CLI11::CLI11)
+  else()
+    target_link_libraries(qev-prepare PRIVATE qev_events qevlib CLI11::CLI11)
+  endif()
   target_include_directories(qev-prepare PRIVATE ${QEV_GENERATED_DIR} ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(qev-prepare PRIVATE QEV_VERSION="${PROJECT_VERSION}")
   install(TARGETS qev-prepare RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
