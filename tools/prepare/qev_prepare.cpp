@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
     "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
-    "                   [--classic DIR] [--prefix NAME] [--report NAME] [CATALOG]\n"
+    "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
     "       qev-prepare -h | --help | --version\n";
 
 qev::CivilDate Date(const std::string& text, const std::string& option) {
