@@ -70,6 +70,7 @@ TEST(PrepareJob, BadTomlNamesTheKeyAndLine) {
       {"[decluster]\nwindow = 'reasenberg'", "expected a window table: gk, uhrhammer or gruenthal"},
       {"[decluster]\nforeshock_fraction = 2", "a fraction from 0 to 1"},
       {"[select]\nfrom = '1900-02-30'", "expected a date YYYY, YYYY-MM or YYYY-MM-DD that exists"},
+      {"[select]\nfrom = 5e86", "expected for 'select.from' a date \"YYYY-MM-DD\" or a year"},
       {"[analysis]\nprocedure = 'guess'", "expected for 'analysis.procedure' cramer or bayes"},
       {"[classic]\nspans = [1, 2]", "expected for 'classic.spans' three spans in years"},
       {"catalog = ", "job.toml, line 1: read \"\", expected TOML"},
