@@ -6,16 +6,14 @@ find_package(nlohmann_json 3 REQUIRED)
 find_package(tomlplusplus REQUIRED)
 find_package(CLI11 REQUIRED)
 
-file(GLOB QEV_EVENTS_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/events/*.cpp)
-add_library(qev_events STATIC ${QEV_EVENTS_SOURCES})
-target_include_directories(qev_events PUBLIC ${PROJECT_SOURCE_DIR}/include
-                           PRIVATE ${PROJECT_SOURCE_DIR}/src)
-# The catalog value types (DecimalYear, MeanSd) and, for --analyze, the engine.
-if(TARGET qev_engine)
-  target_link_libraries(qev_events PUBLIC qev_engine)
-elseif(TARGET qev_catalog)
-  target_link_libraries(qev_events PUBLIC qev_catalog)
+if(COMMAND qev_library)
+  # One library per folder, on the catalog value types.
+  qev_library(qev_events events DEPENDS qev_catalog)
 else()
+  file(GLOB QEV_EVENTS_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/events/*.cpp)
+  add_library(qev_events STATIC ${QEV_EVENTS_SOURCES})
+  target_include_directories(qev_events PUBLIC ${PROJECT_SOURCE_DIR}/include
+                             PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(qev_events PUBLIC qevlib)
 endif()
 target_link_libraries(qev_events PRIVATE pugixml::pugixml nlohmann_json::nlohmann_json
