@@ -46,10 +46,10 @@ max_len() {
   esac
 }
 
-# The catalog-import and batch-job harnesses are small: a third of the time each.
+# The catalog-import and batch-job harnesses are small: half the time each.
 run_seconds() {
   case "$1" in
-    events_*|batch_*) echo $(( (seconds + 2) / 3 )) ;;
+    events_*|batch_*) echo $(( (seconds + 1) / 2 )) ;;
     *) echo "$seconds" ;;
   esac
 }

@@ -55,8 +55,9 @@ class TomlJob {
   }
   CivilDate Date(const toml::node& node, const std::string& key) const {
     if (auto value = node.value<std::string>()) return ParseDate(*value, source_ + ", " + key);
-    if (auto value = node.value<std::int64_t>()) {
-      return ParseDate(std::to_string(*value), source_ + ", " + key);
+    // A year as a whole number (a float node is not one: toml++ would cast it).
+    if (node.is_integer()) {
+      return ParseDate(std::to_string(*node.value<std::int64_t>()), source_ + ", " + key);
     }
     Fail(node, key, "a date \"YYYY-MM-DD\" or a year");
   }
@@ -209,7 +210,7 @@ class TomlJob {
           {"end", [&](const toml::node& n, const std::string& k) { s.end = Date(n, k); }},
           {"extreme_window",
            [&](const toml::node& n, const std::string& k) {
-             const auto years = n.value<std::int64_t>();
+             const auto years = n.is_integer() ? n.value<std::int64_t>() : std::nullopt;
              if (!years || *years < 1 || *years > 100000)
                Fail(n, k, "a whole number of years, 1 or more");
              s.extreme_window_years = static_cast<std::int32_t>(*years);

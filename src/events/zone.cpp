@@ -204,6 +204,8 @@ class WktParser {
   std::size_t at_ = 0;
 };
 
+Zone ZoneFromJson(nlohmann::json document, const std::string& source);
+
 }  // namespace
 
 bool Zone::Contains(double longitude, double latitude) const {
@@ -216,12 +218,17 @@ bool Zone::Contains(double longitude, double latitude) const {
 }
 
 Zone ZoneFromGeoJson(std::string_view text, const std::string& source) {
-  nlohmann::json document;
   try {
-    document = nlohmann::json::parse(text.begin(), text.end());
-  } catch (const nlohmann::json::parse_error& e) {
-    throw ReadingError(source, 0, "", std::string("JSON text (") + e.what() + ")");
+    return ZoneFromJson(nlohmann::json::parse(text.begin(), text.end()), source);
+  } catch (const nlohmann::json::exception& e) {
+    // Not JSON, a number beyond double range, or a member of another type.
+    throw ReadingError(source, 0, "", std::string("GeoJSON text (") + e.what() + ")");
   }
+}
+
+namespace {
+
+Zone ZoneFromJson(nlohmann::json document, const std::string& source) {
   Zone zone;
   if (!document.is_object() || !document.contains("type") || !document["type"].is_string()) {
     throw ReadingError(source, 0, document.dump().substr(0, 60), "a GeoJSON object with a type");
@@ -244,6 +251,8 @@ Zone ZoneFromGeoJson(std::string_view text, const std::string& source) {
   }
   return zone;
 }
+
+}  // namespace
 
 Zone ZoneFromWkt(std::string_view text, const std::string& source) {
   return WktParser(text, source).Parse();

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "events/error_text.h"
 #include "events/temp_folder.h"
 
 namespace qev {
@@ -67,6 +70,7 @@ TEST(PrepareJob, BadTomlNamesTheKeyAndLine) {
       {"[decluster]\nwindow = 'reasenberg'", "expected a window table: gk, uhrhammer or gruenthal"},
       {"[decluster]\nforeshock_fraction = 2", "a fraction from 0 to 1"},
       {"[select]\nfrom = '1900-02-30'", "expected a date YYYY, YYYY-MM or YYYY-MM-DD that exists"},
+      {"[select]\nfrom = 5e86", "expected for 'select.from' a date \"YYYY-MM-DD\" or a year"},
       {"[analysis]\nprocedure = 'guess'", "expected for 'analysis.procedure' cramer or bayes"},
       {"[classic]\nspans = [1, 2]", "expected for 'classic.spans' three spans in years"},
       {"catalog = ", "job.toml, line 1: read \"\", expected TOML"},
@@ -75,8 +79,9 @@ TEST(PrepareJob, BadTomlNamesTheKeyAndLine) {
     try {
       ParsePrepareToml(text, "job.toml", ".");
       ADD_FAILURE() << "no error for " << text;
-    } catch (const ReadingError& e) {
-      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    } catch (const Error& e) {
+      EXPECT_NE(events_testing::ErrorText(e).find(message), std::string::npos)
+          << events_testing::ErrorText(e);
     }
   }
   EXPECT_EQ(ParseCompleteness("1900:6, 1964:5.5", "x").size(), 2u);
@@ -124,6 +129,43 @@ TEST(PrepareTool, ExampleJobRunsFromTheExtractToAClassicSession) {
       session.out.size() > 2000 ? session.out.size() - 2000 : 0);
   EXPECT_NE(folder.Read("out/tonga.out").find("RESULTS"), std::string::npos);
 }
+
+#ifdef QEV_PREPARE_ANALYZES
+// The figures of `line` after `label`: a value and its SD.
+std::pair<double, double> FiguresAfter(const std::string& text, const std::string& label) {
+  const std::size_t at = text.find(label);
+  double value = -1.0;
+  double sd = -1.0;
+  if (at != std::string::npos) {
+    std::sscanf(text.c_str() + at + label.size(), " = %lf +- %lf", &value, &sd);
+  }
+  return {value, sd};
+}
+
+// One command to Analyze, and the classic session on the files it wrote (its
+// answers follow Analyze's runs) printing the same Beta, Lambda and Mmax.
+TEST(PrepareTool, AnalyzeAndTheClassicSessionOnItsFilesGiveTheSameEstimates) {
+  // The report prints two decimals, the tool three: half a printed hundredth.
+  constexpr double kPrintedTolerance = 0.0051;
+  TempFolder folder;
+  const auto prepare = folder.Run(kPrepare + " --config '" + QEV_EXAMPLES_DIR +
+                                  "/tonga.toml' --classic out --analyze");
+  ASSERT_EQ(prepare.status, 0) << prepare.out;
+  const auto session =
+      folder.Run(std::string("cd out && '") + QEV_BINARY + "' < tonga_answers.txt");
+  ASSERT_EQ(session.status, 0);
+  const std::string report = folder.Read("out/tonga.out");
+  const std::pair<const char*, const char*> labels[] = {
+      {"  Beta   ", "  Beta   "}, {"  Lambda ", "  Lambda "}, {"  Mmax   ", "  M_max  "}};
+  for (const auto& [tool_label, report_label] : labels) {
+    const auto analyzed = FiguresAfter(prepare.out, tool_label);
+    const auto classic = FiguresAfter(report, report_label);
+    ASSERT_GT(analyzed.first, 0.0) << tool_label << "\n" << prepare.out;
+    EXPECT_NEAR(analyzed.first, classic.first, kPrintedTolerance) << tool_label;
+    EXPECT_NEAR(analyzed.second, classic.second, kPrintedTolerance) << tool_label;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qev

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "events/error_text.h"
 #include "qev/events.h"
 
 namespace qev {
@@ -325,7 +326,8 @@ TEST(EventReaders, BadInputStopsWithTheFileLineColumnAndText) {
       ReadText(c.format, c.text, options);
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      EXPECT_NE(events_testing::ErrorText(e).find(c.message), std::string::npos)
+          << events_testing::ErrorText(e);
     }
   }
 }
@@ -354,9 +356,9 @@ TEST(EventReaders, SkippedRowsAreCountedByReasonAndTheRestKept) {
                                                        {"latitude outside -90..90", 1},
                                                        {"not an earthquake (quarry blast)", 1}};
   EXPECT_EQ(reasons, expected);
-  EXPECT_EQ(r.summary.skipped.front().first,
-            "t.csv, line 3: read \"2020-13-01\", expected in column 'time' a date that exists "
-            "(month 1..12 or 0 for unknown, day within its month or 0 for unknown)");
+  const std::string& first = r.summary.skipped.front().first;  // the first skipped row's message
+  EXPECT_NE(first.find("t.csv, line 3"), std::string::npos) << first;
+  EXPECT_NE(first.find("expected in column 'time' a date that exists"), std::string::npos);
 }
 
 // The real export of the shared catalogs and the extract of it in examples/:
@@ -368,13 +370,13 @@ TEST(EventReaders, RealExportReadsWithOnlyTheEruptionSkipped) {
     std::size_t rows, defaulted, mww, mb;
   };
   const std::vector<Export> exports = {
-      {QEV_SHARED_CATALOGS_DIR "/usgs_global_m5_2022_2024.csv", 4118, 33, 2612, 1444},
       {QEV_EXAMPLES_DIR "/usgs_tonga_m5_2022_2024.csv", 541, 1, 0, 0},
+      {QEV_SHARED_CATALOGS_DIR "/usgs_global_m5_2022_2024.csv", 4118, 33, 2612, 1444},
   };
   for (const Export& x : exports) {
     SCOPED_TRACE(x.path);
     if (!std::filesystem::exists(x.path)) {
-      GTEST_SKIP() << "not present: " << x.path;
+      GTEST_SKIP() << "not present: " << x.path;  // the shared folder beside the repository
     }
     ReadOptions options;
     options.default_sd = 0.1f;

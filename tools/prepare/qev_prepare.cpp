@@ -10,6 +10,11 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#ifdef QEV_WITH_ANALYZE
+#include <cstdio>
+
+#include "qev/analysis.h"
+#endif
 #include "qev_prepare_manual.h"
 
 namespace {
@@ -23,12 +28,45 @@ constexpr const char* kUsage =
     "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
     "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
-    "                   [--classic DIR] [--prefix NAME] [--report NAME] [CATALOG]\n"
+    "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
     "       qev-prepare -h | --help | --version\n";
 
 qev::CivilDate Date(const std::string& text, const std::string& option) {
   return qev::ParseDate(text, "option " + option);
 }
+
+#ifdef QEV_WITH_ANALYZE
+// Analyze on the prepared parts with the job's settings (the same the answers
+// file gives the classic session), printed with the parameters' SDs.
+qev::AnalysisResult AnalyzeParts(const qev::PrepareReport& report, const qev::PrepareJob& job) {
+  qev::AnalysisOptions options;
+  options.mmin = report.mmin;
+  options.sig_xmax = job.session.sig_xmax;
+  options.procedure =
+      job.session.procedure == 2 ? qev::MmaxProcedure::Bayes : qev::MmaxProcedure::Cramer;
+  options.prior_b = job.session.prior_b;
+  options.prior_b_sd = job.session.prior_b_sd;
+  return qev::Analyze(report.split.catalog, options);
+}
+
+std::string FormatAnalysis(const qev::AnalysisResult& a) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "Analyze (%s, Mmin %.2f): %zu runs, the suggested Mmax %s\n"
+                "  Beta   = %.3f +- %.3f  (b = %.3f +- %.3f)\n"
+                "  Lambda = %.3f +- %.3f events a year at or above Mmin\n"
+                "  Mmax   = %.2f +- %.2f\n",
+                a.runs.empty() || !a.runs.back().suggested_mmax ? "no Mmax procedure"
+                                                                : "suggestions followed",
+                static_cast<double>(a.settings.mmin), a.runs.size(),
+                a.mmax_converged ? "settled" : "did not settle", static_cast<double>(a.beta),
+                static_cast<double>(a.uncertainties.sd_beta),
+                static_cast<double>(a.uncertainties.b), static_cast<double>(a.uncertainties.sd_b),
+                static_cast<double>(a.lambda), static_cast<double>(a.uncertainties.sd_lambda),
+                static_cast<double>(a.mmax), static_cast<double>(a.uncertainties.sd_mmax));
+  return text;
+}
+#endif
 
 }  // namespace
 
@@ -45,6 +83,7 @@ int main(int argc, char** argv) {
          sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
   int extreme_window = 0;
   bool skip_bad_rows = false;
+  bool analyze = false;
 
   app.add_flag("-h", short_help);
   app.add_flag("--help", help);
@@ -80,6 +119,9 @@ int main(int argc, char** argv) {
   app.add_option("--prefix", prefix);
   app.add_option("--report", report);
   app.add_option("catalog", catalog);
+#ifdef QEV_WITH_ANALYZE
+  app.add_flag("--analyze", analyze);
+#endif
 
   try {
     try {
@@ -204,8 +246,33 @@ int main(int argc, char** argv) {
     if (!prefix.empty()) job.classic_prefix = prefix;
     if (!report.empty()) job.session.report_name = report;
 
-    const qev::PrepareReport result = qev::RunPrepare(job);
-    std::cout << qev::FormatPrepareSummary(result);
+    if (!analyze) {
+      const qev::PrepareReport result = qev::RunPrepare(job);
+      std::cout << qev::FormatPrepareSummary(result);
+      return 0;
+    }
+#ifdef QEV_WITH_ANALYZE
+    // The classic files wait for the analysis, so that their answers follow
+    // the same runs (each run's Mmax the suggestion of the run before).
+    const std::optional<std::filesystem::path> directory = job.classic_directory;
+    job.classic_directory.reset();
+    qev::PrepareReport result = qev::RunPrepare(job);
+    const qev::AnalysisResult analysis = AnalyzeParts(result, job);
+    if (directory) {
+      qev::ClassicFilesOptions options;
+      options.directory = *directory;
+      options.prefix = job.classic_prefix;
+      options.session = job.session;
+      options.session.mmin = result.mmin;
+      for (std::size_t k = 1; k < analysis.runs.size(); ++k) {
+        options.session.next_mmax.push_back(analysis.runs[k].mmax);
+      }
+      options.inputs.emplace_back(job.catalog);
+      if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+      result.classic = qev::WriteClassicFiles(result.split, options);
+    }
+    std::cout << qev::FormatPrepareSummary(result) << FormatAnalysis(analysis);
+#endif
     return 0;
   } catch (const std::exception& error) {
     std::cerr << "ERROR: " << error.what() << "\n";
