@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "catalog/catalog.h"
+#include "qev/errors.h"
 
 namespace qev {
 
@@ -43,22 +44,23 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
     const std::string scaled = factor == 1.0
                                    ? std::string("its integer part")
                                    : "the value times " + std::to_string(static_cast<long>(factor));
-    StopReadingError(file, file.LineNumber(), std::string(what) + " " + Shown(value),
-                     scaled + " within the 32-bit integers");
+    throw ReadingError(file.Description(), file.LineNumber(),
+                       std::string(what) + " " + Shown(value),
+                       scaled + " within the 32-bit integers");
   }
   return ScaledTruncation(value, factor);
 }
 
 void CheckNotNegative(const LineSource& file, float value, std::string_view what) {
   if (value >= 0.0f) return;
-  StopReadingError(file, file.LineNumber(), std::string(what) + " " + Shown(value),
-                   "a " + std::string(what) + " not below 0");
+  throw ReadingError(file.Description(), file.LineNumber(), std::string(what) + " " + Shown(value),
+                     "a " + std::string(what) + " not below 0");
 }
 
 std::int32_t CheckedWhole(const LineSource& file, long line, double value, std::string_view what) {
   if (!WholeFits(value)) {
-    StopReadingError(file, line, std::string(what) + " " + Shown(value),
-                     "a value within the 32-bit integers");
+    throw ReadingError(file.Description(), line, std::string(what) + " " + Shown(value),
+                       "a value within the 32-bit integers");
   }
   return static_cast<std::int32_t>(std::trunc(value));
 }

@@ -12,6 +12,7 @@
 
 #include "catalog/complete_reader.h"
 #include "catalog/extreme_reader.h"
+#include "driver/error_report.h"
 #include "driver/mmax_dialog.h"
 #include "driver/output_header.h"
 #include "driver/run_summary.h"
@@ -285,6 +286,10 @@ int RunSession(TextIo& io) {
     RunSteps(*session);
   } catch (const ProgramStop& stop) {
     return Stop(io, stop);
+  } catch (const ReadingError& error) {
+    return Stop(io, ReadingErrorStop(error));
+  } catch (const TrialPointNotPositive&) {
+    return Stop(io, TrialPointStop());
   } catch (const std::exception& error) {
     // Not a condition of the program's own: report it rather than crash.
     return Stop(io, ProgramStop{kExitError, {std::string("Internal error: ") + error.what()}});

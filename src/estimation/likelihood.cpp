@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "estimation/engine_detail.h"
-#include "textio/stop.h"
+#include "qev/errors.h"
 
 namespace qev {
 
@@ -20,8 +20,7 @@ constexpr float kStartOffset = 1.05f;
 // The trial point must be positive; a comparison with NaN fails as well.
 void GuardTrialPoint(float beta, float lambda) {
   if (beta > 0.0f && lambda > 0.0f) return;
-  StopWithMessage({"", " ***********************************", " SOUGHT PARAMETERS LESS than 0 !!!",
-                   "        CHECK INPUT DATA", " ***********************************", ""});
+  throw TrialPointNotPositive(beta, lambda);
 }
 
 // Integer part of a count held as a real, limited to the capacity of its array

@@ -24,8 +24,7 @@ LikelihoodData MakeLikelihoodData(const Catalog& catalog, const SessionSettings&
                                   const ModelParameters& model);
 
 // The objective at the trial point (beta, lambda). A trial point with
-// beta <= 0 or lambda <= 0 (or undefined) ends the program with the message
-// block "SOUGHT PARAMETERS LESS than 0 !!!" (ProgramStop, exit status 1).
+// beta <= 0 or lambda <= 0 (or undefined) throws TrialPointNotPositive.
 float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda);
 
 // Vertices (b0, l0), (1.05 b0, l0), (b0, 1.05 l0) and their objective values.

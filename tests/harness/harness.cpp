@@ -8,6 +8,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "driver/error_report.h"
 #include "driver/run_session.h"
 
 namespace qev::testing {
@@ -127,6 +128,10 @@ std::optional<ProgramStop> ProcedureRun::Run(const std::function<void(Session&)>
     procedure(session);
   } catch (const ProgramStop& stop) {
     return stop;
+  } catch (const ReadingError& error) {
+    return ReadingErrorStop(error);
+  } catch (const TrialPointNotPositive&) {
+    return TrialPointStop();
   }
   return std::nullopt;
 }
