@@ -1,18 +1,21 @@
 # The two set-up commands of README.md:
-#   make run   builds qev and starts it in examples/ (type the bundled catalog names there)
+#   make run   builds only qev and starts it in examples/ (type the bundled catalog names there)
 #   make test  builds everything and runs every test
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all build run test sanitize clean
+.PHONY: all configure build run test sanitize clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target qev
 	cd examples && ../$(BUILD)/qev
 
 test: build

@@ -1,12 +1,54 @@
 // qev: seismic hazard from incomplete and uncertain earthquake catalogs.
-// Command-line arguments serve only as names of files answered blank.
+// Command-line arguments serve only as names of files answered blank; only a
+// first argument of exactly --help or --version is taken as a request instead.
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/run_session.h"
 
+#ifndef QEV_VERSION
+#error "QEV_VERSION must be defined by the build (the project version)"
+#endif
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: qev [FILE]...\n"
+    "       qev --help | --version\n"
+    "\n"
+    "qev estimates, from an earthquake catalog made of an extreme part (the largest\n"
+    "historical events with their dates) and complete parts whose magnitudes carry\n"
+    "normal errors, the Gutenberg-Richter Beta (b-value), the activity rate Lambda\n"
+    "and the maximum magnitude Mmax with their standard deviations, and tabulates\n"
+    "the seismic hazard. It asks its questions on the console, one answer a line,\n"
+    "and writes its report to the output file whose name it asks for first.\n"
+    "\n"
+    "A whole session can be answered from a file, one answer per line:\n"
+    "    qev < answers.txt\n"
+    "\n"
+    "Each FILE is used, in order, as the name of a file whose name was answered\n"
+    "blank (the output file or a catalog file).\n"
+    "\n"
+    "The manual: man qev\n";
+
+// Writes a requested text; a standard output that cannot take it is an error.
+int Print(std::string_view text) {
+  std::cout << text << std::flush;
+  if (std::cout) return 0;
+  std::cerr << "qev: cannot write to standard output\n";
+  return 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc > 1) {
+    const std::string_view first = argv[1];
+    if (first == "--help") return Print(kUsage);
+    if (first == "--version") return Print("qev " QEV_VERSION "\n");
+  }
   std::vector<std::string> args(argv + 1, argv + argc);
   qev::TextIo io(std::cin, std::cout, std::move(args));
   const int status = qev::RunSession(io);

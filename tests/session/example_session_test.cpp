@@ -1,5 +1,6 @@
 // The bundled example session as the user runs it: extremes and two complete
-// parts, the answer file of examples/, two runs and the hazard table.
+// parts, the answer file of examples/, the runs until Mmax settles and the
+// hazard table.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -55,7 +56,7 @@ int HazardRowCount(float mmin, float mmax) {
 
 // The lines of one run summary on the console, found by its run number.
 std::vector<std::string> RunSummary(const std::vector<std::string>& console, int run) {
-  char head[32];
+  char head[40];
   std::snprintf(head, sizeof head, "                RUN # %2d", run);
   return LinesFrom(console, head, 8);
 }
@@ -78,21 +79,23 @@ TEST(SessionKinds, BundledAnswerFileRunsToTheStopWithPlausibleEstimates) {
   const auto file = SplitLines(outcome.OutputFile);
   EXPECT_EQ(console.back(), kStop);
 
-  // The second run repeats the first (same start, same Mmax 7.2): the same estimates.
-  const auto run1 = RunSummary(console, 1);
-  const auto run2 = RunSummary(console, 2);
-  ASSERT_EQ(run2.size(), 8u);
-  for (std::size_t i = 3; i < 8; ++i) EXPECT_EQ(run1[i], run2[i]);
-  // Each dialog offers a Cramer estimate near the largest observed magnitude.
-  std::size_t offers = 0;
-  for (const std::string& line : console) {
-    float suggested = 0;
-    if (std::sscanf(line.c_str(), "   Suggested Mmax = %f", &suggested) != 1) continue;
-    ++offers;
-    EXPECT_GE(suggested, 6.7f) << line;
-    EXPECT_LE(suggested, 7.7f) << line;
+  // The answer file takes each suggestion as the next run's Mmax until the
+  // suggestion settles on the Mmax of its own run: five runs from 7.20.
+  std::vector<std::string> used;       // " Mmax   =  7.20" of each run summary
+  std::vector<std::string> suggested;  // "   Suggested Mmax =  7.05" of each dialog
+  for (int run = 1;; ++run) {
+    const auto summary = RunSummary(console, run);
+    if (summary.size() != 8u) break;
+    used.push_back(summary[6].substr(std::string(" Mmax   = ").size()));
   }
-  EXPECT_EQ(offers, 2u);
+  for (const std::string& line : console) {
+    if (line.rfind("   Suggested Mmax = ", 0) == 0) suggested.push_back(line.substr(20));
+  }
+  ASSERT_EQ(used.size(), 5u);
+  ASSERT_EQ(suggested.size(), used.size());
+  EXPECT_EQ(used.front(), " 7.20");  // by program: Xmax + 0.5
+  for (std::size_t run = 1; run < used.size(); ++run) EXPECT_EQ(used[run], suggested[run - 1]);
+  EXPECT_EQ(suggested.back(), used.back());
 
   // Extremes first, then each complete part, in the contribution table.
   const std::size_t table = IndexOf(file, "                     Beta (%)     Lambda (%)");
@@ -118,8 +121,8 @@ TEST(SessionKinds, BundledAnswerFileRunsToTheStopWithPlausibleEstimates) {
   EXPECT_FLOAT_EQ(printed.mmin, 3.4f);
   // A complete file: the table runs from Mmin to the last Mmax and closes the file.
   const auto rows = FileTableRows(file);
-  EXPECT_EQ(static_cast<int>(rows.size()), HazardRowCount(3.4f, 7.2f));
-  EXPECT_EQ(rows.back().substr(0, 6), "  7.2 ");
+  EXPECT_EQ(static_cast<int>(rows.size()), HazardRowCount(3.4f, 6.93f));
+  EXPECT_EQ(rows.back().substr(0, 6), "  6.9 ");
 }
 
 // The extreme part alone, the Bayes procedure, the program's start and the
