@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "qev/errors.h"
 #include "textio/reader.h"
 #include "textio/stop.h"
 

@@ -8,8 +8,9 @@
 #include <map>
 #include <sstream>
 
-#include "catalog/catalog.h"
+#include "classic/capacities.h"
 #include "companion/random.h"
+#include "qev/catalog.h"
 
 namespace qev::companion {
 

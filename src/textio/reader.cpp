@@ -23,9 +23,6 @@ bool LineSource::NextLine(std::string& line) {
   return true;
 }
 
-CatalogFile::CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName)
-    : LineSource(*stream, "catalog file '" + shownName + "'", true), stream_(std::move(stream)) {}
-
 std::string TrimTrailingBlanks(const std::string& text) {
   const std::size_t last = text.find_last_not_of(' ');
   return last == std::string::npos ? std::string() : text.substr(0, last + 1);

@@ -42,15 +42,6 @@ class LineSource {
   long lineNumber_ = 0;
 };
 
-// A catalog file opened for reading; it owns its stream.
-class CatalogFile : public LineSource {
- public:
-  CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName);
-
- private:
-  std::unique_ptr<std::ifstream> stream_;
-};
-
 using Target = std::variant<std::int32_t*, float*>;
 
 enum class ReadOutcome { Completed, EndOfFile };

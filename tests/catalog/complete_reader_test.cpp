@@ -1,4 +1,4 @@
-#include "catalog/complete_reader.h"
+#include "classic/complete_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/extreme_reader.h"
+#include "classic/extreme_reader.h"
 #include "harness/harness.h"
 
 namespace qev {
@@ -85,24 +85,20 @@ TEST(CompleteReader, GroupedPartShowsItsTableAndStoresFrequencies) {
                              }));
 
   const Catalog& catalog = run.session.catalog;
-  ASSERT_EQ(catalog.PartCount, 1);
-  const CompletePart& part = catalog.Parts[0];
-  EXPECT_EQ(part.Start, DecimalYear(1960, 1, 1));
-  EXPECT_EQ(part.End, DecimalYear(2000, 12, 31));
-  EXPECT_EQ(part.RowCount, 2.0f);
-  EXPECT_EQ(part.EventCount, 15.0f);
-  EXPECT_EQ(part.Sd, 0.2f);
-  EXPECT_EQ(StoredRows(part, 2), (Stored{{400, 20, 12}, {450, 20, 3}}));
+  ASSERT_EQ(catalog.complete.size(), 1u);
+  const CompletePart& part = catalog.complete[0];
+  EXPECT_EQ(part.start, DecimalYear(1960, 1, 1));
+  EXPECT_EQ(part.end, DecimalYear(2000, 12, 31));
+  EXPECT_EQ(part.sd, 0.2f);
+  EXPECT_EQ(StoredRows(catalog, 0), (Stored{{400, 20, 12}, {450, 20, 3}}));
   EXPECT_EQ(run.session.settings.Mmin, 4.0f);
-  EXPECT_EQ(catalog.MaxObserved, 4.5f);
-  EXPECT_EQ(catalog.SecondMaxObserved, 4.0f);
 }
 
 TEST(CompleteReader, GroupedTableShowsTheStoredHundredths) {
   ProcedureRun run("3\n1\ng.dat\n", 2);
   run.ws.WriteFile("g.dat", "1960 1 1\n2000 12 31\n4.0\n0.2\n5 4.1\n");
   ASSERT_FALSE(run.Run(ReadCompleteParts));
-  EXPECT_EQ(run.session.catalog.Parts[0].Rows[0].MagHundredths, 409);
+  EXPECT_EQ(StoredRows(run.session.catalog, 0)[0][0], 409);
   EXPECT_TRUE(ContainsRun(run.FileLines(), {"   1         5      4.1"}));
 }
 
@@ -128,9 +124,9 @@ TEST(CompleteReader, MagnitudeBelowThresholdWarnsButIsStoredAndCounted) {
     EXPECT_TRUE(ContainsRun(console, warningBox));
     EXPECT_EQ(testing::CountLines(console, "                 WARNING !!!"),
               2u);  // one box per line
-    const CompletePart& part = run.session.catalog.Parts[0];
-    EXPECT_EQ(part.EventCount, 3.0f);
-    EXPECT_EQ(part.Rows[1].MagHundredths, 398);
+    const Stored rows = StoredRows(run.session.catalog, 0);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1][0], 398);
     const auto file = run.FileLines();
     EXPECT_EQ(Tail(file, 5), (std::vector<std::string>{
                                  "  Number of earthquakes  =    3",
@@ -148,13 +144,9 @@ TEST(CompleteReader, PerEventSdPartStoresTheMeanSdAndShowsNoSdLine) {
   ProcedureRun run("1\n1\np.dat\n", 2);
   run.ws.WriteFile("p.dat", "1900 1 1\n1959 12 31\n4.5\n4.6 0.1\n5.0 0.2\n4.7 0.3\n6.9");
   ASSERT_FALSE(run.Run(ReadCompleteParts));
-  const CompletePart& part = run.session.catalog.Parts[0];
-  EXPECT_EQ(part.Sd, 0.2f);
-  EXPECT_EQ(part.EventCount, 3.0f);
+  EXPECT_EQ(run.session.catalog.complete[0].sd, 0.2f);
   // Single-precision products truncated: 4.6 -> 459, 4.7 -> 469.
-  EXPECT_EQ(StoredRows(part, 3), (Stored{{459, 10, 1}, {500, 20, 1}, {469, 30, 1}}));
-  EXPECT_EQ(part.RowCount, 3.0f);
-  EXPECT_EQ(run.session.catalog.MaxObserved, 5.0f);
+  EXPECT_EQ(StoredRows(run.session.catalog, 0), (Stored{{459, 10, 1}, {500, 20, 1}, {469, 30, 1}}));
   const auto file = run.FileLines();
   EXPECT_EQ(file.back(), "  Number of earthquakes  =    3");
 }
@@ -164,11 +156,10 @@ TEST(CompleteReader, PerEventSdPartWithoutDataLinesHasSdZeroAndTheNextPartIsRead
   run.ws.WriteFile("none.dat", "1900 1 1\n1959 12 31\n4.5\n");
   run.ws.WriteFile("p.dat", "1960 1 1\n2000 12 31\n3.5\n3.6 0.2\n");
   ASSERT_FALSE(run.Run(ReadCompleteParts));
-  const CompletePart& empty = run.session.catalog.Parts[0];
-  EXPECT_EQ(empty.Sd, 0.0f);
-  EXPECT_EQ(empty.EventCount, 0.0f);
-  EXPECT_EQ(empty.RowCount, 0.0f);
-  EXPECT_EQ(run.session.catalog.Parts[1].EventCount, 1.0f);
+  const CompletePart& empty = run.session.catalog.complete[0];
+  EXPECT_EQ(empty.sd, 0.0f);
+  EXPECT_TRUE(empty.rows.empty());
+  EXPECT_EQ(run.session.catalog.complete[1].rows.size(), 1u);
   EXPECT_EQ(run.session.settings.Mmin, 3.5f);
 }
 
@@ -176,7 +167,7 @@ TEST(CompleteReader, PartCountsOfZeroOrLessReadNoPartAndSixStopsBeforeAnyFileNam
   {
     ProcedureRun run("2\n0\n", 2);
     ASSERT_FALSE(run.Run(ReadCompleteParts));
-    EXPECT_EQ(run.session.catalog.PartCount, 0);
+    EXPECT_TRUE(run.session.catalog.complete.empty());
     EXPECT_EQ(run.session.settings.Mmin, 99.0f);
     EXPECT_EQ(run.ConsoleLines(), MenuAndCountScreens());
     EXPECT_TRUE(run.FileLines().empty());
@@ -185,7 +176,7 @@ TEST(CompleteReader, PartCountsOfZeroOrLessReadNoPartAndSixStopsBeforeAnyFileNam
     // A negative count reads no part either and leaves no negative count behind.
     ProcedureRun run("2\n-3\n", 2);
     ASSERT_FALSE(run.Run(ReadCompleteParts));
-    EXPECT_EQ(run.session.catalog.PartCount, 0);
+    EXPECT_TRUE(run.session.catalog.complete.empty());
   }
   {
     ProcedureRun run("2\n6\n", 2);
@@ -215,7 +206,7 @@ TEST(CompleteReader, UnknownLayoutStopsRightAfterTheAnswer) {
     Append(console, {kRuler44, "*    UNKNOWN layout of COMPLETE files !!!   *",
                      "*      accepted answers :  1,  2  or  3     *", kRuler44});
     EXPECT_EQ(run.ConsoleLines(), console);
-    EXPECT_EQ(run.session.catalog.PartCount, 0);
+    EXPECT_TRUE(run.session.catalog.complete.empty());
   }
 }
 
@@ -229,14 +220,12 @@ TEST(CompleteReader, WrongPeriodStopsOnlyOnceADataLineIsStored) {
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->ExitStatus, kExitError);
     EXPECT_EQ(Tail(run.ConsoleLines(), box.size()), box);
-    EXPECT_EQ(run.session.catalog.Parts[0].Rows[0].MagHundredths, 700);
-    EXPECT_EQ(run.session.catalog.MaxObserved, 0.0f);  // the maxima never saw the line
   }
   {
     ProcedureRun run("2\n1\nw.dat\n", 2);
     run.ws.WriteFile("w.dat", "1950 0 0\n1949 0 0\n4.0\n0.2\n");
     ASSERT_FALSE(run.Run(ReadCompleteParts));
-    EXPECT_EQ(run.session.catalog.Parts[0].EventCount, 0.0f);
+    EXPECT_TRUE(run.session.catalog.complete[0].rows.empty());
     EXPECT_TRUE(ContainsRun(
         run.FileLines(), {"  Catalog STARTS at  1950/ 1/ 1", "  Catalog ENDS   at  1949/12/31"}));
   }
@@ -254,8 +243,6 @@ TEST(CompleteReader, ContinuesTheExtremePartsMminAndMaxima) {
   EXPECT_EQ(run.session.settings.Mmin, 5.5f);
   ASSERT_FALSE(run.Run(ReadCompleteParts));
   EXPECT_EQ(run.session.settings.Mmin, 3.0f);
-  EXPECT_EQ(run.session.catalog.MaxObserved, 7.2f);
-  EXPECT_EQ(run.session.catalog.SecondMaxObserved, 6.5f);
   const auto file = run.FileLines();
   EXPECT_EQ(file[0], "  SUMMARY of EXTREME part of catalog");
   EXPECT_EQ(testing::CountLines(file, "  Number of earthquakes  =    2"), 1u);

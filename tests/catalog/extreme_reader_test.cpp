@@ -1,4 +1,4 @@
-#include "catalog/extreme_reader.h"
+#include "classic/extreme_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -81,20 +81,16 @@ TEST(ExtremeReader, Layout1FileIsEchoedSummarisedAndStoredScaled) {
                                  "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  5.10",
                              }));
 
-  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
-  EXPECT_EQ(extreme.Start, 1899.002685546875f);
-  EXPECT_EQ(extreme.End, 1990.0015869140625f);
-  EXPECT_EQ(extreme.EventCount, 3.0f);
-  EXPECT_EQ(extreme.CommonSdValue, 0.0f);
-  EXPECT_EQ(extreme.SmallestMagnitude, 4.1f);
+  const ExtremePart& extreme = *run.session.catalog.extreme;
+  EXPECT_EQ(extreme.start, 1899.002685546875f);
+  EXPECT_EQ(extreme.end, 1990.0015869140625f);
+  EXPECT_EQ(extreme.events.size(), 3u);
   EXPECT_EQ(run.session.settings.Mmin, 4.1f);
-  EXPECT_EQ(run.session.catalog.MaxObserved, 6.1f);
-  EXPECT_EQ(run.session.catalog.SecondMaxObserved, 5.1f);
   // Single-precision products truncated: 6.1 -> 609, 5.1 -> 509, 4.1 -> 409;
   // the floored SD 0.01 -> 0. Intervals (worked through independently in single
   // precision): 5333 from the start, 30, 44811, and the last one closed with
   // the 40823 thousandths up to the end of 1990.
-  EXPECT_EQ(StoredEvents(extreme, 3),
+  EXPECT_EQ(StoredEvents(run.session.catalog),
             (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
 }
 
@@ -108,12 +104,11 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
                    "1651 1 1 5.5\n"
                    "1700 2 2\n");  // three values only: the end of the file, not an event
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
-  EXPECT_EQ(extreme.EventCount, 2.0f);
-  EXPECT_EQ(extreme.CommonSdValue, 0.35f);
-  EXPECT_EQ(extreme.Events[0].SdHundredths, 34);
-  EXPECT_EQ(extreme.Events[1].SdHundredths, 34);
-  EXPECT_EQ(extreme.Events[1].MagHundredths, 550);
+  const Stored stored = StoredEvents(run.session.catalog);
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0][1], 34);
+  EXPECT_EQ(stored[1][1], 34);
+  EXPECT_EQ(stored[1][0], 550);
   const auto file = run.FileLines();
   EXPECT_TRUE(ContainsRun(file, {"  1650  6  1  6.50   .35", "  1651  1  1  5.50   .35",
                                  "  Number of earthquakes :   2"}));
@@ -132,10 +127,10 @@ TEST(ExtremeReader, OtherLayoutAnswerReadsNoSdLineAndStoresSdZero) {
   ProcedureRun run("3\next3.dat\n", 1);
   run.ws.WriteFile("ext3.dat", "1600 1 1\n1899 12 31\n1650 6 1 6.5\n1700 1 1 5.0\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
-  EXPECT_EQ(extreme.EventCount, 2.0f);
-  EXPECT_EQ(extreme.Events[0].SdHundredths, 0);
-  EXPECT_EQ(extreme.Events[0].MagHundredths, 650);
+  const Stored stored = StoredEvents(run.session.catalog);
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0][1], 0);
+  EXPECT_EQ(stored[0][0], 650);
   EXPECT_TRUE(
       ContainsRun(run.FileLines(), {"  1650  6  1  6.50   .00", "  1700  1  1  5.00   .00"}));
 }
@@ -184,18 +179,16 @@ TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNot
                    "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
                    "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  const ExtremeCatalog& extreme = run.session.catalog.Extreme;
-  EXPECT_EQ(extreme.EventCount, 4.0f);
-  EXPECT_EQ(extreme.Events[1].IntervalThousandths, 2);  // one day
-  EXPECT_EQ(extreme.Events[3].IntervalThousandths, 1);  // 31 December to 1 January
+  const Stored stored = StoredEvents(run.session.catalog);
+  ASSERT_EQ(stored.size(), 4u);
+  EXPECT_EQ(stored[1][2], 2);  // one day
+  EXPECT_EQ(stored[3][2], 1);  // 31 December to 1 January
 }
 
 TEST(ExtremeReader, EqualLargestMagnitudesMakeBothMaximaEqual) {
   ProcedureRun run("2\nm.dat\n", 1);
   run.ws.WriteFile("m.dat", "1700 0 0\n1900 0 0\n0.2\n1710 1 1 6.8\n1720 1 1 5.9\n1730 1 1 6.8\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  EXPECT_EQ(run.session.catalog.MaxObserved, 6.8f);
-  EXPECT_EQ(run.session.catalog.SecondMaxObserved, 6.8f);
   const auto file = run.FileLines();
   EXPECT_TRUE(ContainsRun(file, {"  MAX OBS. IN EXTREME PART OF CATALOG =  6.80",
                                  "  SECOND MAX OBS. IN EXTREME PART OF CATALOG =  6.80"}));
@@ -216,8 +209,8 @@ TEST(ExtremeReader, FileWithoutEventsIsAnEmptyPartBesideCompletePartsAndAStopAlo
     ProcedureRun run("1\nempty.dat\n", 3);
     run.ws.WriteFile("empty.dat", file);
     ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-    EXPECT_EQ(run.session.catalog.Extreme.EventCount, 0.0f);
-    EXPECT_EQ(run.session.catalog.Extreme.Events[0].IntervalThousandths, 0);
+    ASSERT_TRUE(run.session.catalog.extreme);
+    EXPECT_TRUE(run.session.catalog.extreme->events.empty());
     EXPECT_EQ(run.session.settings.Mmin, 999.0f);
     EXPECT_EQ(run.FileLines()[5], "  Number of earthquakes :   0");
   }

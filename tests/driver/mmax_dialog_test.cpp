@@ -1,4 +1,4 @@
-#include "driver/mmax_dialog.h"
+#include "classic/mmax_dialog.h"
 
 #include <gtest/gtest.h>
 

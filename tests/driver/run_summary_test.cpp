@@ -1,6 +1,6 @@
 // The run summary's fields at their edges: the iteration warning, a run
 // number beyond two digits, b without a zero before the point.
-#include "driver/run_summary.h"
+#include "classic/run_summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/screen.h"
+#include "classic/screen.h"
 
 #include <gtest/gtest.h>
 

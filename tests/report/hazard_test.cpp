@@ -1,4 +1,4 @@
-#include "report/hazard.h"
+#include "classic/hazard.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +24,7 @@ void SetModel(Session& s, float mmin, float mmax, float sdLambda = 0.05f) {
   s.model.Beta = 2.0f;
   s.model.Lambda = 0.2f;
   s.model.Mmax = mmax;
-  s.model.ExpMin = std::exp(-(s.model.Beta * mmin));
-  s.model.ExpMax = std::exp(-(mmax * s.model.Beta));
-  s.model.SdLambda = sdLambda;
+  s.model.Deviations.sd_lambda = sdLambda;
 }
 
 const std::string kTitle = "                           HAZARD EVALUATION ";

@@ -1,4 +1,4 @@
-#include "report/results_report.h"
+#include "classic/results_report.h"
 
 #include <gtest/gtest.h>
 
@@ -19,27 +19,12 @@ using testing::ProcedureRun;
 // The small catalog of the likelihood's worked example: one complete part
 // from 1900 to 2000 above 4.0 and two extreme events, evaluated at Beta 2.0,
 // Lambda 0.2, Mmax 7.0 with Xmax 6.0 +- 0.2 over 200 years.
-void AddCompletePart(Catalog& c, float sd) {
-  CompletePart& part = c.Parts[c.PartCount++];
-  part.Start = 1900.0f;
-  part.End = 2000.0f;
-  part.Threshold = 4.0f;
-  part.RowCount = 2.0f;
-  part.EventCount = 13.0f;
-  part.Sd = sd;
-  part.Rows[0] = {450, 10, 10};
-  part.Rows[1] = {500, 20, 3};
-}
-
 void SetUpWorkedExample(Session& s, std::int32_t dataKind, int completeParts) {
   Catalog& c = s.catalog;
-  c.Extreme.Start = 1800.0f;
-  c.Extreme.End = 2000.0f;
-  c.Extreme.SmallestMagnitude = 5.5f;
-  c.Extreme.EventCount = 2.0f;
-  c.Extreme.Events[0] = {550, 20, 30000};
-  c.Extreme.Events[1] = {600, 30, 45500};
-  for (int p = 0; p < completeParts; ++p) AddCompletePart(c, 0.15f);
+  c.extreme = ExtremePart{1900.0f, 1975.5f, {{1930.0f, 5.5f, 0.2f}, {1975.5f, 6.0f, 0.3f}}};
+  for (int p = 0; p < completeParts; ++p) {
+    c.complete.push_back({1900.0f, 2000.0f, 4.0f, 0.15f, {{4.5f, 0.1f, 10}, {5.0f, 0.2f, 3}}});
+  }
 
   SessionSettings& settings = s.settings;
   settings.DataKind = dataKind;
@@ -48,15 +33,13 @@ void SetUpWorkedExample(Session& s, std::int32_t dataKind, int completeParts) {
   settings.SigXmax = 0.2f;
   settings.SpanT = 200.0f;
   settings.Procedure = 1;
-  settings.PriorBeta = 2.302585f;
-  settings.PriorBetaSD = 0.2302585f;
+  settings.PriorB = 1.0f;
+  settings.PriorBSd = 0.1f;
 
   ModelParameters& m = s.model;
   m.Beta = 2.0f;
   m.Lambda = 0.2f;
   m.Mmax = 7.0f;
-  m.ExpMin = std::exp(-(m.Beta * settings.Mmin));
-  m.ExpMax = std::exp(-(m.Mmax * m.Beta));
 }
 
 // The figures of the worked example, rounded to the printed digits:
@@ -104,15 +87,16 @@ TEST(ResultsReport, WorkedExampleGivesTheBlockAndTheTable) {
 
   // The uncertainties are kept for the hazard table; second differences in
   // single precision give two to three digits.
-  const ModelParameters& m = h.session.model;
-  EXPECT_NEAR(m.SdBeta, 0.154f, 0.002f);
-  EXPECT_NEAR(m.SdLambda, 0.0516f, 0.0005f);
-  EXPECT_NEAR(m.SdMmax, 1.0198f, 0.0001f);
-  EXPECT_NEAR(m.TransmissionCoefficient, 4.93f, 0.005f);
-  EXPECT_NEAR(m.DataContribution[0].Beta, 52.1f, 0.1f);
-  EXPECT_NEAR(m.DataContribution[0].Lambda, 86.7f, 0.1f);
-  EXPECT_NEAR(m.DataContribution[1].Beta, 47.9f, 0.1f);
-  EXPECT_NEAR(m.DataContribution[1].Lambda, 13.3f, 0.1f);
+  const Uncertainties& u = h.session.model.Deviations;
+  EXPECT_NEAR(u.sd_beta, 0.154f, 0.002f);
+  EXPECT_NEAR(u.sd_lambda, 0.0516f, 0.0005f);
+  EXPECT_NEAR(u.sd_mmax, 1.0198f, 0.0001f);
+  EXPECT_NEAR(u.transmission_coefficient, 4.93f, 0.005f);
+  ASSERT_EQ(u.contributions.size(), 2u);
+  EXPECT_NEAR(u.contributions[0].beta, 52.1f, 0.1f);
+  EXPECT_NEAR(u.contributions[0].lambda, 86.7f, 0.1f);
+  EXPECT_NEAR(u.contributions[1].beta, 47.9f, 0.1f);
+  EXPECT_NEAR(u.contributions[1].lambda, 13.3f, 0.1f);
 }
 
 TEST(ResultsReport, ProcedureSevenStatesMmaxAloneInTheFileOnly) {
@@ -146,7 +130,6 @@ TEST(ResultsReport, OneSlotAloneHasNoContributionTable) {
     SetUpWorkedExample(h.session, dataKind, 1);
     ASSERT_FALSE(h.Run(ReportResults));
     EXPECT_TRUE(FileAfterBlock(h).empty());
-    EXPECT_EQ(h.session.catalog.PartCount, dataKind == 1 ? 0 : 1);
     EXPECT_EQ(h.ConsoleLines().back(), kTransmission.substr(1));
   }
 }

@@ -1,9 +1,9 @@
-#include "setup/threshold_dialog.h"
+#include "classic/threshold_dialog.h"
 
 #include <gtest/gtest.h>
 
-#include "catalog/catalog.h"
 #include "harness/harness.h"
+#include "qev/analysis.h"
 
 namespace qev {
 namespace {
@@ -15,20 +15,19 @@ using testing::ProcedureRun;
 // Screen feed of the threshold, Xmax and procedure screens.
 constexpr int kClearLines = 32;
 
-// Lowest level 4.0, observed maxima 6.3 and 5.8; two complete parts with a gap.
+// Lowest level 4.0, observed maxima 6.3 and 5.8; extremes 1500-1900 without
+// events and two complete parts with a gap.
 void FillCatalog(Session& s, int dataKind) {
   s.settings.DataKind = dataKind;
   s.settings.Mmin = 4.0f;
-  s.catalog.MaxObserved = 6.3f;
-  s.catalog.SecondMaxObserved = 5.8f;
-  s.catalog.Extreme.Start = 1500.0f;
-  s.catalog.Extreme.End = 1900.0f;
-  s.catalog.PartCount = 2;
-  s.catalog.Parts[0].Start = 1900.0f;
-  s.catalog.Parts[0].End = 1950.0f;
-  s.catalog.Parts[1].Start = 1960.0f;
-  s.catalog.Parts[1].End = 2000.0f;
+  s.catalog.extreme = ExtremePart{1500.0f, 1900.0f, {}};
+  s.catalog.complete.push_back({1900.0f, 1950.0f, 4.0f, 0.1f, {{6.3f, 0.1f, 1}}});
+  s.catalog.complete.push_back({1960.0f, 2000.0f, 4.0f, 0.1f, {{5.8f, 0.1f, 1}}});
 }
+
+// The span the estimation uses: the one of the dialog or, when it set none,
+// the span of the whole catalog for the data kind.
+float SpanOf(const Session& session) { return Resolve(session.catalog, OptionsOf(session)).span_t; }
 
 TEST(ThresholdDialog, AcceptingEverySuggestionWritesTheScreensAndFileLinesExactly) {
   ProcedureRun h("1\n1\n0.2\n1\n");
@@ -93,7 +92,7 @@ TEST(ThresholdDialog, AcceptingEverySuggestionWritesTheScreensAndFileLinesExactl
   EXPECT_EQ(set.Mmin, 3.0f);
   EXPECT_EQ(set.Xmax, 6.3f);
   EXPECT_EQ(set.Xmax2, 5.8f);
-  EXPECT_EQ(set.SpanT, 100.0f);  // start of part 1 to end of part 2, gap included
+  EXPECT_EQ(SpanOf(h.session), 100.0f);  // start of part 1 to end of part 2, gap included
   EXPECT_EQ(set.SigXmax, 0.2f);
   EXPECT_EQ(set.Procedure, 1);
 }
@@ -140,7 +139,7 @@ TEST(ThresholdDialog, XmaxBelowObservedIsAskedAgainAndEqualIsAccepted) {
   const SessionSettings& set = h.session.settings;
   EXPECT_EQ(set.Xmax, 6.3f);
   EXPECT_EQ(set.Xmax2, 6.3f);  // the observed maximum becomes the second maximum
-  EXPECT_EQ(set.SpanT, 100.0f);
+  EXPECT_EQ(SpanOf(h.session), 100.0f);
   EXPECT_EQ(set.Procedure, 2);
 
   Lines file;
@@ -166,6 +165,7 @@ TEST(ThresholdDialog, DateBeforeCatalogKeepsZerosAndIsEchoedTruncated) {
   // From the date as typed (month 0, day 0) to the end of the last complete part.
   EXPECT_EQ(set.SpanT, 2000.0f - DecimalYear(1750.9f, 0.0f, 0.0f));
   EXPECT_NE(set.SpanT, 2000.0f - DecimalYear(1750.9f, 1.0f, 1.0f));
+  EXPECT_EQ(SpanOf(h.session), *set.SpanT);
   EXPECT_EQ(set.Xmax, 7.0f);
   EXPECT_EQ(set.Xmax2, 6.3f);
   EXPECT_EQ(set.Procedure, 3);
@@ -184,6 +184,7 @@ TEST(ThresholdDialog, DateBeforeCatalogOfExtremesOnlyCountsToTheExtremeEnd) {
   FillCatalog(h.session, 1);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_EQ(h.session.settings.SpanT, 1900.0f - DecimalYear(1400.0f, 1.0f, 1.0f));
+  EXPECT_EQ(SpanOf(h.session), 1900.0f - DecimalYear(1400.0f, 1.0f, 1.0f));
   EXPECT_EQ(h.session.settings.Procedure, 7);
   EXPECT_EQ(CountOf(h.File(), "M_max is determined"), 0u);
 }
@@ -200,15 +201,17 @@ TEST(ThresholdDialog, FullSpanFollowsTheDataKind) {
     int dataKind;
     float span;
   };
-  // Extremes 1500-1900 (400 years); parts 1900-1950 and 1960-2000.
-  for (const Case& c : {Case{1, 400.0f}, Case{2, 100.0f}, Case{3, 500.0f}, Case{4, 12.5f}}) {
+  // Extremes 1500-1900 (400 years); parts 1900-1950 and 1960-2000; any other
+  // data kind reads no part.
+  for (const Case& c : {Case{1, 400.0f}, Case{2, 100.0f}, Case{3, 500.0f}, Case{4, 0.0f}}) {
     SCOPED_TRACE(c.dataKind);
     for (const char* answers : {"1\n1\n0.2\n1\n", "1\n2\n6.5\n0\n0.2\n1\n"}) {
       ProcedureRun h(answers);
       FillCatalog(h.session, c.dataKind);
-      h.session.settings.SpanT = 12.5f;  // any other data kind leaves it as it was
+      h.session.settings.SpanT = 12.5f;  // an earlier date before the catalog is forgotten
       ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
-      EXPECT_EQ(h.session.settings.SpanT, c.span);
+      EXPECT_FALSE(h.session.settings.SpanT);
+      EXPECT_EQ(SpanOf(h.session), c.span);
     }
   }
 }

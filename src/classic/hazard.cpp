@@ -1,0 +1,125 @@
+#include "classic/hazard.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "qev/analysis.h"
+#include "textio/sink.h"
+
+namespace qev {
+
+namespace {
+
+constexpr const char* kClear = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+
+constexpr const char* kEnterMagnitude = "('  Enter MAGNITUDE <',F5.2,',',F5.2,'> = ')";
+constexpr const char* kAnswer1 = "(' T =   1  Prob(mag>',F5.2,') = ',F6.4,'     RET PER = ',F8.2)";
+constexpr const char* kAnswer50 = "(' T =  50  Prob(mag>',F5.2,') = ',F6.4)";
+constexpr const char* kAnswer100 = "(' T = 100  Prob(mag>',F5.2,') = ',F6.4)";
+constexpr const char* kAnswerRate = "(' Mean Activity Rate Lambda (mag = ',F5.2,') = ',E10.4)";
+constexpr const char* kRuler = " -----------------------------------";
+
+constexpr const char* kTableTitle = "(/,'                           HAZARD EVALUATION ')";
+constexpr const char* kTableUnderline =
+    "('                ===========================================')";
+constexpr const char* kTableHeader =
+    "(' INT/MAG  LAMBDA             RET PER      Pr(T = 1,',3(1X,F7.1,','))";
+constexpr const char* kTableRow =
+    "(1X,F4.1,2X,E8.3,1X,F8.1,'(',F8.1,',',F8.1,')',1X,2(1X,F8.6),2(1X,F8.6))";
+
+// Step B: answers magnitude queries until the user enters 0.
+void AnswerQueries(Session& session, const HazardModel& model) {
+  ReportSink& sink = session.io.Sink();
+  const float mmin = session.settings.Mmin;
+  const float mmax = session.model.Mmax;
+  // A null answer leaves the magnitude as it was: 0 (end) before the first
+  // answer, the previous magnitude afterwards.
+  float m = 0.0f;
+  for (;;) {
+    sink.List(Dest::Console);
+    sink.Format(Dest::Console, kEnterMagnitude, {mmin, mmax});
+    sink.List(Dest::Console);
+    session.io.ReadConsole({&m});
+    sink.Format(Dest::Console, kClear);
+
+    if (m == 0.0f) return;
+    if (m < mmin) continue;
+    if (m == mmin) m = m + 0.004f;
+    if (!(mmax > m)) continue;  // Mmax itself and undefined values are refused
+
+    // Within 1, 50 and 100 years, whatever the session's spans.
+    const HazardPoint point = Hazard(model, {m}, {50.0f, 100.0f}).front();
+    const float p1 = point.probability_one_year;
+    const float p50 = point.probabilities[0];
+    const float p100 = point.probabilities[1];
+    const float rate = point.annual_rate;
+    const float period = point.return_period;
+
+    sink.List(Dest::Console);
+    sink.List(Dest::Console);
+    sink.List(Dest::Console);
+    sink.Format(Dest::Console, kAnswer1, {m, p1, period});
+    sink.Format(Dest::Console, kAnswer50, {m, p50});
+    sink.Format(Dest::Console, kAnswer100, {m, p100});
+    sink.List(Dest::Console);
+    sink.Format(Dest::Console, kAnswerRate, {m, rate});
+    sink.Format(Dest::Console, "(/,/,/,/,/)");
+    sink.List(Dest::Console, {kRuler});
+    sink.List(Dest::Console, {"  to TERMINATE, enter MAGNITUDE = 0"});
+    sink.List(Dest::Console, {kRuler});
+    sink.List(Dest::Console);
+  }
+}
+
+// Step C: the table, one row per 0.1 magnitude unit from Mmin to below Mmax.
+void WriteTable(Session& session, const HazardModel& model, bool toConsole) {
+  ReportSink& sink = session.io.Sink();
+  const auto& spans = session.settings.HazardSpans;
+  const Items header{spans[0], spans[1], spans[2]};
+
+  sink.List(Dest::Console);
+  if (toConsole) {
+    sink.Format(Dest::Console, kTableTitle);
+    sink.Format(Dest::Console, kTableHeader, header);
+  } else {
+    sink.Format(Dest::Console, kClear);
+  }
+  sink.Format(Dest::File, kTableTitle);
+  sink.Format(Dest::File, kTableUnderline);
+  sink.Format(Dest::File, kTableHeader, header);
+
+  VisitHazardTable(model, {spans[0], spans[1], spans[2]}, [&](const HazardPoint& point) {
+    const Items row{
+        point.magnitude,           point.annual_rate,         point.return_period,
+        point.return_period_lower, point.return_period_upper, point.probability_one_year,
+        point.probabilities[0],    point.probabilities[1],    point.probabilities[2]};
+    if (toConsole) sink.Format(Dest::Console, kTableRow, row);
+    sink.Format(Dest::File, kTableRow, row);
+  });
+}
+
+}  // namespace
+
+void EvaluateHazard(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  const HazardModel model{session.model.Beta, session.model.Lambda,
+                          session.model.Deviations.sd_lambda, session.settings.Mmin,
+                          session.model.Mmax};
+
+  sink.Format(Dest::Console, "(/,/,/)");
+  sink.List(Dest::Console, {" SEISMIC HAZARD ? (0/1)"});
+  sink.List(Dest::Console);
+  sink.List(Dest::Console, {" ENTER proper number ...."});
+  sink.List(Dest::Console);
+  // A null answer leaves 0: no queries.
+  std::int32_t answer = 0;
+  session.io.ReadConsole({&answer});
+  sink.Format(Dest::Console, kClear);
+
+  if (answer != 0) AnswerQueries(session, model);
+  WriteTable(session, model, answer == 1);
+
+  sink.CloseOutputFile();
+}
+
+}  // namespace qev
