@@ -44,6 +44,9 @@ if(QEV_TESTS)
   add_test(NAME install_into_prefix
            COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
                    -DPREFIX=${PROJECT_BINARY_DIR}/install-check
+                   -DCONSUMER_DIR=${PROJECT_SOURCE_DIR}/examples/consumer
+                   -DEXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
+                   -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
                    -P ${PROJECT_SOURCE_DIR}/tests/companion/install_check.cmake)
   set_tests_properties(install_into_prefix PROPERTIES TIMEOUT 300)
 endif()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "classic/figure_formats.h"
 #include "qev/analysis.h"
 #include "textio/sink.h"
 
@@ -13,19 +14,11 @@ namespace {
 constexpr const char* kClear = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
 
 constexpr const char* kEnterMagnitude = "('  Enter MAGNITUDE <',F5.2,',',F5.2,'> = ')";
-constexpr const char* kAnswer1 = "(' T =   1  Prob(mag>',F5.2,') = ',F6.4,'     RET PER = ',F8.2)";
-constexpr const char* kAnswer50 = "(' T =  50  Prob(mag>',F5.2,') = ',F6.4)";
-constexpr const char* kAnswer100 = "(' T = 100  Prob(mag>',F5.2,') = ',F6.4)";
-constexpr const char* kAnswerRate = "(' Mean Activity Rate Lambda (mag = ',F5.2,') = ',E10.4)";
 constexpr const char* kRuler = " -----------------------------------";
 
 constexpr const char* kTableTitle = "(/,'                           HAZARD EVALUATION ')";
 constexpr const char* kTableUnderline =
     "('                ===========================================')";
-constexpr const char* kTableHeader =
-    "(' INT/MAG  LAMBDA             RET PER      Pr(T = 1,',3(1X,F7.1,','))";
-constexpr const char* kTableRow =
-    "(1X,F4.1,2X,E8.3,1X,F8.1,'(',F8.1,',',F8.1,')',1X,2(1X,F8.6),2(1X,F8.6))";
 
 // Step B: answers magnitude queries until the user enters 0.
 void AnswerQueries(Session& session, const HazardModel& model) {
@@ -58,11 +51,11 @@ void AnswerQueries(Session& session, const HazardModel& model) {
     sink.List(Dest::Console);
     sink.List(Dest::Console);
     sink.List(Dest::Console);
-    sink.Format(Dest::Console, kAnswer1, {m, p1, period});
-    sink.Format(Dest::Console, kAnswer50, {m, p50});
-    sink.Format(Dest::Console, kAnswer100, {m, p100});
+    sink.Format(Dest::Console, kQueryOneYear, {m, p1, period});
+    sink.Format(Dest::Console, kQueryFifty, {m, p50});
+    sink.Format(Dest::Console, kQueryHundred, {m, p100});
     sink.List(Dest::Console);
-    sink.Format(Dest::Console, kAnswerRate, {m, rate});
+    sink.Format(Dest::Console, kQueryRate, {m, rate});
     sink.Format(Dest::Console, "(/,/,/,/,/)");
     sink.List(Dest::Console, {kRuler});
     sink.List(Dest::Console, {"  to TERMINATE, enter MAGNITUDE = 0"});
@@ -80,21 +73,21 @@ void WriteTable(Session& session, const HazardModel& model, bool toConsole) {
   sink.List(Dest::Console);
   if (toConsole) {
     sink.Format(Dest::Console, kTableTitle);
-    sink.Format(Dest::Console, kTableHeader, header);
+    sink.Format(Dest::Console, kHazardHeader, header);
   } else {
     sink.Format(Dest::Console, kClear);
   }
   sink.Format(Dest::File, kTableTitle);
   sink.Format(Dest::File, kTableUnderline);
-  sink.Format(Dest::File, kTableHeader, header);
+  sink.Format(Dest::File, kHazardHeader, header);
 
   VisitHazardTable(model, {spans[0], spans[1], spans[2]}, [&](const HazardPoint& point) {
     const Items row{
         point.magnitude,           point.annual_rate,         point.return_period,
         point.return_period_lower, point.return_period_upper, point.probability_one_year,
         point.probabilities[0],    point.probabilities[1],    point.probabilities[2]};
-    if (toConsole) sink.Format(Dest::Console, kTableRow, row);
-    sink.Format(Dest::File, kTableRow, row);
+    if (toConsole) sink.Format(Dest::Console, kHazardRow, row);
+    sink.Format(Dest::File, kHazardRow, row);
   });
 }
 

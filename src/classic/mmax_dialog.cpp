@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "classic/figure_formats.h"
+
 namespace qev {
 namespace {
 
@@ -21,7 +23,7 @@ void ShowSuggestion(ReportSink& sink, const ModelParameters& model, float xmax, 
     sink.Format(Dest::Console, "('    I am sorry. I have no suggestions !!!')");
     sink.ConsoleLine(" ----------------------------------------");
   } else {
-    sink.Format(Dest::Console, "('    Suggested Mmax = ',F5.2)", {suggested});
+    sink.Format(Dest::Console, kSuggestedMmax, {suggested});
     sink.ConsoleLine("  --------------------------");
   }
   sink.ConsoleEmpty();

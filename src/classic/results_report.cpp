@@ -1,5 +1,6 @@
 #include "classic/results_report.h"
 
+#include "classic/figure_formats.h"
 #include "qev/analysis.h"
 #include "textio/sink.h"
 
@@ -10,19 +11,12 @@ namespace {
 constexpr const char* kConsoleFeed = "(' ',/,/,/,/,/,/,/,/,/,/,/,/,/)";
 constexpr const char* kResultsTitle = "(/,'                      RESULTS')";
 constexpr const char* kResultsUnderline = "('                     =========')";
-constexpr const char* kBetaLine = "('  Beta   = ',F5.2,' +- ',F5.2,'  (b = ',F5.2,' +- ',F5.2,')')";
-constexpr const char* kLambdaLine = "('  Lambda = ',F7.2,' +- ',F7.2,'  (for Mmin = ',F5.2,')')";
-constexpr const char* kMmaxLine = "('  M_max  = ',F5.2,' +- ',F5.2,'  (for SIG(Xmax) = ',F5.2,')')";
-constexpr const char* kMmaxAloneLine = "('  M_max  = ',F5.2)";
-constexpr const char* kTransmissionLine = "(/,'  Transmission coefficient = ',F5.2)";
 
 constexpr const char* kContributionTitle =
     "(/,'              DATA contribution to the parameters :')";
 constexpr const char* kContributionUnderline =
     "('             =======================================')";
 constexpr const char* kContributionHeader = "('                     Beta (%)     Lambda (%)')";
-constexpr const char* kExtremesRow = "(' EXTREMES    :         ',F4.1,'         ',F4.1)";
-constexpr const char* kCompleteRow = "(' COMPLETE #',I1,' :         ',F4.1,'         ',F4.1)";
 
 // Procedure code whose report file states M_max without its uncertainty.
 constexpr std::int32_t kMmaxWithoutSdProcedure = 7;
@@ -44,11 +38,11 @@ void WriteContributionTable(ReportSink& sink, const Session& session) {
 
   if (settings.DataKind != 2) {
     const DataContribution& extremes = shares[parts];
-    sink.FormatBoth(kExtremesRow, {extremes.beta, extremes.lambda});
+    sink.FormatBoth(kExtremesShare, {extremes.beta, extremes.lambda});
   }
   for (std::size_t s = 0; s < parts; ++s) {
     const DataContribution& part = shares[s];
-    sink.FormatBoth(kCompleteRow, {static_cast<std::int32_t>(s + 1), part.beta, part.lambda});
+    sink.FormatBoth(kCompleteShare, {static_cast<std::int32_t>(s + 1), part.beta, part.lambda});
   }
 }
 
@@ -72,18 +66,18 @@ void ReportResults(Session& session) {
   sink.Format(Dest::File, kResultsTitle);
   sink.Format(Dest::File, kResultsUnderline);
   sink.List(Dest::Console);
-  sink.Format(Dest::Console, kBetaLine, beta);
-  sink.Format(Dest::Console, kLambdaLine, lambda);
-  sink.Format(Dest::Console, kMmaxLine, mmax);
-  sink.Format(Dest::Console, kTransmissionLine, transmission);
-  sink.Format(Dest::File, kBetaLine, beta);
-  sink.Format(Dest::File, kLambdaLine, lambda);
+  sink.Format(Dest::Console, kResultsBeta, beta);
+  sink.Format(Dest::Console, kResultsLambda, lambda);
+  sink.Format(Dest::Console, kResultsMmax, mmax);
+  sink.Format(Dest::Console, kResultsTransmission, transmission);
+  sink.Format(Dest::File, kResultsBeta, beta);
+  sink.Format(Dest::File, kResultsLambda, lambda);
   if (settings.Procedure == kMmaxWithoutSdProcedure) {
-    sink.Format(Dest::File, kMmaxAloneLine, {model.Mmax});
+    sink.Format(Dest::File, kResultsMmaxAlone, {model.Mmax});
   } else {
-    sink.Format(Dest::File, kMmaxLine, mmax);
+    sink.Format(Dest::File, kResultsMmax, mmax);
   }
-  sink.Format(Dest::File, kTransmissionLine, transmission);
+  sink.Format(Dest::File, kResultsTransmission, transmission);
 
   // One extreme part alone, or one complete part alone, holds all the
   // information: no table.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "classic/figure_formats.h"
 #include "classic/screen.h"
 
 namespace qev {
@@ -16,14 +17,13 @@ void WriteRunSummary(ReportSink& sink, const SessionSettings& settings,
   sink.Format(Dest::Console, "('                 RUN # ',I2)", {settings.RunNumber});
   sink.List(Dest::Console, {std::string("              ************")});
   sink.List(Dest::Console);
-  sink.Format(Dest::Console, "('  NR of iterations = ',I3)", {model.Iterations});
+  sink.Format(Dest::Console, kRunIterations, {model.Iterations});
   if (model.Iterations >= settings.IterationLimit) {
     sink.Format(Dest::Console, "('  !!! WARING: exceeded limit of iterations !!!')");
   }
-  sink.Format(Dest::Console, "('  Beta   = ',F6.3,'  (b = ',F6.3,')')", {model.Beta, b});
-  sink.Format(Dest::Console, "('  Lambda = ',F7.2,'  (for Mmin = ',F5.2,')')",
-              {model.Lambda, settings.Mmin});
-  sink.Format(Dest::Console, "('  Mmax   = ',F5.2)", {model.Mmax});
+  sink.Format(Dest::Console, kRunBeta, {model.Beta, b});
+  sink.Format(Dest::Console, kRunLambda, {model.Lambda, settings.Mmin});
+  sink.Format(Dest::Console, kRunMmax, {model.Mmax});
   sink.List(Dest::Console);
 }
 
