@@ -77,7 +77,7 @@ void Workspace::MakeDir(const std::string& name) const { fs::create_directories(
 
 void Workspace::CopyExamples(const std::vector<std::string>& names) const {
   for (const std::string& name : names) {
-    const std::string text = ExampleText(name);
+    const std::string text = ReadBytes(fs::path(QEV_EXAMPLES_DIR) / name);
     if (text.empty()) throw std::runtime_error("no example catalog " + name);
     WriteFile(name, text);
   }
@@ -178,13 +178,11 @@ std::string ProcedureRun::File() {
 
 std::vector<std::string> ProcedureRun::FileLines() { return SplitLines(File()); }
 
-std::string ExampleText(const std::string& name) {
-  return ReadBytes(fs::path(QEV_EXAMPLES_DIR) / name);
-}
-
 std::string LastLines(const std::string& bytes, std::size_t count) {
   std::string text;
-  for (const std::string& line : Tail(SplitLines(bytes), count)) text += line + "\n";
+  const std::vector<std::string> lines = SplitLines(bytes);
+  for (std::size_t i = lines.size() - std::min(count, lines.size()); i < lines.size(); ++i)
+    text += lines[i] + "\n";
   return text;
 }
 
@@ -209,17 +207,6 @@ std::string Joined(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::vector<std::string> LinesFrom(const std::vector<std::string>& lines, std::string_view marker,
-                                   std::size_t count) {
-  const auto first = std::find(lines.begin(), lines.end(), marker);
-  const auto left = static_cast<std::size_t>(std::distance(first, lines.end()));
-  return {first, first + static_cast<std::ptrdiff_t>(std::min(count, left))};
-}
-
-std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t count) {
-  return {lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())), lines.end()};
-}
-
 bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part) {
   return std::search(whole.begin(), whole.end(), part.begin(), part.end()) != whole.end() ||
          part.empty();
@@ -230,10 +217,6 @@ std::size_t CountOf(std::string_view text, std::string_view what) {
   for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
     ++count;
   return count;
-}
-
-std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line) {
-  return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
 }  // namespace qev::testing

@@ -90,7 +90,6 @@ class ProcedureRun {
 
 std::string ReadBytes(const std::filesystem::path& path);
 std::string ShellQuote(const std::string& text);
-std::string ExampleText(const std::string& name);
 // The last `count` lines of console bytes, for messages of failed checks.
 std::string LastLines(const std::string& bytes, std::size_t count);
 
@@ -98,15 +97,9 @@ std::string LastLines(const std::string& bytes, std::size_t count);
 std::vector<std::string> SplitLines(std::string_view bytes);
 // Lines each ended by "\r\n", as the console and the output file write them.
 std::string Joined(const std::vector<std::string>& lines);
-// The `count` lines from the first line equal to `marker` (none if none is).
-std::vector<std::string> LinesFrom(const std::vector<std::string>& lines, std::string_view marker,
-                                   std::size_t count);
-// The last `count` lines.
-std::vector<std::string> Tail(const std::vector<std::string>& lines, std::size_t count);
 // Whether `part` occurs as consecutive lines of `whole`.
 bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
 std::size_t CountOf(std::string_view text, std::string_view what);
-std::size_t CountLines(const std::vector<std::string>& lines, const std::string& line);
 // The integers the engine takes from a catalog: of each extreme event its
 // magnitude and SD in hundredths and its interval in thousandths of a year;
 // of each row of a complete part its magnitude and SD in hundredths and its
@@ -130,21 +123,7 @@ class Lines {
  private:
   std::string text_;
 };
-inline std::vector<std::string> EmptyLines(int count) {
-  return std::vector<std::string>(static_cast<std::size_t>(count));
-}
 inline void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }
-// `lines` after `feed` empty lines, as a screen or message box follows its feed.
-inline std::vector<std::string> AfterFeed(int feed, const std::vector<std::string>& lines) {
-  std::vector<std::string> all = EmptyLines(feed);
-  Append(all, lines);
-  return all;
-}
-// A ruler of `width` asterisks after the carriage-control blank.
-inline std::string Ruler(int width) {
-  return " " + std::string(static_cast<std::size_t>(width), '*');
-}
-
 }  // namespace qev::testing

@@ -12,9 +12,6 @@
 namespace qev {
 namespace {
 
-using testing::Append;
-using testing::EmptyLines;
-using testing::Joined;
 using testing::ProcedureRun;
 
 // The model of most cases: b = 0.87, 0.2 events a year above magnitude 4.
@@ -31,15 +28,6 @@ const std::string kTitle = "                           HAZARD EVALUATION ";
 const std::string kUnderline = "                ===========================================";
 const std::string kHeader =
     " INT/MAG  LAMBDA             RET PER      Pr(T = 1,    50.0,   100.0,  1000.0,";
-
-// The opening question as the console shows it, up to and including the
-// clearing record after the answer.
-std::vector<std::string> OpeningScreen() {
-  std::vector<std::string> lines = EmptyLines(4);
-  Append(lines, {" SEISMIC HAZARD ? (0/1)", "", " ENTER proper number ....", ""});
-  Append(lines, EmptyLines(33));
-  return lines;
-}
 
 // Table rows of the output file: the records after the column header.
 std::vector<std::string> FileRows(ProcedureRun& h) {
@@ -128,85 +116,6 @@ TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].substr(0, 5), " ****");
-}
-
-// The prompt of the query loop and the clearing record after each answer.
-std::vector<std::string> Prompt(const std::string& bounds) {
-  std::vector<std::string> lines{"", " Enter MAGNITUDE <" + bounds + "> = ", ""};
-  Append(lines, EmptyLines(33));
-  return lines;
-}
-
-std::vector<std::string> AnswerBlock(const std::vector<std::string>& four) {
-  std::vector<std::string> lines = EmptyLines(3);
-  Append(lines, {four[0], four[1], four[2], "", four[3]});
-  Append(lines, EmptyLines(6));
-  Append(lines, {" -----------------------------------", "  to TERMINATE, enter MAGNITUDE = 0",
-                 " -----------------------------------", ""});
-  return lines;
-}
-
-TEST(HazardQueries, AnswerOneShowsQueriesAndTheTableOnTheConsole) {
-  // Mmin itself is answered for Mmin + 0.004; 3.9 (below Mmin), Mmax itself
-  // and 9 are refused without a message.
-  ProcedureRun h("1\n4.0\n3.9\n8.0\n9\n5.0\n0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-
-  const std::string bounds = " 4.00, 8.00";
-  std::vector<std::string> expected = OpeningScreen();
-  Append(expected, Prompt(bounds));
-  Append(expected,
-         AnswerBlock({"T =   1  Prob(mag> 4.00) =  .9928     RET PER =     5.04",
-                      "T =  50  Prob(mag> 4.00) = 1.0000", "T = 100  Prob(mag> 4.00) = 1.0000",
-                      "Mean Activity Rate Lambda (mag =  4.00) =  .1984E+00"}));
-  for (int refused = 0; refused < 4; ++refused) Append(expected, Prompt(bounds));
-  Append(expected,
-         AnswerBlock({"T =   1  Prob(mag> 5.00) =  .1470     RET PER =    37.02",
-                      "T =  50  Prob(mag> 5.00) =  .7409", "T = 100  Prob(mag> 5.00) =  .9329",
-                      "Mean Activity Rate Lambda (mag =  5.00) =  .2701E-01"}));
-  Append(expected, Prompt(bounds));
-  Append(expected, {"", "", kTitle.substr(1), kHeader.substr(1)});
-
-  const std::vector<std::string> rows = FileRows(h);
-  ASSERT_EQ(rows.size(), 41u);
-  for (const std::string& row : rows) expected.push_back(row.substr(1));
-  EXPECT_EQ(h.Console(), Joined(expected));
-}
-
-// Answer 0 skips the queries, any answer but 1 keeps the table off the
-// console: a clearing record stands in its place. The file is closed at the end.
-TEST(HazardQueries, OpeningAnswersOtherThanOneKeepTheTableInTheFileOnly) {
-  struct Case {
-    const char* answers;
-    float mmin, mmax;
-    const char* bounds;  // of the query prompt; none for 0
-    std::size_t rows;
-  };
-  for (const Case& c :
-       {Case{"0\n", 4.0f, 8.0f, nullptr, 41u}, Case{"2\n0\n", 3.0f, 6.5f, " 3.00, 6.50", 36u}}) {
-    SCOPED_TRACE(c.answers);
-    ProcedureRun h(c.answers);
-    SetModel(h.session, c.mmin, c.mmax);
-    ASSERT_FALSE(h.Run(EvaluateHazard));
-    std::vector<std::string> expected = OpeningScreen();
-    if (c.bounds != nullptr) Append(expected, Prompt(c.bounds));
-    Append(expected, EmptyLines(1 + 33));
-    EXPECT_EQ(h.Console(), Joined(expected));
-    EXPECT_FALSE(h.session.io.Sink().OutputFileOpen());
-    EXPECT_EQ(FileRows(h).size(), c.rows);
-  }
-}
-
-TEST(HazardQueries, QueryAnswersUseFixedSpansNotTheSessionSpans) {
-  ProcedureRun h("1\n5.0\n0\n");
-  SetModel(h.session, 4.0f, 8.0f);
-  h.session.settings.HazardSpans = {10.0f, 20.0f, 30.0f};
-  ASSERT_FALSE(h.Run(EvaluateHazard));
-  const std::string console = h.Console();
-  EXPECT_NE(console.find("T =  50  Prob(mag> 5.00) =  .7409"), std::string::npos);
-  EXPECT_NE(console.find("T = 100  Prob(mag> 5.00) =  .9329"), std::string::npos);
-  EXPECT_NE(console.find("Pr(T = 1,    10.0,    20.0,    30.0,"), std::string::npos);
 }
 
 }  // namespace

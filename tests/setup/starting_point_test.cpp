@@ -1,5 +1,6 @@
-// The prior and starting-point dialog: what it asks and keeps, and the box of
-// a start the catalog cannot give (the reasons are the engine's).
+// The prior and starting-point dialog: what it asks and keeps. (The starting
+// point itself and the catalogs that give none: tests/estimation/analysis_test.cpp;
+// the box: the golden transcripts.)
 #include "classic/starting_point.h"
 
 #include <gtest/gtest.h>
@@ -62,32 +63,6 @@ TEST(StartingPoint, LaterRunsClearTheScreenAndKeepTheStart) {
   EXPECT_EQ(h.session.model.Mmax, 7.5f);
   EXPECT_EQ(h.Console().substr(firstRunConsole), Lines().Empty(kClearLines).str());
   EXPECT_EQ(CountOf(h.File(), "PRIOR b-value"), 1u);
-}
-
-// A start by program that cannot be computed stops with a message box naming
-// the reason; the prior line stays in the file.
-TEST(StartingPoint, ByProgramThatCannotBeComputedIsRefusedWithAMessageBox) {
-  ProcedureRun h("1.0 0.1\n1\n");
-  OneCompletePart(h.session);
-  h.session.catalog.complete[0].end = 1900.0f;
-  EXPECT_EQ(h.Run(PrepareStartingPoint)->ExitStatus, kExitError);
-  const std::string ruler = " " + std::string(56, '*');
-  Lines box;
-  box.Line(" Enter proper NUMBER ...")
-      .Empty()
-      .Empty(kClearLines)
-      .Line(ruler)
-      .Line(" STARTING point CANNOT be computed from this catalog !!!")
-      .Line("   (the time span of the last COMPLETE part is zero)")
-      .Empty()
-      .Line(" Run the program again and choose the starting point")
-      .Line("   from keyboard ................... (2)")
-      .Line(ruler)
-      .Empty();
-  const std::string console = h.Console();
-  ASSERT_GE(console.size(), box.str().size());
-  EXPECT_EQ(console.substr(console.size() - box.str().size()), box.str());
-  EXPECT_EQ(h.File(), "  PRIOR b-value & SD[of PRIOR b] = 1.00      .100\r\n");
 }
 
 }  // namespace
