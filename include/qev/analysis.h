@@ -11,8 +11,8 @@
 // times are in years. Magnitudes and SDs enter in hundredths and extreme
 // intervals in thousandths of a year (see qev/catalog.h).
 //
-// Errors: CatalogError for a catalog the engine cannot hold (see Decode rules
-// in qev/catalog.h), InvalidOptions, NoEstimate for a starting point the
+// Errors: CatalogError for a catalog the engine cannot hold (see
+// qev/catalog.h), InvalidOptions, NoEstimate for a starting point the
 // catalog cannot give, TrialPointNotPositive when the minimiser leaves the
 // positive quadrant. Nothing here reads or writes files or the console, and
 // nothing keeps state between calls.
@@ -108,9 +108,10 @@ struct Uncertainties {
   float sd_mmax = 0.0f;  // sqrt((Mmax - Xmax)^2 + SIG(Xmax)^2)
   float transmission_coefficient = 0.0f;
   // The complete parts in use, in catalog order, then the extreme part
-  // unless the data kind is Complete. Each part's share includes the prior's
-  // curvature; the shares of Beta (and of Lambda) sum to 100 with the share
-  // of the extreme slot, which the complete-only kind counts but does not list.
+  // unless the data kind is Complete. Each share is the information of the
+  // part taken alone (the prior's curvature included) over the sum of all;
+  // the complete-only kind still counts an extreme slot (the prior alone) in
+  // that sum without listing it, as the classic table does.
   std::vector<DataContribution> contributions;
 };
 
@@ -127,7 +128,8 @@ struct ResolvedSettings {
   float prior_beta_sd = 0.0f;
 };
 // Throws CatalogError for a catalog with no part at all (without data_kind)
-// and InvalidOptions for an Mmin that is not a finite number.
+// and InvalidOptions for an Mmin, Xmax, SIG(Xmax) or prior that is not a
+// finite number.
 ResolvedSettings Resolve(const Catalog& catalog, const AnalysisOptions& options);
 
 // The starting point chosen by the options. By program: Mmax = Xmax + 0.5
@@ -136,7 +138,8 @@ ResolvedSettings Resolve(const Catalog& catalog, const AnalysisOptions& options)
 // last complete part and Lambda from its rate carried down to Mmin. Throws
 // NoEstimate when the catalog cannot give one (no events, a zero span, a
 // mean magnitude at the threshold, values that are not finite), and
-// InvalidOptions for a given start whose Mmax is not above Mmin.
+// InvalidOptions for a given start whose Lambda is not finite or whose Mmax
+// is not a finite number above Mmin.
 StartingValues StartingPoint(const Catalog& catalog, const AnalysisOptions& options);
 
 // One run: the downhill simplex (Nelder-Mead) over (Beta, Lambda) from the
@@ -149,7 +152,8 @@ RunResult EstimateRun(const Catalog& catalog, const AnalysisOptions& options,
                       const StartingValues& start, float mmax);
 
 // Standard deviations, transmission coefficient and data contributions at
-// (beta, lambda, mmax). The catalog is not modified.
+// (beta, lambda, mmax): each part's information is taken with that part alone
+// switched on, on the engine's own copy; the catalog is not modified.
 Uncertainties EstimateUncertainties(const Catalog& catalog, const AnalysisOptions& options,
                                     float beta, float lambda, float mmax);
 

@@ -91,9 +91,10 @@ class NoEstimate : public Error {
   std::string reason_;
 };
 
-// Options that no analysis can use: a threshold that is not a finite number,
-// a given starting Mmax not above Mmin, a list of Mmax values with one not
-// above Mmin, fewer than one run. The message names the option and its value.
+// Options that no analysis can use: a threshold, Xmax, SIG(Xmax), prior or
+// given starting value that is not a finite number, a given starting Mmax or
+// a listed Mmax not above Mmin, fewer than one run. The message names the
+// option and its value.
 class InvalidOptions : public Error {
  public:
   using Error::Error;

@@ -145,9 +145,13 @@ StartingValues StartOf(const Prepared& prepared, const AnalysisOptions& options)
   const ResolvedSettings& settings = prepared.settings;
   StartingValues start;
   if (options.start == StartingPointKind::Given) {
-    if (!(options.start_mmax > settings.mmin)) {
+    if (!std::isfinite(options.start_lambda)) {
+      throw InvalidOptions("the starting Lambda " + std::to_string(options.start_lambda) +
+                           " is not a finite number");
+    }
+    if (!(options.start_mmax > settings.mmin) || !std::isfinite(options.start_mmax)) {
       throw InvalidOptions("the starting Mmax " + std::to_string(options.start_mmax) +
-                           " is not above Mmin " + std::to_string(settings.mmin));
+                           " is not a finite number above Mmin " + std::to_string(settings.mmin));
     }
     start.beta = settings.prior_beta;
     start.lambda = options.start_lambda;
@@ -249,9 +253,17 @@ HazardPoint PointAt(const LawState& law, float sdLambda, float m, const std::vec
 ResolvedSettings Resolve(const Catalog& catalog, const AnalysisOptions& options) {
   ResolvedSettings settings;
   settings.kind = options.data_kind ? *options.data_kind : KindOf(catalog);
-  if (!std::isfinite(options.mmin)) {
-    throw InvalidOptions("Mmin " + std::to_string(options.mmin) + " is not a finite number");
-  }
+  const auto finite = [](float value, const char* name) {
+    if (!std::isfinite(value)) {
+      throw InvalidOptions(std::string(name) + " " + std::to_string(value) +
+                           " is not a finite number");
+    }
+  };
+  finite(options.mmin, "Mmin");
+  if (options.xmax) finite(*options.xmax, "Xmax");
+  finite(options.sig_xmax, "SIG(Xmax)");
+  finite(options.prior_b, "the prior b-value");
+  finite(options.prior_b_sd, "the SD of the prior b-value");
   settings.mmin = options.mmin;
   settings.xmax = options.xmax ? *options.xmax : MaximaInUse(catalog, settings.kind).largest;
   settings.sig_xmax = options.sig_xmax;
@@ -326,9 +338,9 @@ AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
   Prepared prepared = Prepare(catalog, options);
   const ResolvedSettings& settings = prepared.settings;
   for (const float mmax : options.mmax_values) {
-    if (!(mmax > settings.mmin)) {
-      throw InvalidOptions("the Mmax value " + std::to_string(mmax) + " is not above Mmin " +
-                           std::to_string(settings.mmin));
+    if (!(mmax > settings.mmin) || !std::isfinite(mmax)) {
+      throw InvalidOptions("the Mmax value " + std::to_string(mmax) +
+                           " is not a finite number above Mmin " + std::to_string(settings.mmin));
     }
   }
   AnalysisResult result;

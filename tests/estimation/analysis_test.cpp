@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -312,6 +313,8 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
   negativeLambda.start = StartingPointKind::Given;
   negativeLambda.start_lambda = -1.0f;
   negativeLambda.start_mmax = 7.0f;
+  AnalysisOptions undefinedPrior = options;
+  undefinedPrior.prior_b = std::numeric_limits<float>::quiet_NaN();
   struct Case {
     const char* what;
     std::function<void()> call;
@@ -325,6 +328,8 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
       {"no part at all", [&] { Analyze(Catalog{}, options); },
        "the catalog has neither an extreme part nor a complete part"},
       {"no run", [&] { Analyze(OneCompletePart(), noRuns); }, "max_runs 0 is below 1"},
+      {"undefined prior", [&] { Analyze(OneCompletePart(), undefinedPrior); },
+       "the prior b-value nan is not a finite number"},
       {"negative Lambda", [&] { Analyze(OneCompletePart(), negativeLambda); },
        "the trial point Beta = 2.302585, Lambda = -1.000000 is not positive: the data do not "
        "determine the parameters"},
