@@ -59,15 +59,6 @@ TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine)
                                  "  Number of earthquakes :   2"}));
 }
 
-TEST(ExtremeReader, ZerosInTheFirstEventStayZerosAndLaterOnesTakeThePreviousDate) {
-  ProcedureRun run("1\nz.dat\n", 1);
-  run.ws.WriteFile("z.dat",
-                   "1899 0 0\n1990 0 0\n1900 0 5 5.0 0.2\n0 3 0 5.2 0.2\n1901 0 0 5.3 0.2\n");
-  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
-  EXPECT_TRUE(ContainsRun(run.FileLines(), {"  1900  0  5  5.00   .20", "  1900  3  5  5.20   .20",
-                                            "  1901  3  5  5.30   .20"}));
-}
-
 TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNothing) {
   ProcedureRun run("1\nd.dat\n", 1);
   run.ws.WriteFile("d.dat",
