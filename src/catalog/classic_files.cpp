@@ -66,6 +66,16 @@ ClassicDate ReadHeaderDate(LineSource& file, float zeroMonth, float zeroDay, con
   return date;
 }
 
+// The two header dates of a period (a zero month or day of the start read as
+// 1, of the end as 12 and 31) and their decimal years.
+void ReadPeriod(LineSource& file, ClassicDate& start, ClassicDate& end, float& startYear,
+                float& endYear) {
+  start = ReadHeaderDate(file, 1.0f, 1.0f, "start");
+  end = ReadHeaderDate(file, 12.0f, 31.0f, "end");
+  startYear = DecimalYear(start.year, start.month, start.day);
+  endYear = DecimalYear(end.year, end.month, end.day);
+}
+
 // The common SD line: not negative, its hundredths within 32 bits.
 float ReadHeaderSd(LineSource& file) {
   float sd = 0.0f;
@@ -104,10 +114,7 @@ struct ExtremeFileReader::State {
 ExtremeFileReader::ExtremeFileReader(std::istream& in, std::string source, ExtremeLayout layout)
     : state_(std::make_unique<State>(in, std::move(source), layout)) {
   State& s = *state_;
-  s.header.start = ReadHeaderDate(s.file, 1.0f, 1.0f, "start");
-  s.header.end = ReadHeaderDate(s.file, 12.0f, 31.0f, "end");
-  s.part.start = DecimalYear(s.header.start.year, s.header.start.month, s.header.start.day);
-  s.part.end = DecimalYear(s.header.end.year, s.header.end.month, s.header.end.day);
+  ReadPeriod(s.file, s.header.start, s.header.end, s.part.start, s.part.end);
   if (layout == ExtremeLayout::CommonSd) s.header.common_sd = ReadHeaderSd(s.file);
   s.previousTime = s.part.start;
   s.sd = s.header.common_sd;
@@ -227,10 +234,7 @@ struct CompleteFileReader::State {
 CompleteFileReader::CompleteFileReader(std::istream& in, std::string source, CompleteLayout layout)
     : state_(std::make_unique<State>(in, std::move(source), layout)) {
   State& s = *state_;
-  s.header.start = ReadHeaderDate(s.file, 1.0f, 1.0f, "start");
-  s.header.end = ReadHeaderDate(s.file, 12.0f, 31.0f, "end");
-  s.part.start = DecimalYear(s.header.start.year, s.header.start.month, s.header.start.day);
-  s.part.end = DecimalYear(s.header.end.year, s.header.end.month, s.header.end.day);
+  ReadPeriod(s.file, s.header.start, s.header.end, s.part.start, s.part.end);
   FreeFormatRead(s.file, {&s.header.threshold});
   s.part.threshold = s.header.threshold;
   if (layout != CompleteLayout::PerEventSd) s.header.sd = ReadHeaderSd(s.file);
