@@ -15,6 +15,7 @@ std::string StatusOf(const Error& error) {
   if (dynamic_cast<const CatalogError*>(&error)) return "catalog-error";
   if (dynamic_cast<const TrialPointNotPositive*>(&error)) return "trial-point-not-positive";
   if (dynamic_cast<const ReadingError*>(&error)) return "reading-error";
+  if (dynamic_cast<const InvalidOptions*>(&error)) return "invalid-options";
   return "error";
 }
 

@@ -7,7 +7,8 @@
 
 namespace qev {
 
-// no-estimate, catalog-error, trial-point-not-positive, reading-error, error.
+// no-estimate, catalog-error, trial-point-not-positive, reading-error,
+// invalid-options, error.
 std::string StatusOf(const Error& error);
 
 }  // namespace qev
