@@ -159,7 +159,9 @@ TEST(Bootstrap, DrawsDependOnTheSeedAlone) {
 // their status and message, and the batch goes on.
 TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
   BatchPlan plan;
-  for (const char* name : {"flat", "broken", "good"}) plan.job.zones.emplace_back().name = name;
+  for (const char* name : {"flat", "broken", "good", "given"}) {
+    plan.job.zones.emplace_back().name = name;
+  }
   plan.job.replicates = 1;
   plan.branches = CrossBranches({});
   // Every event at the threshold: no starting Beta.
@@ -178,20 +180,34 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
   cell.catalog = std::make_shared<Catalog>(ExampleCatalog());
   cell.options.mmin = 3.4f;
   plan.cells.push_back(cell);
+  cell.zone = 3;
+  cell.options.start = StartingPointKind::Given;  // an Mmax below Mmin to start from
+  cell.options.start_lambda = 1.0f;
+  cell.options.start_mmax = 3.0f;
+  plan.cells.push_back(cell);
 
-  const char* expected[] = {"no-estimate",   "no-estimate", "catalog-error",
-                            "catalog-error", "ok",          "ok"};
+  struct Row {
+    const char* status;
+    const char* message;
+  };
+  const Row expected[] = {{"no-estimate", "no starting point"},
+                          {"no-estimate", "no starting point"},
+                          {"catalog-error", "b.dat, line 3"},
+                          {"catalog-error", "b.dat, line 3"},
+                          {"ok", ""},
+                          {"ok", ""},
+                          {"invalid-options", "the starting Mmax 3.0"},
+                          {"invalid-options", "the starting Mmax 3.0"}};
   for (std::size_t i = 0; i < plan.task_count(); ++i) {
     const TaskRecord record = MakeRecord(plan, RunTask(plan, i));
     EXPECT_EQ(record.csv.substr(0, record.csv.find(',', record.csv.find(',') + 1)),
               plan.job.zones[i / 2].name + ",base");
-    EXPECT_NE(record.csv.find("," + std::string(expected[i]) + ",\""), std::string::npos)
-        << record.csv;
-    EXPECT_EQ(record.ok, std::string(expected[i]) == "ok");
+    const std::string status = expected[i].status;
+    EXPECT_NE(record.csv.find("," + status + ",\""), std::string::npos) << record.csv;
+    EXPECT_EQ(record.ok, status == "ok");
     if (!record.ok) {
       EXPECT_NE(record.csv.find("\",,,,,,,,,,,,,,\n"), std::string::npos) << record.csv;
-      EXPECT_NE(record.jsonl.find("\"message\":\"" +
-                                  std::string(i < 2 ? "no starting point" : "b.dat, line 3")),
+      EXPECT_NE(record.jsonl.find("\"message\":\"" + std::string(expected[i].message)),
                 std::string::npos)
           << record.jsonl;
       EXPECT_TRUE(record.hazard_csv.empty());
