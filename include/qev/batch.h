@@ -284,8 +284,9 @@ class OrderedPool {
   ~OrderedPool();
   OrderedPool(const OrderedPool&) = delete;
   OrderedPool& operator=(const OrderedPool&) = delete;
-  // The next record in order; none when all were given. Rethrows an exception
-  // that escaped compute.
+  // The next record in order; none when all were given. An exception that
+  // escaped compute is rethrown in the place of its task's record (no task
+  // after it is started).
   std::optional<TaskRecord> Next();
 
  private:

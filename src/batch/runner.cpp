@@ -30,7 +30,8 @@ struct OrderedPool::State {
   std::size_t claimed = 0;                 // positions handed to workers
   std::size_t given = 0;                   // positions handed to Next
   std::map<std::size_t, TaskRecord> done;  // at most `window` records
-  std::exception_ptr error;
+  std::exception_ptr error;                // the first exception that escaped compute...
+  std::size_t error_at = 0;                // ...and its position: Next rethrows it there
   bool stop = false;
   std::vector<std::thread> threads;
 
@@ -51,7 +52,10 @@ struct OrderedPool::State {
         done.emplace(position, std::move(record));
       } catch (...) {
         std::lock_guard lock(mutex);
-        if (!error) error = std::current_exception();
+        if (!error || position < error_at) {
+          error = std::current_exception();
+          error_at = position;
+        }
       }
       ready.notify_one();
     }
@@ -81,9 +85,12 @@ std::optional<TaskRecord> OrderedPool::Next() {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
   if (s.given >= s.indices.size()) return std::nullopt;
-  s.ready.wait(lock, [&] { return s.error || s.done.count(s.given) > 0; });
-  if (s.error) std::rethrow_exception(s.error);
+  // The records before a failed task come first: every one of them was
+  // claimed before it and is finished by its worker.
+  s.ready.wait(lock,
+               [&] { return s.done.count(s.given) > 0 || (s.error && s.error_at == s.given); });
   auto found = s.done.find(s.given);
+  if (found == s.done.end()) std::rethrow_exception(s.error);
   TaskRecord record = std::move(found->second);
   s.done.erase(found);
   ++s.given;
