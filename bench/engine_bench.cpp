@@ -1,5 +1,5 @@
-// Timing of the estimation engine on a catalog at full capacity: 500 extreme
-// events and 5 complete parts of 1500 rows, simulated from Beta 2, Lambda 30
+// Timing of the estimation engine on a catalog at the classic program's full
+// capacity: 500 extreme events and 5 complete parts of 1500 rows, simulated from Beta 2, Lambda 30
 // a year above Mmin 4 and Mmax 7.5, with magnitudes given to 0.1 and SDs to
 // 0.05 as real catalogs give them.
 #include <benchmark/benchmark.h>
@@ -9,13 +9,14 @@
 #include <memory>
 #include <random>
 
-#include "catalog/catalog.h"
+#include "estimation/decoded_catalog.h"
 #include "estimation/engine_detail.h"
 #include "estimation/likelihood.h"
 #include "estimation/mmax_estimators.h"
 #include "estimation/romberg.h"
 #include "estimation/uncertainty.h"
-#include "model/records.h"
+#include "qev/analysis.h"
+#include "qev/catalog.h"
 
 namespace {
 
@@ -39,88 +40,100 @@ class Simulator {
     const double u = Uniform();
     return lowest - std::log(1.0 - u * (1.0 - std::exp(-kBeta * (kMmax - lowest)))) / kBeta;
   }
-  // A value given to the step of the catalog, as integer hundredths.
-  static std::int32_t Rounded(double value, double step) {
-    return static_cast<std::int32_t>(std::lround(std::round(value / step) * step * 100.0));
+  // A value given to the step of the catalog, as a file gives it.
+  static float Rounded(double value, double step) {
+    return static_cast<float>(std::round(value / step) * step);
   }
 
  private:
   std::mt19937 engine_;
 };
 
+// Capacities of the classic program: the largest catalog it reads.
+constexpr int kExtremeEvents = 500;
+constexpr int kParts = 5;
+constexpr int kRows = 1500;
+
 struct Fixture {
-  std::unique_ptr<Catalog> catalog = std::make_unique<Catalog>();
-  SessionSettings settings;
-  ModelParameters model;
+  qev::Catalog catalog;
+  DecodedCatalog decoded;
+  UncertaintyPoint point;
 
   Fixture() {
     Simulator sim(2024u);
-    catalog->PartCount = ncpx;
     float end = 2000.0f;
-    for (int p = 0; p < ncpx; ++p) {
-      CompletePart& part = catalog->Parts[p];
-      part.Threshold = static_cast<float>(kMmin + 0.3 * p);
-      part.Sd = 0.1f + 0.05f * static_cast<float>(p);
+    catalog.complete.resize(kParts);
+    for (int p = kParts - 1; p >= 0; --p) {
+      CompletePart& part = catalog.complete[static_cast<std::size_t>(p)];
+      part.threshold = static_cast<float>(kMmin + 0.3 * p);
+      part.sd = 0.1f + 0.05f * static_cast<float>(p);
       // The period in which 1500 events above the threshold are expected.
-      const double rate = kLambda * std::exp(-kBeta * (part.Threshold - kMmin));
-      part.End = end;
-      part.Start = end - static_cast<float>(std::round(nfx / rate));
-      end = part.Start;
-      for (int j = 0; j < nfx; ++j) {
-        const double sd = part.Sd + 0.05 * (sim.Uniform() < 0.3 ? 1.0 : 0.0);
-        const double apparent = sim.Magnitude(part.Threshold) + sd * sim.Normal();
-        part.Rows[j] = {Simulator::Rounded(apparent, 0.1), Simulator::Rounded(sd, 0.05), 1};
+      const double rate = kLambda * std::exp(-kBeta * (part.threshold - kMmin));
+      part.end = end;
+      part.start = end - static_cast<float>(std::round(kRows / rate));
+      end = part.start;
+      for (int j = 0; j < kRows; ++j) {
+        const double sd = part.sd + 0.05 * (sim.Uniform() < 0.3 ? 1.0 : 0.0);
+        const double apparent = sim.Magnitude(part.threshold) + sd * sim.Normal();
+        part.rows.push_back({Simulator::Rounded(apparent, 0.1), Simulator::Rounded(sd, 0.05), 1});
       }
-      part.RowCount = static_cast<float>(nfx);
-      part.EventCount = static_cast<float>(nfx);
     }
-    ExtremeCatalog& extreme = catalog->Extreme;
-    for (int k = 0; k < nex; ++k) {
+    ExtremePart extreme;
+    extreme.start = end - 10.0f * kExtremeEvents;
+    extreme.end = end;
+    for (int k = 0; k < kExtremeEvents; ++k) {
       // The largest of about 300 events of a 10-year interval.
       double largest = kMmin;
       for (int i = 0; i < 300; ++i) largest = std::fmax(largest, sim.Magnitude(kMmin));
       const double sd = sim.Uniform() < 0.5 ? 0.2 : 0.3;
       const double apparent = largest + sd * sim.Normal();
-      extreme.Events[k] = {Simulator::Rounded(apparent, 0.1), Simulator::Rounded(sd, 0.05), 10000};
-      extreme.SmallestMagnitude =
-          std::fmin(extreme.SmallestMagnitude, static_cast<float>(apparent));
+      extreme.events.push_back({extreme.start + 10.0f * static_cast<float>(k + 1),
+                                Simulator::Rounded(apparent, 0.1), Simulator::Rounded(sd, 0.05)});
     }
-    extreme.EventCount = static_cast<float>(nex);
-    settings.DataKind = 3;
-    settings.Mmin = static_cast<float>(kMmin);
-    settings.PriorBeta = 2.302585f;
-    settings.PriorBetaSD = 0.2302585f;
-    settings.SpanT = 5000.0f;
-    settings.Xmax = 7.2f;
-    settings.SigXmax = 0.2f;
-    model.Mmax = static_cast<float>(kMmax);
-    model.Beta = static_cast<float>(kBeta);
-    model.Lambda = static_cast<float>(kLambda);
+    catalog.extreme = extreme;
+    decoded = Decode(catalog, DataKind::ExtremesAndComplete);
+    point.Beta = static_cast<float>(kBeta);
+    point.Lambda = static_cast<float>(kLambda);
+    point.Mmax = static_cast<float>(kMmax);
+    point.Mmin = static_cast<float>(kMmin);
+    point.Xmax = 7.2f;
+    point.SigXmax = 0.2f;
+    point.SpanT = 5000.0f;
+    point.PriorBeta = 2.302585f;
+    point.PriorBetaSD = 0.2302585f;
   }
-  LikelihoodData Data() const { return MakeLikelihoodData(*catalog, settings, model); }
+  LikelihoodData Data() const {
+    LikelihoodData data;
+    data.catalog = &decoded;
+    data.Mmin = point.Mmin;
+    data.Mmax = point.Mmax;
+    data.PriorBeta = point.PriorBeta;
+    data.PriorBetaSD = point.PriorBetaSD;
+    return data;
+  }
 };
 
-const Fixture& Catalog() {
+const Fixture& FullCatalog() {
   static const Fixture fixture;
   return fixture;
 }
 
 void BM_NegLogLikelihood(benchmark::State& state) {
-  const LikelihoodData data = Catalog().Data();
+  const LikelihoodData data = FullCatalog().Data();
   for (auto _ : state) benchmark::DoNotOptimize(NegLogLikelihood(data, 2.05f, 29.0f));
 }
 BENCHMARK(BM_NegLogLikelihood)->Unit(benchmark::kMicrosecond);
 
 // The objective evaluated term by term, for comparison.
 void BM_NegLogLikelihoodPlain(benchmark::State& state) {
-  const LikelihoodData data = Catalog().Data();
+  const LikelihoodData data = FullCatalog().Data();
   for (auto _ : state) benchmark::DoNotOptimize(NegLogLikelihoodPlain(data, 2.05f, 29.0f));
 }
 BENCHMARK(BM_NegLogLikelihoodPlain)->Unit(benchmark::kMicrosecond);
 
 // One whole run: the starting simplex built and minimised.
 void BM_Minimisation(benchmark::State& state) {
-  const LikelihoodData data = Catalog().Data();
+  const LikelihoodData data = FullCatalog().Data();
   std::int32_t iterations = 0;
   for (auto _ : state) {
     Simplex simplex = BuildStartingSimplex(data, 2.302585f, 10.0f);
@@ -152,13 +165,35 @@ void BM_MmaxBayesTwentyLevels(benchmark::State& state) {
 BENCHMARK(BM_MmaxBayesTwentyLevels)->Unit(benchmark::kMillisecond);
 
 void BM_ParameterUncertainty(benchmark::State& state) {
-  Fixture fixture;
+  DecodedCatalog decoded = FullCatalog().decoded;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        ParameterUncertainty(*fixture.catalog, fixture.settings, fixture.model));
+    benchmark::DoNotOptimize(ParameterUncertainty(decoded, FullCatalog().point));
   }
 }
 BENCHMARK(BM_ParameterUncertainty)->Unit(benchmark::kMillisecond);
+
+// The whole analysis as a careful user runs it: the start by program, run
+// after run to the settled suggestion, then the uncertainties.
+void AnalyzeWith(benchmark::State& state, MmaxProcedure procedure) {
+  AnalysisOptions options;
+  options.mmin = static_cast<float>(kMmin);
+  options.procedure = procedure;
+  options.prior_b = 1.0f;
+  options.prior_b_sd = 0.1f;
+  std::size_t runs = 0;
+  for (auto _ : state) {
+    const AnalysisResult result = Analyze(FullCatalog().catalog, options);
+    runs = result.runs.size();
+    benchmark::DoNotOptimize(result.uncertainties.sd_beta);
+  }
+  state.counters["runs"] = static_cast<double>(runs);
+}
+
+void BM_Analyze(benchmark::State& state) { AnalyzeWith(state, MmaxProcedure::Cramer); }
+BENCHMARK(BM_Analyze)->Unit(benchmark::kMillisecond);
+
+void BM_AnalyzeBayes(benchmark::State& state) { AnalyzeWith(state, MmaxProcedure::Bayes); }
+BENCHMARK(BM_AnalyzeBayes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -9,24 +9,26 @@ if(QEV_FUZZ)
     message(WARNING "QEV_FUZZ needs clang; the fuzz harnesses are not built")
   else()
     set(QEV_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
-    target_compile_options(qevlib PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
-                           -fno-omit-frame-pointer)
-    target_link_options(qevlib INTERFACE -fsanitize=address,undefined)
+    foreach(library qev_textio qev_catalog qev_engine qev_classic)
+      target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+      target_link_options(${library} INTERFACE -fsanitize=address,undefined)
+    endforeach()
 
     if(TARGET qev_events)
       target_compile_options(qev_events PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
                              -fno-omit-frame-pointer)
     endif()
 
-    file(GLOB QEV_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/fuzz_*.cpp)
+    file(GLOB QEV_FUZZ_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/fuzz_*.cpp)
     foreach(source ${QEV_FUZZ_SOURCES})
       get_filename_component(name ${source} NAME_WE)
       add_executable(${name} ${source})
-      target_link_libraries(${name} PRIVATE qevlib)
+      target_link_libraries(${name} PRIVATE qev_classic)
       if(name MATCHES "^fuzz_events_")
         target_link_libraries(${name} PRIVATE qev_events)
       endif()
-      target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
+      target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz)
       target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${QEV_FUZZ_SANITIZERS}
                              -fno-omit-frame-pointer)
       target_link_options(${name} PRIVATE -fsanitize=fuzzer ${QEV_FUZZ_SANITIZERS})

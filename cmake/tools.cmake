@@ -4,9 +4,9 @@ include(GNUInstallDirs)
 
 # Each tool prints its manual page as --help: the page is embedded at
 # configure time (and again whenever it changes).
-set(QEV_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+set(QEV_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 function(qev_embed_manual page header)
-  set(source ${CMAKE_SOURCE_DIR}/man/${page})
+  set(source ${PROJECT_SOURCE_DIR}/man/${page})
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
   file(READ ${source} content)
   file(WRITE ${QEV_GENERATED_DIR}/${header}.in
@@ -20,7 +20,7 @@ qev_embed_manual(qev-report.1 qev_report_manual.h)
 add_executable(qev-synth tools/synth/qev_synth.cpp)
 add_executable(qev-report tools/report/qev_report.cpp)
 foreach(tool qev-synth qev-report)
-  target_link_libraries(${tool} PRIVATE qevlib)
+  target_link_libraries(${tool} PRIVATE qev_companion)
   target_include_directories(${tool} PRIVATE ${QEV_GENERATED_DIR})
   target_compile_definitions(${tool} PRIVATE QEV_VERSION="${PROJECT_VERSION}")
 endforeach()
@@ -35,16 +35,19 @@ endif()
 install(TARGETS qev qev-synth qev-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES man/qev.1 man/qev-synth.1 man/qev-report.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES docs/companion.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-if(EXISTS ${CMAKE_SOURCE_DIR}/examples)
+if(EXISTS ${PROJECT_SOURCE_DIR}/examples)
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
 # The installed programs, run from a temporary prefix.
 if(QEV_TESTS)
   add_test(NAME install_into_prefix
-           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
-                   -DPREFIX=${CMAKE_BINARY_DIR}/install-check
-                   -P ${CMAKE_SOURCE_DIR}/tests/companion/install_check.cmake)
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR}
+                   -DPREFIX=${PROJECT_BINARY_DIR}/install-check
+                   -DCONSUMER_DIR=${PROJECT_SOURCE_DIR}/examples/consumer
+                   -DEXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
+                   -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
+                   -P ${PROJECT_SOURCE_DIR}/tests/companion/install_check.cmake)
   set_tests_properties(install_into_prefix PROPERTIES TIMEOUT 300)
 endif()
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "qev/errors.h"
 #include "textio/reader.h"
 #include "textio/stop.h"
 
@@ -37,14 +38,15 @@ struct Statement {
   std::uint8_t realMask = 0;  // bit i set: target i is a real
 };
 
-void CheckStop(const qev::ProgramStop& stop) {
-  if (stop.ExitStatus != qev::kExitError) Broken("a reading error must end with exit status 1");
-  if (stop.ConsoleLines.empty()) Broken("a reading error must carry its report");
-  for (const std::string& line : stop.ConsoleLines) {
-    for (const char c : line) {
-      const unsigned char u = static_cast<unsigned char>(c);
-      if (u < 32 || u >= 127) Broken("the report must show only printable characters");
-    }
+void CheckError(const qev::ReadingError& error, const qev::LineSource& source) {
+  if (error.source() != source.Description()) Broken("a reading error must name its source");
+  if (error.line() != source.LineNumber()) Broken("a reading error must name the line read last");
+  if (error.expected().empty()) Broken("a reading error must say what was expected");
+  const bool atEnd = dynamic_cast<const qev::EndOfInput*>(&error) != nullptr;
+  if (!atEnd && error.text().empty()) Broken("a reading error must show the text read");
+  for (const char c : std::string(error.what())) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || u >= 127) Broken("the report must show only printable characters");
   }
 }
 
@@ -105,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Broken("a completed statement starts at a new line");
       }
     }
-  } catch (const qev::ProgramStop& stop) {
-    CheckStop(stop);
+  } catch (const qev::ReadingError& error) {
+    CheckError(error, source);
   }
   return 0;
 }

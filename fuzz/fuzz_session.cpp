@@ -30,7 +30,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "driver/run_session.h"
+#include "classic/run_session.h"
 #include "textio/textio.h"
 
 namespace fs = std::filesystem;

@@ -221,6 +221,31 @@ def formatter_seeds():
     return seeds
 
 
+# ------------------------------------------------------- classic-file readers
+
+def classic_file_seeds(kind):
+    """A layout byte ('1', '2', '3') followed by a catalog file of that layout."""
+    if kind == "extreme":
+        files = {"per-event-sd": ("1", EXTREME_PER_EVENT_SD), "common-sd": ("2", EXTREME_COMMON_SD),
+                 "no-sd": ("3", EXTREME_COMMON_SD.replace("0.3\n", "", 1)),
+                 "first-event-on-start": ("1", "1900 1 1\n1990 0 0\n1900 1 1 6.0 0.2\n"),
+                 "end-before-last-event": ("1", "1900 1 1\n1910 0 0\n1911 1 1 6.0 0.2\n"),
+                 "cut-last-line": ("1", "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 6.0")}
+        examples = {"ext_l1.dat": "1", "ext_l2.dat": "2"}
+    else:
+        files = {"per-event-sd": ("1", COMPLETE_PER_EVENT_SD), "common-sd": ("2", COMPLETE_COMMON_SD),
+                 "grouped": ("3", COMPLETE_GROUPED),
+                 "wrong-period": ("2", "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n"),
+                 "below-threshold": ("2", "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n3.98\n3.99\n")}
+        examples = {"cp1900_l%d.dat" % n: str(n) for n in (1, 2, 3)}
+    seeds = {name: layout + body for name, (layout, body) in files.items()}
+    for path in example_files():
+        name = os.path.basename(path)
+        if name in examples:
+            seeds["example-" + name] = examples[name] + read(path)
+    return seeds
+
+
 # ---------------------------------------------------------------------- main
 
 def write(harness, seeds):
@@ -241,6 +266,8 @@ def main():
     write("session", session_seeds())
     write("reader", reader_seeds())
     write("formatter", formatter_seeds())
+    write("extreme_file", classic_file_seeds("extreme"))
+    write("complete_file", classic_file_seeds("complete"))
     return 0
 
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/run_session.h"
+#include "classic/run_session.h"
 
 #ifndef QEV_VERSION
 #error "QEV_VERSION must be defined by the build (the project version)"

@@ -7,7 +7,17 @@
 // magnitudes and standard deviations in hundredths and the times between
 // extreme events in thousandths of a year, each truncated toward zero, as the
 // classic catalog files store them: a magnitude written 4.1 (single precision
-// 4.0999999) counts as 4.09, one written 4.3 as 4.30.
+// 4.0999999) counts as 4.09, one written 4.3 as 4.30. The interval of extreme
+// event i is trunc((t_i - t_(i-1)) x 1000) thousandths, formed in double from
+// the single-precision decimal years (the first from `start`); the end of the
+// period adds trunc((end - t_last) x 1000) to the last one.
+//
+// The analysis refuses (CatalogError) a catalog whose parts in use hold a
+// value whose hundredths do not fit 32 bits, a negative SD or frequency, an
+// extreme event less than 0.001 year after the one before it (or the start),
+// an extreme period ending before its last event, a complete part with rows
+// ending before it starts, or more than 2^31 - 1 events in one part. The
+// readers of qev/classic_files.h never return such a part.
 #pragma once
 
 #include <cstdint>

@@ -15,7 +15,10 @@ class Error : public std::runtime_error {
 
 // A text that cannot be read as the expected value: the source (a file name or
 // a description), the line (1-based; 0 when there is none), the offending text
-// and what was expected.
+// and what was expected. The text is shown safely (control and non-ASCII bytes
+// as '?', at most 40 characters of a token): a token as read is quoted
+// ("6.5abc"); a value that was read but cannot be used is named with its value
+// (magnitude 1e+10). what() is "SOURCE, line N: read TEXT, expected EXPECTED".
 class ReadingError : public Error {
  public:
   ReadingError(std::string source, long line, std::string text, std::string expected);
@@ -24,6 +27,10 @@ class ReadingError : public Error {
   const std::string& text() const { return text_; }
   const std::string& expected() const { return expected_; }
 
+ protected:
+  ReadingError(const std::string& message, const std::string& source, long line,
+               const std::string& text, const std::string& expected);
+
  private:
   std::string source_;
   long line_;
@@ -31,11 +38,31 @@ class ReadingError : public Error {
   std::string expected_;
 };
 
+// The input ended before a statement had all its values: text() is empty and
+// line() is the last line read (0 for an input without lines).
+class EndOfInput : public ReadingError {
+ public:
+  EndOfInput(std::string source, long line, std::string expected);
+};
+
 // A catalog whose values are readable but inconsistent: events out of time
-// order, a period that ends before it starts, a negative SD or frequency.
+// order, a period that ends before it starts, a negative SD or frequency, a
+// value that the engine's scaled integers cannot hold. source() and line()
+// name the file and line when the error was found while reading one (empty
+// and 0 otherwise); event() is the 1-based number of the extreme event
+// concerned (0 when none is).
 class CatalogError : public Error {
  public:
-  using Error::Error;
+  explicit CatalogError(const std::string& message, std::string source = {}, long line = 0,
+                        long event = 0);
+  const std::string& source() const { return source_; }
+  long line() const { return line_; }
+  long event() const { return event_; }
+
+ private:
+  std::string source_;
+  long line_;
+  long event_;
 };
 
 // The minimiser met a trial Beta or Lambda that is not positive: the data do
@@ -51,9 +78,24 @@ class TrialPointNotPositive : public Error {
   float lambda_;
 };
 
-// No estimate can be formed: a starting point that cannot be computed from the
-// catalog, a zero time span, a result that is not a finite number.
+// No estimate can be formed because the catalog gives no starting point: no
+// events, a zero time span, a mean magnitude at the threshold, values that are
+// not finite numbers. reason() says why in the words of the classic program's
+// message box, e.g. "the time span of the last COMPLETE part is zero".
 class NoEstimate : public Error {
+ public:
+  explicit NoEstimate(std::string reason);
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// Options that no analysis can use: a threshold, Xmax, SIG(Xmax), prior or
+// given starting value that is not a finite number, a given starting Mmax or
+// a listed Mmax not above Mmin, fewer than one run. The message names the
+// option and its value.
+class InvalidOptions : public Error {
  public:
   using Error::Error;
 };

@@ -6,6 +6,15 @@
 
 namespace qev {
 
+float DecimalYear(float year, float month, float day) {
+  const double sum = (static_cast<double>(month) - 1.0) / 12.0 + (static_cast<double>(year) - 1.0) +
+                     static_cast<double>(day) / 365.25;
+  float result = static_cast<float>(sum);
+  // Years before the common era: there is no year 0, so year -1 begins at -1.0.
+  if (year < 0.0f) result = result + 1.0f;
+  return result;
+}
+
 DataKind KindOf(const Catalog& catalog) {
   const bool complete = !catalog.complete.empty();
   if (catalog.extreme) return complete ? DataKind::ExtremesAndComplete : DataKind::Extremes;

@@ -73,28 +73,4 @@ SessionAnswers AnswersForCatalog(const SynthPlan& plan, const GeneratedCatalog& 
   return a;
 }
 
-std::vector<std::optional<float>> SuggestedMmaxValues(const std::string& console) {
-  std::vector<std::optional<float>> values;
-  std::istringstream in(console);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.find("I am sorry. I have no suggestions") != std::string::npos) {
-      values.push_back(std::nullopt);
-      continue;
-    }
-    const std::size_t at = line.find("Suggested Mmax = ");
-    if (at == std::string::npos) continue;
-    const std::size_t equals = line.rfind('=');
-    const std::string number = line.substr(equals + 1);
-    char* end = nullptr;
-    const float value = std::strtof(number.c_str(), &end);
-    if (end == number.c_str()) {
-      values.push_back(std::nullopt);
-    } else {
-      values.push_back(value);
-    }
-  }
-  return values;
-}
-
 }  // namespace qev::companion

@@ -1,5 +1,4 @@
-// Answer scripts for a qev session, and the few console values a script
-// driver needs to read back (the suggested Mmax of each run).
+// Answer scripts for a qev session.
 #pragma once
 
 #include <array>
@@ -37,10 +36,5 @@ std::string BuildAnswerScript(const SessionAnswers& answers);
 // otherwise), SIG(Xmax) the SD of the part that holds the largest magnitude,
 // one run. Complete parts are read with the layout of the first.
 SessionAnswers AnswersForCatalog(const SynthPlan& plan, const GeneratedCatalog& catalog);
-
-// The suggested Mmax of each run, in order, read from the console text of a
-// session: the Xmax value for "Suggested Mmax = Xmax =", no value for
-// "I am sorry".
-std::vector<std::optional<float>> SuggestedMmaxValues(const std::string& console);
 
 }  // namespace qev::companion

@@ -8,8 +8,11 @@
 #include <map>
 #include <sstream>
 
-#include "catalog/catalog.h"
+#include "classic/capacities.h"
 #include "companion/random.h"
+#include "qev/catalog.h"
+#include "qev/classic_files.h"
+#include "qev/errors.h"
 
 namespace qev::companion {
 
@@ -82,6 +85,33 @@ void NextDay(DateSpec& date) {
       date.Month = 1;
       ++date.Year;
     }
+  }
+}
+
+// The file as qev reads it: the classic-file reader must take every event
+// the generator listed, or the plan is refused rather than a file written
+// that reads otherwise.
+void CheckReadBack(const GeneratedPart& part, bool extreme) {
+  std::istringstream text(part.Text);
+  std::int64_t events = 0;
+  try {
+    if (extreme) {
+      events = static_cast<std::int64_t>(
+          ReadExtremeFile(text, part.FileName, static_cast<ExtremeLayout>(part.Layout))
+              .part.events.size());
+    } else {
+      const CompleteFile file =
+          ReadCompleteFile(text, part.FileName, static_cast<CompleteLayout>(part.Layout));
+      for (const MagnitudeRow& row : file.part.rows) events += row.frequency;
+    }
+  } catch (const Error& error) {
+    throw SynthError("the generated file " + part.FileName +
+                     " does not read back: " + error.what());
+  }
+  if (events != part.EventCount) {
+    throw SynthError("the generated file " + part.FileName + " reads back " +
+                     std::to_string(events) + " events instead of " +
+                     std::to_string(part.EventCount));
   }
 }
 
@@ -316,6 +346,7 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     }
     part.RowCount = part.EventCount;
     part.Text = text.str();
+    CheckReadBack(part, true);
     result.Extreme = part;
   }
 
@@ -368,6 +399,7 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
       result.Warnings.push_back("complete part " + std::to_string(p + 1) + " holds no event");
     }
     part.Text = text.str();
+    CheckReadBack(part, false);
     result.Complete.push_back(part);
   }
   if (result.Extreme && result.Extreme->EventCount == 0) {

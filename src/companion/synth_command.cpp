@@ -1,6 +1,6 @@
 #include "companion/synth_command.h"
 
-#include "catalog/catalog.h"
+#include "classic/capacities.h"
 #include "companion/cli.h"
 
 namespace qev::companion {

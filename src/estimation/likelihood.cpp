@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "estimation/engine_detail.h"
-#include "textio/stop.h"
+#include "qev/errors.h"
 
 namespace qev {
 
@@ -20,29 +20,20 @@ constexpr float kStartOffset = 1.05f;
 // The trial point must be positive; a comparison with NaN fails as well.
 void GuardTrialPoint(float beta, float lambda) {
   if (beta > 0.0f && lambda > 0.0f) return;
-  StopWithMessage({"", " ***********************************", " SOUGHT PARAMETERS LESS than 0 !!!",
-                   "        CHECK INPUT DATA", " ***********************************", ""});
+  throw TrialPointNotPositive(beta, lambda);
 }
 
-// Integer part of a count held as a real, limited to the capacity of its array
-// (a NaN or negative count means nothing to loop over).
-std::int32_t LoopCount(float value, std::int32_t capacity) {
-  if (!(value >= 1.0f)) return 0;
-  if (value >= static_cast<float>(capacity)) return capacity;
-  return static_cast<std::int32_t>(value);
+// A part takes part in the objective while it is switched on and the
+// integer part of its event count is not 0.
+bool SwitchedOn(const DecodedPart& part) { return part.On && std::fabs(part.EventCount) >= 1.0f; }
+
+bool UsesParts(const DecodedCatalog& catalog) { return catalog.Kind != DataKind::Extremes; }
+bool UsesExtremes(const DecodedCatalog& catalog) { return catalog.Kind != DataKind::Complete; }
+
+// The extreme events the objective reads: none while the part is switched off.
+std::size_t ExtremeEventsInUse(const DecodedExtreme& extreme) {
+  return extreme.On ? extreme.Events.size() : 0;
 }
-
-// A part takes part in the objective while the integer part of its
-// EventCount is not 0.
-bool SwitchedOn(float eventCount) { return std::fabs(eventCount) >= 1.0f; }
-
-std::int32_t PartsInUse(const Catalog& catalog) {
-  if (catalog.PartCount < 0) return 0;
-  return catalog.PartCount > ncpx ? ncpx : catalog.PartCount;
-}
-
-float Hundredths(std::int32_t value) { return static_cast<float>(value) * 0.01f; }
-float Thousandths(std::int32_t value) { return static_cast<float>(value) * 0.001f; }
 
 float PriorPenalty(const LikelihoodData& data, float beta) {
   const float z = (beta - data.PriorBeta) / data.PriorBetaSD;
@@ -139,39 +130,24 @@ float ExtremeLogDensity(const LawState& law, float x, float m0, float t, float s
   return std::log(law.Beta * e * k / (e0 - law.ExpMax)) - k * (e - law.ExpMax) / (e0 - law.ExpMax);
 }
 
-LikelihoodData MakeLikelihoodData(const Catalog& catalog, const SessionSettings& settings,
-                                  const ModelParameters& model) {
-  LikelihoodData data;
-  data.catalog = &catalog;
-  data.DataKind = settings.DataKind;
-  data.Mmin = settings.Mmin;
-  data.Mmax = model.Mmax;
-  data.PriorBeta = settings.PriorBeta;
-  data.PriorBetaSD = settings.PriorBetaSD;
-  return data;
-}
-
 float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda) {
   GuardTrialPoint(beta, lambda);
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
-  const Catalog& catalog = *data.catalog;
+  const DecodedCatalog& catalog = *data.catalog;
   float sc = 0.0f;
   float se = 0.0f;
-  if (data.DataKind != 1) {
-    for (std::int32_t p = 0; p < PartsInUse(catalog); ++p) {
-      const CompletePart& part = catalog.Parts[p];
-      if (!SwitchedOn(part.EventCount)) continue;
+  if (UsesParts(catalog)) {
+    for (const DecodedPart& part : catalog.Parts) {
+      if (!SwitchedOn(part)) continue;
       const float span = part.End - part.Start;
       const float mc = part.Threshold;
-      const std::int32_t rows = LoopCount(part.RowCount, nfx);
       float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
       float w = 0.0f;
       float q = 0.0f;
-      for (std::int32_t j = 0; j < rows; ++j) {
-        const MagnitudeRow& row = part.Rows[j];
-        float m = Hundredths(row.MagHundredths);
-        const float sigma = Hundredths(row.SdHundredths);
-        const float freq = static_cast<float>(row.Frequency);
+      for (const DecodedRow& row : part.Rows) {
+        float m = row.Magnitude;
+        const float sigma = row.Sd;
+        const float freq = row.Frequency;
         if (mc - kBelowThreshold > m) continue;
         if (mc > m) m = mc + kInside;
         w = w + freq;
@@ -184,14 +160,12 @@ float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda
       sc = sc + w * std::log(mu) - mu;
     }
   }
-  if (data.DataKind != 2) {
-    const ExtremeCatalog& extreme = catalog.Extreme;
-    const std::int32_t events = LoopCount(extreme.EventCount, nex);
-    for (std::int32_t k = 0; k < events; ++k) {
-      const Event& event = extreme.Events[k];
-      se = se + ExtremeLogDensity(law, Hundredths(event.MagHundredths), data.Mmin,
-                                  Thousandths(event.IntervalThousandths),
-                                  Hundredths(event.SdHundredths));
+  if (UsesExtremes(catalog)) {
+    const DecodedExtreme& extreme = catalog.Extreme;
+    const std::size_t events = ExtremeEventsInUse(extreme);
+    for (std::size_t k = 0; k < events; ++k) {
+      const DecodedEvent& event = extreme.Events[k];
+      se = se + ExtremeLogDensity(law, event.Magnitude, data.Mmin, event.Interval, event.Sd);
     }
   }
   return PriorPenalty(data, beta) - sc - se;
@@ -203,17 +177,15 @@ float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda
 float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
   GuardTrialPoint(beta, lambda);
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
-  const Catalog& catalog = *data.catalog;
+  const DecodedCatalog& catalog = *data.catalog;
   FactorCache cache(law);
   float sc = 0.0f;
   float se = 0.0f;
-  if (data.DataKind != 1) {
-    for (std::int32_t p = 0; p < PartsInUse(catalog); ++p) {
-      const CompletePart& part = catalog.Parts[p];
-      if (!SwitchedOn(part.EventCount)) continue;
+  if (UsesParts(catalog)) {
+    for (const DecodedPart& part : catalog.Parts) {
+      if (!SwitchedOn(part)) continue;
       const float span = part.End - part.Start;
       const float mc = part.Threshold;
-      const std::int32_t rows = LoopCount(part.RowCount, nfx);
       float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
       const float lowest = mc - kBelowThreshold;
       const float inside = mc + kInside;
@@ -221,14 +193,13 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
       const float logNorm = std::log(law.Beta / (std::exp(-(law.Beta * mc)) - law.ExpMax));
       float w = 0.0f;
       float q = 0.0f;
-      for (std::int32_t j = 0; j < rows; ++j) {
-        const MagnitudeRow& row = part.Rows[j];
-        float m = Hundredths(row.MagHundredths);
+      for (const DecodedRow& row : part.Rows) {
+        float m = row.Magnitude;
         if (lowest > m) continue;
         if (mc > m) m = inside;
-        const float freq = static_cast<float>(row.Frequency);
+        const float freq = row.Frequency;
         w = w + freq;
-        q = q + freq * cache.Get(m, Hundredths(row.SdHundredths)).Factor;
+        q = q + freq * cache.Get(m, row.Sd).Factor;
         float y = m;
         if (mc >= m) y = inside;
         if (law.Mmax <= m) y = top;
@@ -240,22 +211,22 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
       sc = sc + w * std::log(mu) - mu;
     }
   }
-  if (data.DataKind != 2) {
-    const ExtremeCatalog& extreme = catalog.Extreme;
-    const std::int32_t events = LoopCount(extreme.EventCount, nex);
+  if (UsesExtremes(catalog)) {
+    const DecodedExtreme& extreme = catalog.Extreme;
+    const std::size_t events = ExtremeEventsInUse(extreme);
     const float m0 = data.Mmin;
     const float e0 = std::exp(-(law.Beta * m0));
     const float lowest = m0 - kBelowThreshold;
     const float inside = m0 + kInside;
     const float r = (law.ExpMax - e0) / (law.ExpMax - law.ExpMin);
     const float denom = e0 - law.ExpMax;
-    for (std::int32_t k = 0; k < events; ++k) {
-      const Event& event = extreme.Events[k];
-      const float x = Hundredths(event.MagHundredths);
+    for (std::size_t k = 0; k < events; ++k) {
+      const DecodedEvent& event = extreme.Events[k];
+      const float x = event.Magnitude;
       if (lowest > x) continue;
       const float y = m0 >= x ? inside : x;
-      const FactorCache::Entry entry = cache.Get(y, Hundredths(event.SdHundredths));
-      const float count = law.Lambda * Thousandths(event.IntervalThousandths) * r * entry.Factor;
+      const FactorCache::Entry entry = cache.Get(y, event.Sd);
+      const float count = law.Lambda * event.Interval * r * entry.Factor;
       const float e = entry.Expo;
       se = se + (std::log(law.Beta * e * count / denom) - count * (e - law.ExpMax) / denom);
     }

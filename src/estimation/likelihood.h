@@ -2,31 +2,35 @@
 // Beta, and the downhill-simplex minimiser over (Beta, Lambda).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
-#include "catalog/catalog.h"
-#include "model/records.h"
+#include "estimation/decoded_catalog.h"
 
 namespace qev {
 
-// What the objective reads besides the trial point. The catalog is read only,
-// except that the integer part of each EventCount switches a part in or out.
+// What the objective reads besides the trial point: the decoded catalog (its
+// parts switched in or out by their On flags), Mmin, Mmax and the prior on
+// Beta. The data kind of the catalog chooses the terms: the complete parts
+// unless it is Extremes, the extreme part unless it is Complete.
 struct LikelihoodData {
-  const Catalog* catalog = nullptr;
-  std::int32_t DataKind = 0;
+  const DecodedCatalog* catalog = nullptr;
   float Mmin = 0.0f;
   float Mmax = 0.0f;
   float PriorBeta = 0.0f;
   float PriorBetaSD = 0.0f;
 };
 
-LikelihoodData MakeLikelihoodData(const Catalog& catalog, const SessionSettings& settings,
-                                  const ModelParameters& model);
-
 // The objective at the trial point (beta, lambda). A trial point with
-// beta <= 0 or lambda <= 0 (or undefined) ends the program with the message
-// block "SOUGHT PARAMETERS LESS than 0 !!!" (ProgramStop, exit status 1).
+// beta <= 0 or lambda <= 0 (or undefined) throws TrialPointNotPositive.
 float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda);
+
+// Three vertices (Beta, Lambda) with their objective values; vertex 0 holds
+// the estimate after a minimisation.
+struct Simplex {
+  std::array<std::array<float, 2>, 3> Vertex{};
+  std::array<float, 3> Value{};
+};
 
 // Vertices (b0, l0), (1.05 b0, l0), (b0, 1.05 l0) and their objective values.
 Simplex BuildStartingSimplex(const LikelihoodData& data, float beta0, float lambda0);

@@ -1,8 +1,10 @@
 #include "estimation/uncertainty.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "estimation/engine_detail.h"
 #include "estimation/likelihood.h"
@@ -15,16 +17,10 @@ namespace {
 constexpr float kRelativeStep = 0.01f;
 constexpr float kLog10E = 0.43429f;
 
-std::int32_t LoopCount(float value, std::int32_t capacity) {
-  if (!(value >= 1.0f)) return 0;
-  if (value >= static_cast<float>(capacity)) return capacity;
-  return static_cast<std::int32_t>(value);
-}
-
-// The EventCount of slot s: complete parts first, the extreme part last.
-float& SlotCount(Catalog& catalog, std::int32_t slot) {
-  if (slot < catalog.PartCount) return catalog.Parts[slot].EventCount;
-  return catalog.Extreme.EventCount;
+// The On flag of slot s: complete parts first, the extreme part last.
+bool& SlotOn(DecodedCatalog& catalog, std::size_t slot) {
+  if (slot < catalog.Parts.size()) return catalog.Parts[slot].On;
+  return catalog.Extreme.On;
 }
 
 // z e^z E1(z) for the transmission coefficient. Past z of about 88 the
@@ -54,30 +50,25 @@ float ObservedInformation(const LikelihoodData& data, float beta, float lambda, 
 
 float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
-  const Catalog& catalog = *data.catalog;
+  const DecodedCatalog& catalog = *data.catalog;
   float score = 0.0f;
-  if (data.DataKind != 1) {
-    const std::int32_t parts =
-        catalog.PartCount < 0 ? 0 : (catalog.PartCount > ncpx ? ncpx : catalog.PartCount);
-    for (std::int32_t p = 0; p < parts; ++p) {
-      const CompletePart& part = catalog.Parts[p];
+  if (catalog.Kind != DataKind::Extremes) {
+    for (const DecodedPart& part : catalog.Parts) {
       const float k = std::trunc(part.EventCount);
       score = score + (k / lambda - (1.0f - MagnitudeCdf(law, part.Threshold)) *
                                         std::exp(beta * beta * (part.Sd * part.Sd) / 2.0f) *
                                         (part.End - part.Start));
     }
   }
-  if (data.DataKind != 2) {
-    const ExtremeCatalog& extreme = catalog.Extreme;
-    const float ms = extreme.SmallestMagnitude;
+  if (catalog.Kind != DataKind::Complete) {
+    const DecodedExtreme& extreme = catalog.Extreme;
+    const float ms = extreme.Smallest;
     const float s0 = 1.0f - MagnitudeCdf(law, ms);
     const float e0 = std::exp(-(beta * ms));
-    const std::int32_t events = LoopCount(extreme.EventCount, nex);
-    for (std::int32_t k = 0; k < events; ++k) {
-      const Event& event = extreme.Events[k];
-      const float x = static_cast<float>(event.MagHundredths) * 0.01f;
-      const float sigma = static_cast<float>(event.SdHundredths) * 0.01f;
-      const float t = static_cast<float>(event.IntervalThousandths) * 0.001f;
+    for (const DecodedEvent& event : extreme.Events) {
+      const float x = event.Magnitude;
+      const float sigma = event.Sd;
+      const float t = event.Interval;
       score = score + -std::exp(beta * beta * (sigma * sigma) / 2.0f) *
                           (law.ExpMax - std::exp(-(beta * x))) / (law.ExpMax - e0) * t * s0;
     }
@@ -86,39 +77,37 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   return score;
 }
 
-UncertaintyResult ParameterUncertainty(Catalog& catalog, const SessionSettings& settings,
-                                       const ModelParameters& model) {
-  if (settings.DataKind == 1) catalog.PartCount = 0;
-  if (catalog.PartCount < 0) catalog.PartCount = 0;
-  if (catalog.PartCount > ncpx) catalog.PartCount = ncpx;
-  const std::int32_t slots = catalog.PartCount + 1;
-  const LikelihoodData data = MakeLikelihoodData(catalog, settings, model);
-  const float beta = model.Beta;
-  const float lambda = model.Lambda;
+UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
+  const std::size_t slots = catalog.Parts.size() + 1;
+  LikelihoodData data;
+  data.catalog = &catalog;
+  data.Mmin = point.Mmin;
+  data.Mmax = point.Mmax;
+  data.PriorBeta = point.PriorBeta;
+  data.PriorBetaSD = point.PriorBetaSD;
+  const float beta = point.Beta;
+  const float lambda = point.Lambda;
   const float h = kRelativeStep;
 
   // Every slot switched off, then each switched on alone for its share.
-  std::array<float, ncpx + 1> kept{};
-  for (std::int32_t s = 0; s < slots; ++s) {
-    kept[s] = std::trunc(SlotCount(catalog, s));
-    SlotCount(catalog, s) = 0.0f;
-  }
-  std::array<std::array<float, 2>, ncpx + 1> info{};
+  for (std::size_t s = 0; s < slots; ++s) SlotOn(catalog, s) = false;
+  std::vector<std::array<float, 2>> info(slots);
   float totalBeta = 0.0f;
   float totalLambda = 0.0f;
-  for (std::int32_t s = 0; s < slots; ++s) {
-    SlotCount(catalog, s) = kept[s];
+  for (std::size_t s = 0; s < slots; ++s) {
+    SlotOn(catalog, s) = true;
     info[s][0] = ObservedInformation(data, beta, lambda, 0);
     totalBeta = totalBeta + info[s][0];
     info[s][1] = ObservedInformation(data, beta, lambda, 1);
     totalLambda = totalLambda + info[s][1];
-    SlotCount(catalog, s) = 0.0f;
+    SlotOn(catalog, s) = false;
   }
   UncertaintyResult result;
-  for (std::int32_t s = 0; s < slots; ++s) {
-    SlotCount(catalog, s) = kept[s];
-    result.DataContribution[s].Beta = info[s][0] * 100.0f / totalBeta;
-    result.DataContribution[s].Lambda = info[s][1] * 100.0f / totalLambda;
+  result.Shares.resize(slots);
+  for (std::size_t s = 0; s < slots; ++s) {
+    SlotOn(catalog, s) = true;
+    result.Shares[s].Beta = info[s][0] * 100.0f / totalBeta;
+    result.Shares[s].Lambda = info[s][1] * 100.0f / totalLambda;
   }
 
   // Cross term from the score of Lambda, all parts included again.
@@ -137,14 +126,14 @@ UncertaintyResult ParameterUncertainty(Catalog& catalog, const SessionSettings& 
   result.B = kLog10E * beta;
   result.SdB = kLog10E * result.SdBeta;
 
-  const LawState law = MakeLaw(beta, lambda, settings.Mmin, model.Mmax);
-  float z = lambda * law.ExpMax / (law.ExpMin - law.ExpMax) * settings.SpanT;
+  const LawState law = MakeLaw(beta, lambda, point.Mmin, point.Mmax);
+  float z = lambda * law.ExpMax / (law.ExpMin - law.ExpMax) * point.SpanT;
   const float scaled = ScaledExpIntegral(z);
   result.TransmissionCoefficient =
       std::fabs(1.0f / (1.0f + (scaled - 1.0f) * (law.ExpMin - 2.0f * law.ExpMax) /
                                    (law.ExpMin - law.ExpMax)));
   result.SdMmax =
-      std::sqrt(std::pow(model.Mmax - settings.Xmax, 2.0f) + std::pow(settings.SigXmax, 2.0f));
+      std::sqrt(std::pow(point.Mmax - point.Xmax, 2.0f) + std::pow(point.SigXmax, 2.0f));
   return result;
 }
 

@@ -2,12 +2,17 @@
 // and the share of each data part in the information about Beta and Lambda.
 #pragma once
 
-#include <array>
+#include <vector>
 
-#include "catalog/catalog.h"
-#include "model/records.h"
+#include "estimation/decoded_catalog.h"
 
 namespace qev {
+
+// Share of one data slot in the information about Beta and Lambda, in percent.
+struct SlotShare {
+  float Beta = 0.0f;
+  float Lambda = 0.0f;
+};
 
 struct UncertaintyResult {
   float SdBeta = 0.0f;
@@ -16,14 +21,27 @@ struct UncertaintyResult {
   float SdB = 0.0f;  // 0.43429 * SdBeta
   float SdMmax = 0.0f;
   float TransmissionCoefficient = 0.0f;
-  // Slots 0..P-1 are the complete parts, slot P the extreme part.
-  std::array<DataContributionRow, ncpx + 1> DataContribution{};
+  // One slot per complete part in use, then the slot of the extreme part
+  // (present even when the catalog has none: its share is the prior's).
+  std::vector<SlotShare> Shares;
 };
 
-// Evaluated at the model's Beta, Lambda and Mmax. Switches the parts off and
-// on through their EventCount and leaves each as the integer part of its
-// former value; with DataKind 1 PartCount becomes 0.
-UncertaintyResult ParameterUncertainty(Catalog& catalog, const SessionSettings& settings,
-                                       const ModelParameters& model);
+// What the uncertainties are evaluated at.
+struct UncertaintyPoint {
+  float Beta = 0.0f;
+  float Lambda = 0.0f;
+  float Mmax = 0.0f;
+  float Mmin = 0.0f;
+  float Xmax = 0.0f;
+  float SigXmax = 0.0f;
+  float SpanT = 0.0f;
+  float PriorBeta = 0.0f;
+  float PriorBetaSD = 0.0f;
+};
+
+// Switches the slots of `catalog` off and on through their On flags (each is
+// left on again); the information of a slot is the curvature of the
+// objective with that slot alone switched on.
+UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point);
 
 }  // namespace qev

@@ -11,19 +11,41 @@ std::string Where(const std::string& source, long line) {
   return line > 0 ? source + ", line " + std::to_string(line) : source;
 }
 
+std::string Located(const std::string& message, const std::string& source, long line) {
+  return source.empty() ? message : Where(source, line) + ": " + message;
+}
+
 }  // namespace
 
 ReadingError::ReadingError(std::string source, long line, std::string text, std::string expected)
-    : Error(Where(source, line) + ": read \"" + text + "\", expected " + expected),
+    : ReadingError(Where(source, line) + ": read " + text + ", expected " + expected, source, line,
+                   text, expected) {}
+
+ReadingError::ReadingError(const std::string& message, const std::string& source, long line,
+                           const std::string& text, const std::string& expected)
+    : Error(message), source_(source), line_(line), text_(text), expected_(expected) {}
+
+EndOfInput::EndOfInput(std::string source, long line, std::string expected)
+    : ReadingError(source +
+                       (line > 0 ? ": the input ends after line " + std::to_string(line)
+                                 : std::string(": the input is empty")) +
+                       ", expected " + expected,
+                   source, line, std::string(), expected) {}
+
+CatalogError::CatalogError(const std::string& message, std::string source, long line, long event)
+    : Error(Located(message, source, line)),
       source_(std::move(source)),
       line_(line),
-      text_(std::move(text)),
-      expected_(std::move(expected)) {}
+      event_(event) {}
 
 TrialPointNotPositive::TrialPointNotPositive(float beta, float lambda)
     : Error("the trial point Beta = " + std::to_string(beta) + ", Lambda = " +
             std::to_string(lambda) + " is not positive: the data do not determine the parameters"),
       beta_(beta),
       lambda_(lambda) {}
+
+NoEstimate::NoEstimate(std::string reason)
+    : Error("no starting point can be formed from this catalog: " + reason),
+      reason_(std::move(reason)) {}
 
 }  // namespace qev

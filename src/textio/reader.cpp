@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "textio/stop.h"
+#include "qev/errors.h"
 
 namespace qev {
 
@@ -23,19 +23,12 @@ bool LineSource::NextLine(std::string& line) {
   return true;
 }
 
-CatalogFile::CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName)
-    : LineSource(*stream, "catalog file '" + shownName + "'", true), stream_(std::move(stream)) {}
-
 std::string TrimTrailingBlanks(const std::string& text) {
   const std::size_t last = text.find_last_not_of(' ');
   return last == std::string::npos ? std::string() : text.substr(0, last + 1);
 }
 
-namespace {
-
-// Shows an offending text safely: at most 40 characters, control and non-ASCII
-// bytes as '?'.
-std::string Shown(std::string_view text) {
+std::string ShownText(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size() && i < 40; ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -45,16 +38,16 @@ std::string Shown(std::string_view text) {
   return out;
 }
 
+namespace {
+
 [[noreturn]] void MalformedValue(const LineSource& source, std::string_view text,
                                  const char* expected) {
-  StopReadingError(source, source.LineNumber(), "\"" + Shown(text) + "\"", expected);
+  throw ReadingError(source.Description(), source.LineNumber(), "\"" + ShownText(text) + "\"",
+                     expected);
 }
 
-[[noreturn]] void EndOfInput(const LineSource& source, const char* expected) {
-  StopWithMessage({"", " *************************************************",
-                   " READING ERROR: end of " + source.Description() + " reached",
-                   std::string(" expected : ") + expected,
-                   " *************************************************", ""});
+[[noreturn]] void InputEnds(const LineSource& source, const char* expected) {
+  throw EndOfInput(source.Description(), source.LineNumber(), expected);
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -171,24 +164,16 @@ const char* Expected(const Target& target) {
 
 }  // namespace
 
-void StopReadingError(const LineSource& source, long line, const std::string& readText,
-                      const std::string& expected) {
-  StopWithMessage({"", " *************************************************",
-                   " READING ERROR in " + source.Description() + ", line " + std::to_string(line),
-                   " read     : " + readText, " expected : " + expected,
-                   " *************************************************", ""});
-}
-
 ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
                            bool endOfFileBranch) {
   StatementInput input(source);
   std::size_t next = 0;
   auto atEnd = [&]() {
     if (endOfFileBranch) return ReadOutcome::EndOfFile;
-    EndOfInput(source, Expected(targets[next]));
+    InputEnds(source, Expected(targets[next]));
   };
   if (targets.empty()) {
-    if (!input.Start() && !endOfFileBranch) EndOfInput(source, "a line");
+    if (!input.Start() && !endOfFileBranch) InputEnds(source, "a line");
     return ReadOutcome::Completed;
   }
   if (!input.Start()) return atEnd();
@@ -227,7 +212,7 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
 
 void LineRead(LineSource& source, std::string& text, std::size_t length) {
   std::string line;
-  if (!source.NextLine(line)) EndOfInput(source, "a line of text");
+  if (!source.NextLine(line)) InputEnds(source, "a line of text");
   if (line.size() > length) line.resize(length);
   line.append(length - line.size(), ' ');
   text = std::move(line);

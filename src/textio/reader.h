@@ -13,6 +13,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -41,15 +42,6 @@ class LineSource {
   long lineNumber_ = 0;
 };
 
-// A catalog file opened for reading; it owns its stream.
-class CatalogFile : public LineSource {
- public:
-  CatalogFile(std::unique_ptr<std::ifstream> stream, const std::string& shownName);
-
- private:
-  std::unique_ptr<std::ifstream> stream_;
-};
-
 using Target = std::variant<std::int32_t*, float*>;
 
 enum class ReadOutcome { Completed, EndOfFile };
@@ -57,20 +49,19 @@ enum class ReadOutcome { Completed, EndOfFile };
 // Reads values into the targets in order. With `endOfFileBranch` the end of
 // the source before all targets are filled returns EndOfFile (targets filled
 // so far keep their new values); without it, the end of input is a reading
-// error. A malformed value is always a reading error. Reading errors end the
-// program (ProgramStop, exit status 1) with a report naming the source, its
-// line, the offending text and what was expected.
+// error (EndOfInput). A malformed value is always a reading error
+// (ReadingError: the source, its line, the offending text and what was
+// expected).
 ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
                            bool endOfFileBranch = false);
 
 // Reads the next whole line into a text of fixed length: cut to `length`
-// characters or padded with blanks. The end of input is a reading error.
+// characters or padded with blanks. The end of input is EndOfInput.
 void LineRead(LineSource& source, std::string& text, std::size_t length);
 
-// Ends the program with a reading-error report: the source and `line`, what
-// was read (`readText`, shown as given) and what was expected.
-[[noreturn]] void StopReadingError(const LineSource& source, long line, const std::string& readText,
-                                   const std::string& expected);
+// An offending text as a reading error shows it: at most 40 characters
+// (then "..."), control and non-ASCII bytes as '?'.
+std::string ShownText(std::string_view text);
 
 // Trailing blanks are not part of a file name.
 std::string TrimTrailingBlanks(const std::string& text);

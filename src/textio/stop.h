@@ -1,10 +1,12 @@
 // The program's single stop path.
 //
 // Every end of the program (the normal end of a session, a message box of a
-// catalog reader, a reading error, the non-positive trial point of the
-// likelihood) is raised as a ProgramStop and caught once by the session
-// driver, which writes any message lines to the console, then the stop line
-// "Stop - Program terminated." and returns the exit status.
+// catalog dialog, a file that cannot be opened or written) is raised as a
+// ProgramStop and caught once by the session driver, which writes any
+// message lines to the console, then the stop line "Stop - Program
+// terminated." and returns the exit status. The library's errors (a reading
+// error, a trial point that is not positive) are typed exceptions that the
+// driver turns into a ProgramStop with their report.
 #pragma once
 
 #include <string>
@@ -28,8 +30,7 @@ struct ProgramStop {
 // Ends the program with an error after the caller has written its message box.
 [[noreturn]] inline void StopWithError() { throw ProgramStop{kExitError, {}}; }
 
-// Ends the program with an error and message lines for the catcher to write
-// (used by the estimation engine, which does no console output itself).
+// Ends the program with an error and message lines for the catcher to write.
 [[noreturn]] inline void StopWithMessage(std::vector<std::string> lines) {
   throw ProgramStop{kExitError, std::move(lines)};
 }

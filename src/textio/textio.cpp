@@ -65,7 +65,7 @@ void TextIo::OpenOutputFile(const std::string& answer) {
   sink_.OpenOutputFile(Resolve(name).string(), name);
 }
 
-std::unique_ptr<CatalogFile> TextIo::OpenCatalogFile(const std::string& answer) {
+CatalogStream TextIo::OpenCatalogFile(const std::string& answer) {
   const std::string name = ResolveFileName(answer, 2);
   const std::filesystem::path path = Resolve(name);
   std::error_code error;
@@ -79,7 +79,7 @@ std::unique_ptr<CatalogFile> TextIo::OpenCatalogFile(const std::string& answer) 
                                  : std::string(" the file does not exist or cannot be read"),
                      " *************************************************", ""});
   }
-  return std::make_unique<CatalogFile>(std::move(stream), name);
+  return CatalogStream{std::move(stream), "catalog file '" + name + "'"};
 }
 
 CalendarDate TextIo::Today() const { return today_(); }

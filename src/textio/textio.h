@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -22,6 +23,13 @@ struct CalendarDate {
   int Day = 1;    // 1..31
   int Month = 1;  // 1..12
   int Year = 2000;
+};
+
+// A catalog file open for reading and its description in reading errors
+// ("catalog file 'NAME'").
+struct CatalogStream {
+  std::unique_ptr<std::ifstream> stream;
+  std::string description;
 };
 
 class TextIo {
@@ -44,9 +52,9 @@ class TextIo {
 
   // Opens the output file (unit 9) under the resolved name.
   void OpenOutputFile(const std::string& answer);
-  // Opens a catalog file (unit 2) for reading; a missing file is a reading
-  // error that ends the program.
-  std::unique_ptr<CatalogFile> OpenCatalogFile(const std::string& answer);
+  // Opens a catalog file (unit 2) for reading; a missing file (or a folder)
+  // ends the program with its report.
+  CatalogStream OpenCatalogFile(const std::string& answer);
 
   CalendarDate Today() const;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "catalog/catalog.h"
+#include "catalog/scaled.h"
+#include "qev/catalog.h"
 
 namespace qev {
 namespace {

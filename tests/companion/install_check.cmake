@@ -1,5 +1,7 @@
-# Installs the build into a fresh prefix and runs the installed programs:
-#   cmake -DBUILD_DIR=<build> -DPREFIX=<prefix> -P install_check.cmake
+# Installs the build into a fresh prefix, runs the installed programs, and
+# builds and runs the consumer project against the installed engine:
+#   cmake -DBUILD_DIR=<build> -DPREFIX=<prefix> -DCONSUMER_DIR=<examples/consumer>
+#         -DEXAMPLES_DIR=<examples> -DCXX_COMPILER=<compiler> -P install_check.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -47,7 +49,6 @@ file(READ ${PREFIX}/work/hazard.svg svg)
 if(NOT svg MATCHES "<svg ")
   message(FATAL_ERROR "no SVG written")
 endif()
-message(STATUS "installed programs work from ${PREFIX}")
 
 # The installed example job: the real-catalog extract to classic files, and a
 # qev session on them.
@@ -58,3 +59,28 @@ execute_process(COMMAND ${PREFIX}/bin/qev INPUT_FILE ${PREFIX}/work/tonga/tonga_
 if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/work/tonga/tonga.out)
   message(FATAL_ERROR "the installed qev did not complete the session prepared from the extract")
 endif()
+
+# The engine as a package: the consumer finds it, builds with the compile
+# options the printed digits depend on, and analyses the example catalogs.
+foreach(file include/qev/analysis.h include/qev/classic_files.h lib/cmake/QEV/QEVConfig.cmake
+        lib/cmake/QEV/QEVConfigVersion.cmake)
+  if(NOT EXISTS ${PREFIX}/${file})
+    message(FATAL_ERROR "${file} not installed")
+  endif()
+endforeach()
+set(consumer ${PREFIX}/consumer-build)
+run_checked(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${consumer} -DCMAKE_PREFIX_PATH=${PREFIX}
+            -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
+run_checked(${CMAKE_COMMAND} --build ${consumer})
+file(READ ${consumer}/compile_commands.json commands)
+if(NOT commands MATCHES "-ffp-contract=off" OR NOT commands MATCHES "-fno-fast-math")
+  message(FATAL_ERROR "the consumer was compiled without the engine's options:\n${commands}")
+endif()
+run_checked(${consumer}/qev-consumer ${EXAMPLES_DIR})
+set(number "[0-9]+\\.[0-9]+")
+if(NOT last_output MATCHES "^Beta   = ${number} \\+- ${number}  \\(b = ${number}\\)\n"
+   OR NOT last_output MATCHES "\nLambda = ${number} \\+- ${number}  \\(for Mmin = 3\\.40\\)\n"
+   OR NOT last_output MATCHES "\nMmax   = ${number} \\+- ${number}  \\([0-9]+ runs\\)\n$")
+  message(FATAL_ERROR "the consumer printed:\n${last_output}")
+endif()
+message(STATUS "installed programs and engine work from ${PREFIX}")

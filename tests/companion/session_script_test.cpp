@@ -47,20 +47,6 @@ TEST(SessionScript, ThresholdAnswerStaysBelowTheLowestCatalogLevel) {
   EXPECT_FLOAT_EQ(*a.Mmin, 4.0f);
 }
 
-TEST(SessionScript, SuggestionsAreReadFromEachRun) {
-  const std::string console =
-      "   Suggested Mmax =  7.31\r\n  --------------------------\r\n"
-      "   Suggested Mmax = Xmax =  6.30\r\n"
-      "   I am sorry. I have no suggestions !!!\r\n"
-      "   Suggested Mmax = *****\r\n";
-  const auto values = SuggestedMmaxValues(console);
-  ASSERT_EQ(values.size(), 4u);
-  EXPECT_FLOAT_EQ(values[0].value_or(0), 7.31f);
-  EXPECT_FLOAT_EQ(values[1].value_or(0), 6.30f);
-  EXPECT_FALSE(values[2].has_value());
-  EXPECT_FALSE(values[3].has_value());
-}
-
 TEST(ManualPage, RequestsAndFontsRenderAsPlainText) {
   const std::string page =
       ".TH X 1\n.\\\" a comment\n.SH NAME\nx \\- does things\n.SH OPTIONS\n.TP\n.BI \\-\\-seed \" "

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "catalog/catalog.h"
-#include "catalog/extreme_reader.h"
+#include "classic/capacities.h"
 #include "companion/cli.h"
 #include "companion/random.h"
 #include "companion/synth_command.h"
 #include "harness/harness.h"
+#include "qev/classic_files.h"
 
 namespace qev::companion {
 namespace {
@@ -122,11 +122,12 @@ TEST(Synth, ExtremeDatesAreAcceptedByTheReaderOfIntervals) {
   ASSERT_GT(rows.size(), 250u);
   // The extreme reader itself takes every event: no two on one day, none
   // before the start or after the end.
-  qev::testing::ProcedureRun run("1\nextreme.dat\n", 1);
-  run.ws.WriteFile("extreme.dat", catalog.Extreme->Text);
-  ASSERT_FALSE(run.Run(ReadExtremeCatalog)) << qev::testing::LastLines(run.Console(), 8);
-  EXPECT_EQ(run.session.catalog.Extreme.EventCount, static_cast<float>(rows.size()));
-  EXPECT_GE(run.session.catalog.Extreme.SmallestMagnitude, 4.6f);  // the threshold of the extremes
+  std::istringstream text(catalog.Extreme->Text);
+  const ExtremePart part = ReadExtremeFile(text, "extreme.dat", ExtremeLayout::PerEventSd).part;
+  EXPECT_EQ(part.events.size(), rows.size());
+  for (const ExtremeEvent& event : part.events) {
+    EXPECT_GE(event.magnitude, 4.6f);  // the threshold of the extremes
+  }
 }
 
 TEST(Synth, ExtremeEventsAreDatedAtWindowEndsOrAtOccurrence) {

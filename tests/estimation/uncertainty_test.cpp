@@ -15,47 +15,50 @@ using testing::WorkedExample;
 // Printed percentages carry one decimal.
 constexpr float kOneDecimal = 0.05f;
 
-WorkedExample UncertaintyExample(std::int32_t dataKind) {
-  WorkedExample example(dataKind);
-  example.settings.SpanT = 200.0f;
-  example.settings.Xmax = 6.0f;
-  example.settings.SigXmax = 0.2f;
-  example.model.Beta = 2.0f;
-  example.model.Lambda = 0.2f;
+WorkedExample UncertaintyExample(DataKind kind) {
+  WorkedExample example(kind);
+  example.point.SpanT = 200.0f;
+  example.point.Xmax = 6.0f;
+  example.point.SigXmax = 0.2f;
+  example.point.Beta = 2.0f;
+  example.point.Lambda = 0.2f;
   return example;
 }
 
+UncertaintyResult Uncertainty(WorkedExample& example) {
+  return ParameterUncertainty(example.decoded, example.point);
+}
+
 TEST(ObservedInformation, WorkedExamplePerPart) {
-  WorkedExample example = UncertaintyExample(3);
+  WorkedExample example = UncertaintyExample(DataKind::ExtremesAndComplete);
   // The second differences for Lambda carry single-precision noise of the
   // order of 1; those for Beta agree to three significant digits.
-  example.catalog->Extreme.EventCount = 0.0f;
+  example.decoded.Extreme.On = false;
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 0), 21.95f, 0.1f);
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 1), 325.0f, 2.0f);
-  example.catalog->Extreme.EventCount = 2.0f;
-  example.catalog->Parts[0].EventCount = 0.0f;
+  example.decoded.Extreme.On = true;
+  example.decoded.Parts[0].On = false;
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 0), 20.20f, 0.05f);
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 1), 50.0f, 1.0f);
   // No data at all: the prior's curvature for Beta, nothing for Lambda.
-  example.catalog->Extreme.EventCount = 0.0f;
+  example.decoded.Extreme.On = false;
   EXPECT_NEAR(ObservedInformation(example.Data(), 2.0f, 0.2f, 0), 1.0f / (0.2302585f * 0.2302585f),
               0.05f);
   EXPECT_EQ(ObservedInformation(example.Data(), 2.0f, 0.2f, 1), 0.0f);
 }
 
 TEST(ParameterUncertainty, WorkedExample) {
-  WorkedExample example = UncertaintyExample(3);
-  const UncertaintyResult r =
-      ParameterUncertainty(*example.catalog, example.settings, example.model);
+  WorkedExample example = UncertaintyExample(DataKind::ExtremesAndComplete);
+  const UncertaintyResult r = Uncertainty(example);
   struct Figure {
     const char* what;
     float value, expected, tolerance;
   };
   const Figure figures[] = {
-      {"extreme share of Beta", r.DataContribution[0].Beta, 52.1f, kOneDecimal},
-      {"complete share of Beta", r.DataContribution[1].Beta, 47.9f, kOneDecimal},
-      {"extreme share of Lambda", r.DataContribution[0].Lambda, 86.7f, kOneDecimal},
-      {"complete share of Lambda", r.DataContribution[1].Lambda, 13.3f, kOneDecimal},
+      {"extreme share of Beta", r.Shares[0].Beta, 52.1f, kOneDecimal},
+      {"complete share of Beta", r.Shares[1].Beta, 47.9f, kOneDecimal},
+      {"extreme share of Lambda", r.Shares[0].Lambda, 86.7f, kOneDecimal},
+      {"complete share of Lambda", r.Shares[1].Lambda, 13.3f, kOneDecimal},
       {"SD of Beta, quoted to three decimals", r.SdBeta, 0.154f, 5.0e-4f},
       // 0.0516 from the double-precision information; single precision moves the
       // Lambda information by about 1 and SdLambda to 0.0517 (printed .05 either way).
@@ -68,9 +71,8 @@ TEST(ParameterUncertainty, WorkedExample) {
   for (const Figure& f : figures) EXPECT_NEAR(f.value, f.expected, f.tolerance) << f.what;
   EXPECT_EQ(r.B, 0.43429f * 2.0f);
   // Every part is switched on again.
-  EXPECT_EQ(example.catalog->Parts[0].EventCount, 13.0f);
-  EXPECT_EQ(example.catalog->Extreme.EventCount, 2.0f);
-  EXPECT_EQ(example.catalog->PartCount, 1);
+  EXPECT_TRUE(example.decoded.Parts[0].On);
+  EXPECT_TRUE(example.decoded.Extreme.On);
 
   const LikelihoodData data = example.Data();
   const float cross =
@@ -79,42 +81,31 @@ TEST(ParameterUncertainty, WorkedExample) {
   EXPECT_NEAR(cross, -1.18f, 0.01f);
 }
 
-TEST(ParameterUncertainty, CountsAreLeftAsTheirIntegerParts) {
-  WorkedExample example = UncertaintyExample(3);
-  example.catalog->Parts[0].EventCount = 13.7f;
-  example.catalog->Extreme.EventCount = 2.4f;
-  ParameterUncertainty(*example.catalog, example.settings, example.model);
-  EXPECT_EQ(example.catalog->Parts[0].EventCount, 13.0f);
-  EXPECT_EQ(example.catalog->Extreme.EventCount, 2.0f);
-}
-
 TEST(ParameterUncertainty, OnlyExtremesMakeOneSlotWithAllTheInformation) {
-  WorkedExample example = UncertaintyExample(1);
-  const UncertaintyResult r =
-      ParameterUncertainty(*example.catalog, example.settings, example.model);
-  EXPECT_EQ(example.catalog->PartCount, 0);
-  EXPECT_EQ(r.DataContribution[0].Beta, 100.0f);
-  EXPECT_EQ(r.DataContribution[0].Lambda, 100.0f);
+  WorkedExample example = UncertaintyExample(DataKind::Extremes);
+  const UncertaintyResult r = Uncertainty(example);
+  ASSERT_EQ(r.Shares.size(), 1u);
+  EXPECT_EQ(r.Shares[0].Beta, 100.0f);
+  EXPECT_EQ(r.Shares[0].Lambda, 100.0f);
   EXPECT_TRUE(std::isfinite(r.SdBeta));
   EXPECT_TRUE(std::isfinite(r.SdLambda));
 }
 
 TEST(ParameterUncertainty, OnlyCompletePartsStillCountTheEmptyExtremeSlot) {
-  WorkedExample example = UncertaintyExample(2);
-  const UncertaintyResult r =
-      ParameterUncertainty(*example.catalog, example.settings, example.model);
+  WorkedExample example = UncertaintyExample(DataKind::Complete);
+  const UncertaintyResult r = Uncertainty(example);
   const float prior = 1.0f / (0.2302585f * 0.2302585f);
-  EXPECT_NEAR(r.DataContribution[1].Beta, prior * 100.0f / (prior + 21.95f), 0.5f);
-  EXPECT_EQ(r.DataContribution[1].Lambda, 0.0f);
-  EXPECT_EQ(r.DataContribution[0].Lambda, 100.0f);
+  EXPECT_NEAR(r.Shares[1].Beta, prior * 100.0f / (prior + 21.95f), 0.5f);
+  EXPECT_EQ(r.Shares[1].Lambda, 0.0f);
+  EXPECT_EQ(r.Shares[0].Lambda, 100.0f);
 }
 
 TEST(ParameterUncertainty, SingularInformationGivesUndefinedDeviations) {
   // One slot without events: no information about Lambda and no cross term.
-  WorkedExample example = UncertaintyExample(1);
-  example.catalog->Extreme.EventCount = 0.0f;
-  const UncertaintyResult r =
-      ParameterUncertainty(*example.catalog, example.settings, example.model);
+  WorkedExample example = UncertaintyExample(DataKind::Extremes);
+  example.decoded.Extreme.Events.clear();
+  example.decoded.Extreme.EventCount = 0.0f;
+  const UncertaintyResult r = Uncertainty(example);
   EXPECT_TRUE(std::isnan(r.SdBeta));
   EXPECT_TRUE(std::isnan(r.SdLambda));
   EXPECT_TRUE(std::isnan(r.SdB));
@@ -122,18 +113,15 @@ TEST(ParameterUncertainty, SingularInformationGivesUndefinedDeviations) {
 }
 
 TEST(ParameterUncertainty, MmaxDeviationAndTransmissionEdges) {
-  WorkedExample example = UncertaintyExample(3);
-  example.settings.SigXmax = 0.0f;
-  EXPECT_EQ(ParameterUncertainty(*example.catalog, example.settings, example.model).SdMmax, 1.0f);
+  WorkedExample example = UncertaintyExample(DataKind::ExtremesAndComplete);
+  example.point.SigXmax = 0.0f;
+  EXPECT_EQ(Uncertainty(example).SdMmax, 1.0f);
 
   // z far above 100 is computed as z = 100 throughout.
-  example.settings.SpanT = 1.0e6f;
-  const float capped = ParameterUncertainty(*example.catalog, example.settings, example.model)
-                           .TransmissionCoefficient;
-  example.settings.SpanT = 1.0e7f;
-  EXPECT_EQ(ParameterUncertainty(*example.catalog, example.settings, example.model)
-                .TransmissionCoefficient,
-            capped);
+  example.point.SpanT = 1.0e6f;
+  const float capped = Uncertainty(example).TransmissionCoefficient;
+  example.point.SpanT = 1.0e7f;
+  EXPECT_EQ(Uncertainty(example).TransmissionCoefficient, capped);
   EXPECT_TRUE(std::isfinite(capped));
   EXPECT_GT(capped, 0.0f);
 }

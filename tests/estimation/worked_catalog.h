@@ -7,9 +7,10 @@
 #include <memory>
 #include <random>
 
-#include "catalog/catalog.h"
+#include "estimation/decoded_catalog.h"
 #include "estimation/likelihood.h"
-#include "model/records.h"
+#include "estimation/uncertainty.h"
+#include "qev/catalog.h"
 
 namespace qev::testing {
 
@@ -17,34 +18,35 @@ namespace qev::testing {
 // 5.0/0.2 x3) and two extreme events (5.5/0.2 over 30 years, 6.0/0.3 over
 // 45.5 years); Mmin 4, Mmax 7, prior b 1 (Beta 2.302585, SD 10 %).
 struct WorkedExample {
-  std::unique_ptr<Catalog> catalog = std::make_unique<Catalog>();
-  SessionSettings settings;
-  ModelParameters model;
+  Catalog catalog;
+  DecodedCatalog decoded;
+  UncertaintyPoint point;  // Mmin, Mmax and the prior; the rest for the uncertainties
 
-  explicit WorkedExample(std::int32_t dataKind) {
-    CompletePart& part = catalog->Parts[0];
-    part.Start = 1900.0f;
-    part.End = 2000.0f;
-    part.Threshold = 4.0f;
-    part.RowCount = 2.0f;
-    part.EventCount = 13.0f;
-    part.Sd = 0.15f;
-    part.Rows[0] = {450, 10, 10};
-    part.Rows[1] = {500, 20, 3};
-    catalog->PartCount = 1;
-    ExtremeCatalog& extreme = catalog->Extreme;
-    extreme.EventCount = 2.0f;
-    extreme.SmallestMagnitude = 5.5f;
-    extreme.Events[0] = {550, 20, 30000};
-    extreme.Events[1] = {600, 30, 45500};
-    settings.DataKind = dataKind;
-    settings.Mmin = 4.0f;
-    settings.PriorBeta = 2.302585f;
-    settings.PriorBetaSD = 0.2302585f;
-    model.Mmax = 7.0f;
+  explicit WorkedExample(DataKind kind) {
+    CompletePart part;
+    part.start = 1900.0f;
+    part.end = 2000.0f;
+    part.threshold = 4.0f;
+    part.sd = 0.15f;
+    part.rows = {{4.5f, 0.1f, 10}, {5.0f, 0.2f, 3}};
+    catalog.complete.push_back(part);
+    catalog.extreme = ExtremePart{1900.0f, 1975.5f, {{1930.0f, 5.5f, 0.2f}, {1975.5f, 6.0f, 0.3f}}};
+    decoded = Decode(catalog, kind);
+    point.Mmin = 4.0f;
+    point.Mmax = 7.0f;
+    point.PriorBeta = 2.302585f;
+    point.PriorBetaSD = 0.2302585f;
   }
 
-  LikelihoodData Data() const { return MakeLikelihoodData(*catalog, settings, model); }
+  LikelihoodData Data() const {
+    LikelihoodData data;
+    data.catalog = &decoded;
+    data.Mmin = point.Mmin;
+    data.Mmax = point.Mmax;
+    data.PriorBeta = point.PriorBeta;
+    data.PriorBetaSD = point.PriorBetaSD;
+    return data;
+  }
 };
 
 // Uniform (0, 1) and standard normal numbers from a seeded generator, written

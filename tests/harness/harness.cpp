@@ -3,16 +3,45 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
-#include "driver/run_session.h"
+#include "classic/error_report.h"
+#include "classic/run_session.h"
+#include "estimation/decoded_catalog.h"
 
 namespace qev::testing {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::int32_t Scaled(float decoded, double factor) {
+  return static_cast<std::int32_t>(std::lround(static_cast<double>(decoded) * factor));
+}
+
+}  // namespace
+
+Stored StoredEvents(const Catalog& catalog) {
+  Stored all;
+  const DecodedCatalog decoded = Decode(catalog, DataKind::Extremes);
+  for (const DecodedEvent& e : decoded.Extreme.Events) {
+    all.push_back({Scaled(e.Magnitude, 100.0), Scaled(e.Sd, 100.0), Scaled(e.Interval, 1000.0)});
+  }
+  return all;
+}
+
+Stored StoredRows(const Catalog& catalog, std::size_t part) {
+  Stored all;
+  const DecodedCatalog decoded = Decode(catalog, DataKind::Complete);
+  for (const DecodedRow& r : decoded.Parts.at(part).Rows) {
+    all.push_back({Scaled(r.Magnitude, 100.0), Scaled(r.Sd, 100.0), Scaled(r.Frequency, 1.0)});
+  }
+  return all;
+}
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -127,6 +156,10 @@ std::optional<ProgramStop> ProcedureRun::Run(const std::function<void(Session&)>
     procedure(session);
   } catch (const ProgramStop& stop) {
     return stop;
+  } catch (const ReadingError& error) {
+    return ReadingErrorStop(error);
+  } catch (const TrialPointNotPositive&) {
+    return TrialPointStop();
   }
   return std::nullopt;
 }

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "model/session.h"
+#include "classic/session.h"
+#include "qev/catalog.h"
 #include "textio/stop.h"
 #include "textio/textio.h"
 
@@ -99,25 +100,13 @@ std::string Joined(const std::vector<std::string>& lines);
 // Whether `part` occurs as consecutive lines of `whole`.
 bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
 std::size_t CountOf(std::string_view text, std::string_view what);
-// The stored integers of the first `count` extreme events (magnitude, SD,
-// interval) or rows of a complete part (magnitude, SD, frequency).
+// The integers the engine takes from a catalog: of each extreme event its
+// magnitude and SD in hundredths and its interval in thousandths of a year;
+// of each row of a complete part its magnitude and SD in hundredths and its
+// frequency.
 using Stored = std::vector<std::array<std::int32_t, 3>>;
-inline Stored StoredEvents(const ExtremeCatalog& extreme, int count) {
-  Stored all;
-  for (int i = 0; i < count; ++i) {
-    const Event& e = extreme.Events[static_cast<std::size_t>(i)];
-    all.push_back({e.MagHundredths, e.SdHundredths, e.IntervalThousandths});
-  }
-  return all;
-}
-inline Stored StoredRows(const CompletePart& part, int count) {
-  Stored all;
-  for (int i = 0; i < count; ++i) {
-    const MagnitudeRow& r = part.Rows[static_cast<std::size_t>(i)];
-    all.push_back({r.MagHundredths, r.SdHundredths, r.Frequency});
-  }
-  return all;
-}
+Stored StoredEvents(const Catalog& catalog);
+Stored StoredRows(const Catalog& catalog, std::size_t part);
 // Expected console or file text built line by line, each ended by CR LF.
 class Lines {
  public:

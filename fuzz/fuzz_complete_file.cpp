@@ -1,0 +1,106 @@
+// Fuzzes the reader of the classic complete file. The first byte chooses the
+// layout ('1' per-event SD, '2' common SD, '3' grouped; any other byte one of
+// them), the rest is the file.
+//
+// Every input ends in a part or a typed error naming the source, a line that
+// was read, the text and what was expected (a period that ends before it
+// starts, the line). A part is what the engine accepts, and written back in
+// the same layout it reads again as the very same floats and counts, with the
+// same rows flagged below the threshold: nothing is misread.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "estimation/decoded_catalog.h"
+#include "qev/classic_files.h"
+#include "qev/errors.h"
+
+namespace {
+
+[[noreturn]] void Broken(const char* what) {
+  std::fprintf(stderr, "broken invariant: %s\n", what);
+  std::abort();
+}
+
+void CheckPrintable(const char* text) {
+  for (const char* c = text; *c; ++c) {
+    if (static_cast<unsigned char>(*c) < 32 || static_cast<unsigned char>(*c) >= 127) {
+      Broken("an error message must show only printable characters");
+    }
+  }
+}
+
+std::string Real(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string Date(const qev::ClassicDate& date) {
+  return Real(date.year) + " " + Real(date.month) + " " + Real(date.day);
+}
+
+bool Same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const auto layout =
+      static_cast<qev::CompleteLayout>(1 + static_cast<std::uint8_t>(data[0] - '1') % 3);
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::istringstream in(text);
+  qev::CompleteFile file;
+  try {
+    file = qev::ReadCompleteFile(in, "fuzz.dat", layout);
+  } catch (const qev::CatalogError& error) {
+    if (error.source() != "fuzz.dat" || error.line() < 1) Broken("a period error names the line");
+    CheckPrintable(error.what());
+    return 0;
+  } catch (const qev::ReadingError& error) {
+    if (error.source() != "fuzz.dat") Broken("a reading error names its source");
+    if (error.expected().empty()) Broken("a reading error says what was expected");
+    const bool atEnd = dynamic_cast<const qev::EndOfInput*>(&error) != nullptr;
+    if (!atEnd && (error.line() < 1 || error.text().empty()))
+      Broken("a reading error names the line and text");
+    CheckPrintable(error.what());
+    return 0;
+  }
+  qev::Catalog catalog;
+  catalog.complete.push_back(file.part);
+  try {
+    qev::Decode(catalog, qev::DataKind::Complete);
+  } catch (const qev::CatalogError&) {
+    Broken("a part the reader accepts must be one the engine accepts");
+  }
+
+  // Written back, completed, in the same layout.
+  std::string again = Date(file.header.start) + "\n" + Date(file.header.end) + "\n" +
+                      Real(file.header.threshold) + "\n";
+  if (layout != qev::CompleteLayout::PerEventSd) again += Real(file.header.sd) + "\n";
+  for (const qev::MagnitudeRow& row : file.part.rows) {
+    if (layout == qev::CompleteLayout::Grouped) again += std::to_string(row.frequency) + " ";
+    again += Real(row.magnitude);
+    if (layout == qev::CompleteLayout::PerEventSd) again += " " + Real(row.sd);
+    again += "\n";
+  }
+  std::istringstream reread(again);
+  const qev::CompleteFile second = qev::ReadCompleteFile(reread, "again", layout);
+  const qev::CompletePart& part = second.part;
+  if (!Same(part.start, file.part.start) || !Same(part.end, file.part.end) ||
+      !Same(part.threshold, file.part.threshold) || !Same(part.sd, file.part.sd) ||
+      part.rows.size() != file.part.rows.size() || second.below_threshold != file.below_threshold) {
+    Broken("the part read again differs");
+  }
+  for (std::size_t i = 0; i < part.rows.size(); ++i) {
+    const qev::MagnitudeRow& a = part.rows[i];
+    const qev::MagnitudeRow& b = file.part.rows[i];
+    if (!Same(a.magnitude, b.magnitude) || !Same(a.sd, b.sd) || a.frequency != b.frequency) {
+      Broken("a row read again differs");
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,115 @@
+#include "classic/starting_point.h"
+
+#include <cstdint>
+#include <string>
+
+#include "qev/analysis.h"
+#include "qev/errors.h"
+#include "textio/stop.h"
+
+namespace qev {
+namespace {
+
+// Screen feed of this dialog: 29 slashes, 30 empty records.
+constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+
+void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
+
+// The starting point cannot be computed from this catalog (a time span or an
+// event count of zero, a mean magnitude at the threshold, a zero denominator
+// from the extreme intervals): say so and suggest the keyboard start, instead
+// of handing an infinity or an undefined value to the estimation.
+[[noreturn]] void StartingPointUnusable(Session& session, const std::string& reason) {
+  ReportSink& sink = session.io.Sink();
+  const std::string ruler = " " + std::string(56, '*');
+  Clear(sink);
+  sink.ConsoleLine(ruler);
+  sink.ConsoleLine(" STARTING point CANNOT be computed from this catalog !!!");
+  sink.ConsoleLine("   (" + reason + ")");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Run the program again and choose the starting point");
+  sink.ConsoleLine("   from keyboard ................... (2)");
+  sink.ConsoleLine(ruler);
+  sink.ConsoleEmpty();
+  StopWithError();
+}
+
+void AskPrior(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  SessionSettings& settings = session.settings;
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("  PRIOR INFORMATION ON b-value of Gutenberg-Richter");
+  sink.ConsoleLine(" ---------------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
+  sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
+  sink.ConsoleEmpty();
+  session.io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
+  sink.Format(Dest::File, "('  PRIOR b-value & SD[of PRIOR b] = ',F4.2,'   ',F7.3)",
+              {settings.PriorB, settings.PriorBSd});
+}
+
+void AskKeyboardStart(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  SessionSettings& settings = session.settings;
+  settings.StartFromKeyboard = true;
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
+  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
+  sink.ConsoleEmpty();
+  session.io.ReadConsole({&settings.KeyboardLambda});
+  sink.ConsoleEmpty();
+  // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
+  // magnitude range for the law at all: the prompt is asked again, silently,
+  // as the other bounded entries of the dialogs are.
+  do {
+    sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {settings.Xmax});
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&settings.KeyboardMmax});
+  } while (!(settings.KeyboardMmax > settings.Mmin));
+}
+
+void ChooseStartingPoint(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("         STARTING values of LAMBDA & Mmax");
+  sink.ConsoleLine("    -----------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Starting point is determined :");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   by program ...................... (1)");
+  sink.ConsoleLine("   from keyboard ................... (2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Enter proper NUMBER ...");
+  sink.ConsoleEmpty();
+  std::int32_t answer = 0;
+  session.io.ReadConsole({&answer});
+  if (answer == 2) AskKeyboardStart(session);
+  try {
+    session.model.Start = StartingPoint(session.catalog, OptionsOf(session));
+  } catch (const NoEstimate& none) {
+    StartingPointUnusable(session, none.reason());
+  }
+}
+
+}  // namespace
+
+void PrepareStartingPoint(Session& session) {
+  Clear(session.io.Sink());
+  if (session.settings.RunNumber <= 1) {
+    AskPrior(session);
+    ChooseStartingPoint(session);
+    session.model.Mmax = session.model.Start.mmax;
+  }
+}
+
+}  // namespace qev

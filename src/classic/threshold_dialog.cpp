@@ -1,0 +1,212 @@
+#include "classic/threshold_dialog.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "qev/catalog.h"
+
+namespace qev {
+namespace {
+
+// Screen feed of these dialogs: 31 slashes, 32 empty records.
+constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
+
+void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
+
+std::int32_t ReadInteger(Session& session) {
+  std::int32_t answer = 0;
+  session.io.ReadConsole({&answer});
+  return answer;
+}
+
+float ReadReal(Session& session) {
+  float answer = 0.0f;
+  session.io.ReadConsole({&answer});
+  return answer;
+}
+
+// A date value truncated toward zero for the echo. A value beyond the 32-bit
+// range (or not a number) is pinned to the range's end, which no I2 or I5
+// field can hold, so the echo shows asterisks instead of an undefined integer.
+std::int32_t TruncatedForEcho(float value) {
+  if (!(value > -2147483648.0f)) return std::numeric_limits<std::int32_t>::min();
+  if (!(value < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(value);
+}
+
+// The end of the complete part read last; an unread catalog has a zero there.
+float LastPartEnd(const Catalog& catalog) {
+  return catalog.complete.empty() ? 0.0f : catalog.complete.back().end;
+}
+
+void WriteXmaxLines(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  sink.Format(Dest::File, "(/,'         Maximum OBSERVED magnitude Xmax = ',F5.2)",
+              {session.settings.Xmax});
+  sink.Format(Dest::File, "('  SECOND Maximum OBSERVED magnitude Xmax = ',F5.2)",
+              {session.settings.Xmax2});
+}
+
+// Threshold for the whole catalog: one below the lowest level, or typed in
+// below that level.
+void ChooseThreshold(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  const float lowest = session.settings.Mmin;
+  const float suggested = lowest - 1.0f;
+
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("    Mmin for the whole catalog determination");
+  sink.ConsoleLine("  --------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.Format(Dest::Console, "('  Suggested value of Mmin = ',F4.1)", {suggested});
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   YES, I accept suggested Mmin .......(1)");
+  sink.ConsoleLine("   NO,  I DO NOT ......................(2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(1/2)");
+  sink.ConsoleEmpty();
+  const std::int32_t answer = ReadInteger(session);
+  Clear(sink);
+
+  if (answer == 1) {
+    session.settings.Mmin = suggested;
+    return;
+  }
+  sink.ConsoleEmpty();
+  for (;;) {
+    sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')",
+                {lowest});
+    sink.ConsoleEmpty();
+    const float x = ReadReal(session);
+    if (lowest > x) {
+      session.settings.Mmin = x;
+      return;
+    }
+  }
+}
+
+// Occurrence date of an Xmax earlier than the catalog; the span runs from it
+// to the end of the catalog. Zeros of month and day are converted as typed.
+void ReadOccurrenceBeforeCatalog(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: year, month, day of such EQ-e occurrence");
+  sink.ConsoleEmpty();
+  float year = 0.0f;
+  float month = 0.0f;
+  float day = 0.0f;
+  session.io.ReadConsole({&year, &month, &day});
+  sink.Format(Dest::File, "('  Occurred at ',I5,'/',I2,'/',I2)",
+              {TruncatedForEcho(year), TruncatedForEcho(month), TruncatedForEcho(day)});
+  const float occurred = DecimalYear(year, month, day);
+  const float catalogEnd =
+      session.settings.DataKind == 1 ? session.catalog.extreme->end : LastPartEnd(session.catalog);
+  session.settings.SpanT = catalogEnd - occurred;
+}
+
+void ChooseXmax(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  const ObservedMaxima maxima = ObservedMaximaOf(session.catalog);
+  const float observed = maxima.largest;
+
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("     Maximum OBSERVED magnitude determination");
+  sink.ConsoleLine("   --------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.Format(Dest::Console, "('   Maximum OBSERVED magnitude Xmax is ',F5.2,'......(1)')",
+              {observed});
+  sink.Format(Dest::Console, "('   No, Xmax is DIFFERENT ........................(2)')");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(1/2)");
+  sink.ConsoleEmpty();
+  const std::int32_t answer = ReadInteger(session);
+  Clear(sink);
+
+  if (answer == 1) {
+    session.settings.Xmax = observed;
+    session.settings.Xmax2 = maxima.second;
+    WriteXmaxLines(session);
+    session.settings.SpanT.reset();  // the span of the whole catalog
+    return;
+  }
+
+  Clear(sink);
+  for (;;) {
+    sink.ConsoleEmpty();
+    sink.Format(Dest::Console, "('  Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than ',F5.2,')')",
+                {observed});
+    sink.ConsoleEmpty();
+    session.settings.Xmax = ReadReal(session);
+    if (session.settings.Xmax >= observed) break;
+  }
+  session.settings.Xmax2 = observed;
+  WriteXmaxLines(session);
+
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Did it occur BEFORE catalog starts ?");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" (if YES, enter 1, if NOT, enter 0)");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...(0/1)");
+  sink.ConsoleEmpty();
+  if (ReadInteger(session) == 1) {
+    ReadOccurrenceBeforeCatalog(session);
+  } else {
+    session.settings.SpanT.reset();
+  }
+}
+
+void ReadXmaxError(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER: approximate ERROR of maximum OBSERVED magnitude");
+  sink.ConsoleEmpty();
+  session.settings.SigXmax = ReadReal(session);
+}
+
+void ChooseProcedure(Session& session) {
+  ReportSink& sink = session.io.Sink();
+  Clear(sink);
+  for (int i = 0; i < 4; ++i) sink.ConsoleEmpty();
+  sink.ConsoleLine("       Selection of M_max determination procedure ");
+  sink.ConsoleLine("  ----------------------------------------------------");
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" Assessment of magnitude M_max is based on :");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine("   Tolve-Brandholm (Cramers approximation) ........(1)");
+  sink.ConsoleLine("   Tolve-Brandholm-Bayes ..........................(2)");
+  sink.ConsoleEmpty();
+  sink.ConsoleEmpty();
+  sink.ConsoleLine(" ENTER proper number ...");
+  session.settings.Procedure = ReadInteger(session);
+
+  if (session.settings.Procedure == 1) {
+    sink.Format(
+        Dest::File,
+        "(/,'  M_max is determined according to Tolve-Brandholm (Cramers Approximation)',/)");
+  } else if (session.settings.Procedure == 2) {
+    sink.Format(Dest::File, "(/,'  M_max is determined according to Tolve-Brandholm-Bayes',/)");
+  }
+}
+
+}  // namespace
+
+void ChooseThresholdXmaxProcedure(Session& session) {
+  ChooseThreshold(session);
+  ChooseXmax(session);
+  ReadXmaxError(session);
+  ChooseProcedure(session);
+}
+
+}  // namespace qev
