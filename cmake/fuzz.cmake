@@ -14,12 +14,15 @@ if(QEV_FUZZ)
                              -fno-omit-frame-pointer)
       target_link_options(${library} INTERFACE -fsanitize=address,undefined)
     endforeach()
-    foreach(library qev_events qev_batch)
-      if(TARGET ${library})
-        target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link
-                               ${QEV_FUZZ_SANITIZERS} -fno-omit-frame-pointer)
-      endif()
-    endforeach()
+
+    if(TARGET qev_events)
+      target_compile_options(qev_events PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+    endif()
+    if(TARGET qev_batch)
+      target_compile_options(qev_batch PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+    endif()
 
     file(GLOB QEV_FUZZ_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/fuzz_*.cpp)
     foreach(source ${QEV_FUZZ_SOURCES})
