@@ -47,10 +47,10 @@ max_len() {
   esac
 }
 
-# The catalog-import harnesses are many and small: half the time each.
+# The catalog-import and batch-job harnesses are small: half the time each.
 run_seconds() {
   case "$1" in
-    events_*) echo $(( (seconds + 1) / 2 )) ;;
+    events_*|batch_*) echo $(( (seconds + 1) / 2 )) ;;
     *) echo "$seconds" ;;
   esac
 }

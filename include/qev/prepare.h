@@ -62,6 +62,9 @@ struct PrepareReport {
 };
 
 PrepareReport RunPrepare(const PrepareJob& job);
+// The same on a catalog already read (as ReadEventFile reads job.catalog), so
+// that one reading serves several jobs on the same catalog.
+PrepareReport RunPrepare(const PrepareJob& job, ReadResult read);
 
 // The printed summary: events read, skipped by reason, left out by the
 // selection, removed by declustering, each part with its events and span,

@@ -318,8 +318,11 @@ DeclusterWindow ParseWindowName(std::string_view name, const std::string& what) 
 }
 
 PrepareReport RunPrepare(const PrepareJob& job) {
+  return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
+}
+
+PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   PrepareReport report;
-  ReadResult read = ReadEventFile(job.catalog, job.read, job.format);
   report.read = std::move(read.summary);
   report.events_read = read.events.size();
 
