@@ -1,6 +1,9 @@
 # Companion tools (qev-synth, qev-report), installation, manual pages and the
 # Debian package.
 include(GNUInstallDirs)
+find_package(CLI11 REQUIRED)
+# The command-line conventions of the companion tools are in the library.
+target_link_libraries(qev_companion PUBLIC CLI11::CLI11)
 
 # Each tool prints its manual page as --help: the page is embedded at
 # configure time (and again whenever it changes).
