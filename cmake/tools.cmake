@@ -98,14 +98,16 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "QEV development team <qev-dev@qev-project.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "seismic hazard from incomplete and uncertain earthquake catalogs")
-# One string: a CMake list would join its items with ';' in the control file.
+# One string of lines: a CMake list would join its items with ';' in the
+# control file. CPack indents the lines after the summary as Debian asks.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "qev estimates the Gutenberg-Richter Beta, the activity rate Lambda and the maximum "
-       "magnitude Mmax from an incomplete earthquake catalog with magnitude errors and "
-       "tabulates seismic hazard. qev-prepare turns agency catalogs (CSV, ZMAP, QuakeML) "
-       "into its catalog parts; qev-batch runs logic trees and bootstrap resamples of many "
-       "zones; qev-synth writes synthetic catalogs with known truth; qev-report turns a qev "
-       "report into CSV tables and an SVG figure.")
+       "qev estimates the Gutenberg-Richter Beta, the activity rate Lambda and\n"
+       "the maximum magnitude Mmax from an incomplete earthquake catalog with\n"
+       "magnitude errors, and tabulates the seismic hazard. qev-prepare turns\n"
+       "agency catalogs (CSV, ZMAP, QuakeML) into the parts qev reads, qev-batch\n"
+       "runs logic trees and bootstrap resamples over many source zones,\n"
+       "qev-synth writes synthetic catalogs with known truth, and qev-report\n"
+       "turns a qev report into CSV tables and an SVG figure.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
