@@ -122,7 +122,7 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
     }
   }
   file.stream.reset();
-  const CompletePart part = reader.Finish();
+  CompletePart part = reader.Finish();
   std::int64_t events = 0;
   for (const MagnitudeRow& row : part.rows) events += row.frequency;
   const std::int32_t eventCount = static_cast<std::int32_t>(events);

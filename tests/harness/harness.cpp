@@ -140,7 +140,8 @@ SessionOutcome Workspace::RunCommand(const std::string& command, std::string_vie
   return outcome;
 }
 
-SessionOutcome Workspace::RunBinary(std::string_view answers, std::vector<std::string> args) const {
+SessionOutcome Workspace::RunBinary(std::string_view answers,
+                                    const std::vector<std::string>& args) const {
   std::string command = ShellQuote(QEV_BINARY);
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
   return RunCommand(command, answers);
