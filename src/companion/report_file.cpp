@@ -32,7 +32,7 @@ class Cursor {
   }
   Field Take(std::size_t width) {
     if (position_ + width > line_.size()) Fail("the line ends too early");
-    std::string text = line_.substr(position_, width);
+    const std::string text = line_.substr(position_, width);
     position_ += width;
     try {
       return ParseField(text);
@@ -42,7 +42,7 @@ class Cursor {
   }
   std::string TakeText(std::size_t width) {
     if (position_ + width > line_.size()) Fail("the line ends too early");
-    const std::string text = line_.substr(position_, width);
+    std::string text = line_.substr(position_, width);
     position_ += width;
     return text;
   }
