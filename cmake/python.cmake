@@ -23,15 +23,18 @@ if(QEV_PYTHON)
     endif()
   endforeach()
   # The build tree holds the package as it is installed: links to the sources
-  # of python/qev beside the module, so that PYTHONPATH=<build>/python finds it.
-  set(QEV_PYTHON_MODULE_DIR ${PROJECT_BINARY_DIR}/python/qev
-      CACHE PATH "Folder the module is written to")
-  file(MAKE_DIRECTORY ${QEV_PYTHON_MODULE_DIR})
-  file(GLOB QEV_PYTHON_PACKAGE CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/python/qev/*.py)
-  foreach(source ${QEV_PYTHON_PACKAGE})
-    get_filename_component(name ${source} NAME)
-    file(CREATE_LINK ${source} ${QEV_PYTHON_MODULE_DIR}/${name} SYMBOLIC)
-  endforeach()
+  # of python/qev beside the module, so that PYTHONPATH=<build>/python finds
+  # it. setup.py gives its own folder, where setuptools puts the sources.
+  set(QEV_PYTHON_TREE ${PROJECT_BINARY_DIR}/python/qev)
+  set(QEV_PYTHON_MODULE_DIR ${QEV_PYTHON_TREE} CACHE PATH "Folder the module is written to")
+  if(QEV_PYTHON_MODULE_DIR STREQUAL QEV_PYTHON_TREE)
+    file(MAKE_DIRECTORY ${QEV_PYTHON_TREE})
+    file(GLOB QEV_PYTHON_PACKAGE CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/python/qev/*.py)
+    foreach(source ${QEV_PYTHON_PACKAGE})
+      get_filename_component(name ${source} NAME)
+      file(CREATE_LINK ${source} ${QEV_PYTHON_TREE}/${name} SYMBOLIC)
+    endforeach()
+  endif()
   set_target_properties(_qev PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${QEV_PYTHON_MODULE_DIR})
   if(QEV_TESTS)
     add_test(NAME python_tests
