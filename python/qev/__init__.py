@@ -97,7 +97,7 @@ def _array(what: str, values, dtype, length: Optional[int] = None) -> np.ndarray
     if raw.dtype.kind == "f":
         bad = np.flatnonzero(~np.isfinite(raw))
         if bad.size:
-            raise CatalogError(f"{what}[{bad[0]}] is {raw[bad[0]]}, expected a finite number")
+            raise CatalogError(f"{what}[{bad[0]}] is {raw[bad[0]]:g}, expected a finite number")
     if np.dtype(dtype).kind == "i":
         if raw.dtype.kind == "f" and np.any(raw != np.trunc(raw)):
             raise ValueError(f"{what} holds fractions, expected whole numbers")
@@ -112,7 +112,7 @@ def _array(what: str, values, dtype, length: Optional[int] = None) -> np.ndarray
 def _not_negative(what: str, values: np.ndarray) -> None:
     bad = np.flatnonzero(values < 0)
     if bad.size:
-        raise CatalogError(f"{what}[{bad[0]}] is {values[bad[0]]}, expected a value not below 0")
+        raise CatalogError(f"{what}[{bad[0]}] is {values[bad[0]]:g}, expected a value not below 0")
 
 
 def _finite(what: str, value) -> float:
@@ -461,6 +461,10 @@ _DATA_KINDS = {None: None, "all": None, "extremes": 1, "complete": 2,
                "extremes_and_complete": 3}
 
 
+def _pair(value) -> bool:
+    return not isinstance(value, (str, bytes)) and np.ndim(value) == 1 and len(value) == 2
+
+
 def _catalog_of(parts) -> Catalog:
     if isinstance(parts, Catalog):
         return parts
@@ -494,7 +498,7 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
     Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions.
     """
     catalog = _catalog_of(parts)
-    if isinstance(prior_b, (str, bytes)) or len(prior_b) != 2:
+    if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
     options = {
         "units": _choice("units", units, _UNITS),
@@ -518,7 +522,7 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
     if options["sig_xmax"] < 0:
         raise ValueError(f"sig_xmax is {options['sig_xmax']}, expected a value not below 0")
     if start is not None:
-        if isinstance(start, (str, bytes)) or len(start) != 2:
+        if not _pair(start):
             raise TypeError(f"start is {start!r}, expected (lambda_, mmax)")
         options.update(start=2, start_lambda=_real("start lambda_", start[0]),
                        start_mmax=_real("start mmax", start[1]))
