@@ -538,3 +538,5 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
         sd_b=d["sd_b"], lambda_=d["lambda_"], sd_lambda=d["sd_lambda"], mmax=d["mmax"],
         sd_mmax=d["sd_mmax"], transmission_coefficient=d["transmission_coefficient"],
         contributions=tuple(d["contributions"]))
+
+from . import plots  # noqa: E402  (figures need matplotlib only when drawn)
