@@ -539,4 +539,14 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
         sd_mmax=d["sd_mmax"], transmission_coefficient=d["transmission_coefficient"],
         contributions=tuple(d["contributions"]))
 
+# Real catalogs and batch runs, where the module was built with them.
+if hasattr(_qev, "EventTable"):
+    from ._events import (EventTable, Zone, ReadSummary, SelectionCounts, Declustered,  # noqa
+                          Split, read_catalog, select, decluster, split)
+    __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
+                "read_catalog", "select", "decluster", "split"]
+if hasattr(_qev, "run_batch"):
+    from ._batch import BatchResult, job_to_toml, run_batch  # noqa: E402
+    __all__ += ["BatchResult", "job_to_toml", "run_batch"]
+
 from . import plots  # noqa: E402  (figures need matplotlib only when drawn)
