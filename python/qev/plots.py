@@ -215,3 +215,47 @@ def hazard_curves(result, spans=(50, 100, 1000), magnitudes=None, samples: int =
     bottom.grid(True, alpha=0.3)
     bottom.legend(loc="lower left", fontsize=8)
     return fig
+
+
+def bootstrap(batch, zone=None, branch=None, bins: int = 30):
+    """Distributions of b, Lambda and Mmax over the bootstrap resamples of one
+    zone and branch of a batch result (default the first of each): histograms
+    of the resamples that succeeded, the catalog's own estimate (replicate 0),
+    the median and the 16th and 84th percentiles marked."""
+    import matplotlib.pyplot as plt
+
+    rows = batch.results
+    zone = rows[0]["zone"] if zone is None else zone
+    rows = [r for r in rows if r["zone"] == zone]
+    if not rows:
+        raise ValueError(f"the batch has no zone {zone!r}")
+    branch = rows[0]["branch"] if branch is None else branch
+    rows = [r for r in rows if r["branch"] == branch]
+    if not rows:
+        raise ValueError(f"zone {zone!r} has no branch {branch!r}")
+    own = next((r for r in rows if r["replicate"] == 0), None)
+    drawn = [r for r in rows if r["replicate"] > 0 and r["status"] == "ok"]
+    failed = sum(1 for r in rows if r["replicate"] > 0 and r["status"] != "ok")
+    mmin = rows[0]["mmin"]
+    fig, axes = plt.subplots(1, 3, figsize=(10.5, 3.6), layout="constrained")
+    panels = (("b", "b-value (decimal)"), ("lambda", f"\u03bb: annual rate at M \u2265 {mmin:g} (1/yr)"),
+              ("mmax", "Mmax (magnitude)"))
+    for ax, (key, label) in zip(axes, panels):
+        values = np.array([r[key] for r in drawn], dtype=float)
+        values = values[np.isfinite(values)]
+        if values.size:
+            ax.hist(values, bins=bins, color="tab:blue", alpha=0.6)
+            low, median, high = np.percentile(values, (BAND[0], 50.0, BAND[1]))
+            for v, style in ((low, ":"), (median, "--"), (high, ":")):
+                ax.axvline(v, color="0.2", ls=style, lw=1)
+        if own is not None and own["status"] == "ok":
+            ax.axvline(own[key], color="tab:red", lw=2)
+        ax.set_xlabel(label)
+        ax.set_ylabel("resamples")
+    axes[0].plot([], [], color="tab:red", lw=2, label="catalog (replicate 0)")
+    axes[0].plot([], [], color="0.2", ls="--", lw=1, label="median of resamples")
+    axes[0].plot([], [], color="0.2", ls=":", lw=1, label="16th, 84th percentile")
+    axes[0].legend(fontsize=7, loc="upper left")
+    fig.suptitle(f"Bootstrap: zone {zone}, branch {branch}: {len(drawn)} resamples"
+                 + (f", {failed} failed" if failed else ""))
+    return fig
