@@ -122,6 +122,16 @@ def _finite(what: str, value) -> float:
     return value
 
 
+def _years(start: float, end: float) -> str:
+    """The calendar years of a period given in decimal years: year 1 begins at
+    0.0 (no year 0), and an end on 31 December of year Y lies a little past Y.0,
+    so the year named is that of the day just before the end."""
+    def year(t):
+        return math.floor(t) + 1 if t >= 0 else math.floor(t)
+
+    return f"{year(start)}-{year(end - 0.01)}"
+
+
 def _array_repr(values: np.ndarray) -> str:
     if values.size <= 4:
         return "[" + ", ".join(f"{v:g}" for v in values) + "]"
@@ -169,7 +179,8 @@ class ExtremePart:
         return int(self.time.size)
 
     def __repr__(self) -> str:
-        return (f"ExtremePart(start={self.start:g}, end={self.end:g}, {len(self)} events, "
+        return (f"ExtremePart({_years(self.start, self.end)}: start={self.start:g}, "
+                f"end={self.end:g}, {len(self)} events, "
                 f"magnitude={_array_repr(self.magnitude)})")
 
 
@@ -226,7 +237,8 @@ class CompletePart:
         return int(self.frequency.sum(dtype=np.int64))
 
     def __repr__(self) -> str:
-        return (f"CompletePart(start={self.start:g}, end={self.end:g}, "
+        return (f"CompletePart({_years(self.start, self.end)}: start={self.start:g}, "
+                f"end={self.end:g}, "
                 f"threshold={self.threshold:g}, {self.events} events, sd={self.part_sd:g})")
 
 

@@ -80,7 +80,13 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
                                           default_sd, bool(skip_bad_rows), columns)
     summary["skipped"] = tuple(summary["skipped"])
     table.summary = ReadSummary(**summary)
+    table.catalog_end = _qev.catalog_end(table, None, None)
     return table
+
+
+def _known_end(events):
+    """The end of the catalog a table came from, where it is known."""
+    return getattr(events, "catalog_end", None)
 
 
 def _date_text(name, value) -> Optional[str]:
@@ -129,6 +135,8 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
     kept = events.subset(rows)
     kept.rows = rows
     kept.selection = SelectionCounts(**counts)
+    # The catalog still observes the days after the last event kept.
+    kept.catalog_end = _qev.catalog_end(events, _known_end(events), _date_text("until", until))
     return kept
 
 
@@ -162,7 +170,9 @@ def decluster(events: EventTable, window: str = "gardner-knopoff",
         raise TypeError(f"window is {type(window).__name__}, expected a window name")
     fraction = _optional_real("foreshock_fraction", foreshock_fraction)
     rows, removed, mainshock_of = _qev.decluster(events, window, fraction)
-    return Declustered(events.subset(rows), rows, removed, mainshock_of)
+    mainshocks = events.subset(rows)
+    mainshocks.catalog_end = _known_end(events)
+    return Declustered(mainshocks, rows, removed, mainshock_of)
 
 
 @dataclass(frozen=True, repr=False)
@@ -203,7 +213,10 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
 
     completeness: [[year, Mc], ...]: from 1 January of each year on, the catalog
     is complete at and above Mc (until the next step); end: last day of the
-    youngest complete period (default the day of the last event).
+    youngest complete period, default the end of the catalog as read (the day
+    of its latest event, or the day before a selection's `until`), which
+    read_catalog, select and decluster pass on as `catalog_end`, else the day
+    of the table's latest event.
     extreme_window: the extreme part holds the largest event of each window of
     this many years (0: no extreme part), from extreme_from to extreme_to
     (default from the first event's year to the day before the first complete
@@ -214,7 +227,8 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
     if isinstance(extreme_window, bool) or not isinstance(extreme_window, (int, np.integer)):
         raise TypeError(f"extreme_window is {extreme_window!r}, expected a whole number of years")
     d = _qev.split(events, _completeness(completeness), int(extreme_window),
-                   _date_text("end", end), _date_text("extreme_from", extreme_from),
+                   _date_text("end", end) or _known_end(events),
+                   _date_text("extreme_from", extreme_from),
                    _date_text("extreme_to", extreme_to))
     return Split(_catalog_from(d["catalog"]), d["extreme_period"], d["extreme_rows"],
                  tuple(d["complete_periods"]), tuple(d["complete_rows"]), d["below_threshold"],
@@ -278,8 +292,9 @@ def _table_repr(self) -> str:
     n = len(self)
     if n == 0:
         return "EventTable(0 events)"
-    first = f"{self.year[0]:04d}-{self.month[0]:02d}-{self.day[0]:02d}"
-    last = f"{self.year[-1]:04d}-{self.month[-1]:02d}-{self.day[-1]:02d}"
+    order = np.lexsort((self.second, self.minute, self.hour, self.day, self.month, self.year))
+    first, last = (f"{self.year[i]:04d}-{self.month[i]:02d}-{self.day[i]:02d}"
+                   for i in (order[0], order[-1]))
     return (f"EventTable({n} events, {first} to {last}, magnitude "
             f"{self.magnitude.min():g} to {self.magnitude.max():g}, "
             f"types {', '.join(t or '(none)' for t in self.magnitude_types)})")

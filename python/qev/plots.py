@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import numpy as np
 
+from . import _years
 from . import hazard as _hazard
 
 BAND = (16.0, 84.0)  # percentiles of the band: +- one SD of a normal law
@@ -71,15 +72,6 @@ def _log_band(ax, x, low, high, floor, **style):
     ax.fill_between(x, np.where(np.isfinite(high), low, np.nan), high, **style)
 
 
-def _calendar_year(t: float) -> int:
-    """The year in which decimal year t lies (year 1 begins at 0.0; no year 0)."""
-    return int(np.floor(t)) + 1 if t >= 0 else int(np.floor(t))
-
-
-def _period(start: float, end: float) -> str:
-    # A period's end is the end of its last day: 31 December of year Y lies a
-    # little past Y.0, and the year named is that of the day just before.
-    return f"{_calendar_year(start)}-{_calendar_year(end - 0.01)}"
 
 
 def _mark(ax, value, style, text):
@@ -132,7 +124,7 @@ def magnitude_frequency(catalog, result, ax=None, samples: int = 1000, seed: int
         observed.append(rate)
         ax.plot(levels, rate, markers[i % len(markers)], ms=4.5, mfc="none",
                 color=f"C{(i + 1) % 10}",
-                label=f"complete part {i + 1}, {_period(part.start, part.end)}: "
+                label=f"complete part {i + 1}, {_years(part.start, part.end)}: "
                       f"count \u2265 m / {part.end - part.start:.0f} yr (M \u2265 {part.threshold:g})")
     if catalog.extreme is not None and len(catalog.extreme):
         e = catalog.extreme
@@ -140,7 +132,7 @@ def magnitude_frequency(catalog, result, ax=None, samples: int = 1000, seed: int
         rate = np.arange(1, order.size + 1) / (e.end - e.start)
         observed.append(rate)
         ax.plot(order, rate, "*", ms=8, color="tab:red",
-                label=f"extreme events, {_period(e.start, e.end)}: "
+                label=f"extreme events, {_years(e.start, e.end)}: "
                       f"count \u2265 m / {e.end - e.start:.0f} yr ({order.size} events)")
     floor = 0.3 * min([np.nanmin(r) for r in observed if np.size(r)] + [fitted[0] * 1e-3])
     _log_band(ax, grid, low, high, floor, color="tab:blue", alpha=0.18, lw=0,
@@ -189,7 +181,7 @@ def hazard_curves(result, spans=(50, 100, 1000), magnitudes=None, samples: int =
     for period, label in ((h.return_period_upper, "band of Lambda \u00b1 SD alone"),
                           (h.return_period_lower, None)):
         rate = np.where(period < 1e35, 1.0 / period.astype(float), np.nan)
-        top.plot(magnitudes, rate, color="black", lw=1, ls=":", label=label)
+        top.plot(magnitudes, rate, color="0.25", lw=0.8, ls="--", label=label)
     top.plot(magnitudes, _positive(h.annual_rate), color="tab:blue", lw=2,
              label="annual rate of exceedance")
     top.set_yscale("log")

@@ -338,6 +338,28 @@ own memory (no copy); they keep the table alive.)")
       py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
       py::arg("extreme_from"), py::arg("extreme_to"));
 
+  // The last day the catalog observes: `known_end` (the end of the table as
+  // read) or else the day of the table's latest event, no later than the day
+  // before `until`. None for an empty table without a known end.
+  m.def(
+      "catalog_end",
+      [](const EventTable& t, py::handle known_end, py::handle until) -> py::object {
+        std::optional<CivilDate> end = OptionalDate(known_end, "catalog_end");
+        if (!end && !t.empty()) {
+          std::size_t last = 0;
+          for (std::size_t i = 1; i < t.size(); ++i) {
+            if (t.days(i) > t.days(last)) last = i;
+          }
+          end = CompletedDate(t.date(last));
+        }
+        if (const auto bound = OptionalDate(until, "until"); end && bound) {
+          const CivilDate before = PreviousDay(FirstDayOf(*bound));
+          if (DayNumber(before) < DayNumber(*end)) end = before;
+        }
+        return end ? py::object(Text(FormatDate(*end))) : py::object(py::none());
+      },
+      py::arg("events"), py::arg("known_end"), py::arg("until"));
+
   m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
 }
 
