@@ -6,7 +6,8 @@ temporary folder holding a link to examples/ and a docs/figures/ folder, so the
 page's relative paths work and the checked-in figures stay as they are.
 
 `python3 python/tests/test_docs.py --write` runs the blocks in the source tree
-instead: that redraws docs/figures/.
+instead: that redraws docs/figures/ and writes each block's output into the
+```text block after it.
 """
 
 import contextlib
@@ -21,18 +22,19 @@ PAGE = ROOT / "docs" / "python.md"
 BLOCK = re.compile(r"^```(python|text)\n(.*?)^```$", re.M | re.S)
 
 
-def blocks():
-    """(code, expected output or None) for each python block of the page."""
-    found = [(m.group(1), m.group(2), m.start(), m.end()) for m in BLOCK.finditer(PAGE.read_text())]
+def blocks(page: str):
+    """(code, expected output or None, span of the python block, span of its
+    output block or None) for each python block of the page."""
+    found = [(m.group(1), m.group(2), m.span()) for m in BLOCK.finditer(page)]
     out = []
-    for i, (kind, body, _, end) in enumerate(found):
+    for i, (kind, body, span) in enumerate(found):
         if kind != "python":
             continue
         following = found[i + 1] if i + 1 < len(found) else None
-        expected = None
-        if following and following[0] == "text" and not PAGE.read_text()[end:following[2]].strip():
-            expected = following[1]
-        out.append((body, expected))
+        if following and following[0] == "text" and not page[span[1]:following[2][0]].strip():
+            out.append((body, following[1], span, following[2]))
+        else:
+            out.append((body, None, span, None))
     return out
 
 
@@ -43,7 +45,7 @@ def run_page(folder: Path):
     here = os.getcwd()
     os.chdir(folder)
     try:
-        for code, expected in blocks():
+        for code, expected, _, _ in blocks(PAGE.read_text()):
             printed = io.StringIO()
             with contextlib.redirect_stdout(printed):
                 exec(compile(code, str(PAGE), "exec"), namespace)
@@ -73,5 +75,12 @@ if __name__ == "__main__" and sys.argv[1:] == ["--write"]:
     import matplotlib
 
     matplotlib.use("Agg")
-    for code, expected, printed in run_page(ROOT):
-        sys.stdout.write(printed)
+    page = PAGE.read_text()
+    outputs = [printed for _, _, printed in run_page(ROOT)]
+    # From the end, so that the spans before stay valid.
+    for (_, _, code_span, text_span), printed in reversed(list(zip(blocks(page), outputs))):
+        if text_span:
+            page = page[:text_span[0]] + f"```text\n{printed}```" + page[text_span[1]:]
+        elif printed:
+            page = page[:code_span[1]] + f"\n\n```text\n{printed}```" + page[code_span[1]:]
+    PAGE.write_text(page)
