@@ -9,7 +9,9 @@
 
 Usage: PYTHONPATH=build/python bench/python_bench.py [BUILD_DIR]
 (BUILD_DIR default build; it needs qev_bench and the module qev._qev.)
-Prints the median of REPETITIONS repetitions of each, CPU and wall time.
+Each repetition times the C++ benchmark and then the Python call, one after
+the other, so that both meet the same load of a shared machine; printed are the
+medians over REPETITIONS repetitions of the times and of the ratios.
 """
 
 import json
@@ -29,7 +31,7 @@ from synthetic import write_random_catalog  # noqa: E402
 
 import qev  # noqa: E402
 
-REPETITIONS = 5
+REPETITIONS = 7
 CSV_EVENTS = 1_000_000
 
 
@@ -60,45 +62,44 @@ def write_csv(path: Path, n: int, seed: int = 1) -> None:
 def cpp_times(build: Path, env: dict) -> dict:
     out = subprocess.run(
         [str(build / "qev_bench"), "--benchmark_filter=BM_AnalyzeClassicFiles|BM_ReadCsvEvents",
-         f"--benchmark_repetitions={REPETITIONS}", "--benchmark_report_aggregates_only=true",
          "--benchmark_format=json"],
         env={**os.environ, **env}, check=True, capture_output=True, text=True).stdout
     times = {}
     for b in json.loads(out)["benchmarks"]:
-        if b.get("aggregate_name") == "median":
-            scale = {"ms": 1e-3, "us": 1e-6, "ns": 1e-9, "s": 1.0}[b["time_unit"]]
-            times[b["run_name"]] = (b["cpu_time"] * scale, b["real_time"] * scale)
+        scale = {"ms": 1e-3, "us": 1e-6, "ns": 1e-9, "s": 1.0}[b["time_unit"]]
+        times[b["run_name"]] = (b["cpu_time"] * scale, b["real_time"] * scale)
     return times
 
 
 def python_time(call, iterations: int) -> tuple:
-    cpu, wall = [], []
-    for _ in range(REPETITIONS):
-        c0, w0 = time.process_time(), time.perf_counter()
-        for _ in range(iterations):
-            call()
-        cpu.append((time.process_time() - c0) / iterations)
-        wall.append((time.perf_counter() - w0) / iterations)
-    return statistics.median(cpu), statistics.median(wall)
+    c0, w0 = time.process_time(), time.perf_counter()
+    for _ in range(iterations):
+        call()
+    return (time.process_time() - c0) / iterations, (time.perf_counter() - w0) / iterations
 
 
 def main() -> None:
     build = Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build")
     with tempfile.TemporaryDirectory() as folder:
         folder = Path(folder)
-        files = write_random_catalog(folder, seed=2024, extreme_events=500, parts=5, rows=1500)
+        files = write_random_catalog(folder, seed=2024, extreme_events=500, parts=5, rows=1500,
+                                     step=0.1)
         mmin = round(files["lowest"] - 0.1, 2)
         csv_path = folder / "events.csv"
         write_csv(csv_path, CSV_EVENTS)
-        cpp = cpp_times(build, {"QEV_BENCH_CLASSIC": str(folder), "QEV_BENCH_MMIN": str(mmin),
-                                "QEV_BENCH_CSV": str(csv_path)})
+        env = {"QEV_BENCH_CLASSIC": str(folder), "QEV_BENCH_MMIN": str(mmin),
+               "QEV_BENCH_CSV": str(csv_path)}
         catalog = qev.read_classic(files["extreme"], files["complete"])
         result = qev.analyze(catalog, mmin=mmin)
-        py = {
-            "BM_AnalyzeClassicFiles": python_time(lambda: qev.analyze(catalog, mmin=mmin), 50),
-            "BM_ReadCsvEvents": python_time(
-                lambda: qev.read_catalog(csv_path, default_sd=0.1), 1),
+        calls = {
+            "BM_AnalyzeClassicFiles": (lambda: qev.analyze(catalog, mmin=mmin), 100),
+            "BM_ReadCsvEvents": (lambda: qev.read_catalog(csv_path, default_sd=0.1), 2),
         }
+        pairs = {key: [] for key in calls}
+        for _ in range(REPETITIONS):
+            cpp = cpp_times(build, env)
+            for key, (call, iterations) in calls.items():
+                pairs[key].append((cpp[key], python_time(call, iterations)))
         print(f"catalog: {len(catalog.extreme)} extreme events, {len(catalog.complete)} complete "
               f"parts of {len(catalog.complete[0])} rows, Mmin {mmin}: {result}")
         print(f"CSV: {CSV_EVENTS} events, {csv_path.stat().st_size / 1e6:.0f} MB")
@@ -106,10 +107,13 @@ def main() -> None:
         print("|---|---|---|---|---|---|---|")
         names = {"BM_AnalyzeClassicFiles": "analyze", "BM_ReadCsvEvents": "read 1,000,000 events"}
         for key, name in names.items():
-            (cc, cw), (pc, pw) = cpp[key], py[key]
-            print(f"| {name} | {cc * 1e3:.2f} ms | {pc * 1e3:.2f} ms | {pc / cc:.3f} | "
-                  f"{cw * 1e3:.2f} ms | {pw * 1e3:.2f} ms | {pw / cw:.3f} |")
-
+            def median(f):
+                return statistics.median(f(c, p) for c, p in pairs[key])
+            cc, pc = median(lambda c, p: c[0]), median(lambda c, p: p[0])
+            cw, pw = median(lambda c, p: c[1]), median(lambda c, p: p[1])
+            print(f"| {name} | {cc * 1e3:.2f} ms | {pc * 1e3:.2f} ms | "
+                  f"{median(lambda c, p: p[0] / c[0]):.3f} | {cw * 1e3:.2f} ms | "
+                  f"{pw * 1e3:.2f} ms | {median(lambda c, p: p[1] / c[1]):.3f} |")
 
 if __name__ == "__main__":
     main()

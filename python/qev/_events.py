@@ -80,13 +80,27 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
                                           default_sd, bool(skip_bad_rows), columns)
     summary["skipped"] = tuple(summary["skipped"])
     table.summary = ReadSummary(**summary)
-    table.catalog_end = _qev.catalog_end(table, None, None)
+    table._ends_with_itself = True  # its end is found when first asked for
     return table
+
+
+def _catalog_end(self) -> Optional[str]:
+    """The last day the catalog this table came from observes (YYYY-MM-DD):
+    the day of the latest event as read, or the day before a selection's
+    `until`. None for a table whose origin is not known."""
+    d = self.__dict__
+    if "_catalog_end" not in d and d.get("_ends_with_itself"):
+        d["_catalog_end"] = _qev.catalog_end(self, None, None)
+    return d.get("_catalog_end")
+
+
+def _set_catalog_end(self, value: Optional[str]) -> None:
+    self.__dict__["_catalog_end"] = value
 
 
 def _known_end(events):
     """The end of the catalog a table came from, where it is known."""
-    return getattr(events, "catalog_end", None)
+    return events.catalog_end
 
 
 def _date_text(name, value) -> Optional[str]:
@@ -303,3 +317,4 @@ def _table_repr(self) -> str:
 EventTable.to_dataframe = _to_dataframe
 EventTable.from_dataframe = staticmethod(_from_dataframe)
 EventTable.__repr__ = _table_repr
+EventTable.catalog_end = property(_catalog_end, _set_catalog_end)

@@ -1,20 +1,21 @@
 // Batch runs: a job (a TOML file, or TOML text made from a dict on the Python
 // side) planned and run on threads, its outputs written into a folder.
+#include "qev/batch.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "binding.h"
-#include "qev/batch.h"
 
 namespace qev::python {
 
 void BindBatch(py::module_& m) {
   m.def(
       "run_batch",
-      [](const std::optional<std::string>& text, const std::string& source,
-         const std::string& base, const std::optional<std::string>& output, unsigned threads) {
+      [](const std::optional<std::string>& text, const std::string& source, const std::string& base,
+         const std::optional<std::string>& output, unsigned threads) {
         std::size_t failed = 0;
         std::size_t tasks = 0;
         std::string folder;

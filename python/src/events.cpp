@@ -1,5 +1,7 @@
 // Real catalogs: the event table with its numeric columns as NumPy views,
 // its readers, selection, declustering and the split into catalog parts.
+#include "qev/events.h"
+
 #include <cmath>
 #include <optional>
 #include <string>
@@ -9,7 +11,6 @@
 #include "qev/catalog_split.h"
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
-#include "qev/events.h"
 #include "qev/prepare.h"
 
 namespace qev::python {
@@ -88,11 +89,18 @@ EventTable TableFromColumns(const py::dict& c) {
   const auto types = c["magnitude_type"].cast<std::vector<std::string>>();
   const auto ids = c["id"].cast<std::vector<std::string>>();
   const std::size_t n = magnitude.size();
-  const std::pair<const char*, std::size_t> lengths[] = {
-      {"year", year.size()},       {"month", month.size()},     {"day", day.size()},
-      {"hour", hour.size()},       {"minute", minute.size()},   {"second", second.size()},
-      {"longitude", longitude.size()}, {"latitude", latitude.size()}, {"depth", depth.size()},
-      {"sd", sd.size()},           {"magnitude_type", types.size()}, {"id", ids.size()}};
+  const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
+                                                         {"month", month.size()},
+                                                         {"day", day.size()},
+                                                         {"hour", hour.size()},
+                                                         {"minute", minute.size()},
+                                                         {"second", second.size()},
+                                                         {"longitude", longitude.size()},
+                                                         {"latitude", latitude.size()},
+                                                         {"depth", depth.size()},
+                                                         {"sd", sd.size()},
+                                                         {"magnitude_type", types.size()},
+                                                         {"id", ids.size()}};
   for (const auto& [name, size] : lengths) {
     if (size != n) {
       throw py::value_error(std::string(name) + " has " + std::to_string(size) +
@@ -141,9 +149,7 @@ EventTable TableFromColumns(const py::dict& c) {
   return table;
 }
 
-DeclusterWindow WindowFrom(const std::string& name) {
-  return ParseWindowName(name, "window");
-}
+DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
 
 }  // namespace
 
@@ -155,42 +161,47 @@ magnitude and sd (its standard deviation), magnitude_type (codes into
 magnitude_types). The numeric columns are read-only NumPy views of the table's
 own memory (no copy); they keep the table alive.)")
       .def("__len__", &EventTable::size)
-      .def_property_readonly("year", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().year, self);
-      })
-      .def_property_readonly("month", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().month, self);
-      })
-      .def_property_readonly("day", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().day, self);
-      })
-      .def_property_readonly("hour", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().hour, self);
-      })
-      .def_property_readonly("minute", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().minute, self);
-      })
-      .def_property_readonly("second", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().second, self);
-      })
-      .def_property_readonly("longitude", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().longitude, self);
-      })
-      .def_property_readonly("latitude", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().latitude, self);
-      })
-      .def_property_readonly("depth", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().depth, self);
-      })
-      .def_property_readonly("magnitude", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().magnitude, self);
-      })
-      .def_property_readonly("sd", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().sd, self);
-      })
-      .def_property_readonly("magnitude_type", [](py::object self) {
-        return ReadOnlyView(self.cast<const EventTable&>().magnitude_type, self);
-      })
+      .def_property_readonly(
+          "year",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().year, self); })
+      .def_property_readonly(
+          "month",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().month, self); })
+      .def_property_readonly(
+          "day",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().day, self); })
+      .def_property_readonly(
+          "hour",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().hour, self); })
+      .def_property_readonly(
+          "minute",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().minute, self); })
+      .def_property_readonly(
+          "second",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().second, self); })
+      .def_property_readonly("longitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().longitude, self);
+                             })
+      .def_property_readonly("latitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().latitude, self);
+                             })
+      .def_property_readonly(
+          "depth",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().depth, self); })
+      .def_property_readonly("magnitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().magnitude, self);
+                             })
+      .def_property_readonly(
+          "sd",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().sd, self); })
+      .def_property_readonly("magnitude_type",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().magnitude_type,
+                                                   self);
+                             })
       .def_property_readonly("magnitude_types",
                              [](const EventTable& t) {
                                py::list names;
@@ -305,7 +316,8 @@ own memory (no copy); they keep the table alive.)")
          std::int32_t extreme_window, py::handle end, py::handle extreme_from,
          py::handle extreme_to) {
         SplitOptions o;
-        for (const auto& [year, threshold] : completeness) o.completeness.push_back({year, threshold});
+        for (const auto& [year, threshold] : completeness)
+          o.completeness.push_back({year, threshold});
         o.extreme_window_years = extreme_window;
         o.end = OptionalDate(end, "end");
         o.extreme_from = OptionalDate(extreme_from, "extreme_from");
