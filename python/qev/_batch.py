@@ -168,6 +168,8 @@ def run_batch(job, *, output=None, threads: int = 0, base=None) -> BatchResult:
         raise ValueError(f"threads is {threads!r}, expected 0 (every core) or more")
     temporary = None
     if isinstance(job, (str, os.PathLike)):
+        with open(job, "rb"):  # a missing file raises Python's own OSError
+            pass
         text, source, base_dir = None, os.fspath(job), "."
     else:
         text = job_to_toml(job)

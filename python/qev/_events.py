@@ -49,6 +49,15 @@ class SelectionCounts:
     kept: int
 
 
+def _readable(path) -> str:
+    """The path of a file that can be opened for reading: a missing or
+    unreadable file raises the OSError Python raises for it."""
+    path = os.fspath(path)
+    with open(path, "rb"):
+        pass
+    return path
+
+
 def _choice(name, value, choices):
     key = value.lower() if isinstance(value, str) else value
     if key not in choices:
@@ -76,7 +85,7 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
         default_sd = float(default_sd)
         if not default_sd >= 0:
             raise ValueError(f"default_sd is {default_sd}, expected an SD of 0 or more")
-    table, summary = _qev.read_event_file(os.fspath(path), _choice("format", format, _FORMATS),
+    table, summary = _qev.read_event_file(_readable(path), _choice("format", format, _FORMATS),
                                           default_sd, bool(skip_bad_rows), columns)
     summary["skipped"] = tuple(summary["skipped"])
     table.summary = ReadSummary(**summary)
@@ -136,7 +145,7 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
     a qev.Zone or a zone file (WKT when it ends in .wkt, GeoJSON otherwise).
     """
     if isinstance(zone, (str, os.PathLike)):
-        zone = Zone.read(os.fspath(zone))
+        zone = Zone.read(_readable(zone))
     elif zone is not None and not isinstance(zone, Zone):
         raise TypeError(f"zone is {type(zone).__name__}, expected a qev.Zone or a file name")
     if isinstance(magnitude_types, str):

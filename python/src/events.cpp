@@ -218,7 +218,11 @@ own memory (no copy); they keep the table alive.)")
                              })
       .def(
           "subset",
-          [](const EventTable& t, py::handle rows) { return t.Subset(Rows(rows, t.size())); },
+          [](const EventTable& t, py::handle rows) {
+            const std::vector<std::size_t> r = Rows(rows, t.size());
+            py::gil_scoped_release release;
+            return t.Subset(r);
+          },
           py::arg("rows"), "The rows given, in the order given, as a new table.")
       .def_static("_from_columns", &TableFromColumns);
 
@@ -358,9 +362,15 @@ own memory (no copy); they keep the table alive.)")
       [](const EventTable& t, py::handle known_end, py::handle until) -> py::object {
         std::optional<CivilDate> end = OptionalDate(known_end, "catalog_end");
         if (!end && !t.empty()) {
+          py::gil_scoped_release release;
           std::size_t last = 0;
+          double last_days = t.days(0);
           for (std::size_t i = 1; i < t.size(); ++i) {
-            if (t.days(i) > t.days(last)) last = i;
+            const double days = t.days(i);
+            if (days > last_days) {
+              last = i;
+              last_days = days;
+            }
           }
           end = CompletedDate(t.date(last));
         }

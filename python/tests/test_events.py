@@ -100,6 +100,13 @@ def test_event_table_goes_to_pandas_and_back_unchanged(tonga):
 
 
 BAD = [
+    ("a missing catalog file", lambda t: qev.read_catalog("/no/such.csv"), FileNotFoundError,
+     "/no/such.csv"),
+    ("a job with a value of the wrong type", lambda t: qev.run_batch(
+        {"replicates": "many", "zone": [{"name": "a", "complete": ["c.dat"], "mmin": 3.0}]}),
+     qev.ReadingError, "'replicates' a whole number"),
+    ("a job value Python cannot write", lambda t: qev.run_batch({"seed": object()}), TypeError,
+     "job value seed"),
     ("unknown format", lambda t: qev.read_catalog(TONGA, format="shapefile"), ValueError,
      "format"),
     ("a column name that is not text", lambda t: qev.read_catalog(TONGA, magnitude=3),
