@@ -88,13 +88,13 @@ def same(a, b) -> bool:
 
 
 def test_analyze_and_hazard_give_the_floats_of_the_batch_tool(job):
-    folder, spec = job
+    folder, job_dict = job
     from qev._batch import _read_table
 
     results = {r["zone"]: r for r in _read_table(folder / "tool" / "results.csv")}
     hazard = _read_table(folder / "tool" / "hazard.csv")
     compared = 0
-    for zone in spec["zone"]:
+    for zone in job_dict["zone"]:
         row = results[zone["name"]]
         assert row["status"] == "ok", row
         r = python_analysis(zone)
@@ -122,8 +122,8 @@ def test_analyze_and_hazard_give_the_floats_of_the_batch_tool(job):
 
 
 def test_run_batch_writes_the_files_of_the_tool(job):
-    folder, spec = job
-    result = qev.run_batch({**spec, "output": str(folder / "python")}, threads=2)
+    folder, job_dict = job
+    result = qev.run_batch({**job_dict, "output": str(folder / "python")}, threads=2)
     assert result.failed == 0 and result.tasks == len(ZONES)
     for name in ("results.csv", "results.jsonl", "hazard.csv", "summary.csv"):
         assert filecmp.cmp(folder / "tool" / name, folder / "python" / name, shallow=False), name
