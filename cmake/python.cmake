@@ -66,7 +66,8 @@ if(qev_python_build)
              COMMAND ${Python_EXECUTABLE} -m pytest -q -p no:cacheprovider
                      ${PROJECT_SOURCE_DIR}/python/tests
              WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
-    set_tests_properties(python_tests PROPERTIES TIMEOUT 600
+    # Alone, so that the test of two threads has the two cores to itself.
+    set_tests_properties(python_tests PROPERTIES TIMEOUT 600 RUN_SERIAL ON
       ENVIRONMENT "PYTHONPATH=${PROJECT_BINARY_DIR}/python;QEV_BUILD_DIR=${PROJECT_BINARY_DIR};MPLBACKEND=Agg")
   endif()
 endif()
