@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "textio/reader.h"
 #include "textio/stop.h"
 
 namespace qev {
@@ -103,8 +104,8 @@ ReportFile::ReportFile(const fs::path& target, const std::string& shownName)
     targetFile_ = RegularOf(status);
   }
   std::error_code noLink;
-  partialShown_ =
-      fs::is_symlink(target, noLink) ? target_.string() + ".partial" : shownName + ".partial";
+  partialShown_ = fs::is_symlink(target, noLink) ? qev::ShownName(target_.string()) + ".partial"
+                                                 : shownName + ".partial";
   std::string pattern = target_.string() + ".qev-XXXXXX";
   descriptor_ = ::mkstemp(pattern.data());
   if (descriptor_ < 0) Fail("create or rewrite", errno);
@@ -176,7 +177,7 @@ std::optional<std::string> ReportFile::SetAside(const std::vector<FileIdentity>&
   partial += ".partial";
   const std::optional<FileIdentity> existing = RegularFileOf(partial);
   for (const FileIdentity& input : inputs) {
-    if (existing == input) return kept + temporary.string() + "'";
+    if (existing == input) return kept + qev::ShownName(temporary.string()) + "'";
   }
   if (::rename(temporary.c_str(), partial.c_str()) != 0) {
     ::unlink(temporary.c_str());
