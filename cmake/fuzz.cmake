@@ -15,11 +15,25 @@ if(QEV_FUZZ)
       target_link_options(${library} INTERFACE -fsanitize=address,undefined)
     endforeach()
 
+    if(TARGET qev_events)
+      target_compile_options(qev_events PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+    endif()
+    if(TARGET qev_batch)
+      target_compile_options(qev_batch PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
+                             -fno-omit-frame-pointer)
+    endif()
+
     file(GLOB QEV_FUZZ_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/fuzz_*.cpp)
     foreach(source ${QEV_FUZZ_SOURCES})
       get_filename_component(name ${source} NAME_WE)
       add_executable(${name} ${source})
       target_link_libraries(${name} PRIVATE qev_classic)
+      if(name MATCHES "^fuzz_events_")
+        target_link_libraries(${name} PRIVATE qev_events)
+      elseif(name MATCHES "^fuzz_batch_")
+        target_link_libraries(${name} PRIVATE qev_batch)
+      endif()
       target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz)
       target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${QEV_FUZZ_SANITIZERS}
                              -fno-omit-frame-pointer)

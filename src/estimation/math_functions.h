@@ -32,6 +32,11 @@ float MaxMagnitudeCdf(const LawState& law, float m, float t);
 // E1(x); an argument above 100 is capped and the cap written back to x.
 float ExpIntegralE1(float& x);
 
+// x squared as one rounded product. An optimised build turns pow(x, 2) into
+// this product while an unoptimised one calls the library's pow, which is
+// not always correctly rounded; squaring by hand gives the same bits in both.
+inline float Square(float x) { return x * x; }
+
 // erf(x), exactly +-1 beyond |x| = 5.
 float ErrorFunction(float x);
 

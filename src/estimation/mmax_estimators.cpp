@@ -47,7 +47,7 @@ float BayesCdfPower(const LawState& law, float spanT, float m) {
   const float n = spanT * law.Lambda;
   const float s = 0.25f * law.Beta;
   const float p = law.Beta / (s * s);
-  const float q = std::pow(law.Beta / s, 2.0f);
+  const float q = Square(law.Beta / s);
   const float fm = 1.0f - std::pow(p / (p + m - law.Mmin), q);
   const float fmax = 1.0f - std::pow(p / (p + law.Mmax - law.Mmin), q);
   float f = fm / fmax;
@@ -62,7 +62,7 @@ std::optional<float> MmaxBayes(const LawState& law, float xmax, float spanT) {
   const float n = spanT * law.Lambda;
   const float s = 0.25f * law.Beta;
   const float p = law.Beta / (s * s);
-  const float q = std::pow(law.Beta / s, 2.0f);
+  const float q = Square(law.Beta / s);
   const float fmax = 1.0f - std::pow(p / (p + law.Mmax - law.Mmin), q);
   const float mmin = law.Mmin;
   auto integrand = [=](float m) {

@@ -133,7 +133,7 @@ UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const Uncertaint
       std::fabs(1.0f / (1.0f + (scaled - 1.0f) * (law.ExpMin - 2.0f * law.ExpMax) /
                                    (law.ExpMin - law.ExpMax)));
   result.SdMmax =
-      std::sqrt(std::pow(point.Mmax - point.Xmax, 2.0f) + std::pow(point.SigXmax, 2.0f));
+      std::sqrt(Square(point.Mmax - point.Xmax) + Square(point.SigXmax));
   return result;
 }
 

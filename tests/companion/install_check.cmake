@@ -9,7 +9,7 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${status})")
 endif()
 
-foreach(page qev qev-synth qev-report)
+foreach(page qev qev-synth qev-report qev-prepare qev-batch)
   if(NOT EXISTS ${PREFIX}/share/man/man1/${page}.1)
     message(FATAL_ERROR "manual page ${page}.1 not installed")
   endif()
@@ -25,7 +25,7 @@ function(run_checked)
 endfunction()
 
 file(MAKE_DIRECTORY ${PREFIX}/work)
-foreach(tool qev-synth qev-report)
+foreach(tool qev-synth qev-report qev-prepare qev-batch)
   run_checked(${PREFIX}/bin/${tool} --version)
   if(NOT last_output MATCHES "^${tool} [0-9]+\\.[0-9]+")
     message(FATAL_ERROR "${tool} --version printed '${last_output}'")
@@ -48,6 +48,25 @@ endif()
 file(READ ${PREFIX}/work/hazard.svg svg)
 if(NOT svg MATCHES "<svg ")
   message(FATAL_ERROR "no SVG written")
+endif()
+
+# The installed example job: the real-catalog extract to classic files, and a
+# qev session on them.
+run_checked(${PREFIX}/bin/qev-prepare --config ${PREFIX}/share/doc/qev/examples/tonga.toml
+            --classic ${PREFIX}/work/tonga)
+execute_process(COMMAND ${PREFIX}/bin/qev INPUT_FILE ${PREFIX}/work/tonga/tonga_answers.txt
+                WORKING_DIRECTORY ${PREFIX}/work/tonga RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/work/tonga/tonga.out)
+  message(FATAL_ERROR "the installed qev did not complete the session prepared from the extract")
+endif()
+
+# The installed batch example: three zones, four branches, 100 replicates.
+run_checked(${PREFIX}/bin/qev-batch --quiet --output ${PREFIX}/work/national
+            ${PREFIX}/share/doc/qev/examples/batch/national.toml)
+file(STRINGS ${PREFIX}/work/national/results.csv rows)
+list(LENGTH rows count)
+if(NOT count EQUAL 1213 OR NOT EXISTS ${PREFIX}/work/national/openquake/japan.xml)
+  message(FATAL_ERROR "the installed batch example wrote ${count} result lines")
 endif()
 
 # The engine as a package: the consumer finds it, builds with the compile

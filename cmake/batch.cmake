@@ -1,0 +1,82 @@
+# Batch analyses (qev_batch): job files, the logic tree, the bootstrap, the
+# thread pool and the writers; the MPI runner (qev_batch_mpi) where MPI is
+# found; the qev-batch tool.
+find_package(tomlplusplus REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(pugixml REQUIRED)
+find_package(CLI11 REQUIRED)
+find_package(Threads REQUIRED)
+find_package(MPI COMPONENTS CXX QUIET)
+
+if(COMMAND qev_library)
+  # One library per folder: the batch on the engine and the catalog import.
+  qev_library(qev_batch batch DEPENDS qev_engine qev_events Threads::Threads)
+else()
+  file(GLOB QEV_BATCH_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/batch/*.cpp)
+  add_library(qev_batch STATIC ${QEV_BATCH_SOURCES})
+  target_include_directories(qev_batch PUBLIC ${PROJECT_SOURCE_DIR}/include
+                             PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(qev_batch PUBLIC qev_events Threads::Threads)
+endif()
+target_link_libraries(qev_batch PRIVATE tomlplusplus::tomlplusplus nlohmann_json::nlohmann_json
+                      pugixml::pugixml)
+
+if(MPI_CXX_FOUND)
+  if(COMMAND qev_library)
+    qev_library(qev_batch_mpi batch_mpi DEPENDS qev_batch MPI::MPI_CXX)
+  else()
+    add_library(qev_batch_mpi STATIC ${PROJECT_SOURCE_DIR}/src/batch_mpi/mpi_runner.cpp)
+    target_link_libraries(qev_batch_mpi PUBLIC qev_batch MPI::MPI_CXX)
+  endif()
+  message(STATUS "qev-batch: MPI found (${MPI_CXX_COMPILER}); mpirun runs are built")
+else()
+  message(STATUS "qev-batch: MPI not found; qev-batch runs on the threads of one machine")
+endif()
+
+function(qev_batch_tool)
+  qev_embed_manual(qev-batch.1 qev_batch_manual.h)
+  add_executable(qev-batch tools/batch/qev_batch.cpp)
+  # The manual page renderer of the companion tools.
+  if(TARGET qev_companion)
+    target_link_libraries(qev-batch PRIVATE qev_batch qev_companion CLI11::CLI11)
+  else()
+    target_link_libraries(qev-batch PRIVATE qev_batch qevlib CLI11::CLI11)
+  endif()
+  target_include_directories(qev-batch PRIVATE ${QEV_GENERATED_DIR})
+  if(NOT TARGET qev_companion)
+    target_include_directories(qev-batch PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  endif()
+  target_compile_definitions(qev-batch PRIVATE QEV_VERSION="${PROJECT_VERSION}")
+  if(TARGET qev_batch_mpi)
+    target_link_libraries(qev-batch PRIVATE qev_batch_mpi)
+    target_compile_definitions(qev-batch PRIVATE QEV_WITH_MPI)
+  endif()
+  install(TARGETS qev-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES man/qev-batch.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES docs/batch.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  if(TARGET qev_tests)
+    target_compile_definitions(qev_tests PRIVATE QEV_BATCH_BINARY="$<TARGET_FILE:qev-batch>")
+    add_dependencies(qev_tests qev-batch)
+    # The same job on one thread, on two and on two MPI ranks: the same bytes.
+    set(mpirun "")
+    if(TARGET qev_batch_mpi AND MPIEXEC_EXECUTABLE)
+      set(mpirun ${MPIEXEC_EXECUTABLE})
+    endif()
+    add_test(NAME batch_outputs_identical_on_threads_and_ranks
+             COMMAND ${CMAKE_COMMAND} -DBATCH=$<TARGET_FILE:qev-batch> -DMPIRUN=${mpirun}
+                     -DJOB=${PROJECT_SOURCE_DIR}/tests/batch/data/small_job.toml
+                     -DWORK=${CMAKE_BINARY_DIR}/batch-identity
+                     -P ${PROJECT_SOURCE_DIR}/tests/batch/identity_check.cmake)
+    set_tests_properties(batch_outputs_identical_on_threads_and_ranks PROPERTIES TIMEOUT 600)
+  endif()
+  if(TARGET qev_bench)
+    target_link_libraries(qev_bench PRIVATE qev_batch)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_batch_tool)
+
+if(TARGET qev_tests)
+  target_link_libraries(qev_tests PRIVATE qev_batch)
+  target_compile_definitions(qev_tests PRIVATE
+    QEV_BATCH_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/batch/data")
+endif()

@@ -1,0 +1,319 @@
+// Batch analyses: a job file names source zones and the alternatives of a
+// logic tree; every (zone, branch, replicate) is one task, replicate 0 the
+// catalog itself and 1..N bootstrap resamples of it. Tasks run on a pool of
+// threads (or MPI ranks, see qev/batch_mpi.h) and their results are written in
+// task order as they become ready. The job layout, the bootstrap and the
+// outputs are described in docs/batch.md.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qev/analysis.h"
+#include "qev/catalog.h"
+#include "qev/catalog_split.h"
+#include "qev/errors.h"
+#include "qev/prepare.h"
+
+namespace qev {
+
+// ---------------------------------------------------------------- the job
+
+// The analysis settings one level of the job sets (the defaults, a zone, a
+// branch alternative); what a level leaves out comes from the level below.
+struct SettingsLayer {
+  std::optional<Units> units;
+  std::optional<float> mmin;
+  std::optional<float> xmax;
+  std::optional<float> sig_xmax;
+  std::optional<float> span_t;
+  std::optional<MmaxProcedure> procedure;
+  std::optional<float> prior_b;
+  std::optional<float> prior_b_sd;
+  std::optional<StartingPointKind> start;
+  std::optional<float> start_lambda;
+  std::optional<float> start_mmax;
+  // Mmax of each run; an empty list iterates to the suggestion.
+  std::optional<std::vector<float>> mmax_values;
+  std::optional<float> mmax_tolerance;
+  std::optional<std::int32_t> max_runs;
+  std::optional<std::vector<float>> hazard_spans;
+  // Magnitudes of the hazard table; an empty list gives the classic table
+  // (Mmin in steps of 0.1 below Mmax).
+  std::optional<std::vector<float>> hazard_magnitudes;
+  // Completeness table of zones read from a standard catalog.
+  std::optional<std::vector<CompletenessStep>> completeness;
+
+  // The values `above` sets replace those of this layer.
+  void Overlay(const SettingsLayer& above);
+};
+
+// Classic catalog files of a zone.
+struct ClassicZoneFile {
+  std::string path;
+  int layout = 1;  // ExtremeLayout or CompleteLayout
+};
+
+struct BatchZone {
+  std::string name;
+  long line = 0;  // of its table in the job file
+  // Either classic files...
+  std::optional<ClassicZoneFile> extreme;
+  std::vector<ClassicZoneFile> complete;
+  // ...or a prepare job (the layout qev-prepare reads) naming a standard
+  // catalog, its selection, declustering and completeness table.
+  std::string prepare;
+  SettingsLayer settings;
+};
+
+struct Alternative {
+  std::string name;
+  double weight = 0.0;
+  SettingsLayer settings;
+  // Completeness tables by zone name (set for the zones named).
+  std::map<std::string, std::vector<CompletenessStep>> zone_completeness;
+};
+
+struct BranchSet {
+  std::string name;
+  std::vector<Alternative> alternatives;
+};
+
+struct BatchJob {
+  std::string source;            // the job file as named
+  std::filesystem::path base;    // its folder: relative paths start there
+  std::filesystem::path output;  // the output folder
+  std::uint64_t seed = 1;        // master seed of the bootstrap
+  std::int32_t replicates = 0;   // bootstrap resamples per zone and branch
+  SettingsLayer defaults;
+  std::vector<BatchZone> zones;  // in the order of the file
+  std::vector<BranchSet> branch_sets;
+};
+
+// Weights of a branch set must sum to 1 within this (weights written with
+// six decimals, e.g. three times 0.333333, still pass).
+inline constexpr double kWeightSumTolerance = 1e-5;
+
+// Reads a job from TOML text; `source` names it in errors and `base` is the
+// folder relative paths start from. Throws ReadingError naming the source,
+// line and key for bad TOML, unknown keys, values of the wrong type or range,
+// duplicate names and weights that do not sum to 1. Reads no other file.
+BatchJob ParseBatchJob(std::string_view text, const std::string& source,
+                       const std::filesystem::path& base);
+// The same from a file (Error when it cannot be read). The output folder
+// defaults to "<job name without extension>-results" beside the job.
+BatchJob ReadBatchJob(const std::filesystem::path& file);
+
+// ---------------------------------------------------------------- the logic tree
+
+struct Branch {
+  std::string name;  // "set=alternative" joined by ';' ("base" without sets)
+  double weight = 1.0;
+  std::vector<std::size_t> choice;  // alternative index in each set
+};
+
+// Every combination of one alternative of each set, the last set varying
+// fastest; the weight of a branch is the product of its alternatives'.
+std::vector<Branch> CrossBranches(const std::vector<BranchSet>& sets);
+
+// ---------------------------------------------------------------- random streams
+
+// The seed of one task: FNV-1a (64 bits) over the master seed (8 bytes,
+// little-endian), the zone name, a zero byte, the branch name, a zero byte and
+// the replicate (8 bytes, little-endian), then the SplitMix64 finaliser. It
+// depends on nothing else: not on the thread, the rank or the other tasks.
+std::uint64_t TaskSeed(std::uint64_t master, std::string_view zone, std::string_view branch,
+                       std::int64_t replicate);
+
+// xoshiro256** seeded by four SplitMix64 outputs of the seed.
+class RandomStream {
+ public:
+  explicit RandomStream(std::uint64_t seed);
+  std::uint64_t Next();
+  // Uniform on 0..n-1 (n > 0): draws below (2^64 - n) mod n are rejected, the
+  // rest taken modulo n.
+  std::uint64_t Below(std::uint64_t n);
+
+ private:
+  std::uint64_t s_[4];
+};
+
+// A bootstrap resample of the catalog (docs/batch.md): each complete part's
+// events in use (rows expanded by frequency, those more than 0.02 below the
+// threshold left out) drawn with replacement, as many as it has, over its own
+// period; the extreme part's (interval, event) pairs drawn with replacement
+// and the event dates rebuilt from the drawn intervals scaled so that the last
+// event keeps its date. Every part keeps its start, end and event count.
+Catalog Bootstrap(const Catalog& catalog, RandomStream& random);
+
+// ---------------------------------------------------------------- planning
+
+// One zone under one branch: its catalog (shared by the branches that give
+// the zone the same completeness) or the error that kept it from being read,
+// and the settings of its tasks.
+struct Cell {
+  std::size_t zone = 0;
+  std::size_t branch = 0;
+  std::shared_ptr<const Catalog> catalog;
+  std::string error_status;  // set when the catalog could not be made
+  std::string error_message;
+  AnalysisOptions options;
+  std::vector<float> hazard_spans;
+  std::vector<float> hazard_magnitudes;  // empty: the classic table
+};
+
+struct BatchPlan {
+  BatchJob job;
+  std::vector<Branch> branches;
+  std::vector<Cell> cells;          // zone by zone, branches in tree order
+  std::vector<std::string> inputs;  // every file the job reads (never replaced by an output)
+  std::size_t tasks_per_cell() const { return static_cast<std::size_t>(job.replicates) + 1; }
+  std::size_t task_count() const { return cells.size() * tasks_per_cell(); }
+};
+
+// Reads every zone's catalog (a catalog file named by several zones or
+// branches is read once), splits it under each completeness table of the
+// tree and resolves the settings of each cell. A zone whose catalog cannot be
+// read or split gets cells with the error (its tasks become failed rows);
+// settings that are missing or out of range in a cell (no Mmin for classic
+// files, a prepare job that cannot be read) throw ReadingError: the job is
+// invalid.
+BatchPlan PlanBatch(BatchJob job);
+
+// ---------------------------------------------------------------- tasks
+
+inline constexpr const char* kStatusOk = "ok";
+
+// What one task gives: the analysis and its hazard, or the failure.
+struct TaskResult {
+  std::size_t index = 0;
+  std::size_t cell = 0;
+  std::int32_t replicate = 0;
+  std::uint64_t seed = 0;
+  std::string status = kStatusOk;  // ok, no-estimate, catalog-error, trial-point-not-positive, ...
+  std::string message;
+  std::optional<AnalysisResult> analysis;
+  std::vector<HazardPoint> hazard;  // replicate 0 only
+  bool ok() const { return status == kStatusOk; }
+};
+
+// Runs task `index` (cells in order, replicates 0..N within each). Errors of
+// the analysis become the status and message; nothing is thrown for them.
+TaskResult RunTask(const BatchPlan& plan, std::size_t index);
+
+// A task's result in the forms the writers need: its lines of results.csv,
+// results.jsonl and hazard.csv, and the numbers of the summaries. Small and
+// flat, so that it travels between MPI ranks as bytes.
+struct TaskRecord {
+  std::uint64_t index = 0;
+  bool ok = false;
+  float beta = 0.0f;
+  float lambda = 0.0f;
+  float mmin = 0.0f;
+  float mmax = 0.0f;
+  float b = 0.0f;
+  std::string csv;
+  std::string jsonl;
+  std::string hazard_csv;
+};
+TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result);
+std::string PackRecord(const TaskRecord& record);
+// Throws Error for bytes that are not a packed record.
+TaskRecord UnpackRecord(std::string_view bytes);
+
+// A real as "%.9g": nine significant digits read back as the same float.
+std::string Real(float value);
+
+// ---------------------------------------------------------------- outputs
+
+// The header lines of the two CSV tables (results.csv, hazard.csv).
+extern const char* const kResultsCsvHeader;
+extern const char* const kHazardCsvHeader;
+
+// OpenQuake values of a doubly truncated law in double precision:
+// b = Beta log10(e), a = log10(Lambda) - log10(10^(-b Mmin) - 10^(-b Mmax)),
+// so that 10^(a - b Mmin) - 10^(a - b Mmax) = Lambda.
+struct OpenQuakeMfd {
+  double a = 0.0;
+  double b = 0.0;
+  double min_mag = 0.0;
+  double max_mag = 0.0;
+};
+OpenQuakeMfd ToOpenQuake(float beta, float lambda, float mmin, float mmax);
+// Annual rate above m (Mmin <= m <= Mmax) of such a law.
+double OpenQuakeRate(const OpenQuakeMfd& mfd, double m);
+
+// Writes the records into the output folder as they come, in task order:
+// results.csv, results.jsonl, hazard.csv at once, summary.csv when a cell's
+// replicates are complete, and on Finish the OpenQuake fragment of each zone
+// (openquake/<zone>.xml) and the source-model logic tree
+// (openquake/source_model_logic_tree.xml). Throws Error when a file cannot
+// be written or would replace one of the job's inputs.
+class BatchWriter {
+ public:
+  BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder);
+  ~BatchWriter();
+  BatchWriter(const BatchWriter&) = delete;
+  BatchWriter& operator=(const BatchWriter&) = delete;
+  void Add(const TaskRecord& record);  // records in index order
+  void Finish();
+  std::size_t failed() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// ---------------------------------------------------------------- running
+
+// Runs compute(i) for the given task indices on `threads` threads, at most
+// `window` tasks ahead of the one Next gives, and returns the records in the
+// order of the indices. One producer of each index; Next on one thread.
+class OrderedPool {
+ public:
+  OrderedPool(std::vector<std::size_t> indices, unsigned threads, std::size_t window,
+              std::function<TaskRecord(std::size_t)> compute);
+  ~OrderedPool();
+  OrderedPool(const OrderedPool&) = delete;
+  OrderedPool& operator=(const OrderedPool&) = delete;
+  // The next record in order; none when all were given. An exception that
+  // escaped compute is rethrown in the place of its task's record (no task
+  // after it is started).
+  std::optional<TaskRecord> Next();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+struct Progress {
+  std::size_t done = 0;
+  std::size_t failed = 0;
+  std::size_t total = 0;
+  double seconds = 0.0;  // since the start
+};
+
+struct RunOptions {
+  unsigned threads = 0;                           // 0: every core the machine has
+  std::size_t window = 0;                         // tasks in flight; 0: 4 per thread
+  std::function<void(const Progress&)> progress;  // after each record written
+};
+
+// The whole job on this process: plan's tasks, written into `folder`.
+// Returns the number of failed tasks.
+std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
+                     const RunOptions& options);
+
+// Threads and window as RunOptions resolves them.
+unsigned ResolveThreads(unsigned threads);
+std::size_t ResolveWindow(std::size_t window, unsigned threads);
+
+}  // namespace qev

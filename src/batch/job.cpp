@@ -1,0 +1,468 @@
+// The job file: TOML read with toml++, every key checked against the keys of
+// its table, every value against its type and range.
+#include <toml++/toml.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "qev/batch.h"
+
+namespace qev {
+
+void SettingsLayer::Overlay(const SettingsLayer& above) {
+  auto take = [](auto& mine, const auto& theirs) {
+    if (theirs) mine = theirs;
+  };
+  take(units, above.units);
+  take(mmin, above.mmin);
+  take(xmax, above.xmax);
+  take(sig_xmax, above.sig_xmax);
+  take(span_t, above.span_t);
+  take(procedure, above.procedure);
+  take(prior_b, above.prior_b);
+  take(prior_b_sd, above.prior_b_sd);
+  take(start, above.start);
+  take(start_lambda, above.start_lambda);
+  take(start_mmax, above.start_mmax);
+  take(mmax_values, above.mmax_values);
+  take(mmax_tolerance, above.mmax_tolerance);
+  take(max_runs, above.max_runs);
+  take(hazard_spans, above.hazard_spans);
+  take(hazard_magnitudes, above.hazard_magnitudes);
+  take(completeness, above.completeness);
+}
+
+namespace {
+
+using Handler = std::function<void(const toml::node&, const std::string&)>;
+using Handlers = std::vector<std::pair<std::string, Handler>>;
+
+// What a node holds, for messages: the value of a scalar, the kind otherwise.
+std::string Shown(const toml::node& node) {
+  if (auto s = node.value_exact<std::string>()) {
+    std::string text;
+    for (char c : s->substr(0, 40)) {
+      text +=
+          (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) ? '?' : c;
+    }
+    return "\"" + text + "\"";
+  }
+  if (auto i = node.value_exact<std::int64_t>()) return std::to_string(*i);
+  if (auto d = node.value_exact<double>()) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%g", *d);
+    return text;
+  }
+  if (auto b = node.value_exact<bool>()) return *b ? "true" : "false";
+  if (node.is_array()) return "an array";
+  if (node.is_table()) return "a table";
+  return "a date or time";
+}
+
+class JobReader {
+ public:
+  explicit JobReader(std::string source) : source_(std::move(source)) {}
+
+  [[noreturn]] void Fail(long line, const std::string& text, const std::string& key,
+                         const std::string& expected) const {
+    throw ReadingError(source_, line, text, (key.empty() ? "" : "for '" + key + "' ") + expected);
+  }
+  [[noreturn]] void Fail(const toml::node& node, const std::string& key,
+                         const std::string& expected) const {
+    Fail(Line(node), Shown(node), key, expected);
+  }
+  static long Line(const toml::node& node) { return static_cast<long>(node.source().begin.line); }
+
+  double Number(const toml::node& node, const std::string& key) const {
+    if (!node.is_number()) Fail(node, key, "a number");
+    const double value = *node.value<double>();
+    if (!std::isfinite(value) || std::fabs(value) > 1e30) Fail(node, key, "a finite number");
+    return value;
+  }
+  float Real(const toml::node& node, const std::string& key, double low, double high,
+             const std::string& range) const {
+    const double value = Number(node, key);
+    if (value < low || value > high) Fail(node, key, range);
+    return static_cast<float>(value);
+  }
+  std::int64_t Whole(const toml::node& node, const std::string& key, std::int64_t low,
+                     std::int64_t high) const {
+    const auto value = node.value_exact<std::int64_t>();
+    if (!value || *value < low || *value > high) {
+      Fail(node, key, "a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    }
+    return *value;
+  }
+  std::string Text(const toml::node& node, const std::string& key) const {
+    if (auto value = node.value_exact<std::string>()) return *value;
+    Fail(node, key, "a text in quotes");
+  }
+  // A name used in outputs and seeds: printable, no separators of the
+  // branch names or of CSV.
+  std::string Name(const toml::node& node, const std::string& key) const {
+    const std::string name = Text(node, key);
+    bool good = !name.empty() && name.size() <= 64;
+    for (char c : name) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x21 || u > 0x7e || c == ';' || c == '=' || c == ',' || c == '"' || c == '/' ||
+          c == '\\') {
+        good = false;
+      }
+    }
+    if (!good) {
+      Fail(node, key, "a name of 1 to 64 printable characters without blanks, ; = , \" / or \\");
+    }
+    return name;
+  }
+  const toml::table& Table(const toml::node& node, const std::string& key) const {
+    if (const toml::table* t = node.as_table()) return *t;
+    Fail(node, key, "a table");
+  }
+  const toml::array& Array(const toml::node& node, const std::string& key,
+                           const std::string& of) const {
+    if (const toml::array* a = node.as_array()) return *a;
+    Fail(node, key, "an array of " + of);
+  }
+  std::vector<float> Reals(const toml::node& node, const std::string& key, double low, double high,
+                           const std::string& what, std::size_t most) const {
+    const toml::array& items = Array(node, key, what);
+    if (items.size() > most) Fail(node, key, "at most " + std::to_string(most) + " " + what);
+    std::vector<float> values;
+    double last = -1e31;
+    for (const toml::node& item : items) {
+      values.push_back(Real(item, key, low, high, what));
+      if (values.back() <= last) Fail(item, key, "increasing " + what);
+      last = values.back();
+    }
+    return values;
+  }
+  std::string Choice(const toml::node& node, const std::string& key,
+                     const std::vector<std::string>& names) const {
+    const std::string value = Text(node, key);
+    std::string known;
+    for (const std::string& n : names) {
+      if (n == value) return value;
+      known += (known.empty() ? "" : ", ") + n;
+    }
+    Fail(node, key, "one of " + known);
+  }
+
+  // Calls the handler of each key; an unknown key is refused.
+  void Keys(const toml::table& table, const std::string& prefix, const Handlers& handlers) const {
+    for (auto&& [key, node] : table) {
+      const std::string name(key.str());
+      const Handler* handler = nullptr;
+      for (const auto& [k, h] : handlers) {
+        if (k == name) handler = &h;
+      }
+      if (handler == nullptr) {
+        std::string known;
+        for (const auto& [k, h] : handlers) known += (known.empty() ? "" : ", ") + k;
+        Fail(static_cast<long>(key.source().begin.line), "\"" + prefix + name + "\"", "",
+             "one of the keys " + known + (prefix.empty() ? "" : " in " + prefix));
+      }
+      (*handler)(node, prefix + name);
+    }
+  }
+  // A key that must be present.
+  const toml::node& Required(const toml::table& table, const std::string& key,
+                             const std::string& where, long line) const {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) Fail(line, where, "", "the key '" + key + "'");
+    return *node;
+  }
+
+  std::vector<CompletenessStep> Completeness(const toml::node& node, const std::string& key) const {
+    const toml::array& steps = Array(node, key, "[year, Mc] pairs");
+    if (steps.empty()) Fail(node, key, "at least one [year, Mc] pair");
+    std::vector<CompletenessStep> table;
+    for (const toml::node& step : steps) {
+      const toml::array* pair = step.as_array();
+      if (pair == nullptr || pair->size() != 2) Fail(step, key, "a pair [year, Mc]");
+      const auto year = Whole(*pair->get(0), key, -100000, 100000);
+      const float mc = Real(*pair->get(1), key, -10.0, 100.0, "a threshold Mc");
+      if (!table.empty() && year <= table.back().year) Fail(step, key, "years increasing");
+      table.push_back({static_cast<std::int32_t>(year), mc});
+    }
+    return table;
+  }
+
+  // The settings keys, into `layer`.
+  void AddSettings(Handlers& h, SettingsLayer& layer) const {
+    auto real = [&](std::optional<float>& target, double low, double high, std::string range) {
+      return [&, low, high, range](const toml::node& n, const std::string& k) {
+        target = Real(n, k, low, high, range);
+      };
+    };
+    h.emplace_back("units", [&](const toml::node& n, const std::string& k) {
+      layer.units = Choice(n, k, {"magnitude", "intensity"}) == "magnitude" ? Units::Magnitude
+                                                                            : Units::Intensity;
+    });
+    h.emplace_back("mmin", real(layer.mmin, -10.0, 100.0, "a magnitude from -10 to 100"));
+    h.emplace_back("xmax", real(layer.xmax, -10.0, 100.0, "a magnitude from -10 to 100"));
+    h.emplace_back("sig_xmax", real(layer.sig_xmax, 0.0, 10.0, "an SD from 0 to 10"));
+    h.emplace_back("span_t", real(layer.span_t, 1e-3, 1e7, "a span of years above 0"));
+    h.emplace_back("procedure", [&](const toml::node& n, const std::string& k) {
+      const std::string p = Choice(n, k, {"cramer", "bayes", "none"});
+      layer.procedure = p == "cramer"  ? MmaxProcedure::Cramer
+                        : p == "bayes" ? MmaxProcedure::Bayes
+                                       : MmaxProcedure::None;
+    });
+    h.emplace_back("prior_b", real(layer.prior_b, 0.01, 10.0, "a b-value from 0.01 to 10"));
+    h.emplace_back("prior_b_sd", real(layer.prior_b_sd, 0.0, 10.0, "an SD from 0 to 10"));
+    h.emplace_back("start", [&](const toml::node& n, const std::string& k) {
+      layer.start = Choice(n, k, {"program", "given"}) == "program" ? StartingPointKind::ByProgram
+                                                                    : StartingPointKind::Given;
+    });
+    h.emplace_back("start_lambda",
+                   real(layer.start_lambda, 1e-30, 1e30, "a rate above 0 (events a year)"));
+    h.emplace_back("start_mmax", real(layer.start_mmax, -10.0, 100.0, "a magnitude"));
+    h.emplace_back("mmax", [&](const toml::node& n, const std::string& k) {
+      if (n.is_string()) {
+        Choice(n, k, {"converge"});
+        layer.mmax_values = std::vector<float>{};
+      } else {
+        const toml::array& list = Array(n, k, "magnitudes, or \"converge\"");
+        if (list.empty() || list.size() > 100) Fail(n, k, "1 to 100 magnitudes, or \"converge\"");
+        std::vector<float> values;
+        for (const toml::node& m : list) values.push_back(Real(m, k, -10.0, 100.0, "a magnitude"));
+        layer.mmax_values = values;
+      }
+    });
+    h.emplace_back("mmax_tolerance",
+                   real(layer.mmax_tolerance, 1e-6, 10.0, "a tolerance from 1e-6 to 10"));
+    h.emplace_back("max_runs", [&](const toml::node& n, const std::string& k) {
+      layer.max_runs = static_cast<std::int32_t>(Whole(n, k, 1, 1000));
+    });
+    h.emplace_back("hazard_spans", [&](const toml::node& n, const std::string& k) {
+      layer.hazard_spans = Reals(n, k, 1e-3, 1e7, "spans of years above 0", 20);
+    });
+    h.emplace_back("hazard_magnitudes", [&](const toml::node& n, const std::string& k) {
+      layer.hazard_magnitudes = Reals(n, k, -10.0, 100.0, "magnitudes", 1000);
+    });
+    h.emplace_back("completeness", [&](const toml::node& n, const std::string& k) {
+      layer.completeness = Completeness(n, k);
+    });
+  }
+
+  ClassicZoneFile File(const toml::node& node, const std::string& key, int layouts) const {
+    ClassicZoneFile file;
+    if (node.is_string()) {
+      file.path = Text(node, key);
+    } else {
+      const toml::table& t = Table(node, key);
+      bool has_file = false;
+      Keys(t, key + ".",
+           {{"file",
+             [&](const toml::node& n, const std::string& k) {
+               file.path = Text(n, k);
+               has_file = true;
+             }},
+            {"layout", [&](const toml::node& n, const std::string& k) {
+               file.layout = static_cast<int>(Whole(n, k, 1, layouts));
+             }}});
+      if (!has_file) Fail(node, key, "a file name or a table with 'file' and 'layout'");
+    }
+    if (file.path.empty()) Fail(node, key, "a file name");
+    return file;
+  }
+
+  BatchZone Zone(const toml::table& t, const std::string& key) const {
+    BatchZone zone;
+    zone.line = Line(t);
+    Handlers h = {
+        {"name", [&](const toml::node& n, const std::string& k) { zone.name = Name(n, k); }},
+        {"extreme",
+         [&](const toml::node& n, const std::string& k) { zone.extreme = File(n, k, 3); }},
+        {"complete",
+         [&](const toml::node& n, const std::string& k) {
+           const toml::array& files = Array(n, k, "file names");
+           for (const toml::node& f : files) zone.complete.push_back(File(f, k, 3));
+         }},
+        {"prepare",
+         [&](const toml::node& n, const std::string& k) {
+           zone.prepare = Text(n, k);
+           if (zone.prepare.empty()) Fail(n, k, "a file name");
+         }},
+    };
+    AddSettings(h, zone.settings);
+    Keys(t, key + ".", h);
+    Required(t, "name", key, zone.line);
+    const bool classic = zone.extreme || !zone.complete.empty();
+    if (classic == !zone.prepare.empty()) {
+      Fail(zone.line, "zone " + zone.name, "",
+           "either classic files ('extreme', 'complete') or a 'prepare' job");
+    }
+    if (classic && zone.settings.completeness) {
+      Fail(zone.line, "zone " + zone.name, "",
+           "no 'completeness' for classic files (their parts are given)");
+    }
+    return zone;
+  }
+
+  BranchSet Set(const toml::table& t, const std::string& key) const {
+    BranchSet set;
+    const long line = Line(t);
+    Keys(t, key + ".",
+         {{"name", [&](const toml::node& n, const std::string& k) { set.name = Name(n, k); }},
+          {"alternative", [&](const toml::node& n, const std::string& k) {
+             const toml::array& list = Array(n, k, "tables ([[branch_set.alternative]])");
+             for (const toml::node& a : list) set.alternatives.push_back(AlternativeOf(a, k));
+           }}});
+    Required(t, "name", key, line);
+    if (set.alternatives.empty()) {
+      Fail(line, "branch set " + set.name, "", "at least one [[branch_set.alternative]]");
+    }
+    double sum = 0.0;
+    std::set<std::string> names;
+    for (const Alternative& a : set.alternatives) {
+      sum += a.weight;
+      if (!names.insert(a.name).second) {
+        Fail(line, "alternative " + a.name, "",
+             "alternative names unique in branch set " + set.name);
+      }
+    }
+    if (std::fabs(sum - 1.0) > kWeightSumTolerance) {
+      char text[64];
+      std::snprintf(text, sizeof text, "weights summing to %.9g", sum);
+      Fail(line, text, "", "weights of branch set " + set.name + " summing to 1 (within 1e-5)");
+    }
+    return set;
+  }
+
+  Alternative AlternativeOf(const toml::node& node, const std::string& key) const {
+    const toml::table& t = Table(node, key);
+    Alternative a;
+    bool has_weight = false;
+    Handlers h = {
+        {"name", [&](const toml::node& n, const std::string& k) { a.name = Name(n, k); }},
+        {"weight",
+         [&](const toml::node& n, const std::string& k) {
+           a.weight = Number(n, k);
+           if (!(a.weight > 0.0 && a.weight <= 1.0)) Fail(n, k, "a weight above 0, at most 1");
+           has_weight = true;
+         }},
+    };
+    AddSettings(h, a.settings);
+    // completeness: one table for every zone, or a table of tables by zone.
+    for (auto& [k, handler] : h) {
+      if (k != "completeness") continue;
+      handler = [&](const toml::node& n, const std::string& name) {
+        if (const toml::table* zones = n.as_table()) {
+          for (auto&& [zone, steps] : *zones) {
+            a.zone_completeness[std::string(zone.str())] =
+                Completeness(steps, name + "." + std::string(zone.str()));
+          }
+        } else {
+          a.settings.completeness = Completeness(n, name);
+        }
+      };
+    }
+    Keys(t, key + ".", h);
+    Required(t, "name", key, Line(t));
+    if (!has_weight) Fail(Line(t), "alternative " + a.name, "", "the key 'weight'");
+    return a;
+  }
+
+  BatchJob Parse(std::string_view text) {
+    toml::table root;
+    try {
+      root = toml::parse(text, source_);
+    } catch (const toml::parse_error& e) {
+      Fail(static_cast<long>(e.source().begin.line), "", "",
+           "TOML (" + std::string(e.description()) + ")");
+    }
+    BatchJob job;
+    job.source = source_;
+    Handlers h = {
+        {"output",
+         [&](const toml::node& n, const std::string& k) {
+           job.output = Text(n, k);
+           if (job.output.empty()) Fail(n, k, "a folder name");
+         }},
+        {"seed",
+         [&](const toml::node& n, const std::string& k) {
+           job.seed =
+               static_cast<std::uint64_t>(Whole(n, k, 0, std::numeric_limits<std::int64_t>::max()));
+         }},
+        {"replicates",
+         [&](const toml::node& n, const std::string& k) {
+           job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
+         }},
+        {"defaults",
+         [&](const toml::node& n, const std::string& k) {
+           Handlers settings;
+           AddSettings(settings, job.defaults);
+           Keys(Table(n, k), k + ".", settings);
+         }},
+        {"zone",
+         [&](const toml::node& n, const std::string& k) {
+           const toml::array& zones = Array(n, k, "tables ([[zone]])");
+           for (const toml::node& z : zones) job.zones.push_back(Zone(Table(z, k), k));
+         }},
+        {"branch_set",
+         [&](const toml::node& n, const std::string& k) {
+           const toml::array& sets = Array(n, k, "tables ([[branch_set]])");
+           for (const toml::node& s : sets) job.branch_sets.push_back(Set(Table(s, k), k));
+         }},
+    };
+    Keys(root, "", h);
+    if (job.zones.empty()) Fail(0, "no [[zone]]", "", "at least one [[zone]] table");
+    std::set<std::string> names;
+    for (const BatchZone& z : job.zones) {
+      if (!names.insert(z.name).second) {
+        Fail(z.line, "zone " + z.name, "", "zone names unique in the job");
+      }
+    }
+    std::set<std::string> sets;
+    for (const BranchSet& s : job.branch_sets) {
+      if (!sets.insert(s.name).second) Fail(0, "branch set " + s.name, "", "unique set names");
+      for (const Alternative& a : s.alternatives) {
+        for (const auto& [zone, steps] : a.zone_completeness) {
+          if (names.count(zone) == 0) {
+            Fail(0, "completeness." + zone, "",
+                 "a zone of the job in the completeness of " + s.name + "=" + a.name);
+          }
+        }
+      }
+    }
+    return job;
+  }
+
+ private:
+  std::string source_;
+};
+
+}  // namespace
+
+BatchJob ParseBatchJob(std::string_view text, const std::string& source,
+                       const std::filesystem::path& base) {
+  BatchJob job = JobReader(source).Parse(text);
+  job.base = base;
+  return job;
+}
+
+BatchJob ReadBatchJob(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw Error(file.string() + ": the job file cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw Error(file.string() + ": the job file cannot be read");
+  const std::filesystem::path base = file.parent_path().empty() ? "." : file.parent_path();
+  BatchJob job = ParseBatchJob(text.str(), file.string(), base);
+  if (job.output.empty()) {
+    job.output = base / (file.stem().string() + "-results");
+  } else if (job.output.is_relative()) {
+    job.output = base / job.output;
+  }
+  return job;
+}
+
+}  // namespace qev

@@ -1,0 +1,231 @@
+// From the job to its cells: each zone's catalog read once, split under each
+// completeness table of the tree, and the settings of every (zone, branch).
+#include <toml++/toml.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "batch/task_status.h"
+#include "qev/batch.h"
+#include "qev/classic_files.h"
+
+namespace qev {
+
+namespace {
+
+std::string Resolved(const std::filesystem::path& base, const std::string& path) {
+  const std::filesystem::path p = path;
+  return (p.is_absolute() ? p : base / p).lexically_normal().string();
+}
+
+std::string FileText(const std::string& path, const std::string& what) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Error(path + ": the " + what + " cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A prepare job and the analysis settings its [analysis] table gives.
+struct PreparedZone {
+  PrepareJob job;
+  SettingsLayer analysis;
+};
+
+PreparedZone ReadPrepareJob(const std::string& path) {
+  const std::string text = FileText(path, "prepare job");
+  PreparedZone zone;
+  zone.job = ParsePrepareToml(text, path, std::filesystem::path(path).parent_path());
+  // Only the keys written count: the prepare job's defaults must not hide
+  // the batch job's.
+  const toml::table root = toml::parse(text, path);
+  if (const toml::table* analysis = root["analysis"].as_table()) {
+    const ClassicSession& s = zone.job.session;
+    if (analysis->contains("mmin")) zone.analysis.mmin = zone.job.mmin;
+    if (analysis->contains("sig_xmax")) zone.analysis.sig_xmax = s.sig_xmax;
+    if (analysis->contains("procedure")) {
+      zone.analysis.procedure = s.procedure == 2 ? MmaxProcedure::Bayes : MmaxProcedure::Cramer;
+    }
+    if (analysis->contains("prior_b")) zone.analysis.prior_b = s.prior_b;
+    if (analysis->contains("prior_b_sd")) zone.analysis.prior_b_sd = s.prior_b_sd;
+  }
+  if (!zone.job.split.completeness.empty()) {
+    zone.analysis.completeness = zone.job.split.completeness;
+  }
+  return zone;
+}
+
+Catalog ReadClassicZone(const BatchZone& zone, const std::filesystem::path& base) {
+  Catalog catalog;
+  if (zone.extreme) {
+    const std::string path = Resolved(base, zone.extreme->path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(path + ": the extreme file cannot be read");
+    catalog.extreme =
+        ReadExtremeFile(in, path, static_cast<ExtremeLayout>(zone.extreme->layout)).part;
+  }
+  for (const ClassicZoneFile& file : zone.complete) {
+    const std::string path = Resolved(base, file.path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(path + ": the complete file cannot be read");
+    catalog.complete.push_back(
+        ReadCompleteFile(in, path, static_cast<CompleteLayout>(file.layout)).part);
+  }
+  return catalog;
+}
+
+// Event files read once, by file and reading options.
+class EventFiles {
+ public:
+  const ReadResult& Read(const PrepareJob& job) {
+    std::string key = job.catalog + '\n' + std::to_string(job.format ? int(*job.format) : -1) +
+                      '\n' + (job.read.default_sd ? Real(*job.read.default_sd) : "-") + '\n' +
+                      (job.read.skip_bad_rows ? "skip" : "stop");
+    for (const auto& [role, column] : job.read.columns) key += '\n' + role + '=' + column;
+    auto found = files_.find(key);
+    if (found == files_.end()) {
+      found = files_.emplace(key, ReadEventFile(job.catalog, job.read, job.format)).first;
+    }
+    return found->second;
+  }
+
+ private:
+  std::map<std::string, ReadResult> files_;
+};
+
+std::string CompletenessKey(const std::vector<CompletenessStep>& steps) {
+  std::string key;
+  for (const CompletenessStep& s : steps)
+    key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
+  return key;
+}
+
+[[noreturn]] void Invalid(const BatchJob& job, const BatchZone& zone, const std::string& text,
+                          const std::string& expected) {
+  throw ReadingError(job.source, zone.line, text, expected);
+}
+
+}  // namespace
+
+BatchPlan PlanBatch(BatchJob job) {
+  BatchPlan plan;
+  plan.inputs.push_back(job.source);
+  plan.branches = CrossBranches(job.branch_sets);
+  EventFiles event_files;
+  for (std::size_t z = 0; z < job.zones.size(); ++z) {
+    const BatchZone& zone = job.zones[z];
+    std::optional<PreparedZone> prepared;
+    if (!zone.prepare.empty()) {
+      plan.inputs.push_back(Resolved(job.base, zone.prepare));
+      prepared = ReadPrepareJob(plan.inputs.back());
+      plan.inputs.push_back(prepared->job.catalog);
+      if (!prepared->job.zone_file.empty()) plan.inputs.push_back(prepared->job.zone_file);
+    }
+    if (zone.extreme) plan.inputs.push_back(Resolved(job.base, zone.extreme->path));
+    for (const ClassicZoneFile& f : zone.complete)
+      plan.inputs.push_back(Resolved(job.base, f.path));
+
+    // The zone's catalog: classic files read here, a standard catalog split
+    // per completeness table below.
+    std::shared_ptr<const Catalog> classic;
+    std::string status;
+    std::string message;
+    const ReadResult* events = nullptr;
+    try {
+      if (prepared) {
+        events = &event_files.Read(prepared->job);
+      } else {
+        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base));
+      }
+    } catch (const Error& e) {
+      status = StatusOf(e);
+      message = e.what();
+    }
+    std::map<std::string, std::pair<std::shared_ptr<const Catalog>, float>> splits;
+
+    for (std::size_t b = 0; b < plan.branches.size(); ++b) {
+      const Branch& branch = plan.branches[b];
+      SettingsLayer s = job.defaults;
+      if (prepared) s.Overlay(prepared->analysis);
+      s.Overlay(zone.settings);
+      for (std::size_t k = 0; k < branch.choice.size(); ++k) {
+        const Alternative& a = job.branch_sets[k].alternatives[branch.choice[k]];
+        s.Overlay(a.settings);
+        if (const auto found = a.zone_completeness.find(zone.name);
+            found != a.zone_completeness.end()) {
+          s.completeness = found->second;
+        }
+      }
+      Cell cell;
+      cell.zone = z;
+      cell.branch = b;
+      cell.error_status = status;
+      cell.error_message = message;
+      cell.catalog = classic;
+      std::optional<float> mmin = s.mmin;
+      if (!prepared && s.completeness) {
+        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+                "a completeness table only for zones read from a catalog ('prepare')");
+      }
+      if (prepared && status.empty()) {
+        const std::vector<CompletenessStep> steps =
+            s.completeness ? *s.completeness : std::vector<CompletenessStep>{};
+        auto& split = splits[CompletenessKey(steps)];
+        if (!split.first && cell.error_status.empty()) {
+          try {
+            PrepareJob pj = prepared->job;
+            pj.split.completeness = steps;
+            pj.classic_directory.reset();
+            pj.mmin.reset();
+            PrepareReport report = RunPrepare(pj, *events);
+            split.first = std::make_shared<const Catalog>(std::move(report.split.catalog));
+            split.second = report.mmin;
+          } catch (const Error& e) {
+            cell.error_status = StatusOf(e);
+            cell.error_message = e.what();
+          }
+        }
+        cell.catalog = split.first;
+        if (!mmin && split.first) mmin = split.second;
+      }
+      if (!mmin && !prepared) {
+        Invalid(job, zone, "zone " + zone.name,
+                "an Mmin ('mmin' in [defaults], the zone or a branch alternative)");
+      }
+      AnalysisOptions& o = cell.options;
+      o.mmin = mmin.value_or(0.0f);
+      if (s.units) o.units = *s.units;
+      o.xmax = s.xmax;
+      if (s.sig_xmax) o.sig_xmax = *s.sig_xmax;
+      o.span_t = s.span_t;
+      if (s.procedure) o.procedure = *s.procedure;
+      if (s.prior_b) o.prior_b = *s.prior_b;
+      if (s.prior_b_sd) o.prior_b_sd = *s.prior_b_sd;
+      if (s.start) o.start = *s.start;
+      if (o.start == StartingPointKind::Given) {
+        if (!s.start_lambda || !s.start_mmax) {
+          Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+                  "'start_lambda' and 'start_mmax' with start = \"given\"");
+        }
+        o.start_lambda = *s.start_lambda;
+        o.start_mmax = *s.start_mmax;
+      }
+      if (s.mmax_values) o.mmax_values = *s.mmax_values;
+      if (o.procedure == MmaxProcedure::None && o.mmax_values.empty()) {
+        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+                "a list of 'mmax' values with procedure = \"none\" (no suggestion to follow)");
+      }
+      if (s.mmax_tolerance) o.mmax_tolerance = *s.mmax_tolerance;
+      if (s.max_runs) o.max_runs = *s.max_runs;
+      cell.hazard_spans = s.hazard_spans.value_or(std::vector<float>{50.0f, 100.0f, 1000.0f});
+      cell.hazard_magnitudes = s.hazard_magnitudes.value_or(std::vector<float>{});
+      plan.cells.push_back(std::move(cell));
+    }
+  }
+  plan.job = std::move(job);
+  return plan;
+}
+
+}  // namespace qev

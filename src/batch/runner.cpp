@@ -1,0 +1,127 @@
+// Tasks on a pool of threads, given back in order, at most a window ahead.
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "qev/batch.h"
+
+namespace qev {
+
+unsigned ResolveThreads(unsigned threads) {
+  if (threads > 0) return threads;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
+}
+
+std::size_t ResolveWindow(std::size_t window, unsigned threads) {
+  return window > 0 ? window : 4 * static_cast<std::size_t>(ResolveThreads(threads));
+}
+
+struct OrderedPool::State {
+  std::vector<std::size_t> indices;
+  std::size_t window = 1;
+  std::function<TaskRecord(std::size_t)> compute;
+  std::mutex mutex;
+  std::condition_variable work;            // a slot in the window opened, or stop
+  std::condition_variable ready;           // a record arrived, or an error
+  std::size_t claimed = 0;                 // positions handed to workers
+  std::size_t given = 0;                   // positions handed to Next
+  std::map<std::size_t, TaskRecord> done;  // at most `window` records
+  std::exception_ptr error;                // the first exception that escaped compute...
+  std::size_t error_at = 0;                // ...and its position: Next rethrows it there
+  bool stop = false;
+  std::vector<std::thread> threads;
+
+  void Work() {
+    for (;;) {
+      std::size_t position;
+      {
+        std::unique_lock lock(mutex);
+        work.wait(lock, [&] {
+          return stop || error || claimed >= indices.size() || claimed < given + window;
+        });
+        if (stop || error || claimed >= indices.size()) return;
+        position = claimed++;
+      }
+      try {
+        TaskRecord record = compute(indices[position]);
+        std::lock_guard lock(mutex);
+        done.emplace(position, std::move(record));
+      } catch (...) {
+        std::lock_guard lock(mutex);
+        if (!error || position < error_at) {
+          error = std::current_exception();
+          error_at = position;
+        }
+      }
+      ready.notify_one();
+    }
+  }
+};
+
+OrderedPool::OrderedPool(std::vector<std::size_t> indices, unsigned threads, std::size_t window,
+                         std::function<TaskRecord(std::size_t)> compute)
+    : state_(std::make_unique<State>()) {
+  state_->indices = std::move(indices);
+  state_->window = window > 0 ? window : 1;
+  state_->compute = std::move(compute);
+  const unsigned n = ResolveThreads(threads);
+  for (unsigned t = 0; t < n; ++t) state_->threads.emplace_back([this] { state_->Work(); });
+}
+
+OrderedPool::~OrderedPool() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->stop = true;
+  }
+  state_->work.notify_all();
+  for (std::thread& t : state_->threads) t.join();
+}
+
+std::optional<TaskRecord> OrderedPool::Next() {
+  State& s = *state_;
+  std::unique_lock lock(s.mutex);
+  if (s.given >= s.indices.size()) return std::nullopt;
+  // The records before a failed task come first: every one of them was
+  // claimed before it and is finished by its worker.
+  s.ready.wait(lock,
+               [&] { return s.done.count(s.given) > 0 || (s.error && s.error_at == s.given); });
+  auto found = s.done.find(s.given);
+  if (found == s.done.end()) std::rethrow_exception(s.error);
+  TaskRecord record = std::move(found->second);
+  s.done.erase(found);
+  ++s.given;
+  lock.unlock();
+  s.work.notify_all();
+  return record;
+}
+
+std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
+                     const RunOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  BatchWriter writer(plan, folder);
+  std::vector<std::size_t> indices(plan.task_count());
+  for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = i;
+  const unsigned threads = ResolveThreads(options.threads);
+  OrderedPool pool(std::move(indices), threads, ResolveWindow(options.window, threads),
+                   [&plan](std::size_t i) { return MakeRecord(plan, RunTask(plan, i)); });
+  Progress progress;
+  progress.total = plan.task_count();
+  while (std::optional<TaskRecord> record = pool.Next()) {
+    writer.Add(*record);
+    ++progress.done;
+    progress.failed = writer.failed();
+    if (options.progress) {
+      progress.seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      options.progress(progress);
+    }
+  }
+  writer.Finish();
+  return writer.failed();
+}
+
+}  // namespace qev

@@ -1,0 +1,264 @@
+// One task: the catalog or a bootstrap resample of it through the analysis,
+// and its result as the lines the writers append.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "batch/task_status.h"
+#include "qev/batch.h"
+
+namespace qev {
+
+std::string StatusOf(const Error& error) {
+  if (dynamic_cast<const NoEstimate*>(&error)) return "no-estimate";
+  if (dynamic_cast<const CatalogError*>(&error)) return "catalog-error";
+  if (dynamic_cast<const TrialPointNotPositive*>(&error)) return "trial-point-not-positive";
+  if (dynamic_cast<const ReadingError*>(&error)) return "reading-error";
+  if (dynamic_cast<const InvalidOptions*>(&error)) return "invalid-options";
+  return "error";
+}
+
+std::string Real(float value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
+  const std::size_t per = plan.tasks_per_cell();
+  TaskResult result;
+  result.index = index;
+  result.cell = index / per;
+  result.replicate = static_cast<std::int32_t>(index % per);
+  const Cell& cell = plan.cells.at(result.cell);
+  result.seed = TaskSeed(plan.job.seed, plan.job.zones[cell.zone].name,
+                         plan.branches[cell.branch].name, result.replicate);
+  if (!cell.error_status.empty()) {
+    result.status = cell.error_status;
+    result.message = cell.error_message;
+    return result;
+  }
+  try {
+    Catalog resampled;
+    const Catalog* catalog = cell.catalog.get();
+    if (result.replicate > 0) {
+      RandomStream random(result.seed);
+      resampled = Bootstrap(*catalog, random);
+      catalog = &resampled;
+    }
+    result.analysis = Analyze(*catalog, cell.options);
+    if (result.replicate == 0) {
+      const HazardModel model = result.analysis->hazard_model();
+      if (cell.hazard_magnitudes.empty()) {
+        result.hazard = HazardTable(model, cell.hazard_spans);
+      } else {
+        std::vector<float> inside;
+        for (float m : cell.hazard_magnitudes) {
+          if (m >= model.mmin && m < model.mmax) inside.push_back(m);
+        }
+        result.hazard = Hazard(model, inside, cell.hazard_spans);
+      }
+    }
+  } catch (const Error& e) {
+    result.status = StatusOf(e);
+    result.message = e.what();
+    result.analysis.reset();
+    result.hazard.clear();
+  }
+  return result;
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += (c == '\n' || c == '\r') ? ' ' : c;
+  }
+  return out + "\"";
+}
+
+// A JSON number, or null for what JSON cannot hold.
+std::string JsonReal(float value) { return std::isfinite(value) ? Real(value) : "null"; }
+
+std::string JsonText(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+const char* const kResultsCsvHeader =
+    "zone,branch,replicate,seed,status,message,mmin,xmax,runs,mmax_converged,beta,sd_beta,"
+    "lambda,sd_lambda,b,sd_b,mmax,sd_mmax,transmission,contributions\n";
+const char* const kHazardCsvHeader =
+    "zone,branch,magnitude,annual_rate,return_period,span,exceedance_probability\n";
+
+TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
+  const Cell& cell = plan.cells.at(result.cell);
+  const std::string& zone = plan.job.zones[cell.zone].name;
+  const std::string& branch = plan.branches[cell.branch].name;
+  TaskRecord record;
+  record.index = result.index;
+  record.ok = result.ok() && result.analysis.has_value();
+
+  std::string csv = zone + "," + branch + "," + std::to_string(result.replicate) + "," +
+                    std::to_string(result.seed) + "," + result.status + "," +
+                    Quoted(result.message);
+  std::string json = "{\"zone\":" + JsonText(zone) + ",\"branch\":" + JsonText(branch) +
+                     ",\"replicate\":" + std::to_string(result.replicate) +
+                     ",\"seed\":" + std::to_string(result.seed) +
+                     ",\"status\":" + JsonText(result.status) +
+                     ",\"message\":" + JsonText(result.message);
+  if (!record.ok) {
+    csv += ",,,,,,,,,,,,,,";
+    json += "}";
+  } else {
+    const AnalysisResult& a = *result.analysis;
+    const Uncertainties& u = a.uncertainties;
+    std::string runs;
+    std::string json_runs;
+    for (const RunResult& run : a.runs) {
+      runs += (runs.empty() ? "" : " ") + Real(run.mmax) + ":" +
+              (run.suggested_mmax ? Real(*run.suggested_mmax) : "") + ":" +
+              std::to_string(run.iterations) + ":" + (run.converged ? "1" : "0");
+      json_runs +=
+          std::string(json_runs.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
+          ",\"suggested\":" + (run.suggested_mmax ? JsonReal(*run.suggested_mmax) : "null") +
+          ",\"iterations\":" + std::to_string(run.iterations) +
+          ",\"converged\":" + (run.converged ? "true" : "false") + "}";
+    }
+    std::string contributions;
+    std::string json_contributions;
+    for (const DataContribution& c : u.contributions) {
+      contributions += (contributions.empty() ? "" : " ") + Real(c.beta) + ":" + Real(c.lambda);
+      json_contributions += std::string(json_contributions.empty() ? "" : ",") +
+                            "{\"beta\":" + JsonReal(c.beta) + ",\"lambda\":" + JsonReal(c.lambda) +
+                            "}";
+    }
+    const std::pair<const char*, float> values[] = {{"beta", a.beta},
+                                                    {"sd_beta", u.sd_beta},
+                                                    {"lambda", a.lambda},
+                                                    {"sd_lambda", u.sd_lambda},
+                                                    {"b", u.b},
+                                                    {"sd_b", u.sd_b},
+                                                    {"mmax", a.mmax},
+                                                    {"sd_mmax", u.sd_mmax},
+                                                    {"transmission", u.transmission_coefficient}};
+    csv += "," + Real(a.settings.mmin) + "," + Real(a.settings.xmax) + "," + runs + "," +
+           (a.mmax_converged ? "1" : "0");
+    json += ",\"mmin\":" + JsonReal(a.settings.mmin) + ",\"xmax\":" + JsonReal(a.settings.xmax) +
+            ",\"runs\":[" + json_runs +
+            "],\"mmax_converged\":" + (a.mmax_converged ? "true" : "false");
+    for (const auto& [name, value] : values) {
+      csv += "," + Real(value);
+      json += ",\"" + std::string(name) + "\":" + JsonReal(value);
+    }
+    csv += "," + contributions;
+    json += ",\"contributions\":[" + json_contributions + "]}";
+    record.beta = a.beta;
+    record.lambda = a.lambda;
+    record.mmin = a.settings.mmin;
+    record.mmax = a.mmax;
+    record.b = u.b;
+    for (const HazardPoint& p : result.hazard) {
+      for (std::size_t s = 0; s < cell.hazard_spans.size() && s < p.probabilities.size(); ++s) {
+        record.hazard_csv += zone + "," + branch + "," + Real(p.magnitude) + "," +
+                             Real(p.annual_rate) + "," + Real(p.return_period) + "," +
+                             Real(cell.hazard_spans[s]) + "," + Real(p.probabilities[s]) + "\n";
+      }
+    }
+  }
+  record.csv = csv + "\n";
+  record.jsonl = json + "\n";
+  return record;
+}
+
+namespace {
+
+void PutWord(std::string& out, std::uint64_t word) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((word >> (8 * i)) & 0xff);
+}
+void PutFloat(std::string& out, float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  PutWord(out, bits);
+}
+void PutText(std::string& out, const std::string& text) {
+  PutWord(out, text.size());
+  out += text;
+}
+
+class Unpacker {
+ public:
+  explicit Unpacker(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t Word() {
+    Need(8);
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) {
+      word |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes_[at_ + i])) << (8 * i);
+    }
+    at_ += 8;
+    return word;
+  }
+  float Float() {
+    const std::uint64_t word = Word();
+    if (word > 0xffffffffULL) throw Error("a packed task record holds a bad real");
+    const auto bits = static_cast<std::uint32_t>(word);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+  std::string Text() {
+    const std::uint64_t size = Word();
+    Need(size);
+    std::string text(bytes_.substr(at_, size));
+    at_ += size;
+    return text;
+  }
+  bool AtEnd() const { return at_ == bytes_.size(); }
+
+ private:
+  void Need(std::uint64_t n) const {
+    if (n > bytes_.size() - at_) throw Error("a packed task record is cut short");
+  }
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::string PackRecord(const TaskRecord& record) {
+  std::string out;
+  PutWord(out, record.index);
+  PutWord(out, record.ok ? 1 : 0);
+  for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b}) {
+    PutFloat(out, value);
+  }
+  PutText(out, record.csv);
+  PutText(out, record.jsonl);
+  PutText(out, record.hazard_csv);
+  return out;
+}
+
+TaskRecord UnpackRecord(std::string_view bytes) {
+  Unpacker in(bytes);
+  TaskRecord record;
+  record.index = in.Word();
+  record.ok = in.Word() != 0;
+  record.beta = in.Float();
+  record.lambda = in.Float();
+  record.mmin = in.Float();
+  record.mmax = in.Float();
+  record.b = in.Float();
+  record.csv = in.Text();
+  record.jsonl = in.Text();
+  record.hazard_csv = in.Text();
+  if (!in.AtEnd()) throw Error("a packed task record has bytes past its end");
+  return record;
+}
+
+}  // namespace qev

@@ -1,0 +1,409 @@
+// CSV catalogs with a header row: columns found by name in any order (or
+// named by the caller), extra columns ignored, quoted fields, a UTF-8
+// byte-order mark, and a comma, semicolon or tab as the separator.
+#include <array>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "events/reading.h"
+#include "qev/events.h"
+
+namespace qev {
+
+using namespace events_detail;
+
+namespace {
+
+enum Role {
+  kId,
+  kTime,
+  kYear,
+  kMonth,
+  kDay,
+  kHour,
+  kMinute,
+  kSecond,
+  kLongitude,
+  kLatitude,
+  kDepth,
+  kMagnitude,
+  kMagType,
+  kSd,
+  kType,
+  kRoleCount
+};
+
+struct RoleNames {
+  const char* role;                    // the name of the role in a column mapping
+  std::array<const char*, 5> headers;  // header names that give it by convention (lower case)
+};
+
+// Header names of the hazard toolkits and of agency exports.
+constexpr RoleNames kRoles[kRoleCount] = {
+    {"id", {"eventid", "id", "event_id", "publicid", nullptr}},
+    {"time", {"time", "datetime", "origintime", "origin_time", nullptr}},
+    {"year", {"year", nullptr}},
+    {"month", {"month", nullptr}},
+    {"day", {"day", nullptr}},
+    {"hour", {"hour", nullptr}},
+    {"minute", {"minute", nullptr}},
+    {"second", {"second", nullptr}},
+    {"longitude", {"longitude", "lon", "long", nullptr}},
+    {"latitude", {"latitude", "lat", nullptr}},
+    {"depth", {"depth", nullptr}},
+    {"magnitude", {"magnitude", "mag", nullptr}},
+    {"magtype", {"magtype", "magnitudetype", "mag_type", "magnitude_type", nullptr}},
+    {"sd", {"sigmamagnitude", "magerror", "mag_error", "sigma_magnitude", "magnitude_sd"}},
+    {"type", {"type", "eventtype", "event_type", nullptr}},
+};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Splits a record into fields. A field that starts with a quote runs to the
+// closing quote (a doubled quote stands for one). Returns false when a quote
+// is still open at the end of the record (it continues on the next line).
+// Throws BadRow for text between a closing quote and the separator.
+bool SplitFields(std::string_view record, char separator, const FieldContext& at,
+                 std::vector<std::string_view>& fields, std::deque<std::string>& unquoted) {
+  fields.clear();
+  unquoted.clear();
+  std::size_t i = 0;
+  for (;;) {
+    std::size_t begin = i;
+    while (begin < record.size() && record[begin] == ' ') ++begin;
+    if (begin < record.size() && record[begin] == '"') {
+      std::size_t j = begin + 1;
+      bool doubled = false;
+      for (;;) {
+        const std::size_t quote = record.find('"', j);
+        if (quote == std::string_view::npos) return false;
+        if (quote + 1 < record.size() && record[quote + 1] == '"') {
+          doubled = true;
+          j = quote + 2;
+          continue;
+        }
+        j = quote;
+        break;
+      }
+      std::string_view inner = record.substr(begin + 1, j - begin - 1);
+      if (doubled) {
+        std::string text;
+        for (std::size_t k = 0; k < inner.size(); ++k) {
+          text.push_back(inner[k]);
+          if (inner[k] == '"') ++k;
+        }
+        inner = unquoted.emplace_back(std::move(text));
+      }
+      fields.push_back(inner);
+      std::size_t after = j + 1;
+      while (after < record.size() && record[after] == ' ') ++after;
+      if (after == record.size()) return true;
+      if (record[after] != separator) {
+        ThrowBadRow(at, "text after a closing quote", record.substr(begin),
+                    "a separator after the closing quote of a field");
+      }
+      i = after + 1;
+      continue;
+    }
+    const std::size_t stop = record.find(separator, i);
+    if (stop == std::string_view::npos) {
+      fields.push_back(record.substr(i));
+      return true;
+    }
+    fields.push_back(record.substr(i, stop - i));
+    i = stop + 1;
+  }
+}
+
+char SeparatorOf(std::string_view header) {
+  std::size_t counts[3] = {0, 0, 0};
+  const char separators[3] = {',', ';', '\t'};
+  bool quoted = false;
+  for (char c : header) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    for (int k = 0; k < 3; ++k) counts[k] += c == separators[k];
+  }
+  int best = 0;
+  for (int k = 1; k < 3; ++k) {
+    if (counts[k] > counts[best]) best = k;
+  }
+  return separators[best];
+}
+
+// A whole number written as an integer or as a decimal with no fraction.
+std::int32_t RequireWhole(const FieldContext& at, std::string_view column, std::string_view text,
+                          const char* what, bool empty_is_zero) {
+  if (empty_is_zero && Trim(text).empty()) return 0;
+  const double value = RequireNumber(at, column, text, what);
+  if (value != std::floor(value) || std::fabs(value) > 1e6) {
+    ThrowBadRow(at, std::string("not a whole ") + what, text,
+                "in column '" + std::string(column) + "' a whole " + what);
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+class CsvReader {
+ public:
+  CsvReader(LineSource& lines, const std::string& source, const ReadOptions& options)
+      : lines_(lines), source_(source), options_(options), bad_(result_.summary, options) {
+    result_.summary.source = source;
+    result_.summary.format = EventFormat::Csv;
+  }
+
+  ReadResult Read() {
+    ReadHeader();
+    std::string_view record;
+    std::size_t bytes = 0;
+    bool reserved = false;
+    while (NextRecord(record)) {
+      bytes += record.size() + 1;
+      if (Trim(record).empty()) continue;
+      ++result_.summary.rows_read;
+      try {
+        ReadRow(record);
+      } catch (const BadRow& bad) {
+        bad_.Handle(bad);
+      }
+      // Reserve the table from the size of the rows so far, so that the
+      // columns are not doubled past the need.
+      if (!reserved && result_.summary.rows_read == 1024) {
+        reserved = true;
+        const double per_row = static_cast<double>(bytes) / 1024.0;
+        const auto expected = static_cast<std::size_t>(
+            1.05 * (1024.0 + static_cast<double>(lines_.size_hint()) / per_row) + 16.0);
+        result_.events.Reserve(expected);
+        result_.events.id_text.reserve(
+            static_cast<std::size_t>(1.05 * static_cast<double>(result_.events.id_text.size()) *
+                                     static_cast<double>(expected) / 1024.0) +
+            16);
+      }
+    }
+    return std::move(result_);
+  }
+
+ private:
+  // One record: a physical line, or more than one while a quote is open.
+  bool NextRecord(std::string_view& record) {
+    std::string_view line;
+    if (!lines_.Next(line)) return false;
+    line_ = lines_.line_number();
+    record = line;
+    if (line.find('"') == std::string_view::npos) return true;
+    if (!OpenQuote(line)) return true;
+    joined_.assign(line);
+    while (OpenQuote(joined_)) {
+      if (!lines_.Next(line)) {
+        ThrowOpenQuote();
+      }
+      joined_.push_back('\n');
+      joined_.append(line);
+    }
+    record = joined_;
+    return true;
+  }
+
+  static bool OpenQuote(std::string_view text) {
+    bool open = false;
+    for (char c : text) open ^= c == '"';
+    return open;
+  }
+
+  [[noreturn]] void ThrowOpenQuote() {
+    throw ReadingError(source_, line_, "\"", "a closing quote before the end of the file");
+  }
+
+  void ReadHeader() {
+    std::string_view header;
+    if (!NextRecord(header)) {
+      throw ReadingError(source_, 1, "", "a header row naming the columns");
+    }
+    if (header.substr(0, 3) == "\xEF\xBB\xBF") header.remove_prefix(3);
+    separator_ = SeparatorOf(header);
+    const FieldContext at{source_, line_};
+    try {
+      std::deque<std::string> unquoted;
+      SplitFields(header, separator_, at, fields_, unquoted);
+      for (std::string_view name : fields_) names_.emplace_back(Trim(name));
+    } catch (const BadRow& bad) {
+      throw bad.error;
+    }
+    column_.fill(-1);
+    auto header_error = [&](const std::string& text, const std::string& expected) {
+      throw ReadingError(source_, line_, text, expected);
+    };
+    // Columns named by the caller first.
+    std::array<bool, kRoleCount> mapped{};
+    for (const auto& [role, name] : options_.columns) {
+      int r = 0;
+      while (r < kRoleCount && role != kRoles[r].role) ++r;
+      if (r == kRoleCount) {
+        throw Error("unknown column role '" + role +
+                    "' (roles: id, time, year, month, day, hour, minute, second, longitude, "
+                    "latitude, depth, magnitude, magtype, sd, type)");
+      }
+      int found = -1;
+      for (int pass = 0; pass < 2 && found < 0; ++pass) {
+        for (std::size_t c = 0; c < names_.size(); ++c) {
+          const bool same = pass == 0 ? names_[c] == name : EqualsIgnoringCase(names_[c], name);
+          if (!same) continue;
+          if (found >= 0) {
+            header_error(name, "one column named '" + name + "' for the " + role + ", not two");
+          }
+          found = static_cast<int>(c);
+        }
+      }
+      if (found < 0)
+        header_error(std::string(header), "a column named '" + name + "' for the " + role);
+      column_[r] = found;
+      mapped[r] = true;
+    }
+    // Then the conventional names.
+    for (std::size_t c = 0; c < names_.size(); ++c) {
+      for (int r = 0; r < kRoleCount; ++r) {
+        if (mapped[r]) continue;
+        for (const char* alias : kRoles[r].headers) {
+          if (alias == nullptr || !EqualsIgnoringCase(names_[c], alias)) continue;
+          if (column_[r] >= 0) {
+            header_error(names_[c], "one column for the " + std::string(kRoles[r].role) +
+                                        ", not both '" + names_[column_[r]] + "' and '" +
+                                        names_[c] + "' (name one with a column mapping " +
+                                        kRoles[r].role + "=NAME)");
+          }
+          column_[r] = static_cast<int>(c);
+        }
+      }
+    }
+    for (int r : {kLongitude, kLatitude, kMagnitude}) {
+      if (column_[r] < 0) {
+        header_error(std::string(header), std::string("a column for the ") + kRoles[r].role +
+                                              " (by its usual name or a column mapping " +
+                                              kRoles[r].role + "=NAME)");
+      }
+    }
+    if (column_[kTime] < 0 && column_[kYear] < 0) {
+      header_error(std::string(header),
+                   "a column 'time' (ISO 8601) or columns 'year', 'month', 'day' (or a column "
+                   "mapping time=NAME or year=NAME)");
+    }
+  }
+
+  std::string_view Field(Role r) const {
+    return column_[r] >= 0 ? fields_[static_cast<std::size_t>(column_[r])] : std::string_view();
+  }
+  std::string_view Name(Role r) const {
+    return column_[r] >= 0 ? std::string_view(names_[static_cast<std::size_t>(column_[r])])
+                           : std::string_view(kRoles[r].role);
+  }
+
+  void ReadRow(std::string_view record) {
+    const FieldContext at{source_, line_};
+    if (!SplitFields(record, separator_, at, fields_, unquoted_)) ThrowOpenQuote();
+    if (fields_.size() != names_.size()) {
+      std::string expected = std::to_string(names_.size()) + " fields as in the header, not " +
+                             std::to_string(fields_.size());
+      if (fields_.size() > names_.size() && separator_ == ',') {
+        expected += " (a decimal comma in a comma-separated file? write decimals with a point)";
+      }
+      ThrowBadRow(at, "wrong number of fields", record, expected);
+    }
+    if (column_[kType] >= 0) {
+      const std::string_view type = Trim(Field(kType));
+      if (!type.empty() && !EqualsIgnoringCase(type, "earthquake")) {
+        bad_.Skip("not an earthquake (" + Lower(type) + ")",
+                  source_ + ", line " + std::to_string(line_) + ": event type '" +
+                      std::string(type) + "'");
+        return;
+      }
+    }
+    EventTable::Row row;
+    DateTime when;
+    std::string_view when_text;
+    std::string_view when_column;
+    std::string date_text;
+    if (column_[kTime] >= 0) {
+      when_text = Field(kTime);
+      when_column = Name(kTime);
+      const auto parsed = ParseIsoTime(when_text);
+      if (!parsed) {
+        ThrowBadRow(at, "not a time", when_text,
+                    "in column '" + std::string(when_column) +
+                        "' an ISO 8601 time such as 2024-05-16T06:31:36.891Z");
+      }
+      when = *parsed;
+    } else {
+      when.date.year = RequireWhole(at, Name(kYear), Field(kYear), "year", false);
+      when.date.month = RequireWhole(at, Name(kMonth), Field(kMonth), "month", true);
+      when.date.day = RequireWhole(at, Name(kDay), Field(kDay), "day", true);
+      when.hour = RequireWhole(at, Name(kHour), Field(kHour), "hour", true);
+      when.minute = RequireWhole(at, Name(kMinute), Field(kMinute), "minute", true);
+      if (!Trim(Field(kSecond)).empty()) {
+        when.second = RequireFloat(at, Name(kSecond), Field(kSecond), "second");
+      }
+      date_text = std::string(Trim(Field(kYear))) + "/" + std::string(Trim(Field(kMonth))) + "/" +
+                  std::string(Trim(Field(kDay))) + " " + std::string(Trim(Field(kHour))) + ":" +
+                  std::string(Trim(Field(kMinute))) + ":" + std::string(Trim(Field(kSecond)));
+      when_text = date_text;
+      when_column = "year/month/day hour:minute:second";
+    }
+    CheckDateTime(at, when_column, when, when_text);
+    row.date = when.date;
+    row.hour = when.hour;
+    row.minute = when.minute;
+    row.second = when.second;
+
+    row.longitude = RequireNumber(at, Name(kLongitude), Field(kLongitude), "longitude");
+    CheckLongitude(at, Name(kLongitude), row.longitude, Field(kLongitude));
+    row.latitude = RequireNumber(at, Name(kLatitude), Field(kLatitude), "latitude");
+    CheckLatitude(at, Name(kLatitude), row.latitude, Field(kLatitude));
+    row.depth = Trim(Field(kDepth)).empty()
+                    ? std::numeric_limits<float>::quiet_NaN()
+                    : RequireFloat(at, Name(kDepth), Field(kDepth), "depth");
+    row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+    row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
+    row.magnitude_type = Trim(Field(kMagType));
+    row.id = Trim(Field(kId));
+    result_.events.Append(row);
+  }
+
+  LineSource& lines_;
+  const std::string& source_;
+  const ReadOptions& options_;
+  ReadResult result_;
+  BadRows bad_;
+  char separator_ = ',';
+  long line_ = 0;
+  std::vector<std::string> names_;
+  std::array<int, kRoleCount> column_{};
+  std::vector<std::string_view> fields_;
+  std::deque<std::string> unquoted_;
+  std::string joined_;
+};
+
+}  // namespace
+
+ReadResult ReadCsvText(std::string_view text, const std::string& source,
+                       const ReadOptions& options) {
+  auto lines = TextLines(text);
+  return CsvReader(*lines, source, options).Read();
+}
+
+ReadResult ReadCsvFile(const std::string& path, const ReadOptions& options) {
+  auto lines = FileLines(path);
+  return CsvReader(*lines, path, options).Read();
+}
+
+}  // namespace qev

@@ -1,0 +1,222 @@
+// QuakeML 1.2 event parameters through pugixml: each event's preferred origin
+// and preferred magnitude (the first of each when no preference is named).
+// Elements are matched by local name, whatever namespace prefix they carry.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <pugixml.hpp>
+#include <string>
+
+#include "events/reading.h"
+#include "qev/events.h"
+
+namespace qev {
+
+using namespace events_detail;
+
+namespace {
+
+std::string_view LocalName(const pugi::xml_node& node) {
+  std::string_view name = node.name();
+  const std::size_t colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+pugi::xml_node Child(const pugi::xml_node& node, std::string_view name) {
+  for (pugi::xml_node child : node.children()) {
+    if (child.type() == pugi::node_element && LocalName(child) == name) return child;
+  }
+  return {};
+}
+
+std::string_view Text(const pugi::xml_node& node) {
+  return node ? Trim(node.text().get()) : std::string_view();
+}
+
+// The child of `parent` named `name` whose publicID is `id`; the first such
+// child when `id` is empty or names none.
+pugi::xml_node Preferred(const pugi::xml_node& parent, std::string_view name, std::string_view id,
+                         bool& found_by_id) {
+  pugi::xml_node first;
+  found_by_id = false;
+  for (pugi::xml_node child : parent.children()) {
+    if (child.type() != pugi::node_element || LocalName(child) != name) continue;
+    if (!first) first = child;
+    if (!id.empty() && Trim(child.attribute("publicID").value()) == id) {
+      found_by_id = true;
+      return child;
+    }
+  }
+  return first;
+}
+
+class LineOf {
+ public:
+  explicit LineOf(std::string_view text) : text_(text) {}
+  long operator()(std::ptrdiff_t offset) {
+    const auto stop = static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0));
+    // Offsets grow through the document: count on from the last one.
+    if (stop < position_) {
+      position_ = 0;
+      line_ = 1;
+    }
+    const std::size_t end = std::min(stop, text_.size());
+    line_ += std::count(text_.begin() + static_cast<std::ptrdiff_t>(position_),
+                        text_.begin() + static_cast<std::ptrdiff_t>(end), '\n');
+    position_ = end;
+    return line_;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t position_ = 0;
+  long line_ = 1;
+};
+
+void FindEvents(const pugi::xml_node& node, std::vector<pugi::xml_node>& events) {
+  for (pugi::xml_node child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    if (LocalName(child) == "event") {
+      events.push_back(child);
+    } else if (LocalName(child) == "eventParameters" || LocalName(child) == "quakeml") {
+      FindEvents(child, events);
+    }
+  }
+}
+
+}  // namespace
+
+ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
+                           const ReadOptions& options) {
+  ReadResult result;
+  result.summary.source = source;
+  result.summary.format = EventFormat::QuakeMl;
+  BadRows bad(result.summary, options);
+  LineOf line_of(text);
+
+  pugi::xml_document document;
+  const pugi::xml_parse_result parsed =
+      document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) {
+    const long line = line_of(parsed.offset);
+    const std::size_t at =
+        std::min(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0)), text.size());
+    throw ReadingError(source, line,
+                       std::string(text.substr(at, std::min<std::size_t>(40, text.size() - at))),
+                       std::string("well-formed XML (") + parsed.description() + ")");
+  }
+  std::vector<pugi::xml_node> events;
+  FindEvents(document, events);
+  const pugi::xml_node root = document.document_element();
+  if (!root || LocalName(root) != "quakeml") {
+    throw ReadingError(source, 1, root ? root.name() : "",
+                       "a QuakeML document (root element 'quakeml')");
+  }
+  result.events.Reserve(events.size());
+
+  for (const pugi::xml_node& event : events) {
+    ++result.summary.rows_read;
+    const FieldContext at{source, line_of(event.offset_debug())};
+    const std::string_view type = Text(Child(event, "type"));
+    if (!type.empty() && type != "earthquake") {
+      bad.Skip("not an earthquake (" + std::string(type) + ")",
+               source + ", line " + std::to_string(at.line) + ": event type '" + std::string(type) +
+                   "'");
+      continue;
+    }
+    try {
+      bool by_id = false;
+      const std::string_view origin_id = Text(Child(event, "preferredOriginID"));
+      const pugi::xml_node origin = Preferred(event, "origin", origin_id, by_id);
+      if (!origin) ThrowBadRow(at, "no origin", "event", "an origin in the event");
+      const std::string_view magnitude_id = Text(Child(event, "preferredMagnitudeID"));
+      const pugi::xml_node magnitude = Preferred(event, "magnitude", magnitude_id, by_id);
+      if (!magnitude) ThrowBadRow(at, "no magnitude", "event", "a magnitude in the event");
+
+      EventTable::Row row;
+      const FieldContext origin_at{source, line_of(origin.offset_debug())};
+      const std::string_view time_text = Text(Child(Child(origin, "time"), "value"));
+      const auto when = ParseIsoTime(time_text);
+      if (!when) {
+        ThrowBadRow(origin_at, "not a time", time_text,
+                    "in origin/time/value an ISO 8601 time such as 2024-05-16T06:31:36.891Z");
+      }
+      CheckDateTime(origin_at, "origin/time/value", *when, time_text);
+      row.date = when->date;
+      row.hour = when->hour;
+      row.minute = when->minute;
+      row.second = when->second;
+      const std::string_view lat = Text(Child(Child(origin, "latitude"), "value"));
+      row.latitude = RequireNumber(origin_at, "origin/latitude/value", lat, "latitude");
+      CheckLatitude(origin_at, "origin/latitude/value", row.latitude, lat);
+      const std::string_view lon = Text(Child(Child(origin, "longitude"), "value"));
+      row.longitude = RequireNumber(origin_at, "origin/longitude/value", lon, "longitude");
+      CheckLongitude(origin_at, "origin/longitude/value", row.longitude, lon);
+      const std::string_view depth = Text(Child(Child(origin, "depth"), "value"));
+      // QuakeML gives depths in metres.
+      row.depth =
+          depth.empty()
+              ? std::numeric_limits<float>::quiet_NaN()
+              : static_cast<float>(RequireNumber(origin_at, "origin/depth/value", depth, "depth") /
+                                   1000.0);
+
+      const FieldContext magnitude_at{source, line_of(magnitude.offset_debug())};
+      const pugi::xml_node mag = Child(magnitude, "mag");
+      row.magnitude =
+          RequireFloat(magnitude_at, "magnitude/mag/value", Text(Child(mag, "value")), "magnitude");
+      row.sd = SdOrDefault(magnitude_at, "magnitude/mag/uncertainty",
+                           Text(Child(mag, "uncertainty")), options, result.summary);
+      row.magnitude_type = Text(Child(magnitude, "type"));
+      row.id = Trim(event.attribute("publicID").value());
+      result.events.Append(row);
+    } catch (const BadRow& b) {
+      bad.Handle(b);
+    }
+  }
+  return result;
+}
+
+ReadResult ReadQuakeMlFile(const std::string& path, const ReadOptions& options) {
+  const std::string text = ReadWholeFile(path);
+  return ReadQuakeMlText(text, path, options);
+}
+
+EventFormat GuessFormat(const std::string& file_name, std::string_view first_bytes) {
+  const std::size_t dot = file_name.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : Lower(file_name.substr(dot + 1));
+  if (extension == "csv") return EventFormat::Csv;
+  if (extension == "xml" || extension == "qml" || extension == "quakeml")
+    return EventFormat::QuakeMl;
+  std::string_view head = first_bytes;
+  if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+  head = Trim(head.substr(0, head.find('\n')));
+  if (!head.empty() && head.front() == '<') return EventFormat::QuakeMl;
+  if (head.find_first_of(",;") != std::string_view::npos) return EventFormat::Csv;
+  if (extension == "tsv" && head.find('\t') != std::string_view::npos) return EventFormat::Csv;
+  return EventFormat::Zmap;
+}
+
+ReadResult ReadEventFile(const std::string& path, const ReadOptions& options,
+                         std::optional<EventFormat> format) {
+  if (!format) {
+    std::string head;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+      char buffer[4096];
+      head.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
+      std::fclose(file);
+    }
+    format = GuessFormat(path, head);
+  }
+  switch (*format) {
+    case EventFormat::Csv:
+      return ReadCsvFile(path, options);
+    case EventFormat::QuakeMl:
+      return ReadQuakeMlFile(path, options);
+    case EventFormat::Zmap:
+      break;
+  }
+  return ReadZmapFile(path, options);
+}
+
+}  // namespace qev

@@ -1,0 +1,405 @@
+#include "events/reading.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace qev::events_detail {
+
+namespace {
+
+class TextLineSource : public LineSource {
+ public:
+  explicit TextLineSource(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& line) override {
+    if (position_ >= text_.size()) return false;
+    const std::size_t end = text_.find('\n', position_);
+    const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
+    line = text_.substr(position_, stop - position_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    position_ = end == std::string_view::npos ? text_.size() : end + 1;
+    ++line_number_;
+    return true;
+  }
+  std::size_t size_hint() const override { return text_.size() - position_; }
+
+ private:
+  std::string_view text_;
+  std::size_t position_ = 0;
+};
+
+// Lines from a file read in blocks of kBlock bytes; a line longer than the
+// buffer grows it.
+class FileLineSource : public LineSource {
+ public:
+  static constexpr std::size_t kBlock = 1 << 20;
+
+  FileLineSource(const std::string& path) : path_(path) {
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) {
+      throw Error(path + ": cannot open the catalog file (" + std::strerror(errno) + ")");
+    }
+    struct stat info {};
+    if (::fstat(fileno(file_), &info) == 0) remaining_ = static_cast<std::size_t>(info.st_size);
+    if (S_ISDIR(info.st_mode)) {
+      std::fclose(file_);
+      throw Error(path + ": is a folder, not a catalog file");
+    }
+    buffer_.resize(kBlock);
+  }
+  ~FileLineSource() override {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  FileLineSource(const FileLineSource&) = delete;
+  FileLineSource& operator=(const FileLineSource&) = delete;
+
+  bool Next(std::string_view& line) override {
+    for (;;) {
+      const char* begin = buffer_.data() + start_;
+      const void* found = std::memchr(begin, '\n', filled_ - start_);
+      if (found != nullptr) {
+        const char* stop = static_cast<const char*>(found);
+        line = std::string_view(begin, static_cast<std::size_t>(stop - begin));
+        start_ = static_cast<std::size_t>(stop - buffer_.data()) + 1;
+        break;
+      }
+      if (eof_) {
+        if (start_ == filled_) return false;
+        line = std::string_view(begin, filled_ - start_);
+        start_ = filled_;
+        break;
+      }
+      Refill();
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++line_number_;
+    return true;
+  }
+  std::size_t size_hint() const override { return remaining_; }
+
+ private:
+  void Refill() {
+    // Keep the unfinished line at the front and read after it.
+    std::memmove(buffer_.data(), buffer_.data() + start_, filled_ - start_);
+    filled_ -= start_;
+    start_ = 0;
+    if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const std::size_t got =
+        std::fread(buffer_.data() + filled_, 1, buffer_.size() - filled_, file_);
+    if (got == 0) {
+      if (std::ferror(file_)) throw Error(path_ + ": reading the catalog file failed");
+      eof_ = true;
+    }
+    filled_ += got;
+    remaining_ = remaining_ > got ? remaining_ - got : 0;
+  }
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  std::size_t start_ = 0;
+  std::size_t filled_ = 0;
+  std::size_t remaining_ = 0;
+  bool eof_ = false;
+};
+
+bool IsLeap(std::int32_t year) { return IsValidDate({year, 2, 29}); }
+
+std::int32_t MonthLength(std::int32_t year, std::int32_t month) {
+  for (std::int32_t d = 31; d >= 28; --d) {
+    if (IsValidDate({year, month, d})) return d;
+  }
+  return 28;
+}
+
+// Moves a date by whole days (-1 or +1 at a time), keeping the calendar rules.
+void StepDays(CivilDate& date, int days) {
+  for (; days > 0; --days) {
+    if (++date.day > MonthLength(date.year, date.month)) {
+      date.day = 1;
+      if (++date.month > 12) {
+        date.month = 1;
+        date.year = date.year == -1 ? 1 : date.year + 1;
+      }
+    }
+  }
+  for (; days < 0; ++days) {
+    if (--date.day < 1) {
+      if (--date.month < 1) {
+        date.month = 12;
+        date.year = date.year == 1 ? -1 : date.year - 1;
+      }
+      date.day = MonthLength(date.year, date.month);
+    }
+  }
+  (void)IsLeap;
+}
+
+bool Digits(std::string_view text, std::size_t at, std::size_t count, std::int32_t& value) {
+  if (at + count > text.size()) return false;
+  value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<LineSource> TextLines(std::string_view text) {
+  return std::make_unique<TextLineSource>(text);
+}
+
+std::unique_ptr<LineSource> FileLines(const std::string& path) {
+  return std::make_unique<FileLineSource>(path);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    throw Error(path + ": not a regular file");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Error(path + ": cannot open the catalog file (" + std::strerror(errno) + ")");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw Error(path + ": reading the catalog file failed");
+  return text.str();
+}
+
+void BadRows::Handle(const BadRow& bad) {
+  if (!options_.skip_bad_rows) throw bad.error;
+  Skip(bad.reason, bad.error.what());
+}
+
+void BadRows::Skip(const std::string& reason, const std::string& message) {
+  for (ReadSummary::Skipped& s : summary_.skipped) {
+    if (s.reason == reason) {
+      ++s.count;
+      return;
+    }
+  }
+  summary_.skipped.push_back({reason, 1, message});
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::optional<double> ParseDouble(std::string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<float> ParseFloat(std::string_view text) {
+  text = Trim(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  float value = 0.0f;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<DateTime> ParseIsoTime(std::string_view text) {
+  text = Trim(text);
+  DateTime t;
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  // The year: four digits or more, up to the first '-'.
+  const std::size_t dash = text.find('-');
+  if (dash == std::string_view::npos || dash < 4 || dash > 6) return std::nullopt;
+  if (!Digits(text, 0, dash, t.date.year)) return std::nullopt;
+  if (negative) t.date.year = -t.date.year;
+  std::size_t at = dash;
+  if (text.size() < at + 6 || text[at] != '-' || text[at + 3] != '-') return std::nullopt;
+  if (!Digits(text, at + 1, 2, t.date.month) || !Digits(text, at + 4, 2, t.date.day)) {
+    return std::nullopt;
+  }
+  at += 6;
+  int offset_minutes = 0;
+  if (at < text.size()) {
+    if (text[at] != 'T' && text[at] != ' ') return std::nullopt;
+    ++at;
+    if (!Digits(text, at, 2, t.hour) || at + 2 >= text.size() || text[at + 2] != ':' ||
+        !Digits(text, at + 3, 2, t.minute)) {
+      return std::nullopt;
+    }
+    at += 5;
+    if (at < text.size() && text[at] == ':') {
+      std::size_t stop = at + 1;
+      while (stop < text.size() &&
+             ((text[stop] >= '0' && text[stop] <= '9') || text[stop] == '.')) {
+        ++stop;
+      }
+      if (stop - at - 1 < 2) return std::nullopt;
+      const auto seconds = ParseDouble(text.substr(at + 1, stop - at - 1));
+      if (!seconds) return std::nullopt;
+      t.second = static_cast<float>(*seconds);
+      at = stop;
+    }
+    if (at < text.size()) {
+      if (text[at] == 'Z' && at + 1 == text.size()) {
+        at = text.size();
+      } else if (text[at] == '+' || text[at] == '-') {
+        const int sign = text[at] == '-' ? -1 : 1;
+        std::int32_t hh = 0;
+        std::int32_t mm = 0;
+        std::size_t p = at + 1;
+        if (!Digits(text, p, 2, hh)) return std::nullopt;
+        p += 2;
+        if (p < text.size() && text[p] == ':') ++p;
+        if (p < text.size()) {
+          if (!Digits(text, p, 2, mm)) return std::nullopt;
+          p += 2;
+        }
+        if (p != text.size() || hh > 23 || mm > 59) return std::nullopt;
+        offset_minutes = sign * (hh * 60 + mm);
+        at = p;
+      } else {
+        return std::nullopt;
+      }
+    }
+  }
+  // A date or time that does not exist is left for the caller to name.
+  const bool exists = IsValidDate(t.date) && t.hour <= 23 && t.minute <= 59 && t.second < 61.0f;
+  if (offset_minutes != 0 && exists) {
+    if (t.date.month == 0 || t.date.day == 0) return std::nullopt;
+    int minutes = t.hour * 60 + t.minute - offset_minutes;
+    int days = 0;
+    while (minutes < 0) {
+      minutes += 1440;
+      --days;
+    }
+    while (minutes >= 1440) {
+      minutes -= 1440;
+      ++days;
+    }
+    StepDays(t.date, days);
+    t.hour = minutes / 60;
+    t.minute = minutes % 60;
+  }
+  return t;
+}
+
+void ThrowBadRow(const FieldContext& at, std::string reason, std::string_view text,
+                 std::string expected) {
+  throw BadRow{std::move(reason), ReadingError(at.source, at.line, std::string(text), expected)};
+}
+
+namespace {
+
+std::string InColumn(std::string_view column, const std::string& what) {
+  return "in column '" + std::string(column) + "' " + what;
+}
+
+}  // namespace
+
+[[noreturn]] void ThrowNotANumber(const FieldContext& at, std::string_view column,
+                                  std::string_view text, const char* what) {
+  const std::string_view trimmed = Trim(text);
+  if (trimmed.find(',') != std::string_view::npos) {
+    std::string dotted(trimmed);
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    if (ParseDouble(dotted)) {
+      ThrowBadRow(at, "decimal comma", text,
+                  InColumn(column, std::string(what) +
+                                       " with a decimal point (a decimal comma cannot stand in "
+                                       "a comma-separated file)"));
+    }
+  }
+  if (trimmed.empty()) ThrowBadRow(at, std::string("no ") + what, text, InColumn(column, what));
+  ThrowBadRow(at, std::string("not a finite ") + what, text,
+              InColumn(column, std::string("a finite ") + what));
+}
+
+double RequireNumber(const FieldContext& at, std::string_view column, std::string_view text,
+                     const char* what) {
+  if (const auto value = ParseDouble(text)) return *value;
+  ThrowNotANumber(at, column, text, what);
+}
+
+float RequireFloat(const FieldContext& at, std::string_view column, std::string_view text,
+                   const char* what) {
+  if (const auto value = ParseFloat(text)) return *value;
+  ThrowNotANumber(at, column, text, what);
+}
+
+void CheckLatitude(const FieldContext& at, std::string_view column, double latitude,
+                   std::string_view text) {
+  if (latitude < -90.0 || latitude > 90.0) {
+    ThrowBadRow(at, "latitude outside -90..90", text,
+                InColumn(column, "a latitude between -90 and 90 degrees"));
+  }
+}
+
+void CheckLongitude(const FieldContext& at, std::string_view column, double longitude,
+                    std::string_view text) {
+  if (longitude < -180.0 || longitude > 360.0) {
+    ThrowBadRow(at, "longitude outside -180..360", text,
+                InColumn(column, "a longitude between -180 and 360 degrees"));
+  }
+}
+
+void CheckDateTime(const FieldContext& at, std::string_view column, const DateTime& when,
+                   std::string_view text) {
+  if (!IsValidDate(when.date)) {
+    ThrowBadRow(at, "impossible date", text,
+                InColumn(column,
+                         "a date that exists (month 1..12 or 0 for unknown, day within "
+                         "its month or 0 for unknown)"));
+  }
+  if (when.hour < 0 || when.hour > 23 || when.minute < 0 || when.minute > 59 ||
+      !(when.second >= 0.0f && when.second < 61.0f)) {
+    ThrowBadRow(at, "impossible time of day", text,
+                InColumn(column, "a time of day (hour 0..23, minute 0..59, second 0..60)"));
+  }
+}
+
+float SdOrDefault(const FieldContext& at, std::string_view column, std::string_view text,
+                  const ReadOptions& options, ReadSummary& summary) {
+  if (Trim(text).empty()) {
+    if (!options.default_sd) {
+      ThrowBadRow(at, "no magnitude SD", text,
+                  InColumn(column, "the magnitude's SD, or a default SD given by option"));
+    }
+    ++summary.sd_defaulted;
+    return *options.default_sd;
+  }
+  const float sd = RequireFloat(at, column, text, "magnitude SD");
+  if (sd < 0.0f) {
+    ThrowBadRow(at, "negative magnitude SD", text, InColumn(column, "an SD of 0 or more"));
+  }
+  return sd;
+}
+
+}  // namespace qev::events_detail

@@ -1,0 +1,176 @@
+// What the batch writes: reals that read back as the same float, records that
+// travel intact, tasks in order whatever the threads, OpenQuake laws that
+// reproduce the engine's rates, and the exit statuses of qev-batch.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <pugixml.hpp>
+#include <sstream>
+#include <thread>
+
+#include "../events/temp_folder.h"
+#include "qev/batch.h"
+
+namespace qev {
+namespace {
+
+using events_testing::TempFolder;
+
+TEST(BatchOutputs, RealsReadBackAsTheSameFloat) {
+  const float values[] = {3.4f,        0.43429f, 1.0f / 3.0f, 6.92709827f,
+                          1e-30f,      1e-45f,   -2.5e10f,    std::numeric_limits<float>::max(),
+                          123456789.0f};
+  for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
+}
+
+TEST(BatchOutputs, PackedRecordsTravelIntactAndCutRecordsAreRefused) {
+  TaskRecord record{41, true, 2.4f, 11.25f, 3.4f, 6.93f, 1.05f, "a,b\n", "{\"x\":1}\n", ""};
+  const std::string bytes = PackRecord(record);
+  const TaskRecord back = UnpackRecord(bytes);
+  EXPECT_EQ(PackRecord(back), bytes);
+  EXPECT_EQ(back.csv, record.csv);
+  EXPECT_EQ(back.lambda, record.lambda);
+  for (std::size_t cut : {std::size_t{0}, std::size_t{12}, bytes.size() - 1}) {
+    EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
+  }
+  EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
+}
+
+TEST(OrderedPool, RecordsComeInTheGivenOrderWhateverFinishesFirst) {
+  std::vector<std::size_t> indices;
+  for (std::size_t i = 0; i < 60; ++i) indices.push_back((i * 7) % 60);
+  OrderedPool pool(indices, 4, 3, [](std::size_t i) {
+    std::this_thread::sleep_for(std::chrono::microseconds((i % 5) * 300));
+    TaskRecord r;
+    r.index = i;
+    return r;
+  });
+  for (std::size_t expected : indices) EXPECT_EQ(pool.Next()->index, expected);
+  EXPECT_FALSE(pool.Next());
+
+  OrderedPool failing({0, 1, 2}, 2, 2, [](std::size_t i) -> TaskRecord {
+    if (i == 1) throw Error("task 1 broke");
+    TaskRecord r;
+    r.index = i;
+    return r;
+  });
+  EXPECT_EQ(failing.Next()->index, 0u);
+  EXPECT_THROW(failing.Next(), Error);
+}
+
+// The catalog's own estimates (zone "example" of the small job) as OpenQuake
+// values: the rate above Mmin is Lambda and the rate above each magnitude of
+// the hazard table the engine's.
+TEST(OpenQuake, LawsReproduceLambdaAndTheEngineRates) {
+  const BatchPlan plan = PlanBatch(ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml"));
+  // The engine forms the rate as Lambda times a difference of single-precision
+  // exponentials: its error is a few roundings of Lambda, not of the rate.
+  constexpr double kEngineError = 1e-6;
+  int checked = 0;
+  for (std::size_t cell = 0; cell < plan.cells.size(); ++cell) {
+    const TaskResult r = RunTask(plan, cell * plan.tasks_per_cell());
+    if (!r.ok()) continue;
+    const AnalysisResult& a = *r.analysis;
+    const OpenQuakeMfd mfd = ToOpenQuake(a.beta, a.lambda, a.settings.mmin, a.mmax);
+    EXPECT_NEAR(mfd.b, a.beta / std::log(10.0), 1e-12);
+    EXPECT_NEAR(OpenQuakeRate(mfd, mfd.min_mag) / a.lambda, 1.0, 1e-12);
+    EXPECT_EQ(OpenQuakeRate(mfd, mfd.max_mag), 0.0);
+    for (const HazardPoint& p : r.hazard) {
+      EXPECT_NEAR(OpenQuakeRate(mfd, p.magnitude), p.annual_rate, kEngineError * a.lambda)
+          << plan.job.zones[plan.cells[cell].zone].name << " M " << p.magnitude;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 30);
+}
+
+struct ToolRun {
+  const char* what;
+  std::string job;
+  int status;
+  const char* says;  // part of standard error
+};
+
+// qev-batch on a failing job, a job that is all good and invalid jobs; the
+// written files of the first are checked as OpenQuake and CSV readers see them.
+TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
+  TempFolder folder;
+  const std::string tool = std::string("'") + QEV_BATCH_BINARY + "' ";
+  const std::string data = QEV_BATCH_DATA_DIR;
+  const std::string good =
+      "seed = 3\nreplicates = 2\n[[zone]]\nname = \"ex\"\nmmin = 3.4\nextreme = \"" +
+      std::string(QEV_EXAMPLES_DIR) + "/ext_l1.dat\"\n";
+  folder.Write("good.toml", good);
+  folder.Write("typo.toml", good + "replicate = 5\n");
+  const ToolRun runs[] = {
+      {"some tasks fail", "-o small '" + data + "/small_job.toml'", 2,
+       "16 of 64 tasks failed (see small/results.csv)"},
+      {"all succeed", "good.toml", 0, ""},
+      {"unknown key", "typo.toml", 1,
+       "ERROR: typo.toml, line 7: read \"zone.replicate\", expected one of the keys"},
+      {"no job file", "absent.toml", 1, "ERROR: absent.toml: the job file cannot be read"},
+  };
+  for (const ToolRun& run : runs) {
+    const auto outcome = folder.Run(tool + run.job);
+    EXPECT_EQ(outcome.status, run.status) << run.what << ": " << outcome.out;
+    EXPECT_NE(outcome.out.find(run.says), std::string::npos) << run.what << ": " << outcome.out;
+  }
+  EXPECT_NE(folder.Read("good-results/results.csv").find("\nex,base,2,"), std::string::npos);
+
+  // Every branch set of the logic tree sums to 1; the fragments are the
+  // heaviest branch's law.
+  pugi::xml_document tree;
+  ASSERT_TRUE(tree.load_file(folder.Path("small/openquake/source_model_logic_tree.xml").c_str()));
+  int sets = 0;
+  for (auto set : tree.select_nodes("//logicTreeBranchSet")) {
+    double total = 0.0;
+    for (auto weight : set.node().select_nodes("logicTreeBranch/uncertaintyWeight")) {
+      total += weight.node().text().as_double();
+    }
+    EXPECT_NEAR(total, 1.0, 1e-12) << set.node().attribute("branchSetID").value();
+    ++sets;
+  }
+  EXPECT_EQ(sets, 1 + 2 * 3);  // the source model, then a and b, Mmax for 3 zones
+  pugi::xml_document fragment;
+  ASSERT_TRUE(fragment.load_file(folder.Path("small/openquake/example.xml").c_str()));
+  const auto mfd = fragment.child("truncGutenbergRichterMFD");
+  const OpenQuakeMfd read{mfd.attribute("aValue").as_double(), mfd.attribute("bValue").as_double(),
+                          mfd.attribute("minMag").as_double(), mfd.attribute("maxMag").as_double()};
+  // The heaviest branch is the first (cramer, b 1.0): its rows from the CSV.
+  auto fields = [](const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream split(line);
+    for (std::string field; std::getline(split, field, ',');) out.push_back(field);
+    return out;
+  };
+  std::istringstream rows(folder.Read("small/results.csv"));
+  std::vector<std::vector<std::string>> first_branch;  // replicates 0..3
+  for (std::string line; std::getline(rows, line) && first_branch.size() < 4;) {
+    if (line.rfind("example,proc=cramer;b=1.0,", 0) == 0) first_branch.push_back(fields(line));
+  }
+  ASSERT_EQ(first_branch.size(), 4u);
+  // Nine printed digits of each value: the rate agrees to about 1e-8.
+  EXPECT_NEAR(OpenQuakeRate(read, read.min_mag) / std::stod(first_branch[0][12]), 1.0, 1e-7);
+
+  // The summary of that branch: b of the catalog, and of the three replicates
+  // sorted, the median and the 16 and 84 % points between order statistics.
+  std::vector<double> b;
+  for (std::size_t r = 1; r < 4; ++r) b.push_back(std::stod(first_branch[r][14]));
+  std::sort(b.begin(), b.end());
+  std::istringstream summary(folder.Read("small/summary.csv"));
+  std::string line;
+  std::getline(summary, line);
+  std::getline(summary, line);
+  const std::vector<std::string> row = fields(line);
+  ASSERT_EQ(row.size(), 19u) << line;
+  EXPECT_EQ(row[1] + " " + row[4] + " " + row[5] + " " + row[7],
+            "proc=cramer;b=1.0 3 0 " + first_branch[0][14]);
+  const double expected[] = {b[1], b[0] + 0.32 * (b[1] - b[0]), b[1] + 0.68 * (b[2] - b[1])};
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[10 + k]), expected[k], 1e-8) << line;
+}
+
+}  // namespace
+}  // namespace qev

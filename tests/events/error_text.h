@@ -1,0 +1,20 @@
+// The parts of a reading error in one fixed form (source, line, text read,
+// what was expected), so that the tables of bad inputs do not depend on how
+// the library words the whole message.
+#pragma once
+
+#include <string>
+
+#include "qev/errors.h"
+
+namespace qev::events_testing {
+
+inline std::string ErrorText(const Error& error) {
+  const auto* reading = dynamic_cast<const ReadingError*>(&error);
+  if (reading == nullptr) return error.what();
+  std::string text = reading->source();
+  if (reading->line() > 0) text += ", line " + std::to_string(reading->line());
+  return text + ": read \"" + reading->text() + "\", expected " + reading->expected();
+}
+
+}  // namespace qev::events_testing

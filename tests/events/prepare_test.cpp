@@ -1,0 +1,171 @@
+// The prepare job: the TOML file (good and bad) and qev-prepare as a program,
+// from the Tonga extract to a classic session.
+#include "qev/prepare.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "events/error_text.h"
+#include "events/temp_folder.h"
+
+namespace qev {
+namespace {
+
+using events_testing::TempFolder;
+
+TEST(PrepareJob, TomlGivesEverySetting) {
+  const PrepareJob job = ParsePrepareToml(R"toml(
+catalog = "cat.csv"
+format = "csv"
+[read]
+default_sd = 0.2
+skip_bad_rows = true
+columns = { magnitude = "Mw", sd = "unc" }
+[select]
+from = "1900-01-01"
+until = 2000
+min_magnitude = 4
+magnitude_types = ["mw"]
+zone_wkt = "POLYGON ((0 0, 1 0, 1 1, 0 0))"
+[decluster]
+window = "uhrhammer"
+foreshock_fraction = 0.5
+[split]
+completeness = [[1900, 6.0], [1964, 5]]
+extreme_window = 10
+[analysis]
+mmin = 4.4
+procedure = "bayes"
+[classic]
+directory = "out"
+spans = [1, 2, 3]
+)toml",
+                                          "job.toml", "/base");
+  EXPECT_EQ(job.catalog, "/base/cat.csv");
+  EXPECT_EQ(*job.read.default_sd, 0.2f);
+  EXPECT_TRUE(job.read.skip_bad_rows);
+  EXPECT_EQ(job.read.columns.at("sd"), "unc");
+  EXPECT_EQ(*job.selection.until, (CivilDate{2000, 0, 0}));
+  EXPECT_EQ(job.selection.zone->polygons.size(), 1u);
+  EXPECT_EQ(job.decluster->window, DeclusterWindow::Uhrhammer1986);
+  EXPECT_EQ(job.split.completeness.size(), 2u);
+  EXPECT_EQ(job.split.completeness[1].threshold, 5.0f);
+  EXPECT_EQ(job.split.extreme_window_years, 10);
+  EXPECT_EQ(*job.mmin, 4.4f);
+  EXPECT_EQ(job.session.procedure, 2);
+  EXPECT_EQ(*job.classic_directory, "/base/out");
+  EXPECT_EQ(job.session.spans[2], 3.0f);
+}
+
+TEST(PrepareJob, BadTomlNamesTheKeyAndLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"catalog = 'a'\nmagnitude = 5",
+       "job.toml, line 2: read \"magnitude\", expected one of the keys"},
+      {"[read]\ndefault_sd = 'x'",
+       "line 2: read \"x\", expected for 'read.default_sd' a finite number"},
+      {"[split]\ncompleteness = [[1900]]", "expected for 'split.completeness' a pair [year, Mc]"},
+      {"[split]\ncompleteness = [[1900.5, 4]]", "expected for 'split.completeness' a whole year"},
+      {"[split]\nextreme_window = 0", "a whole number of years, 1 or more"},
+      {"[decluster]\nwindow = 'reasenberg'", "expected a window table: gk, uhrhammer or gruenthal"},
+      {"[decluster]\nforeshock_fraction = 2", "a fraction from 0 to 1"},
+      {"[select]\nfrom = '1900-02-30'", "expected a date YYYY, YYYY-MM or YYYY-MM-DD that exists"},
+      {"[select]\nfrom = 5e86", "expected for 'select.from' a date \"YYYY-MM-DD\" or a year"},
+      {"[analysis]\nprocedure = 'guess'", "expected for 'analysis.procedure' cramer or bayes"},
+      {"[classic]\nspans = [1, 2]", "expected for 'classic.spans' three spans in years"},
+      {"catalog = ", "job.toml, line 1: read \"\", expected TOML"},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      ParsePrepareToml(text, "job.toml", ".");
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const Error& e) {
+      EXPECT_NE(events_testing::ErrorText(e).find(message), std::string::npos)
+          << events_testing::ErrorText(e);
+    }
+  }
+  EXPECT_EQ(ParseCompleteness("1900:6, 1964:5.5", "x").size(), 2u);
+  EXPECT_THROW(ParseCompleteness("1900-6", "x"), ReadingError);
+}
+
+const std::string kPrepare = std::string("'") + QEV_PREPARE_BINARY + "'";
+
+TEST(PrepareTool, HelpVersionAndErrorsFollowTheCompanionConventions) {
+  TempFolder folder;
+  const std::pair<std::string, std::pair<int, const char*>> runs[] = {
+      {" --version", {0, "qev-prepare 2."}},
+      {" -h", {0, "Usage: qev-prepare"}},
+      {" --help", {0, "EXIT STATUS"}},
+      {" --lambada", {1, "ERROR: "}},
+      {" --completeness 2000:5 missing.csv",
+       {1, "ERROR: missing.csv: cannot open the catalog file"}},
+      {" missing.csv", {1, "ERROR: no part to make"}},
+  };
+  for (const auto& [arguments, expected] : runs) {
+    const auto run = folder.Run(kPrepare + arguments);
+    EXPECT_EQ(run.status, expected.first) << arguments << "\n" << run.out;
+    EXPECT_NE(run.out.find(expected.second), std::string::npos) << arguments << "\n" << run.out;
+  }
+}
+
+// The path of README: the Tonga extract through the example job to classic
+// files that qev reads to the end, the catalog itself untouched.
+TEST(PrepareTool, ExampleJobRunsFromTheExtractToAClassicSession) {
+  TempFolder folder;
+  const std::string examples = QEV_EXAMPLES_DIR;
+  const auto prepare =
+      folder.Run(kPrepare + " --config '" + examples + "/tonga.toml' --classic out");
+  ASSERT_EQ(prepare.status, 0) << prepare.out;
+  for (const char* line : {"rows read                                        541",
+                           "skipped, not an earthquake (volcanic eruption)   1",
+                           "magnitude SD defaulted                           1",
+                           "complete part 1 2022-01-01 to 2024-05-15, Mc 5.00",
+                           "written                                          out/tonga_c1.dat"}) {
+    EXPECT_NE(prepare.out.find(line), std::string::npos) << line << "\n" << prepare.out;
+  }
+  const auto session =
+      folder.Run(std::string("cd out && '") + QEV_BINARY + "' < tonga_answers.txt");
+  EXPECT_EQ(session.status, 0) << session.out.substr(
+      session.out.size() > 2000 ? session.out.size() - 2000 : 0);
+  EXPECT_NE(folder.Read("out/tonga.out").find("RESULTS"), std::string::npos);
+}
+
+#ifdef QEV_PREPARE_ANALYZES
+// The figures of `line` after `label`: a value and its SD.
+std::pair<double, double> FiguresAfter(const std::string& text, const std::string& label) {
+  const std::size_t at = text.find(label);
+  double value = -1.0;
+  double sd = -1.0;
+  if (at != std::string::npos) {
+    std::sscanf(text.c_str() + at + label.size(), " = %lf +- %lf", &value, &sd);
+  }
+  return {value, sd};
+}
+
+// One command to Analyze, and the classic session on the files it wrote (its
+// answers follow Analyze's runs) printing the same Beta, Lambda and Mmax.
+TEST(PrepareTool, AnalyzeAndTheClassicSessionOnItsFilesGiveTheSameEstimates) {
+  // The report prints two decimals, the tool three: half a printed hundredth.
+  constexpr double kPrintedTolerance = 0.0051;
+  TempFolder folder;
+  const auto prepare = folder.Run(kPrepare + " --config '" + QEV_EXAMPLES_DIR +
+                                  "/tonga.toml' --classic out --analyze");
+  ASSERT_EQ(prepare.status, 0) << prepare.out;
+  const auto session =
+      folder.Run(std::string("cd out && '") + QEV_BINARY + "' < tonga_answers.txt");
+  ASSERT_EQ(session.status, 0);
+  const std::string report = folder.Read("out/tonga.out");
+  const std::pair<const char*, const char*> labels[] = {
+      {"  Beta   ", "  Beta   "}, {"  Lambda ", "  Lambda "}, {"  Mmax   ", "  M_max  "}};
+  for (const auto& [tool_label, report_label] : labels) {
+    const auto analyzed = FiguresAfter(prepare.out, tool_label);
+    const auto classic = FiguresAfter(report, report_label);
+    ASSERT_GT(analyzed.first, 0.0) << tool_label << "\n" << prepare.out;
+    EXPECT_NEAR(analyzed.first, classic.first, kPrintedTolerance) << tool_label;
+    EXPECT_NEAR(analyzed.second, classic.second, kPrintedTolerance) << tool_label;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace qev
