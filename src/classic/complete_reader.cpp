@@ -105,7 +105,8 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
   session.io.ReadConsoleLine(fileName, 15);
   CatalogStream file = session.io.OpenCatalogFile(fileName);
 
-  CompleteFileReader reader(*file.stream, file.description, static_cast<CompleteLayout>(layout));
+  CompleteFileReader reader(*file.stream, file.description, static_cast<CompleteLayout>(layout),
+                            UpperLimitOf(session.settings.Units));
   const CompleteHeader& header = reader.header();
 
   // Data lines until the end of the file.
@@ -121,8 +122,8 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
       StopWrongPeriod(sink);
     }
   }
-  file.stream.reset();
   const CompletePart part = reader.Finish();
+  file.stream.reset();
   std::int64_t events = 0;
   for (const MagnitudeRow& row : part.rows) events += row.frequency;
   const std::int32_t eventCount = static_cast<std::int32_t>(events);

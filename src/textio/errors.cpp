@@ -32,6 +32,11 @@ EndOfInput::EndOfInput(std::string source, long line, std::string expected)
                        ", expected " + expected,
                    source, line, std::string(), expected) {}
 
+StreamError::StreamError(std::string source, long line, std::string reason)
+    : ReadingError(Where(source, line) + ": the input fails: " + reason, source, line,
+                   "a failure of the input: " + reason, "a line that can be read"),
+      reason_(std::move(reason)) {}
+
 CatalogError::CatalogError(const std::string& message, std::string source, long line, long event)
     : Error(Located(message, source, line)),
       source_(std::move(source)),
