@@ -174,11 +174,15 @@ void ReadCompleteParts(Session& session) {
   session.io.ReadConsole({&layout});
   if (layout != kPerEventSd && layout != kCommonSd && layout != kGrouped) StopUnknownLayout(sink);
 
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {std::string(" ENTER : Number of COMPLETE parts of catalog ...")});
-  sink.List(Dest::Console);
+  // With the complete parts alone, no part leaves nothing to estimate from:
+  // the count is asked again, silently, as the other bounded answers are.
   std::int32_t partCount = 0;
-  session.io.ReadConsole({&partCount});
+  do {
+    sink.Format(Dest::Console, kScreenFeed);
+    sink.List(Dest::Console, {std::string(" ENTER : Number of COMPLETE parts of catalog ...")});
+    sink.List(Dest::Console);
+    session.io.ReadConsole({&partCount});
+  } while (session.settings.DataKind == 2 && partCount < 1);
   if (partCount > ncpx) StopTooManyParts(sink);
   // Zero and negative answers read no part.
   partCount = std::max<std::int32_t>(partCount, 0);

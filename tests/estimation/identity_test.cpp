@@ -104,7 +104,9 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   }
   if (s.kind == 2 || s.kind == 3) {
     const std::int32_t layout = a.Integer();
-    const std::int32_t parts = a.Integer();
+    std::int32_t parts = 0;
+    do parts = a.Integer();
+    while (s.kind == 2 && parts < 1);
     for (std::int32_t p = 0; p < parts; ++p) {
       std::ifstream file(folder / a.Name());
       s.catalog.complete.push_back(
