@@ -14,8 +14,10 @@
 //
 // The session ends at the end of the console input at the latest (a reading
 // error), so every input ends; the harness checks that it ends with the stop
-// line, a defined exit status, no internal error, and an output file made of
-// whole lines.
+// line, a defined exit status, no internal error, output files made of whole
+// lines, no temporary file left, no file of the folder changed by an error
+// stop (nor more than the report by a normal end), and at a normal end a
+// report whose RESULTS give a Beta, Lambda and Mmax that are finite numbers.
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "classic/run_session.h"
 #include "textio/textio.h"
@@ -114,22 +117,54 @@ std::string Prepare(std::string_view input) {
   return console;
 }
 
-void CheckOutputFiles(const std::string& console) {
+// The estimate in a RESULTS line of the report: the field after "= ".
+std::string EstimateOf(const std::string& report, const std::string& label) {
+  const std::size_t at = report.find("\r\n" + label, report.find("RESULTS\r\n"));
+  if (at == std::string::npos) return {};
+  const std::size_t value = at + 2 + label.size();
+  return report.substr(value, report.find(' ', report.find_first_not_of(' ', value)) - value);
+}
+
+// Every file the session wrote (or rewrote) is made of whole lines, no
+// temporary report file is left, an error stop leaves every file of the
+// folder as it was and a normal end changes at most one; a normal end leaves
+// a report whose Beta, Lambda and Mmax are numbers.
+void CheckFiles(const std::string& console, int status,
+                const std::vector<std::string>& temporaries) {
   std::error_code error;
+  for (const std::string& temporary : temporaries) {
+    if (fs::exists(temporary, error)) Broken("a temporary report file is left", console);
+  }
+  int changed = 0;
+  bool results = false;
   for (const auto& entry : fs::directory_iterator(WorkDir(), error)) {
     if (!entry.is_regular_file(error)) continue;
+    const std::string name = entry.path().filename().string();
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     const std::string text = bytes.str();
-    // Every file the session wrote (or rewrote) is made of whole lines.
-    const auto written = Written().find(entry.path().filename().string());
+    const auto written = Written().find(name);
     if (written != Written().end() && written->second == text) continue;
+    // An earlier partial report may give way to this session's.
+    const bool partial = name.size() > 8 && name.compare(name.size() - 8, 8, ".partial") == 0;
+    if (written != Written().end() && !(status != 0 && partial)) ++changed;
     if (!text.empty() &&
         text.compare(text.size() - std::min<std::size_t>(2, text.size()), 2, "\r\n") != 0) {
       Broken("the output file ends inside a line", console);
     }
+    if (status != 0 || text.find("RESULTS\r\n") == std::string::npos) continue;
+    results = true;
+    for (const char* label : {"  Beta   = ", "  Lambda = ", "  M_max  = "}) {
+      const std::string estimate = EstimateOf(text, label);
+      if (estimate.empty() || estimate.find('#') != std::string::npos) {
+        Broken("a normal end reports a Beta, Lambda or Mmax that is not a number", console);
+      }
+    }
   }
+  if (status != 0 && changed > 0) Broken("an error stop changed a file of the folder", console);
+  if (status == 0 && changed > 1) Broken("a session changed more than its report", console);
+  if (status == 0 && !results) Broken("a normal end without a report of RESULTS", console);
 }
 
 }  // namespace
@@ -140,8 +175,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream in(answers);
   std::ostringstream out;
   int status = -1;
+  std::vector<std::string> temporaries;  // every temporary report file made
   {
     qev::TextIo io(in, out, {}, WorkDir(), [] { return qev::CalendarDate{4, 11, 2001}; });
+    io.Sink().WatchTemporaryFile([&temporaries](const std::string& path) {
+      if (!path.empty()) temporaries.push_back(path);
+    });
     status = qev::RunSession(io);
   }
   const std::string console = out.str();
@@ -158,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (status == 0 && console.find("READING ERROR") != std::string::npos) {
     Broken("a reading error reported as success", console);
   }
-  CheckOutputFiles(console);
+  CheckFiles(console, status, temporaries);
   if (std::getenv("QEV_FUZZ_SHOW") != nullptr) {
     std::fprintf(stderr, "%s\n[exit status %d]\n", console.c_str(), status);
   }

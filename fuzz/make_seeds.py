@@ -27,7 +27,7 @@ COMPLETE_MAGS = ("4.0 4.1 4.0 4.2 4.3 4.1 4.4 4.0 4.2 4.3 4.1 4.0 4.4 4.2 4.1 4.
 COMPLETE_COMMON_SD = "1950 1 1\n1999 12 31\n4.0\n0.1\n" + "".join(m + "\n" for m in COMPLETE_MAGS)
 COMPLETE_PER_EVENT_SD = "1960 0 0\n1999 0 0\n4.0\n" + "".join(
     "%s %.2f\n" % (m, 0.1 + 0.05 * (i % 4)) for i, m in enumerate(COMPLETE_MAGS))
-COMPLETE_GROUPED = "1970 1 1\n1999 12 31\n4.5\n0.15\n21 4.5\n9 4.8\n5 5.1\n2.7 5.4\n1 5.9\n"
+COMPLETE_GROUPED = "1970 1 1\n1999 12 31\n4.5\n0.15\n21 4.5\n9 4.8\n5 5.1\n3 5.4\n1 5.9\n"
 EXTREME_PER_EVENT_SD = ("1800 0 0\n1999 0 0\n1805 3 12 6.1 0.3\n1822 0 0 5.8 0.25\n1850 7 1 6.5 0.4\n"
                         "1871 2 2 5.9 0.3\n1890 11 30 6.0 0.2\n1911 1 16 6.8 0.2\n1935 0 0 5.7 0.1\n"
                         "1962 4 4 6.2 0.1\n1988 9 9 5.6 0.1\n")
@@ -70,6 +70,16 @@ def session_seeds():
         "negative-sd-and-frequency": session("2", "3\n1\nneg.dat\n",
                                              [("neg.dat", "1950 1 1\n1999 12 31\n4.0\n-0.1\n-3 4.5\n2 5.0\n")]),
         "malformed-answer": INTRO + "1.0\n",
+        # The output file named as the catalog; an earlier report kept at an error
+        # stop; the last event cut short; answers out of their bounds asked again.
+        "catalog-as-output-file": "\n\ncomp.dat\n1\n2\n50 100 1000\n2\n1\ncomp.dat\n" + SETUP + "0\n0\n"
+                                  + "\n##FILE comp.dat\n" + COMPLETE_COMMON_SD,
+        "earlier-report-kept": session("2", "2\n1\ncomp.dat\n", [("comp.dat", COMPLETE_COMMON_SD),
+                                                                 ("out.txt", "earlier\r\n")], setup="2\n6.5abc\n"),
+        "last-event-cut-short": session("1", "1\next.dat\n", [("ext.dat", EXTREME_PER_EVENT_SD + "1995 1 1 6.9\n")]),
+        "answers-asked-again": INTRO + "1\n4\n2\n0 100 1000\n50 100 1000\n2\n1\ncomp.dat\n1\n2\n11\n7\n1\n"
+                               "2001 1 1\n1900 0 0\n-1\n0.2\n1\n0 0.1\n1 0.1\n2\n0\n10\n1e30\n8\n0\n0\n"
+                               + "\n##FILE comp.dat\n" + COMPLETE_COMMON_SD,
         "repeat-and-null-answers": INTRO + "1*1\n2,\n3*100\n2\n1\ncomp.dat\n" + SETUP + "0\n0\n"
                                    + "\n##FILE comp.dat\n" + COMPLETE_COMMON_SD,
     }

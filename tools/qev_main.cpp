@@ -1,12 +1,17 @@
 // qev: seismic hazard from incomplete and uncertain earthquake catalogs.
 // Command-line arguments serve only as names of files answered blank; only a
 // first argument of exactly --help or --version is taken as a request instead.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "classic/run_session.h"
+#include "textio/files.h"
 
 #ifndef QEV_VERSION
 #error "QEV_VERSION must be defined by the build (the project version)"
@@ -41,6 +46,24 @@ int Print(std::string_view text) {
   return 1;
 }
 
+// The temporary report file while there is one: a session ended by a signal
+// (Ctrl-C, a hang-up, kill) removes it and leaves any earlier report as it was.
+char temporaryReport[4096];
+volatile std::sig_atomic_t haveTemporaryReport = 0;
+
+void RemoveTemporaryReport(int signal) {
+  if (haveTemporaryReport) ::unlink(temporaryReport);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void WatchTemporaryReport(const std::string& path) {
+  haveTemporaryReport = 0;
+  if (path.empty() || path.size() >= sizeof temporaryReport) return;
+  std::memcpy(temporaryReport, path.c_str(), path.size() + 1);
+  haveTemporaryReport = 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -51,6 +74,10 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   qev::TextIo io(std::cin, std::cout, std::move(args));
+  // Neither the answers nor the screens may be overwritten by the report.
+  io.SetStandardFiles({qev::RegularFileOf(STDIN_FILENO), qev::RegularFileOf(STDOUT_FILENO)});
+  io.Sink().WatchTemporaryFile(WatchTemporaryReport);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveTemporaryReport);
   const int status = qev::RunSession(io);
   std::cout.flush();
   return status;

@@ -84,9 +84,9 @@ float DecimalYear(float year, float month, float day);
 DataKind KindOf(const Catalog& catalog);
 
 // The largest and second-largest magnitude over the extreme events and the
-// complete rows, in the order the classic program reads them (extreme events
-// in time order, then each complete part's rows in order). Two equal largest
-// magnitudes make both equal. Both 0 for a catalog without events.
+// complete rows (extreme events in time order, then each complete part's rows
+// in order). Two equal largest magnitudes make both equal. Both 0 for a
+// catalog without events, the second 0 for a catalog of one event.
 struct ObservedMaxima {
   float largest = 0.0f;
   float second = 0.0f;

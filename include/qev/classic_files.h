@@ -2,14 +2,15 @@
 // console. Values are read in free format (docs/formats.md): separated by
 // blanks, tabs, commas or line ends; two commas keep the value of the line
 // before; r*v repeats a value; a slash ends the record. Each record starts on
-// a new line.
+// a new line; a line holds at most 4194304 (2^22) characters.
 //
 // Extreme file: the start date (year month day) and the end date of the
 // extreme period, then (CommonSd) one SD, then one event per line: year month
 // day magnitude [SD]. A zero month or day of the start is read as 1, of the
 // end as 12 and 31; a zero in an event date takes the value of the event
 // before (in the first event it stays 0). A per-event SD below 0.01 is raised
-// to 0.01. A line with fewer values than the layout needs ends the file.
+// to 0.01. The events end with the file; a last line without line end reads
+// like any other.
 //
 // Complete file: the start and end dates of the part, its threshold, then
 // (CommonSd, Grouped) one SD, then per line: magnitude SD (PerEventSd),
@@ -17,16 +18,22 @@
 //
 // Errors: ReadingError (EndOfInput in the header) naming the source, line, the
 // text read and what was expected: a malformed value, a negative SD or
-// frequency, a value whose hundredths (or whole number) do not fit 32 bits;
-// CatalogError for an event less than 0.001 year after the one before it (or
-// the start), an end of the extreme period before its last event (both name
-// the event), and a complete part with data lines that ends before it starts.
-// The readers have no capacity limit.
+// frequency, a fractional frequency, a magnitude (or threshold) above the
+// largest the caller allows, a value whose hundredths (or whole number) do
+// not fit 32 bits, the end of the file inside a record (some of its values
+// read, the rest missing), a complete part without data lines that ends
+// before it starts, a longer line; StreamError when the stream
+// itself fails. CatalogError for an event less than 0.001 year after the one
+// before it (or the start), an end of the extreme period before its last
+// event (both name the event), and a complete part with data lines that ends
+// before it starts (found at its first data line). The readers have no
+// capacity limit.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +41,9 @@
 #include "qev/catalog.h"
 
 namespace qev {
+
+// No upper limit on magnitudes: the readers' default.
+inline constexpr float kAnyMagnitude = std::numeric_limits<float>::infinity();
 
 enum class ExtremeLayout {
   PerEventSd = 1,  // magnitude and SD of each event
@@ -78,8 +88,10 @@ struct ExtremeLine {
 // adds them as the next event, Finish closes the period.
 class ExtremeFileReader {
  public:
-  // Reads the header; `source` names the input in errors.
-  ExtremeFileReader(std::istream& in, std::string source, ExtremeLayout layout);
+  // Reads the header; `source` names the input in errors; a magnitude above
+  // `largestMagnitude` is a reading error.
+  ExtremeFileReader(std::istream& in, std::string source, ExtremeLayout layout,
+                    float largestMagnitude = kAnyMagnitude);
   ~ExtremeFileReader();
   ExtremeFileReader(const ExtremeFileReader&) = delete;
   ExtremeFileReader& operator=(const ExtremeFileReader&) = delete;
@@ -104,7 +116,8 @@ struct ExtremeFile {
   ExtremeHeader header;
   std::vector<ExtremeLine> lines;  // one per event
 };
-ExtremeFile ReadExtremeFile(std::istream& in, const std::string& source, ExtremeLayout layout);
+ExtremeFile ReadExtremeFile(std::istream& in, const std::string& source, ExtremeLayout layout,
+                            float largestMagnitude = kAnyMagnitude);
 
 struct CompleteHeader {
   ClassicDate start;
@@ -126,18 +139,19 @@ struct CompleteLine {
 
 class CompleteFileReader {
  public:
-  CompleteFileReader(std::istream& in, std::string source, CompleteLayout layout);
+  // As the extreme reader; the threshold too must not exceed `largestMagnitude`.
+  CompleteFileReader(std::istream& in, std::string source, CompleteLayout layout,
+                     float largestMagnitude = kAnyMagnitude);
   ~CompleteFileReader();
   CompleteFileReader(const CompleteFileReader&) = delete;
   CompleteFileReader& operator=(const CompleteFileReader&) = delete;
 
   const CompleteHeader& header() const;
-  // Reads the next data line (SD and frequency must not be negative); false
-  // at the end of the file.
+  // Reads the next data line (SD and frequency must not be negative, the
+  // frequency is whole); false at the end of the file.
   bool ReadLine();
   const CompleteLine& line() const;
-  // Checks the line just read and adds it as the next row (the frequency
-  // truncated to a whole number).
+  // Checks the line just read and adds it as the next row.
   const MagnitudeRow& AcceptLine();
   std::size_t row_count() const;
   CompletePart Finish();
@@ -152,6 +166,7 @@ struct CompleteFile {
   CompleteHeader header;
   std::vector<std::size_t> below_threshold;  // indices of the rows flagged
 };
-CompleteFile ReadCompleteFile(std::istream& in, const std::string& source, CompleteLayout layout);
+CompleteFile ReadCompleteFile(std::istream& in, const std::string& source, CompleteLayout layout,
+                              float largestMagnitude = kAnyMagnitude);
 
 }  // namespace qev

@@ -46,6 +46,19 @@ class EndOfInput : public ReadingError {
   EndOfInput(const std::string& source, long line, const std::string& expected);
 };
 
+// The input itself failed while a line was read (an error of the disk, of a
+// network file system, of the stream's buffer): line() is the line being
+// read and reason() the system's word for the failure ("Input/output
+// error"). Not the end of the input: what was read before it is no catalog.
+class StreamError : public ReadingError {
+ public:
+  StreamError(std::string source, long line, std::string reason);
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
 // A catalog whose values are readable but inconsistent: events out of time
 // order, a period that ends before it starts, a negative SD or frequency, a
 // value that the engine's scaled integers cannot hold. source() and line()

@@ -23,14 +23,21 @@ DataKind KindOf(const Catalog& catalog) {
 }
 
 ObservedMaxima ObservedMaximaOf(const Catalog& catalog) {
+  // The running rule of the classic readers, started from the first value
+  // rather than from 0, so that a catalog of negative magnitudes has its own
+  // largest event as maximum.
   ObservedMaxima maxima;
-  auto update = [&maxima](float m) {
-    if (maxima.largest > m) {
-      if (maxima.second < m) maxima.second = m;
+  std::size_t seen = 0;
+  auto update = [&](float m) {
+    if (seen == 0) {
+      maxima.largest = m;
+    } else if (maxima.largest > m) {
+      if (seen == 1 || maxima.second < m) maxima.second = m;
     } else {
       maxima.second = maxima.largest;
       maxima.largest = m;
     }
+    ++seen;
   };
   if (catalog.extreme) {
     for (const ExtremeEvent& event : catalog.extreme->events) update(event.magnitude);

@@ -51,6 +51,29 @@ void CheckNotNegative(const LineSource& file, float value, const std::string& wh
                      "a " + what + " not below 0");
 }
 
+// A magnitude (or intensity) above the largest the caller allows.
+void CheckSize(const LineSource& file, float value, float largest, const char* what) {
+  if (!(value > largest)) return;
+  throw ReadingError(file.Description(), file.LineNumber(), std::string(what) + " " + Shown(value),
+                     std::string("a ") + what + " not above " + Shown(largest));
+}
+
+// The end of the file inside a record: some of its values were read, the
+// rest is missing. `values` names them, e.g. "magnitude and SD".
+void CheckWholeRecord(const LineSource& file, const ReadProgress& progress, std::size_t count,
+                      const char* values, const char* record) {
+  if (progress.reached == 0) return;
+  throw ReadingError(file.Description(), progress.line,
+                     "the end of the file after " + std::to_string(progress.reached) + " of " +
+                         std::to_string(count) + " values",
+                     std::string(values) + " on " + record);
+}
+
+std::string ShownDate(const ClassicDate& date) {
+  return std::to_string(date.shown_year) + "/" + std::to_string(date.shown_month) + "/" +
+         std::to_string(date.shown_day);
+}
+
 // A header date: read as one record, zeros completed, checked so that its
 // values can be shown as whole numbers.
 ClassicDate ReadHeaderDate(LineSource& file, float zeroMonth, float zeroDay, const char* which) {
@@ -88,11 +111,12 @@ float ReadHeaderSd(LineSource& file) {
 }  // namespace
 
 struct ExtremeFileReader::State {
-  State(std::istream& in, std::string source, ExtremeLayout layout)
-      : file(in, std::move(source), true), layout(layout) {}
+  State(std::istream& in, std::string source, ExtremeLayout layout, float largest)
+      : file(in, std::move(source), true), layout(layout), largest(largest) {}
 
   LineSource file;
   ExtremeLayout layout;
+  float largest;
   ExtremeHeader header;
   ExtremePart part;
   ExtremeLine line;
@@ -111,8 +135,9 @@ struct ExtremeFileReader::State {
   float sd = 0.0f;
 };
 
-ExtremeFileReader::ExtremeFileReader(std::istream& in, std::string source, ExtremeLayout layout)
-    : state_(std::make_unique<State>(in, std::move(source), layout)) {
+ExtremeFileReader::ExtremeFileReader(std::istream& in, std::string source, ExtremeLayout layout,
+                                     float largestMagnitude)
+    : state_(std::make_unique<State>(in, std::move(source), layout, largestMagnitude)) {
   State& s = *state_;
   ReadPeriod(s.file, s.header.start, s.header.end, s.part.start, s.part.end);
   if (layout == ExtremeLayout::CommonSd) s.header.common_sd = ReadHeaderSd(s.file);
@@ -129,10 +154,19 @@ std::size_t ExtremeFileReader::event_count() const { return state_->part.events.
 bool ExtremeFileReader::ReadLine() {
   State& s = *state_;
   const bool perEvent = s.layout == ExtremeLayout::PerEventSd;
+  ReadProgress progress;
   const ReadOutcome outcome =
-      perEvent ? FreeFormatRead(s.file, {&s.year, &s.month, &s.day, &s.magnitude, &s.sd}, true)
-               : FreeFormatRead(s.file, {&s.year, &s.month, &s.day, &s.magnitude}, true);
-  if (outcome == ReadOutcome::EndOfFile) return false;
+      perEvent ? FreeFormatRead(s.file, {&s.year, &s.month, &s.day, &s.magnitude, &s.sd}, true,
+                                &progress)
+               : FreeFormatRead(s.file, {&s.year, &s.month, &s.day, &s.magnitude}, true, &progress);
+  if (outcome == ReadOutcome::EndOfFile) {
+    CheckWholeRecord(
+        s.file, progress, perEvent ? 5 : 4,
+        perEvent ? "year, month, day, magnitude and SD" : "year, month, day and magnitude",
+        "an event line");
+    return false;
+  }
+  CheckSize(s.file, s.magnitude, s.largest, "magnitude");
   if (perEvent && s.sd < 0.01f) s.sd = 0.01f;
   return true;
 }
@@ -205,8 +239,9 @@ ExtremePart ExtremeFileReader::Finish() {
   return s.part;
 }
 
-ExtremeFile ReadExtremeFile(std::istream& in, const std::string& source, ExtremeLayout layout) {
-  ExtremeFileReader reader(in, source, layout);
+ExtremeFile ReadExtremeFile(std::istream& in, const std::string& source, ExtremeLayout layout,
+                            float largestMagnitude) {
+  ExtremeFileReader reader(in, source, layout, largestMagnitude);
   ExtremeFile file;
   file.header = reader.header();
   while (reader.ReadLine()) file.lines.push_back(reader.AcceptLine());
@@ -215,11 +250,12 @@ ExtremeFile ReadExtremeFile(std::istream& in, const std::string& source, Extreme
 }
 
 struct CompleteFileReader::State {
-  State(std::istream& in, std::string source, CompleteLayout layout)
-      : file(in, std::move(source), true), layout(layout) {}
+  State(std::istream& in, std::string source, CompleteLayout layout, float largest)
+      : file(in, std::move(source), true), layout(layout), largest(largest) {}
 
   LineSource file;
   CompleteLayout layout;
+  float largest;
   CompleteHeader header;
   CompletePart part;
   CompleteLine line;
@@ -231,11 +267,13 @@ struct CompleteFileReader::State {
   float frequency = 1.0f;
 };
 
-CompleteFileReader::CompleteFileReader(std::istream& in, std::string source, CompleteLayout layout)
-    : state_(std::make_unique<State>(in, std::move(source), layout)) {
+CompleteFileReader::CompleteFileReader(std::istream& in, std::string source, CompleteLayout layout,
+                                       float largestMagnitude)
+    : state_(std::make_unique<State>(in, std::move(source), layout, largestMagnitude)) {
   State& s = *state_;
   ReadPeriod(s.file, s.header.start, s.header.end, s.part.start, s.part.end);
   FreeFormatRead(s.file, {&s.header.threshold});
+  CheckSize(s.file, s.header.threshold, s.largest, "threshold magnitude");
   s.part.threshold = s.header.threshold;
   if (layout != CompleteLayout::PerEventSd) s.header.sd = ReadHeaderSd(s.file);
 }
@@ -251,22 +289,38 @@ std::size_t CompleteFileReader::row_count() const { return state_->part.rows.siz
 bool CompleteFileReader::ReadLine() {
   State& s = *state_;
   ReadOutcome outcome = ReadOutcome::Completed;
+  ReadProgress progress;
+  const char* values = "magnitude";
   switch (s.layout) {
     case CompleteLayout::PerEventSd:
-      outcome = FreeFormatRead(s.file, {&s.magnitude, &s.sd}, true);
+      outcome = FreeFormatRead(s.file, {&s.magnitude, &s.sd}, true, &progress);
       s.frequency = 1.0f;
+      values = "magnitude and SD";
       break;
     case CompleteLayout::CommonSd:
-      outcome = FreeFormatRead(s.file, {&s.magnitude}, true);
+      outcome = FreeFormatRead(s.file, {&s.magnitude}, true, &progress);
       s.frequency = 1.0f;
       break;
     case CompleteLayout::Grouped:
-      outcome = FreeFormatRead(s.file, {&s.frequency, &s.magnitude}, true);
+      outcome = FreeFormatRead(s.file, {&s.frequency, &s.magnitude}, true, &progress);
+      values = "frequency and magnitude";
       break;
   }
-  if (outcome == ReadOutcome::EndOfFile) return false;
+  if (outcome == ReadOutcome::EndOfFile) {
+    CheckWholeRecord(s.file, progress, s.layout == CompleteLayout::CommonSd ? 1 : 2, values,
+                     "a data line");
+    return false;
+  }
+  CheckSize(s.file, s.magnitude, s.largest, "magnitude");
   if (s.layout == CompleteLayout::PerEventSd) CheckNotNegative(s.file, s.sd, "standard deviation");
-  if (s.layout == CompleteLayout::Grouped) CheckNotNegative(s.file, s.frequency, "frequency");
+  if (s.layout == CompleteLayout::Grouped) {
+    CheckNotNegative(s.file, s.frequency, "frequency");
+    // A count of earthquakes is whole: 2.9 is no silent 2.
+    if (s.frequency != std::trunc(s.frequency)) {
+      throw ReadingError(s.file.Description(), s.file.LineNumber(),
+                         "frequency " + Shown(s.frequency), "a whole number of earthquakes");
+    }
+  }
   s.line.magnitude = s.magnitude;
   s.line.sd = s.layout == CompleteLayout::PerEventSd ? s.sd : s.header.sd;
   s.line.frequency = s.frequency;
@@ -294,12 +348,19 @@ const MagnitudeRow& CompleteFileReader::AcceptLine() {
 
 CompletePart CompleteFileReader::Finish() {
   State& s = *state_;
+  // With data lines the first of them found it (AcceptLine); without any, the
+  // header alone is wrong.
+  if (s.part.end < s.part.start) {
+    throw ReadingError(s.file.Description(), s.header.end.line, "end " + ShownDate(s.header.end),
+                       "an end of the part not before its start " + ShownDate(s.header.start));
+  }
   s.part.sd = s.layout == CompleteLayout::PerEventSd ? MeanSd(s.part.rows) : s.header.sd;
   return s.part;
 }
 
-CompleteFile ReadCompleteFile(std::istream& in, const std::string& source, CompleteLayout layout) {
-  CompleteFileReader reader(in, source, layout);
+CompleteFile ReadCompleteFile(std::istream& in, const std::string& source, CompleteLayout layout,
+                              float largestMagnitude) {
+  CompleteFileReader reader(in, source, layout, largestMagnitude);
   CompleteFile file;
   file.header = reader.header();
   while (reader.ReadLine()) {

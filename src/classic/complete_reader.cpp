@@ -105,7 +105,8 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
   session.io.ReadConsoleLine(fileName, 15);
   CatalogStream file = session.io.OpenCatalogFile(fileName);
 
-  CompleteFileReader reader(*file.stream, file.description, static_cast<CompleteLayout>(layout));
+  CompleteFileReader reader(*file.stream, file.description, static_cast<CompleteLayout>(layout),
+                            UpperLimitOf(session.settings.Units));
   const CompleteHeader& header = reader.header();
 
   // Data lines until the end of the file.
@@ -121,8 +122,8 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
       StopWrongPeriod(sink);
     }
   }
-  file.stream.reset();
   CompletePart part = reader.Finish();
+  file.stream.reset();
   std::int64_t events = 0;
   for (const MagnitudeRow& row : part.rows) events += row.frequency;
   const std::int32_t eventCount = static_cast<std::int32_t>(events);
@@ -173,11 +174,15 @@ void ReadCompleteParts(Session& session) {
   session.io.ReadConsole({&layout});
   if (layout != kPerEventSd && layout != kCommonSd && layout != kGrouped) StopUnknownLayout(sink);
 
-  sink.Format(Dest::Console, kScreenFeed);
-  sink.List(Dest::Console, {std::string(" ENTER : Number of COMPLETE parts of catalog ...")});
-  sink.List(Dest::Console);
+  // With the complete parts alone, no part leaves nothing to estimate from:
+  // the count is asked again, silently, as the other bounded answers are.
   std::int32_t partCount = 0;
-  session.io.ReadConsole({&partCount});
+  do {
+    sink.Format(Dest::Console, kScreenFeed);
+    sink.List(Dest::Console, {std::string(" ENTER : Number of COMPLETE parts of catalog ...")});
+    sink.List(Dest::Console);
+    session.io.ReadConsole({&partCount});
+  } while (session.settings.DataKind == 2 && partCount < 1);
   if (partCount > ncpx) StopTooManyParts(sink);
   // Zero and negative answers read no part.
   partCount = std::max<std::int32_t>(partCount, 0);

@@ -98,7 +98,8 @@ void ReadExtremeCatalog(Session& session) {
   CatalogStream file = session.io.OpenCatalogFile(fileName);
 
   // Header: start and end of the extreme period, then (layout 2) the SD.
-  ExtremeFileReader reader(*file.stream, file.description, LayoutOf(layout));
+  ExtremeFileReader reader(*file.stream, file.description, LayoutOf(layout),
+                           UpperLimitOf(session.settings.Units));
   const ExtremeHeader& header = reader.header();
 
   sink.List(Dest::Console);

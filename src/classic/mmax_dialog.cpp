@@ -35,7 +35,7 @@ void ShowSuggestion(ReportSink& sink, const ModelParameters& model, float xmax, 
 void AskMmax(Session& session) {
   ReportSink& sink = session.io.Sink();
   const float xmax = session.settings.Xmax;
-  const float upperLimit = session.settings.Units == 1 ? 10.0f : 12.0f;
+  const float upperLimit = UpperLimitOf(session.settings.Units);
 
   ShowSuggestion(sink, session.model, xmax, upperLimit);
 

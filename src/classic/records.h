@@ -11,11 +11,16 @@
 
 namespace qev {
 
+// The largest earthquake size the program takes, the upper limit of its Mmax
+// dialog: 10.0 for magnitudes, 12.0 for intensities (any units answer but 1).
+// Catalog values, an own Xmax, a starting Mmax and SIG(Xmax) stay within it.
+inline float UpperLimitOf(std::int32_t units) { return units == 1 ? 10.0f : 12.0f; }
+
 struct SessionSettings {
   std::string OutputFileName;  // 15 characters, blank-padded
   std::string DateText;        // 24 characters: "dd-Mon-yy" and 15 blanks
   std::int32_t Units = 0;      // 1 magnitude, 2 intensity (not validated)
-  std::int32_t DataKind = 0;   // 1 only extremes, 2 only complete, 3 both
+  std::int32_t DataKind = 0;   // 1 only extremes, 2 only complete, 3 both (asked until one)
   std::array<float, 3> HazardSpans{};
   std::int32_t RunNumber = 0;
   std::int32_t IterationLimit = 99;

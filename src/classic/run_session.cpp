@@ -147,16 +147,20 @@ void AskDataKind(Session& session) {
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  sink.ConsoleLine("INPUT data determination : ");
-  sink.ConsoleEmpty();
-  sink.ConsoleLine("   only EXTREMES.................... (1)");
-  sink.ConsoleLine("   only COMPLETE varying quality.... (2)");
-  sink.ConsoleLine("   EXTREME and COMPLETE............. (3)");
-  sink.ConsoleEmpty();
-  sink.ConsoleEmpty();
-  sink.ConsoleLine("  Enter proper NUMBER ...");
-  sink.ConsoleEmpty();
-  session.io.ReadConsole({&session.settings.DataKind});
+  // Any other answer would read no catalog: the menu is asked again.
+  std::int32_t& kind = session.settings.DataKind;
+  do {
+    sink.ConsoleLine("INPUT data determination : ");
+    sink.ConsoleEmpty();
+    sink.ConsoleLine("   only EXTREMES.................... (1)");
+    sink.ConsoleLine("   only COMPLETE varying quality.... (2)");
+    sink.ConsoleLine("   EXTREME and COMPLETE............. (3)");
+    sink.ConsoleEmpty();
+    sink.ConsoleEmpty();
+    sink.ConsoleLine("  Enter proper NUMBER ...");
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&kind});
+  } while (kind != 1 && kind != 2 && kind != 3);
 }
 
 // The three time spans, then the report header and the summary title.
@@ -165,17 +169,20 @@ void AskHazardSpans(Session& session) {
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  sink.ConsoleLine(" ENTER: 3 time  intervals for hazard assessment");
-  sink.ConsoleLine("        (SUGGESTED times: 50, 100, and 1000 YEARS)");
-  sink.ConsoleEmpty();
+  // A span of zero years or less has no probability of exceedance: asked again.
   auto& spans = session.settings.HazardSpans;
-  session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
+  do {
+    sink.ConsoleLine(" ENTER: 3 time  intervals for hazard assessment");
+    sink.ConsoleLine("        (SUGGESTED times: 50, 100, and 1000 YEARS)");
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
+  } while (!(spans[0] > 0.0f && spans[1] > 0.0f && spans[2] > 0.0f));
 
   WriteOutputHeader(sink);
   sink.Format(Dest::File, "(/,'                * * * SUMMARY OF INPUT DATA * * *',/)");
 }
 
-// The catalog files of the chosen data kind; any other kind reads none.
+// The catalog files of the chosen data kind (1, 2 or 3).
 void ReadCatalog(Session& session) {
   switch (session.settings.DataKind) {
     case 1:
@@ -187,8 +194,6 @@ void ReadCatalog(Session& session) {
     case 3:
       ReadExtremeCatalog(session);
       ReadCompleteParts(session);
-      break;
-    default:
       break;
   }
 }
@@ -245,21 +250,23 @@ void RunSteps(Session& session) {
   EvaluateHazard(session);
 }
 
-// The stop: message lines (if any), the output file complete to its last line
-// and closed, then the stop line.
+// The stop: message lines (if any), the report put in place (the normal end)
+// or set aside (an error stop: beside a report of the same name that existed,
+// which is kept, with one line saying where), then the stop line.
 int Stop(TextIo& io, const ProgramStop& stop) {
   ReportSink& sink = io.Sink();
   int status = stop.ExitStatus;
   for (const std::string& line : stop.ConsoleLines) sink.List(Dest::Console, {line});
-  if (sink.OutputFileOpen()) {
+  if (status == kExitNormal && sink.OutputFileOpen()) {
     try {
       sink.CloseOutputFile();
     } catch (const ProgramStop& closing) {
-      // The report of the failed write is on the console already or comes here.
       for (const std::string& line : closing.ConsoleLines) sink.List(Dest::Console, {line});
       status = kExitError;
     }
   }
+  const std::optional<std::string> setAside = sink.SetAsideOutputFile(io.Inputs());
+  if (setAside) sink.List(Dest::Console, {*setAside});
   sink.WriteStopLine();
   return status;
 }

@@ -20,8 +20,6 @@ struct Session {
 };
 
 // The options of the library's analysis steps from the session's answers.
-// A data kind other than 1, 2 and 3 reads no catalog and is passed on as it
-// is: the estimation then has the prior alone.
 AnalysisOptions OptionsOf(const Session& session);
 
 }  // namespace qev

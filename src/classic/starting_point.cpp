@@ -10,6 +10,11 @@
 namespace qev {
 namespace {
 
+// The largest prior b-value: its Beta (6.9) times the largest size (12)
+// keeps exp(-Beta m) a normal single-precision number, which the likelihood
+// and the keyboard start need. Real b-values lie between about 0.5 and 2.
+constexpr float kLargestPriorB = 3.0f;
+
 // Screen feed of this dialog: 29 slashes, 30 empty records.
 constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
 
@@ -44,10 +49,12 @@ void AskPrior(Session& session) {
   sink.ConsoleLine(" ---------------------------------------------------");
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  sink.ConsoleLine(" ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
-  sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
-  sink.ConsoleEmpty();
-  session.io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
+  do {
+    sink.ConsoleLine(" ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
+    sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
+  } while (!(settings.PriorB > 0.0f && settings.PriorB <= kLargestPriorB));
   sink.Format(Dest::File, "('  PRIOR b-value & SD[of PRIOR b] = ',F4.2,'   ',F7.3)",
               {settings.PriorB, settings.PriorBSd});
 }
@@ -58,19 +65,24 @@ void AskKeyboardStart(Session& session) {
   settings.StartFromKeyboard = true;
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
-  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
-  sink.ConsoleEmpty();
-  session.io.ReadConsole({&settings.KeyboardLambda});
+  // The minimisation needs a positive Lambda to start from.
+  do {
+    sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
+    sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&settings.KeyboardLambda});
+  } while (!(settings.KeyboardLambda > 0.0f));
   sink.ConsoleEmpty();
   // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
-  // magnitude range for the law at all: the prompt is asked again, silently,
+  // magnitude range for the law at all, one above the units' upper limit is
+  // more than the Mmax dialog accepts: the prompt is asked again, silently,
   // as the other bounded entries of the dialogs are.
   do {
     sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {settings.Xmax});
     sink.ConsoleEmpty();
     session.io.ReadConsole({&settings.KeyboardMmax});
-  } while (!(settings.KeyboardMmax > settings.Mmin));
+  } while (!(settings.KeyboardMmax > settings.Mmin &&
+             settings.KeyboardMmax <= UpperLimitOf(settings.Units)));
 }
 
 void ChooseStartingPoint(Session& session) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "qev/catalog.h"
@@ -88,21 +89,37 @@ void ChooseThreshold(Session& session) {
   }
 }
 
+// The start of the catalog as read: the earliest start of its parts (none
+// for a catalog without parts).
+std::optional<float> CatalogStart(const Catalog& catalog) {
+  std::optional<float> start;
+  if (catalog.extreme) start = catalog.extreme->start;
+  if (!catalog.complete.empty() && !(start && *start <= catalog.complete.front().start)) {
+    start = catalog.complete.front().start;
+  }
+  return start;
+}
+
 // Occurrence date of an Xmax earlier than the catalog; the span runs from it
-// to the end of the catalog. Zeros of month and day are converted as typed.
+// to the end of the catalog. Zeros of month and day are converted as typed. A
+// date after the start of the catalog is asked again.
 void ReadOccurrenceBeforeCatalog(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
-  sink.ConsoleLine(" ENTER: year, month, day of such EQ-e occurrence");
-  sink.ConsoleEmpty();
+  const std::optional<float> start = CatalogStart(session.catalog);
   float year = 0.0f;
   float month = 0.0f;
   float day = 0.0f;
-  session.io.ReadConsole({&year, &month, &day});
+  float occurred = 0.0f;
+  do {
+    sink.ConsoleLine(" ENTER: year, month, day of such EQ-e occurrence");
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&year, &month, &day});
+    occurred = DecimalYear(year, month, day);
+  } while (start && occurred > *start);
   sink.Format(Dest::File, "('  Occurred at ',I5,'/',I2,'/',I2)",
               {TruncatedForEcho(year), TruncatedForEcho(month), TruncatedForEcho(day)});
-  const float occurred = DecimalYear(year, month, day);
   const float catalogEnd =
       session.settings.DataKind == 1 ? session.catalog.extreme->end : LastPartEnd(session.catalog);
   session.settings.SpanT = catalogEnd - occurred;
@@ -145,7 +162,9 @@ void ChooseXmax(Session& session) {
                 {observed});
     sink.ConsoleEmpty();
     session.settings.Xmax = ReadReal(session);
-    if (session.settings.Xmax >= observed) break;
+    if (session.settings.Xmax >= observed &&
+        session.settings.Xmax <= UpperLimitOf(session.settings.Units))
+      break;
   }
   session.settings.Xmax2 = observed;
   WriteXmaxLines(session);
@@ -165,13 +184,18 @@ void ChooseXmax(Session& session) {
   }
 }
 
+// SIG(Xmax): an error, so not below 0, and not beyond the whole scale of
+// sizes (the uncertainty of Mmax squares it).
 void ReadXmaxError(Session& session) {
   ReportSink& sink = session.io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
-  sink.ConsoleLine(" ENTER: approximate ERROR of maximum OBSERVED magnitude");
-  sink.ConsoleEmpty();
-  session.settings.SigXmax = ReadReal(session);
+  float& sig = session.settings.SigXmax;
+  do {
+    sink.ConsoleLine(" ENTER: approximate ERROR of maximum OBSERVED magnitude");
+    sink.ConsoleEmpty();
+    sig = ReadReal(session);
+  } while (!(sig >= 0.0f && sig <= UpperLimitOf(session.settings.Units)));
 }
 
 void ChooseProcedure(Session& session) {

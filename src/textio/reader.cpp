@@ -16,8 +16,37 @@ LineSource::LineSource(std::istream& in, std::string description, bool isFile)
 bool LineSource::NextLine(std::string& line) {
   line.clear();
   if (!in_.good()) return false;
-  std::getline(in_, line);
-  if (in_.fail()) return false;  // nothing at all was read
+  // Character by character from the buffer, so that a line without end stops
+  // at its cap and a failing buffer is told from the end of the input.
+  std::streambuf& buffer = *in_.rdbuf();
+  bool any = false;
+  try {
+    for (;;) {
+      const int c = buffer.sbumpc();
+      if (c == std::char_traits<char>::eof()) {
+        in_.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+        if (!any) return false;
+        break;
+      }
+      any = true;
+      if (c == '\n') break;
+      if (line.size() == kLongestLine) {
+        throw ReadingError(description_, lineNumber_ + 1,
+                           "a line of more than " + std::to_string(kLongestLine) + " characters",
+                           "at most " + std::to_string(kLongestLine) + " characters on a line");
+      }
+      line.push_back(static_cast<char>(c));
+    }
+  } catch (const ReadingError&) {
+    in_.setstate(std::ios::badbit);
+    throw;
+  } catch (const std::ios_base::failure& failure) {
+    in_.setstate(std::ios::badbit);
+    throw StreamError(description_, lineNumber_ + 1, failure.code().message());
+  } catch (const std::exception& failure) {
+    in_.setstate(std::ios::badbit);
+    throw StreamError(description_, lineNumber_ + 1, failure.what());
+  }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   ++lineNumber_;
   return true;
@@ -26,6 +55,15 @@ bool LineSource::NextLine(std::string& line) {
 std::string TrimTrailingBlanks(const std::string& text) {
   const std::size_t last = text.find_last_not_of(' ');
   return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+std::string ShownName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) c = '?';
+  }
+  return out;
 }
 
 std::string ShownText(std::string_view text) {
@@ -165,9 +203,17 @@ const char* Expected(const Target& target) {
 }  // namespace
 
 ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
-                           bool endOfFileBranch) {
+                           bool endOfFileBranch, ReadProgress* progress) {
   StatementInput input(source);
   std::size_t next = 0;
+  ReadProgress ignored;
+  ReadProgress& reached = progress != nullptr ? *progress : ignored;
+  reached = ReadProgress{};
+  const auto passed = [&](std::size_t count) {
+    next += count;
+    reached.reached = next;
+    reached.line = source.LineNumber();
+  };
   auto atEnd = [&]() {
     if (endOfFileBranch) return ReadOutcome::EndOfFile;
     InputEnds(source, Expected(targets[next]));
@@ -184,7 +230,7 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
     if (c == '/') return ReadOutcome::Completed;  // the rest stays unchanged
     if (c == ',') {
       input.Advance();
-      if (!lastWasValue) ++next;  // a null value leaves its target unchanged
+      if (!lastWasValue) passed(1);  // a null value leaves its target unchanged
       lastWasValue = false;
       continue;
     }
@@ -192,7 +238,8 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
     lastWasValue = true;
     const std::size_t star = token.find('*');
     if (star == std::string_view::npos) {
-      Assign(source, targets[next++], token);
+      Assign(source, targets[next], token);
+      passed(1);
       continue;
     }
     // r*v: r copies of v; r*: r null values.
@@ -204,7 +251,7 @@ ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& target
     const std::string_view value = token.substr(star + 1);
     for (std::int32_t r = 0; r < repeat && next < targets.size(); ++r) {
       if (!value.empty()) Assign(source, targets[next], value);
-      ++next;
+      passed(1);
     }
   }
   return ReadOutcome::Completed;

@@ -11,7 +11,8 @@ constexpr const char* kLineEnd = "\r\n";
 ReportSink::ReportSink(std::ostream& console) : console_(console) {}
 
 ReportSink::~ReportSink() {
-  if (file_.is_open()) file_.close();
+  report_.reset();
+  Watch();
 }
 
 void ReportSink::Format(Dest dest, std::string_view format, const Items& items) {
@@ -59,28 +60,32 @@ void ReportSink::ConsoleRecord(const std::string& record) {
 }
 
 void ReportSink::FileRecord(const std::string& record) {
-  if (!file_.is_open()) return;
-  file_ << record << kLineEnd;
-  file_.flush();
-  if (!file_) {
-    file_.close();
-    throw ProgramStop{kExitError, {"", " ERROR: cannot write to the output file " + fileName_, ""}};
-  }
+  if (report_) report_->Write(record);
+}
+
+void ReportSink::Watch() const {
+  if (watcher_) watcher_(report_ ? report_->TemporaryPath().string() : std::string());
 }
 
 void ReportSink::OpenOutputFile(const std::string& path, const std::string& shownName) {
-  if (file_.is_open()) file_.close();
-  fileName_ = "'" + shownName + "'";
-  file_.clear();
-  file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-  if (!file_.is_open()) {
-    throw ProgramStop{kExitError,
-                      {"", " ERROR: cannot create or rewrite the output file " + fileName_, ""}};
-  }
+  report_.reset();
+  report_ = std::make_unique<ReportFile>(path, shownName);
+  Watch();
 }
 
 void ReportSink::CloseOutputFile() {
-  if (file_.is_open()) file_.close();
+  if (!report_) return;
+  report_->Commit();
+  report_.reset();
+  Watch();
+}
+
+std::optional<std::string> ReportSink::SetAsideOutputFile(const std::vector<FileIdentity>& inputs) {
+  if (!report_) return std::nullopt;
+  const std::optional<std::string> where = report_->SetAside(inputs);
+  report_.reset();
+  Watch();
+  return where;
 }
 
 void ReportSink::EndConsoleLine() {
@@ -93,7 +98,6 @@ void ReportSink::WriteStopLine() {
   EndConsoleLine();
   console_ << "Stop - Program terminated." << kLineEnd;
   console_.flush();
-  CloseOutputFile();
 }
 
 }  // namespace qev

@@ -8,11 +8,15 @@
 // and line feed.
 #pragma once
 
-#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "textio/files.h"
 #include "textio/formatter.h"
 
 namespace qev {
@@ -38,24 +42,40 @@ class ReportSink {
   void ConsoleLine(std::string_view text) { List(Dest::Console, {std::string(text)}); }
   void ConsoleEmpty() { List(Dest::Console); }
 
-  // Opens (creates or rewrites) the output file; a failure is a reading-error
-  // stop with exit status 1. `shownName` names the file in the error report.
+  // Opens the output file (a ReportFile: written beside its target and put
+  // in place by CloseOutputFile); a failure is a stop with exit status 1 that
+  // names the file (`shownName`) and the system's reason.
   void OpenOutputFile(const std::string& path, const std::string& shownName);
+  // The normal end of the report: it replaces the target. A failure is a stop.
   void CloseOutputFile();
-  bool OutputFileOpen() const { return file_.is_open(); }
+  // An error stop: the partial report is put in place or beside an existing
+  // target (ReportFile::SetAside); returns the line that says where, when it
+  // is not under the target's name.
+  std::optional<std::string> SetAsideOutputFile(const std::vector<FileIdentity>& inputs);
+  bool OutputFileOpen() const { return report_ != nullptr; }
+  // Whether `file` is the output file's target or its temporary file.
+  bool IsOutputFile(const FileIdentity& file) const { return report_ && report_->Is(file); }
+  // Told the temporary report file's path when it is made and an empty path
+  // when it is gone, so that a program can remove it when it is killed.
+  void WatchTemporaryFile(std::function<void(const std::string&)> watcher) {
+    watcher_ = std::move(watcher);
+  }
 
   // Writes a pending console line end (called before every console read).
   void EndConsoleLine();
   // The stop: pending line end, "Stop - Program terminated." and a line end.
+  // The output file is left to CloseOutputFile or SetAsideOutputFile.
   void WriteStopLine();
 
  private:
   void ConsoleRecord(const std::string& record);
   void FileRecord(const std::string& record);
 
+  void Watch() const;
+
   std::ostream& console_;
-  std::ofstream file_;
-  std::string fileName_;
+  std::unique_ptr<ReportFile> report_;
+  std::function<void(const std::string&)> watcher_;
   bool consoleLinePending_ = false;
 };
 

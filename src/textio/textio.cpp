@@ -1,5 +1,9 @@
 #include "textio/textio.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <system_error>
 
 #include "textio/stop.h"
@@ -62,24 +66,54 @@ std::filesystem::path TextIo::Resolve(const std::string& name) const {
 
 void TextIo::OpenOutputFile(const std::string& answer) {
   const std::string name = ResolveFileName(answer, 9);
-  sink_.OpenOutputFile(Resolve(name).string(), name);
+  const std::filesystem::path path = Resolve(name);
+  const std::optional<FileIdentity> existing = RegularFileOf(path);
+  const char* refusal = nullptr;
+  if (existing && existing == standard_.input) {
+    refusal = " it is the program's standard input (the answers)";
+  } else if (existing && existing == standard_.output) {
+    refusal = " it is the program's standard output (the screens)";
+  }
+  if (refusal != nullptr) {
+    StopWithMessage({"",
+                     " ERROR: cannot create or rewrite the output file '" + ShownName(name) + "'",
+                     refusal, ""});
+  }
+  sink_.OpenOutputFile(path.string(), ShownName(name));
 }
 
 CatalogStream TextIo::OpenCatalogFile(const std::string& answer) {
   const std::string name = ResolveFileName(answer, 2);
   const std::filesystem::path path = Resolve(name);
-  std::error_code error;
-  const bool isDirectory = std::filesystem::is_directory(path, error);
-  auto stream = std::make_unique<std::ifstream>();
-  if (!isDirectory) stream->open(path, std::ios::in | std::ios::binary);
-  if (isDirectory || !stream->is_open()) {
+  // Opened without waiting, so that a pipe without writer cannot block.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat status {};
+  const char* reason = nullptr;
+  if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+    reason = " the file does not exist or cannot be read";
+  } else if (S_ISDIR(status.st_mode)) {
+    reason = " it is a directory, not a file";
+  } else if (!S_ISREG(status.st_mode)) {
+    reason = " it is not a regular file but a device, a pipe or a socket";
+  } else if (sink_.IsOutputFile(*RegularFileOf(descriptor))) {
+    reason = " it is the output file of this session, which its report would replace";
+  }
+  if (reason != nullptr) {
+    if (descriptor >= 0) ::close(descriptor);
     StopWithMessage({"", " *************************************************",
-                     " ERROR: cannot open catalog file '" + name + "'",
-                     isDirectory ? std::string(" it is a directory, not a file")
-                                 : std::string(" the file does not exist or cannot be read"),
+                     " ERROR: cannot open catalog file '" + ShownName(name) + "'", reason,
                      " *************************************************", ""});
   }
-  return CatalogStream{std::move(stream), "catalog file '" + name + "'"};
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  catalogs_.push_back(*RegularFileOf(descriptor));
+  return CatalogStream{std::make_unique<InputFile>(descriptor),
+                       "catalog file '" + ShownName(name) + "'"};
+}
+
+std::vector<FileIdentity> TextIo::Inputs() const {
+  std::vector<FileIdentity> inputs = catalogs_;
+  if (standard_.input) inputs.push_back(*standard_.input);
+  return inputs;
 }
 
 CalendarDate TextIo::Today() const { return today_(); }

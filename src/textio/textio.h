@@ -10,10 +10,12 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "textio/files.h"
 #include "textio/reader.h"
 #include "textio/sink.h"
 
@@ -26,10 +28,17 @@ struct CalendarDate {
 };
 
 // A catalog file open for reading and its description in reading errors
-// ("catalog file 'NAME'").
+// ("catalog file 'NAME'", control characters of the name shown as '?').
 struct CatalogStream {
-  std::unique_ptr<std::ifstream> stream;
+  std::unique_ptr<std::istream> stream;
   std::string description;
+};
+
+// The regular files behind the program's standard input and output, if they
+// are files: neither may become the output file.
+struct StandardFiles {
+  std::optional<FileIdentity> input;
+  std::optional<FileIdentity> output;
 };
 
 class TextIo {
@@ -50,11 +59,17 @@ class TextIo {
   // "UNIT n? ") until a name is given. `unit` is 9 (output) or 2 (catalog).
   std::string ResolveFileName(const std::string& answer, int unit);
 
-  // Opens the output file (unit 9) under the resolved name.
+  void SetStandardFiles(const StandardFiles& files) { standard_ = files; }
+
+  // Opens the output file (unit 9) under the resolved name; the program's
+  // standard input or output is refused as output file.
   void OpenOutputFile(const std::string& answer);
-  // Opens a catalog file (unit 2) for reading; a missing file (or a folder)
-  // ends the program with its report.
+  // Opens a catalog file (unit 2) for reading. A file that cannot be opened,
+  // a folder, anything but a regular file (a pipe, a device, which might
+  // never end) and the output file itself end the program with a report.
   CatalogStream OpenCatalogFile(const std::string& answer);
+  // The files this session reads: the catalogs opened and standard input.
+  std::vector<FileIdentity> Inputs() const;
 
   CalendarDate Today() const;
 
@@ -67,6 +82,8 @@ class TextIo {
   std::size_t nextArg_ = 0;
   std::filesystem::path baseDir_;
   std::function<CalendarDate()> today_;
+  StandardFiles standard_;
+  std::vector<FileIdentity> catalogs_;
 };
 
 }  // namespace qev

@@ -7,21 +7,44 @@
 
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <variant>
 
 #include "qev/errors.h"
+#include "textio/reader.h"
 
 namespace qev {
 namespace {
 
 using Layout = std::variant<ExtremeLayout, CompleteLayout>;
 
-void Read(const Layout& layout, const std::string& text) {
-  std::istringstream in(text);
+constexpr std::size_t kNoFailure = std::string::npos;
+
+// A stream buffer that gives the first `bytes` of a text and then fails as a
+// disk or a network file system can: the read throws, as the file buffers do.
+class FailingBuffer : public std::stringbuf {
+ public:
+  FailingBuffer(const std::string& text, std::size_t bytes)
+      : std::stringbuf(text.substr(0, bytes)), fails_(bytes != kNoFailure) {}
+
+ protected:
+  int_type underflow() override {
+    const int_type c = std::stringbuf::underflow();
+    if (c != traits_type::eof() || !fails_) return c;
+    throw std::ios_base::failure("read", std::error_code(EIO, std::generic_category()));
+  }
+
+ private:
+  bool fails_;
+};
+
+void Read(const Layout& layout, const std::string& text, float largest, std::size_t failAfter) {
+  FailingBuffer buffer(text, failAfter);
+  std::istream in(&buffer);
   if (const auto* extreme = std::get_if<ExtremeLayout>(&layout)) {
-    ReadExtremeFile(in, "f.dat", *extreme);
+    ReadExtremeFile(in, "f.dat", *extreme, largest);
   } else {
-    ReadCompleteFile(in, "f.dat", std::get<CompleteLayout>(layout));
+    ReadCompleteFile(in, "f.dat", std::get<CompleteLayout>(layout), largest);
   }
 }
 
@@ -41,7 +64,11 @@ TEST(ClassicFiles, EveryErrorNamesTheLineAndTheTextOrTheEvent) {
     long line;
     std::string text;      // empty: a catalog error
     std::string expected;  // or the event it names
+    float largest = kAnyMagnitude;
+    std::size_t failAfter = kNoFailure;  // the stream fails after so many bytes
   };
+  const std::string cut = "the end of the file after ";
+  const std::string header = "1960 1 1\n2000 12 31\n4.0\n0.2\n";
   const Case cases[] = {
       {"malformed value", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.x 0.2\n", 3, "\"6.x\"",
        "a real number"},
@@ -84,11 +111,35 @@ TEST(ClassicFiles, EveryErrorNamesTheLineAndTheTextOrTheEvent) {
       {"complete end year", C2, "1960 1 1\n5e9 12 31\n4.0\n0.2\n4.5\n", 2, "end year 5e+09",
        "its integer part" + in32},
       {"part ending before it starts", C2, "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n", 5, "", "0"},
+      {"part without data ending before it starts", C2, "1950 0 0\n1949 0 0\n4.0\n0.2\n", 2,
+       "end 1949/12/31", "an end of the part not before its start 1950/1/1"},
+      {"last event cut short", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n1940 5 5 7.5\n\n", 4,
+       cut + "4 of 5 values", "year, month, day, magnitude and SD on an event line"},
+      {"last event of layout 2 cut short", E2, "1900 1 1\n1990 0 0\n0.3\n1940 5\n5", 5,
+       cut + "3 of 4 values", "year, month, day and magnitude on an event line"},
+      {"last data line cut short", C1, "1960 1 1\n2000 12 31\n4.0\n4.6 0.1\n6.9", 5,
+       cut + "1 of 2 values", "magnitude and SD on a data line"},
+      {"last group cut short", C3, header + "3 4.5\n2,", 6, cut + "1 of 2 values",
+       "frequency and magnitude on a data line"},
+      {"fractional frequency", C3, header + "2.9 4.5\n", 5, "frequency 2.9",
+       "a whole number of earthquakes"},
+      {"extreme magnitude above the limit", E1, "1900 1 1\n1990 0 0\n1905 5 1 100 0.2\n", 3,
+       "magnitude 100", "a magnitude not above 10", 10.0f},
+      {"complete magnitude above the limit", C2, header + "12 \n12.5\n", 6, "magnitude 12.5",
+       "a magnitude not above 12", 12.0f},
+      {"threshold above the limit", C2, "1960 1 1\n2000 12 31\n10.5\n", 3,
+       "threshold magnitude 10.5", "a threshold magnitude not above 10", 10.0f},
+      {"stream failing in a header", C2, header, 2, "a failure of the input: Input/output error",
+       "a line that can be read", kAnyMagnitude, 10},
+      {"stream failing in the events", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n1940 5 5 7\n", 4,
+       "a failure of the input: Input/output error", "a line that can be read", kAnyMagnitude, 40},
+      {"line beyond the longest", C2, header + std::string(kLongestLine + 1, ' ') + "\n", 5,
+       "a line of more than 4194304 characters", "at most 4194304 characters on a line"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     try {
-      Read(c.layout, c.file);
+      Read(c.layout, c.file, c.largest, c.failAfter);
       ADD_FAILURE() << "read without an error";
     } catch (const CatalogError& error) {
       EXPECT_TRUE(c.text.empty()) << error.what();

@@ -29,5 +29,27 @@ TEST(ScaledTruncation, FormsTheProductInDoubleAndTruncates) {
   EXPECT_FALSE(ScaledFits(1.0e8f, 100.0));
 }
 
+// The two largest values, the second equal to the first when it occurs twice;
+// 0 where there is none, never a value the catalog does not hold otherwise.
+TEST(ObservedMaxima, AreTheTwoLargestValuesEvenWhenAllAreNegative) {
+  const struct {
+    std::vector<float> magnitudes;
+    float largest, second;
+  } cases[] = {{{}, 0.0f, 0.0f},
+               {{5.0f}, 5.0f, 0.0f},
+               {{5.0f, 6.0f}, 6.0f, 5.0f},
+               {{6.0f, 6.0f}, 6.0f, 6.0f},
+               {{-1.5f, -0.5f, -2.0f}, -0.5f, -1.5f},
+               {{-1.0f, 5.0f}, 5.0f, -1.0f}};
+  for (const auto& c : cases) {
+    Catalog catalog;
+    catalog.complete.push_back({1900.0f, 2000.0f, -3.0f, 0.1f, {}});
+    for (const float m : c.magnitudes) catalog.complete[0].rows.push_back({m, 0.1f, 1});
+    const ObservedMaxima maxima = ObservedMaximaOf(catalog);
+    EXPECT_EQ(maxima.largest, c.largest) << c.magnitudes.size();
+    EXPECT_EQ(maxima.second, c.second) << c.magnitudes.size();
+  }
+}
+
 }  // namespace
 }  // namespace qev

@@ -39,15 +39,14 @@ TEST(ExtremeReader, Layout1FileIsStoredScaled) {
             (Stored{{609, 25, 5333}, {509, 30, 30}, {409, 0, 44811 + 40823}}));
 }
 
-TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValuesAndACutLastLine) {
+TEST(ExtremeReader, Layout2TakesTheHeaderSdAndIgnoresExtraValues) {
   ProcedureRun run("2\next2.dat\n", 1);
   run.ws.WriteFile("ext2.dat",
                    "1600 1 1\n"
                    "1899 12 31\n"
                    "0.35\n"
                    "1650 6 1 6.5 9.9\n"  // the fifth value is not part of a layout-2 event
-                   "1651 1 1 5.5\n"
-                   "1700 2 2\n");  // three values only: the end of the file, not an event
+                   "1651 1 1 5.5\n");
   ASSERT_FALSE(run.Run(ReadExtremeCatalog));
   const Stored stored = StoredEvents(run.session.catalog);
   ASSERT_EQ(stored.size(), 2u);

@@ -59,8 +59,8 @@ TEST(CatalogReaders, CarriageReturnsTabsCommasAndAnOpenLastLineReadTheSame) {
        "1900,0,0\r\n1990\t0\t0\r\n\r\n1905 , 5,1\t6.1  ,0.25\r\n0\t0 12\r\n5.1 "
        "0.3\r\n1950,3,4,4.1,0.005"},
       {ReadCompleteParts, CompleteAnswers(3),
-       "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3.7 4.5\n2 5.1\n",
-       "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3.7,4.5\r\n2 , 5.1"},
+       "1960 0 0\n2000 0 0\n4.0\n0.2\n12 4.0\n3 4.5\n2 5.1\n",
+       "1960,0,0\r\n\t2000 0\r\n0\r\n4.0 ,\r\n\r\n0.2\r\n12\t4.0\r\n3,4.5\r\n2 , 5.1"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> files[2];

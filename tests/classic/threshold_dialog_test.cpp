@@ -26,12 +26,12 @@ float SpanOf(const Session& session) { return Resolve(session.catalog, OptionsOf
 
 // The date as typed, month 0 and day 0 included, to the end of the last complete part.
 TEST(ThresholdDialog, DateBeforeCatalogKeepsZeros) {
-  ProcedureRun h("1\n2\n7.0\n1\n1750.9 0 0\n0.3\n3\n");
+  ProcedureRun h("1\n2\n7.0\n1\n1450.9 0 0\n0.3\n3\n");
   FillCatalog(h.session, 3);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   const SessionSettings& set = h.session.settings;
-  EXPECT_EQ(set.SpanT, 2000.0f - DecimalYear(1750.9f, 0.0f, 0.0f));
-  EXPECT_NE(set.SpanT, 2000.0f - DecimalYear(1750.9f, 1.0f, 1.0f));
+  EXPECT_EQ(set.SpanT, 2000.0f - DecimalYear(1450.9f, 0.0f, 0.0f));
+  EXPECT_NE(set.SpanT, 2000.0f - DecimalYear(1450.9f, 1.0f, 1.0f));
   EXPECT_EQ(set.Xmax, 7.0f);
   EXPECT_EQ(set.Xmax2, 6.3f);
 }
@@ -44,7 +44,7 @@ TEST(ThresholdDialog, DateBeforeCatalogOfExtremesOnlyCountsToTheExtremeEnd) {
 }
 
 TEST(ThresholdDialog, DateYearBeyondTheIntegerRangeIsEchoedAsAsterisks) {
-  ProcedureRun h("1\n2\n7.0\n1\n1e12 -3.7 450\n0.3\n1\n");
+  ProcedureRun h("1\n2\n7.0\n1\n-1e12 -3.7 450\n0.3\n1\n");
   FillCatalog(h.session, 2);
   ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
   EXPECT_NE(h.File().find("  Occurred at *****/-3/**\r\n"), std::string::npos);

@@ -86,8 +86,11 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   a.Pause();
   a.Name();  // the output file
   s.units = a.Integer();
-  s.kind = a.Integer();
-  a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
+  const float upper = s.units == 1 ? 10.0f : 12.0f;
+  do s.kind = a.Integer();
+  while (s.kind < 1 || s.kind > 3);
+  do a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
+  while (!(s.spans[0] > 0.0f && s.spans[1] > 0.0f && s.spans[2] > 0.0f));
   float lowest = s.kind == 2 ? 99.0f : 0.0f;
   if (s.kind == 1 || s.kind == 3) {
     const std::int32_t layout = a.Integer();
@@ -101,7 +104,9 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   }
   if (s.kind == 2 || s.kind == 3) {
     const std::int32_t layout = a.Integer();
-    const std::int32_t parts = a.Integer();
+    std::int32_t parts = 0;
+    do parts = a.Integer();
+    while (s.kind == 2 && parts < 1);
     for (std::int32_t p = 0; p < parts; ++p) {
       std::ifstream file(folder / a.Name());
       s.catalog.complete.push_back(
@@ -122,32 +127,37 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
     o.xmax = observed;
   } else {
     do o.xmax = a.Real();
-    while (!(*o.xmax >= observed));
+    while (!(*o.xmax >= observed && *o.xmax <= upper));
     if (a.Integer() == 1) {
+      const float start =
+          s.catalog.extreme ? s.catalog.extreme->start : s.catalog.complete.front().start;
       float year = 0.0f, month = 0.0f, day = 0.0f;
-      a.Read(&year, &month, &day);
+      do a.Read(&year, &month, &day);
+      while (DecimalYear(year, month, day) > start);
       const float end = s.kind == 1
                             ? s.catalog.extreme->end
                             : (s.catalog.complete.empty() ? 0.0f : s.catalog.complete.back().end);
       o.span_t = end - DecimalYear(year, month, day);
     }
   }
-  o.sig_xmax = a.Real();
+  do o.sig_xmax = a.Real();
+  while (!(o.sig_xmax >= 0.0f && o.sig_xmax <= upper));
   s.procedure = a.Integer();
   o.procedure = s.procedure == 1   ? MmaxProcedure::Cramer
                 : s.procedure == 2 ? MmaxProcedure::Bayes
                                    : MmaxProcedure::None;
   o.prior_b = o.prior_b_sd = 0.0f;
-  a.Read(&o.prior_b, &o.prior_b_sd);
+  do a.Read(&o.prior_b, &o.prior_b_sd);
+  while (!(o.prior_b > 0.0f && o.prior_b <= 3.0f));
   if (a.Integer() == 2) {
     o.start = StartingPointKind::Given;
-    o.start_lambda = a.Real();
+    do o.start_lambda = a.Real();
+    while (!(o.start_lambda > 0.0f));
     o.start_mmax = 0.0f;
     do a.Read(&o.start_mmax);
-    while (!(o.start_mmax > o.mmin));
+    while (!(o.start_mmax > o.mmin && o.start_mmax <= upper));
   }
   o.mmax_values = {StartingPoint(s.catalog, o).mmax};
-  const float upper = s.units == 1 ? 10.0f : 12.0f;
   for (float answer = a.Real(); answer >= 0.01f; answer = a.Real()) {
     if (answer <= upper && answer >= *o.xmax) o.mmax_values.push_back(answer);
   }

@@ -68,11 +68,17 @@ std::string Complete() {
   return text;
 }
 
-std::string Script(std::size_t count, std::size_t replaced = SIZE_MAX,
-                   const std::string& replacement = "") {
+// The full session's answers with some lines replaced (by one or more lines).
+using Replacements = std::vector<std::pair<std::size_t, std::string>>;
+
+std::string Script(std::size_t count, const Replacements& replaced = {}) {
   std::string script;
   for (std::size_t i = 0; i < count && i < kFullSession.size(); ++i) {
-    script += (i == replaced ? replacement : std::string(kFullSession[i].Text)) + "\n";
+    std::string answer = kFullSession[i].Text;
+    for (const auto& [line, text] : replaced) {
+      if (line == i) answer = text;
+    }
+    script += answer + "\n";
   }
   return script;
 }
@@ -139,7 +145,7 @@ TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
     // A real typed for a menu number is an error, not the number; a real with
     // letters after it is an error too.
     const std::string bad = kFullSession[line].Read == Kind::Integer ? "1.0" : "6.5abc";
-    const SessionOutcome cut = work_.Run(Script(kFullSession.size(), line, bad));
+    const SessionOutcome cut = work_.Run(Script(kFullSession.size(), {{line, bad}}));
     const std::string what = "answer " + std::to_string(line + 1) + " given as " + bad;
     ExpectCleanStopBefore(cut, what);
     EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) +
@@ -148,6 +154,49 @@ TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
         << what << "\n"
         << LastLines(cut.Console, 8);
     EXPECT_NE(cut.Console.find(" read     : \"" + bad + "\""), std::string::npos) << what;
+  }
+}
+
+// Answers that could only give meaningless numbers are asked again without a
+// message, as the other bounded prompts are: the prompt shows once more for
+// each of them, and the session ends with the report the good answer gives.
+TEST_F(BadAnswers, AnswersOutsideTheirBoundsAreAskedAgainSilently) {
+  ASSERT_EQ(full_.ExitStatus, 0);
+  const struct {
+    const char* what;
+    Replacements bad;        // the bad answers, then the good one
+    Replacements reference;  // the session answered well at once
+    const char* prompt;
+    std::size_t again;  // times the prompt is asked again
+  } cases[] = {
+      {"data kinds 4 and 0", {{4, "4\n0\n3"}}, {}, "INPUT data determination", 2},
+      {"spans of 0 and below",
+       {{5, "0 100 1000\n50 -1 1000\n50 100 1000"}},
+       {},
+       "3 time  intervals",
+       2},
+      {"an own Xmax above 10", {{14, "10.5\n7.0"}}, {}, "MAXIMUM observed MAGNITUDE", 1},
+      {"a date after the catalog's start 1700",
+       {{15, "1\n1800 1 1\n1701 0 0\n1650 1 1"}},
+       {{15, "1\n1650 1 1"}},
+       "year, month, day of such",
+       2},
+      {"SIG(Xmax) below 0 and above 10", {{16, "-0.1\n10.5\n0.25"}}, {}, "approximate ERROR", 2},
+      {"prior b-values 0 and 3.5",
+       {{18, "0 0.1\n3.5 0.1\n1.0 0.1"}},
+       {},
+       "ENTER: Prior b-value",
+       2},
+      {"starting Lambdas 0 and -5", {{20, "0\n-5\n0.5"}}, {}, "approximation of LAMBDA", 2},
+      {"starting Mmax 1e30 and 10.5", {{21, "1e30\n10.5\n7.5"}}, {}, "Enter Mmax (NOT LESS", 2},
+  };
+  for (const auto& c : cases) {
+    const SessionOutcome bad = work_.Run(Script(kFullSession.size(), c.bad));
+    const SessionOutcome good =
+        c.reference.empty() ? full_ : work_.Run(Script(kFullSession.size(), c.reference));
+    EXPECT_EQ(bad.ExitStatus, 0) << c.what << "\n" << LastLines(bad.Console, 8);
+    EXPECT_EQ(bad.OutputFile, good.OutputFile) << c.what;
+    EXPECT_EQ(CountOf(bad.Console, c.prompt), CountOf(good.Console, c.prompt) + c.again) << c.what;
   }
 }
 

@@ -3,10 +3,15 @@
 // length. Each case checks the console report, the exit status and the output
 // file left behind (whole lines, nothing after the stop).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "harness/harness.h"
+#include "textio/reader.h"
 
 namespace qev::testing {
 namespace {
@@ -177,6 +182,224 @@ TEST_F(BadFiles, FileNamesAreCutToFifteenCharactersAndAVeryLongOneCannotBeOpened
   EXPECT_NE(
       tooLong.Console.find(" ERROR: cannot create or rewrite the output file '" + longName + "'"),
       std::string::npos);
+}
+
+// Inputs that once destroyed a file, lost a record, blocked for ever or
+// stopped without the system's reason. Each row is a session (in-process, or
+// the program itself when it needs its standard input or a shell): its exit
+// status, the message lines in order, the files it leaves beside its inputs
+// (whole lines each), and every file that was there before, byte for byte.
+TEST_F(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
+  struct Entry {
+    std::string name;
+    std::string bytes;  // the contents; for a link its target; "|" a named pipe
+    bool link = false;
+  };
+  const std::string complete = kHeader + Magnitudes();
+  const std::string grouped = "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest;
+  const std::string extreme = "1\n1\n50 100 1000\n1\next.dat\n" + kRest;
+  const std::string catalogRefused = " ERROR: cannot open catalog file '";
+  const std::string isOutput =
+      " it is the output file of this session, which its report would replace";
+  const std::string kept = "' is left as it was; the report so far is in '";
+  const std::string read = " read     : ";
+  const struct {
+    const char* what;
+    std::vector<Entry> entries;
+    std::string answers;
+    const char* shell;  // empty: in-process; else the command line of the program
+    int status;
+    std::vector<std::string> messages;
+    std::vector<std::string> created;  // besides out.txt, which any row may write
+  } cases[] = {
+      {"the catalog named as output file",
+       {{"comp.dat", complete}},
+       "\n\ncomp.dat\n" + kCompleteDialog + kRest,
+       "",
+       1,
+       {catalogRefused + "comp.dat'", isOutput, " The file 'comp.dat" + kept + "comp.dat.partial'"},
+       {"comp.dat.partial"}},
+      {"the catalog named as ./ output file",
+       {{"comp.dat", complete}},
+       "\n\n./comp.dat\n" + kCompleteDialog + kRest,
+       "",
+       1,
+       {isOutput, " The file './comp.dat" + kept + "./comp.dat.partial'"},
+       {"comp.dat.partial"}},
+      {"a link to the catalog named as output file",
+       {{"comp.dat", complete}, {"link", "comp.dat", true}},
+       "\n\nlink\n" + kCompleteDialog + kRest,
+       "",
+       1,
+       {isOutput, "comp.dat.partial'"},
+       {"comp.dat.partial"}},
+      {"an output name cut to the catalog's",
+       {{"complete-part-1", complete}},
+       "\n\ncomplete-part-1X\n1\n2\n50 100 1000\n2\n1\ncomplete-part-1\n" + kRest,
+       "",
+       1,
+       {isOutput},
+       {"complete-part-1.partial"}},
+      {"the answer file named as output file",
+       {{".stdin", "\n\n.stdin\n1\n"}},
+       "\n\n.stdin\n1\n",
+       QEV_BINARY,
+       1,
+       {" ERROR: cannot create or rewrite the output file '.stdin'",
+        " it is the program's standard input (the answers)"},
+       {}},
+      {"an error stop with an earlier report of the name",
+       {{"out.txt", "an earlier report\r\n"}, {"comp.dat", kHeader + "4.5\n5.x\n"}},
+       kIntro + kCompleteDialog + kRest,
+       "",
+       1,
+       {" READING ERROR in catalog file 'comp.dat', line 6",
+        " The file 'out.txt" + kept + "out.txt.partial'"},
+       {"out.txt.partial"}},
+      {"a named pipe as catalog",
+       {{"comp.dat", "|"}},
+       kIntro + kCompleteDialog + kRest,
+       "",
+       1,
+       {catalogRefused + "comp.dat'", " it is not a regular file but a device, a pipe or a socket"},
+       {}},
+      {"an endless device as catalog",
+       {},
+       kIntro + "1\n2\n50 100 1000\n2\n1\n/dev/zero\n" + kRest,
+       "",
+       1,
+       {catalogRefused + "/dev/zero'",
+        " it is not a regular file but a device, a pipe or a socket"},
+       {}},
+      {"a catalog line beyond 4 MiB",
+       {{"comp.dat", kHeader + std::string(kLongestLine + 1, '4') + "\n"}},
+       kIntro + kCompleteDialog + kRest,
+       "",
+       1,
+       {" READING ERROR in catalog file 'comp.dat', line 5",
+        read + "a line of more than 4194304 characters"},
+       {}},
+      {"a console line beyond 4 MiB",
+       {},
+       kIntro + std::string(kLongestLine + 1, ' ') + "\n",
+       "",
+       1,
+       {" READING ERROR in console input, line 4", read + "a line of more than 4194304 characters"},
+       {}},
+      {"a catalog that cannot be read (an error of the input)",
+       {},
+       kIntro + "1\n2\n50 100 1000\n2\n1\n/proc/self/mem\n" + kRest,
+       "",
+       1,
+       {" READING ERROR in catalog file '/proc/self/mem', line 1",
+        read + "a failure of the input: Input/output error"},
+       {}},
+      {"the last event cut short",
+       {{"ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1940 5 5 7.5\n"}},
+       kIntro + extreme,
+       "",
+       1,
+       {" READING ERROR in catalog file 'ext.dat', line 4",
+        read + "the end of the file after 4 of 5 values"},
+       {}},
+      {"a magnitude of 100",
+       {{"comp.dat", kHeader + "4.5\n100\n"}},
+       kIntro + kCompleteDialog + kRest,
+       "",
+       1,
+       {" READING ERROR in catalog file 'comp.dat', line 6", read + "magnitude 100",
+        " expected : a magnitude not above 10"},
+       {}},
+      {"a part ending before it starts, without data lines",
+       {{"comp.dat", "1950 0 0\n1949 0 0\n4.0\n0.1\n"}},
+       kIntro + kCompleteDialog + kRest,
+       "",
+       1,
+       {" READING ERROR in catalog file 'comp.dat', line 2", read + "end 1949/12/31"},
+       {}},
+      {"a fractional frequency",
+       {{"comp.dat", kHeader + "3 4.5\n2.9 4.7\n"}},
+       kIntro + grouped,
+       "",
+       1,
+       {" READING ERROR in catalog file 'comp.dat', line 6", read + "frequency 2.9",
+        " expected : a whole number of earthquakes"},
+       {}},
+      {"magnitudes all below 0",
+       {{"comp.dat", "1950 1 1\n1999 12 31\n-2.0\n0.1\n-1.5\n-0.5\n-1.0\n"}},
+       kIntro + kCompleteDialog + "1\n",
+       "",
+       1,
+       {"  Maximum OBSERVED magnitude Xmax is  -.50......(1)"},
+       {}},
+      {"control characters in a catalog name",
+       {},
+       kIntro + "1\n2\n50 100 1000\n2\n1\nn\x01\x1b[2J\n" + kRest,
+       "",
+       1,
+       {catalogRefused + "n??[2J'"},
+       {}},
+      {"a full disk under the output file",
+       {},
+       "\n\n/dev/full\n1\n",
+       "",
+       1,
+       {" ERROR: cannot write to the output file '/dev/full'",
+        " the system reports: No space left on device"},
+       {}},
+      {"a file size limit under the output file",
+       {{"comp.dat", complete}},
+       kIntro + kCompleteDialog + kRest,
+       // The limit (4 KiB) on the program alone, its screens through a pipe.
+       "bash -c \"set -o pipefail; (ulimit -f 4; trap '' XFSZ; exec " QEV_BINARY ") | cat\"",
+       1,
+       {" ERROR: cannot write to the output file 'out.txt'", " the system reports: File too large"},
+       {}},
+  };
+  namespace fs = std::filesystem;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Workspace work;
+    for (const Entry& entry : c.entries) {
+      if (entry.link) {
+        fs::create_symlink(entry.bytes, work.Dir() / entry.name);
+      } else if (entry.bytes == "|") {
+        ASSERT_EQ(mkfifo((work.Dir() / entry.name).c_str(), 0600), 0);
+      } else {
+        work.WriteFile(entry.name, entry.bytes);
+      }
+    }
+    const SessionOutcome outcome =
+        *c.shell == '\0' ? work.Run(c.answers) : work.RunCommand(c.shell, c.answers);
+    EXPECT_EQ(outcome.ExitStatus, c.status) << LastLines(outcome.Console, 10);
+    std::size_t at = 0;
+    for (const std::string& message : c.messages) {
+      at = outcome.Console.find(message, at);
+      EXPECT_NE(at, std::string::npos) << message << "\n" << LastLines(outcome.Console, 10);
+    }
+    EXPECT_TRUE(outcome.Console.ends_with("Stop - Program terminated.\r\n"));
+    std::map<std::string, std::string> left;
+    for (const auto& file : fs::directory_iterator(work.Dir())) {
+      if (file.is_regular_file()) left[file.path().filename()] = ReadBytes(file.path());
+    }
+    for (const Entry& entry : c.entries) {
+      if (!entry.link && entry.bytes != "|") {
+        EXPECT_EQ(left[entry.name], entry.bytes) << entry.name;
+      }
+      left.erase(entry.name);
+    }
+    for (const std::string& name : c.created) {
+      EXPECT_TRUE(left.count(name)) << name;
+      EXPECT_TRUE(left[name].starts_with("  \r\n =====") && WholeLines(left[name])) << name;
+      left.erase(name);
+    }
+    left.erase(".stdin");
+    for (const std::string harness : {".stdout", ".stderr", "out.txt"}) {
+      EXPECT_TRUE(WholeLines(left[harness])) << harness;
+      left.erase(harness);
+    }
+    for (const auto& [name, bytes] : left) ADD_FAILURE() << "left behind: " << name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// Batch runs: a job (a TOML file, or TOML text made from a dict on the Python
+// side) planned and run on threads, its outputs written into a folder.
+#include "qev/batch.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "binding.h"
+
+namespace qev::python {
+
+void BindBatch(py::module_& m) {
+  m.def(
+      "run_batch",
+      [](const std::optional<std::string>& text, const std::string& source, const std::string& base,
+         const std::optional<std::string>& output, unsigned threads) {
+        std::size_t failed = 0;
+        std::size_t tasks = 0;
+        std::string folder;
+        {
+          py::gil_scoped_release release;
+          BatchJob job = text ? ParseBatchJob(*text, source, base) : ReadBatchJob(source);
+          if (output) job.output = *output;
+          const BatchPlan plan = PlanBatch(std::move(job));
+          RunOptions options;
+          options.threads = threads;
+          failed = RunBatch(plan, plan.job.output, options);
+          tasks = plan.task_count();
+          folder = plan.job.output.string();
+        }
+        return py::make_tuple(failed, tasks, Text(folder));
+      },
+      py::arg("text"), py::arg("source"), py::arg("base"), py::arg("output"), py::arg("threads"),
+      "Runs a job from TOML text (or the file `source` when text is None); returns (failed "
+      "tasks, tasks, output folder).");
+}
+
+}  // namespace qev::python

@@ -1,0 +1,61 @@
+// Shared pieces of the module qev._qev: array conversion, the catalog between
+// the Python part classes and qev::Catalog, and the registration functions of
+// each library's bindings.
+#pragma once
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qev/catalog.h"
+
+namespace qev::python {
+
+namespace py = pybind11;
+
+// A Python str from bytes that should be UTF-8 (file names, messages quoting
+// them): invalid bytes become U+FFFD instead of an error of their own.
+py::str Text(const std::string& bytes);
+
+// A 1-D array of `what` as the given type, or TypeError/ValueError naming it.
+std::vector<float> FloatVector(py::handle values, const std::string& what);
+std::vector<double> DoubleVector(py::handle values, const std::string& what);
+std::vector<std::int32_t> IntVector(py::handle values, const std::string& what);
+
+// Copies into a new NumPy array.
+template <typename T>
+py::array_t<T> ToArray(const std::vector<T>& values) {
+  py::array_t<T> out(static_cast<py::ssize_t>(values.size()));
+  std::copy(values.begin(), values.end(), out.mutable_data());
+  return out;
+}
+
+// A read-only NumPy view of a vector owned by `owner`, which the view keeps
+// alive.
+template <typename T>
+py::array ReadOnlyView(const std::vector<T>& values, py::handle owner) {
+  py::array view(py::dtype::of<T>(), {static_cast<py::ssize_t>(values.size())}, {sizeof(T)},
+                 values.data(), owner);
+  view.attr("flags").attr("writeable") = false;
+  return view;
+}
+
+// The catalog of the Python classes qev.Catalog, qev.ExtremePart and
+// qev.CompletePart (read by attribute name), and back as plain tuples that
+// the Python side turns into those classes.
+Catalog CatalogFrom(py::handle catalog);
+py::tuple ExtremeToTuple(const ExtremePart& part);
+py::tuple CompleteToTuple(const CompletePart& part);
+py::tuple CatalogToTuple(const Catalog& catalog);
+
+void BindErrors(py::module_& m);
+void BindEngine(py::module_& m);
+void BindEvents(py::module_& m);
+void BindBatch(py::module_& m);
+
+}  // namespace qev::python

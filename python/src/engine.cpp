@@ -1,0 +1,328 @@
+// The engine: catalogs between Python and qev::Catalog, the classic file
+// readers, Analyze and the hazard. Every computation runs without the GIL.
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "binding.h"
+#include "qev/analysis.h"
+#include "qev/classic_files.h"
+
+namespace qev::python {
+
+namespace {
+
+template <typename T>
+std::vector<T> Vector(py::handle values, const std::string& what) {
+  if (values.is_none()) throw py::type_error(what + " is None, expected an array of numbers");
+  py::array_t<T, py::array::c_style | py::array::forcecast> array;
+  try {
+    array = py::array_t<T, py::array::c_style | py::array::forcecast>::ensure(values);
+  } catch (const py::error_already_set&) {
+  }
+  if (!array) {
+    PyErr_Clear();
+    throw py::type_error(what + " is " +
+                         std::string(py::str(py::type::of(values).attr("__name__"))) +
+                         ", expected an array of numbers");
+  }
+  if (array.ndim() != 1) {
+    throw py::value_error(what + " has " + std::to_string(array.ndim()) +
+                          " dimensions, expected a 1-D array");
+  }
+  return std::vector<T>(array.data(), array.data() + array.size());
+}
+
+// The float of an attribute that the Python classes hold as a number.
+float Real(py::handle object, const char* name) { return object.attr(name).cast<float>(); }
+
+void SameLength(std::size_t expected, std::size_t got, const std::string& what) {
+  if (got != expected) {
+    throw py::value_error(what + " has " + std::to_string(got) + " values, expected " +
+                          std::to_string(expected));
+  }
+}
+
+AnalysisOptions OptionsFrom(const py::dict& d) {
+  AnalysisOptions o;
+  o.units = static_cast<Units>(d["units"].cast<int>());
+  if (!d["data_kind"].is_none()) o.data_kind = static_cast<DataKind>(d["data_kind"].cast<int>());
+  o.mmin = d["mmin"].cast<float>();
+  if (!d["xmax"].is_none()) o.xmax = d["xmax"].cast<float>();
+  o.sig_xmax = d["sig_xmax"].cast<float>();
+  if (!d["span_t"].is_none()) o.span_t = d["span_t"].cast<float>();
+  o.procedure = static_cast<MmaxProcedure>(d["procedure"].cast<int>());
+  o.prior_b = d["prior_b"].cast<float>();
+  o.prior_b_sd = d["prior_b_sd"].cast<float>();
+  o.start = static_cast<StartingPointKind>(d["start"].cast<int>());
+  o.start_lambda = d["start_lambda"].cast<float>();
+  o.start_mmax = d["start_mmax"].cast<float>();
+  if (!d["mmax_values"].is_none()) o.mmax_values = Vector<float>(d["mmax_values"], "mmax_values");
+  o.mmax_tolerance = d["mmax_tolerance"].cast<float>();
+  o.max_runs = d["max_runs"].cast<std::int32_t>();
+  o.simplex_tolerance = d["simplex_tolerance"].cast<float>();
+  o.iteration_limit = d["iteration_limit"].cast<std::int32_t>();
+  return o;
+}
+
+py::object Optional(const std::optional<float>& value) {
+  return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+py::dict RunToDict(const RunResult& r) {
+  py::dict d;
+  d["mmax"] = r.mmax;
+  d["beta"] = r.beta;
+  d["lambda_"] = r.lambda;
+  d["iterations"] = r.iterations;
+  d["converged"] = r.converged;
+  d["suggested_mmax"] = Optional(r.suggested_mmax);
+  return d;
+}
+
+py::dict ResultToDict(const AnalysisResult& r) {
+  py::dict settings;
+  settings["data_kind"] = static_cast<int>(r.settings.kind);
+  settings["mmin"] = r.settings.mmin;
+  settings["xmax"] = r.settings.xmax;
+  settings["sig_xmax"] = r.settings.sig_xmax;
+  settings["span_t"] = r.settings.span_t;
+  settings["prior_beta"] = r.settings.prior_beta;
+  settings["prior_beta_sd"] = r.settings.prior_beta_sd;
+  py::list runs;
+  for (const RunResult& run : r.runs) runs.append(RunToDict(run));
+  py::list contributions;
+  for (const DataContribution& c : r.uncertainties.contributions) {
+    contributions.append(py::make_tuple(c.beta, c.lambda));
+  }
+  const Uncertainties& u = r.uncertainties;
+  py::dict d;
+  d["settings"] = settings;
+  d["start"] = py::make_tuple(r.start.beta, r.start.lambda, r.start.mmax);
+  d["runs"] = runs;
+  d["mmax_converged"] = r.mmax_converged;
+  d["beta"] = r.beta;
+  d["lambda_"] = r.lambda;
+  d["mmax"] = r.mmax;
+  d["sd_beta"] = u.sd_beta;
+  d["sd_lambda"] = u.sd_lambda;
+  d["b"] = u.b;
+  d["sd_b"] = u.sd_b;
+  d["sd_mmax"] = u.sd_mmax;
+  d["transmission_coefficient"] = u.transmission_coefficient;
+  d["contributions"] = contributions;
+  return d;
+}
+
+HazardModel ModelFrom(const py::tuple& t) {
+  if (t.size() != 5)
+    throw py::value_error("a hazard model is (beta, lambda, sd_lambda, mmin, mmax)");
+  return {t[0].cast<float>(), t[1].cast<float>(), t[2].cast<float>(), t[3].cast<float>(),
+          t[4].cast<float>()};
+}
+
+py::dict HazardToDict(const std::vector<HazardPoint>& points, std::size_t spans) {
+  const auto n = static_cast<py::ssize_t>(points.size());
+  py::array_t<float> magnitude(n), rate(n), period(n), lower(n), upper(n), one_year(n);
+  py::array_t<float> probabilities({n, static_cast<py::ssize_t>(spans)});
+  auto p = probabilities.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const HazardPoint& h = points[static_cast<std::size_t>(i)];
+    magnitude.mutable_at(i) = h.magnitude;
+    rate.mutable_at(i) = h.annual_rate;
+    period.mutable_at(i) = h.return_period;
+    lower.mutable_at(i) = h.return_period_lower;
+    upper.mutable_at(i) = h.return_period_upper;
+    one_year.mutable_at(i) = h.probability_one_year;
+    for (std::size_t s = 0; s < spans; ++s) p(i, static_cast<py::ssize_t>(s)) = h.probabilities[s];
+  }
+  py::dict d;
+  d["magnitude"] = magnitude;
+  d["annual_rate"] = rate;
+  d["return_period"] = period;
+  d["return_period_lower"] = lower;
+  d["return_period_upper"] = upper;
+  d["probability_one_year"] = one_year;
+  d["probabilities"] = probabilities;
+  return d;
+}
+
+py::tuple ClassicDateTuple(const ClassicDate& d) {
+  return py::make_tuple(d.shown_year, d.shown_month, d.shown_day);
+}
+
+}  // namespace
+
+std::vector<float> FloatVector(py::handle values, const std::string& what) {
+  return Vector<float>(values, what);
+}
+std::vector<double> DoubleVector(py::handle values, const std::string& what) {
+  return Vector<double>(values, what);
+}
+std::vector<std::int32_t> IntVector(py::handle values, const std::string& what) {
+  return Vector<std::int32_t>(values, what);
+}
+
+Catalog CatalogFrom(py::handle catalog) {
+  Catalog c;
+  const py::object extreme = catalog.attr("extreme");
+  if (!extreme.is_none()) {
+    ExtremePart part;
+    part.start = Real(extreme, "start");
+    part.end = Real(extreme, "end");
+    const auto time = FloatVector(extreme.attr("time"), "extreme part: time");
+    const auto magnitude = FloatVector(extreme.attr("magnitude"), "extreme part: magnitude");
+    const auto sd = FloatVector(extreme.attr("sd"), "extreme part: sd");
+    SameLength(time.size(), magnitude.size(), "extreme part: magnitude");
+    SameLength(time.size(), sd.size(), "extreme part: sd");
+    part.events.reserve(time.size());
+    for (std::size_t i = 0; i < time.size(); ++i)
+      part.events.push_back({time[i], magnitude[i], sd[i]});
+    c.extreme = std::move(part);
+  }
+  std::size_t k = 0;
+  for (py::handle complete : catalog.attr("complete")) {
+    const std::string what = "complete part " + std::to_string(++k) + ": ";
+    CompletePart part;
+    part.start = Real(complete, "start");
+    part.end = Real(complete, "end");
+    part.threshold = Real(complete, "threshold");
+    part.sd = Real(complete, "part_sd");
+    const auto magnitude = FloatVector(complete.attr("magnitude"), what + "magnitude");
+    const auto sd = FloatVector(complete.attr("sd"), what + "sd");
+    const auto frequency = IntVector(complete.attr("frequency"), what + "frequency");
+    SameLength(magnitude.size(), sd.size(), what + "sd");
+    SameLength(magnitude.size(), frequency.size(), what + "frequency");
+    part.rows.reserve(magnitude.size());
+    for (std::size_t i = 0; i < magnitude.size(); ++i) {
+      part.rows.push_back({magnitude[i], sd[i], frequency[i]});
+    }
+    c.complete.push_back(std::move(part));
+  }
+  return c;
+}
+
+py::tuple ExtremeToTuple(const ExtremePart& part) {
+  const auto n = static_cast<py::ssize_t>(part.events.size());
+  py::array_t<float> time(n), magnitude(n), sd(n);
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const ExtremeEvent& e = part.events[static_cast<std::size_t>(i)];
+    time.mutable_at(i) = e.time;
+    magnitude.mutable_at(i) = e.magnitude;
+    sd.mutable_at(i) = e.sd;
+  }
+  return py::make_tuple(part.start, part.end, time, magnitude, sd);
+}
+
+py::tuple CompleteToTuple(const CompletePart& part) {
+  const auto n = static_cast<py::ssize_t>(part.rows.size());
+  py::array_t<float> magnitude(n), sd(n);
+  py::array_t<std::int32_t> frequency(n);
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const MagnitudeRow& r = part.rows[static_cast<std::size_t>(i)];
+    magnitude.mutable_at(i) = r.magnitude;
+    sd.mutable_at(i) = r.sd;
+    frequency.mutable_at(i) = r.frequency;
+  }
+  return py::make_tuple(part.start, part.end, part.threshold, magnitude, sd, frequency, part.sd);
+}
+
+py::tuple CatalogToTuple(const Catalog& catalog) {
+  py::list complete;
+  for (const CompletePart& part : catalog.complete) complete.append(CompleteToTuple(part));
+  return py::make_tuple(
+      catalog.extreme ? py::object(ExtremeToTuple(*catalog.extreme)) : py::object(py::none()),
+      complete);
+}
+
+void BindEngine(py::module_& m) {
+  m.def(
+      "analyze",
+      [](py::handle catalog, const py::dict& options) {
+        const Catalog c = CatalogFrom(catalog);
+        const AnalysisOptions o = OptionsFrom(options);
+        AnalysisResult result;
+        {
+          py::gil_scoped_release release;
+          result = Analyze(c, o);
+        }
+        return ResultToDict(result);
+      },
+      py::arg("catalog"), py::arg("options"));
+
+  m.def(
+      "hazard",
+      [](const py::tuple& model, py::handle magnitudes, py::handle spans) {
+        const HazardModel h = ModelFrom(model);
+        const auto m_values = FloatVector(magnitudes, "magnitudes");
+        const auto s_values = FloatVector(spans, "spans");
+        std::vector<HazardPoint> points;
+        {
+          py::gil_scoped_release release;
+          points = Hazard(h, m_values, s_values);
+        }
+        return HazardToDict(points, s_values.size());
+      },
+      py::arg("model"), py::arg("magnitudes"), py::arg("spans"));
+
+  m.def(
+      "hazard_table",
+      [](const py::tuple& model, py::handle spans) {
+        const HazardModel h = ModelFrom(model);
+        const auto s_values = FloatVector(spans, "spans");
+        std::vector<HazardPoint> points;
+        {
+          py::gil_scoped_release release;
+          points = HazardTable(h, s_values);
+        }
+        return HazardToDict(points, s_values.size());
+      },
+      py::arg("model"), py::arg("spans"));
+
+  m.def(
+      "mean_sd",
+      [](py::handle sd, py::handle frequency) {
+        const auto s = FloatVector(sd, "sd");
+        const auto f = IntVector(frequency, "frequency");
+        SameLength(s.size(), f.size(), "frequency");
+        std::vector<MagnitudeRow> rows;
+        for (std::size_t i = 0; i < s.size(); ++i) rows.push_back({0.0f, s[i], f[i]});
+        return MeanSd(rows);
+      },
+      py::arg("sd"), py::arg("frequency"));
+
+  m.def("decimal_year", &DecimalYear, py::arg("year"), py::arg("month"), py::arg("day"));
+
+  m.def(
+      "read_extreme_text",
+      [](const std::string& text, const std::string& source, int layout) {
+        ExtremeFile file;
+        {
+          py::gil_scoped_release release;
+          std::istringstream in(text);
+          file = ReadExtremeFile(in, source, static_cast<ExtremeLayout>(layout));
+        }
+        return py::make_tuple(ExtremeToTuple(file.part), ClassicDateTuple(file.header.start),
+                              ClassicDateTuple(file.header.end));
+      },
+      py::arg("text"), py::arg("source"), py::arg("layout"));
+
+  m.def(
+      "read_complete_text",
+      [](const std::string& text, const std::string& source, int layout) {
+        CompleteFile file;
+        {
+          py::gil_scoped_release release;
+          std::istringstream in(text);
+          file = ReadCompleteFile(in, source, static_cast<CompleteLayout>(layout));
+        }
+        return py::make_tuple(CompleteToTuple(file.part), ClassicDateTuple(file.header.start),
+                              ClassicDateTuple(file.header.end),
+                              ToArray(std::vector<std::int64_t>(file.below_threshold.begin(),
+                                                                file.below_threshold.end())));
+      },
+      py::arg("text"), py::arg("source"), py::arg("layout"));
+}
+
+}  // namespace qev::python

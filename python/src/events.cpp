@@ -1,0 +1,388 @@
+// Real catalogs: the event table with its numeric columns as NumPy views,
+// its readers, selection, declustering and the split into catalog parts.
+#include "qev/events.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "binding.h"
+#include "qev/catalog_split.h"
+#include "qev/declustering.h"
+#include "qev/event_selection.h"
+#include "qev/prepare.h"
+
+namespace qev::python {
+
+namespace {
+
+std::optional<float> OptionalFloat(py::handle value) {
+  if (value.is_none()) return std::nullopt;
+  return value.cast<float>();
+}
+
+std::optional<CivilDate> OptionalDate(py::handle value, const std::string& what) {
+  if (value.is_none()) return std::nullopt;
+  return ParseDate(value.cast<std::string>(), what);
+}
+
+py::tuple DateTuple(const CivilDate& d) { return py::make_tuple(d.year, d.month, d.day); }
+
+std::vector<std::size_t> Rows(py::handle rows, std::size_t size) {
+  std::vector<std::size_t> out;
+  for (std::int64_t r : py::array_t<std::int64_t, py::array::forcecast>::ensure(rows)
+                            .cast<std::vector<std::int64_t>>()) {
+    if (r < 0 || static_cast<std::size_t>(r) >= size) {
+      throw py::index_error("row " + std::to_string(r) + " is not a row of a table of " +
+                            std::to_string(size) + " events");
+    }
+    out.push_back(static_cast<std::size_t>(r));
+  }
+  return out;
+}
+
+py::array_t<std::int64_t> IndexArray(const std::vector<std::size_t>& rows) {
+  return ToArray(std::vector<std::int64_t>(rows.begin(), rows.end()));
+}
+
+const char* FormatName(EventFormat f) {
+  switch (f) {
+    case EventFormat::Csv:
+      return "csv";
+    case EventFormat::Zmap:
+      return "zmap";
+    case EventFormat::QuakeMl:
+      return "quakeml";
+  }
+  return "csv";
+}
+
+py::dict SummaryToDict(const ReadSummary& s) {
+  py::list skipped;
+  for (const auto& k : s.skipped) {
+    skipped.append(py::make_tuple(Text(k.reason), k.count, Text(k.first)));
+  }
+  py::dict d;
+  d["source"] = Text(s.source);
+  d["format"] = FormatName(s.format);
+  d["rows_read"] = s.rows_read;
+  d["sd_defaulted"] = s.sd_defaulted;
+  d["skipped"] = skipped;
+  return d;
+}
+
+// A table from columns given by Python, each row checked as a reader checks
+// it; `what` names the row in errors.
+EventTable TableFromColumns(const py::dict& c) {
+  const auto year = IntVector(c["year"], "year");
+  const auto month = IntVector(c["month"], "month");
+  const auto day = IntVector(c["day"], "day");
+  const auto hour = IntVector(c["hour"], "hour");
+  const auto minute = IntVector(c["minute"], "minute");
+  const auto second = FloatVector(c["second"], "second");
+  const auto longitude = DoubleVector(c["longitude"], "longitude");
+  const auto latitude = DoubleVector(c["latitude"], "latitude");
+  const auto depth = FloatVector(c["depth"], "depth");
+  const auto magnitude = FloatVector(c["magnitude"], "magnitude");
+  const auto sd = FloatVector(c["sd"], "sd");
+  const auto types = c["magnitude_type"].cast<std::vector<std::string>>();
+  const auto ids = c["id"].cast<std::vector<std::string>>();
+  const std::size_t n = magnitude.size();
+  const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
+                                                         {"month", month.size()},
+                                                         {"day", day.size()},
+                                                         {"hour", hour.size()},
+                                                         {"minute", minute.size()},
+                                                         {"second", second.size()},
+                                                         {"longitude", longitude.size()},
+                                                         {"latitude", latitude.size()},
+                                                         {"depth", depth.size()},
+                                                         {"sd", sd.size()},
+                                                         {"magnitude_type", types.size()},
+                                                         {"id", ids.size()}};
+  for (const auto& [name, size] : lengths) {
+    if (size != n) {
+      throw py::value_error(std::string(name) + " has " + std::to_string(size) +
+                            " values, magnitude " + std::to_string(n));
+    }
+  }
+  EventTable table;
+  table.Reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string row = "row " + std::to_string(i) + ": ";
+    auto bad = [&](const std::string& field, const std::string& value, const char* expected) {
+      throw py::value_error(row + field + " is " + value + ", expected " + expected);
+    };
+    const CivilDate date{year[i], month[i], day[i]};
+    if (!IsValidDate(date)) bad("the date", FormatDate(date), "a date that exists");
+    if (hour[i] < 0 || hour[i] > 23) bad("hour", std::to_string(hour[i]), "0 to 23");
+    if (minute[i] < 0 || minute[i] > 59) bad("minute", std::to_string(minute[i]), "0 to 59");
+    if (!(second[i] >= 0.0f && second[i] < 61.0f)) {
+      bad("second", std::to_string(second[i]), "0 to below 61");
+    }
+    if (!(longitude[i] >= -180.0 && longitude[i] <= 360.0)) {
+      bad("longitude", std::to_string(longitude[i]), "-180 to 360 degrees");
+    }
+    if (!(latitude[i] >= -90.0 && latitude[i] <= 90.0)) {
+      bad("latitude", std::to_string(latitude[i]), "-90 to 90 degrees");
+    }
+    if (std::isinf(depth[i])) bad("depth", "infinite", "km or NaN (not known)");
+    if (!std::isfinite(magnitude[i])) bad("magnitude", std::to_string(magnitude[i]), "a number");
+    if (!(sd[i] >= 0.0f) || !std::isfinite(sd[i])) {
+      bad("sd", std::to_string(sd[i]), "a finite number not below 0");
+    }
+    EventTable::Row r;
+    r.date = date;
+    r.hour = hour[i];
+    r.minute = minute[i];
+    r.second = second[i];
+    r.longitude = longitude[i];
+    r.latitude = latitude[i];
+    r.depth = depth[i];
+    r.magnitude = magnitude[i];
+    r.sd = sd[i];
+    r.magnitude_type = types[i];
+    r.id = ids[i];
+    table.Append(r);
+  }
+  return table;
+}
+
+DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
+
+}  // namespace
+
+void BindEvents(py::module_& m) {
+  py::class_<EventTable>(m, "EventTable", py::dynamic_attr(), R"(
+Events of a catalog as columns: year, month, day (0: not known), hour, minute,
+second (UTC), longitude and latitude (degrees), depth (km, NaN when not given),
+magnitude and sd (its standard deviation), magnitude_type (codes into
+magnitude_types). The numeric columns are read-only NumPy views of the table's
+own memory (no copy); they keep the table alive.)")
+      .def("__len__", &EventTable::size)
+      .def_property_readonly(
+          "year",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().year, self); })
+      .def_property_readonly(
+          "month",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().month, self); })
+      .def_property_readonly(
+          "day",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().day, self); })
+      .def_property_readonly(
+          "hour",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().hour, self); })
+      .def_property_readonly(
+          "minute",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().minute, self); })
+      .def_property_readonly(
+          "second",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().second, self); })
+      .def_property_readonly("longitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().longitude, self);
+                             })
+      .def_property_readonly("latitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().latitude, self);
+                             })
+      .def_property_readonly(
+          "depth",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().depth, self); })
+      .def_property_readonly("magnitude",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().magnitude, self);
+                             })
+      .def_property_readonly(
+          "sd",
+          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().sd, self); })
+      .def_property_readonly("magnitude_type",
+                             [](py::object self) {
+                               return ReadOnlyView(self.cast<const EventTable&>().magnitude_type,
+                                                   self);
+                             })
+      .def_property_readonly("magnitude_types",
+                             [](const EventTable& t) {
+                               py::list names;
+                               for (const auto& n : t.magnitude_types) names.append(Text(n));
+                               return names;
+                             })
+      .def_property_readonly("ids",
+                             [](const EventTable& t) {
+                               py::list ids;
+                               for (std::size_t i = 0; i < t.size(); ++i) {
+                                 ids.append(Text(std::string(t.id(i))));
+                               }
+                               return ids;
+                             })
+      .def(
+          "subset",
+          [](const EventTable& t, py::handle rows) {
+            const std::vector<std::size_t> r = Rows(rows, t.size());
+            py::gil_scoped_release release;
+            return t.Subset(r);
+          },
+          py::arg("rows"), "The rows given, in the order given, as a new table.")
+      .def_static("_from_columns", &TableFromColumns);
+
+  m.def(
+      "read_event_file",
+      [](const std::string& path, py::handle format, py::handle default_sd, bool skip_bad_rows,
+         const std::map<std::string, std::string>& columns) {
+        ReadOptions options;
+        options.default_sd = OptionalFloat(default_sd);
+        options.skip_bad_rows = skip_bad_rows;
+        options.columns = columns;
+        std::optional<EventFormat> f;
+        if (!format.is_none()) f = static_cast<EventFormat>(format.cast<int>());
+        ReadResult result;
+        {
+          py::gil_scoped_release release;
+          result = ReadEventFile(path, options, f);
+        }
+        py::dict summary = SummaryToDict(result.summary);
+        return py::make_tuple(std::move(result.events), summary);
+      },
+      py::arg("path"), py::arg("format"), py::arg("default_sd"), py::arg("skip_bad_rows"),
+      py::arg("columns"));
+
+  py::class_<Zone>(m, "Zone", "A source zone: polygons in longitude and latitude (degrees).")
+      .def_static(
+          "from_geojson",
+          [](const std::string& text, const std::string& source) {
+            return ZoneFromGeoJson(text, source);
+          },
+          py::arg("text"), py::arg("source") = "GeoJSON text")
+      .def_static(
+          "from_wkt",
+          [](const std::string& text, const std::string& source) {
+            return ZoneFromWkt(text, source);
+          },
+          py::arg("text"), py::arg("source") = "WKT text")
+      .def_static("read", &ReadZoneFile, py::arg("path"),
+                  "A zone file: WKT when the name ends in .wkt, GeoJSON otherwise.")
+      .def("contains", &Zone::Contains, py::arg("longitude"), py::arg("latitude"))
+      .def_property_readonly("polygons", [](const Zone& z) { return z.polygons.size(); });
+
+  m.def(
+      "select",
+      [](const EventTable& t, py::handle from, py::handle until, py::handle min_magnitude,
+         py::handle max_magnitude, const std::vector<std::string>& magnitude_types,
+         py::handle min_depth, py::handle max_depth, std::optional<Zone> zone) {
+        Selection s;
+        s.from = OptionalDate(from, "from");
+        s.until = OptionalDate(until, "until");
+        s.min_magnitude = OptionalFloat(min_magnitude);
+        s.max_magnitude = OptionalFloat(max_magnitude);
+        s.magnitude_types = magnitude_types;
+        s.min_depth = OptionalFloat(min_depth);
+        s.max_depth = OptionalFloat(max_depth);
+        s.zone = std::move(zone);
+        SelectionCounts counts;
+        std::vector<std::size_t> rows;
+        {
+          py::gil_scoped_release release;
+          rows = Select(t, s, counts);
+        }
+        py::dict c;
+        c["outside_time"] = counts.outside_time;
+        c["outside_magnitude"] = counts.outside_magnitude;
+        c["other_magnitude_type"] = counts.other_magnitude_type;
+        c["outside_depth"] = counts.outside_depth;
+        c["outside_zone"] = counts.outside_zone;
+        c["kept"] = counts.kept;
+        return py::make_tuple(IndexArray(rows), c);
+      },
+      py::arg("events"), py::arg("from_"), py::arg("until"), py::arg("min_magnitude"),
+      py::arg("max_magnitude"), py::arg("magnitude_types"), py::arg("min_depth"),
+      py::arg("max_depth"), py::arg("zone"));
+
+  m.def(
+      "decluster",
+      [](const EventTable& t, const std::string& window, double foreshock_fraction) {
+        DeclusterOptions o;
+        o.window = WindowFrom(window);
+        o.foreshock_fraction = foreshock_fraction;
+        DeclusterResult r;
+        {
+          py::gil_scoped_release release;
+          r = Decluster(t, o);
+        }
+        return py::make_tuple(IndexArray(r.mainshocks), IndexArray(r.removed),
+                              IndexArray(r.mainshock_of));
+      },
+      py::arg("events"), py::arg("window"), py::arg("foreshock_fraction"));
+
+  m.def(
+      "split",
+      [](const EventTable& t, const std::vector<std::pair<std::int32_t, float>>& completeness,
+         std::int32_t extreme_window, py::handle end, py::handle extreme_from,
+         py::handle extreme_to) {
+        SplitOptions o;
+        for (const auto& [year, threshold] : completeness)
+          o.completeness.push_back({year, threshold});
+        o.extreme_window_years = extreme_window;
+        o.end = OptionalDate(end, "end");
+        o.extreme_from = OptionalDate(extreme_from, "extreme_from");
+        o.extreme_to = OptionalDate(extreme_to, "extreme_to");
+        SplitResult r;
+        {
+          py::gil_scoped_release release;
+          r = Split(t, o);
+        }
+        py::list periods, rows;
+        for (const PartPeriod& p : r.complete_periods) {
+          periods.append(py::make_tuple(DateTuple(p.first_day), DateTuple(p.last_day)));
+        }
+        for (const auto& part_rows : r.complete_rows) rows.append(IndexArray(part_rows));
+        py::object extreme_period = py::none();
+        if (r.extreme_period) {
+          extreme_period = py::make_tuple(DateTuple(r.extreme_period->first_day),
+                                          DateTuple(r.extreme_period->last_day));
+        }
+        py::dict d;
+        d["catalog"] = CatalogToTuple(r.catalog);
+        d["extreme_period"] = extreme_period;
+        d["extreme_rows"] = IndexArray(r.extreme_rows);
+        d["complete_periods"] = periods;
+        d["complete_rows"] = rows;
+        d["below_threshold"] = r.below_threshold;
+        d["outside_parts"] = r.outside_parts;
+        return d;
+      },
+      py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
+      py::arg("extreme_from"), py::arg("extreme_to"));
+
+  // The last day the catalog observes: `known_end` (the end of the table as
+  // read) or else the day of the table's latest event, no later than the day
+  // before `until`. None for an empty table without a known end.
+  m.def(
+      "catalog_end",
+      [](const EventTable& t, py::handle known_end, py::handle until) -> py::object {
+        std::optional<CivilDate> end = OptionalDate(known_end, "catalog_end");
+        if (!end && !t.empty()) {
+          py::gil_scoped_release release;
+          std::size_t last = 0;
+          double last_days = t.days(0);
+          for (std::size_t i = 1; i < t.size(); ++i) {
+            const double days = t.days(i);
+            if (days > last_days) {
+              last = i;
+              last_days = days;
+            }
+          }
+          end = CompletedDate(t.date(last));
+        }
+        if (const auto bound = OptionalDate(until, "until"); end && bound) {
+          const CivilDate before = PreviousDay(FirstDayOf(*bound));
+          if (DayNumber(before) < DayNumber(*end)) end = before;
+        }
+        return end ? py::object(Text(FormatDate(*end))) : py::object(py::none());
+      },
+      py::arg("events"), py::arg("known_end"), py::arg("until"));
+
+  m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
+}
+
+}  // namespace qev::python

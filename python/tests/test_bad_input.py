@@ -1,0 +1,112 @@
+"""Bad input from Python ends in a Python exception with a clear message, never
+a crash of the interpreter."""
+
+import math
+
+import numpy as np
+import pytest
+
+import qev
+from conftest import EXAMPLES
+
+
+def part(**change):
+    values = dict(start=1960.0, end=2000.0, threshold=3.5, magnitude=[3.6, 4.1, 5.0], sd=0.1)
+    values.update(change)
+    return qev.CompletePart(**values)
+
+
+def extreme(**change):
+    values = dict(start=1500.0, end=1900.0, time=[1600.5, 1700.5], magnitude=[6.0, 6.5],
+                  sd=[0.2, 0.3])
+    values.update(change)
+    return qev.ExtremePart(**values)
+
+
+GOOD = qev.Catalog(extreme(), (part(),))
+
+CASES = [
+    # what, call, exception, words of the message
+    ("text as magnitudes", lambda: part(magnitude=["a", "b"]), TypeError, "expected numbers"),
+    ("magnitudes of None", lambda: part(magnitude=None), TypeError, "expected an array"),
+    ("a matrix of magnitudes", lambda: part(magnitude=[[3.6, 4.0]]), ValueError, "1-D"),
+    ("NaN magnitude", lambda: part(magnitude=[3.6, math.nan, 4.0]), qev.CatalogError,
+     "magnitude[1] is nan"),
+    ("infinite start", lambda: part(start=math.inf), qev.CatalogError, "start is inf"),
+    ("negative SD", lambda: part(sd=[0.1, -0.2, 0.1]), qev.CatalogError, "sd[1] is -0.2"),
+    ("SDs of another length", lambda: part(sd=[0.1, 0.2]), ValueError, "expected 3"),
+    ("fractional frequency", lambda: part(frequency=[1, 2.5, 1]), ValueError, "fractions"),
+    ("negative frequency", lambda: part(frequency=[1, -2, 1]), qev.CatalogError, "frequency[1]"),
+    ("frequency beyond 32 bits", lambda: part(frequency=[1, 2**40, 1]), ValueError, "beyond"),
+    ("unsorted extreme dates", lambda: extreme(time=[1700.5, 1600.5]), qev.CatalogError,
+     "time order"),
+    ("two extreme events on one date", lambda: extreme(time=[1600.5, 1600.5]), qev.CatalogError,
+     "time order"),
+    ("a list as a part", lambda: qev.Catalog(None, ([3.6, 4.0],)), TypeError, "CompletePart"),
+    ("a list as the catalog", lambda: qev.analyze([1, 2], mmin=3.0), TypeError, "qev.Catalog"),
+    ("text as Mmin", lambda: qev.analyze(GOOD, mmin="3.4"), TypeError, "mmin is str"),
+    ("NaN Mmin", lambda: qev.analyze(GOOD, mmin=math.nan), qev.InvalidOptions, "nan"),
+    ("Mmin missing", lambda: qev.analyze(GOOD), TypeError, "mmin"),
+    ("unknown procedure", lambda: qev.analyze(GOOD, mmin=3.0, procedure="kijko"), ValueError,
+     "'cramer'"),
+    ("negative prior SD", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=(1.0, -0.1)), ValueError,
+     "prior_b sd"),
+    ("prior as one number", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=1.0), TypeError,
+     "expected (b, sd)"),
+    ("negative SIG(Xmax)", lambda: qev.analyze(GOOD, mmin=3.0, sig_xmax=-0.2), ValueError,
+     "sig_xmax"),
+    ("listed Mmax below Mmin", lambda: qev.analyze(GOOD, mmin=3.0, mmax_values=[2.0]),
+     qev.InvalidOptions, "2"),
+    ("runs beyond 32 bits", lambda: qev.analyze(GOOD, mmin=3.0, max_runs=2**40), ValueError,
+     "max_runs"),
+    ("no part at all", lambda: qev.analyze(qev.Catalog(), mmin=3.0), qev.CatalogError, ""),
+    ("a part without events", lambda: qev.analyze(qev.Catalog(None, (part(magnitude=[]),)),
+                                                  mmin=3.0), qev.NoEstimate, ""),
+    ("spans of zero years", lambda: qev.hazard(2.3, 10.0, 3.0, 7.0, [4.0], spans=[0]),
+     ValueError, "spans"),
+    ("hazard magnitudes as text", lambda: qev.hazard(2.3, 10.0, 3.0, 7.0, "4.0"), TypeError,
+     "magnitudes"),
+    ("unknown layout", lambda: qev.read_extreme_file(EXAMPLES / "ext_l1.dat", layout=4),
+     ValueError, "layout is 4"),
+    ("missing file", lambda: qev.read_classic(extreme=EXAMPLES / "none.dat"), FileNotFoundError,
+     "none.dat"),
+]
+
+
+@pytest.mark.parametrize("what,call,error,words", CASES, ids=[c[0] for c in CASES])
+def test_bad_input_raises_a_python_exception_naming_the_fault(what, call, error, words):
+    with pytest.raises(error) as caught:
+        call()
+    assert words in str(caught.value)
+
+
+def test_library_errors_are_the_qev_hierarchy_and_carry_their_values(tmp_path):
+    bad = tmp_path / "bad.dat"
+    bad.write_text("1500 1 1\n1899 12 31\n1505 5 1 4.7x 0.2\n")
+    with pytest.raises(qev.ReadingError) as caught:
+        qev.read_extreme_file(bad)
+    e = caught.value
+    assert isinstance(e, qev.Error) and isinstance(e, ValueError)
+    assert (e.source, e.line, e.text) == (str(bad), 3, '"4.7x"')
+    assert str(e).startswith(f"{bad}, line 3: read \"4.7x\"")
+
+    late = tmp_path / "late.dat"
+    late.write_text("1500 1 1\n1899 12 31\n1505 5 1 4.7 0.2\n1505 5 1 4.9 0.2\n")
+    with pytest.raises(qev.CatalogError) as caught:
+        qev.read_extreme_file(late)
+    assert (caught.value.line, caught.value.event) == (4, 2)
+
+    cut = tmp_path / "cut.dat"
+    cut.write_text("1960 1 1\n")
+    with pytest.raises(qev.EndOfInput) as caught:
+        qev.read_complete_file(cut)
+    assert caught.value.line == 1 and isinstance(caught.value, qev.ReadingError)
+
+
+def test_part_arrays_are_read_only_copies():
+    magnitude = np.array([3.6, 4.1, 5.0])
+    p = part(magnitude=magnitude)
+    magnitude[0] = 9.0
+    assert p.magnitude[0] == np.float32(3.6)
+    with pytest.raises(ValueError):
+        p.magnitude[0] = 9.0
