@@ -81,9 +81,9 @@ double PeakResidentMb() {
 
 // An agency-style CSV of `count` events, written line by line.
 std::string WriteCsv(std::size_t count) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("qev-bench-" + std::to_string(::getpid()) + ".csv"))
-                               .string();
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("qev-bench-" + std::to_string(::getpid()) + ".csv"))
+                         .string();
   std::FILE* file = std::fopen(path.c_str(), "wb");
   std::fputs("time,latitude,longitude,depth,mag,magType,id,place,type,magError\n", file);
   std::mt19937_64 random(11);

@@ -1,6 +1,9 @@
 # Companion tools (qev-synth, qev-report), installation, manual pages and the
 # Debian package.
 include(GNUInstallDirs)
+find_package(CLI11 REQUIRED)
+# The command-line conventions of the companion tools are in the library.
+target_link_libraries(qev_companion PUBLIC CLI11::CLI11)
 
 # Each tool prints its manual page as --help: the page is embedded at
 # configure time (and again whenever it changes).
@@ -33,11 +36,46 @@ if(TARGET qev_tests)
 endif()
 
 install(TARGETS qev qev-synth qev-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES man/qev.1 man/qev-synth.1 man/qev-report.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES docs/companion.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-if(EXISTS ${PROJECT_SOURCE_DIR}/examples)
-  install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-endif()
+
+# Manual pages are installed compressed, as Debian policy asks: gzip -9n, the
+# best compression and no name or time stamp, so that a page gives the same
+# bytes on every build.
+find_program(QEV_GZIP gzip REQUIRED)
+function(qev_install_manual page)
+  set(copy ${PROJECT_BINARY_DIR}/man/${page})
+  add_custom_command(OUTPUT ${copy}.gz
+                     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/${page} ${copy}
+                     COMMAND ${QEV_GZIP} -9nf ${copy}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/man/${page} VERBATIM)
+  add_custom_target(qev_manual_${page} ALL DEPENDS ${copy}.gz)
+  install(FILES ${copy}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
+foreach(page qev.1 qev-synth.1 qev-report.1)
+  qev_install_manual(${page})
+endforeach()
+
+# The user documents, and the copyright file where Debian looks for it.
+install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companion.md
+              docs/companion-hazard.svg docs/performance.md docs/reliability.md
+              packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The examples by name: catalogs, answer and job files, zones, the consumer
+# project and the README. The walk-throughs write reports, CSV tables, SVG
+# figures and result folders into examples/; none of them is ever installed.
+set(QEV_EXAMPLE_FILES
+    README.md answers.txt
+    ext_l1.dat ext_l2.dat
+    cp1900_l1.dat cp1900_l2.dat cp1900_l3.dat cp1960_l1.dat cp1960_l2.dat cp1960_l3.dat
+    usgs_tonga_m5_2022_2024.csv tonga.toml tonga_zone.geojson
+    batch/usgs_japan_png_tonga_m5_2022_2024.csv batch/national.toml batch/japan.toml
+    batch/png.toml batch/tonga.toml
+    consumer/CMakeLists.txt consumer/main.cpp)
+foreach(file ${QEV_EXAMPLE_FILES})
+  get_filename_component(folder ${file} DIRECTORY)
+  install(FILES examples/${file} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/${folder})
+endforeach()
 
 # The installed programs, run from a temporary prefix.
 if(QEV_TESTS)
@@ -46,26 +84,34 @@ if(QEV_TESTS)
                    -DPREFIX=${PROJECT_BINARY_DIR}/install-check
                    -DCONSUMER_DIR=${PROJECT_SOURCE_DIR}/examples/consumer
                    -DEXAMPLES_DIR=${PROJECT_SOURCE_DIR}/examples
+                   -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
                    -DCXX_COMPILER=${CMAKE_CXX_COMPILER}
                    -P ${PROJECT_SOURCE_DIR}/tests/companion/install_check.cmake)
   set_tests_properties(install_into_prefix PROPERTIES TIMEOUT 300)
 endif()
 
-# Debian package: cpack -G DEB in the build directory.
+# Debian package: cpack -G DEB in the build directory. The owners of the
+# project are to confirm the contact address.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qev)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "QEV maintainers <qev@example.org>")
+set(CPACK_PACKAGE_CONTACT "QEV development team <qev-dev@qev-project.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "seismic hazard from incomplete and uncertain earthquake catalogs")
-set(CPACK_PACKAGE_DESCRIPTION
-    "qev estimates the Gutenberg-Richter Beta, the activity rate Lambda and the maximum\n"
-    "magnitude Mmax from an incomplete earthquake catalog with magnitude errors and\n"
-    "tabulates seismic hazard. qev-synth writes synthetic catalogs with known truth;\n"
-    "qev-report turns a qev report into CSV tables and an SVG figure.")
+# One string of lines: a CMake list would join its items with ';' in the
+# control file. CPack indents the lines after the summary as Debian asks.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "qev estimates the Gutenberg-Richter Beta, the activity rate Lambda and\n"
+       "the maximum magnitude Mmax from an incomplete earthquake catalog with\n"
+       "magnitude errors, and tabulates the seismic hazard. qev-prepare turns\n"
+       "agency catalogs (CSV, ZMAP, QuakeML) into the parts qev reads, qev-batch\n"
+       "runs logic trees and bootstrap resamples over many source zones,\n"
+       "qev-synth writes synthetic catalogs with known truth, and qev-report\n"
+       "turns a qev report into CSV tables and an SVG figure.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_STRIP_FILES ON)
 find_program(QEV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(QEV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

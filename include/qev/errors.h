@@ -21,7 +21,8 @@ class Error : public std::runtime_error {
 // (magnitude 1e+10). what() is "SOURCE, line N: read TEXT, expected EXPECTED".
 class ReadingError : public Error {
  public:
-  ReadingError(std::string source, long line, std::string text, std::string expected);
+  ReadingError(const std::string& source, long line, const std::string& text,
+               const std::string& expected);
   const std::string& source() const { return source_; }
   long line() const { return line_; }
   const std::string& text() const { return text_; }
@@ -42,7 +43,7 @@ class ReadingError : public Error {
 // line() is the last line read (0 for an input without lines).
 class EndOfInput : public ReadingError {
  public:
-  EndOfInput(std::string source, long line, std::string expected);
+  EndOfInput(const std::string& source, long line, const std::string& expected);
 };
 
 // The input itself failed while a line was read (an error of the disk, of a

@@ -107,7 +107,7 @@ class JobReader {
   // A name used in outputs and seeds: printable, no separators of the
   // branch names or of CSV.
   std::string Name(const toml::node& node, const std::string& key) const {
-    const std::string name = Text(node, key);
+    std::string name = Text(node, key);
     bool good = !name.empty() && name.size() <= 64;
     for (char c : name) {
       const auto u = static_cast<unsigned char>(c);
@@ -145,7 +145,7 @@ class JobReader {
   }
   std::string Choice(const toml::node& node, const std::string& key,
                      const std::vector<std::string>& names) const {
-    const std::string value = Text(node, key);
+    std::string value = Text(node, key);
     std::string known;
     for (const std::string& n : names) {
       if (n == value) return value;
@@ -196,7 +196,8 @@ class JobReader {
 
   // The settings keys, into `layer`.
   void AddSettings(Handlers& h, SettingsLayer& layer) const {
-    auto real = [&](std::optional<float>& target, double low, double high, std::string range) {
+    auto real = [&](std::optional<float>& target, double low, double high,
+                    const std::string& range) {
       return [&, low, high, range](const toml::node& n, const std::string& k) {
         target = Real(n, k, low, high, range);
       };

@@ -165,10 +165,15 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
     record.mmax = a.mmax;
     record.b = u.b;
     for (const HazardPoint& p : result.hazard) {
+      // The fields of the point once, then one row for each span.
+      const std::string point = zone + "," + branch + "," + Real(p.magnitude) + "," +
+                                Real(p.annual_rate) + "," + Real(p.return_period) + ",";
       for (std::size_t s = 0; s < cell.hazard_spans.size() && s < p.probabilities.size(); ++s) {
-        record.hazard_csv += zone + "," + branch + "," + Real(p.magnitude) + "," +
-                             Real(p.annual_rate) + "," + Real(p.return_period) + "," +
-                             Real(cell.hazard_spans[s]) + "," + Real(p.probabilities[s]) + "\n";
+        record.hazard_csv += point;
+        record.hazard_csv += Real(cell.hazard_spans[s]);
+        record.hazard_csv += ',';
+        record.hazard_csv += Real(p.probabilities[s]);
+        record.hazard_csv += '\n';
       }
     }
   }

@@ -122,7 +122,7 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
       StopWrongPeriod(sink);
     }
   }
-  const CompletePart part = reader.Finish();
+  CompletePart part = reader.Finish();
   file.stream.reset();
   std::int64_t events = 0;
   for (const MagnitudeRow& row : part.rows) events += row.frequency;

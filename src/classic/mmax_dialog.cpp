@@ -12,7 +12,8 @@ constexpr float kStopBelow = 0.01f;
 
 void ShowSuggestion(ReportSink& sink, const ModelParameters& model, float xmax, float upperLimit) {
   const float suggested = model.SuggestedMmax;
-  if (model.SuggestionUndefined) {
+  // Two cases show the same box; the order of the cases is the dialog's.
+  if (model.SuggestionUndefined) {  // NOLINT(bugprone-branch-clone)
     // The estimator gave no estimate (for example a time span of zero).
     sink.Format(Dest::Console, "('    I am sorry. I have no suggestions !!!')");
     sink.ConsoleLine(" ----------------------------------------");

@@ -42,7 +42,7 @@ class Cursor {
   }
   std::string TakeText(std::size_t width) {
     if (position_ + width > line_.size()) Fail("the line ends too early");
-    const std::string text = line_.substr(position_, width);
+    std::string text = line_.substr(position_, width);
     position_ += width;
     return text;
   }

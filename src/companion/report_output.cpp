@@ -117,15 +117,167 @@ std::string ResultsCsv(const ReportFile& report) {
   return out.str();
 }
 
+namespace {
+
+struct RatePoint {
+  double X, Rate;
+};
+
+// The two panels of the hazard figure on their common magnitude axis: the
+// rate of exceedance on a logarithmic axis of decades from `Bottom` to
+// `Top` above, the probabilities of exceedance below.
+struct HazardFigure {
+  std::ostringstream& S;
+  const PlotOptions& Options;
+  double XMin, XMax, XStep;
+  int Top, Bottom;
+  Box Upper{110.0, 110.0, 620.0, 400.0};
+  Box Lower{110.0, 610.0, 620.0, 280.0};
+  static constexpr const char* kColours[4] = {"#222222", "#d95f02", "#7570b3", "#1b9e77"};
+  static constexpr const char* kDashes[4] = {"", "8 4", "3 3", "12 4 3 4"};
+
+  double XAt(const Box& box, double m) const {
+    return box.Left + (m - XMin) / (XMax - XMin) * box.Width;
+  }
+  double YRate(double rate) const {
+    const double l = rate > 0.0 ? std::log10(rate) : Bottom - 10.0;
+    return Upper.Top + (Top - l) / (Top - Bottom) * Upper.Height;
+  }
+  double YProbability(double p) const { return Lower.Bottom() - p * Lower.Height; }
+  static std::string F1(double v) { return Number(v, 1); }
+
+  void Frame(const Box& box) {
+    S << "<rect x=\"" << box.Left << "\" y=\"" << box.Top << "\" width=\"" << box.Width
+      << "\" height=\"" << box.Height
+      << "\" fill=\"none\" stroke=\"#222\" stroke-width=\"1.2\"/>\n";
+  }
+  void XAxis(const Box& box) {
+    for (double m = XMin; m <= XMax + 1e-9; m += XStep) {
+      const double x = XAt(box, m);
+      S << "<line x1=\"" << x << "\" y1=\"" << box.Top << "\" x2=\"" << x << "\" y2=\""
+        << box.Bottom() << "\" stroke=\"#ddd\"/>\n";
+      S << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\""
+        << box.Bottom() + 6 << "\" stroke=\"#222\"/>\n";
+      S << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22
+        << "\" text-anchor=\"middle\" font-size=\"13\">" << Number(m, XStep == 0.25 ? 2 : 1)
+        << "</text>\n";
+    }
+    S << "<text x=\"" << box.Left + box.Width / 2 << "\" y=\"" << box.Bottom() + 46
+      << "\" text-anchor=\"middle\" font-size=\"15\">" << Escape(Options.Units) << "</text>\n";
+  }
+  void YLabel(double x, double y, const std::string& text) {
+    S << "<text x=\"" << x << "\" y=\"" << y
+      << "\" text-anchor=\"middle\" font-size=\"15\" transform=\"rotate(-90 " << x << ' ' << y
+      << ")\">" << Escape(text) << "</text>\n";
+  }
+
+  // Rate of exceedance and return period, with the band of Lambda +- SD.
+  void UpperPanel(const std::vector<RatePoint>& rates, double highFactor, double lowFactor) {
+    for (int e = Bottom; e <= Top; ++e) {
+      const double y = YRate(std::pow(10.0, e));
+      S << "<line x1=\"" << Upper.Left << "\" y1=\"" << y << "\" x2=\"" << Upper.Right()
+        << "\" y2=\"" << y << "\" stroke=\"#ddd\"/>\n";
+      S << "<line x1=\"" << Upper.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << Upper.Left
+        << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+      S << "<line x1=\"" << Upper.Right() << "\" y1=\"" << y << "\" x2=\"" << Upper.Right() + 6
+        << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+      S << "<text x=\"" << Upper.Left - 10 << "\" y=\"" << y + 4
+        << "\" text-anchor=\"end\" font-size=\"13\">" << DecadeLabel(e) << "</text>\n";
+      S << "<text x=\"" << Upper.Right() + 10 << "\" y=\"" << y + 4 << "\" font-size=\"13\">"
+        << DecadeLabel(-e) << "</text>\n";
+    }
+    XAxis(Upper);
+    YLabel(34, Upper.Top + Upper.Height / 2, "Annual rate of exceedance (events per year)");
+    YLabel(Upper.Right() + 100, Upper.Top + Upper.Height / 2, "Return period (years)");
+
+    S << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.6\" "
+         "stroke=\"#5b8fd6\" stroke-width=\"0.8\" points=\"";
+    for (const RatePoint& p : rates)
+      S << F1(XAt(Upper, p.X)) << ',' << F1(YRate(p.Rate * highFactor)) << ' ';
+    for (auto it = rates.rbegin(); it != rates.rend(); ++it) {
+      const double low = lowFactor > 0.0 ? it->Rate * lowFactor : 0.0;
+      S << F1(XAt(Upper, it->X)) << ',' << F1(std::min(YRate(low), Upper.Bottom() + 5)) << ' ';
+    }
+    S << "\"/>\n<polyline fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"2.5\" points=\"";
+    for (const RatePoint& p : rates)
+      S << F1(XAt(Upper, p.X)) << ',' << F1(std::min(YRate(p.Rate), Upper.Bottom() + 5)) << ' ';
+    S << "\"/>\n</g>\n";
+    Frame(Upper);
+    // Legend of the upper panel.
+    const double lx = Upper.Right() - 250;
+    const double ly = Upper.Top + 16;
+    S << "<rect x=\"" << lx - 10 << "\" y=\"" << ly - 6
+      << "\" width=\"250\" height=\"52\" fill=\"white\" "
+      << "stroke=\"#999\"/>\n";
+    S << "<line x1=\"" << lx << "\" y1=\"" << ly + 8 << "\" x2=\"" << lx + 30 << "\" y2=\""
+      << ly + 8 << "\" stroke=\"#1f4e9c\" stroke-width=\"2.5\"/>\n";
+    S << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 13
+      << "\" font-size=\"13\">mean annual rate</text>\n";
+    S << "<rect x=\"" << lx << "\" y=\"" << ly + 22
+      << "\" width=\"30\" height=\"14\" fill=\"#8db8f0\" "
+      << "fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\"/>\n";
+    S << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 34
+      << "\" font-size=\"13\">\u03BB \u00B1 1 SD(\u03BB)</text>\n";
+  }
+
+  // Probabilities of exceedance within 1 year and within each span.
+  void LowerPanel(const ReportFile& report) {
+    for (int k = 0; k <= 5; ++k) {
+      const double p = k / 5.0;
+      const double y = YProbability(p);
+      S << "<line x1=\"" << Lower.Left << "\" y1=\"" << y << "\" x2=\"" << Lower.Right()
+        << "\" y2=\"" << y << "\" stroke=\"#ddd\"/>\n";
+      S << "<line x1=\"" << Lower.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << Lower.Left
+        << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
+      S << "<text x=\"" << Lower.Left - 10 << "\" y=\"" << y + 4
+        << "\" text-anchor=\"end\" font-size=\"13\">" << Number(p, 1) << "</text>\n";
+    }
+    XAxis(Lower);
+    YLabel(44, Lower.Top + Lower.Height / 2, "Probability of exceedance");
+    std::string names[4] = {"1 year", "", "", ""};
+    for (int i = 0; i < 3; ++i) names[i + 1] = SpanName(report.Spans[i], i) + " years";
+    S << "<g clip-path=\"url(#lower)\">\n";
+    for (int i = 0; i < 4; ++i) {
+      S << "<polyline fill=\"none\" stroke=\"" << kColours[i] << "\" stroke-width=\"2.2\"";
+      if (kDashes[i][0] != '\0') S << " stroke-dasharray=\"" << kDashes[i] << "\"";
+      S << " points=\"";
+      for (const HazardRow& row : report.Hazard) {
+        if (row.Magnitude.IsNumber() && row.Probability[i].IsNumber()) {
+          S << F1(XAt(Lower, row.Magnitude.Value)) << ','
+            << F1(YProbability(row.Probability[i].Value)) << ' ';
+        }
+      }
+      S << "\"/>\n";
+    }
+    S << "</g>\n";
+    Frame(Lower);
+    // Bottom left: every curve starts near 1 at the threshold.
+    const double px = Lower.Left + 20;
+    const double py = Lower.Bottom() - 104;
+    S << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6
+      << "\" width=\"190\" height=\"92\" fill=\"white\" "
+      << "stroke=\"#999\"/>\n";
+    S << "<text x=\"" << px << "\" y=\"" << py + 9
+      << "\" font-size=\"13\" font-weight=\"bold\">within</text>\n";
+    for (int i = 0; i < 4; ++i) {
+      const double y = py + 26 + i * 18;
+      S << "<line x1=\"" << px << "\" y1=\"" << y - 4 << "\" x2=\"" << px + 34 << "\" y2=\""
+        << y - 4 << "\" stroke=\"" << kColours[i] << "\" stroke-width=\"2.2\"";
+      if (kDashes[i][0] != '\0') S << " stroke-dasharray=\"" << kDashes[i] << "\"";
+      S << "/>\n<text x=\"" << px + 44 << "\" y=\"" << y << "\" font-size=\"13\">"
+        << Escape(names[i]) << "</text>\n";
+    }
+  }
+};
+
+}  // namespace
+
 std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   if (!report.Results) throw ReportError("the report holds no RESULTS block to plot");
   const ResultsBlock& r = *report.Results;
   if (!r.Lambda.IsNumber() || !(r.Lambda.Value > 0.0))
     throw ReportError("the report's Lambda cannot be plotted");
-  struct Point {
-    double X, Rate;
-  };
-  std::vector<Point> rates;
+  std::vector<RatePoint> rates;
   for (const HazardRow& row : report.Hazard) {
     if (row.Magnitude.IsNumber() && row.Rate.IsNumber() && row.Rate.Value > 0.0) {
       rates.push_back({row.Magnitude.Value, row.Rate.Value});
@@ -150,7 +302,7 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
 
   double maxRate = 0.0;
   double minRate = 1e300;
-  for (const Point& p : rates) {
+  for (const RatePoint& p : rates) {
     maxRate = std::max(maxRate, p.Rate * highFactor);
     minRate = std::min(minRate, p.Rate * (lowFactor > 0.0 ? lowFactor : 1.0));
   }
@@ -161,19 +313,10 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
 
   const double width = 860.0;
   const double height = 980.0;
-  const Box upper{110.0, 110.0, 620.0, 400.0};
-  const Box lower{110.0, 610.0, 620.0, 280.0};
-  auto xAt = [&](const Box& box, double m) {
-    return box.Left + (m - xMin) / (xMax - xMin) * box.Width;
-  };
-  auto yRate = [&](double rate) {
-    const double l = rate > 0.0 ? std::log10(rate) : bottom - 10.0;
-    return upper.Top + (top - l) / (top - bottom) * upper.Height;
-  };
-  auto yProbability = [&](double p) { return lower.Bottom() - p * lower.Height; };
-  auto f1 = [](double v) { return Number(v, 1); };
-
   std::ostringstream s;
+  HazardFigure figure{s, options, xMin, xMax, xStep, top, bottom};
+  const Box& upper = figure.Upper;
+  const Box& lower = figure.Lower;
   s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
     << "\" viewBox=\"0 0 " << width << ' ' << height
@@ -209,127 +352,8 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
       << "</text>\n";
   }
 
-  // Frames, grids and axes of both panels.
-  auto frame = [&](const Box& box) {
-    s << "<rect x=\"" << box.Left << "\" y=\"" << box.Top << "\" width=\"" << box.Width
-      << "\" height=\"" << box.Height
-      << "\" fill=\"none\" stroke=\"#222\" stroke-width=\"1.2\"/>\n";
-  };
-  auto xAxis = [&](const Box& box) {
-    for (double m = xMin; m <= xMax + 1e-9; m += xStep) {
-      const double x = xAt(box, m);
-      s << "<line x1=\"" << x << "\" y1=\"" << box.Top << "\" x2=\"" << x << "\" y2=\""
-        << box.Bottom() << "\" stroke=\"#ddd\"/>\n";
-      s << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\""
-        << box.Bottom() + 6 << "\" stroke=\"#222\"/>\n";
-      s << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22
-        << "\" text-anchor=\"middle\" font-size=\"13\">" << Number(m, xStep == 0.25 ? 2 : 1)
-        << "</text>\n";
-    }
-    s << "<text x=\"" << box.Left + box.Width / 2 << "\" y=\"" << box.Bottom() + 46
-      << "\" text-anchor=\"middle\" font-size=\"15\">" << Escape(options.Units) << "</text>\n";
-  };
-  auto yLabel = [&](double x, double y, const std::string& text) {
-    s << "<text x=\"" << x << "\" y=\"" << y
-      << "\" text-anchor=\"middle\" font-size=\"15\" transform=\"rotate(-90 " << x << ' ' << y
-      << ")\">" << Escape(text) << "</text>\n";
-  };
-
-  // Upper panel: rate of exceedance and return period.
-  for (int e = bottom; e <= top; ++e) {
-    const double y = yRate(std::pow(10.0, e));
-    s << "<line x1=\"" << upper.Left << "\" y1=\"" << y << "\" x2=\"" << upper.Right() << "\" y2=\""
-      << y << "\" stroke=\"#ddd\"/>\n";
-    s << "<line x1=\"" << upper.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << upper.Left
-      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
-    s << "<line x1=\"" << upper.Right() << "\" y1=\"" << y << "\" x2=\"" << upper.Right() + 6
-      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
-    s << "<text x=\"" << upper.Left - 10 << "\" y=\"" << y + 4
-      << "\" text-anchor=\"end\" font-size=\"13\">" << DecadeLabel(e) << "</text>\n";
-    s << "<text x=\"" << upper.Right() + 10 << "\" y=\"" << y + 4 << "\" font-size=\"13\">"
-      << DecadeLabel(-e) << "</text>\n";
-  }
-  xAxis(upper);
-  yLabel(34, upper.Top + upper.Height / 2, "Annual rate of exceedance (events per year)");
-  yLabel(upper.Right() + 100, upper.Top + upper.Height / 2, "Return period (years)");
-
-  s << "<g clip-path=\"url(#upper)\">\n<polygon fill=\"#8db8f0\" fill-opacity=\"0.6\" "
-       "stroke=\"#5b8fd6\" stroke-width=\"0.8\" points=\"";
-  for (const Point& p : rates)
-    s << f1(xAt(upper, p.X)) << ',' << f1(yRate(p.Rate * highFactor)) << ' ';
-  for (auto it = rates.rbegin(); it != rates.rend(); ++it) {
-    const double low = lowFactor > 0.0 ? it->Rate * lowFactor : 0.0;
-    s << f1(xAt(upper, it->X)) << ',' << f1(std::min(yRate(low), upper.Bottom() + 5)) << ' ';
-  }
-  s << "\"/>\n<polyline fill=\"none\" stroke=\"#1f4e9c\" stroke-width=\"2.5\" points=\"";
-  for (const Point& p : rates)
-    s << f1(xAt(upper, p.X)) << ',' << f1(std::min(yRate(p.Rate), upper.Bottom() + 5)) << ' ';
-  s << "\"/>\n</g>\n";
-  frame(upper);
-  // Legend of the upper panel.
-  const double lx = upper.Right() - 250;
-  const double ly = upper.Top + 16;
-  s << "<rect x=\"" << lx - 10 << "\" y=\"" << ly - 6
-    << "\" width=\"250\" height=\"52\" fill=\"white\" "
-    << "stroke=\"#999\"/>\n";
-  s << "<line x1=\"" << lx << "\" y1=\"" << ly + 8 << "\" x2=\"" << lx + 30 << "\" y2=\"" << ly + 8
-    << "\" stroke=\"#1f4e9c\" stroke-width=\"2.5\"/>\n";
-  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 13
-    << "\" font-size=\"13\">mean annual rate</text>\n";
-  s << "<rect x=\"" << lx << "\" y=\"" << ly + 22
-    << "\" width=\"30\" height=\"14\" fill=\"#8db8f0\" "
-    << "fill-opacity=\"0.6\" stroke=\"#5b8fd6\" stroke-width=\"0.8\"/>\n";
-  s << "<text x=\"" << lx + 40 << "\" y=\"" << ly + 34
-    << "\" font-size=\"13\">\u03BB \u00B1 1 SD(\u03BB)</text>\n";
-
-  // Lower panel: probabilities of exceedance.
-  for (int k = 0; k <= 5; ++k) {
-    const double p = k / 5.0;
-    const double y = yProbability(p);
-    s << "<line x1=\"" << lower.Left << "\" y1=\"" << y << "\" x2=\"" << lower.Right() << "\" y2=\""
-      << y << "\" stroke=\"#ddd\"/>\n";
-    s << "<line x1=\"" << lower.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << lower.Left
-      << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
-    s << "<text x=\"" << lower.Left - 10 << "\" y=\"" << y + 4
-      << "\" text-anchor=\"end\" font-size=\"13\">" << Number(p, 1) << "</text>\n";
-  }
-  xAxis(lower);
-  yLabel(44, lower.Top + lower.Height / 2, "Probability of exceedance");
-  const char* colours[4] = {"#222222", "#d95f02", "#7570b3", "#1b9e77"};
-  const char* dashes[4] = {"", "8 4", "3 3", "12 4 3 4"};
-  std::string names[4] = {"1 year", "", "", ""};
-  for (int i = 0; i < 3; ++i) names[i + 1] = SpanName(report.Spans[i], i) + " years";
-  s << "<g clip-path=\"url(#lower)\">\n";
-  for (int i = 0; i < 4; ++i) {
-    s << "<polyline fill=\"none\" stroke=\"" << colours[i] << "\" stroke-width=\"2.2\"";
-    if (dashes[i][0] != '\0') s << " stroke-dasharray=\"" << dashes[i] << "\"";
-    s << " points=\"";
-    for (const HazardRow& row : report.Hazard) {
-      if (row.Magnitude.IsNumber() && row.Probability[i].IsNumber()) {
-        s << f1(xAt(lower, row.Magnitude.Value)) << ','
-          << f1(yProbability(row.Probability[i].Value)) << ' ';
-      }
-    }
-    s << "\"/>\n";
-  }
-  s << "</g>\n";
-  frame(lower);
-  // Bottom left: every curve starts near 1 at the threshold.
-  const double px = lower.Left + 20;
-  const double py = lower.Bottom() - 104;
-  s << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6
-    << "\" width=\"190\" height=\"92\" fill=\"white\" "
-    << "stroke=\"#999\"/>\n";
-  s << "<text x=\"" << px << "\" y=\"" << py + 9
-    << "\" font-size=\"13\" font-weight=\"bold\">within</text>\n";
-  for (int i = 0; i < 4; ++i) {
-    const double y = py + 26 + i * 18;
-    s << "<line x1=\"" << px << "\" y1=\"" << y - 4 << "\" x2=\"" << px + 34 << "\" y2=\"" << y - 4
-      << "\" stroke=\"" << colours[i] << "\" stroke-width=\"2.2\"";
-    if (dashes[i][0] != '\0') s << " stroke-dasharray=\"" << dashes[i] << "\"";
-    s << "/>\n<text x=\"" << px + 44 << "\" y=\"" << y << "\" font-size=\"13\">" << Escape(names[i])
-      << "</text>\n";
-  }
+  figure.UpperPanel(rates, highFactor, lowFactor);
+  figure.LowerPanel(report);
   s << "<text x=\"" << lower.Left << "\" y=\"" << lower.Top - 14
     << "\" font-size=\"15\" font-weight=\"bold\">Probability of exceedance within a time "
        "span</text>\n";

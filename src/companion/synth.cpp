@@ -153,8 +153,47 @@ int StepDecimals(float step) {
   throw SynthError("rounding step " + Fixed(step, 6) + " needs more than 3 decimals");
 }
 
-GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
-  // ---- Checks of the plan, before anything is drawn.
+namespace {
+
+// The period, threshold and SD of a part, checked against the plan.
+PartSetting SettingOf(const SynthPlan& plan, const DateSpec& start, const DateSpec& end,
+                      std::optional<float> threshold, std::optional<float> sd,
+                      const std::string& name, std::vector<std::string>& warnings) {
+  CheckDate(start, "the start of the " + name);
+  CheckDate(end, "the end of the " + name);
+  PartSetting s;
+  s.Start = DecimalOf(start);
+  s.End = DecimalOf(end);
+  if (!(s.End > s.Start)) throw SynthError("the " + name + " must end after it starts");
+  s.Threshold = threshold.value_or(plan.Mmin);
+  s.Sd = sd.value_or(plan.Sd);
+  if (!std::isfinite(s.Threshold) || !(s.Threshold < plan.Mmax)) {
+    throw SynthError("the threshold of the " + name + " must be below Mmax");
+  }
+  if (s.Threshold < plan.Mmin) {
+    warnings.push_back("the threshold of the " + name +
+                       " lies below Mmin: the part lacks the events between them");
+  }
+  if (!(s.Sd >= 0.0f) || !(s.Sd <= 2.0f))
+    throw SynthError("the SD of the " + name + " must lie between 0 and 2");
+  return s;
+}
+
+void CheckFileName(const std::string& fileName, const std::string& name,
+                   std::vector<std::string>& warnings) {
+  if (fileName.empty()) throw SynthError("the file name of the " + name + " is empty");
+  if (fileName.size() > kFileNameAnswerLength) {
+    warnings.push_back("the file name '" + fileName + "' of the " + name +
+                       " is longer than the 15 characters qev reads as a file name");
+  }
+}
+
+std::string CompleteFileName(const CompletePlan& c, std::size_t p) {
+  return c.FileName.empty() ? "complete" + std::to_string(p + 1) + ".dat" : c.FileName;
+}
+
+// The model's parameters and the set-up of the plan as a whole.
+void CheckModel(const SynthPlan& plan) {
   if (!(plan.Beta > 0.0f) || !std::isfinite(plan.Beta)) throw SynthError("Beta must be positive");
   if (!(plan.Lambda > 0.0f) || !std::isfinite(plan.Lambda))
     throw SynthError("Lambda must be positive");
@@ -174,66 +213,37 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
                      " complete parts (ncpx) can be read by qev, " +
                      std::to_string(plan.Complete.size()) + " were given");
   }
-  const int decimals = StepDecimals(plan.Step);
-  const int magDecimals = std::max(2, decimals);
+}
 
-  GeneratedCatalog result;
-  auto settingOf = [&](const DateSpec& start, const DateSpec& end, std::optional<float> threshold,
-                       std::optional<float> sd, const std::string& name) {
-    CheckDate(start, "the start of the " + name);
-    CheckDate(end, "the end of the " + name);
-    PartSetting s;
-    s.Start = DecimalOf(start);
-    s.End = DecimalOf(end);
-    if (!(s.End > s.Start)) throw SynthError("the " + name + " must end after it starts");
-    s.Threshold = threshold.value_or(plan.Mmin);
-    s.Sd = sd.value_or(plan.Sd);
-    if (!std::isfinite(s.Threshold) || !(s.Threshold < plan.Mmax)) {
-      throw SynthError("the threshold of the " + name + " must be below Mmax");
-    }
-    if (s.Threshold < plan.Mmin) {
-      result.Warnings.push_back("the threshold of the " + name +
-                                " lies below Mmin: the part lacks the events between them");
-    }
-    if (!(s.Sd >= 0.0f) || !(s.Sd <= 2.0f))
-      throw SynthError("the SD of the " + name + " must lie between 0 and 2");
-    return s;
-  };
-  auto checkName = [&](const std::string& fileName, const std::string& name) {
-    if (fileName.empty()) throw SynthError("the file name of the " + name + " is empty");
-    if (fileName.size() > kFileNameAnswerLength) {
-      result.Warnings.push_back("the file name '" + fileName + "' of the " + name +
-                                " is longer than the 15 characters qev reads as a file name");
-    }
-  };
-
-  PartSetting extremeSetting;
-  if (plan.Extreme) {
-    const ExtremePlan& e = *plan.Extreme;
-    extremeSetting = settingOf(e.Start, e.End, e.Threshold, e.Sd, "extreme part");
-    checkName(e.FileName, "extreme part");
-    if (e.Layout < 1 || e.Layout > 3) throw SynthError("the extreme layout must be 1, 2 or 3");
-    if (!(e.Window >= 0.01f)) throw SynthError("the extreme window must be at least 0.01 years");
-    const double windows =
-        std::ceil((static_cast<double>(extremeSetting.End) - extremeSetting.Start) / e.Window);
-    if (windows > nex) {
-      throw SynthError(
-          "the extreme part would have " + Fixed(windows, 0) + " windows of " + Fixed(e.Window, 2) +
-          " years, and so up to that many events, more than the " + std::to_string(nex) +
-          " (nex) that qev reads; lengthen the window or shorten the period");
-    }
+PartSetting CheckExtreme(const SynthPlan& plan, std::vector<std::string>& warnings) {
+  const ExtremePlan& e = *plan.Extreme;
+  const PartSetting s =
+      SettingOf(plan, e.Start, e.End, e.Threshold, e.Sd, "extreme part", warnings);
+  CheckFileName(e.FileName, "extreme part", warnings);
+  if (e.Layout < 1 || e.Layout > 3) throw SynthError("the extreme layout must be 1, 2 or 3");
+  if (!(e.Window >= 0.01f)) throw SynthError("the extreme window must be at least 0.01 years");
+  const double windows = std::ceil((static_cast<double>(s.End) - s.Start) / e.Window);
+  if (windows > nex) {
+    throw SynthError("the extreme part would have " + Fixed(windows, 0) + " windows of " +
+                     Fixed(e.Window, 2) + " years, and so up to that many events, more than the " +
+                     std::to_string(nex) +
+                     " (nex) that qev reads; lengthen the window or shorten the period");
   }
-  std::vector<PartSetting> completeSettings;
+  return s;
+}
+
+std::vector<PartSetting> CheckComplete(const SynthPlan& plan, std::vector<std::string>& warnings) {
+  std::vector<PartSetting> settings;
   for (std::size_t p = 0; p < plan.Complete.size(); ++p) {
     const CompletePlan& c = plan.Complete[p];
     const std::string name = "complete part " + std::to_string(p + 1);
-    completeSettings.push_back(settingOf(c.Start, c.End, c.Threshold, c.Sd, name));
-    checkName(c.FileName.empty() ? "complete" + std::to_string(p + 1) + ".dat" : c.FileName, name);
+    settings.push_back(SettingOf(plan, c.Start, c.End, c.Threshold, c.Sd, name, warnings));
+    CheckFileName(CompleteFileName(c, p), name, warnings);
     if (c.Layout < 1 || c.Layout > 3)
       throw SynthError("the layout of " + name + " must be 1, 2 or 3");
     // Expected number of listed events: the rate above the threshold, raised by
     // the magnitude errors (exp(Beta^2 SD^2 / 2) for an exponential tail).
-    const PartSetting& s = completeSettings.back();
+    const PartSetting& s = settings.back();
     const double beta = plan.Beta;
     const double above = (std::exp(-beta * s.Threshold) - std::exp(-beta * plan.Mmax)) /
                          (std::exp(-beta * plan.Mmin) - std::exp(-beta * plan.Mmax));
@@ -246,32 +256,34 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
                        "raise its threshold or use layout 3");
     }
   }
-  if (!plan.Complete.empty()) {
-    for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
-      if (plan.Complete[p].Layout != plan.Complete[0].Layout) {
-        result.Warnings.push_back(
-            "the complete parts have different layouts, but qev reads all complete "
-            "files of one session with the same layout");
-        break;
-      }
-    }
-    for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
-      if (completeSettings[p].Start < completeSettings[p - 1].End) {
-        result.Warnings.push_back("complete parts " + std::to_string(p) + " and " +
-                                  std::to_string(p + 1) +
-                                  " overlap: qev counts their common events twice");
-      }
+  for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
+    if (plan.Complete[p].Layout != plan.Complete[0].Layout) {
+      warnings.push_back(
+          "the complete parts have different layouts, but qev reads all complete "
+          "files of one session with the same layout");
+      break;
     }
   }
+  for (std::size_t p = 1; p < plan.Complete.size(); ++p) {
+    if (settings[p].Start < settings[p - 1].End) {
+      warnings.push_back("complete parts " + std::to_string(p) + " and " + std::to_string(p + 1) +
+                         " overlap: qev counts their common events twice");
+    }
+  }
+  return settings;
+}
 
-  // ---- The history of true events over the whole time covered by the parts.
+// The history of true events over the whole time covered by the parts.
+std::vector<HistoryEvent> DrawHistory(const SynthPlan& plan,
+                                      const std::optional<PartSetting>& extreme,
+                                      const std::vector<PartSetting>& complete, Pcg32& random) {
   double first = 1e30;
   double last = -1e30;
-  if (plan.Extreme) {
-    first = std::min<double>(first, extremeSetting.Start);
-    last = std::max<double>(last, extremeSetting.End);
+  if (extreme) {
+    first = std::min<double>(first, extreme->Start);
+    last = std::max<double>(last, extreme->End);
   }
-  for (const PartSetting& s : completeSettings) {
+  for (const PartSetting& s : complete) {
     first = std::min<double>(first, s.Start);
     last = std::max<double>(last, s.End);
   }
@@ -281,7 +293,6 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
                      Fixed(kMaxSimulatedEvents, 0) +
                      " events to simulate; raise Mmin (and lower Lambda) or shorten the periods");
   }
-  Pcg32 random(plan.Seed);
   const double beta = plan.Beta;
   const double spread = 1.0 - std::exp(-beta * (static_cast<double>(plan.Mmax) - plan.Mmin));
   std::vector<HistoryEvent> history;
@@ -291,116 +302,140 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
     const double m = plan.Mmin - std::log(1.0 - random.Uniform() * spread) / beta;
     history.push_back({t, std::min<double>(m, plan.Mmax)});
   }
+  return history;
+}
 
-  const double step = plan.Step;
-  auto apparent = [&](const HistoryEvent& event, float sd) {
-    const double observed = event.Magnitude + sd * random.Normal();
-    return std::round(observed / step) * step;
-  };
-  auto reaches = [](double magnitude, float threshold) { return magnitude >= threshold - 1e-6; };
+// The catalogued magnitude of an event: its true one with a normal error,
+// rounded to the step.
+double Apparent(const HistoryEvent& event, float sd, double step, Pcg32& random) {
+  const double observed = event.Magnitude + sd * random.Normal();
+  return std::round(observed / step) * step;
+}
 
-  // ---- The extreme part: the largest apparent magnitude of each window.
-  if (plan.Extreme) {
-    const ExtremePlan& e = *plan.Extreme;
-    const PartSetting& s = extremeSetting;
-    GeneratedPart part;
-    part.FileName = e.FileName;
-    part.Layout = e.Layout;
-    part.Start = s.Start;
-    part.End = s.End;
-    part.Threshold = s.Threshold;
-    part.Sd = s.Sd;
-    std::ostringstream text;
-    text << DateText(e.Start, ' ') << '\n' << DateText(e.End, ' ') << '\n';
-    if (e.Layout == 2) text << Fixed(s.Sd, 2) << '\n';
-    float previous = s.Start;
-    std::size_t next = 0;
-    for (double windowStart = s.Start; windowStart < s.End; windowStart += e.Window) {
-      const double windowEnd = std::min<double>(windowStart + e.Window, s.End);
-      double best = -1e30;
-      double bestTime = 0.0;
-      for (; next < history.size() && history[next].Time < windowEnd; ++next) {
-        if (history[next].Time < windowStart) continue;
-        const double m = apparent(history[next], s.Sd);
-        if (m > best) {
-          best = m;
-          bestTime = history[next].Time;
-        }
+bool Reaches(double magnitude, float threshold) { return magnitude >= threshold - 1e-6; }
+
+GeneratedPart PartOf(const PartSetting& s, const std::string& fileName, int layout) {
+  GeneratedPart part;
+  part.FileName = fileName;
+  part.Layout = layout;
+  part.Start = s.Start;
+  part.End = s.End;
+  part.Threshold = s.Threshold;
+  part.Sd = s.Sd;
+  return part;
+}
+
+void Count(GeneratedPart& part, float m) {
+  part.Smallest = part.EventCount == 0 ? m : std::min(part.Smallest, m);
+  part.Largest = part.EventCount == 0 ? m : std::max(part.Largest, m);
+  ++part.EventCount;
+}
+
+// The extreme part: the largest apparent magnitude of each window.
+GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
+                          const std::vector<HistoryEvent>& history, int magDecimals,
+                          Pcg32& random) {
+  const ExtremePlan& e = *plan.Extreme;
+  GeneratedPart part = PartOf(s, e.FileName, e.Layout);
+  std::ostringstream text;
+  text << DateText(e.Start, ' ') << '\n' << DateText(e.End, ' ') << '\n';
+  if (e.Layout == 2) text << Fixed(s.Sd, 2) << '\n';
+  float previous = s.Start;
+  std::size_t next = 0;
+  for (double windowStart = s.Start; windowStart < s.End; windowStart += e.Window) {
+    const double windowEnd = std::min<double>(windowStart + e.Window, s.End);
+    double best = -1e30;
+    double bestTime = 0.0;
+    for (; next < history.size() && history[next].Time < windowEnd; ++next) {
+      if (history[next].Time < windowStart) continue;
+      const double m = Apparent(history[next], s.Sd, plan.Step, random);
+      if (m > best) {
+        best = m;
+        bestTime = history[next].Time;
       }
-      if (!reaches(best, s.Threshold)) continue;
-      // Dated at the end of its window (qev then measures exactly the span of
-      // which it is the largest event), or at its occurrence. The reader needs
-      // each event at least a thousandth of a year after the one before; a
-      // crowded event moves on by days.
-      DateSpec date = DateAt(e.DateAtOccurrence ? bestTime : windowEnd - 0.003);
-      while (StoredInterval(previous, DecimalOf(date)) < 2) NextDay(date);
-      if (DecimalOf(date) > s.End) continue;
-      previous = DecimalOf(date);
-      text << DateText(date, ' ') << ' ' << Fixed(best, magDecimals);
-      if (e.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
-      text << '\n';
-      const auto m = static_cast<float>(best);
-      part.Smallest = part.EventCount == 0 ? m : std::min(part.Smallest, m);
-      part.Largest = part.EventCount == 0 ? m : std::max(part.Largest, m);
-      ++part.EventCount;
     }
-    part.RowCount = part.EventCount;
-    part.Text = text.str();
-    CheckReadBack(part, true);
-    result.Extreme = part;
+    if (!Reaches(best, s.Threshold)) continue;
+    // Dated at the end of its window (qev then measures exactly the span of
+    // which it is the largest event), or at its occurrence. The reader needs
+    // each event at least a thousandth of a year after the one before; a
+    // crowded event moves on by days.
+    DateSpec date = DateAt(e.DateAtOccurrence ? bestTime : windowEnd - 0.003);
+    while (StoredInterval(previous, DecimalOf(date)) < 2) NextDay(date);
+    if (DecimalOf(date) > s.End) continue;
+    previous = DecimalOf(date);
+    text << DateText(date, ' ') << ' ' << Fixed(best, magDecimals);
+    if (e.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
+    text << '\n';
+    Count(part, static_cast<float>(best));
   }
+  part.RowCount = part.EventCount;
+  part.Text = text.str();
+  CheckReadBack(part, true);
+  return part;
+}
 
-  // ---- The complete parts: every event that reaches the threshold.
-  for (std::size_t p = 0; p < plan.Complete.size(); ++p) {
-    const CompletePlan& c = plan.Complete[p];
-    const PartSetting& s = completeSettings[p];
-    GeneratedPart part;
-    part.FileName = c.FileName.empty() ? "complete" + std::to_string(p + 1) + ".dat" : c.FileName;
-    part.Layout = c.Layout;
-    part.Start = s.Start;
-    part.End = s.End;
-    part.Threshold = s.Threshold;
-    part.Sd = s.Sd;
-    std::ostringstream text;
-    text << DateText(c.Start, ' ') << '\n'
-         << DateText(c.End, ' ') << '\n'
-         << Fixed(s.Threshold, magDecimals) << '\n';
-    if (c.Layout != 1) text << Fixed(s.Sd, 2) << '\n';
-    std::map<long long, int> groups;  // rounded magnitude in steps -> frequency
-    for (const HistoryEvent& event : history) {
-      if (event.Time < s.Start || event.Time >= s.End) continue;
-      const double m = apparent(event, s.Sd);
-      if (!reaches(m, s.Threshold)) continue;
-      if (c.Layout == 3) {
-        ++groups[std::llround(m / step)];
-      } else {
-        text << Fixed(m, magDecimals);
-        if (c.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
-        text << '\n';
-        ++part.RowCount;
-      }
-      const auto mf = static_cast<float>(m);
-      part.Smallest = part.EventCount == 0 ? mf : std::min(part.Smallest, mf);
-      part.Largest = part.EventCount == 0 ? mf : std::max(part.Largest, mf);
-      ++part.EventCount;
-    }
-    for (const auto& [steps, frequency] : groups) {
-      text << frequency << ' ' << Fixed(static_cast<double>(steps) * step, magDecimals) << '\n';
+// A complete part: every event that reaches the threshold.
+GeneratedPart DrawComplete(const SynthPlan& plan, std::size_t p, const PartSetting& s,
+                           const std::vector<HistoryEvent>& history, int magDecimals,
+                           Pcg32& random) {
+  const CompletePlan& c = plan.Complete[p];
+  const double step = plan.Step;
+  GeneratedPart part = PartOf(s, CompleteFileName(c, p), c.Layout);
+  std::ostringstream text;
+  text << DateText(c.Start, ' ') << '\n'
+       << DateText(c.End, ' ') << '\n'
+       << Fixed(s.Threshold, magDecimals) << '\n';
+  if (c.Layout != 1) text << Fixed(s.Sd, 2) << '\n';
+  std::map<long long, int> groups;  // rounded magnitude in steps -> frequency
+  for (const HistoryEvent& event : history) {
+    if (event.Time < s.Start || event.Time >= s.End) continue;
+    const double m = Apparent(event, s.Sd, step, random);
+    if (!Reaches(m, s.Threshold)) continue;
+    if (c.Layout == 3) {
+      ++groups[std::llround(m / step)];
+    } else {
+      text << Fixed(m, magDecimals);
+      if (c.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
+      text << '\n';
       ++part.RowCount;
     }
-    if (part.RowCount > nfx) {
-      throw SynthError(
-          "complete part " + std::to_string(p + 1) + " drew " + std::to_string(part.RowCount) +
-          " lines of data, more than the " + std::to_string(nfx) +
-          " rows (nfx) that qev reads from one file; shorten its period, raise its threshold"
-          " or use layout 3");
-    }
-    if (part.EventCount == 0) {
+    Count(part, static_cast<float>(m));
+  }
+  for (const auto& [steps, frequency] : groups) {
+    text << frequency << ' ' << Fixed(static_cast<double>(steps) * step, magDecimals) << '\n';
+    ++part.RowCount;
+  }
+  if (part.RowCount > nfx) {
+    throw SynthError("complete part " + std::to_string(p + 1) + " drew " +
+                     std::to_string(part.RowCount) + " lines of data, more than the " +
+                     std::to_string(nfx) +
+                     " rows (nfx) that qev reads from one file; shorten its period, raise its "
+                     "threshold or use layout 3");
+  }
+  part.Text = text.str();
+  CheckReadBack(part, false);
+  return part;
+}
+
+}  // namespace
+
+GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
+  // Every check of the plan comes before anything is drawn.
+  CheckModel(plan);
+  const int magDecimals = std::max(2, StepDecimals(plan.Step));
+  GeneratedCatalog result;
+  std::optional<PartSetting> extreme;
+  if (plan.Extreme) extreme = CheckExtreme(plan, result.Warnings);
+  const std::vector<PartSetting> complete = CheckComplete(plan, result.Warnings);
+
+  Pcg32 random(plan.Seed);
+  const std::vector<HistoryEvent> history = DrawHistory(plan, extreme, complete, random);
+  if (extreme) result.Extreme = DrawExtreme(plan, *extreme, history, magDecimals, random);
+  for (std::size_t p = 0; p < plan.Complete.size(); ++p) {
+    result.Complete.push_back(DrawComplete(plan, p, complete[p], history, magDecimals, random));
+    if (result.Complete.back().EventCount == 0) {
       result.Warnings.push_back("complete part " + std::to_string(p + 1) + " holds no event");
     }
-    part.Text = text.str();
-    CheckReadBack(part, false);
-    result.Complete.push_back(part);
   }
   if (result.Extreme && result.Extreme->EventCount == 0) {
     result.Warnings.push_back("the extreme part holds no event");

@@ -1,7 +1,10 @@
 #include "companion/synth_command.h"
 
+#include <algorithm>
+#include <map>
+
 #include "classic/capacities.h"
-#include "companion/cli.h"
+#include "companion/command_line.h"
 
 namespace qev::companion {
 
@@ -10,95 +13,119 @@ namespace {
 // ln 10: the factor by which qev turns a b-value into Beta.
 constexpr float kBFromBeta = 2.302585f;
 
-void ParsePeriod(const std::string& head, const std::string& what, DateSpec& start, DateSpec& end) {
-  const std::size_t colon = head.find(':');
-  if (head.empty() || colon == std::string::npos) {
+// The value of --extreme or --complete: "START:END,key=value,key=value".
+struct PartText {
+  DateSpec Start;
+  DateSpec End;
+  std::map<std::string, std::string> Pairs;
+};
+
+PartText ParsePart(const std::string& text, const std::vector<std::string>& keys,
+                   const std::string& what) {
+  PartText part;
+  const std::size_t comma = std::min(text.find(','), text.size());
+  const std::string period = text.substr(0, comma);
+  const std::size_t colon = period.find(':');
+  if (colon == std::string::npos || period.find('=') != std::string::npos) {
     throw UsageError(what + ": the period must come first, as START:END (e.g. 1600:1899)");
   }
-  start = ParseDate(head.substr(0, colon), false);
-  end = ParseDate(head.substr(colon + 1), true);
+  part.Start = ParseDate(period.substr(0, colon), false);
+  part.End = ParseDate(period.substr(colon + 1), true);
+  for (std::size_t position = comma + 1; position <= text.size() && comma < text.size();) {
+    const std::size_t next = std::min(text.find(',', position), text.size());
+    const std::string piece = text.substr(position, next - position);
+    const std::size_t equals = piece.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      throw UsageError(what + ": '" + piece + "' is not of the form key=value");
+    }
+    const std::string key = piece.substr(0, equals);
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      throw UsageError(what + ": unknown key '" + key + "'");
+    }
+    if (!part.Pairs.emplace(key, piece.substr(equals + 1)).second) {
+      throw UsageError(what + ": key '" + key + "' given twice");
+    }
+    position = next + 1;
+  }
+  return part;
+}
+
+ExtremePlan ParseExtreme(const std::string& text) {
+  const PartText part =
+      ParsePart(text, {"window", "threshold", "sd", "layout", "file", "dates"}, "--extreme");
+  ExtremePlan e;
+  e.Start = part.Start;
+  e.End = part.End;
+  for (const auto& [key, value] : part.Pairs) {
+    if (key == "window") e.Window = ParseReal(value, "--extreme window");
+    if (key == "threshold") e.Threshold = ParseReal(value, "--extreme threshold");
+    if (key == "sd") e.Sd = ParseReal(value, "--extreme sd");
+    if (key == "layout") e.Layout = ParseInteger(value, "--extreme layout");
+    if (key == "file") e.FileName = value;
+    if (key == "dates") {
+      if (value != "window" && value != "event") {
+        throw UsageError("--extreme dates must be window or event");
+      }
+      e.DateAtOccurrence = value == "event";
+    }
+  }
+  return e;
+}
+
+CompletePlan ParseComplete(const std::string& text) {
+  const PartText part = ParsePart(text, {"threshold", "sd", "layout", "file"}, "--complete");
+  CompletePlan c;
+  c.Start = part.Start;
+  c.End = part.End;
+  for (const auto& [key, value] : part.Pairs) {
+    if (key == "threshold") c.Threshold = ParseReal(value, "--complete threshold");
+    if (key == "sd") c.Sd = ParseReal(value, "--complete sd");
+    if (key == "layout") c.Layout = ParseInteger(value, "--complete layout");
+    if (key == "file") c.FileName = value;
+  }
+  return c;
 }
 
 }  // namespace
 
 SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
-  const auto arguments =
-      SplitArguments(args,
-                     {"beta", "b", "lambda", "mmin", "mmax", "sd", "step", "seed", "extreme",
-                      "complete", "dir", "script", "report-name"},
-                     {"help", "version"});
   SynthCommand command;
   SynthPlan& plan = command.Plan;
-  bool betaGiven = false;
-  for (const Argument& a : arguments) {
-    if (a.Name == "h") {
-      command.ShortHelp = true;
-    } else if (a.Name == "help") {
-      command.Help = true;
-    } else if (a.Name == "version") {
-      command.Version = true;
-    } else if (a.Name == "beta" || a.Name == "b") {
-      if (betaGiven) throw UsageError("give Beta only once, as --beta or as --b");
-      betaGiven = true;
-      const float value = ParseReal(a.Value, "--" + a.Name);
-      plan.Beta = a.Name == "b" ? value * kBFromBeta : value;
-    } else if (a.Name == "lambda") {
-      plan.Lambda = ParseReal(a.Value, "--lambda");
-    } else if (a.Name == "mmin") {
-      plan.Mmin = ParseReal(a.Value, "--mmin");
-    } else if (a.Name == "mmax") {
-      plan.Mmax = ParseReal(a.Value, "--mmax");
-    } else if (a.Name == "sd") {
-      plan.Sd = ParseReal(a.Value, "--sd");
-    } else if (a.Name == "step") {
-      plan.Step = ParseReal(a.Value, "--step");
-    } else if (a.Name == "seed") {
-      plan.Seed = ParseSeed(a.Value);
-    } else if (a.Name == "dir") {
-      command.Directory = a.Value;
-    } else if (a.Name == "script") {
-      command.ScriptFile = a.Value;
-    } else if (a.Name == "report-name") {
-      command.ReportName = a.Value;
-    } else if (a.Name == "extreme") {
-      if (plan.Extreme) throw UsageError("--extreme given twice: a catalog has one extreme part");
-      const auto list = ParseKeyValues(
-          a.Value, {"window", "threshold", "sd", "layout", "file", "dates"}, "--extreme");
-      ExtremePlan e;
-      ParsePeriod(list.Head, "--extreme", e.Start, e.End);
-      for (const auto& [key, value] : list.Pairs) {
-        if (key == "window") e.Window = ParseReal(value, "--extreme window");
-        if (key == "threshold") e.Threshold = ParseReal(value, "--extreme threshold");
-        if (key == "sd") e.Sd = ParseReal(value, "--extreme sd");
-        if (key == "layout") e.Layout = ParseInteger(value, "--extreme layout");
-        if (key == "file") e.FileName = value;
-        if (key == "dates") {
-          if (value != "window" && value != "event")
-            throw UsageError("--extreme dates must be window or event");
-          e.DateAtOccurrence = value == "event";
-        }
-      }
-      plan.Extreme = e;
-    } else if (a.Name == "complete") {
-      if (plan.Complete.size() >= static_cast<std::size_t>(ncpx)) {
-        throw UsageError("at most " + std::to_string(ncpx) +
-                         " complete parts (ncpx) can be read by qev");
-      }
-      const auto list =
-          ParseKeyValues(a.Value, {"threshold", "sd", "layout", "file"}, "--complete");
-      CompletePlan c;
-      ParsePeriod(list.Head, "--complete", c.Start, c.End);
-      for (const auto& [key, value] : list.Pairs) {
-        if (key == "threshold") c.Threshold = ParseReal(value, "--complete threshold");
-        if (key == "sd") c.Sd = ParseReal(value, "--complete sd");
-        if (key == "layout") c.Layout = ParseInteger(value, "--complete layout");
-        if (key == "file") c.FileName = value;
-      }
-      plan.Complete.push_back(c);
-    } else {
-      throw UsageError("unexpected operand '" + a.Value + "' (see --help)");
-    }
+  HelpFlags flags;
+  CLI::App app("qev-synth");
+  SetUpApp(app, flags);
+  auto* beta = app.add_option("--beta", plan.Beta)->check(RealText());
+  float b = 0.0f;
+  auto* bValue = app.add_option("--b", b)->check(RealText());
+  app.add_option("--lambda", plan.Lambda)->check(RealText());
+  app.add_option("--mmin", plan.Mmin)->check(RealText());
+  app.add_option("--mmax", plan.Mmax)->check(RealText());
+  app.add_option("--sd", plan.Sd)->check(RealText());
+  app.add_option("--step", plan.Step)->check(RealText());
+  app.add_option("--seed", plan.Seed)->check(SeedText());
+  app.add_option("--dir", command.Directory);
+  app.add_option("--script", command.ScriptFile);
+  app.add_option("--report-name", command.ReportName);
+  std::vector<std::string> extreme;
+  std::vector<std::string> complete;
+  app.add_option("--extreme", extreme)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--complete", complete)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  ParseArguments(app, args);
+
+  command.ShortHelp = flags.ShortHelp;
+  command.Help = flags.Help;
+  command.Version = flags.Version;
+  if (beta->count() + bValue->count() > 1) {
+    throw UsageError("give Beta only once, as --beta or as --b");
   }
+  if (bValue->count() > 0) plan.Beta = b * kBFromBeta;
+  if (extreme.size() > 1) throw UsageError("--extreme given twice: a catalog has one extreme part");
+  if (complete.size() > static_cast<std::size_t>(ncpx)) {
+    throw UsageError("at most " + std::to_string(ncpx) +
+                     " complete parts (ncpx) can be read by qev");
+  }
+  if (!extreme.empty()) plan.Extreme = ParseExtreme(extreme.front());
+  for (const std::string& text : complete) plan.Complete.push_back(ParseComplete(text));
   return command;
 }
 

@@ -19,7 +19,8 @@ struct SynthCommand {
   bool Version = false;
 };
 
-// Throws UsageError (options) or SynthError (dates).
+// `args` without the program name. Throws UsageError (options) or
+// SynthError (dates).
 SynthCommand ParseSynthCommand(const std::vector<std::string>& args);
 
 }  // namespace qev::companion

@@ -295,6 +295,7 @@ std::vector<HazardPoint> Hazard(const HazardModel& model, const std::vector<floa
                                 const std::vector<float>& spans) {
   const LawState law = MakeLaw(model.beta, model.lambda, model.mmin, model.mmax);
   std::vector<HazardPoint> points;
+  points.reserve(magnitudes.size());
   for (const float m : magnitudes) points.push_back(PointAt(law, model.sd_lambda, m, spans));
   return points;
 }

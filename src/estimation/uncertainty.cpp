@@ -132,8 +132,7 @@ UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const Uncertaint
   result.TransmissionCoefficient =
       std::fabs(1.0f / (1.0f + (scaled - 1.0f) * (law.ExpMin - 2.0f * law.ExpMax) /
                                    (law.ExpMin - law.ExpMax)));
-  result.SdMmax =
-      std::sqrt(Square(point.Mmax - point.Xmax) + Square(point.SigXmax));
+  result.SdMmax = std::sqrt(Square(point.Mmax - point.Xmax) + Square(point.SigXmax));
   return result;
 }
 

@@ -25,18 +25,13 @@ std::string Describe(const EventTable& events, std::size_t i) {
   return text;
 }
 
-}  // namespace
+// The order of the events in time, and their day numbers.
+struct TimeOrder {
+  std::vector<double> days;
+  std::vector<std::size_t> order;
+};
 
-SplitResult Split(const EventTable& events, const SplitOptions& options) {
-  SplitResult result;
-  const std::size_t n = events.size();
-  std::vector<double> days(n);
-  for (std::size_t i = 0; i < n; ++i) days[i] = events.days(i);
-  std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return days[a] < days[b]; });
-
+void CheckCompleteness(const SplitOptions& options) {
   for (std::size_t k = 1; k < options.completeness.size(); ++k) {
     if (options.completeness[k].year <= options.completeness[k - 1].year) {
       throw CatalogError("the completeness table must list its years in increasing order: " +
@@ -51,141 +46,148 @@ SplitResult Split(const EventTable& events, const SplitOptions& options) {
                          " needs an existing year and a finite magnitude");
     }
   }
+}
 
-  // Complete parts.
-  if (!options.completeness.empty()) {
-    CivilDate end;
-    if (options.end) {
-      end = LastDayOf(*options.end);
-    } else if (n > 0) {
-      end = CompletedDate(events.date(order.back()));
-    } else {
-      throw CatalogError("no events: the end of the youngest complete period must be given");
-    }
-    if (DayNumber(end) < DayNumber({options.completeness.back().year, 1, 1})) {
-      throw CatalogError("the youngest complete period begins in " +
-                         std::to_string(options.completeness.back().year) +
-                         " but the catalog ends " + FormatDate(end));
-    }
-    for (std::size_t k = 0; k < options.completeness.size(); ++k) {
-      const CompletenessStep& step = options.completeness[k];
-      PartPeriod period{
-          {step.year, 1, 1},
-          k + 1 < options.completeness.size() ? DayBefore(options.completeness[k + 1].year) : end};
-      const double first = DayNumber(period.first_day);
-      const double after = DayNumber(period.last_day) + 1.0;
-      CompletePart part;
-      part.start = CatalogDecimalYear(period.first_day);
-      part.end = CatalogDecimalYear(period.last_day);
-      part.threshold = step.threshold;
-      std::vector<std::size_t> rows;
-      for (std::size_t i : order) {
-        if (days[i] < first || days[i] >= after) continue;
-        if (events.magnitude[i] < step.threshold - kThresholdTolerance) {
-          ++result.below_threshold;
-          continue;
-        }
-        rows.push_back(i);
-        part.rows.push_back({events.magnitude[i], events.sd[i], 1});
-      }
-      part.sd = MeanSd(part.rows);
-      result.catalog.complete.push_back(std::move(part));
-      result.complete_periods.push_back(period);
-      result.complete_rows.push_back(std::move(rows));
-    }
+// A complete part for each step of the completeness table.
+void SplitComplete(const EventTable& events, const SplitOptions& options, const TimeOrder& time,
+                   SplitResult& result) {
+  const std::size_t n = events.size();
+  const std::vector<double>& days = time.days;
+  const std::vector<std::size_t>& order = time.order;
+  CivilDate end;
+  if (options.end) {
+    end = LastDayOf(*options.end);
+  } else if (n > 0) {
+    end = CompletedDate(events.date(order.back()));
+  } else {
+    throw CatalogError("no events: the end of the youngest complete period must be given");
   }
-
-  // The extreme part.
-  if (options.extreme_window_years < 0) {
-    throw CatalogError("the extreme window must be a whole number of years, 1 or more");
+  if (DayNumber(end) < DayNumber({options.completeness.back().year, 1, 1})) {
+    throw CatalogError("the youngest complete period begins in " +
+                       std::to_string(options.completeness.back().year) + " but the catalog ends " +
+                       FormatDate(end));
   }
-  if (options.extreme_window_years > 0) {
-    if (n == 0 && !options.extreme_from) {
-      throw CatalogError("no events: the start of the extreme span must be given");
-    }
-    PartPeriod period;
-    period.first_day = options.extreme_from ? FirstDayOf(*options.extreme_from)
-                                            : CivilDate{events.year[order.front()], 1, 1};
-    if (options.extreme_to) {
-      period.last_day = LastDayOf(*options.extreme_to);
-    } else if (!options.completeness.empty()) {
-      period.last_day = DayBefore(options.completeness.front().year);
-    } else if (n > 0) {
-      period.last_day = CompletedDate(events.date(order.back()));
-    } else {
-      throw CatalogError("the end of the extreme span must be given");
-    }
+  for (std::size_t k = 0; k < options.completeness.size(); ++k) {
+    const CompletenessStep& step = options.completeness[k];
+    PartPeriod period{
+        {step.year, 1, 1},
+        k + 1 < options.completeness.size() ? DayBefore(options.completeness[k + 1].year) : end};
     const double first = DayNumber(period.first_day);
     const double after = DayNumber(period.last_day) + 1.0;
-    if (after <= first) {
-      throw CatalogError("the extreme span " + FormatDate(period.first_day) + " to " +
-                         FormatDate(period.last_day) + " ends before it begins");
-    }
-    ExtremePart part;
+    CompletePart part;
     part.start = CatalogDecimalYear(period.first_day);
     part.end = CatalogDecimalYear(period.last_day);
-    // Windows from the first day on, each extreme_window_years long.
-    std::size_t best = static_cast<std::size_t>(-1);
-    std::int64_t best_window = -1;
-    auto window_of = [&](double t) {
-      std::int64_t w =
-          static_cast<std::int64_t>((t - first) / (365.2425 * options.extreme_window_years));
-      // Calendar years decide: move across the boundary dates exactly.
-      auto begins = [&](std::int64_t k) {
-        CivilDate d = period.first_day;
-        d.year = static_cast<std::int32_t>(d.year + k * options.extreme_window_years);
-        if (period.first_day.year < 0 && d.year >= 0) d.year += 1;
-        return DayNumber(d);
-      };
-      while (w > 0 && t < begins(w)) --w;
-      while (t >= begins(w + 1)) ++w;
-      return w;
-    };
-    auto flush = [&]() {
-      if (best_window < 0) return;
-      result.extreme_rows.push_back(best);
-      best_window = -1;
-    };
+    part.threshold = step.threshold;
+    std::vector<std::size_t> rows;
     for (std::size_t i : order) {
       if (days[i] < first || days[i] >= after) continue;
-      const std::int64_t w = window_of(days[i]);
-      if (w != best_window) {
-        flush();
-        best_window = w;
-        best = i;
-      } else if (events.magnitude[i] > events.magnitude[best]) {
-        best = i;
+      if (events.magnitude[i] < step.threshold - kThresholdTolerance) {
+        ++result.below_threshold;
+        continue;
       }
+      rows.push_back(i);
+      part.rows.push_back({events.magnitude[i], events.sd[i], 1});
     }
-    flush();
-    float previous = part.start;
-    for (std::size_t i : result.extreme_rows) {
-      result.extreme_dates.push_back(CompletedDate(events.date(i)));
-    }
-    for (std::size_t k = 0; k < result.extreme_rows.size(); ++k) {
-      const std::size_t i = result.extreme_rows[k];
-      const float time = CatalogDecimalYear(events.date(i));
-      // The classic interval: thousandths of a year, truncated, at least one.
-      if (!(std::trunc((static_cast<double>(time) - static_cast<double>(previous)) * 1000.0) >
-            0.0)) {
-        throw CatalogError(
-            "extreme event " + std::to_string(k + 1) + ", " + Describe(events, i) +
-            (k == 0 ? ", lies less than 0.001 year after the start of the extreme span " +
-                          FormatDate(period.first_day) + ": begin the span a day earlier"
-                    : ", lies less than 0.001 year after the extreme event before it: choose "
-                      "another window length or span"));
-      }
-      // The classic extreme layout raises an SD below 0.01 to 0.01; the part
-      // does the same so that its files and the catalog agree.
-      part.events.push_back(
-          {time, events.magnitude[i], std::max(events.sd[i], kSmallestExtremeSd)});
-      previous = time;
-    }
-    result.catalog.extreme = std::move(part);
-    result.extreme_period = period;
+    part.sd = MeanSd(part.rows);
+    result.catalog.complete.push_back(std::move(part));
+    result.complete_periods.push_back(period);
+    result.complete_rows.push_back(std::move(rows));
   }
+}
 
-  // Events in no period.
+// The extreme part: the largest event of each window of the span.
+void SplitExtreme(const EventTable& events, const SplitOptions& options, const TimeOrder& time,
+                  SplitResult& result) {
+  const std::size_t n = events.size();
+  const std::vector<double>& days = time.days;
+  const std::vector<std::size_t>& order = time.order;
+  if (n == 0 && !options.extreme_from) {
+    throw CatalogError("no events: the start of the extreme span must be given");
+  }
+  PartPeriod period;
+  period.first_day = options.extreme_from ? FirstDayOf(*options.extreme_from)
+                                          : CivilDate{events.year[order.front()], 1, 1};
+  if (options.extreme_to) {
+    period.last_day = LastDayOf(*options.extreme_to);
+  } else if (!options.completeness.empty()) {
+    period.last_day = DayBefore(options.completeness.front().year);
+  } else if (n > 0) {
+    period.last_day = CompletedDate(events.date(order.back()));
+  } else {
+    throw CatalogError("the end of the extreme span must be given");
+  }
+  const double first = DayNumber(period.first_day);
+  const double after = DayNumber(period.last_day) + 1.0;
+  if (after <= first) {
+    throw CatalogError("the extreme span " + FormatDate(period.first_day) + " to " +
+                       FormatDate(period.last_day) + " ends before it begins");
+  }
+  ExtremePart part;
+  part.start = CatalogDecimalYear(period.first_day);
+  part.end = CatalogDecimalYear(period.last_day);
+  // Windows from the first day on, each extreme_window_years long.
+  std::size_t best = static_cast<std::size_t>(-1);
+  std::int64_t best_window = -1;
+  auto window_of = [&](double t) {
+    std::int64_t w =
+        static_cast<std::int64_t>((t - first) / (365.2425 * options.extreme_window_years));
+    // Calendar years decide: move across the boundary dates exactly.
+    auto begins = [&](std::int64_t k) {
+      CivilDate d = period.first_day;
+      d.year = static_cast<std::int32_t>(d.year + k * options.extreme_window_years);
+      if (period.first_day.year < 0 && d.year >= 0) d.year += 1;
+      return DayNumber(d);
+    };
+    while (w > 0 && t < begins(w)) --w;
+    while (t >= begins(w + 1)) ++w;
+    return w;
+  };
+  auto flush = [&]() {
+    if (best_window < 0) return;
+    result.extreme_rows.push_back(best);
+    best_window = -1;
+  };
+  for (std::size_t i : order) {
+    if (days[i] < first || days[i] >= after) continue;
+    const std::int64_t w = window_of(days[i]);
+    if (w != best_window) {
+      flush();
+      best_window = w;
+      best = i;
+    } else if (events.magnitude[i] > events.magnitude[best]) {
+      best = i;
+    }
+  }
+  flush();
+  float previous = part.start;
+  for (std::size_t i : result.extreme_rows) {
+    result.extreme_dates.push_back(CompletedDate(events.date(i)));
+  }
+  for (std::size_t k = 0; k < result.extreme_rows.size(); ++k) {
+    const std::size_t i = result.extreme_rows[k];
+    const float time = CatalogDecimalYear(events.date(i));
+    // The classic interval: thousandths of a year, truncated, at least one.
+    if (!(std::trunc((static_cast<double>(time) - static_cast<double>(previous)) * 1000.0) > 0.0)) {
+      throw CatalogError(
+          "extreme event " + std::to_string(k + 1) + ", " + Describe(events, i) +
+          (k == 0 ? ", lies less than 0.001 year after the start of the extreme span " +
+                        FormatDate(period.first_day) + ": begin the span a day earlier"
+                  : ", lies less than 0.001 year after the extreme event before it: choose "
+                    "another window length or span"));
+    }
+    // The classic extreme layout raises an SD below 0.01 to 0.01; the part
+    // does the same so that its files and the catalog agree.
+    part.events.push_back({time, events.magnitude[i], std::max(events.sd[i], kSmallestExtremeSd)});
+    previous = time;
+  }
+  result.catalog.extreme = std::move(part);
+  result.extreme_period = period;
+}
+
+// Events in no period.
+std::size_t CountOutside(const std::vector<double>& days, const SplitResult& result) {
+  const std::size_t n = days.size();
+  std::size_t outside = 0;
   std::vector<std::pair<double, double>> spans;
   auto span_of = [](const PartPeriod& p) {
     return std::make_pair(DayNumber(p.first_day), DayNumber(p.last_day) + 1.0);
@@ -196,8 +198,31 @@ SplitResult Split(const EventTable& events, const SplitOptions& options) {
     const bool inside = std::any_of(spans.begin(), spans.end(), [&](const auto& s) {
       return days[i] >= s.first && days[i] < s.second;
     });
-    result.outside_parts += !inside;
+    outside += !inside;
   }
+  return outside;
+}
+
+}  // namespace
+
+SplitResult Split(const EventTable& events, const SplitOptions& options) {
+  SplitResult result;
+  const std::size_t n = events.size();
+  TimeOrder time;
+  time.days.resize(n);
+  for (std::size_t i = 0; i < n; ++i) time.days[i] = events.days(i);
+  time.order.resize(n);
+  std::iota(time.order.begin(), time.order.end(), std::size_t{0});
+  std::stable_sort(time.order.begin(), time.order.end(),
+                   [&](std::size_t a, std::size_t b) { return time.days[a] < time.days[b]; });
+
+  CheckCompleteness(options);
+  if (!options.completeness.empty()) SplitComplete(events, options, time, result);
+  if (options.extreme_window_years < 0) {
+    throw CatalogError("the extreme window must be a whole number of years, 1 or more");
+  }
+  if (options.extreme_window_years > 0) SplitExtreme(events, options, time, result);
+  result.outside_parts += CountOutside(time.days, result);
   return result;
 }
 

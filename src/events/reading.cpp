@@ -312,7 +312,7 @@ std::optional<DateTime> ParseIsoTime(std::string_view text) {
 }
 
 void ThrowBadRow(const FieldContext& at, std::string reason, std::string_view text,
-                 std::string expected) {
+                 const std::string& expected) {
   throw BadRow{std::move(reason), ReadingError(at.source, at.line, std::string(text), expected)};
 }
 

@@ -96,6 +96,6 @@ float SdOrDefault(const FieldContext& at, std::string_view column, std::string_v
                   const ReadOptions& options, ReadSummary& summary);
 
 [[noreturn]] void ThrowBadRow(const FieldContext& at, std::string reason, std::string_view text,
-                              std::string expected);
+                              const std::string& expected);
 
 }  // namespace qev::events_detail

@@ -17,7 +17,8 @@ std::string Located(const std::string& message, const std::string& source, long 
 
 }  // namespace
 
-ReadingError::ReadingError(std::string source, long line, std::string text, std::string expected)
+ReadingError::ReadingError(const std::string& source, long line, const std::string& text,
+                           const std::string& expected)
     : ReadingError(Where(source, line) + ": read " + text + ", expected " + expected, source, line,
                    text, expected) {}
 
@@ -25,7 +26,7 @@ ReadingError::ReadingError(const std::string& message, const std::string& source
                            const std::string& text, const std::string& expected)
     : Error(message), source_(source), line_(line), text_(text), expected_(expected) {}
 
-EndOfInput::EndOfInput(std::string source, long line, std::string expected)
+EndOfInput::EndOfInput(const std::string& source, long line, const std::string& expected)
     : ReadingError(source +
                        (line > 0 ? ": the input ends after line " + std::to_string(line)
                                  : std::string(": the input is empty")) +

@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix, runs the installed programs, and
 # builds and runs the consumer project against the installed engine:
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<prefix> -DCONSUMER_DIR=<examples/consumer>
-#         -DEXAMPLES_DIR=<examples> -DCXX_COMPILER=<compiler> -P install_check.cmake
+#         -DEXAMPLES_DIR=<examples> -DSOURCE_DIR=<source> -DCXX_COMPILER=<compiler>
+#         -P install_check.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -9,11 +10,48 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${status})")
 endif()
 
+# Manual pages as gzip -9n writes them: no name, no time stamp, best compression.
 foreach(page qev qev-synth qev-report qev-prepare qev-batch)
-  if(NOT EXISTS ${PREFIX}/share/man/man1/${page}.1)
-    message(FATAL_ERROR "manual page ${page}.1 not installed")
+  set(file ${PREFIX}/share/man/man1/${page}.1.gz)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "manual page ${page}.1.gz not installed")
+  endif()
+  file(READ ${file} head LIMIT 9 HEX)
+  if(NOT head STREQUAL "1f8b08000000000002")
+    message(FATAL_ERROR "${page}.1.gz is not gzip -n output (header ${head})")
   endif()
 endforeach()
+set(doc ${PREFIX}/share/doc/qev)
+foreach(file copyright README.md method.md api.md formats.md catalogs.md batch.md)
+  if(NOT EXISTS ${doc}/${file})
+    message(FATAL_ERROR "${doc}/${file} not installed")
+  endif()
+endforeach()
+
+# The installed examples are exactly the ones the repository holds: never a
+# report, table, figure or result folder that a walk-through wrote there.
+file(GLOB_RECURSE installed RELATIVE ${doc}/examples ${doc}/examples/*)
+foreach(file ${installed})
+  if(file MATCHES "\\.(out|svg)$|(^|/)(hazard|results|session)[^/]*\\.csv$|^tonga/|^batch/[^/]+/")
+    message(FATAL_ERROR "examples/${file} is written by a walk-through and was installed")
+  endif()
+endforeach()
+find_package(Git QUIET)
+if(GIT_FOUND AND EXISTS ${SOURCE_DIR}/.git)
+  execute_process(COMMAND ${GIT_EXECUTABLE} ls-files examples WORKING_DIRECTORY ${SOURCE_DIR}
+                  OUTPUT_VARIABLE tracked RESULT_VARIABLE status)
+  if(status EQUAL 0)
+    string(REPLACE "examples/" "" tracked "${tracked}")
+    string(REGEX REPLACE "\n$" "" tracked "${tracked}")
+    string(REPLACE "\n" ";" tracked "${tracked}")
+    list(SORT tracked)
+    list(SORT installed)
+    if(NOT installed STREQUAL tracked)
+      message(FATAL_ERROR "installed examples differ from those in the repository:\n"
+                          "installed: ${installed}\nrepository: ${tracked}")
+    endif()
+  endif()
+endif()
 
 function(run_checked)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${PREFIX}/work RESULT_VARIABLE status

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "classic/capacities.h"
-#include "companion/cli.h"
+#include "companion/command_line.h"
 #include "companion/random.h"
 #include "companion/synth_command.h"
 #include "harness/harness.h"
@@ -203,7 +203,7 @@ TEST(Synth, CapacitiesOfTheReadersAreClearErrors) {
 }
 
 TEST(Synth, ImpossiblePlansAreRefusedBeforeDrawing) {
-  const auto refuses = [](std::vector<std::string> args) {
+  const auto refuses = [](const std::vector<std::string>& args) {
     try {
       GenerateCatalog(ParseSynthCommand(args).Plan);
     } catch (const SynthError&) {
@@ -257,11 +257,6 @@ TEST(SynthCommand, OptionsAndPartListsAreParsed) {
   EXPECT_EQ(c.Directory, "out");
   EXPECT_EQ(c.ScriptFile.value_or(""), "s.txt");
   EXPECT_FLOAT_EQ(ParseSynthCommand({"--b", "1"}).Plan.Beta, 2.302585f);
-  EXPECT_THROW(ParseSynthCommand({"--seed", "-1"}), UsageError);
-  EXPECT_THROW(ParseSynthCommand({"--lambda"}), UsageError);
-  EXPECT_THROW(ParseSynthCommand({"--lambda", "1x"}), UsageError);
-  EXPECT_THROW(ParseSynthCommand({"stray"}), UsageError);
-  EXPECT_TRUE(ParseSynthCommand({"-h"}).ShortHelp);
 }
 
 TEST(Synth, RoundingStepSetsTheWrittenDecimals) {

@@ -32,28 +32,46 @@ TEST(CompanionTools, HelpUsageAndVersionEndNormally) {
   }
 }
 
-TEST(CompanionTools, ErrorsGoToStandardErrorWithStatusOne) {
+// Each bad command line ends with one "ERROR: ..." line on standard error,
+// exit status 1 and nothing on standard output. The numbers are those the
+// option parser alone would take: an empty text as 0, "nan", a float overflow
+// and a negative seed as the largest seed.
+TEST(CompanionTools, BadCommandLinesEndWithAnErrorLineAndStatusOne) {
   Workspace folder;
-  const auto badOption = folder.RunCommand(kSynth + " --lambada 3");
-  EXPECT_EQ(badOption.ExitStatus, 1);
-  EXPECT_EQ(badOption.ErrorStream.rfind("ERROR: unknown option --lambada", 0), 0u)
-      << badOption.ErrorStream;
-  EXPECT_TRUE(badOption.Console.empty());
-
-  const auto capacity = folder.RunCommand(kSynth + " --extreme 1000:1999");
-  EXPECT_EQ(capacity.ExitStatus, 1);
-  EXPECT_NE(capacity.ErrorStream.find("(nex)"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(folder.Dir() / "extreme.dat"));
-
-  const auto missing = folder.RunCommand(kReport + " no-such-report.out");
-  EXPECT_EQ(missing.ExitStatus, 1);
-  EXPECT_EQ(missing.ErrorStream.rfind("ERROR: ", 0), 0u);
-
+  folder.WriteFile("r.out", testing::FixtureReport());
   folder.WriteFile("stopped.out", "  \r\n  Date      : 05-Mar-24 \r\n");
-  const auto stopped = folder.RunCommand(kReport + " --svg f.svg stopped.out");
-  EXPECT_EQ(stopped.ExitStatus, 1);
-  EXPECT_NE(stopped.ErrorStream.find("RESULTS"), std::string::npos) << stopped.ErrorStream;
-  EXPECT_FALSE(std::filesystem::exists(folder.Dir() / "f.svg"));
+  const struct {
+    std::string Command;
+    std::string Error;  // the start of standard error
+  } cases[] = {
+      {kSynth + " --lambada 3", "ERROR: unknown option --lambada (see --help)\n"},
+      {kSynth + " stray", "ERROR: unexpected operand 'stray' (see --help)\n"},
+      {kSynth + " --lambda ''", "ERROR: --lambda: '' is not a number\n"},
+      {kSynth + " --lambda nan", "ERROR: --lambda: 'nan' is not a number\n"},
+      {kSynth + " --mmax 1e39", "ERROR: --mmax: '1e39' is not a number\n"},
+      {kSynth + " --seed -1", "ERROR: --seed: '-1' is not a non-negative integer\n"},
+      {kSynth + " --seed 18446744073709551616", "ERROR: --seed: '18446744073709551616' is not"},
+      {kSynth + " --lambda", "ERROR: --lambda: "},
+      {kSynth + " --extreme 1000:1999", "ERROR: the extreme part would have 1000 windows"},
+      {kReport + " no-such-report.out", "ERROR: cannot open the report file 'no-such-report.out'"},
+      {kReport + " --units feet r.out", "ERROR: --units must be magnitude or intensity\n"},
+      {kReport + " r.out r.out", "ERROR: unexpected operand 'r.out' (see --help)\n"},
+      {kReport + " --svg f.svg stopped.out", "ERROR: the report holds no RESULTS"},
+      {kReport + " --hazard-csv ./r.out r.out",
+       "ERROR: --hazard-csv names the report file itself\n"},
+      {kReport + " --svg x --results-csv x r.out",
+       "ERROR: --results-csv and --svg name the same file\n"},
+  };
+  for (const auto& c : cases) {
+    const auto outcome = folder.RunCommand(c.Command);
+    EXPECT_EQ(outcome.ExitStatus, 1) << c.Command;
+    EXPECT_EQ(outcome.ErrorStream.substr(0, c.Error.size()), c.Error) << c.Command;
+    EXPECT_TRUE(outcome.Console.empty()) << c.Command;
+  }
+  for (const char* name : {"extreme.dat", "f.svg", "x"}) {
+    EXPECT_FALSE(std::filesystem::exists(folder.Dir() / name)) << name;
+  }
+  EXPECT_EQ(folder.ReadFile("r.out"), testing::FixtureReport());
 }
 
 TEST(CompanionTools, SynthWritesTheSameFilesForTheSameSeedAndOthersForAnother) {

@@ -275,7 +275,7 @@ std::vector<fs::path> NormalSessions() {
   if (!fs::is_directory(QEV_GOLDEN_DIR)) return sessions;
   for (const auto& entry : fs::directory_iterator(QEV_GOLDEN_DIR)) {
     const fs::path status = entry.path() / "expected" / "status";
-    if (fs::exists(status) && testing::ReadBytes(status).rfind("0", 0) == 0) {
+    if (fs::exists(status) && testing::ReadBytes(status).rfind('0', 0) == 0) {
       sessions.push_back(entry.path());
     }
   }

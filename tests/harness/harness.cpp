@@ -100,8 +100,9 @@ std::vector<std::pair<std::string, std::string>> Workspace::Snapshot() const {
 void Workspace::CaptureOutputFile(const std::vector<std::pair<std::string, std::string>>& before,
                                   SessionOutcome& outcome) const {
   for (const auto& [name, stampAndContents] : Snapshot()) {
+    const std::string& fileName = name;  // a lambda of clang 14 cannot capture a binding
     const auto old = std::find_if(before.begin(), before.end(),
-                                  [&](const auto& file) { return file.first == name; });
+                                  [&](const auto& file) { return file.first == fileName; });
     if (old == before.end() || old->second != stampAndContents) {
       outcome.OutputFileName = name;
       outcome.OutputFile = ReadFile(name);
@@ -139,7 +140,8 @@ SessionOutcome Workspace::RunCommand(const std::string& command, std::string_vie
   return outcome;
 }
 
-SessionOutcome Workspace::RunBinary(std::string_view answers, std::vector<std::string> args) const {
+SessionOutcome Workspace::RunBinary(std::string_view answers,
+                                    const std::vector<std::string>& args) const {
   std::string command = ShellQuote(QEV_BINARY);
   for (const std::string& arg : args) command += " " + ShellQuote(arg);
   return RunCommand(command, answers);

@@ -51,7 +51,8 @@ class Workspace {
   SessionOutcome Run(std::string_view answers, std::vector<std::string> args = {},
                      CalendarDate date = kFixedDate) const;
   // The real program (QEV_BINARY) with `answers` on its standard input.
-  SessionOutcome RunBinary(std::string_view answers, std::vector<std::string> args = {}) const;
+  SessionOutcome RunBinary(std::string_view answers,
+                           const std::vector<std::string>& args = {}) const;
   // Any shell command run in the folder, `input` on its standard input.
   SessionOutcome RunCommand(const std::string& command, std::string_view input = "") const;
 

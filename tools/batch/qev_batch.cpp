@@ -35,7 +35,9 @@ class ProgressLine {
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.resize(kWidth, '.');
     char line[160];
-    const double left = p.done == 0 ? 0.0 : p.seconds * (p.total - p.done) / p.done;
+    const double left = p.done == 0 ? 0.0
+                                    : p.seconds * static_cast<double>(p.total - p.done) /
+                                          static_cast<double>(p.done);
     std::snprintf(line, sizeof line, "\r[%s] %zu/%zu tasks, %zu failed, %02d:%02d left ",
                   bar.c_str(), p.done, p.total, p.failed, static_cast<int>(left) / 60,
                   static_cast<int>(left) % 60);
@@ -46,9 +48,7 @@ class ProgressLine {
   double shown_ = -1.0;
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
 #ifdef QEV_WITH_MPI
   std::unique_ptr<qev::MpiSession> mpi;
   if (qev::StartedByMpiLauncher()) mpi = std::make_unique<qev::MpiSession>(&argc, &argv);
@@ -136,4 +136,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Every failure, also one of starting MPI or setting up the command line, is one line.
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "ERROR: " << error.what() << "\n";
+  }
+  return 1;
 }

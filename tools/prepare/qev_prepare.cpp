@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "companion/manpage.h"
@@ -68,11 +70,8 @@ std::string FormatAnalysis(const qev::AnalysisResult& a) {
 }
 #endif
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  CLI::App app("qev-prepare");
-  app.set_help_flag();
+// The command line as given, before it is applied to the job.
+struct CommandLine {
   bool short_help = false;
   bool help = false;
   bool version = false;
@@ -84,196 +83,239 @@ int main(int argc, char** argv) {
   int extreme_window = 0;
   bool skip_bad_rows = false;
   bool analyze = false;
+  // The numeric options, to tell a given 0 from none.
+  CLI::Option *o_min_m = nullptr, *o_max_m = nullptr, *o_min_d = nullptr, *o_max_d = nullptr,
+              *o_fraction = nullptr, *o_window = nullptr, *o_mmin = nullptr, *o_sig = nullptr,
+              *o_prior_b = nullptr, *o_prior_sd = nullptr;
+};
 
-  app.add_flag("-h", short_help);
-  app.add_flag("--help", help);
-  app.add_flag("--version", version);
-  app.add_option("--config", config);
-  app.add_option("--format", format);
-  app.add_option("--column", columns);
-  app.add_option("--default-sd", default_sd);
-  app.add_flag("--skip-bad-rows", skip_bad_rows);
-  app.add_option("--from", from);
-  app.add_option("--until", until);
-  auto* o_min_m = app.add_option("--min-magnitude", min_magnitude);
-  auto* o_max_m = app.add_option("--max-magnitude", max_magnitude);
-  app.add_option("--magnitude-type", magnitude_types)->delimiter(',');
-  auto* o_min_d = app.add_option("--min-depth", min_depth);
-  auto* o_max_d = app.add_option("--max-depth", max_depth);
-  auto* o_zone = app.add_option("--zone", zone);
-  auto* o_wkt = app.add_option("--zone-wkt", zone_wkt);
+void AddOptions(CLI::App& app, CommandLine& c) {
+  app.set_help_flag();
+  app.add_flag("-h", c.short_help);
+  app.add_flag("--help", c.help);
+  app.add_flag("--version", c.version);
+  app.add_option("--config", c.config);
+  app.add_option("--format", c.format);
+  app.add_option("--column", c.columns);
+  app.add_option("--default-sd", c.default_sd);
+  app.add_flag("--skip-bad-rows", c.skip_bad_rows);
+  app.add_option("--from", c.from);
+  app.add_option("--until", c.until);
+  c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
+  c.o_max_m = app.add_option("--max-magnitude", c.max_magnitude);
+  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',');
+  c.o_min_d = app.add_option("--min-depth", c.min_depth);
+  c.o_max_d = app.add_option("--max-depth", c.max_depth);
+  auto* o_zone = app.add_option("--zone", c.zone);
+  auto* o_wkt = app.add_option("--zone-wkt", c.zone_wkt);
   o_zone->excludes(o_wkt);
-  app.add_option("--decluster", decluster);
-  auto* o_fraction = app.add_option("--foreshock-fraction", fraction);
-  app.add_option("--completeness", completeness);
-  app.add_option("--end", end);
-  auto* o_window = app.add_option("--extreme-window", extreme_window);
-  app.add_option("--extreme-from", extreme_from);
-  app.add_option("--extreme-to", extreme_to);
-  auto* o_mmin = app.add_option("--mmin", mmin);
-  auto* o_sig = app.add_option("--sig-xmax", sig_xmax);
-  app.add_option("--procedure", procedure);
-  auto* o_prior_b = app.add_option("--prior-b", prior_b);
-  auto* o_prior_sd = app.add_option("--prior-b-sd", prior_b_sd);
-  app.add_option("--classic", classic);
-  app.add_option("--prefix", prefix);
-  app.add_option("--report", report);
-  app.add_option("catalog", catalog);
+  app.add_option("--decluster", c.decluster);
+  c.o_fraction = app.add_option("--foreshock-fraction", c.fraction);
+  app.add_option("--completeness", c.completeness);
+  app.add_option("--end", c.end);
+  c.o_window = app.add_option("--extreme-window", c.extreme_window);
+  app.add_option("--extreme-from", c.extreme_from);
+  app.add_option("--extreme-to", c.extreme_to);
+  c.o_mmin = app.add_option("--mmin", c.mmin);
+  c.o_sig = app.add_option("--sig-xmax", c.sig_xmax);
+  app.add_option("--procedure", c.procedure);
+  c.o_prior_b = app.add_option("--prior-b", c.prior_b);
+  c.o_prior_sd = app.add_option("--prior-b-sd", c.prior_b_sd);
+  app.add_option("--classic", c.classic);
+  app.add_option("--prefix", c.prefix);
+  app.add_option("--report", c.report);
+  app.add_option("catalog", c.catalog);
 #ifdef QEV_WITH_ANALYZE
-  app.add_flag("--analyze", analyze);
+  app.add_flag("--analyze", c.analyze);
 #endif
+}
 
-  try {
+// The job file, if one is given, else the defaults.
+qev::PrepareJob ReadJob(const CommandLine& c) {
+  if (c.config.empty()) return {};
+  std::ifstream in(c.config, std::ios::binary);
+  if (!in) throw qev::Error(c.config + ": cannot open the job file");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return qev::ParsePrepareToml(text.str(), c.config, std::filesystem::path(c.config).parent_path());
+}
+
+void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
+  if (!c.catalog.empty()) job.catalog = c.catalog;
+  if (job.catalog.empty()) throw qev::Error("no catalog file given");
+  if (!c.format.empty()) {
+    if (c.format == "csv") {
+      job.format = qev::EventFormat::Csv;
+    } else if (c.format == "zmap") {
+      job.format = qev::EventFormat::Zmap;
+    } else if (c.format == "quakeml") {
+      job.format = qev::EventFormat::QuakeMl;
+    } else {
+      throw qev::Error("--format " + c.format + ": expected csv, zmap or quakeml");
+    }
+  }
+  for (const std::string& column : c.columns) {
+    const std::size_t equals = column.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size()) {
+      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw");
+    }
+    job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
+  }
+  if (!c.default_sd.empty()) {
+    double sd = 0.0;
+    std::size_t used = 0;
     try {
-      app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-      std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
-      return 1;
+      sd = std::stod(c.default_sd, &used);
+    } catch (const std::exception&) {
+      used = 0;
     }
-    if (version) {
-      std::cout << "qev-prepare " << QEV_VERSION << "\n";
-      return 0;
+    if (used != c.default_sd.size() || !(sd >= 0.0) || sd > 10.0) {
+      throw qev::Error("--default-sd " + c.default_sd + ": expected an SD from 0 to 10");
     }
-    if (help) {
-      std::cout << qev::companion::RenderManPage(kManual);
-      return 0;
-    }
-    if (short_help) {
-      std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
-      return 0;
-    }
+    job.read.default_sd = static_cast<float>(sd);
+  }
+  if (c.skip_bad_rows) job.read.skip_bad_rows = true;
+}
 
-    qev::PrepareJob job;
-    if (!config.empty()) {
-      std::ifstream in(config, std::ios::binary);
-      if (!in) throw qev::Error(config + ": cannot open the job file");
-      std::ostringstream text;
-      text << in.rdbuf();
-      job = qev::ParsePrepareToml(text.str(), config, std::filesystem::path(config).parent_path());
+void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
+  qev::Selection& s = job.selection;
+  if (!c.from.empty()) s.from = Date(c.from, "--from");
+  if (!c.until.empty()) s.until = Date(c.until, "--until");
+  if (c.o_min_m->count()) s.min_magnitude = static_cast<float>(c.min_magnitude);
+  if (c.o_max_m->count()) s.max_magnitude = static_cast<float>(c.max_magnitude);
+  if (!c.magnitude_types.empty()) s.magnitude_types = c.magnitude_types;
+  if (c.o_min_d->count()) s.min_depth = static_cast<float>(c.min_depth);
+  if (c.o_max_d->count()) s.max_depth = static_cast<float>(c.max_depth);
+  if (!c.zone.empty()) {
+    job.zone_file = c.zone;
+    s.zone = qev::ReadZoneFile(c.zone);
+  }
+  if (!c.zone_wkt.empty()) s.zone = qev::ZoneFromWkt(c.zone_wkt, "option --zone-wkt");
+  if (!c.decluster.empty()) {
+    if (c.decluster == "none") {
+      job.decluster.reset();
+    } else {
+      job.decluster = qev::DeclusterOptions{};
+      job.decluster->window = qev::ParseWindowName(c.decluster, "option --decluster");
     }
-    // Options given on the command line override the job file.
-    if (!catalog.empty()) job.catalog = catalog;
-    if (job.catalog.empty()) throw qev::Error("no catalog file given");
-    if (!format.empty()) {
-      if (format == "csv") {
-        job.format = qev::EventFormat::Csv;
-      } else if (format == "zmap") {
-        job.format = qev::EventFormat::Zmap;
-      } else if (format == "quakeml") {
-        job.format = qev::EventFormat::QuakeMl;
-      } else {
-        throw qev::Error("--format " + format + ": expected csv, zmap or quakeml");
-      }
+  }
+  if (c.o_fraction->count()) {
+    if (!job.decluster) throw qev::Error("--foreshock-fraction needs --decluster");
+    if (!(c.fraction >= 0.0 && c.fraction <= 1.0)) {
+      throw qev::Error("--foreshock-fraction: expected a fraction from 0 to 1");
     }
-    for (const std::string& column : columns) {
-      const std::size_t equals = column.find('=');
-      if (equals == std::string::npos || equals == 0 || equals + 1 == column.size()) {
-        throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw");
-      }
-      job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
-    }
-    if (!default_sd.empty()) {
-      double sd = 0.0;
-      std::size_t used = 0;
-      try {
-        sd = std::stod(default_sd, &used);
-      } catch (const std::exception&) {
-        used = 0;
-      }
-      if (used != default_sd.size() || !(sd >= 0.0) || sd > 10.0) {
-        throw qev::Error("--default-sd " + default_sd + ": expected an SD from 0 to 10");
-      }
-      job.read.default_sd = static_cast<float>(sd);
-    }
-    if (skip_bad_rows) job.read.skip_bad_rows = true;
-    qev::Selection& s = job.selection;
-    if (!from.empty()) s.from = Date(from, "--from");
-    if (!until.empty()) s.until = Date(until, "--until");
-    if (o_min_m->count()) s.min_magnitude = static_cast<float>(min_magnitude);
-    if (o_max_m->count()) s.max_magnitude = static_cast<float>(max_magnitude);
-    if (!magnitude_types.empty()) s.magnitude_types = magnitude_types;
-    if (o_min_d->count()) s.min_depth = static_cast<float>(min_depth);
-    if (o_max_d->count()) s.max_depth = static_cast<float>(max_depth);
-    if (!zone.empty()) {
-      job.zone_file = zone;
-      s.zone = qev::ReadZoneFile(zone);
-    }
-    if (!zone_wkt.empty()) s.zone = qev::ZoneFromWkt(zone_wkt, "option --zone-wkt");
-    if (!decluster.empty()) {
-      if (decluster == "none") {
-        job.decluster.reset();
-      } else {
-        job.decluster = qev::DeclusterOptions{};
-        job.decluster->window = qev::ParseWindowName(decluster, "option --decluster");
-      }
-    }
-    if (o_fraction->count()) {
-      if (!job.decluster) throw qev::Error("--foreshock-fraction needs --decluster");
-      if (!(fraction >= 0.0 && fraction <= 1.0)) {
-        throw qev::Error("--foreshock-fraction: expected a fraction from 0 to 1");
-      }
-      job.decluster->foreshock_fraction = fraction;
-    }
-    if (!completeness.empty()) {
-      job.split.completeness = qev::ParseCompleteness(completeness, "option --completeness");
-    }
-    if (!end.empty()) job.split.end = Date(end, "--end");
-    if (o_window->count()) {
-      if (extreme_window < 1) throw qev::Error("--extreme-window: expected whole years, 1 or more");
-      job.split.extreme_window_years = extreme_window;
-    }
-    if (!extreme_from.empty()) job.split.extreme_from = Date(extreme_from, "--extreme-from");
-    if (!extreme_to.empty()) job.split.extreme_to = Date(extreme_to, "--extreme-to");
-    if (job.split.completeness.empty() && job.split.extreme_window_years == 0) {
-      throw qev::Error(
-          "no part to make: give a completeness table (--completeness) and/or an extreme window "
-          "(--extreme-window)");
-    }
-    if (o_mmin->count()) job.mmin = static_cast<float>(mmin);
-    if (o_sig->count()) job.session.sig_xmax = static_cast<float>(sig_xmax);
-    if (!procedure.empty()) {
-      if (procedure == "cramer") {
-        job.session.procedure = 1;
-      } else if (procedure == "bayes") {
-        job.session.procedure = 2;
-      } else {
-        throw qev::Error("--procedure " + procedure + ": expected cramer or bayes");
-      }
-    }
-    if (o_prior_b->count()) job.session.prior_b = static_cast<float>(prior_b);
-    if (o_prior_sd->count()) job.session.prior_b_sd = static_cast<float>(prior_b_sd);
-    if (!classic.empty()) job.classic_directory = classic;
-    if (!prefix.empty()) job.classic_prefix = prefix;
-    if (!report.empty()) job.session.report_name = report;
+    job.decluster->foreshock_fraction = c.fraction;
+  }
+}
 
-    if (!analyze) {
-      const qev::PrepareReport result = qev::RunPrepare(job);
-      std::cout << qev::FormatPrepareSummary(result);
-      return 0;
+void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
+  if (!c.completeness.empty()) {
+    job.split.completeness = qev::ParseCompleteness(c.completeness, "option --completeness");
+  }
+  if (!c.end.empty()) job.split.end = Date(c.end, "--end");
+  if (c.o_window->count()) {
+    if (c.extreme_window < 1) {
+      throw qev::Error("--extreme-window: expected whole years, 1 or more");
     }
+    job.split.extreme_window_years = c.extreme_window;
+  }
+  if (!c.extreme_from.empty()) job.split.extreme_from = Date(c.extreme_from, "--extreme-from");
+  if (!c.extreme_to.empty()) job.split.extreme_to = Date(c.extreme_to, "--extreme-to");
+  if (job.split.completeness.empty() && job.split.extreme_window_years == 0) {
+    throw qev::Error(
+        "no part to make: give a completeness table (--completeness) and/or an extreme window "
+        "(--extreme-window)");
+  }
+}
+
+void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
+  if (c.o_mmin->count()) job.mmin = static_cast<float>(c.mmin);
+  if (c.o_sig->count()) job.session.sig_xmax = static_cast<float>(c.sig_xmax);
+  if (!c.procedure.empty()) {
+    if (c.procedure == "cramer") {
+      job.session.procedure = 1;
+    } else if (c.procedure == "bayes") {
+      job.session.procedure = 2;
+    } else {
+      throw qev::Error("--procedure " + c.procedure + ": expected cramer or bayes");
+    }
+  }
+  if (c.o_prior_b->count()) job.session.prior_b = static_cast<float>(c.prior_b);
+  if (c.o_prior_sd->count()) job.session.prior_b_sd = static_cast<float>(c.prior_b_sd);
+  if (!c.classic.empty()) job.classic_directory = c.classic;
+  if (!c.prefix.empty()) job.classic_prefix = c.prefix;
+  if (!c.report.empty()) job.session.report_name = c.report;
+}
+
 #ifdef QEV_WITH_ANALYZE
-    // The classic files wait for the analysis, so that their answers follow
-    // the same runs (each run's Mmax the suggestion of the run before).
-    const std::optional<std::filesystem::path> directory = job.classic_directory;
-    job.classic_directory.reset();
-    qev::PrepareReport result = qev::RunPrepare(job);
-    const qev::AnalysisResult analysis = AnalyzeParts(result, job);
-    if (directory) {
-      qev::ClassicFilesOptions options;
-      options.directory = *directory;
-      options.prefix = job.classic_prefix;
-      options.session = job.session;
-      options.session.mmin = result.mmin;
-      for (std::size_t k = 1; k < analysis.runs.size(); ++k) {
-        options.session.next_mmax.push_back(analysis.runs[k].mmax);
-      }
-      options.inputs.emplace_back(job.catalog);
-      if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
-      result.classic = qev::WriteClassicFiles(result.split, options);
+// The classic files wait for the analysis, so that their answers follow the
+// same runs (each run's Mmax the suggestion of the run before).
+void PrepareAndAnalyze(qev::PrepareJob job) {
+  const std::optional<std::filesystem::path> directory = job.classic_directory;
+  job.classic_directory.reset();
+  qev::PrepareReport result = qev::RunPrepare(job);
+  const qev::AnalysisResult analysis = AnalyzeParts(result, job);
+  if (directory) {
+    qev::ClassicFilesOptions options;
+    options.directory = *directory;
+    options.prefix = job.classic_prefix;
+    options.session = job.session;
+    options.session.mmin = result.mmin;
+    for (std::size_t k = 1; k < analysis.runs.size(); ++k) {
+      options.session.next_mmax.push_back(analysis.runs[k].mmax);
     }
-    std::cout << qev::FormatPrepareSummary(result) << FormatAnalysis(analysis);
+    options.inputs.emplace_back(job.catalog);
+    if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    result.classic = qev::WriteClassicFiles(result.split, options);
+  }
+  std::cout << qev::FormatPrepareSummary(result) << FormatAnalysis(analysis);
+}
 #endif
+
+int Run(int argc, char** argv) {
+  CLI::App app("qev-prepare");
+  CommandLine c;
+  AddOptions(app, c);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
+    return 1;
+  }
+  if (c.version) {
+    std::cout << "qev-prepare " << QEV_VERSION << "\n";
     return 0;
+  }
+  if (c.help) {
+    std::cout << qev::companion::RenderManPage(kManual);
+    return 0;
+  }
+  if (c.short_help) {
+    std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
+    return 0;
+  }
+  // Options given on the command line override the job file.
+  qev::PrepareJob job = ReadJob(c);
+  ApplyReading(c, job);
+  ApplySelection(c, job);
+  ApplySplit(c, job);
+  ApplySession(c, job);
+#ifdef QEV_WITH_ANALYZE
+  if (c.analyze) {
+    PrepareAndAnalyze(std::move(job));
+    return 0;
+  }
+#endif
+  std::cout << qev::FormatPrepareSummary(qev::RunPrepare(job));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Every failure, also one of setting up the command line, is one line.
+  try {
+    return Run(argc, argv);
   } catch (const std::exception& error) {
     std::cerr << "ERROR: " << error.what() << "\n";
   }

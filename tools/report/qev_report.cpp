@@ -1,4 +1,5 @@
 // qev-report: CSV tables and an SVG figure from a qev report file.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -6,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "companion/cli.h"
+#include "companion/command_line.h"
 #include "companion/manpage.h"
 #include "companion/report_file.h"
 #include "companion/report_output.h"
@@ -44,58 +45,71 @@ void WriteAll(const std::string& name, const std::string& text) {
   if (!out) throw std::runtime_error("cannot write the file '" + name + "'");
 }
 
+// Whether two names given for files are one file; "-" is a stream, no file.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;
+  std::error_code error;  // a file that does not exist yet is no other file
+  return a == b || std::filesystem::equivalent(a, b, error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace qev::companion;
   try {
-    const auto arguments =
-        SplitArguments(std::vector<std::string>(argv + 1, argv + argc),
-                       {"hazard-csv", "results-csv", "svg", "units", "title"}, {"help", "version"});
     std::string reportName;
     std::string hazardCsv;
     std::string resultsCsv;
     std::string svg;
+    std::string units;
     PlotOptions plot;
-    bool help = false;
-    bool shortHelp = false;
-    bool version = false;
-    for (const Argument& a : arguments) {
-      if (a.Name == "h") shortHelp = true;
-      if (a.Name == "help") help = true;
-      if (a.Name == "version") version = true;
-      if (a.Name == "hazard-csv") hazardCsv = a.Value;
-      if (a.Name == "results-csv") resultsCsv = a.Value;
-      if (a.Name == "svg") svg = a.Value;
-      if (a.Name == "title") plot.Title = a.Value;
-      if (a.Name == "units") {
-        if (a.Value == "magnitude") {
-          plot.Units = "Magnitude";
-        } else if (a.Value == "intensity") {
-          plot.Units = "Intensity";
-        } else {
-          throw UsageError("--units must be magnitude or intensity");
-        }
-      }
-      if (a.Name.empty()) {
-        if (!reportName.empty()) throw UsageError("only one report file can be read");
-        reportName = a.Value;
-      }
+    HelpFlags flags;
+    CLI::App app("qev-report");
+    SetUpApp(app, flags);
+    app.add_option("--hazard-csv", hazardCsv);
+    app.add_option("--results-csv", resultsCsv);
+    app.add_option("--svg", svg);
+    const auto* unitsOption = app.add_option("--units", units);
+    app.add_option("--title", plot.Title);
+    app.add_option("report", reportName);
+    ParseArguments(app, std::vector<std::string>(argv + 1, argv + argc));
+    if (units == "magnitude") {
+      plot.Units = "Magnitude";
+    } else if (units == "intensity") {
+      plot.Units = "Intensity";
+    } else if (unitsOption->count() > 0) {
+      throw UsageError("--units must be magnitude or intensity");
     }
-    if (version) {
+    if (flags.Version) {
       std::cout << "qev-report " << QEV_VERSION << "\n";
       return 0;
     }
-    if (help) {
+    if (flags.Help) {
       std::cout << RenderManPage(kManual);
       return 0;
     }
-    if (shortHelp) {
+    if (flags.ShortHelp) {
       std::cout << kUsage << "For full documentation type: qev-report --help\n";
       return 0;
     }
     if (reportName.empty()) throw UsageError("no report file given");
     if (hazardCsv.empty() && resultsCsv.empty() && svg.empty()) hazardCsv = "-";
+    // An output never replaces the report it is made from, nor another output.
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"--hazard-csv", &hazardCsv}, {"--results-csv", &resultsCsv}, {"--svg", &svg}};
+    for (std::size_t i = 0; i < std::size(outputs); ++i) {
+      const auto& [option, name] = outputs[i];
+      if (name->empty()) continue;
+      if (SameFile(*name, reportName)) {
+        throw UsageError(std::string(option) + " names the report file itself");
+      }
+      for (std::size_t j = 0; j < i; ++j) {
+        if (SameFile(*name, *outputs[j].second)) {
+          throw UsageError(std::string(outputs[j].first) + " and " + option +
+                           " name the same file");
+        }
+      }
+    }
     const ReportFile report = ParseReport(ReadAll(reportName));
     if (!hazardCsv.empty() && !report.HasHazardTable) {
       throw ReportError(

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "companion/cli.h"
+#include "companion/command_line.h"
 #include "companion/manpage.h"
 #include "companion/session_script.h"
 #include "companion/synth.h"
