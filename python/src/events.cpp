@@ -354,29 +354,16 @@ own memory (no copy); they keep the table alive.)")
       py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
       py::arg("extreme_from"), py::arg("extreme_to"));
 
-  // The last day the catalog observes: `known_end` (the end of the table as
-  // read) or else the day of the table's latest event, no later than the day
-  // before `until`. None for an empty table without a known end.
+  // The last day the catalog observes (ObservedEnd).
   m.def(
       "catalog_end",
       [](const EventTable& t, py::handle known_end, py::handle until) -> py::object {
-        std::optional<CivilDate> end = OptionalDate(known_end, "catalog_end");
-        if (!end && !t.empty()) {
+        const std::optional<CivilDate> known = OptionalDate(known_end, "catalog_end");
+        const std::optional<CivilDate> bound = OptionalDate(until, "until");
+        std::optional<CivilDate> end;
+        {
           py::gil_scoped_release release;
-          std::size_t last = 0;
-          double last_days = t.days(0);
-          for (std::size_t i = 1; i < t.size(); ++i) {
-            const double days = t.days(i);
-            if (days > last_days) {
-              last = i;
-              last_days = days;
-            }
-          }
-          end = CompletedDate(t.date(last));
-        }
-        if (const auto bound = OptionalDate(until, "until"); end && bound) {
-          const CivilDate before = PreviousDay(FirstDayOf(*bound));
-          if (DayNumber(before) < DayNumber(*end)) end = before;
+          end = ObservedEnd(t, known, bound);
         }
         return end ? py::object(Text(FormatDate(*end))) : py::object(py::none());
       },

@@ -317,6 +317,24 @@ DeclusterWindow ParseWindowName(std::string_view name, const std::string& what) 
   throw ReadingError(what, 0, std::string(name), "a window table: gk, uhrhammer or gruenthal");
 }
 
+std::optional<CivilDate> ObservedEnd(const EventTable& events,
+                                     const std::optional<CivilDate>& known_end,
+                                     const std::optional<CivilDate>& until) {
+  std::optional<CivilDate> end = known_end;
+  if (!end && !events.empty()) {
+    std::size_t last = 0;
+    for (std::size_t i = 1; i < events.size(); ++i) {
+      if (events.days(i) > events.days(last)) last = i;
+    }
+    end = CompletedDate(events.date(last));
+  }
+  if (end && until) {
+    const CivilDate before = PreviousDay(FirstDayOf(*until));
+    if (DayNumber(before) < DayNumber(*end)) end = before;
+  }
+  return end;
+}
+
 PrepareReport RunPrepare(const PrepareJob& job) {
   return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
 }
@@ -329,17 +347,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   // The catalog ends with its last event as read, not with the last event the
   // selection keeps: the years after the last selected event are observed too.
   SplitOptions split = job.split;
-  if (!split.end && !read.events.empty()) {
-    std::size_t last = 0;
-    for (std::size_t i = 1; i < read.events.size(); ++i) {
-      if (read.events.days(i) > read.events.days(last)) last = i;
-    }
-    split.end = CompletedDate(read.events.date(last));
-    if (job.selection.until) {
-      const CivilDate before = PreviousDay(FirstDayOf(*job.selection.until));
-      if (DayNumber(before) < DayNumber(*split.end)) split.end = before;
-    }
-  }
+  if (!split.end) split.end = ObservedEnd(read.events, std::nullopt, job.selection.until);
 
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
   EventTable selected =
