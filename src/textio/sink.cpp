@@ -44,6 +44,16 @@ void ReportSink::ListBoth(const Items& items) {
   List(Dest::File, items);
 }
 
+void ReportSink::Records(Dest dest, std::span<const char* const> texts) {
+  for (const char* text : texts) {
+    if (text == nullptr) {
+      List(dest);
+    } else {
+      List(dest, {std::string(text)});
+    }
+  }
+}
+
 // Carriage control: the first character places the record and is not shown.
 void ReportSink::ConsoleRecord(const std::string& record) {
   const char control = record.empty() ? ' ' : record[0];

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,8 @@ class ReportSink {
   // console (it shows exactly as given) and an empty console line.
   void ConsoleLine(std::string_view text) { List(Dest::Console, {std::string(text)}); }
   void ConsoleEmpty() { List(Dest::Console); }
+  // A block of list records of one text each; a null text is an empty record.
+  void Records(Dest dest, std::span<const char* const> texts);
 
   // Opens the output file (a ReportFile: written beside its target and put
   // in place by CloseOutputFile); a failure is a stop with exit status 1 that
