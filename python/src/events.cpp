@@ -149,6 +149,12 @@ EventTable TableFromColumns(const py::dict& c) {
   return table;
 }
 
+// A numeric column of the table as a read-only view that keeps the table alive.
+template <auto column>
+py::array Column(py::object self) {
+  return ReadOnlyView(self.cast<const EventTable&>().*column, self);
+}
+
 DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
 
 }  // namespace
@@ -161,47 +167,18 @@ magnitude and sd (its standard deviation), magnitude_type (codes into
 magnitude_types). The numeric columns are read-only NumPy views of the table's
 own memory (no copy); they keep the table alive.)")
       .def("__len__", &EventTable::size)
-      .def_property_readonly(
-          "year",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().year, self); })
-      .def_property_readonly(
-          "month",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().month, self); })
-      .def_property_readonly(
-          "day",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().day, self); })
-      .def_property_readonly(
-          "hour",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().hour, self); })
-      .def_property_readonly(
-          "minute",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().minute, self); })
-      .def_property_readonly(
-          "second",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().second, self); })
-      .def_property_readonly("longitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().longitude, self);
-                             })
-      .def_property_readonly("latitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().latitude, self);
-                             })
-      .def_property_readonly(
-          "depth",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().depth, self); })
-      .def_property_readonly("magnitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().magnitude, self);
-                             })
-      .def_property_readonly(
-          "sd",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().sd, self); })
-      .def_property_readonly("magnitude_type",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().magnitude_type,
-                                                   self);
-                             })
+      .def_property_readonly("year", &Column<&EventTable::year>)
+      .def_property_readonly("month", &Column<&EventTable::month>)
+      .def_property_readonly("day", &Column<&EventTable::day>)
+      .def_property_readonly("hour", &Column<&EventTable::hour>)
+      .def_property_readonly("minute", &Column<&EventTable::minute>)
+      .def_property_readonly("second", &Column<&EventTable::second>)
+      .def_property_readonly("longitude", &Column<&EventTable::longitude>)
+      .def_property_readonly("latitude", &Column<&EventTable::latitude>)
+      .def_property_readonly("depth", &Column<&EventTable::depth>)
+      .def_property_readonly("magnitude", &Column<&EventTable::magnitude>)
+      .def_property_readonly("sd", &Column<&EventTable::sd>)
+      .def_property_readonly("magnitude_type", &Column<&EventTable::magnitude_type>)
       .def_property_readonly("magnitude_types",
                              [](const EventTable& t) {
                                py::list names;
