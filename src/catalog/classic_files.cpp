@@ -6,6 +6,7 @@
 
 #include "catalog/scaled.h"
 #include "qev/errors.h"
+#include "textio/number_text.h"
 #include "textio/reader.h"
 
 namespace qev {

@@ -4,9 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
-#include <string>
 
 namespace qev {
 
@@ -27,13 +25,6 @@ inline bool ScaledFits(float value, double factor) {
 }
 inline std::int32_t ScaledTruncation(float value, double factor) {
   return static_cast<std::int32_t>(std::trunc(static_cast<double>(value) * factor));
-}
-
-// A value as the messages about it show it: at most seven significant digits.
-inline std::string ShownValue(double value) {
-  char shown[64];
-  std::snprintf(shown, sizeof shown, "%.7g", value);
-  return shown;
 }
 
 }  // namespace qev

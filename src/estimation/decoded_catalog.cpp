@@ -5,6 +5,7 @@
 #include <string>
 
 #include "qev/errors.h"
+#include "textio/number_text.h"
 
 namespace qev {
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "events/reading.h"
+#include "textio/number_text.h"
 
 namespace qev {
 
@@ -268,12 +269,6 @@ class TomlJob {
   std::filesystem::path base_;
 };
 
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
 void Line(std::string& out, const std::string& label, const std::string& value) {
   constexpr std::size_t kLabelWidth = 48;
   out += "  " + label;
@@ -422,9 +417,9 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
     const PartPeriod& p = split.complete_periods[k];
     Line(out,
          "complete part " + std::to_string(k + 1) + " " + FormatDate(p.first_day) + " to " +
-             FormatDate(p.last_day) + ", Mc " + Fixed(split.catalog.complete[k].threshold, 2),
+             FormatDate(p.last_day) + ", Mc " + FixedText(split.catalog.complete[k].threshold, 2),
          std::to_string(split.complete_rows[k].size()) + " events, mean SD " +
-             Fixed(split.catalog.complete[k].sd, 3));
+             FixedText(split.catalog.complete[k].sd, 3));
   }
   if (split.below_threshold > 0) {
     Line(out, "below the threshold of their period", std::to_string(split.below_threshold));
@@ -436,14 +431,14 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
       if (report.events.magnitude[i] > report.events.magnitude[largest]) largest = i;
     }
     const EventTable& e = report.events;
-    std::string text = "M " + Fixed(e.magnitude[largest], 2);
+    std::string text = "M " + FixedText(e.magnitude[largest], 2);
     if (!e.type_name(largest).empty()) text += " " + e.type_name(largest);
-    text += " on " + FormatDate(e.date(largest)) + " at " + Fixed(e.latitude[largest], 3) + ", " +
-            Fixed(e.longitude[largest], 3);
+    text += " on " + FormatDate(e.date(largest)) + " at " + FixedText(e.latitude[largest], 3) +
+            ", " + FixedText(e.longitude[largest], 3);
     if (!e.id(largest).empty()) text += " (" + std::string(e.id(largest)) + ")";
     Line(out, "largest event", text);
   }
-  Line(out, "Mmin", Fixed(report.mmin, 2));
+  Line(out, "Mmin", FixedText(report.mmin, 2));
   if (report.classic) {
     for (const std::filesystem::path& path : report.classic->written) {
       Line(out, "written", path.string());
