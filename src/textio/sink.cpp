@@ -39,11 +39,6 @@ void ReportSink::FormatBoth(std::string_view format, const Items& items) {
   Format(Dest::File, format, items);
 }
 
-void ReportSink::ListBoth(const Items& items) {
-  List(Dest::Console, items);
-  List(Dest::File, items);
-}
-
 void ReportSink::Records(Dest dest, std::span<const char* const> texts) {
   for (const char* text : texts) {
     if (text == nullptr) {

@@ -35,9 +35,8 @@ class ReportSink {
   void Format(Dest dest, std::string_view format, const Items& items = {});
   // A list-directed write; no items gives an empty record.
   void List(Dest dest, const Items& items = {});
-  // The same write to the console first, then to the output file.
+  // The same formatted write to the console first, then to the output file.
   void FormatBoth(std::string_view format, const Items& items = {});
-  void ListBoth(const Items& items = {});
   // The dialogs' two most common records: a list record of one text on the
   // console (it shows exactly as given) and an empty console line.
   void ConsoleLine(std::string_view text) { List(Dest::Console, {std::string(text)}); }
