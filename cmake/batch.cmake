@@ -28,8 +28,6 @@ function(qev_batch_tool)
   endif()
   install(FILES docs/batch.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   if(TARGET qev_tests)
-    target_compile_definitions(qev_tests PRIVATE QEV_BATCH_BINARY="$<TARGET_FILE:qev-batch>")
-    add_dependencies(qev_tests qev-batch)
     # The same job on one thread, on two and on two MPI ranks: the same bytes.
     set(mpirun "")
     if(TARGET qev_batch_mpi AND MPIEXEC_EXECUTABLE)

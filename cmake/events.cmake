@@ -18,17 +18,13 @@ function(qev_events_tool)
   # --analyze runs the engine's Analyze on the parts.
   target_compile_definitions(qev-prepare PRIVATE QEV_WITH_ANALYZE)
   install(FILES docs/catalogs.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  if(TARGET qev_tests)
-    target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_BINARY="$<TARGET_FILE:qev-prepare>")
-    target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_ANALYZES)
-    add_dependencies(qev_tests qev-prepare)
-  endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_events_tool)
 
 if(TARGET qev_tests)
   target_link_libraries(qev_tests PRIVATE qev_events)
-  target_compile_definitions(qev_tests PRIVATE
+  # qev-prepare --analyze is built (QEV_WITH_ANALYZE) and tested.
+  target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_ANALYZES
     QEV_SHARED_CATALOGS_DIR="${PROJECT_SOURCE_DIR}/../shared/catalogs")
 endif()
 

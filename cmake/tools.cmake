@@ -35,10 +35,11 @@ file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
 install(TARGETS qev RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 qev_install_manual(qev.1)
 
-# A companion tool: its program, linked with the companion library (the
-# command-line conventions and the manual-page renderer) and the libraries
-# given after the source, its manual page man/<tool>.1 embedded as
-# qev_<name>_manual.h, both installed.
+# A companion tool qev-<name>: its program, linked with the companion library
+# (the command-line conventions and the manual-page renderer) and the
+# libraries given after the source, its manual page man/qev-<name>.1 embedded
+# as qev_<name>_manual.h, both installed; the tests find the program as
+# QEV_<NAME>_BINARY.
 function(qev_companion_tool tool source)
   string(REPLACE "-" "_" header ${tool}_manual.h)
   qev_embed_manual(${tool}.1 ${header})
@@ -48,16 +49,15 @@ function(qev_companion_tool tool source)
   target_compile_definitions(${tool} PRIVATE QEV_VERSION="${PROJECT_VERSION}")
   install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   qev_install_manual(${tool}.1)
+  if(TARGET qev_tests)
+    string(REPLACE "qev-" "QEV_" binary ${tool}_BINARY)
+    string(TOUPPER ${binary} binary)
+    target_compile_definitions(qev_tests PRIVATE ${binary}="$<TARGET_FILE:${tool}>")
+    add_dependencies(qev_tests ${tool})
+  endif()
 endfunction()
 qev_companion_tool(qev-synth tools/synth/qev_synth.cpp)
 qev_companion_tool(qev-report tools/report/qev_report.cpp)
-
-if(TARGET qev_tests)
-  target_compile_definitions(qev_tests PRIVATE
-    QEV_SYNTH_BINARY="$<TARGET_FILE:qev-synth>"
-    QEV_REPORT_BINARY="$<TARGET_FILE:qev-report>")
-  add_dependencies(qev_tests qev-synth qev-report)
-endif()
 
 # The user documents, and the copyright file where Debian looks for it.
 install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companion.md
