@@ -42,15 +42,7 @@ struct Fixture {
     point.PriorBeta = 2.302585f;
     point.PriorBetaSD = 0.2302585f;
   }
-  LikelihoodData Data() const {
-    LikelihoodData data;
-    data.catalog = &decoded;
-    data.Mmin = point.Mmin;
-    data.Mmax = point.Mmax;
-    data.PriorBeta = point.PriorBeta;
-    data.PriorBetaSD = point.PriorBetaSD;
-    return data;
-  }
+  LikelihoodData Data() const { return LikelihoodDataAt(decoded, point); }
 };
 
 const Fixture& FullCatalog() {

@@ -77,14 +77,19 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   return score;
 }
 
-UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
-  const std::size_t slots = catalog.Parts.size() + 1;
+LikelihoodData LikelihoodDataAt(const DecodedCatalog& catalog, const UncertaintyPoint& point) {
   LikelihoodData data;
   data.catalog = &catalog;
   data.Mmin = point.Mmin;
   data.Mmax = point.Mmax;
   data.PriorBeta = point.PriorBeta;
   data.PriorBetaSD = point.PriorBetaSD;
+  return data;
+}
+
+UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
+  const std::size_t slots = catalog.Parts.size() + 1;
+  const LikelihoodData data = LikelihoodDataAt(catalog, point);
   const float beta = point.Beta;
   const float lambda = point.Lambda;
   const float h = kRelativeStep;
