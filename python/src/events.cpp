@@ -157,9 +157,8 @@ py::array Column(py::object self) {
 
 DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
 
-}  // namespace
-
-void BindEvents(py::module_& m) {
+// The table class: its columns, names, ids and subsets.
+void BindEventTable(py::module_& m) {
   py::class_<EventTable>(m, "EventTable", py::dynamic_attr(), R"(
 Events of a catalog as columns: year, month, day (0: not known), hour, minute,
 second (UTC), longitude and latitude (degrees), depth (km, NaN when not given),
@@ -202,6 +201,12 @@ own memory (no copy); they keep the table alive.)")
           },
           py::arg("rows"), "The rows given, in the order given, as a new table.")
       .def_static("_from_columns", &TableFromColumns);
+}
+
+}  // namespace
+
+void BindEvents(py::module_& m) {
+  BindEventTable(m);
 
   m.def(
       "read_event_file",

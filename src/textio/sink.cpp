@@ -87,7 +87,7 @@ void ReportSink::CloseOutputFile() {
 
 std::optional<std::string> ReportSink::SetAsideOutputFile(const std::vector<FileIdentity>& inputs) {
   if (!report_) return std::nullopt;
-  const std::optional<std::string> where = report_->SetAside(inputs);
+  std::optional<std::string> where = report_->SetAside(inputs);
   report_.reset();
   Watch();
   return where;
