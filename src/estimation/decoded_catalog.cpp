@@ -114,10 +114,10 @@ DecodedPart DecodePart(const CompletePart& part, std::size_t index) {
 DecodedCatalog Decode(const Catalog& catalog, DataKind kind) {
   DecodedCatalog decoded;
   decoded.Kind = kind;
-  if (kind != DataKind::Complete && catalog.extreme) {
+  if (UsesExtremes(kind) && catalog.extreme) {
     decoded.Extreme = DecodeExtreme(*catalog.extreme);
   }
-  if (kind != DataKind::Extremes) {
+  if (UsesParts(kind)) {
     for (std::size_t p = 0; p < catalog.complete.size(); ++p) {
       decoded.Parts.push_back(DecodePart(catalog.complete[p], p));
     }

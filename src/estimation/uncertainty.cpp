@@ -52,7 +52,7 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
   const DecodedCatalog& catalog = *data.catalog;
   float score = 0.0f;
-  if (catalog.Kind != DataKind::Extremes) {
+  if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
       const float k = std::trunc(part.EventCount);
       score = score + (k / lambda - (1.0f - MagnitudeCdf(law, part.Threshold)) *
@@ -60,7 +60,7 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
                                         (part.End - part.Start));
     }
   }
-  if (catalog.Kind != DataKind::Complete) {
+  if (UsesExtremes(catalog.Kind)) {
     const DecodedExtreme& extreme = catalog.Extreme;
     const float ms = extreme.Smallest;
     const float s0 = 1.0f - MagnitudeCdf(law, ms);
