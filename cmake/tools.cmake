@@ -17,25 +17,6 @@ function(qev_embed_manual page header)
        "inline constexpr const char* kManual = R\"QEVMANUAL(${content})QEVMANUAL\";\n")
   configure_file(${QEV_GENERATED_DIR}/${header}.in ${QEV_GENERATED_DIR}/${header} COPYONLY)
 endfunction()
-qev_embed_manual(qev-synth.1 qev_synth_manual.h)
-qev_embed_manual(qev-report.1 qev_report_manual.h)
-
-add_executable(qev-synth tools/synth/qev_synth.cpp)
-add_executable(qev-report tools/report/qev_report.cpp)
-foreach(tool qev-synth qev-report)
-  target_link_libraries(${tool} PRIVATE qev_companion)
-  target_include_directories(${tool} PRIVATE ${QEV_GENERATED_DIR})
-  target_compile_definitions(${tool} PRIVATE QEV_VERSION="${PROJECT_VERSION}")
-endforeach()
-
-if(TARGET qev_tests)
-  target_compile_definitions(qev_tests PRIVATE
-    QEV_SYNTH_BINARY="$<TARGET_FILE:qev-synth>"
-    QEV_REPORT_BINARY="$<TARGET_FILE:qev-report>")
-  add_dependencies(qev_tests qev-synth qev-report)
-endif()
-
-install(TARGETS qev qev-synth qev-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages are installed compressed, as Debian policy asks: gzip -9n, the
 # best compression and no name or time stamp, so that a page gives the same
@@ -51,9 +32,32 @@ function(qev_install_manual page)
   install(FILES ${copy}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
-foreach(page qev.1 qev-synth.1 qev-report.1)
-  qev_install_manual(${page})
-endforeach()
+install(TARGETS qev RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+qev_install_manual(qev.1)
+
+# A companion tool qev-<name>: its program, linked with the companion library
+# (the command-line conventions and the manual-page renderer) and the
+# libraries given after the source, its manual page man/qev-<name>.1 embedded
+# as qev_<name>_manual.h, both installed; the tests find the program as
+# QEV_<NAME>_BINARY.
+function(qev_companion_tool tool source)
+  string(REPLACE "-" "_" header ${tool}_manual.h)
+  qev_embed_manual(${tool}.1 ${header})
+  add_executable(${tool} ${source})
+  target_link_libraries(${tool} PRIVATE qev_companion ${ARGN})
+  target_include_directories(${tool} PRIVATE ${QEV_GENERATED_DIR})
+  target_compile_definitions(${tool} PRIVATE QEV_VERSION="${PROJECT_VERSION}")
+  install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  qev_install_manual(${tool}.1)
+  if(TARGET qev_tests)
+    string(REPLACE "qev-" "QEV_" binary ${tool}_BINARY)
+    string(TOUPPER ${binary} binary)
+    target_compile_definitions(qev_tests PRIVATE ${binary}="$<TARGET_FILE:${tool}>")
+    add_dependencies(qev_tests ${tool})
+  endif()
+endfunction()
+qev_companion_tool(qev-synth tools/synth/qev_synth.cpp)
+qev_companion_tool(qev-report tools/report/qev_report.cpp)
 
 # The user documents, and the copyright file where Debian looks for it.
 install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companion.md

@@ -251,15 +251,24 @@ OpenQuakeMfd ToOpenQuake(float beta, float lambda, float mmin, float mmax);
 // Annual rate above m (Mmin <= m <= Mmax) of such a law.
 double OpenQuakeRate(const OpenQuakeMfd& mfd, double m);
 
+struct Progress {
+  std::size_t done = 0;
+  std::size_t failed = 0;
+  std::size_t total = 0;
+  double seconds = 0.0;  // since the start
+};
+
 // Writes the records into the output folder as they come, in task order:
 // results.csv, results.jsonl, hazard.csv at once, summary.csv when a cell's
 // replicates are complete, and on Finish the OpenQuake fragment of each zone
 // (openquake/<zone>.xml) and the source-model logic tree
 // (openquake/source_model_logic_tree.xml). Throws Error when a file cannot
-// be written or would replace one of the job's inputs.
+// be written or would replace one of the job's inputs. `progress`, when
+// given, is told after each record written (seconds since the writer was made).
 class BatchWriter {
  public:
-  BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder);
+  BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder,
+              std::function<void(const Progress&)> progress = {});
   ~BatchWriter();
   BatchWriter(const BatchWriter&) = delete;
   BatchWriter& operator=(const BatchWriter&) = delete;
@@ -292,13 +301,6 @@ class OrderedPool {
  private:
   struct State;
   std::unique_ptr<State> state_;
-};
-
-struct Progress {
-  std::size_t done = 0;
-  std::size_t failed = 0;
-  std::size_t total = 0;
-  double seconds = 0.0;  // since the start
 };
 
 struct RunOptions {

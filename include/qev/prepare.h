@@ -61,6 +61,13 @@ struct PrepareReport {
   std::optional<ClassicFiles> classic;
 };
 
+// The last day a catalog observes: `known_end` (the end of the table as read)
+// or else the day of the table's latest event, no later than the day before
+// `until`. None for an empty table without a known end.
+std::optional<CivilDate> ObservedEnd(const EventTable& events,
+                                     const std::optional<CivilDate>& known_end,
+                                     const std::optional<CivilDate>& until);
+
 PrepareReport RunPrepare(const PrepareJob& job);
 // The same on a catalog already read (as ReadEventFile reads job.catalog), so
 // that one reading serves several jobs on the same catalog.

@@ -149,11 +149,16 @@ EventTable TableFromColumns(const py::dict& c) {
   return table;
 }
 
+// A numeric column of the table as a read-only view that keeps the table alive.
+template <auto column>
+py::array Column(py::object self) {
+  return ReadOnlyView(self.cast<const EventTable&>().*column, self);
+}
+
 DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
 
-}  // namespace
-
-void BindEvents(py::module_& m) {
+// The table class: its columns, names, ids and subsets.
+void BindEventTable(py::module_& m) {
   py::class_<EventTable>(m, "EventTable", py::dynamic_attr(), R"(
 Events of a catalog as columns: year, month, day (0: not known), hour, minute,
 second (UTC), longitude and latitude (degrees), depth (km, NaN when not given),
@@ -161,47 +166,18 @@ magnitude and sd (its standard deviation), magnitude_type (codes into
 magnitude_types). The numeric columns are read-only NumPy views of the table's
 own memory (no copy); they keep the table alive.)")
       .def("__len__", &EventTable::size)
-      .def_property_readonly(
-          "year",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().year, self); })
-      .def_property_readonly(
-          "month",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().month, self); })
-      .def_property_readonly(
-          "day",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().day, self); })
-      .def_property_readonly(
-          "hour",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().hour, self); })
-      .def_property_readonly(
-          "minute",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().minute, self); })
-      .def_property_readonly(
-          "second",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().second, self); })
-      .def_property_readonly("longitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().longitude, self);
-                             })
-      .def_property_readonly("latitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().latitude, self);
-                             })
-      .def_property_readonly(
-          "depth",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().depth, self); })
-      .def_property_readonly("magnitude",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().magnitude, self);
-                             })
-      .def_property_readonly(
-          "sd",
-          [](py::object self) { return ReadOnlyView(self.cast<const EventTable&>().sd, self); })
-      .def_property_readonly("magnitude_type",
-                             [](py::object self) {
-                               return ReadOnlyView(self.cast<const EventTable&>().magnitude_type,
-                                                   self);
-                             })
+      .def_property_readonly("year", &Column<&EventTable::year>)
+      .def_property_readonly("month", &Column<&EventTable::month>)
+      .def_property_readonly("day", &Column<&EventTable::day>)
+      .def_property_readonly("hour", &Column<&EventTable::hour>)
+      .def_property_readonly("minute", &Column<&EventTable::minute>)
+      .def_property_readonly("second", &Column<&EventTable::second>)
+      .def_property_readonly("longitude", &Column<&EventTable::longitude>)
+      .def_property_readonly("latitude", &Column<&EventTable::latitude>)
+      .def_property_readonly("depth", &Column<&EventTable::depth>)
+      .def_property_readonly("magnitude", &Column<&EventTable::magnitude>)
+      .def_property_readonly("sd", &Column<&EventTable::sd>)
+      .def_property_readonly("magnitude_type", &Column<&EventTable::magnitude_type>)
       .def_property_readonly("magnitude_types",
                              [](const EventTable& t) {
                                py::list names;
@@ -225,6 +201,12 @@ own memory (no copy); they keep the table alive.)")
           },
           py::arg("rows"), "The rows given, in the order given, as a new table.")
       .def_static("_from_columns", &TableFromColumns);
+}
+
+}  // namespace
+
+void BindEvents(py::module_& m) {
+  BindEventTable(m);
 
   m.def(
       "read_event_file",
@@ -354,29 +336,16 @@ own memory (no copy); they keep the table alive.)")
       py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
       py::arg("extreme_from"), py::arg("extreme_to"));
 
-  // The last day the catalog observes: `known_end` (the end of the table as
-  // read) or else the day of the table's latest event, no later than the day
-  // before `until`. None for an empty table without a known end.
+  // The last day the catalog observes (ObservedEnd).
   m.def(
       "catalog_end",
       [](const EventTable& t, py::handle known_end, py::handle until) -> py::object {
-        std::optional<CivilDate> end = OptionalDate(known_end, "catalog_end");
-        if (!end && !t.empty()) {
+        const std::optional<CivilDate> known = OptionalDate(known_end, "catalog_end");
+        const std::optional<CivilDate> bound = OptionalDate(until, "until");
+        std::optional<CivilDate> end;
+        {
           py::gil_scoped_release release;
-          std::size_t last = 0;
-          double last_days = t.days(0);
-          for (std::size_t i = 1; i < t.size(); ++i) {
-            const double days = t.days(i);
-            if (days > last_days) {
-              last = i;
-              last_days = days;
-            }
-          }
-          end = CompletedDate(t.date(last));
-        }
-        if (const auto bound = OptionalDate(until, "until"); end && bound) {
-          const CivilDate before = PreviousDay(FirstDayOf(*bound));
-          if (DayNumber(before) < DayNumber(*end)) end = before;
+          end = ObservedEnd(t, known, bound);
         }
         return end ? py::object(Text(FormatDate(*end))) : py::object(py::none());
       },

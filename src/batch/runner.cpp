@@ -1,5 +1,4 @@
 // Tasks on a pool of threads, given back in order, at most a window ahead.
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -101,25 +100,13 @@ std::optional<TaskRecord> OrderedPool::Next() {
 
 std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
                      const RunOptions& options) {
-  const auto start = std::chrono::steady_clock::now();
-  BatchWriter writer(plan, folder);
+  BatchWriter writer(plan, folder, options.progress);
   std::vector<std::size_t> indices(plan.task_count());
   for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = i;
   const unsigned threads = ResolveThreads(options.threads);
   OrderedPool pool(std::move(indices), threads, ResolveWindow(options.window, threads),
                    [&plan](std::size_t i) { return MakeRecord(plan, RunTask(plan, i)); });
-  Progress progress;
-  progress.total = plan.task_count();
-  while (std::optional<TaskRecord> record = pool.Next()) {
-    writer.Add(*record);
-    ++progress.done;
-    progress.failed = writer.failed();
-    if (options.progress) {
-      progress.seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      options.progress(progress);
-    }
-  }
+  while (std::optional<TaskRecord> record = pool.Next()) writer.Add(*record);
   writer.Finish();
   return writer.failed();
 }

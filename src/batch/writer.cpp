@@ -1,6 +1,7 @@
 // The output folder: task rows streamed, summaries per cell, OpenQuake files
 // at the end.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -63,8 +64,11 @@ struct BatchWriter::State {
   std::vector<float> b, lambda, mmax;
   std::size_t cell_failed = 0;
   std::vector<Estimate> catalog_estimates;  // replicate 0 of every cell
+  std::function<void(const Progress&)> progress;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
-  State(const BatchPlan& p, std::filesystem::path f) : plan(p), folder(std::move(f)) {}
+  State(const BatchPlan& p, std::filesystem::path f, std::function<void(const Progress&)> tell)
+      : plan(p), folder(std::move(f)), progress(std::move(tell)) {}
 
   std::ofstream Open(const std::filesystem::path& path) {
     for (const std::string& input : plan.inputs) {
@@ -103,8 +107,9 @@ struct BatchWriter::State {
   }
 };
 
-BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder)
-    : state_(std::make_unique<State>(plan, folder)) {
+BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder,
+                         std::function<void(const Progress&)> progress)
+    : state_(std::make_unique<State>(plan, folder, std::move(progress))) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error)
@@ -150,6 +155,15 @@ void BatchWriter::Add(const TaskRecord& record) {
     ++s.cell_failed;
   }
   if (record.index % per == per - 1) s.CloseCell(cell);
+  if (s.progress) {
+    Progress progress;
+    progress.done = s.next;
+    progress.failed = s.failed;
+    progress.total = s.plan.task_count();
+    progress.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - s.start).count();
+    s.progress(progress);
+  }
 }
 
 void BatchWriter::Finish() {

@@ -1,7 +1,6 @@
 // Static round-robin over the ranks; records travel as packed bytes.
 #include <mpi.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <string>
@@ -70,10 +69,7 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
     return 0;
   }
 
-  const auto start = std::chrono::steady_clock::now();
-  BatchWriter writer(plan, folder);
-  Progress progress;
-  progress.total = total;
+  BatchWriter writer(plan, folder, options.progress);
   std::string buffer;
   for (std::size_t i = 0; i < total; ++i) {
     const int owner = static_cast<int>(i % size);
@@ -95,13 +91,6 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
       }
     }
     writer.Add(record);
-    ++progress.done;
-    progress.failed = writer.failed();
-    if (options.progress) {
-      progress.seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      options.progress(progress);
-    }
   }
   writer.Finish();
   return writer.failed();

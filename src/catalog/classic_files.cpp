@@ -1,24 +1,17 @@
 #include "qev/classic_files.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "catalog/scaled.h"
 #include "qev/errors.h"
+#include "textio/number_text.h"
 #include "textio/reader.h"
 
 namespace qev {
 
 namespace {
-
-// A value as the reports show it: at most seven significant digits.
-std::string Shown(double value) {
-  char shown[64];
-  std::snprintf(shown, sizeof shown, "%.7g", value);
-  return shown;
-}
 
 // value x factor truncated, for a value of the line just read from `file`; a
 // value whose scaled integer does not fit 32 bits is a reading error.
@@ -28,7 +21,7 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
     const std::string scaled = factor == 1.0
                                    ? std::string("its integer part")
                                    : "the value times " + std::to_string(static_cast<long>(factor));
-    throw ReadingError(file.Description(), file.LineNumber(), what + " " + Shown(value),
+    throw ReadingError(file.Description(), file.LineNumber(), what + " " + ShownValue(value),
                        scaled + " within the 32-bit integers");
   }
   return ScaledTruncation(value, factor);
@@ -39,7 +32,7 @@ std::int32_t CheckedScaled(const LineSource& file, float value, double factor,
 std::int32_t CheckedWhole(const LineSource& file, long line, double value,
                           const std::string& what) {
   if (!WholeFits(value)) {
-    throw ReadingError(file.Description(), line, what + " " + Shown(value),
+    throw ReadingError(file.Description(), line, what + " " + ShownValue(value),
                        "a value within the 32-bit integers");
   }
   return static_cast<std::int32_t>(std::trunc(value));
@@ -47,15 +40,16 @@ std::int32_t CheckedWhole(const LineSource& file, long line, double value,
 
 void CheckNotNegative(const LineSource& file, float value, const std::string& what) {
   if (value >= 0.0f) return;
-  throw ReadingError(file.Description(), file.LineNumber(), what + " " + Shown(value),
+  throw ReadingError(file.Description(), file.LineNumber(), what + " " + ShownValue(value),
                      "a " + what + " not below 0");
 }
 
 // A magnitude (or intensity) above the largest the caller allows.
 void CheckSize(const LineSource& file, float value, float largest, const char* what) {
   if (!(value > largest)) return;
-  throw ReadingError(file.Description(), file.LineNumber(), std::string(what) + " " + Shown(value),
-                     std::string("a ") + what + " not above " + Shown(largest));
+  throw ReadingError(file.Description(), file.LineNumber(),
+                     std::string(what) + " " + ShownValue(value),
+                     std::string("a ") + what + " not above " + ShownValue(largest));
 }
 
 // The end of the file inside a record: some of its values were read, the
@@ -318,7 +312,7 @@ bool CompleteFileReader::ReadLine() {
     // A count of earthquakes is whole: 2.9 is no silent 2.
     if (s.frequency != std::trunc(s.frequency)) {
       throw ReadingError(s.file.Description(), s.file.LineNumber(),
-                         "frequency " + Shown(s.frequency), "a whole number of earthquakes");
+                         "frequency " + ShownValue(s.frequency), "a whole number of earthquakes");
     }
   }
   s.line.magnitude = s.magnitude;

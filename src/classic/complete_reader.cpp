@@ -50,13 +50,7 @@ void WriteMenu(ReportSink& sink) {
       " ENTER proper number ...",
       nullptr,
   };
-  for (const char* row : rows) {
-    if (row == nullptr) {
-      sink.List(Dest::Console);
-    } else {
-      sink.List(Dest::Console, {std::string(row)});
-    }
-  }
+  sink.Records(Dest::Console, rows);
 }
 
 // Any layout answer but 1, 2 and 3 would read no data line at all.

@@ -45,13 +45,7 @@ void WriteMenu(ReportSink& sink) {
       " ENTER proper number ...",
       nullptr,
   };
-  for (const char* row : rows) {
-    if (row == nullptr) {
-      sink.List(Dest::Console);
-    } else {
-      sink.List(Dest::Console, {std::string(row)});
-    }
-  }
+  sink.Records(Dest::Console, rows);
 }
 
 // The date error: an event not at least 0.001 year after the one before it

@@ -75,14 +75,6 @@ static_assert(sizeof kHeaderRecords / sizeof kHeaderRecords[0] == 55,
 
 }  // namespace
 
-void WriteOutputHeader(ReportSink& sink) {
-  for (const char* record : kHeaderRecords) {
-    if (record == nullptr) {
-      sink.List(Dest::File);
-    } else {
-      sink.List(Dest::File, {std::string(record)});
-    }
-  }
-}
+void WriteOutputHeader(ReportSink& sink) { sink.Records(Dest::File, kHeaderRecords); }
 
 }  // namespace qev

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 #include <vector>
+
+#include "textio/number_text.h"
 
 namespace qev::companion {
 
@@ -35,12 +36,6 @@ std::string SpanName(const Field& span, int index) {
   return text;
 }
 
-std::string Number(double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
-}
-
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -65,13 +60,13 @@ std::string Escape(const std::string& text) {
 }
 
 std::string Shown(const Field& field, int decimals) {
-  if (field.IsNumber()) return Number(field.Value, decimals);
+  if (field.IsNumber()) return FixedText(field.Value, decimals);
   return field.Kind == FieldKind::Overflow ? "(too large)" : Cell(field);
 }
 
 std::string DecadeLabel(int exponent) {
-  if (exponent >= 0 && exponent <= 6) return Number(std::pow(10.0, exponent), 0);
-  if (exponent < 0 && exponent >= -4) return Number(std::pow(10.0, exponent), -exponent);
+  if (exponent >= 0 && exponent <= 6) return FixedText(std::pow(10.0, exponent), 0);
+  if (exponent < 0 && exponent >= -4) return FixedText(std::pow(10.0, exponent), -exponent);
   return "1e" + std::to_string(exponent);
 }
 
@@ -144,7 +139,7 @@ struct HazardFigure {
     return Upper.Top + (Top - l) / (Top - Bottom) * Upper.Height;
   }
   double YProbability(double p) const { return Lower.Bottom() - p * Lower.Height; }
-  static std::string F1(double v) { return Number(v, 1); }
+  static std::string F1(double v) { return FixedText(v, 1); }
 
   void Frame(const Box& box) {
     S << "<rect x=\"" << box.Left << "\" y=\"" << box.Top << "\" width=\"" << box.Width
@@ -159,7 +154,7 @@ struct HazardFigure {
       S << "<line x1=\"" << x << "\" y1=\"" << box.Bottom() << "\" x2=\"" << x << "\" y2=\""
         << box.Bottom() + 6 << "\" stroke=\"#222\"/>\n";
       S << "<text x=\"" << x << "\" y=\"" << box.Bottom() + 22
-        << "\" text-anchor=\"middle\" font-size=\"13\">" << Number(m, XStep == 0.25 ? 2 : 1)
+        << "\" text-anchor=\"middle\" font-size=\"13\">" << FixedText(m, XStep == 0.25 ? 2 : 1)
         << "</text>\n";
     }
     S << "<text x=\"" << box.Left + box.Width / 2 << "\" y=\"" << box.Bottom() + 46
@@ -230,7 +225,7 @@ struct HazardFigure {
       S << "<line x1=\"" << Lower.Left - 6 << "\" y1=\"" << y << "\" x2=\"" << Lower.Left
         << "\" y2=\"" << y << "\" stroke=\"#222\"/>\n";
       S << "<text x=\"" << Lower.Left - 10 << "\" y=\"" << y + 4
-        << "\" text-anchor=\"end\" font-size=\"13\">" << Number(p, 1) << "</text>\n";
+        << "\" text-anchor=\"end\" font-size=\"13\">" << FixedText(p, 1) << "</text>\n";
     }
     XAxis(Lower);
     YLabel(44, Lower.Top + Lower.Height / 2, "Probability of exceedance");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +12,7 @@
 #include "qev/catalog.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
+#include "textio/number_text.h"
 
 namespace qev::companion {
 
@@ -27,12 +27,6 @@ struct HistoryEvent {
   double Time = 0.0;       // decimal year
   double Magnitude = 0.0;  // true magnitude
 };
-
-std::string Fixed(double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  return buffer;
-}
 
 bool ParseInt(const std::string& text, int& value) {
   if (text.empty()) return false;
@@ -150,7 +144,7 @@ int StepDecimals(float step) {
     const double scaled = static_cast<double>(step) * std::pow(10.0, decimals);
     if (std::fabs(scaled - std::round(scaled)) < 1e-4) return decimals;
   }
-  throw SynthError("rounding step " + Fixed(step, 6) + " needs more than 3 decimals");
+  throw SynthError("rounding step " + FixedText(step, 6) + " needs more than 3 decimals");
 }
 
 namespace {
@@ -224,9 +218,9 @@ PartSetting CheckExtreme(const SynthPlan& plan, std::vector<std::string>& warnin
   if (!(e.Window >= 0.01f)) throw SynthError("the extreme window must be at least 0.01 years");
   const double windows = std::ceil((static_cast<double>(s.End) - s.Start) / e.Window);
   if (windows > nex) {
-    throw SynthError("the extreme part would have " + Fixed(windows, 0) + " windows of " +
-                     Fixed(e.Window, 2) + " years, and so up to that many events, more than the " +
-                     std::to_string(nex) +
+    throw SynthError("the extreme part would have " + FixedText(windows, 0) + " windows of " +
+                     FixedText(e.Window, 2) +
+                     " years, and so up to that many events, more than the " + std::to_string(nex) +
                      " (nex) that qev reads; lengthen the window or shorten the period");
   }
   return s;
@@ -250,7 +244,7 @@ std::vector<PartSetting> CheckComplete(const SynthPlan& plan, std::vector<std::s
     const double expected = plan.Lambda * (static_cast<double>(s.End) - s.Start) *
                             std::min(1.0, above) * std::exp(beta * beta * s.Sd * s.Sd / 2.0);
     if (c.Layout != 3 && expected > nfx) {
-      throw SynthError(name + " would hold about " + Fixed(expected, 0) +
+      throw SynthError(name + " would hold about " + FixedText(expected, 0) +
                        " events, more than the " + std::to_string(nfx) +
                        " rows (nfx) that qev reads from one file; shorten its period, "
                        "raise its threshold or use layout 3");
@@ -288,9 +282,9 @@ std::vector<HistoryEvent> DrawHistory(const SynthPlan& plan,
     last = std::max<double>(last, s.End);
   }
   if (plan.Lambda * (last - first) > kMaxSimulatedEvents) {
-    throw SynthError("the parts span " + Fixed(last - first, 1) + " years at " +
-                     Fixed(plan.Lambda, 3) + " events per year: more than " +
-                     Fixed(kMaxSimulatedEvents, 0) +
+    throw SynthError("the parts span " + FixedText(last - first, 1) + " years at " +
+                     FixedText(plan.Lambda, 3) + " events per year: more than " +
+                     FixedText(kMaxSimulatedEvents, 0) +
                      " events to simulate; raise Mmin (and lower Lambda) or shorten the periods");
   }
   const double beta = plan.Beta;
@@ -339,7 +333,7 @@ GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
   GeneratedPart part = PartOf(s, e.FileName, e.Layout);
   std::ostringstream text;
   text << DateText(e.Start, ' ') << '\n' << DateText(e.End, ' ') << '\n';
-  if (e.Layout == 2) text << Fixed(s.Sd, 2) << '\n';
+  if (e.Layout == 2) text << FixedText(s.Sd, 2) << '\n';
   float previous = s.Start;
   std::size_t next = 0;
   for (double windowStart = s.Start; windowStart < s.End; windowStart += e.Window) {
@@ -363,8 +357,8 @@ GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
     while (StoredInterval(previous, DecimalOf(date)) < 2) NextDay(date);
     if (DecimalOf(date) > s.End) continue;
     previous = DecimalOf(date);
-    text << DateText(date, ' ') << ' ' << Fixed(best, magDecimals);
-    if (e.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
+    text << DateText(date, ' ') << ' ' << FixedText(best, magDecimals);
+    if (e.Layout == 1) text << ' ' << FixedText(s.Sd, 2);
     text << '\n';
     Count(part, static_cast<float>(best));
   }
@@ -384,8 +378,8 @@ GeneratedPart DrawComplete(const SynthPlan& plan, std::size_t p, const PartSetti
   std::ostringstream text;
   text << DateText(c.Start, ' ') << '\n'
        << DateText(c.End, ' ') << '\n'
-       << Fixed(s.Threshold, magDecimals) << '\n';
-  if (c.Layout != 1) text << Fixed(s.Sd, 2) << '\n';
+       << FixedText(s.Threshold, magDecimals) << '\n';
+  if (c.Layout != 1) text << FixedText(s.Sd, 2) << '\n';
   std::map<long long, int> groups;  // rounded magnitude in steps -> frequency
   for (const HistoryEvent& event : history) {
     if (event.Time < s.Start || event.Time >= s.End) continue;
@@ -394,15 +388,15 @@ GeneratedPart DrawComplete(const SynthPlan& plan, std::size_t p, const PartSetti
     if (c.Layout == 3) {
       ++groups[std::llround(m / step)];
     } else {
-      text << Fixed(m, magDecimals);
-      if (c.Layout == 1) text << ' ' << Fixed(s.Sd, 2);
+      text << FixedText(m, magDecimals);
+      if (c.Layout == 1) text << ' ' << FixedText(s.Sd, 2);
       text << '\n';
       ++part.RowCount;
     }
     Count(part, static_cast<float>(m));
   }
   for (const auto& [steps, frequency] : groups) {
-    text << frequency << ' ' << Fixed(static_cast<double>(steps) * step, magDecimals) << '\n';
+    text << frequency << ' ' << FixedText(static_cast<double>(steps) * step, magDecimals) << '\n';
     ++part.RowCount;
   }
   if (part.RowCount > nfx) {
@@ -459,18 +453,18 @@ void WriteCatalogFiles(const GeneratedCatalog& catalog, const std::string& direc
 std::string TruthSummary(const SynthPlan& plan, const GeneratedCatalog& catalog) {
   std::ostringstream out;
   out << "Synthetic catalog, seed " << plan.Seed << "\n";
-  out << "  Beta   = " << Fixed(plan.Beta, 4) << "  (b = " << Fixed(plan.Beta * 0.43429f, 4)
+  out << "  Beta   = " << FixedText(plan.Beta, 4) << "  (b = " << FixedText(plan.Beta * 0.43429f, 4)
       << ")\n";
-  out << "  Lambda = " << Fixed(plan.Lambda, 4)
-      << " per year at or above Mmin = " << Fixed(plan.Mmin, 2) << "\n";
-  out << "  Mmax   = " << Fixed(plan.Mmax, 2) << "\n";
-  out << "  magnitudes rounded to " << Fixed(plan.Step, StepDecimals(plan.Step)) << "\n";
+  out << "  Lambda = " << FixedText(plan.Lambda, 4)
+      << " per year at or above Mmin = " << FixedText(plan.Mmin, 2) << "\n";
+  out << "  Mmax   = " << FixedText(plan.Mmax, 2) << "\n";
+  out << "  magnitudes rounded to " << FixedText(plan.Step, StepDecimals(plan.Step)) << "\n";
   auto line = [&](const std::string& name, const GeneratedPart& part) {
     out << "  " << name << ": " << part.FileName << ", layout " << part.Layout << ", threshold "
-        << Fixed(part.Threshold, 2) << ", SD " << Fixed(part.Sd, 2) << ", " << part.EventCount
-        << " events";
+        << FixedText(part.Threshold, 2) << ", SD " << FixedText(part.Sd, 2) << ", "
+        << part.EventCount << " events";
     if (part.EventCount > 0)
-      out << ", magnitudes " << Fixed(part.Smallest, 2) << " to " << Fixed(part.Largest, 2);
+      out << ", magnitudes " << FixedText(part.Smallest, 2) << " to " << FixedText(part.Largest, 2);
     out << "\n";
   };
   if (catalog.Extreme) line("extreme part", *catalog.Extreme);

@@ -39,9 +39,6 @@ struct Prepared {
   DecodedCatalog catalog;
 };
 
-bool UsesExtremes(DataKind kind) { return kind != DataKind::Complete; }
-bool UsesParts(DataKind kind) { return kind != DataKind::Extremes; }
-
 // The largest magnitudes of the parts in use.
 ObservedMaxima MaximaInUse(const Catalog& catalog, DataKind kind) {
   if ((catalog.extreme && !UsesExtremes(kind)) || (!catalog.complete.empty() && !UsesParts(kind))) {

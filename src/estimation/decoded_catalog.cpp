@@ -1,25 +1,19 @@
 #include "estimation/decoded_catalog.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 
 #include "qev/errors.h"
+#include "textio/number_text.h"
 
 namespace qev {
 
 namespace {
 
-std::string Shown(double value) {
-  char shown[64];
-  std::snprintf(shown, sizeof shown, "%.7g", value);
-  return shown;
-}
-
 std::int32_t Scaled(float value, double factor, const std::string& where, const char* what) {
   if (!ScaledFits(value, factor)) {
-    throw CatalogError(where + ": " + what + " " + Shown(value) + " times " +
+    throw CatalogError(where + ": " + what + " " + ShownValue(value) + " times " +
                        std::to_string(static_cast<long>(factor)) +
                        " is not within the 32-bit integers");
   }
@@ -28,7 +22,7 @@ std::int32_t Scaled(float value, double factor, const std::string& where, const 
 
 float Sd(float value, const std::string& where) {
   if (!(value >= 0.0f)) {
-    throw CatalogError(where + ": standard deviation " + Shown(value) + " is below 0");
+    throw CatalogError(where + ": standard deviation " + ShownValue(value) + " is below 0");
   }
   return FromHundredths(Scaled(value, 100.0, where, "standard deviation"));
 }
@@ -120,10 +114,10 @@ DecodedPart DecodePart(const CompletePart& part, std::size_t index) {
 DecodedCatalog Decode(const Catalog& catalog, DataKind kind) {
   DecodedCatalog decoded;
   decoded.Kind = kind;
-  if (kind != DataKind::Complete && catalog.extreme) {
+  if (UsesExtremes(kind) && catalog.extreme) {
     decoded.Extreme = DecodeExtreme(*catalog.extreme);
   }
-  if (kind != DataKind::Extremes) {
+  if (UsesParts(kind)) {
     for (std::size_t p = 0; p < catalog.complete.size(); ++p) {
       decoded.Parts.push_back(DecodePart(catalog.complete[p], p));
     }

@@ -61,4 +61,8 @@ struct DecodedCatalog {
 // whose end is before its start, and an event count beyond 32 bits.
 DecodedCatalog Decode(const Catalog& catalog, DataKind kind);
 
+// Whether an analysis of this kind uses the extreme part, the complete parts.
+inline bool UsesExtremes(DataKind kind) { return kind != DataKind::Complete; }
+inline bool UsesParts(DataKind kind) { return kind != DataKind::Extremes; }
+
 }  // namespace qev

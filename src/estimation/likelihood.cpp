@@ -27,9 +27,6 @@ void GuardTrialPoint(float beta, float lambda) {
 // integer part of its event count is not 0.
 bool SwitchedOn(const DecodedPart& part) { return part.On && std::fabs(part.EventCount) >= 1.0f; }
 
-bool UsesParts(const DecodedCatalog& catalog) { return catalog.Kind != DataKind::Extremes; }
-bool UsesExtremes(const DecodedCatalog& catalog) { return catalog.Kind != DataKind::Complete; }
-
 // The extreme events the objective reads: none while the part is switched off.
 std::size_t ExtremeEventsInUse(const DecodedExtreme& extreme) {
   return extreme.On ? extreme.Events.size() : 0;
@@ -136,7 +133,7 @@ float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda
   const DecodedCatalog& catalog = *data.catalog;
   float sc = 0.0f;
   float se = 0.0f;
-  if (UsesParts(catalog)) {
+  if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
       if (!SwitchedOn(part)) continue;
       const float span = part.End - part.Start;
@@ -160,7 +157,7 @@ float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda
       sc = sc + w * std::log(mu) - mu;
     }
   }
-  if (UsesExtremes(catalog)) {
+  if (UsesExtremes(catalog.Kind)) {
     const DecodedExtreme& extreme = catalog.Extreme;
     const std::size_t events = ExtremeEventsInUse(extreme);
     for (std::size_t k = 0; k < events; ++k) {
@@ -181,7 +178,7 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
   FactorCache cache(law);
   float sc = 0.0f;
   float se = 0.0f;
-  if (UsesParts(catalog)) {
+  if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
       if (!SwitchedOn(part)) continue;
       const float span = part.End - part.Start;
@@ -211,7 +208,7 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
       sc = sc + w * std::log(mu) - mu;
     }
   }
-  if (UsesExtremes(catalog)) {
+  if (UsesExtremes(catalog.Kind)) {
     const DecodedExtreme& extreme = catalog.Extreme;
     const std::size_t events = ExtremeEventsInUse(extreme);
     const float m0 = data.Mmin;

@@ -52,7 +52,7 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
   const DecodedCatalog& catalog = *data.catalog;
   float score = 0.0f;
-  if (catalog.Kind != DataKind::Extremes) {
+  if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
       const float k = std::trunc(part.EventCount);
       score = score + (k / lambda - (1.0f - MagnitudeCdf(law, part.Threshold)) *
@@ -60,7 +60,7 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
                                         (part.End - part.Start));
     }
   }
-  if (catalog.Kind != DataKind::Complete) {
+  if (UsesExtremes(catalog.Kind)) {
     const DecodedExtreme& extreme = catalog.Extreme;
     const float ms = extreme.Smallest;
     const float s0 = 1.0f - MagnitudeCdf(law, ms);
@@ -77,14 +77,19 @@ float LambdaScore(const LikelihoodData& data, float beta, float lambda) {
   return score;
 }
 
-UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
-  const std::size_t slots = catalog.Parts.size() + 1;
+LikelihoodData LikelihoodDataAt(const DecodedCatalog& catalog, const UncertaintyPoint& point) {
   LikelihoodData data;
   data.catalog = &catalog;
   data.Mmin = point.Mmin;
   data.Mmax = point.Mmax;
   data.PriorBeta = point.PriorBeta;
   data.PriorBetaSD = point.PriorBetaSD;
+  return data;
+}
+
+UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
+  const std::size_t slots = catalog.Parts.size() + 1;
+  const LikelihoodData data = LikelihoodDataAt(catalog, point);
   const float beta = point.Beta;
   const float lambda = point.Lambda;
   const float h = kRelativeStep;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "estimation/decoded_catalog.h"
+#include "estimation/likelihood.h"
 
 namespace qev {
 
@@ -38,6 +39,9 @@ struct UncertaintyPoint {
   float PriorBeta = 0.0f;
   float PriorBetaSD = 0.0f;
 };
+
+// The objective's data at the point: the catalog, Mmin, Mmax and the prior.
+LikelihoodData LikelihoodDataAt(const DecodedCatalog& catalog, const UncertaintyPoint& point);
 
 // Switches the slots of `catalog` off and on through their On flags (each is
 // left on again); the information of a slot is the curvature of the

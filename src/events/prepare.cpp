@@ -11,6 +11,7 @@
 #include <string>
 
 #include "events/reading.h"
+#include "textio/number_text.h"
 
 namespace qev {
 
@@ -268,12 +269,6 @@ class TomlJob {
   std::filesystem::path base_;
 };
 
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
 void Line(std::string& out, const std::string& label, const std::string& value) {
   constexpr std::size_t kLabelWidth = 48;
   out += "  " + label;
@@ -317,6 +312,24 @@ DeclusterWindow ParseWindowName(std::string_view name, const std::string& what) 
   throw ReadingError(what, 0, std::string(name), "a window table: gk, uhrhammer or gruenthal");
 }
 
+std::optional<CivilDate> ObservedEnd(const EventTable& events,
+                                     const std::optional<CivilDate>& known_end,
+                                     const std::optional<CivilDate>& until) {
+  std::optional<CivilDate> end = known_end;
+  if (!end && !events.empty()) {
+    std::size_t last = 0;
+    for (std::size_t i = 1; i < events.size(); ++i) {
+      if (events.days(i) > events.days(last)) last = i;
+    }
+    end = CompletedDate(events.date(last));
+  }
+  if (end && until) {
+    const CivilDate before = PreviousDay(FirstDayOf(*until));
+    if (DayNumber(before) < DayNumber(*end)) end = before;
+  }
+  return end;
+}
+
 PrepareReport RunPrepare(const PrepareJob& job) {
   return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
 }
@@ -329,17 +342,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   // The catalog ends with its last event as read, not with the last event the
   // selection keeps: the years after the last selected event are observed too.
   SplitOptions split = job.split;
-  if (!split.end && !read.events.empty()) {
-    std::size_t last = 0;
-    for (std::size_t i = 1; i < read.events.size(); ++i) {
-      if (read.events.days(i) > read.events.days(last)) last = i;
-    }
-    split.end = CompletedDate(read.events.date(last));
-    if (job.selection.until) {
-      const CivilDate before = PreviousDay(FirstDayOf(*job.selection.until));
-      if (DayNumber(before) < DayNumber(*split.end)) split.end = before;
-    }
-  }
+  if (!split.end) split.end = ObservedEnd(read.events, std::nullopt, job.selection.until);
 
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
   EventTable selected =
@@ -414,9 +417,9 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
     const PartPeriod& p = split.complete_periods[k];
     Line(out,
          "complete part " + std::to_string(k + 1) + " " + FormatDate(p.first_day) + " to " +
-             FormatDate(p.last_day) + ", Mc " + Fixed(split.catalog.complete[k].threshold, 2),
+             FormatDate(p.last_day) + ", Mc " + FixedText(split.catalog.complete[k].threshold, 2),
          std::to_string(split.complete_rows[k].size()) + " events, mean SD " +
-             Fixed(split.catalog.complete[k].sd, 3));
+             FixedText(split.catalog.complete[k].sd, 3));
   }
   if (split.below_threshold > 0) {
     Line(out, "below the threshold of their period", std::to_string(split.below_threshold));
@@ -428,14 +431,14 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
       if (report.events.magnitude[i] > report.events.magnitude[largest]) largest = i;
     }
     const EventTable& e = report.events;
-    std::string text = "M " + Fixed(e.magnitude[largest], 2);
+    std::string text = "M " + FixedText(e.magnitude[largest], 2);
     if (!e.type_name(largest).empty()) text += " " + e.type_name(largest);
-    text += " on " + FormatDate(e.date(largest)) + " at " + Fixed(e.latitude[largest], 3) + ", " +
-            Fixed(e.longitude[largest], 3);
+    text += " on " + FormatDate(e.date(largest)) + " at " + FixedText(e.latitude[largest], 3) +
+            ", " + FixedText(e.longitude[largest], 3);
     if (!e.id(largest).empty()) text += " (" + std::string(e.id(largest)) + ")";
     Line(out, "largest event", text);
   }
-  Line(out, "Mmin", Fixed(report.mmin, 2));
+  Line(out, "Mmin", FixedText(report.mmin, 2));
   if (report.classic) {
     for (const std::filesystem::path& path : report.classic->written) {
       Line(out, "written", path.string());

@@ -109,36 +109,16 @@ class FileLineSource : public LineSource {
   bool eof_ = false;
 };
 
-bool IsLeap(std::int32_t year) { return IsValidDate({year, 2, 29}); }
-
-std::int32_t MonthLength(std::int32_t year, std::int32_t month) {
-  for (std::int32_t d = 31; d >= 28; --d) {
-    if (IsValidDate({year, month, d})) return d;
+// The day before or after a full date: `days` is -1, 0 or 1 (a time zone
+// offset moves a time by less than a day).
+CivilDate StepDay(const CivilDate& date, int days) {
+  if (days < 0) return PreviousDay(date);
+  if (days == 0) return date;
+  if (date.day < LastDayOf({date.year, date.month, 0}).day) {
+    return {date.year, date.month, date.day + 1};
   }
-  return 28;
-}
-
-// Moves a date by whole days (-1 or +1 at a time), keeping the calendar rules.
-void StepDays(CivilDate& date, int days) {
-  for (; days > 0; --days) {
-    if (++date.day > MonthLength(date.year, date.month)) {
-      date.day = 1;
-      if (++date.month > 12) {
-        date.month = 1;
-        date.year = date.year == -1 ? 1 : date.year + 1;
-      }
-    }
-  }
-  for (; days < 0; ++days) {
-    if (--date.day < 1) {
-      if (--date.month < 1) {
-        date.month = 12;
-        date.year = date.year == 1 ? -1 : date.year - 1;
-      }
-      date.day = MonthLength(date.year, date.month);
-    }
-  }
-  (void)IsLeap;
+  if (date.month < 12) return {date.year, date.month + 1, 1};
+  return {date.year == -1 ? 1 : date.year + 1, 1, 1};
 }
 
 bool Digits(std::string_view text, std::size_t at, std::size_t count, std::int32_t& value) {
@@ -304,7 +284,7 @@ std::optional<DateTime> ParseIsoTime(std::string_view text) {
       minutes -= 1440;
       ++days;
     }
-    StepDays(t.date, days);
+    t.date = StepDay(t.date, days);
     t.hour = minutes / 60;
     t.minute = minutes % 60;
   }

@@ -47,7 +47,6 @@ class InputFile : public std::istream {
    public:
     explicit Buffer(int descriptor) : descriptor_(descriptor) {}
     ~Buffer() override;
-    int Descriptor() const { return descriptor_; }
 
    protected:
     int_type underflow() override;

@@ -39,9 +39,14 @@ void ReportSink::FormatBoth(std::string_view format, const Items& items) {
   Format(Dest::File, format, items);
 }
 
-void ReportSink::ListBoth(const Items& items) {
-  List(Dest::Console, items);
-  List(Dest::File, items);
+void ReportSink::Records(Dest dest, std::span<const char* const> texts) {
+  for (const char* text : texts) {
+    if (text == nullptr) {
+      List(dest);
+    } else {
+      List(dest, {std::string(text)});
+    }
+  }
 }
 
 // Carriage control: the first character places the record and is not shown.
@@ -82,7 +87,7 @@ void ReportSink::CloseOutputFile() {
 
 std::optional<std::string> ReportSink::SetAsideOutputFile(const std::vector<FileIdentity>& inputs) {
   if (!report_) return std::nullopt;
-  const std::optional<std::string> where = report_->SetAside(inputs);
+  std::optional<std::string> where = report_->SetAside(inputs);
   report_.reset();
   Watch();
   return where;

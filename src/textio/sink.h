@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,13 +35,14 @@ class ReportSink {
   void Format(Dest dest, std::string_view format, const Items& items = {});
   // A list-directed write; no items gives an empty record.
   void List(Dest dest, const Items& items = {});
-  // The same write to the console first, then to the output file.
+  // The same formatted write to the console first, then to the output file.
   void FormatBoth(std::string_view format, const Items& items = {});
-  void ListBoth(const Items& items = {});
   // The dialogs' two most common records: a list record of one text on the
   // console (it shows exactly as given) and an empty console line.
   void ConsoleLine(std::string_view text) { List(Dest::Console, {std::string(text)}); }
   void ConsoleEmpty() { List(Dest::Console); }
+  // A block of list records of one text each; a null text is an empty record.
+  void Records(Dest dest, std::span<const char* const> texts);
 
   // Opens the output file (a ReportFile: written beside its target and put
   // in place by CloseOutputFile); a failure is a stop with exit status 1 that
