@@ -12,6 +12,9 @@ find_package(MPI COMPONENTS CXX QUIET)
 qev_library(qev_batch batch DEPENDS qev_engine qev_events Threads::Threads)
 target_link_libraries(qev_batch PRIVATE tomlplusplus::tomlplusplus nlohmann_json::nlohmann_json
                       pugixml::pugixml)
+set_target_properties(qev_batch PROPERTIES EXPORT_NAME batch)
+add_library(QEV::batch ALIAS qev_batch)
+install(TARGETS qev_batch EXPORT QEVImportTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 if(MPI_CXX_FOUND)
   qev_library(qev_batch_mpi batch_mpi DEPENDS qev_batch MPI::MPI_CXX)

@@ -10,6 +10,9 @@ find_package(CLI11 REQUIRED)
 qev_library(qev_events events DEPENDS qev_catalog)
 target_link_libraries(qev_events PRIVATE pugixml::pugixml nlohmann_json::nlohmann_json
                       tomlplusplus::tomlplusplus)
+set_target_properties(qev_events PROPERTIES EXPORT_NAME events)
+add_library(QEV::events ALIAS qev_events)
+install(TARGETS qev_events EXPORT QEVImportTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 # The tool is made by tools.cmake's function, which is defined once every
 # cmake/*.cmake file has been read.

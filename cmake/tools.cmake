@@ -75,7 +75,7 @@ set(QEV_EXAMPLE_FILES
     usgs_tonga_m5_2022_2024.csv tonga.toml tonga_zone.geojson
     batch/usgs_japan_png_tonga_m5_2022_2024.csv batch/national.toml batch/japan.toml
     batch/png.toml batch/tonga.toml
-    consumer/CMakeLists.txt consumer/main.cpp)
+    consumer/CMakeLists.txt consumer/main.cpp consumer/import.cpp)
 foreach(file ${QEV_EXAMPLE_FILES})
   get_filename_component(folder ${file} DIRECTORY)
   install(FILES examples/${file} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/${folder})

@@ -109,8 +109,9 @@ endif()
 
 # The engine as a package: the consumer finds it, builds with the compile
 # options the printed digits depend on, and analyses the example catalogs.
-foreach(file include/qev/analysis.h include/qev/classic_files.h lib/cmake/QEV/QEVConfig.cmake
-        lib/cmake/QEV/QEVConfigVersion.cmake)
+foreach(file include/qev/analysis.h include/qev/classic_files.h include/qev/events.h
+        include/qev/batch.h lib/cmake/QEV/QEVConfig.cmake lib/cmake/QEV/QEVConfigVersion.cmake
+        lib/cmake/QEV/QEVImportTargets.cmake)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "${file} not installed")
   endif()
@@ -129,5 +130,11 @@ if(NOT last_output MATCHES "^Beta   = ${number} \\+- ${number}  \\(b = ${number}
    OR NOT last_output MATCHES "\nLambda = ${number} \\+- ${number}  \\(for Mmin = 3\\.40\\)\n"
    OR NOT last_output MATCHES "\nMmax   = ${number} \\+- ${number}  \\([0-9]+ runs\\)\n$")
   message(FATAL_ERROR "the consumer printed:\n${last_output}")
+endif()
+# The catalog import from the package: the agency CSV, the eruption skipped.
+run_checked(${consumer}/qev-consumer-import ${EXAMPLES_DIR})
+if(NOT last_output MATCHES "^Events = 541 read, 1 skipped, [0-9]+ in the complete part\n"
+   OR NOT last_output MATCHES "\nb      = ${number} \\+- ${number}\n$")
+  message(FATAL_ERROR "the import consumer printed:\n${last_output}")
 endif()
 message(STATUS "installed programs and engine work from ${PREFIX}")
