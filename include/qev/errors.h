@@ -52,7 +52,7 @@ class EndOfInput : public ReadingError {
 // error"). Not the end of the input: what was read before it is no catalog.
 class StreamError : public ReadingError {
  public:
-  StreamError(std::string source, long line, std::string reason);
+  StreamError(const std::string& source, long line, std::string reason);
   const std::string& reason() const { return reason_; }
 
  private:

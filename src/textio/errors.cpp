@@ -33,7 +33,7 @@ EndOfInput::EndOfInput(const std::string& source, long line, const std::string& 
                        ", expected " + expected,
                    source, line, std::string(), expected) {}
 
-StreamError::StreamError(std::string source, long line, std::string reason)
+StreamError::StreamError(const std::string& source, long line, std::string reason)
     : ReadingError(Where(source, line) + ": the input fails: " + reason, source, line,
                    "a failure of the input: " + reason, "a line that can be read"),
       reason_(std::move(reason)) {}
