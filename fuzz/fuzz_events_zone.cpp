@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "events_fuzz.h"
+#include "fuzz_common.h"
 #include "qev/event_selection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& polygon : zone.polygons) {
       for (const auto& ring : polygon) {
         if (ring.longitude.size() < 4 || ring.longitude.size() != ring.latitude.size()) {
-          events_fuzz::Broken("an open or short ring accepted");
+          fuzz::Broken("an open or short ring accepted");
         }
       }
     }

@@ -1,72 +1,30 @@
 // Fuzzes the reader of the classic extreme file. The first byte chooses the
-// layout ('1' per-event SD, '2' common SD, '3' no SD; any other byte one of
-// them), the rest is the file.
+// layout ('1' per-event SD, '2' common SD, '3' no SD), the rest is the file.
 //
 // Every input ends in a part or a typed error. A reading error names the
 // source, a line that was read and what was expected, and shows only
 // printable text; a catalog error names the event. A part is what the engine
 // accepts (it decodes without an error), and written back in the same layout
 // it reads again as the very same floats: nothing is misread.
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <sstream>
-#include <string>
 
 #include "estimation/decoded_catalog.h"
-#include "qev/classic_files.h"
-#include "qev/errors.h"
-
-namespace {
-
-[[noreturn]] void Broken(const char* what) {
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
-
-void CheckPrintable(const char* text) {
-  for (const char* c = text; *c; ++c) {
-    if (static_cast<unsigned char>(*c) < 32 || static_cast<unsigned char>(*c) >= 127) {
-      Broken("an error message must show only printable characters");
-    }
-  }
-}
-
-std::string Real(float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-  return text;
-}
-
-std::string Date(const qev::ClassicDate& date) {
-  return Real(date.year) + " " + Real(date.month) + " " + Real(date.day);
-}
-
-bool Same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-}  // namespace
+#include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using fuzz::Broken, fuzz::Real, fuzz::Same;
   if (size == 0) return 0;
-  const auto layout =
-      static_cast<qev::ExtremeLayout>(1 + static_cast<std::uint8_t>(data[0] - '1') % 3);
-  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
-  std::istringstream in(text);
+  const auto layout = fuzz::LayoutOf<qev::ExtremeLayout>(data[0]);
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
   qev::ExtremeFile file;
   try {
     file = qev::ReadExtremeFile(in, "fuzz.dat", layout);
   } catch (const qev::CatalogError& error) {
     if (error.source() != "fuzz.dat" || error.event() < 1) Broken("a date error names the event");
-    CheckPrintable(error.what());
+    fuzz::CheckPrintable(error.what());
     return 0;
   } catch (const qev::ReadingError& error) {
-    if (error.source() != "fuzz.dat") Broken("a reading error names its source");
-    if (error.expected().empty()) Broken("a reading error says what was expected");
-    const bool atEnd = dynamic_cast<const qev::EndOfInput*>(&error) != nullptr;
-    if (!atEnd && (error.line() < 1 || error.text().empty()))
-      Broken("a reading error names the line and text");
-    CheckPrintable(error.what());
+    fuzz::CheckFileError(error);
     return 0;
   }
   qev::Catalog catalog;
@@ -79,10 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (file.lines.size() != file.part.events.size()) Broken("one echo line per event");
 
   // Written back, completed, in the same layout.
-  std::string again = Date(file.header.start) + "\n" + Date(file.header.end) + "\n";
+  std::string again = fuzz::Date(file.header.start) + "\n" + fuzz::Date(file.header.end) + "\n";
   if (layout == qev::ExtremeLayout::CommonSd) again += Real(file.header.common_sd) + "\n";
   for (const qev::ExtremeLine& line : file.lines) {
-    again += Date(line.date) + " " + Real(line.magnitude);
+    again += fuzz::Date(line.date) + " " + Real(line.magnitude);
     if (layout == qev::ExtremeLayout::PerEventSd) again += " " + Real(line.sd);
     again += "\n";
   }

@@ -18,16 +18,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "fuzz_common.h"
 #include "textio/formatter.h"
 #include "textio/sink.h"
 #include "textio/stop.h"
 
 namespace {
 
-[[noreturn]] void Broken(const char* what, const std::string& detail = {}) {
-  std::fprintf(stderr, "broken invariant: %s %s\n", what, detail.c_str());
-  std::abort();
-}
+using fuzz::Broken;
 
 float AnyFloat(FuzzedDataProvider& provider) {
   // Every bit pattern: denormals, infinities, quiet and signalling NaNs.

@@ -16,17 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_common.h"
 #include "qev/errors.h"
 #include "textio/reader.h"
 #include "textio/stop.h"
 
 namespace {
 
-// Stops the run with a message that libFuzzer records as a crash.
-[[noreturn]] void Broken(const char* what) {
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  std::abort();
-}
+using fuzz::Broken;
 
 constexpr int kMaxStatements = 24;
 constexpr int kMaxTargets = 8;
@@ -44,10 +41,7 @@ void CheckError(const qev::ReadingError& error, const qev::LineSource& source) {
   if (error.expected().empty()) Broken("a reading error must say what was expected");
   const bool atEnd = dynamic_cast<const qev::EndOfInput*>(&error) != nullptr;
   if (!atEnd && error.text().empty()) Broken("a reading error must show the text read");
-  for (const char c : std::string(error.what())) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || u >= 127) Broken("the report must show only printable characters");
-  }
+  fuzz::CheckPrintable(error.what());
 }
 
 }  // namespace

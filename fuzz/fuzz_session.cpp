@@ -34,20 +34,14 @@
 #include <vector>
 
 #include "classic/run_session.h"
+#include "fuzz_common.h"
 #include "textio/textio.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void Broken(const char* what, const std::string& console = {}) {
-  std::fprintf(stderr, "broken invariant: %s\n", what);
-  if (!console.empty()) {
-    const std::size_t tail = console.size() > 2000 ? console.size() - 2000 : 0;
-    std::fprintf(stderr, "console tail:\n%s\n", console.substr(tail).c_str());
-  }
-  std::abort();
-}
+using fuzz::Broken;
 
 const fs::path& WorkDir() {
   static const fs::path dir = [] {

@@ -50,7 +50,9 @@ SOURCE_SUFFIXES = (".cpp", ".h")
 # the worktree (ignored by git like every build folder), whatever build
 # directory a run uses, so that any later start finds what is left to undo.
 STATE_DIR = ROOT / "build-mutate" / "mutate-state"
-BUILD_TARGET = "qev_tests"  # depends on qev, qev-synth and qev-report, which the tests run
+# Everything the suite runs: the tests, the programs, the Python module and the
+# manual pages that the install check installs.
+BUILD_TARGET = "all"
 
 # Line counts of the test budget: tests against the program.
 TEST_DIRS = ("tests", "fuzz")

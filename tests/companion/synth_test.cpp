@@ -53,24 +53,6 @@ TEST(Pcg32, ReferenceSequenceOfThePublishedGeneratorIsReproduced) {
   for (std::uint32_t word : expected) EXPECT_EQ(random.NextWord(), word);
 }
 
-TEST(Pcg32, NormalDeviatesHaveUnitVarianceAndUniformsStayInside) {
-  Pcg32 random(5);
-  constexpr int kDraws = 200000;
-  double sum = 0.0;
-  double squares = 0.0;
-  for (int i = 0; i < kDraws; ++i) {
-    const double u = random.Uniform();
-    ASSERT_GT(u, 0.0);
-    ASSERT_LT(u, 1.0);
-    const double z = random.Normal();
-    sum += z;
-    squares += z * z;
-  }
-  // Standard errors: 1/sqrt(n) = 0.0022 for the mean, sqrt(2/n) = 0.0032 for the variance.
-  EXPECT_NEAR(sum / kDraws, 0.0, 0.011);
-  EXPECT_NEAR(squares / kDraws, 1.0, 0.016);
-}
-
 TEST(Synth, LayoutChangesTheFileButNotTheEvents) {
   SynthPlan plan = BothKindsPlan(3);
   const GeneratedCatalog common = GenerateCatalog(plan);

@@ -16,22 +16,6 @@ using qev::testing::Workspace;
 const std::string kSynth = ShellQuote(QEV_SYNTH_BINARY);
 const std::string kReport = ShellQuote(QEV_REPORT_BINARY);
 
-TEST(CompanionTools, HelpUsageAndVersionEndNormally) {
-  Workspace folder;
-  for (const std::string& tool : {kSynth, kReport}) {
-    const auto version = folder.RunCommand(tool + " --version");
-    EXPECT_EQ(version.ExitStatus, 0);
-    EXPECT_NE(version.Console.find(" 2."), std::string::npos) << version.Console;
-    const auto usage = folder.RunCommand(tool + " -h");
-    EXPECT_EQ(usage.ExitStatus, 0);
-    EXPECT_EQ(usage.Console.rfind("Usage: ", 0), 0u) << usage.Console;
-    const auto help = folder.RunCommand(tool + " --help");
-    EXPECT_EQ(help.ExitStatus, 0);
-    EXPECT_NE(help.Console.find("EXIT STATUS"), std::string::npos);
-    EXPECT_EQ(help.Console.find("\\f"), std::string::npos);  // no font escapes left
-  }
-}
-
 // Each bad command line ends with one "ERROR: ..." line on standard error,
 // exit status 1 and nothing on standard output. The numbers are those the
 // option parser alone would take: an empty text as 0, "nan", a float overflow

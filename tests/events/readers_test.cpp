@@ -1,11 +1,13 @@
-// The event readers: one table of good rows in every layout with the fields
-// they must give, one table of bad inputs with the message each must give,
-// skipping and counting, and the real catalog export.
+// The event readers: the good rows in every layout with the fields they must
+// give and the bad inputs with the message each must give (both tables in
+// data/reader_cases.tsv), skipping and counting, and the real catalog export.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,318 +17,98 @@
 namespace qev {
 namespace {
 
-struct GoodRow {
-  const char* what;
-  EventFormat format;
-  const char* text;
-  std::map<std::string, std::string> columns;
-  // The first event kept.
-  CivilDate date;
-  int hour, minute;
-  float second;
-  double longitude, latitude;
-  float depth;  // NaN: not given
-  float magnitude, sd;
-  const char* type;
-  const char* id;
-};
-
-constexpr float kNoDepth = NAN;
 // Coordinates are read to double precision from short decimals.
 constexpr double kCoordinateTolerance = 1e-9;
 
-const GoodRow kGoodRows[] = {
-    {"hazard toolkit columns",
-     EventFormat::Csv,
-     "eventID,year,month,day,hour,minute,second,longitude,latitude,depth,magnitude,sigmaMagnitude\n"
-     "EV1,1905,4,4,0,9,58.5,75.0,33.0,15,7.8,0.3\n",
-     {},
-     {1905, 4, 4},
-     0,
-     9,
-     58.5f,
-     75.0,
-     33.0,
-     15.0f,
-     7.8f,
-     0.3f,
-     "",
-     "EV1"},
-    {"agency export: byte-order mark, other order, quoted place with commas",
-     EventFormat::Csv,
-     "\xEF\xBB\xBFtime,latitude,longitude,depth,mag,magType,id,place,type,magError\r\n"
-     "2024-05-16T06:31:36.891Z,-3.8229,151.5088,10,5.4,mww,us6000mywx,"
-     "\"83 km WNW of Rabaul, Papua New Guinea\",earthquake,0.086\r\n",
-     {},
-     {2024, 5, 16},
-     6,
-     31,
-     36.891f,
-     151.5088,
-     -3.8229,
-     10.0f,
-     5.4f,
-     0.086f,
-     "mww",
-     "us6000mywx"},
-    {"historical: unknown month and day, no time, no depth",
-     EventFormat::Csv,
-     "eventID,year,month,day,hour,minute,second,longitude,latitude,depth,magnitude,sigmaMagnitude\n"
-     "H1,1200,0,0,,,,12.5,41.9,,6.1,0.5\n",
-     {},
-     {1200, 0, 0},
-     0,
-     0,
-     0.0f,
-     12.5,
-     41.9,
-     kNoDepth,
-     6.1f,
-     0.5f,
-     "",
-     "H1"},
-    {"29 February 1500 exists in the Julian calendar",
-     EventFormat::Csv,
-     "year,month,day,lon,lat,mag,sigmaMagnitude\n1500,2,29,10,45,5.5,0.4\n",
-     {},
-     {1500, 2, 29},
-     0,
-     0,
-     0.0f,
-     10.0,
-     45.0,
-     kNoDepth,
-     5.5f,
-     0.4f,
-     "",
-     ""},
-    {"column mapping, semicolons, doubled quotes",
-     EventFormat::Csv,
-     "name;year;lat;lon;Mw;unc\n\"the \"\"big\"\" one\";1857;35.7;-120.3;7.9;0.25\n",
-     {{"magnitude", "Mw"}, {"sd", "unc"}, {"id", "name"}},
-     {1857, 0, 0},
-     0,
-     0,
-     0.0f,
-     -120.3,
-     35.7,
-     kNoDepth,
-     7.9f,
-     0.25f,
-     "",
-     "the \"big\" one"},
-    {"time zone offset moves the date back across a leap day",
-     EventFormat::Csv,
-     "time,latitude,longitude,mag,magError\n2020-03-01T01:00:00+02:00,1,2,5.0,0.1\n",
-     {},
-     {2020, 2, 29},
-     23,
-     0,
-     0.0f,
-     2.0,
-     1.0,
-     kNoDepth,
-     5.0f,
-     0.1f,
-     "",
-     ""},
-    {"empty SD takes the default",
-     EventFormat::Csv,
-     "time,latitude,longitude,mag,magError\n2021-01-02T03:04:05Z,1,2,5.0,\n",
-     {},
-     {2021, 1, 2},
-     3,
-     4,
-     5.0f,
-     2.0,
-     1.0,
-     kNoDepth,
-     5.0f,
-     0.15f,
-     "",
-     ""},
-    {"ZMAP with year, month, day and seconds",
-     EventFormat::Zmap,
-     "  12.5 41.9 1995 7 2 4.5 10 13 45 12.5\n",
-     {},
-     {1995, 7, 2},
-     13,
-     45,
-     12.5f,
-     12.5,
-     41.9,
-     10.0f,
-     4.5f,
-     0.15f,
-     "",
-     ""},
-    {"ZMAP decimal year alone: noon of 2 July 2001",
-     EventFormat::Zmap,
-     "# comment\n12.5\t41.9\t2001.5\t0\t0\t4.5\t10\t0\t0\n",
-     {},
-     {2001, 7, 2},
-     12,
-     0,
-     0.0f,
-     12.5,
-     41.9,
-     10.0f,
-     4.5f,
-     0.15f,
-     "",
-     ""},
-    {"QuakeML: preferred origin and magnitude, depth in metres",
-     EventFormat::QuakeMl,
-     R"(<?xml version="1.0"?>
-<q:quakeml xmlns:q="http://quakeml.org/xmlns/quakeml/1.2" xmlns="http://quakeml.org/xmlns/bed/1.2">
- <eventParameters publicID="smi:x/p">
-  <event publicID="smi:x/e1">
-   <preferredOriginID>smi:x/o2</preferredOriginID>
-   <preferredMagnitudeID>smi:x/m2</preferredMagnitudeID>
-   <type>earthquake</type>
-   <origin publicID="smi:x/o1"><time><value>2000-01-01T00:00:00Z</value></time>
-     <latitude><value>1</value></latitude><longitude><value>1</value></longitude></origin>
-   <origin publicID="smi:x/o2"><time><value>2011-03-11T05:46:24.12Z</value></time>
-     <latitude><value>38.297</value></latitude><longitude><value>142.373</value></longitude>
-     <depth><value>29000</value></depth></origin>
-   <magnitude publicID="smi:x/m1"><mag><value>8.9</value></mag><type>mw</type></magnitude>
-   <magnitude publicID="smi:x/m2"><mag><value>9.1</value><uncertainty>0.1</uncertainty></mag>
-     <type>mww</type></magnitude>
-  </event>
- </eventParameters>
-</q:quakeml>)",
-     {},
-     {2011, 3, 11},
-     5,
-     46,
-     24.12f,
-     142.373,
-     38.297,
-     29.0f,
-     9.1f,
-     0.1f,
-     "mww",
-     "smi:x/e1"},
-};
-
-ReadResult ReadText(EventFormat format, std::string_view text, const ReadOptions& options) {
-  switch (format) {
-    case EventFormat::Csv:
-      return ReadCsvText(text, "t.csv", options);
-    case EventFormat::Zmap:
-      return ReadZmapText(text, "t.dat", options);
-    case EventFormat::QuakeMl:
-      break;
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
   }
+  return out;
+}
+
+// The cases of data/reader_cases.tsv of one kind ("good" or "bad"), as fields.
+std::vector<std::vector<std::string>> Cases(const std::string& kind) {
+  std::ifstream in(QEV_GOLDEN_DIR "/../events/data/reader_cases.tsv");
+  std::vector<std::vector<std::string>> cases;
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (fields.size() >= 4 && fields[0] == kind) cases.push_back(fields);
+  }
+  EXPECT_FALSE(cases.empty()) << kind;
+  return cases;
+}
+
+ReadResult ReadText(const std::string& format, std::string_view text, const ReadOptions& options) {
+  if (format == "csv") return ReadCsvText(text, "t.csv", options);
+  if (format == "zmap") return ReadZmapText(text, "t.dat", options);
   return ReadQuakeMlText(text, "t.xml", options);
 }
 
 TEST(EventReaders, GoodRowsGiveEveryField) {
-  for (const GoodRow& c : kGoodRows) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : Cases("good")) {
+    SCOPED_TRACE(c[1]);
     ReadOptions options;
     options.default_sd = 0.15f;
-    options.columns = c.columns;
-    const ReadResult r = ReadText(c.format, c.text, options);
+    std::istringstream columns(c[3] == "-" ? "" : c[3]);
+    for (std::string pair; std::getline(columns, pair, ';');) {
+      options.columns[pair.substr(0, pair.find('='))] = pair.substr(pair.find('=') + 1);
+    }
+    const ReadResult r = ReadText(c[2], Unescape(c[5]), options);
     ASSERT_EQ(r.events.size(), 1u);
     EXPECT_EQ(r.summary.skipped_total(), 0u);
     const EventTable::Row e = r.events.row(0);
-    EXPECT_EQ(e.date, c.date);
-    EXPECT_EQ(e.hour, c.hour);
-    EXPECT_EQ(e.minute, c.minute);
-    EXPECT_FLOAT_EQ(e.second, c.second);
-    EXPECT_NEAR(e.longitude, c.longitude, kCoordinateTolerance);
-    EXPECT_NEAR(e.latitude, c.latitude, kCoordinateTolerance);
-    if (std::isnan(c.depth)) {
-      EXPECT_TRUE(std::isnan(e.depth));
-    } else {
-      EXPECT_FLOAT_EQ(e.depth, c.depth);
+    // Floats read from the decimal text: the single-precision values, exactly.
+    std::istringstream want(c[4]);
+    CivilDate date;
+    int hour = 0, minute = 0;
+    float second = 0, magnitude = 0, sd = 0;
+    double longitude = 0, latitude = 0;
+    std::string depthText, type, id;
+    want >> date.year >> date.month >> date.day >> hour >> minute >> second >> longitude >>
+        latitude >> depthText >> magnitude >> sd >> type >> std::ws;
+    std::getline(want, id);
+    const float depth = std::stof(depthText);
+    EXPECT_EQ(e.date, date);
+    EXPECT_EQ(e.hour, hour);
+    EXPECT_EQ(e.minute, minute);
+    EXPECT_FLOAT_EQ(e.second, second);
+    EXPECT_NEAR(e.longitude, longitude, kCoordinateTolerance);
+    EXPECT_NEAR(e.latitude, latitude, kCoordinateTolerance);
+    EXPECT_EQ(std::isnan(e.depth), std::isnan(depth));
+    if (!std::isnan(depth)) {
+      EXPECT_FLOAT_EQ(e.depth, depth);
     }
-    EXPECT_EQ(e.magnitude, c.magnitude);  // the single-precision value of the text, exactly
-    EXPECT_EQ(e.sd, c.sd);
-    EXPECT_EQ(e.magnitude_type, c.type);
-    EXPECT_EQ(e.id, c.id);
+    EXPECT_EQ(e.magnitude, magnitude);
+    EXPECT_EQ(e.sd, sd);
+    EXPECT_EQ(e.magnitude_type, type == "-" ? "" : type);
+    EXPECT_EQ(e.id, id);
   }
 }
 
-struct BadInput {
-  const char* what;
-  EventFormat format;
-  const char* text;
-  const char* message;  // a part of the error message
-};
-
-const BadInput kBadInputs[] = {
-    {"no magnitude column", EventFormat::Csv, "year,lon,lat,sd\n1900,1,2,0.1\n",
-     "t.csv, line 1: read \"year,lon,lat,sd\", expected a column for the magnitude"},
-    {"two magnitude columns", EventFormat::Csv, "year,lon,lat,mag,magnitude\n",
-     "expected one column for the magnitude, not both 'mag' and 'magnitude'"},
-    {"no time column", EventFormat::Csv, "lon,lat,mag\n", "a column 'time' (ISO 8601)"},
-    {"decimal comma splits the field", EventFormat::Csv,
-     "time,lat,lon,mag,magError\n2020-01-01T00:00:00Z,1,2,4,5,0.1\n",
-     "line 2: read \"2020-01-01T00:00:00Z,1,2,4,5,0.1\", expected 5 fields as in the header, not "
-     "6 (a decimal comma"},
-    {"decimal comma in a quoted field", EventFormat::Csv,
-     "time,lat,lon,mag,magError\n2020-01-01T00:00:00Z,1,2,\"4,5\",0.1\n",
-     "line 2: read \"4,5\", expected in column 'mag' magnitude with a decimal point"},
-    {"month 13", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-13-01T00:00:00Z,1,2,4,0.1\n",
-     "line 2: read \"2020-13-01T00:00:00Z\", expected in column 'time' a date that exists"},
-    {"30 February", EventFormat::Csv,
-     "year,month,day,lon,lat,mag,sigmaMagnitude\n1900,2,30,1,2,5,0.1\n",
-     "line 2: read \"1900/2/30 ::\", expected in column 'year/month/day hour:minute:second' a "
-     "date that exists"},
-    {"29 February 1900 (Gregorian, not leap)", EventFormat::Csv,
-     "year,month,day,lon,lat,mag,sigmaMagnitude\n1900,2,29,1,2,5,0.1\n", "a date that exists"},
-    {"latitude beyond 90", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-01-01,95,2,4,0.1\n",
-     "line 2: read \"95\", expected in column 'lat' a latitude between -90 and 90 degrees"},
-    {"magnitude not finite", EventFormat::Csv,
-     "time,lat,lon,mag,magError\n2020-01-01,1,2,nan,0.1\n",
-     "line 2: read \"nan\", expected in column 'mag' a finite magnitude"},
-    {"magnitude infinite", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-01-01,1,2,inf,0.1\n",
-     "expected in column 'mag' a finite magnitude"},
-    {"no SD and no default", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-01-01,1,2,5,\n",
-     "line 2: read \"\", expected in column 'magError' the magnitude's SD, or a default SD"},
-    {"negative SD", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-01-01,1,2,5,-0.1\n",
-     "expected in column 'magError' an SD of 0 or more"},
-    {"quote left open", EventFormat::Csv, "time,lat,lon,mag,magError\n2020-01-01,1,2,5,\"0.1\n",
-     "a closing quote before the end of the file"},
-    {"text after a closing quote", EventFormat::Csv,
-     "time,lat,lon,mag,magError\n2020-01-01,1,2,\"5\"x,0.1\n",
-     "a separator after the closing quote"},
-    {"not a time", EventFormat::Csv, "time,lat,lon,mag,magError\nyesterday,1,2,5,0.1\n",
-     "an ISO 8601 time"},
-    {"year with a fraction in a toolkit file", EventFormat::Csv,
-     "year,month,day,lon,lat,mag,sigmaMagnitude\n1900.5,1,1,1,2,5,0.1\n",
-     "expected in column 'year' a whole year"},
-    {"no header", EventFormat::Csv, "", "t.csv, line 1: read \"\", expected a header row"},
-    {"ZMAP with too few columns", EventFormat::Zmap, "1 2 1990 1 1 5.0 10\n",
-     "t.dat, line 1: read \"1 2 1990 1 1 5.0 10\", expected at least 9 columns"},
-    {"ZMAP month 13", EventFormat::Zmap, "1 2 1990 13 1 5.0 10 0 0\n", "a date that exists"},
-    {"ZMAP decimal year in year 0", EventFormat::Zmap, "1 2 0.9 0 0 5.0 10 0 0\n",
-     "read \"0.9\", expected in column 'year' a year other than 0"},
-    {"QuakeML not well formed", EventFormat::QuakeMl, "<quakeml><eventParameters>\n<event>",
-     "t.xml, line 2: read \">\", expected well-formed XML"},
-    {"QuakeML of another root", EventFormat::QuakeMl, "<catalog/>", "a QuakeML document"},
-    {"QuakeML latitude beyond 90", EventFormat::QuakeMl,
-     "<quakeml><eventParameters>\n<event><origin><time><value>2000-01-01T00:00:00Z</value></time>"
-     "<latitude><value>91</value></latitude><longitude><value>0</value></longitude></origin>"
-     "<magnitude><mag><value>5</value></mag></magnitude></event></eventParameters></quakeml>",
-     "t.xml, line 2: read \"91\", expected in column 'origin/latitude/value' a latitude between"},
-    {"QuakeML event without magnitude", EventFormat::QuakeMl,
-     "<quakeml><eventParameters><event><origin/></event></eventParameters></quakeml>",
-     "expected a magnitude in the event"},
-};
-
 TEST(EventReaders, BadInputStopsWithTheFileLineColumnAndText) {
-  for (const BadInput& c : kBadInputs) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : Cases("bad")) {
+    SCOPED_TRACE(c[1]);
     ReadOptions options;
-    if (std::string(c.what) != "no SD and no default") options.default_sd = 0.1f;
+    if (c[1] != "no SD and no default") options.default_sd = 0.1f;
     try {
-      ReadText(c.format, c.text, options);
+      ReadText(c[2], Unescape(c.size() > 4 ? c[4] : ""), options);
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-      EXPECT_NE(events_testing::ErrorText(e).find(c.message), std::string::npos)
+      EXPECT_NE(events_testing::ErrorText(e).find(Unescape(c[3])), std::string::npos)
           << events_testing::ErrorText(e);
     }
   }

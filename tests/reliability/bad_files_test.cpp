@@ -59,64 +59,58 @@ class BadFiles : public ::testing::Test {
   Workspace work_;
 };
 
-TEST_F(BadFiles, AFileWithoutTheWholeHeaderIsAReadingError) {
+// Complete files refused while they are read: the console names the file, the
+// line and the text, and the report ends before the summary of the part.
+TEST_F(BadFiles, BrokenCompleteFilesAreRefusedNamingTheLineAndText) {
   const std::string endReached = " READING ERROR: end of catalog file 'comp.dat' reached";
-  ExpectRefused(RunComplete(""), endReached);                        // zero bytes
-  ExpectRefused(RunComplete("\n\n   \n\r\n"), endReached);           // only empty lines
-  ExpectRefused(RunComplete("1950 1 1\n1999 12 31\n"), endReached);  // no threshold
-  ExpectRefused(RunComplete("1950 1 1\n1999 12\n"), endReached);     // end date cut short
+  const std::string line = " READING ERROR in catalog file 'comp.dat', line ";
+  const std::string read = "\r\n read     : \"";
+  const struct {
+    std::string catalog, message;
+  } cases[] = {
+      {"", endReached},
+      {"\n\n   \n\r\n", endReached},
+      {"1950 1 1\n1999 12 31\n", endReached},  // no threshold
+      {"1950 1 1\n1999 12\n", endReached},     // end date cut short
+      {"1950 1 1\n1999 12 31\nfour\n0.1\n4.5\n", line + "3" + read + "four\""},
+      {std::string("\x7f"
+                   "ELF\x02\x01\x01\0\0\0\xff\xfe\n",
+                   13),
+       line + "1" + read + "?ELF?"},
+      {kHeader + "4.5\n4,7\n5.x\n", line + "7" + read + "5.x\""},
+      // A megabyte-long number: beyond single precision, shown cut to 40 characters.
+      {kHeader + "4" + std::string(1 << 20, '0') + "\n",
+       read + "4" + std::string(39, '0') + "...\""},
+      {kHeader + "4.5\n1e39\n", read + "1e39\""},
+      {kHeader + "4.5\n-1e39\n", read + "-1e39\""},
+      {"1950 1 1\n1999 12 31\n4.0\n1D39\n4.5\n", read + "1D39\""},
+      // 3e37 is a single-precision value, but 3e39 hundredths fit no 32-bit integer.
+      {kHeader + "4.5\n3e37\n", line + "6"},
+      {"1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n", line + "4"},
+      {"1950 1 1\n1999 12 31\n4.0\n-0.1\n" + Magnitudes(),
+       " expected : a standard deviation not below 0\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    ExpectRefused(RunComplete(c.catalog), c.message);
+  }
 }
 
-TEST_F(BadFiles, ANonNumberOrBinaryBytesAreAReadingErrorNamingTheLine) {
-  ExpectRefused(RunComplete("1950 1 1\n1999 12 31\nfour\n0.1\n4.5\n"),
-                " READING ERROR in catalog file 'comp.dat', line 3\r\n read     : \"four\"");
-  ExpectRefused(RunComplete(std::string("\x7f"
-                                        "ELF\x02\x01\x01\0\0\0\xff\xfe\n",
-                                        13)),
-                " READING ERROR in catalog file 'comp.dat', line 1\r\n read     : \"?ELF?");
-  const SessionOutcome data = RunComplete(kHeader + "4.5\n4,7\n5.x\n");
-  ExpectRefused(data, " READING ERROR in catalog file 'comp.dat', line 7\r\n read     : \"5.x\"");
-}
-
-TEST_F(BadFiles, AMegabyteLineIsReadOrRefusedWithoutHarm) {
-  // A megabyte of blanks after the value: the rest of a line is ignored.
-  std::string wide = kHeader + "4.5" + std::string(1 << 20, ' ') + "9\n" + Magnitudes();
-  const SessionOutcome read = RunComplete(wide);
-  EXPECT_EQ(read.ExitStatus, 0) << LastLines(read.Console, 10);
-  EXPECT_NE(read.OutputFile.find("  Number of earthquakes  =   13\r\n"), std::string::npos);
-  // A megabyte-long number: beyond single precision, shown cut to 40 characters.
-  const SessionOutcome refused = RunComplete(kHeader + "4" + std::string(1 << 20, '0') + "\n");
-  ExpectRefused(refused, " read     : \"4" + std::string(39, '0') + "...\"");
-}
-
-TEST_F(BadFiles, NumbersBeyondSinglePrecisionAreReadingErrors) {
-  ExpectRefused(RunComplete(kHeader + "4.5\n1e39\n"), " read     : \"1e39\"");
-  ExpectRefused(RunComplete(kHeader + "4.5\n-1e39\n"), " read     : \"-1e39\"");
-  ExpectRefused(RunComplete("1950 1 1\n1999 12 31\n4.0\n1D39\n4.5\n"), " read     : \"1D39\"");
-}
-
-TEST_F(BadFiles, AValueWhoseScaledIntegerDoesNotFitIsAReadingError) {
-  // 3e37 is a single-precision value, but 3e39 hundredths fit no 32-bit integer.
-  const SessionOutcome magnitude = RunComplete(kHeader + "4.5\n3e37\n");
-  EXPECT_EQ(magnitude.ExitStatus, 1);
-  EXPECT_NE(magnitude.Console.find("'comp.dat', line 6"), std::string::npos)
-      << LastLines(magnitude.Console, 6);
-  const SessionOutcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-2.2e7\n4.5\n");
-  EXPECT_EQ(sd.ExitStatus, 1);
-  EXPECT_NE(sd.Console.find("'comp.dat', line 4"), std::string::npos) << LastLines(sd.Console, 6);
-}
-
-// Years before the common era are dates like any other; negative SDs and
-// frequencies are refused as reading errors (in layout 1 of the extreme file a
-// per-event SD below 0.01 is raised to 0.01).
-TEST_F(BadFiles, NegativeYearsAreDatesAndNegativeSdsOrFrequenciesAreRefused) {
+// A megabyte of blanks after a value is the ignored rest of its line; years
+// before the common era are dates like any other.
+TEST_F(BadFiles, AMegabyteOfBlanksAndNegativeYearsAreRead) {
+  const SessionOutcome wide =
+      RunComplete(kHeader + "4.5" + std::string(1 << 20, ' ') + "9\n" + Magnitudes());
+  EXPECT_EQ(wide.ExitStatus, 0) << LastLines(wide.Console, 10);
+  EXPECT_NE(wide.OutputFile.find("  Number of earthquakes  =   13\r\n"), std::string::npos);
   const SessionOutcome years = RunComplete("-500 1 1\n-451 12 31\n4.0\n0.1\n" + Magnitudes());
   EXPECT_EQ(years.ExitStatus, 0) << LastLines(years.Console, 10);
   EXPECT_NE(years.OutputFile.find("  Catalog STARTS at  -500/ 1/ 1\r\n"), std::string::npos);
-  const SessionOutcome sd = RunComplete("1950 1 1\n1999 12 31\n4.0\n-0.1\n" + Magnitudes());
-  EXPECT_EQ(sd.ExitStatus, 1);
-  EXPECT_NE(sd.Console.find(" expected : a standard deviation not below 0\r\n"), std::string::npos);
-  EXPECT_TRUE(WholeLines(sd.OutputFile));
+}
+
+// Negative frequencies are refused; in layout 1 of the extreme file a
+// per-event SD below 0.01 is raised to 0.01.
+TEST_F(BadFiles, NegativeFrequenciesAreRefusedAndSmallExtremeSdsRaised) {
   work_.WriteFile("comp.dat", "1950 1 1\n1999 12 31\n4.0\n0.1\n-3 4.5\n10 4.0\n5 4.6\n2 5.2\n");
   const SessionOutcome frequency =
       work_.Run(kIntro + "1\n2\n50 100 1000\n3\n1\ncomp.dat\n" + kRest);
@@ -128,17 +122,6 @@ TEST_F(BadFiles, NegativeYearsAreDatesAndNegativeSdsOrFrequenciesAreRefused) {
   EXPECT_TRUE(extreme.Console.ends_with("Stop - Program terminated.\r\n"));
   EXPECT_NE(extreme.OutputFile.find(" 1751  5  5  6.00   .01\r\n"), std::string::npos)
       << extreme.OutputFile;
-}
-
-TEST_F(BadFiles, AMissingFileOrADirectoryCannotBeOpened) {
-  const SessionOutcome missing =
-      work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nnothere.dat\n" + kRest);
-  ExpectRefused(missing,
-                " ERROR: cannot open catalog file 'nothere.dat'\r\n the file does not exist or "
-                "cannot be read");
-  work_.MakeDir("sub");
-  const SessionOutcome folder = work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\nsub\n" + kRest);
-  ExpectRefused(folder, " ERROR: cannot open catalog file 'sub'\r\n it is a directory, not a file");
 }
 
 TEST_F(BadFiles, AnOutputFileThatCannotBeWrittenStopsBeforeAnyQuestionOfUnits) {
@@ -155,24 +138,10 @@ TEST_F(BadFiles, AnOutputFileThatCannotBeWrittenStopsBeforeAnyQuestionOfUnits) {
   }
 }
 
-TEST_F(BadFiles, FileNamesAreCutToFifteenCharactersAndAVeryLongOneCannotBeOpened) {
-  work_.WriteFile("comp.dat", kHeader + Magnitudes());
-  const std::string fifteen = "abcdefghijklmno";
-  for (const std::string& answer : {fifteen, fifteen + "p", fifteen + std::string(245, 'q')}) {
-    const SessionOutcome outcome = work_.Run("\n\n" + answer + "\n" + kCompleteDialog + kRest);
-    EXPECT_EQ(outcome.ExitStatus, 0) << answer.size() << LastLines(outcome.Console, 10);
-    ASSERT_TRUE(!outcome.OutputFileName.empty()) << answer.size();
-    EXPECT_NE(outcome.OutputFile.find("  File Name :           abcdefghijklmno\r\n"),
-              std::string::npos);
-  }
-  // A catalog name of 16 characters opens the file named by its first 15.
-  work_.WriteFile("complete-part-1", kHeader + Magnitudes());
-  const SessionOutcome cut =
-      work_.Run(kIntro + "1\n2\n50 100 1000\n2\n1\ncomplete-part-1X\n" + kRest);
-  EXPECT_EQ(cut.ExitStatus, 0) << LastLines(cut.Console, 10);
-  EXPECT_NE(cut.OutputFile.find("  FILE name : complete-p\r\n"), std::string::npos);
-  // A blank answer asks again and takes up to 260 characters: no file system
-  // takes a name that long, so the file cannot be created.
+// A blank answer asks again and takes up to 260 characters: no file system
+// takes a name that long, so the file cannot be created. (Names cut to 15
+// characters are pinned by the transcripts.)
+TEST_F(BadFiles, AVeryLongOutputFileNameCannotBeCreated) {
   const std::string longName(260, 'n');
   const SessionOutcome tooLong = work_.Run("\n\n\n" + longName + "\n1\n");
   EXPECT_EQ(tooLong.ExitStatus, 1);
@@ -207,154 +176,111 @@ TEST_F(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
     const char* what;
     std::vector<Entry> entries;
     std::string answers;
-    const char* shell;  // empty: in-process; else the command line of the program
-    int status;
-    std::vector<std::string> messages;
-    std::vector<std::string> created;  // besides out.txt, which any row may write
+    std::vector<std::string> messages;      // in this order; every row ends with exit status 1
+    std::vector<std::string> created = {};  // besides out.txt, which any row may write
+    const char* shell = "";  // empty: in-process; else the command line of the program
   } cases[] = {
       {"the catalog named as output file",
        {{"comp.dat", complete}},
        "\n\ncomp.dat\n" + kCompleteDialog + kRest,
-       "",
-       1,
        {catalogRefused + "comp.dat'", isOutput, " The file 'comp.dat" + kept + "comp.dat.partial'"},
        {"comp.dat.partial"}},
       {"the catalog named as ./ output file",
        {{"comp.dat", complete}},
        "\n\n./comp.dat\n" + kCompleteDialog + kRest,
-       "",
-       1,
        {isOutput, " The file './comp.dat" + kept + "./comp.dat.partial'"},
        {"comp.dat.partial"}},
       {"a link to the catalog named as output file",
        {{"comp.dat", complete}, {"link", "comp.dat", true}},
        "\n\nlink\n" + kCompleteDialog + kRest,
-       "",
-       1,
        {isOutput, "comp.dat.partial'"},
        {"comp.dat.partial"}},
       {"an output name cut to the catalog's",
-       {{"complete-part-1", complete}},
-       "\n\ncomplete-part-1X\n1\n2\n50 100 1000\n2\n1\ncomplete-part-1\n" + kRest,
-       "",
-       1,
+       {{"complete-period", complete}},
+       "\n\ncomplete-periodX\n1\n2\n50 100 1000\n2\n1\ncomplete-period\n" + kRest,
        {isOutput},
-       {"complete-part-1.partial"}},
+       {"complete-period.partial"}},
       {"the answer file named as output file",
        {{".stdin", "\n\n.stdin\n1\n"}},
        "\n\n.stdin\n1\n",
-       QEV_BINARY,
-       1,
        {" ERROR: cannot create or rewrite the output file '.stdin'",
         " it is the program's standard input (the answers)"},
-       {}},
+       {},
+       QEV_BINARY},
       {"an error stop with an earlier report of the name",
        {{"out.txt", "an earlier report\r\n"}, {"comp.dat", kHeader + "4.5\n5.x\n"}},
        kIntro + kCompleteDialog + kRest,
-       "",
-       1,
        {" READING ERROR in catalog file 'comp.dat', line 6",
         " The file 'out.txt" + kept + "out.txt.partial'"},
        {"out.txt.partial"}},
       {"a named pipe as catalog",
        {{"comp.dat", "|"}},
        kIntro + kCompleteDialog + kRest,
-       "",
-       1,
-       {catalogRefused + "comp.dat'", " it is not a regular file but a device, a pipe or a socket"},
-       {}},
+       {catalogRefused + "comp.dat'",
+        " it is not a regular file but a device, a pipe or a socket"}},
+      {"a folder as catalog",
+       {},
+       kIntro + "1\n2\n50 100 1000\n2\n1\n/\n" + kRest,
+       {catalogRefused + "/'", " it is a directory, not a file"}},
       {"an endless device as catalog",
        {},
        kIntro + "1\n2\n50 100 1000\n2\n1\n/dev/zero\n" + kRest,
-       "",
-       1,
        {catalogRefused + "/dev/zero'",
-        " it is not a regular file but a device, a pipe or a socket"},
-       {}},
+        " it is not a regular file but a device, a pipe or a socket"}},
       {"a catalog line beyond 4 MiB",
        {{"comp.dat", kHeader + std::string(kLongestLine + 1, '4') + "\n"}},
        kIntro + kCompleteDialog + kRest,
-       "",
-       1,
        {" READING ERROR in catalog file 'comp.dat', line 5",
-        read + "a line of more than 4194304 characters"},
-       {}},
+        read + "a line of more than 4194304 characters"}},
       {"a console line beyond 4 MiB",
        {},
        kIntro + std::string(kLongestLine + 1, ' ') + "\n",
-       "",
-       1,
-       {" READING ERROR in console input, line 4", read + "a line of more than 4194304 characters"},
-       {}},
+       {" READING ERROR in console input, line 4",
+        read + "a line of more than 4194304 characters"}},
       {"a catalog that cannot be read (an error of the input)",
        {},
        kIntro + "1\n2\n50 100 1000\n2\n1\n/proc/self/mem\n" + kRest,
-       "",
-       1,
        {" READING ERROR in catalog file '/proc/self/mem', line 1",
-        read + "a failure of the input: Input/output error"},
-       {}},
+        read + "a failure of the input: Input/output error"}},
       {"the last event cut short",
        {{"ext.dat", "1700 1 1\n1949 12 31\n1703 5 5 6.6 0.2\n1940 5 5 7.5\n"}},
        kIntro + extreme,
-       "",
-       1,
        {" READING ERROR in catalog file 'ext.dat', line 4",
-        read + "the end of the file after 4 of 5 values"},
-       {}},
+        read + "the end of the file after 4 of 5 values"}},
       {"a magnitude of 100",
        {{"comp.dat", kHeader + "4.5\n100\n"}},
        kIntro + kCompleteDialog + kRest,
-       "",
-       1,
        {" READING ERROR in catalog file 'comp.dat', line 6", read + "magnitude 100",
-        " expected : a magnitude not above 10"},
-       {}},
+        " expected : a magnitude not above 10"}},
       {"a part ending before it starts, without data lines",
        {{"comp.dat", "1950 0 0\n1949 0 0\n4.0\n0.1\n"}},
        kIntro + kCompleteDialog + kRest,
-       "",
-       1,
-       {" READING ERROR in catalog file 'comp.dat', line 2", read + "end 1949/12/31"},
-       {}},
+       {" READING ERROR in catalog file 'comp.dat', line 2", read + "end 1949/12/31"}},
       {"a fractional frequency",
        {{"comp.dat", kHeader + "3 4.5\n2.9 4.7\n"}},
        kIntro + grouped,
-       "",
-       1,
        {" READING ERROR in catalog file 'comp.dat', line 6", read + "frequency 2.9",
-        " expected : a whole number of earthquakes"},
-       {}},
+        " expected : a whole number of earthquakes"}},
       {"magnitudes all below 0",
        {{"comp.dat", "1950 1 1\n1999 12 31\n-2.0\n0.1\n-1.5\n-0.5\n-1.0\n"}},
        kIntro + kCompleteDialog + "1\n",
-       "",
-       1,
-       {"  Maximum OBSERVED magnitude Xmax is  -.50......(1)"},
-       {}},
+       {"  Maximum OBSERVED magnitude Xmax is  -.50......(1)"}},
       {"control characters in a catalog name",
        {},
        kIntro + "1\n2\n50 100 1000\n2\n1\nn\x01\x1b[2J\n" + kRest,
-       "",
-       1,
-       {catalogRefused + "n??[2J'"},
-       {}},
+       {catalogRefused + "n??[2J'"}},
       {"a full disk under the output file",
        {},
        "\n\n/dev/full\n1\n",
-       "",
-       1,
        {" ERROR: cannot write to the output file '/dev/full'",
-        " the system reports: No space left on device"},
-       {}},
+        " the system reports: No space left on device"}},
+      // The limit (4 KiB) on the program alone, its screens through a pipe.
       {"a file size limit under the output file",
        {{"comp.dat", complete}},
        kIntro + kCompleteDialog + kRest,
-       // The limit (4 KiB) on the program alone, its screens through a pipe.
-       "bash -c \"set -o pipefail; (ulimit -f 4; trap '' XFSZ; exec " QEV_BINARY ") | cat\"",
-       1,
        {" ERROR: cannot write to the output file 'out.txt'", " the system reports: File too large"},
-       {}},
+       {},
+       "bash -c \"set -o pipefail; (ulimit -f 4; trap '' XFSZ; exec " QEV_BINARY ") | cat\""},
   };
   namespace fs = std::filesystem;
   for (const auto& c : cases) {
@@ -371,7 +297,7 @@ TEST_F(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
     }
     const SessionOutcome outcome =
         *c.shell == '\0' ? work.Run(c.answers) : work.RunCommand(c.shell, c.answers);
-    EXPECT_EQ(outcome.ExitStatus, c.status) << LastLines(outcome.Console, 10);
+    EXPECT_EQ(outcome.ExitStatus, 1) << LastLines(outcome.Console, 10);
     std::size_t at = 0;
     for (const std::string& message : c.messages) {
       at = outcome.Console.find(message, at);
