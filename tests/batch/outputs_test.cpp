@@ -1,15 +1,14 @@
 // What the batch writes: reals that read back as the same float, records that
-// travel intact, tasks in order whatever the threads, OpenQuake laws that
-// reproduce the engine's rates, and the exit statuses of qev-batch.
+// travel intact, OpenQuake laws that reproduce the engine's rates, and the
+// exit statuses of qev-batch. (Tasks in order whatever the threads or ranks:
+// identity_check.cmake.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
 #include <pugixml.hpp>
 #include <sstream>
-#include <thread>
 
 #include "../events/temp_folder.h"
 #include "qev/batch.h"
@@ -19,14 +18,13 @@ namespace {
 
 using events_testing::TempFolder;
 
-TEST(BatchOutputs, RealsReadBackAsTheSameFloat) {
+TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
   const float values[] = {3.4f,        0.43429f, 1.0f / 3.0f, 6.92709827f,
                           1e-30f,      1e-45f,   -2.5e10f,    std::numeric_limits<float>::max(),
                           123456789.0f};
   for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
-}
 
-TEST(BatchOutputs, PackedRecordsTravelIntactAndCutRecordsAreRefused) {
+  // Packed records travel intact between ranks; cut ones are refused.
   TaskRecord record{41, true, 2.4f, 11.25f, 3.4f, 6.93f, 1.05f, "a,b\n", "{\"x\":1}\n", ""};
   const std::string bytes = PackRecord(record);
   const TaskRecord back = UnpackRecord(bytes);
@@ -37,28 +35,6 @@ TEST(BatchOutputs, PackedRecordsTravelIntactAndCutRecordsAreRefused) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
   EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
-}
-
-TEST(OrderedPool, RecordsComeInTheGivenOrderWhateverFinishesFirst) {
-  std::vector<std::size_t> indices;
-  for (std::size_t i = 0; i < 60; ++i) indices.push_back((i * 7) % 60);
-  OrderedPool pool(indices, 4, 3, [](std::size_t i) {
-    std::this_thread::sleep_for(std::chrono::microseconds((i % 5) * 300));
-    TaskRecord r;
-    r.index = i;
-    return r;
-  });
-  for (std::size_t expected : indices) EXPECT_EQ(pool.Next()->index, expected);
-  EXPECT_FALSE(pool.Next());
-
-  OrderedPool failing({0, 1, 2}, 2, 2, [](std::size_t i) -> TaskRecord {
-    if (i == 1) throw Error("task 1 broke");
-    TaskRecord r;
-    r.index = i;
-    return r;
-  });
-  EXPECT_EQ(failing.Next()->index, 0u);
-  EXPECT_THROW(failing.Next(), Error);
 }
 
 // The catalog's own estimates (zone "example" of the small job) as OpenQuake

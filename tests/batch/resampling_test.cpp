@@ -106,110 +106,51 @@ TEST(Bootstrap, PartsKeepTheirPeriodsAndCountsAndDrawOnlyTheirOwnEvents) {
   }
 }
 
-// Events with their own magnitudes tell which interval was drawn: every
-// rebuilt interval is its drawn interval times one scale, the one that keeps
-// the span of the events.
-TEST(Bootstrap, ExtremeIntervalsAreTheDrawnOnesScaledToTheSpan) {
-  ExtremePart part{1000.0f, 1070.0f, {}};
-  const double intervals[] = {1, 2, 4, 8, 16, 32};
-  double t = part.start;
-  for (int i = 0; i < 6; ++i) {
-    t += intervals[i];
-    part.events.push_back({static_cast<float>(t), 5.0f + 0.1f * static_cast<float>(i), 0.2f});
-  }
-  // Times are floats near the year 1000: a rebuilt interval is good to 1e-4 year.
-  constexpr double kTimeRounding = 2e-4;
-  for (std::int64_t replicate = 1; replicate <= 50; ++replicate) {
-    RandomStream random(TaskSeed(9, "scaled", "base", replicate));
-    const Catalog drawn = Bootstrap(Catalog{part, {}}, random);
-    std::vector<double> picked;
-    for (const ExtremeEvent& e : drawn.extreme->events) {
-      picked.push_back(intervals[static_cast<int>(std::lround((e.magnitude - 5.0f) * 10.0f))]);
-    }
-    double total = 0.0;
-    for (double d : picked) total += d;
-    const double scale = (part.events.back().time - part.start) / total;
-    double before = part.start;
-    for (std::size_t j = 0; j < picked.size(); ++j) {
-      const double time = drawn.extreme->events[j].time;
-      EXPECT_NEAR(time - before, scale * picked[j], kTimeRounding) << replicate << " " << j;
-      before = time;
-    }
-  }
-}
-
-TEST(Bootstrap, DrawsDependOnTheSeedAlone) {
-  const Catalog catalog = ExampleCatalog();
-  RandomStream a(TaskSeed(5, "example", "base", 3));
-  RandomStream b(TaskSeed(5, "example", "base", 3));
-  RandomStream c(TaskSeed(5, "example", "base", 4));
-  const Catalog x = Bootstrap(catalog, a);
-  const Catalog y = Bootstrap(catalog, b);
-  const Catalog z = Bootstrap(catalog, c);
-  auto times = [](const Catalog& k) {
-    std::vector<float> t;
-    for (const ExtremeEvent& e : k.extreme->events) t.push_back(e.time);
-    return t;
-  };
-  EXPECT_EQ(times(x), times(y));
-  EXPECT_NE(times(x), times(z));
-}
-
 // A plan of hand-made cells: tasks that cannot give an estimate are rows with
 // their status and message, and the batch goes on.
 TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
+  struct Zone {
+    const char* name;
+    std::shared_ptr<Catalog> catalog;
+    const char* error;  // of reading the zone's files
+    float start_mmax;   // a given start when above 0
+    std::string status, message;
+  };
+  // Every event at the threshold: no starting Beta.
+  const auto flat = std::make_shared<Catalog>(
+      Catalog{std::nullopt, {{1900.0f, 2000.0f, 4.0f, 0.1f, {{4.0f, 0.1f, 5}}}}});
+  const auto example = std::make_shared<Catalog>(ExampleCatalog());
+  const Zone zones[] = {
+      {"flat", flat, "", 0.0f, "no-estimate", "no starting point"},
+      {"broken", flat, "b.dat, line 3: the period ends before it starts", 0.0f, "catalog-error",
+       "b.dat, line 3"},
+      {"good", example, "", 0.0f, "ok", ""},
+      {"given", example, "", 3.0f, "invalid-options", "the starting Mmax 3.0"},  // below Mmin
+  };
   BatchPlan plan;
-  for (const char* name : {"flat", "broken", "good", "given"}) {
-    plan.job.zones.emplace_back().name = name;
-  }
   plan.job.replicates = 1;
   plan.branches = CrossBranches({});
-  // Every event at the threshold: no starting Beta.
-  const CompletePart flat{1900.0f, 2000.0f, 4.0f, 0.1f, {{4.0f, 0.1f, 5}}};
-  Cell cell;
-  cell.options.mmin = 3.9f;
-  cell.hazard_spans = {50.0f};
-  cell.catalog = std::make_shared<Catalog>(Catalog{std::nullopt, {flat}});
-  plan.cells.push_back(cell);
-  cell.zone = 1;
-  cell.error_status = "catalog-error";
-  cell.error_message = "b.dat, line 3: the period ends before it starts";
-  plan.cells.push_back(cell);
-  cell.zone = 2;
-  cell.error_status.clear();
-  cell.catalog = std::make_shared<Catalog>(ExampleCatalog());
-  cell.options.mmin = 3.4f;
-  plan.cells.push_back(cell);
-  cell.zone = 3;
-  cell.options.start = StartingPointKind::Given;  // an Mmax below Mmin to start from
-  cell.options.start_lambda = 1.0f;
-  cell.options.start_mmax = 3.0f;
-  plan.cells.push_back(cell);
-
-  struct Row {
-    const char* status;
-    const char* message;
-  };
-  const Row expected[] = {{"no-estimate", "no starting point"},
-                          {"no-estimate", "no starting point"},
-                          {"catalog-error", "b.dat, line 3"},
-                          {"catalog-error", "b.dat, line 3"},
-                          {"ok", ""},
-                          {"ok", ""},
-                          {"invalid-options", "the starting Mmax 3.0"},
-                          {"invalid-options", "the starting Mmax 3.0"}};
+  for (const Zone& z : zones) {
+    plan.job.zones.emplace_back().name = z.name;
+    Cell& cell = plan.cells.emplace_back();
+    cell.zone = plan.cells.size() - 1;
+    cell.catalog = z.catalog;
+    cell.options.mmin = z.catalog == flat ? 3.9f : 3.4f;
+    cell.hazard_spans = {50.0f};
+    if (*z.error) cell.error_status = "catalog-error", cell.error_message = z.error;
+    cell.options.start = z.start_mmax > 0.0f ? StartingPointKind::Given : cell.options.start;
+    cell.options.start_lambda = 1.0f;  // used by a given start alone
+    cell.options.start_mmax = z.start_mmax;
+  }
   for (std::size_t i = 0; i < plan.task_count(); ++i) {
+    const Zone& z = zones[i / 2];
     const TaskRecord record = MakeRecord(plan, RunTask(plan, i));
-    EXPECT_EQ(record.csv.substr(0, record.csv.find(',', record.csv.find(',') + 1)),
-              plan.job.zones[i / 2].name + ",base");
-    const std::string status = expected[i].status;
-    EXPECT_NE(record.csv.find("," + status + ",\""), std::string::npos) << record.csv;
-    EXPECT_EQ(record.ok, status == "ok");
+    EXPECT_EQ(record.csv.rfind(std::string(z.name) + ",base,", 0), 0u) << record.csv;
+    EXPECT_NE(record.csv.find("," + z.status + ",\""), std::string::npos) << record.csv;
+    EXPECT_EQ(record.ok, z.status == "ok");
     if (!record.ok) {
       EXPECT_NE(record.csv.find("\",,,,,,,,,,,,,,\n"), std::string::npos) << record.csv;
-      EXPECT_NE(record.jsonl.find("\"message\":\"" + std::string(expected[i].message)),
-                std::string::npos)
-          << record.jsonl;
+      EXPECT_NE(record.jsonl.find("\"message\":\"" + z.message), std::string::npos) << record.jsonl;
       EXPECT_TRUE(record.hazard_csv.empty());
     }
   }

@@ -78,10 +78,21 @@ execute_process(COMMAND ${PREFIX}/bin/qev INPUT_FILE ${PREFIX}/work/session.txt
 if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/work/run.out)
   message(FATAL_ERROR "the installed qev did not complete a session (status ${status})")
 endif()
-run_checked(${PREFIX}/bin/qev-report --hazard-csv hazard.csv --svg hazard.svg run.out)
+run_checked(${PREFIX}/bin/qev-report --hazard-csv hazard.csv --results-csv results.csv
+            --svg hazard.svg run.out)
 file(READ ${PREFIX}/work/hazard.csv csv)
 if(NOT csv MATCHES "^magnitude,annual_rate,")
   message(FATAL_ERROR "unexpected hazard CSV:\n${csv}")
+endif()
+file(READ ${PREFIX}/work/results.csv results)
+if(NOT results MATCHES "^quantity,value,sd\nBeta,")
+  message(FATAL_ERROR "unexpected results CSV:\n${results}")
+endif()
+# Without options, and from standard input: the hazard table on standard output.
+execute_process(COMMAND ${PREFIX}/bin/qev-report - INPUT_FILE ${PREFIX}/work/run.out
+                WORKING_DIRECTORY ${PREFIX}/work RESULT_VARIABLE status OUTPUT_VARIABLE piped)
+if(NOT status EQUAL 0 OR NOT piped STREQUAL csv)
+  message(FATAL_ERROR "qev-report - ended with ${status} and printed:\n${piped}")
 endif()
 file(READ ${PREFIX}/work/hazard.svg svg)
 if(NOT svg MATCHES "<svg ")

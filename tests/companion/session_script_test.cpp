@@ -5,9 +5,13 @@
 
 #include "companion/manpage.h"
 #include "companion/synth_command.h"
+#include "harness/harness.h"
 
 namespace qev::companion {
 namespace {
+
+// The expected answer scripts, a manual page and its rendering.
+const std::string kData = QEV_GOLDEN_DIR "/../companion/data/";
 
 TEST(SessionScript, AnswersFollowTheOrderOfTheDialogs) {
   SessionAnswers a;
@@ -20,16 +24,11 @@ TEST(SessionScript, AnswersFollowTheOrderOfTheDialogs) {
   a.Mmin = 4.0f;
   a.SigXmax = 0.3f;
   a.MmaxAnswers = {7.12f};
-  EXPECT_EQ(BuildAnswerScript(a),
-            "\n\nrun.out\n1\n3\n50 100 1000\n1\next.dat\n2\n2\nc1.dat\nc2.dat\n2\n4\n1\n0.3\n1\n1 "
-            "0.25\n1\n"
-            "7.12\n0\n0\n");
+  EXPECT_EQ(BuildAnswerScript(a), qev::testing::ReadBytes(kData + "answers-both-kinds.txt"));
   a.DataKind = 2;
   a.Mmin.reset();
   a.MmaxAnswers.clear();
-  EXPECT_EQ(
-      BuildAnswerScript(a),
-      "\n\nrun.out\n1\n2\n50 100 1000\n2\n2\nc1.dat\nc2.dat\n1\n1\n0.3\n1\n1 0.25\n1\n0\n0\n");
+  EXPECT_EQ(BuildAnswerScript(a), qev::testing::ReadBytes(kData + "answers-complete-parts.txt"));
 }
 
 TEST(SessionScript, ThresholdAnswerStaysBelowTheLowestCatalogLevel) {
@@ -48,14 +47,8 @@ TEST(SessionScript, ThresholdAnswerStaysBelowTheLowestCatalogLevel) {
 }
 
 TEST(ManualPage, RequestsAndFontsRenderAsPlainText) {
-  const std::string page =
-      ".TH X 1\n.\\\" a comment\n.SH NAME\nx \\- does things\n.SH OPTIONS\n.TP\n.BI \\-\\-seed \" "
-      "N\"\n"
-      "seed of the \\fBgenerator\\fR.\n.PP\nSee\n.BR qev (1).\n.nf\nline  one\n.fi\n";
-  EXPECT_EQ(RenderManPage(page),
-            "\nNAME\n       x - does things\n\nOPTIONS\n\n       --seed N\n           seed of the "
-            "generator.\n\n"
-            "       See qev(1).\n       line  one\n");
+  EXPECT_EQ(RenderManPage(qev::testing::ReadBytes(kData + "manual.1")),
+            qev::testing::ReadBytes(kData + "manual.txt"));
 }
 
 }  // namespace

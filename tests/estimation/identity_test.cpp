@@ -44,13 +44,9 @@ class Answers {
   void Read(T*... targets) {
     FreeFormatRead(console_, {targets...});
   }
-  std::int32_t Integer() {
-    std::int32_t value = 0;
-    Read(&value);
-    return value;
-  }
-  float Real() {
-    float value = 0.0f;
+  template <typename T = std::int32_t>
+  T Get() {
+    T value = 0;
     Read(&value);
     return value;
   }
@@ -85,15 +81,15 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   a.Pause();
   a.Pause();
   a.Name();  // the output file
-  s.units = a.Integer();
+  s.units = a.Get();
   const float upper = s.units == 1 ? 10.0f : 12.0f;
-  do s.kind = a.Integer();
+  do s.kind = a.Get();
   while (s.kind < 1 || s.kind > 3);
   do a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
   while (!(s.spans[0] > 0.0f && s.spans[1] > 0.0f && s.spans[2] > 0.0f));
   float lowest = s.kind == 2 ? 99.0f : 0.0f;
   if (s.kind == 1 || s.kind == 3) {
-    const std::int32_t layout = a.Integer();
+    const std::int32_t layout = a.Get();
     const ExtremeLayout extremeLayout = layout == 1   ? ExtremeLayout::PerEventSd
                                         : layout == 2 ? ExtremeLayout::CommonSd
                                                       : ExtremeLayout::NoSd;
@@ -103,9 +99,9 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
     for (const ExtremeEvent& e : s.catalog.extreme->events) lowest = std::min(lowest, e.magnitude);
   }
   if (s.kind == 2 || s.kind == 3) {
-    const std::int32_t layout = a.Integer();
+    const std::int32_t layout = a.Get();
     std::int32_t parts = 0;
-    do parts = a.Integer();
+    do parts = a.Get();
     while (s.kind == 2 && parts < 1);
     for (std::int32_t p = 0; p < parts; ++p) {
       std::ifstream file(folder / a.Name());
@@ -116,19 +112,19 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   }
   o.units = s.units == 2 ? Units::Intensity : Units::Magnitude;
   o.data_kind = static_cast<DataKind>(s.kind);
-  if (a.Integer() == 1) {
+  if (a.Get() == 1) {
     o.mmin = lowest - 1.0f;
   } else {
-    do o.mmin = a.Real();
+    do o.mmin = a.Get<float>();
     while (!(lowest > o.mmin));
   }
   const float observed = ObservedMaximaOf(s.catalog).largest;
-  if (a.Integer() == 1) {
+  if (a.Get() == 1) {
     o.xmax = observed;
   } else {
-    do o.xmax = a.Real();
+    do o.xmax = a.Get<float>();
     while (!(*o.xmax >= observed && *o.xmax <= upper));
-    if (a.Integer() == 1) {
+    if (a.Get() == 1) {
       const float start =
           s.catalog.extreme ? s.catalog.extreme->start : s.catalog.complete.front().start;
       float year = 0.0f, month = 0.0f, day = 0.0f;
@@ -140,28 +136,28 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
       o.span_t = end - DecimalYear(year, month, day);
     }
   }
-  do o.sig_xmax = a.Real();
+  do o.sig_xmax = a.Get<float>();
   while (!(o.sig_xmax >= 0.0f && o.sig_xmax <= upper));
-  s.procedure = a.Integer();
+  s.procedure = a.Get();
   o.procedure = s.procedure == 1   ? MmaxProcedure::Cramer
                 : s.procedure == 2 ? MmaxProcedure::Bayes
                                    : MmaxProcedure::None;
   o.prior_b = o.prior_b_sd = 0.0f;
   do a.Read(&o.prior_b, &o.prior_b_sd);
   while (!(o.prior_b > 0.0f && o.prior_b <= 3.0f));
-  if (a.Integer() == 2) {
+  if (a.Get() == 2) {
     o.start = StartingPointKind::Given;
-    do o.start_lambda = a.Real();
+    do o.start_lambda = a.Get<float>();
     while (!(o.start_lambda > 0.0f));
     o.start_mmax = 0.0f;
     do a.Read(&o.start_mmax);
     while (!(o.start_mmax > o.mmin && o.start_mmax <= upper));
   }
   o.mmax_values = {StartingPoint(s.catalog, o).mmax};
-  for (float answer = a.Real(); answer >= 0.01f; answer = a.Real()) {
+  for (float answer = a.Get<float>(); answer >= 0.01f; answer = a.Get<float>()) {
     if (answer <= upper && answer >= *o.xmax) o.mmax_values.push_back(answer);
   }
-  if (a.Integer() != 0) {
+  if (a.Get() != 0) {
     float m = 0.0f;
     for (;;) {
       a.Read(&m);
@@ -193,10 +189,11 @@ Figures Compute(const SessionPlan& s) {
   const float xmax = r.settings.xmax;
   Figures f;
   for (const RunResult& run : r.runs) {
-    f.console.push_back(OnConsole(Record(kRunIterations, {run.iterations})));
-    f.console.push_back(OnConsole(Record(kRunBeta, {run.beta, run.beta * 0.43429f})));
-    f.console.push_back(OnConsole(Record(kRunLambda, {run.lambda, mmin})));
-    f.console.push_back(OnConsole(Record(kRunMmax, {run.mmax})));
+    for (const std::string& line :
+         {Record(kRunIterations, {run.iterations}),
+          Record(kRunBeta, {run.beta, run.beta * 0.43429f}), Record(kRunLambda, {run.lambda, mmin}),
+          Record(kRunMmax, {run.mmax})})
+      f.console.push_back(OnConsole(line));
     const float upper = s.units == 1 ? 10.0f : 12.0f;
     if (run.suggested_mmax && *run.suggested_mmax >= xmax && *run.suggested_mmax <= upper) {
       f.console.push_back(OnConsole(Record(kSuggestedMmax, {*run.suggested_mmax})));
@@ -229,11 +226,12 @@ Figures Compute(const SessionPlan& s) {
     }
   }
   for (const HazardPoint& q : Hazard(r.hazard_model(), s.queries, {50.0f, 100.0f})) {
-    f.console.push_back(
-        OnConsole(Record(kQueryOneYear, {q.magnitude, q.probability_one_year, q.return_period})));
-    f.console.push_back(OnConsole(Record(kQueryFifty, {q.magnitude, q.probabilities[0]})));
-    f.console.push_back(OnConsole(Record(kQueryHundred, {q.magnitude, q.probabilities[1]})));
-    f.console.push_back(OnConsole(Record(kQueryRate, {q.magnitude, q.annual_rate})));
+    for (const std::string& line :
+         {Record(kQueryOneYear, {q.magnitude, q.probability_one_year, q.return_period}),
+          Record(kQueryFifty, {q.magnitude, q.probabilities[0]}),
+          Record(kQueryHundred, {q.magnitude, q.probabilities[1]}),
+          Record(kQueryRate, {q.magnitude, q.annual_rate})})
+      f.console.push_back(OnConsole(line));
   }
   const std::vector<float> spans(s.spans, s.spans + 3);
   f.tableHeader = Record(kHazardHeader, {s.spans[0], s.spans[1], s.spans[2]});

@@ -1,8 +1,7 @@
-// The small catalog of the worked examples and a seeded simulator of
-// catalogs, shared by the estimation tests.
+// The small catalog of the worked examples and seeded random numbers,
+// shared by the estimation tests.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -16,7 +15,8 @@ namespace qev::testing {
 
 // One complete part (1900-2000, threshold 4.0, rows 4.5/0.1 x10 and
 // 5.0/0.2 x3) and two extreme events (5.5/0.2 over 30 years, 6.0/0.3 over
-// 45.5 years); Mmin 4, Mmax 7, prior b 1 (Beta 2.302585, SD 10 %).
+// 45.5 years); Mmin 4, Mmax 7, prior b 1 (Beta 2.302585, SD 10 %); for the
+// uncertainties Beta 2, Lambda 0.2, Xmax 6 (SD 0.2) over 200 years.
 struct WorkedExample {
   Catalog catalog;
   DecodedCatalog decoded;
@@ -36,6 +36,11 @@ struct WorkedExample {
     point.Mmax = 7.0f;
     point.PriorBeta = 2.302585f;
     point.PriorBetaSD = 0.2302585f;
+    point.SpanT = 200.0f;
+    point.Xmax = 6.0f;
+    point.SigXmax = 0.2f;
+    point.Beta = 2.0f;
+    point.Lambda = 0.2f;
   }
 
   LikelihoodData Data() const {
@@ -49,22 +54,12 @@ struct WorkedExample {
   }
 };
 
-// Uniform (0, 1) and standard normal numbers from a seeded generator, written
+// Uniform (0, 1) numbers from a seeded generator, written
 // out so that every library gives the same sequence.
 class Draws {
  public:
   explicit Draws(std::uint32_t seed) : engine_(seed) {}
   double Uniform() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
-  double Normal() {
-    const double u = Uniform();
-    const double v = Uniform();
-    return std::sqrt(-2.0 * std::log(u)) * std::cos(6.283185307179586 * v);
-  }
-  // True magnitude of the doubly truncated exponential law.
-  double Magnitude(double beta, double mmin, double mmax) {
-    const double u = Uniform();
-    return mmin - std::log(1.0 - u * (1.0 - std::exp(-beta * (mmax - mmin)))) / beta;
-  }
   std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Uniform() * n); }
 
  private:
