@@ -3,14 +3,17 @@
 // files written back as text.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "estimation/decoded_catalog.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
 #include "qev/events.h"
@@ -61,7 +64,41 @@ inline std::string Date(const qev::ClassicDate& date) {
   return Real(date.year) + " " + Real(date.month) + " " + Real(date.day);
 }
 
-inline bool Same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// The same bits (so a NaN equals itself and 0 differs from -0).
+inline bool Same(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+
+// Reads a classic catalog file from the fuzzer's bytes, the first byte
+// choosing the layout: a part, or nothing after checking the typed error (a
+// catalog error names its line or event, a reading error CheckFileError's
+// parts). A part the reader accepts must be one the engine accepts.
+template <typename File, typename Layout, typename Read, typename Place, typename Store>
+std::optional<File> ReadClassicFile(const std::uint8_t* data, std::size_t size, Layout& layout,
+                                    Read read, Place place, Store store, qev::DataKind kind) {
+  if (size == 0) return std::nullopt;
+  layout = LayoutOf<Layout>(data[0]);
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  File file;
+  try {
+    file = read(in, "fuzz.dat", layout, qev::kAnyMagnitude);
+  } catch (const qev::CatalogError& error) {
+    if (error.source() != "fuzz.dat" || place(error) < 1) Broken("a catalog error names its place");
+    CheckPrintable(error.what());
+    return std::nullopt;
+  } catch (const qev::ReadingError& error) {
+    CheckFileError(error);
+    return std::nullopt;
+  }
+  qev::Catalog catalog;
+  store(catalog, file);
+  try {
+    qev::Decode(catalog, kind);
+  } catch (const qev::CatalogError&) {
+    Broken("a part the reader accepts must be one the engine accepts");
+  }
+  return file;
+}
 
 // A read of events either gives a table whose columns agree and whose values
 // keep the readers' promises, with every row counted once, or throws one of

@@ -6,34 +6,17 @@
 // starts, the line). A part is what the engine accepts, and written back in
 // the same layout it reads again as the very same floats and counts, with the
 // same rows flagged below the threshold: nothing is misread.
-#include <sstream>
-
-#include "estimation/decoded_catalog.h"
 #include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using fuzz::Broken, fuzz::Real, fuzz::Same;
-  if (size == 0) return 0;
-  const auto layout = fuzz::LayoutOf<qev::CompleteLayout>(data[0]);
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
-  qev::CompleteFile file;
-  try {
-    file = qev::ReadCompleteFile(in, "fuzz.dat", layout);
-  } catch (const qev::CatalogError& error) {
-    if (error.source() != "fuzz.dat" || error.line() < 1) Broken("a period error names the line");
-    fuzz::CheckPrintable(error.what());
-    return 0;
-  } catch (const qev::ReadingError& error) {
-    fuzz::CheckFileError(error);
-    return 0;
-  }
-  qev::Catalog catalog;
-  catalog.complete.push_back(file.part);
-  try {
-    qev::Decode(catalog, qev::DataKind::Complete);
-  } catch (const qev::CatalogError&) {
-    Broken("a part the reader accepts must be one the engine accepts");
-  }
+  qev::CompleteLayout layout{};
+  const auto read = fuzz::ReadClassicFile<qev::CompleteFile>(
+      data, size, layout, qev::ReadCompleteFile, [](const auto& e) { return e.line(); },
+      [](qev::Catalog& c, const qev::CompleteFile& f) { c.complete.push_back(f.part); },
+      qev::DataKind::Complete);
+  if (!read) return 0;
+  const qev::CompleteFile& file = *read;
 
   // Written back, completed, in the same layout.
   std::string again = fuzz::Date(file.header.start) + "\n" + fuzz::Date(file.header.end) + "\n" +

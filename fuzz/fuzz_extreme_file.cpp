@@ -6,34 +6,17 @@
 // printable text; a catalog error names the event. A part is what the engine
 // accepts (it decodes without an error), and written back in the same layout
 // it reads again as the very same floats: nothing is misread.
-#include <sstream>
-
-#include "estimation/decoded_catalog.h"
 #include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using fuzz::Broken, fuzz::Real, fuzz::Same;
-  if (size == 0) return 0;
-  const auto layout = fuzz::LayoutOf<qev::ExtremeLayout>(data[0]);
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
-  qev::ExtremeFile file;
-  try {
-    file = qev::ReadExtremeFile(in, "fuzz.dat", layout);
-  } catch (const qev::CatalogError& error) {
-    if (error.source() != "fuzz.dat" || error.event() < 1) Broken("a date error names the event");
-    fuzz::CheckPrintable(error.what());
-    return 0;
-  } catch (const qev::ReadingError& error) {
-    fuzz::CheckFileError(error);
-    return 0;
-  }
-  qev::Catalog catalog;
-  catalog.extreme = file.part;
-  try {
-    qev::Decode(catalog, qev::DataKind::Extremes);
-  } catch (const qev::CatalogError&) {
-    Broken("a part the reader accepts must be one the engine accepts");
-  }
+  qev::ExtremeLayout layout{};
+  const auto read = fuzz::ReadClassicFile<qev::ExtremeFile>(
+      data, size, layout, qev::ReadExtremeFile, [](const auto& e) { return e.event(); },
+      [](qev::Catalog& c, const qev::ExtremeFile& f) { c.extreme = f.part; },
+      qev::DataKind::Extremes);
+  if (!read) return 0;
+  const qev::ExtremeFile& file = *read;
   if (file.lines.size() != file.part.events.size()) Broken("one echo line per event");
 
   // Written back, completed, in the same layout.

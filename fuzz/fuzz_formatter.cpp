@@ -9,11 +9,11 @@
 // exactly their width.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -29,10 +29,7 @@ using fuzz::Broken;
 
 float AnyFloat(FuzzedDataProvider& provider) {
   // Every bit pattern: denormals, infinities, quiet and signalling NaNs.
-  const std::uint32_t bits = provider.ConsumeIntegral<std::uint32_t>();
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
+  return std::bit_cast<float>(provider.ConsumeIntegral<std::uint32_t>());
 }
 
 qev::Item AnyItem(FuzzedDataProvider& provider) {

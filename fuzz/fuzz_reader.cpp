@@ -63,12 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::istringstream in(text);
   qev::LineSource source(in, isFile ? "catalog file 'fuzz.dat'" : "console input", isFile);
 
-  std::int32_t integers[kMaxTargets];
-  float reals[kMaxTargets];
-  for (int i = 0; i < kMaxTargets; ++i) {
-    integers[i] = -7;
-    reals[i] = -7.5f;
-  }
+  std::vector<std::int32_t> integers(kMaxTargets, -7);
+  std::vector<float> reals(kMaxTargets, -7.5f);
 
   try {
     for (const Statement& s : statements) {

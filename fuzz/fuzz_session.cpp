@@ -72,14 +72,11 @@ std::string SafeName(std::string_view name) {
 }
 
 // The files the harness wrote, with their contents.
-std::map<std::string, std::string>& Written() {
-  static std::map<std::string, std::string> files;
-  return files;
-}
+std::map<std::string, std::string> writtenFiles;
 
 // Splits the input into the console part and the files; writes the files.
 std::string Prepare(std::string_view input) {
-  Written().clear();
+  writtenFiles.clear();
   static constexpr std::string_view kFile = "\n##FILE ";
   static constexpr std::string_view kDir = "\n##DIR ";
   std::size_t next = std::min(input.find(kFile), input.find(kDir));
@@ -101,7 +98,7 @@ std::string Prepare(std::string_view input) {
       const std::string body(input.substr(bodyStart, bodyEnd - bodyStart));
       std::ofstream out(WorkDir() / name, std::ios::binary);
       out << body;
-      Written()[name] = body;
+      writtenFiles[name] = body;
     }
   }
   // No answer may name a path outside the working folder.
@@ -138,11 +135,11 @@ void CheckFiles(const std::string& console, int status,
     std::ostringstream bytes;
     bytes << in.rdbuf();
     const std::string text = bytes.str();
-    const auto written = Written().find(name);
-    if (written != Written().end() && written->second == text) continue;
+    const auto written = writtenFiles.find(name);
+    if (written != writtenFiles.end() && written->second == text) continue;
     // An earlier partial report may give way to this session's.
     const bool partial = name.size() > 8 && name.compare(name.size() - 8, 8, ".partial") == 0;
-    if (written != Written().end() && !(status != 0 && partial)) ++changed;
+    if (written != writtenFiles.end() && !(status != 0 && partial)) ++changed;
     if (!text.empty() &&
         text.compare(text.size() - std::min<std::size_t>(2, text.size()), 2, "\r\n") != 0) {
       Broken("the output file ends inside a line", console);

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <system_error>
 #include <variant>
 
+#include "harness/harness.h"
 #include "qev/errors.h"
 #include "textio/reader.h"
 
@@ -48,110 +50,39 @@ void Read(const Layout& layout, const std::string& text, float largest, std::siz
   }
 }
 
+// The refused files of data/bad_classic_files.tsv, and two too large to keep there.
 TEST(ClassicFiles, EveryErrorNamesTheLineAndTheTextOrTheEvent) {
-  constexpr auto E1 = ExtremeLayout::PerEventSd;
-  constexpr auto E2 = ExtremeLayout::CommonSd;
-  constexpr auto C1 = CompleteLayout::PerEventSd;
-  constexpr auto C2 = CompleteLayout::CommonSd;
-  constexpr auto C3 = CompleteLayout::Grouped;
-  const std::string in32 = " within the 32-bit integers";
-  std::string manyGroups = "1960 1 1\n2000 12 31\n4.0\n0.2\n";
-  for (int i = 0; i < 3; ++i) manyGroups += "1e9 4.5\n";  // the third group passes 2^31 - 1
-  struct Case {
-    const char* what;
-    Layout layout;
-    std::string file;
-    long line;
-    std::string text;      // empty: a catalog error
-    std::string expected;  // or the event it names
-    float largest = kAnyMagnitude;
-    std::size_t failAfter = kNoFailure;  // the stream fails after so many bytes
-  };
-  const std::string cut = "the end of the file after ";
-  const std::string header = "1960 1 1\n2000 12 31\n4.0\n0.2\n";
-  const Case cases[] = {
-      {"malformed value", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.x 0.2\n", 3, "\"6.x\"",
-       "a real number"},
-      {"header cut short", C2, "1960 1 1\n2000 12 31\n", 2, "", "a real number"},
-      {"extreme magnitude", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.25\n1906 1 1 3e7 0.2\n", 4,
-       "magnitude 3e+07", "the value times 100" + in32},
-      {"extreme SD", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 5e8\n", 3, "standard deviation 5e+08",
-       "the value times 100" + in32},
-      {"extreme header SD", E2, "1900 1 1\n1990 0 0\n5e8\n1905 5 1 6.1\n", 3,
-       "standard deviation 5e+08", "the value times 100" + in32},
-      {"negative extreme header SD", E2, "1600 1 1\n1899 12 31\n-0.3\n", 3,
-       "standard deviation -0.3", "a standard deviation not below 0"},
-      {"extreme year", E1, "1900 1 1\n1990 0 0\n3e9 5 1 6.1 0.2\n", 3, "year 3e+09",
-       "its integer part" + in32},
-      {"extreme header year", E1, "-3e9 1 1\n1990 0 0\n", 1, "start year -3e+09",
-       "its integer part" + in32},
-      {"extreme interval", E1, "-3000000 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n", 3,
-       "time since the previous event in thousandths of a year 3.001904e+09", "a value" + in32},
-      {"extreme interval closed by the end", E1, "1900 1 1\n3000000 0 0\n1905 5 1 6.1 0.2\n", 2,
-       "time from the last event to the end of the period in thousandths of a year 2.998101e+09",
-       "a value" + in32},
-      {"first event on the start date", E1, "1900 1 1\n1990 0 0\n1900 1 1 6.0 0.2\n", 3, "", "1"},
-      {"two events on one day", E1, "1900 1 1\n1990 0 0\n1910 3 3 6.0 0.2\n1910 3 3 5 0.2\n", 4, "",
-       "2"},
-      {"end before the last event", E1,
-       "1900 1 1\n1990 12 30\n1910 3 3 6.0 0.2\n1990 12 31 5.0 0.2\n", 2, "", "2"},
-      {"complete magnitude", C2, "1960 1 1\n2000 12 31\n4.0\n0.2\n4.5\n-3e7\n", 6,
-       "magnitude -3e+07", "the value times 100" + in32},
-      {"complete per-event SD", C1, "1960 1 1\n2000 12 31\n4.0\n4.5 3e7\n", 4,
-       "standard deviation 3e+07", "the value times 100" + in32},
-      {"negative per-event SD", C1, "1960 1 1\n2000 12 31\n4.0\n4.5 0.1\n4.6 -0.2\n", 5,
-       "standard deviation -0.2", "a standard deviation not below 0"},
-      {"complete header SD", C3, "1960 1 1\n2000 12 31\n4.0\n3e7\n1 4.5\n", 4,
-       "standard deviation 3e+07", "the value times 100" + in32},
-      {"frequency", C3, "1960 1 1\n2000 12 31\n4.0\n0.2\n3e9 4.5\n", 5, "frequency 3e+09",
-       "its integer part" + in32},
-      {"negative frequency", C3, "1960 1 1\n2000 12 31\n4.0\n0.2\n-3 4.5\n", 5, "frequency -3",
-       "a frequency not below 0"},
-      {"sum of frequencies", C3, manyGroups, 7, "number of earthquakes 3e+09", "a value" + in32},
-      {"complete end year", C2, "1960 1 1\n5e9 12 31\n4.0\n0.2\n4.5\n", 2, "end year 5e+09",
-       "its integer part" + in32},
-      {"part ending before it starts", C2, "1950 0 0\n1949 0 0\n4.0\n0.2\n7.0\n", 5, "", "0"},
-      {"part without data ending before it starts", C2, "1950 0 0\n1949 0 0\n4.0\n0.2\n", 2,
-       "end 1949/12/31", "an end of the part not before its start 1950/1/1"},
-      {"last event cut short", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n1940 5 5 7.5\n\n", 4,
-       cut + "4 of 5 values", "year, month, day, magnitude and SD on an event line"},
-      {"last event of layout 2 cut short", E2, "1900 1 1\n1990 0 0\n0.3\n1940 5\n5", 5,
-       cut + "3 of 4 values", "year, month, day and magnitude on an event line"},
-      {"last data line cut short", C1, "1960 1 1\n2000 12 31\n4.0\n4.6 0.1\n6.9", 5,
-       cut + "1 of 2 values", "magnitude and SD on a data line"},
-      {"last group cut short", C3, header + "3 4.5\n2,", 6, cut + "1 of 2 values",
-       "frequency and magnitude on a data line"},
-      {"fractional frequency", C3, header + "2.9 4.5\n", 5, "frequency 2.9",
-       "a whole number of earthquakes"},
-      {"extreme magnitude above the limit", E1, "1900 1 1\n1990 0 0\n1905 5 1 100 0.2\n", 3,
-       "magnitude 100", "a magnitude not above 10", 10.0f},
-      {"complete magnitude above the limit", C2, header + "12 \n12.5\n", 6, "magnitude 12.5",
-       "a magnitude not above 12", 12.0f},
-      {"threshold above the limit", C2, "1960 1 1\n2000 12 31\n10.5\n", 3,
-       "threshold magnitude 10.5", "a threshold magnitude not above 10", 10.0f},
-      {"stream failing in a header", C2, header, 2, "a failure of the input: Input/output error",
-       "a line that can be read", kAnyMagnitude, 10},
-      {"stream failing in the events", E1, "1900 1 1\n1990 0 0\n1905 5 1 6.1 0.2\n1940 5 5 7\n", 4,
-       "a failure of the input: Input/output error", "a line that can be read", kAnyMagnitude, 40},
-      {"line beyond the longest", C2, header + std::string(kLongestLine + 1, ' ') + "\n", 5,
-       "a line of more than 4194304 characters", "at most 4194304 characters on a line"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  const std::map<std::string, Layout> layouts = {{"E1", ExtremeLayout::PerEventSd},
+                                                 {"E2", ExtremeLayout::CommonSd},
+                                                 {"C1", CompleteLayout::PerEventSd},
+                                                 {"C2", CompleteLayout::CommonSd},
+                                                 {"C3", CompleteLayout::Grouped}};
+  auto rows = testing::TableRows(QEV_GOLDEN_DIR "/../catalog/data/bad_classic_files.tsv");
+  const std::string header = "1960 1 1\\n2000 12 31\\n4.0\\n0.2\\n";
+  // A megabyte-long number: beyond single precision, shown cut to 40 characters.
+  rows.push_back({"megabyte-long number", "C2", "5", "\"4" + std::string(39, '0') + "...\"",
+                  "a real number", "-", "-", header + "4" + std::string(1 << 20, '0') + "\\n"});
+  rows.push_back({"line beyond the longest", "C2", "5", "a line of more than 4194304 characters",
+                  "at most 4194304 characters on a line", "-", "-",
+                  header + std::string(kLongestLine + 1, ' ') + "\\n"});
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0]);
+    const float largest = row[5] == "-" ? kAnyMagnitude : std::stof(row[5]);
+    const std::size_t failAfter = row[6] == "-" ? kNoFailure : std::stoul(row[6]);
     try {
-      Read(c.layout, c.file, c.largest, c.failAfter);
+      Read(layouts.at(row[1]), testing::Unescape(row[7]), largest, failAfter);
       ADD_FAILURE() << "read without an error";
     } catch (const CatalogError& error) {
-      EXPECT_TRUE(c.text.empty()) << error.what();
+      EXPECT_EQ(row[3], "-") << error.what();
       EXPECT_EQ(error.source(), "f.dat");
-      EXPECT_EQ(error.line(), c.line);
-      EXPECT_EQ(std::to_string(error.event()), c.expected);
+      EXPECT_EQ(error.line(), std::stol(row[2]));
+      EXPECT_EQ(std::to_string(error.event()), row[4]);
     } catch (const ReadingError& error) {
       EXPECT_EQ(error.source(), "f.dat");
-      EXPECT_EQ(error.line(), c.line);
-      EXPECT_EQ(error.text(), c.text);
-      EXPECT_EQ(error.expected(), c.expected);
-      EXPECT_EQ(dynamic_cast<const EndOfInput*>(&error) != nullptr, c.text.empty());
+      EXPECT_EQ(error.line(), std::stol(row[2]));
+      EXPECT_EQ(error.text(), row[3]);
+      EXPECT_EQ(error.expected(), row[4]);
+      EXPECT_EQ(dynamic_cast<const EndOfInput*>(&error), nullptr);
     }
   }
 }

@@ -24,19 +24,15 @@ void SetModel(Session& s, float mmin, float mmax, float sdLambda = 0.05f) {
   s.model.Deviations.sd_lambda = sdLambda;
 }
 
-const std::string kTitle = "                           HAZARD EVALUATION ";
-const std::string kUnderline = "                ===========================================";
 const std::string kHeader =
     " INT/MAG  LAMBDA             RET PER      Pr(T = 1,    50.0,   100.0,  1000.0,";
 
-// Table rows of the output file: the records after the column header.
+// Table rows of the output file: the records after the column header (the
+// title and its underline before it are pinned by the transcripts).
 std::vector<std::string> FileRows(ProcedureRun& h) {
-  std::vector<std::string> lines = h.FileLines();
+  std::vector<std::string> lines = testing::SplitLines(h.File());
   EXPECT_GE(lines.size(), 4u);
   if (lines.size() < 4) return {};
-  EXPECT_EQ(lines[0], "");
-  EXPECT_EQ(lines[1], kTitle);
-  EXPECT_EQ(lines[2], kUnderline);
   EXPECT_EQ(lines[3], kHeader);
   return {lines.begin() + 4, lines.end()};
 }

@@ -1,5 +1,5 @@
-// The run summary's fields at their edges: the iteration warning, a run
-// number beyond two digits, a rate beyond its field.
+// The date of the screens, and the run summary's fields at their edges: the
+// iteration warning, a run number beyond two digits, a rate beyond its field.
 #include "classic/run_summary.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "classic/screen.h"
 #include "harness/harness.h"
 
 namespace qev::testing {
@@ -24,7 +25,7 @@ std::vector<std::string> Summary(std::int32_t run, std::int32_t iterations, floa
   h.session.model.Mmax = mmax;
   WriteRunSummary(h.session.io.Sink(), h.session.settings, h.session.model);
   EXPECT_TRUE(h.File().empty());  // console only
-  auto lines = h.ConsoleLines();
+  auto lines = SplitLines(h.Console());
   EXPECT_GE(lines.size(), 26u);
   lines.erase(lines.begin(), lines.begin() + 26);
   return lines;
@@ -55,6 +56,19 @@ TEST(RunSummary, RunNumbersAndRatesBeyondTheirFieldsShowAsAsterisks) {
                         Case{1, 12345.678f, 8, " Lambda = *******  (for Mmin =  3.00)"}}) {
     EXPECT_EQ(Summary(c.run, 5, 2.0f, c.lambda, 3.0f, 7.0f).at(c.line), c.text);
   }
+}
+
+TEST(DateText, DayMonthAndYearModuloOneHundredThenFifteenBlanks) {
+  EXPECT_EQ(DateText({4, 11, 2001}), "04-Nov-01" + std::string(15, ' '));
+  EXPECT_EQ(DateText({1, 1, 2000}), "01-Jan-00" + std::string(15, ' '));
+  EXPECT_EQ(DateText({15, 6, 2105}), "15-Jun-05" + std::string(15, ' '));
+  const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int month = 1; month <= 12; ++month)
+    EXPECT_EQ(DateText({9, month, 2010}).substr(3, 3), names[month - 1]);
+  // A date out of the calendar still keeps its nine characters.
+  EXPECT_EQ(DateText({0, 13, -1}).size(), 24u);
+  EXPECT_EQ(DateText({123, 0, 2001}).size(), 24u);
 }
 
 }  // namespace

@@ -5,35 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <random>
 
 namespace qev {
 namespace {
 
+// Events at a longitude and latitude, so many days after 1 January 1990.
 EventTable TableOf(const std::vector<std::tuple<double, double, int, float>>& events) {
+  using namespace std::chrono;
   EventTable table;
   for (const auto& [longitude, latitude, day_of_1990, magnitude] : events) {
+    const year_month_day date{sys_days{1990y / January / 1} + days{day_of_1990 - 1}};
     EventTable::Row row;
-    row.date = {1990, 1, 1};
+    row.date = {static_cast<int>(date.year()), static_cast<int>(unsigned(date.month())),
+                static_cast<int>(unsigned(date.day()))};
     row.longitude = longitude;
     row.latitude = latitude;
     row.magnitude = magnitude;
     table.Append(row);
-    // Days after 1 January 1990 through the calendar: January has 31 days.
-    int day = day_of_1990;
-    int month = 1;
-    while (day > 28) {
-      const int length = month == 2                                                ? 28
-                         : (month == 4 || month == 6 || month == 9 || month == 11) ? 30
-                                                                                   : 31;
-      if (day <= length) break;
-      day -= length;
-      ++month;
-    }
-    table.year.back() = 1990 + (month - 1) / 12;
-    table.month.back() = static_cast<std::uint8_t>((month - 1) % 12 + 1);
-    table.day.back() = static_cast<std::uint8_t>(day);
   }
   return table;
 }

@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "events/error_text.h"
+#include "harness/harness.h"
+#include "qev/event_selection.h"
 #include "qev/events.h"
+#include "qev/prepare.h"
 
 namespace qev {
 namespace {
@@ -20,46 +23,23 @@ namespace {
 // Coordinates are read to double precision from short decimals.
 constexpr double kCoordinateTolerance = 1e-9;
 
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char c = text[++i];
-    if (c == 'x') {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-    }
-  }
-  return out;
-}
+using testing::Unescape;
 
-// The cases of data/reader_cases.tsv of one kind ("good" or "bad"), as fields.
-std::vector<std::vector<std::string>> Cases(const std::string& kind) {
-  std::ifstream in(QEV_GOLDEN_DIR "/../events/data/reader_cases.tsv");
-  std::vector<std::vector<std::string>> cases;
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> fields;
-    std::istringstream split(line);
-    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
-    if (fields.size() >= 4 && fields[0] == kind) cases.push_back(fields);
-  }
-  EXPECT_FALSE(cases.empty()) << kind;
-  return cases;
-}
+// The cases of the readers, "good" and "bad" ones.
+const std::string kCases = QEV_GOLDEN_DIR "/../events/data/reader_cases.tsv";
 
 ReadResult ReadText(const std::string& format, std::string_view text, const ReadOptions& options) {
   if (format == "csv") return ReadCsvText(text, "t.csv", options);
   if (format == "zmap") return ReadZmapText(text, "t.dat", options);
+  if (format == "toml") ParsePrepareToml(text, "job.toml", ".");
+  if (format == "geojson") ZoneFromGeoJson(text, "z");
+  if (format == "wkt") ZoneFromWkt(text, "z");
+  if (format != "quakeml") return {};
   return ReadQuakeMlText(text, "t.xml", options);
 }
 
 TEST(EventReaders, GoodRowsGiveEveryField) {
-  for (const auto& c : Cases("good")) {
+  for (const auto& c : testing::TableRows(kCases, "good")) {
     SCOPED_TRACE(c[1]);
     ReadOptions options;
     options.default_sd = 0.15f;
@@ -100,34 +80,21 @@ TEST(EventReaders, GoodRowsGiveEveryField) {
 }
 
 TEST(EventReaders, BadInputStopsWithTheFileLineColumnAndText) {
-  for (const auto& c : Cases("bad")) {
+  for (const auto& c : testing::TableRows(kCases, "bad")) {
     SCOPED_TRACE(c[1]);
     ReadOptions options;
     if (c[1] != "no SD and no default") options.default_sd = 0.1f;
-    try {
-      ReadText(c[2], Unescape(c.size() > 4 ? c[4] : ""), options);
-      ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-      EXPECT_NE(events_testing::ErrorText(e).find(Unescape(c[3])), std::string::npos)
-          << events_testing::ErrorText(e);
-    }
+    events_testing::ExpectErrorWith(
+        Unescape(c[3]), [&] { ReadText(c[2], Unescape(c.size() > 4 ? c[4] : ""), options); });
   }
 }
 
 TEST(EventReaders, SkippedRowsAreCountedByReasonAndTheRestKept) {
-  const char* text =
-      "time,lat,lon,mag,magError,type\n"
-      "2020-01-01,1,2,5.0,0.1,earthquake\n"
-      "2020-13-01,1,2,5.0,0.1,earthquake\n"
-      "2020-01-02,95,2,5.0,0.1,earthquake\n"
-      "2020-01-03,1,2,5.2,,earthquake\n"
-      "2020-01-04,1,2,5.3,0.1,quarry blast\n"
-      "\n"
-      "2020-02-30,1,2,5.0,0.1,earthquake\n";
+  const std::vector<std::string> c = testing::TableRows(kCases, "skip").at(0);
   ReadOptions options;
   options.skip_bad_rows = true;
   options.default_sd = 0.2f;
-  const ReadResult r = ReadCsvText(text, "t.csv", options);
+  const ReadResult r = ReadText(c[2], Unescape(c[3]), options);
   EXPECT_EQ(r.summary.rows_read, 6u);
   ASSERT_EQ(r.events.size(), 2u);
   EXPECT_EQ(r.events.sd[1], 0.2f);
@@ -143,39 +110,27 @@ TEST(EventReaders, SkippedRowsAreCountedByReasonAndTheRestKept) {
   EXPECT_NE(first.find("expected in column 'time' a date that exists"), std::string::npos);
 }
 
-// The real export of the shared catalogs and the extract of it in examples/:
-// every row reads but the volcanic eruption, and the empty magError rows take
-// the default SD.
+// The real export of the shared catalogs: every row reads but the volcanic
+// eruption, and the empty magError rows take the default SD. (Its extract in
+// examples/: the prepare tool's test.)
 TEST(EventReaders, RealExportReadsWithOnlyTheEruptionSkipped) {
-  struct Export {
-    std::string path;
-    std::size_t rows, defaulted, mww, mb;
-  };
-  const std::vector<Export> exports = {
-      {QEV_EXAMPLES_DIR "/usgs_tonga_m5_2022_2024.csv", 541, 1, 0, 0},
-      {QEV_SHARED_CATALOGS_DIR "/usgs_global_m5_2022_2024.csv", 4118, 33, 2612, 1444},
-  };
-  for (const Export& x : exports) {
-    SCOPED_TRACE(x.path);
-    if (!std::filesystem::exists(x.path)) {
-      GTEST_SKIP() << "not present: " << x.path;  // the shared folder beside the repository
-    }
-    ReadOptions options;
-    options.default_sd = 0.1f;
-    const ReadResult r = ReadEventFile(x.path, options);
-    EXPECT_EQ(r.summary.format, EventFormat::Csv);
-    EXPECT_EQ(r.summary.rows_read, x.rows);
-    EXPECT_EQ(r.events.size(), x.rows - 1);
-    ASSERT_EQ(r.summary.skipped.size(), 1u);
-    EXPECT_EQ(r.summary.skipped[0].reason, "not an earthquake (volcanic eruption)");
-    EXPECT_EQ(r.summary.sd_defaulted, x.defaulted);
-    if (x.mww > 0) {
-      std::map<std::string, std::size_t> types;
-      for (std::size_t i = 0; i < r.events.size(); ++i) ++types[r.events.type_name(i)];
-      EXPECT_EQ(types["mww"], x.mww);
-      EXPECT_EQ(types["mb"], x.mb);
-    }
+  const std::string path = QEV_SHARED_CATALOGS_DIR "/usgs_global_m5_2022_2024.csv";
+  if (!std::filesystem::exists(path)) {
+    GTEST_SKIP() << "not present: " << path;  // the shared folder beside the repository
   }
+  ReadOptions options;
+  options.default_sd = 0.1f;
+  const ReadResult r = ReadEventFile(path, options);
+  EXPECT_EQ(r.summary.format, EventFormat::Csv);
+  EXPECT_EQ(r.summary.rows_read, 4118u);
+  EXPECT_EQ(r.events.size(), 4117u);
+  ASSERT_EQ(r.summary.skipped.size(), 1u);
+  EXPECT_EQ(r.summary.skipped[0].reason, "not an earthquake (volcanic eruption)");
+  EXPECT_EQ(r.summary.sd_defaulted, 33u);
+  std::map<std::string, std::size_t> types;
+  for (std::size_t i = 0; i < r.events.size(); ++i) ++types[r.events.type_name(i)];
+  EXPECT_EQ(types["mww"], 2612u);
+  EXPECT_EQ(types["mb"], 1444u);
 }
 
 TEST(EventReaders, ImpossibleDatesAndTheirCalendars) {

@@ -4,7 +4,6 @@
 
 #include <cmath>
 
-#include "events/error_text.h"
 #include "qev/event_selection.h"
 
 namespace qev {
@@ -34,33 +33,7 @@ TEST(SourceZone, HolesPolygonsAndTheAntimeridianInBothNotations) {
   }
 }
 
-TEST(SourceZone, WhatIsNoAreaIsRefusedWithItsReason) {
-  const std::tuple<bool, const char*, const char*> cases[] = {
-      {true, R"({"type":"Point","coordinates":[1,2]})",
-       "read \"Point\", expected a Polygon or MultiPolygon"},
-      {true, R"({"type":"FeatureCollection","features":[{"type":"Feature","geometry":null},{}]})",
-       "read \"2 features\", expected one feature"},
-      {true, R"({"type":"Polygon","coordinates":[[[0,0],[1,1],[0,0]]]})",
-       "expected a ring of at least three distinct vertices"},
-      {true, R"({"type":"Polygon","coordinates":[[[0,0],[1,95],[2,0]]]})",
-       "expected a latitude between -90 and 90 (polygon 1, ring 1)"},
-      {true, "{\"type\": ", "expected GeoJSON text"},
-      {true, R"({"type":"Polygon","coordinates":[[[1e999,0],[1,1],[2,0]]]})",
-       "expected GeoJSON text"},
-      {false, "LINESTRING (0 0, 1 1)", "read \"linestring\", expected POLYGON or MULTIPOLYGON"},
-      {false, "POLYGON ((0 0, 1 0, 1 1, 0 0)", "read \"\", expected ')' at character 30"},
-      {false, "POLYGON ((0 0, 1 x, 1 1, 0 0))", "read \"x, 1 1, 0 0))\", expected a coordinate"},
-  };
-  for (const auto& [json, text, message] : cases) {
-    try {
-      json ? ZoneFromGeoJson(text, "z") : ZoneFromWkt(text, "z");
-      ADD_FAILURE() << "no error for " << text;
-    } catch (const Error& e) {
-      EXPECT_NE(events_testing::ErrorText(e).find(message), std::string::npos)
-          << events_testing::ErrorText(e);
-    }
-  }
-}
+// (What is no area: the table of the event readers, data/reader_cases.tsv.)
 
 TEST(Selection, EachEventIsCountedUnderTheFirstCriterionThatLeavesItOut) {
   EventTable table;

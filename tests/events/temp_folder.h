@@ -1,65 +1,30 @@
-// A temporary folder for the tests of the catalog import, and a shell command
-// run in it (the classic harness shares names with the classic records, so
-// these tests keep their own).
+// The temporary folder of the catalog import and batch tests: the harness's
+// workspace under the names these tests use, a shell command giving its exit
+// status and its standard output followed by its standard error.
 #pragma once
 
-#include <stdlib.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "harness/harness.h"
 
 namespace qev::events_testing {
 
-class TempFolder {
+class TempFolder : public testing::Workspace {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qev-events-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& Dir() const { return dir_; }
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string Path(const std::string& name) const { return (Dir() / name).string(); }
+  void Write(const std::string& name, const std::string& text) const { WriteFile(name, text); }
+  std::string Read(const std::string& name) const { return ReadFile(name); }
 
   struct Outcome {
     int status = -1;
-    std::string out;  // standard output and standard error together
+    std::string out;
   };
-  // Runs a shell command in the folder.
+  // Runs a shell command in the folder (in a subshell, so that it may change
+  // folder and redirect its own input).
   Outcome Run(const std::string& command) const {
-    Outcome outcome;
-    const std::string line = "cd '" + dir_.string() + "' && " + command + " 2>&1";
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (pipe == nullptr) return outcome;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    const testing::SessionOutcome run = RunCommand("(" + command + ")");
+    return {run.ExitStatus, run.Console + run.ErrorStream};
   }
-
- private:
-  std::filesystem::path dir_;
 };
 
 }  // namespace qev::events_testing

@@ -27,15 +27,12 @@ constexpr std::size_t kCheckedInSessions = 30;
 // Files of the harness itself in the working folder (Workspace::RunBinary).
 const std::vector<std::string> kHarnessFiles = {".stdin", ".stdout", ".stderr"};
 
-const fs::path& GoldenDir() {
-  static const fs::path dir = QEV_GOLDEN_DIR;
-  return dir;
-}
+const fs::path kGoldenDir = QEV_GOLDEN_DIR;
 
 std::vector<std::string> SessionNames() {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(GoldenDir(), error)) {
+  for (const auto& entry : fs::directory_iterator(kGoldenDir, error)) {
     if (fs::exists(entry.path() / "answers.txt")) names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
@@ -61,35 +58,26 @@ std::string MaskDate(const std::string& bytes) {
   return std::regex_replace(bytes, date, "$1$2dd-Mmm-yy$3");
 }
 
-// A line as the failure message shows it: carriage return and line feed spelt out.
-std::string Shown(std::string line) {
-  for (const auto& [from, to] : {std::pair{"\r", "\\r"}, std::pair{"\n", "\\n"}}) {
-    for (auto at = line.find(from); at != std::string::npos; at = line.find(from, at + 2))
-      line.replace(at, 1, to);
-  }
-  return "[" + line + "]";
-}
-
-// Empty when equal; otherwise the first line (ended by a line feed) that differs.
+// Empty when equal; otherwise the number of the first line that differs and
+// that line of both texts.
 std::string FirstDifference(const std::string& expected, const std::string& actual) {
   if (expected == actual) return "";
-  std::size_t line = 1, start = 0;
-  for (;;) {
-    const std::size_t e = expected.find('\n', start), a = actual.find('\n', start);
-    const std::string want = expected.substr(start, e == std::string::npos ? e : e + 1 - start);
-    const std::string got = actual.substr(start, a == std::string::npos ? a : a + 1 - start);
-    if (want != got || e == std::string::npos)
-      return "first difference in line " + std::to_string(line) + ":\n  expected " + Shown(want) +
-             "\n  actual   " + Shown(got);
-    start = e + 1;
-    ++line;
-  }
+  const auto at = static_cast<std::size_t>(
+      std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end()).first -
+      expected.begin());
+  const std::size_t start = at == 0 ? 0 : expected.rfind('\n', at - 1) + 1;
+  const auto line = [start](const std::string& text) {
+    return "[" + text.substr(start, text.find('\n', start) - start) + "]";
+  };
+  return "first difference in line " +
+         std::to_string(std::count(expected.begin(), expected.begin() + at, '\n') + 1) +
+         ":\n  expected " + line(expected) + "\n  actual   " + line(actual);
 }
 
 // Runs the session of `folder` in a fresh copy of it, as the program or
 // in-process, and compares everything with the transcript.
 void ExpectTranscript(const std::string& session, bool asProgram) {
-  const fs::path folder = GoldenDir() / session;
+  const fs::path folder = kGoldenDir / session;
   const fs::path expected = folder / "expected";
   Workspace work;
   const std::map<std::string, std::string> inputs = FilesIn(folder);
@@ -145,13 +133,13 @@ INSTANTIATE_TEST_SUITE_P(Transcripts, GoldenSession, ::testing::ValuesIn(Session
                          });
 
 TEST(GoldenSessions, AreFoundWhereTheyAreCheckedIn) {
-  EXPECT_GE(SessionNames().size(), kCheckedInSessions) << GoldenDir();
+  EXPECT_GE(SessionNames().size(), kCheckedInSessions) << kGoldenDir;
 }
 
 // The README's session is pinned on copies of the bundled example: a change of
 // examples/ must be recorded there too.
 TEST(GoldenSessions, TheReadmeWalkthroughIsTheBundledExample) {
-  const fs::path folder = GoldenDir() / "readme-walkthrough";
+  const fs::path folder = kGoldenDir / "readme-walkthrough";
   for (const auto& [name, bytes] : FilesIn(folder))
     EXPECT_EQ(bytes, ReadBytes(fs::path(QEV_EXAMPLES_DIR) / name))
         << name << " differs from examples/";

@@ -1,9 +1,9 @@
 #include "harness/harness.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -11,37 +11,10 @@
 
 #include "classic/error_report.h"
 #include "classic/run_session.h"
-#include "estimation/decoded_catalog.h"
 
 namespace qev::testing {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::int32_t Scaled(float decoded, double factor) {
-  return static_cast<std::int32_t>(std::lround(static_cast<double>(decoded) * factor));
-}
-
-}  // namespace
-
-Stored StoredEvents(const Catalog& catalog) {
-  Stored all;
-  const DecodedCatalog decoded = Decode(catalog, DataKind::Extremes);
-  for (const DecodedEvent& e : decoded.Extreme.Events) {
-    all.push_back({Scaled(e.Magnitude, 100.0), Scaled(e.Sd, 100.0), Scaled(e.Interval, 1000.0)});
-  }
-  return all;
-}
-
-Stored StoredRows(const Catalog& catalog, std::size_t part) {
-  Stored all;
-  const DecodedCatalog decoded = Decode(catalog, DataKind::Complete);
-  for (const DecodedRow& r : decoded.Parts.at(part).Rows) {
-    all.push_back({Scaled(r.Magnitude, 100.0), Scaled(r.Sd, 100.0), Scaled(r.Frequency, 1.0)});
-  }
-  return all;
-}
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -74,14 +47,6 @@ void Workspace::WriteFile(const std::string& name, std::string_view contents) co
 std::string Workspace::ReadFile(const std::string& name) const { return ReadBytes(dir_ / name); }
 
 void Workspace::MakeDir(const std::string& name) const { fs::create_directories(dir_ / name); }
-
-void Workspace::CopyExamples(const std::vector<std::string>& names) const {
-  for (const std::string& name : names) {
-    const std::string text = ReadBytes(fs::path(QEV_EXAMPLES_DIR) / name);
-    if (text.empty()) throw std::runtime_error("no example catalog " + name);
-    WriteFile(name, text);
-  }
-}
 
 // Files of the folder with their time of last write, which tells a file
 // rewritten with the same bytes; the harness's own files start with a dot.
@@ -171,14 +136,10 @@ std::string ProcedureRun::Console() {
   return out_.str();
 }
 
-std::vector<std::string> ProcedureRun::ConsoleLines() { return SplitLines(Console()); }
-
 std::string ProcedureRun::File() {
   if (io_.Sink().OutputFileOpen()) io_.Sink().CloseOutputFile();
   return ws.ReadFile("out.txt");
 }
-
-std::vector<std::string> ProcedureRun::FileLines() { return SplitLines(File()); }
 
 std::string LastLines(const std::string& bytes, std::size_t count) {
   std::string text;
@@ -203,22 +164,43 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part) {
-  return std::search(whole.begin(), whole.end(), part.begin(), part.end()) != whole.end() ||
-         part.empty();
-}
-
 std::size_t CountOf(std::string_view text, std::string_view what) {
   std::size_t count = 0;
   for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
     ++count;
   return count;
+}
+
+std::vector<std::vector<std::string>> TableRows(const std::string& path, const std::string& kind) {
+  std::ifstream in(path);
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    if (kind.empty() || fields[0] == kind) rows.push_back(fields);
+  }
+  EXPECT_FALSE(rows.empty()) << path << " " << kind;
+  return rows;
+}
+
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+    }
+  }
+  return out;
 }
 
 }  // namespace qev::testing

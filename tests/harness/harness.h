@@ -3,7 +3,6 @@
 // and the helpers that take console and file bytes apart at their line ends.
 #pragma once
 
-#include <array>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -43,9 +42,6 @@ class Workspace {
   void WriteFile(const std::string& name, std::string_view contents) const;
   std::string ReadFile(const std::string& name) const;
   void MakeDir(const std::string& name) const;
-  // Copies bundled example catalogs into the folder.
-  void CopyExamples(const std::vector<std::string>& names) const;
-
   // A whole session in-process; `answers` is the whole console input. The
   // output file is the one file new or rewritten after the run.
   SessionOutcome Run(std::string_view answers, std::vector<std::string> args = {},
@@ -71,12 +67,10 @@ class ProcedureRun {
 
   // Runs a procedure; the stop, when it ended the program, is returned.
   std::optional<ProgramStop> Run(const std::function<void(Session&)>& procedure);
-  // The console bytes (or lines) so far, the pending line end written first.
+  // The console bytes so far, the pending line end written first.
   std::string Console();
-  std::vector<std::string> ConsoleLines();
-  // The output file's bytes (or lines), closed first.
+  // The output file's bytes, closed first.
   std::string File();
-  std::vector<std::string> FileLines();
 
   Workspace ws;
 
@@ -96,34 +90,13 @@ std::string LastLines(const std::string& bytes, std::size_t count);
 
 // Splits bytes at "\r\n"; a last piece without a line end is a line of its own.
 std::vector<std::string> SplitLines(std::string_view bytes);
-// Lines each ended by "\r\n", as the console and the output file write them.
-std::string Joined(const std::vector<std::string>& lines);
-// Whether `part` occurs as consecutive lines of `whole`.
-bool ContainsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part);
 std::size_t CountOf(std::string_view text, std::string_view what);
-// The integers the engine takes from a catalog: of each extreme event its
-// magnitude and SD in hundredths and its interval in thousandths of a year;
-// of each row of a complete part its magnitude and SD in hundredths and its
-// frequency.
-using Stored = std::vector<std::array<std::int32_t, 3>>;
-Stored StoredEvents(const Catalog& catalog);
-Stored StoredRows(const Catalog& catalog, std::size_t part);
-// Expected console or file text built line by line, each ended by CR LF.
-class Lines {
- public:
-  Lines& Line(const std::string& text) {
-    text_ += text + "\r\n";
-    return *this;
-  }
-  Lines& Empty(int count = 1) {
-    for (int i = 0; i < count; ++i) text_ += "\r\n";
-    return *this;
-  }
-  const std::string& str() const { return text_; }
-
- private:
-  std::string text_;
-};
+// The rows of a checked-in table (tab-separated fields, '#' lines comments) as
+// fields, only those whose first field is `kind` unless it is empty.
+std::vector<std::vector<std::string>> TableRows(const std::string& path,
+                                                const std::string& kind = "");
+// A field of such a table with its \n \r \t \\ and \xHH escapes undone.
+std::string Unescape(const std::string& text);
 inline void Append(std::vector<std::string>& to, const std::vector<std::string>& more) {
   to.insert(to.end(), more.begin(), more.end());
 }

@@ -25,48 +25,36 @@ struct Answer {
 };
 
 // Extremes and one complete part, an own threshold, an own Xmax, the starting
-// point from the keyboard, two runs and a hazard query on the console.
+// point from the keyboard, two runs and a hazard query on the console. By
+// line: the output file name asked after two blank answers; units (magnitude),
+// data kinds (extremes and complete parts), the spans, the extreme layout (one
+// common SD) and file; the complete layout (one common SD), one part and its
+// file; an own threshold below the lowest complete one; an own Xmax, not
+// before the catalog, and its error; procedure 1 and the prior b-value with
+// its SD; the start from the keyboard (Lambda, Mmax of the first run), Mmax of
+// the second run, no further run; hazard on the console, one query, the end.
+constexpr auto L = Kind::Line;
+constexpr auto I = Kind::Integer;
+constexpr auto R = Kind::Real;
+// clang-format off
 const std::vector<Answer> kFullSession = {
-    {"", Kind::Line},
-    {"", Kind::Line},
-    {"out.txt", Kind::Line},
-    {"1", Kind::Integer},  // units: magnitude
-    {"3", Kind::Integer},  // extremes and complete parts
-    {"50 100 1000", Kind::Real},
-    {"2", Kind::Integer},  // extreme layout: one common SD
-    {"ext.dat", Kind::Line},
-    {"2", Kind::Integer},  // complete layout: one common SD
-    {"1", Kind::Integer},  // one complete part
-    {"comp.dat", Kind::Line},
-    {"2", Kind::Integer},  // an own threshold ...
-    {"3.8", Kind::Real},   // ... below the lowest complete threshold
-    {"2", Kind::Integer},  // an own Xmax ...
-    {"7.0", Kind::Real},
-    {"0", Kind::Integer},     // ... not before the catalog
-    {"0.25", Kind::Real},     // its error
-    {"1", Kind::Integer},     // procedure 1
-    {"1.0 0.1", Kind::Real},  // prior b-value and its SD
-    {"2", Kind::Integer},     // starting point from the keyboard
-    {"0.5", Kind::Real},      // Lambda
-    {"7.5", Kind::Real},      // Mmax of the first run
-    {"7.2", Kind::Real},      // Mmax of the second run
-    {"0", Kind::Real},        // no further run
-    {"1", Kind::Integer},     // hazard on the console
-    {"6.0", Kind::Real},      // one query
-    {"0", Kind::Real},        // end of the queries
-};
+    {"", L}, {"", L}, {"out.txt", L},
+    {"1", I}, {"3", I}, {"50 100 1000", R}, {"2", I}, {"ext.dat", L},
+    {"2", I}, {"1", I}, {"comp.dat", L},
+    {"2", I}, {"3.8", R},
+    {"2", I}, {"7.0", R}, {"0", I}, {"0.25", R},
+    {"1", I}, {"1.0 0.1", R},
+    {"2", I}, {"0.5", R}, {"7.5", R}, {"7.2", R}, {"0", R},
+    {"1", I}, {"6.0", R}, {"0", R}};
+// clang-format on
 
 const char* const kExtreme =
     "1700,1,1\n1949,12,31\n0.3\n1703 5 5 6.6\n1751 0 0 6.0\n1799 12 31 6.9\n"
     "1800 1 1 5.9\n1880 6 6 6.3\n1933 3 3 6.1\n";
 
-std::string Complete() {
-  std::string text = "1950 1 1\n1999 12 31\n4.0\n0.1\n";
-  const char* magnitudes[] = {"4.0", "4.1", "4.0", "4.2", "4.3", "4.1", "4.4", "4.0", "4.2", "4.3",
-                              "4.5", "4.7", "4.6", "4.9", "4.5", "5.0", "5.2", "5.1", "5.6", "6.3"};
-  for (const char* m : magnitudes) text += std::string(m) + "\n";
-  return text;
-}
+const char* const kComplete =
+    "1950 1 1\n1999 12 31\n4.0\n0.1\n4.0\n4.1\n4.0\n4.2\n4.3\n4.1\n4.4\n4.0\n4.2\n4.3\n4.5\n4.7\n"
+    "4.6\n4.9\n4.5\n5.0\n5.2\n5.1\n5.6\n6.3\n";
 
 // The full session's answers with some lines replaced (by one or more lines).
 using Replacements = std::vector<std::pair<std::size_t, std::string>>;
@@ -87,21 +75,31 @@ class BadAnswers : public ::testing::Test {
  protected:
   void SetUp() override {
     work_.WriteFile("ext.dat", kExtreme);
-    work_.WriteFile("comp.dat", Complete());
+    work_.WriteFile("comp.dat", kComplete);
     full_ = work_.Run(Script(kFullSession.size()));
+    // The full session ends normally, with two runs and a hazard table.
+    ASSERT_EQ(full_.ExitStatus, 0) << LastLines(full_.Console, 20);
+    ASSERT_EQ(full_.Console.find("READING ERROR"), std::string::npos);
+    ASSERT_NE(full_.Console.find("RUN #  2"), std::string::npos);
+    ASSERT_NE(full_.OutputFile.find("HAZARD"), std::string::npos);
+    ASSERT_TRUE(WholeLines(full_.OutputFile));
   }
 
   // What every stopped session shares with the full one: the console up to
-  // the report is the full session's console up to that point, and the output
-  // file is the full session's file up to the stop, in whole lines.
-  void ExpectCleanStopBefore(const SessionOutcome& cut, const std::string& what) {
+  // the report (which holds `report`) is the full session's console up to
+  // that point, and the output file is the full session's file up to the
+  // stop, in whole lines.
+  void ExpectCleanStopBefore(const SessionOutcome& cut, const std::string& what,
+                             const std::string& report) {
     EXPECT_EQ(cut.ExitStatus, 1) << what;
     const std::size_t error = cut.Console.rfind(" READING ERROR");
     ASSERT_NE(error, std::string::npos) << what << "\n" << LastLines(cut.Console, 8);
-    const std::size_t report =
+    EXPECT_NE(cut.Console.find(report, error), std::string::npos) << what << "\n"
+                                                                  << LastLines(cut.Console, 8);
+    const std::size_t before =
         cut.Console.rfind("\r\n *************************************************", error);
-    ASSERT_NE(report, std::string::npos) << what;
-    EXPECT_EQ(full_.Console.compare(0, report, cut.Console, 0, report), 0)
+    ASSERT_NE(before, std::string::npos) << what;
+    EXPECT_EQ(full_.Console.compare(0, before, cut.Console, 0, before), 0)
         << what << ": the console before the report differs from the full session's";
     EXPECT_TRUE(cut.Console.ends_with("Stop - Program terminated.\r\n")) << what;
     if (!cut.OutputFileName.empty()) {
@@ -115,88 +113,46 @@ class BadAnswers : public ::testing::Test {
   SessionOutcome full_;
 };
 
-TEST_F(BadAnswers, TheFullSessionEndsNormally) {
-  EXPECT_EQ(full_.ExitStatus, 0);
-  EXPECT_TRUE(!full_.OutputFileName.empty());
-  EXPECT_TRUE(WholeLines(full_.OutputFile));
-  EXPECT_EQ(full_.Console.find("READING ERROR"), std::string::npos) << LastLines(full_.Console, 20);
-  EXPECT_NE(full_.Console.find("RUN #  2"), std::string::npos);
-  EXPECT_NE(full_.OutputFile.find("HAZARD"), std::string::npos);
-}
-
-TEST_F(BadAnswers, EndOfConsoleInputAtEveryPromptIsAReadingError) {
-  ASSERT_EQ(full_.ExitStatus, 0);
-  for (std::size_t kept = 0; kept < kFullSession.size(); ++kept) {
-    const SessionOutcome cut = work_.Run(Script(kept));
-    const std::string what = "answers cut after line " + std::to_string(kept);
-    ExpectCleanStopBefore(cut, what);
-    EXPECT_NE(cut.Console.find(" READING ERROR: end of console input reached"), std::string::npos)
-        << what << "\n"
-        << LastLines(cut.Console, 8);
-    // The output file exists from the moment its name was answered.
-    EXPECT_EQ(!cut.OutputFileName.empty(), kept >= 3) << what;
-  }
-}
-
-TEST_F(BadAnswers, AMalformedAnswerAtEveryNumericPromptIsAReadingError) {
-  ASSERT_EQ(full_.ExitStatus, 0);
+TEST_F(BadAnswers, EveryPromptCutShortOrAnsweredMalformedStopsWithAReadingError) {
   for (std::size_t line = 0; line < kFullSession.size(); ++line) {
+    const SessionOutcome cut = work_.Run(Script(line));
+    ExpectCleanStopBefore(cut, "answers cut after line " + std::to_string(line),
+                          " READING ERROR: end of console input reached");
+    // The output file exists from the moment its name was answered.
+    EXPECT_EQ(!cut.OutputFileName.empty(), line >= 3) << line;
     if (kFullSession[line].Read == Kind::Line) continue;
     // A real typed for a menu number is an error, not the number; a real with
     // letters after it is an error too.
     const std::string bad = kFullSession[line].Read == Kind::Integer ? "1.0" : "6.5abc";
-    const SessionOutcome cut = work_.Run(Script(kFullSession.size(), {{line, bad}}));
-    const std::string what = "answer " + std::to_string(line + 1) + " given as " + bad;
-    ExpectCleanStopBefore(cut, what);
-    EXPECT_NE(cut.Console.find(" READING ERROR in console input, line " + std::to_string(line + 1) +
-                               "\r\n"),
-              std::string::npos)
-        << what << "\n"
-        << LastLines(cut.Console, 8);
-    EXPECT_NE(cut.Console.find(" read     : \"" + bad + "\""), std::string::npos) << what;
+    ExpectCleanStopBefore(work_.Run(Script(kFullSession.size(), {{line, bad}})),
+                          "answer " + std::to_string(line + 1) + " given as " + bad,
+                          " READING ERROR in console input, line " + std::to_string(line + 1) +
+                              "\r\n read     : \"" + bad + "\"");
   }
 }
 
 // Answers that could only give meaningless numbers are asked again without a
-// message, as the other bounded prompts are: the prompt shows once more for
-// each of them, and the session ends with the report the good answer gives.
+// message, as the other bounded prompts are: the prompt shows once more, and
+// the session ends with the report the good answer gives. (The other bounds:
+// the transcript of answers asked again.)
 TEST_F(BadAnswers, AnswersOutsideTheirBoundsAreAskedAgainSilently) {
-  ASSERT_EQ(full_.ExitStatus, 0);
   const struct {
-    const char* what;
-    Replacements bad;        // the bad answers, then the good one
-    Replacements reference;  // the session answered well at once
+    std::size_t line;
+    const char* answers;  // the bad answer, then the good one
     const char* prompt;
-    std::size_t again;  // times the prompt is asked again
   } cases[] = {
-      {"data kinds 4 and 0", {{4, "4\n0\n3"}}, {}, "INPUT data determination", 2},
-      {"spans of 0 and below",
-       {{5, "0 100 1000\n50 -1 1000\n50 100 1000"}},
-       {},
-       "3 time  intervals",
-       2},
-      {"an own Xmax above 10", {{14, "10.5\n7.0"}}, {}, "MAXIMUM observed MAGNITUDE", 1},
-      {"a date after the catalog's start 1700",
-       {{15, "1\n1800 1 1\n1701 0 0\n1650 1 1"}},
-       {{15, "1\n1650 1 1"}},
-       "year, month, day of such",
-       2},
-      {"SIG(Xmax) below 0 and above 10", {{16, "-0.1\n10.5\n0.25"}}, {}, "approximate ERROR", 2},
-      {"prior b-values 0 and 3.5",
-       {{18, "0 0.1\n3.5 0.1\n1.0 0.1"}},
-       {},
-       "ENTER: Prior b-value",
-       2},
-      {"starting Lambdas 0 and -5", {{20, "0\n-5\n0.5"}}, {}, "approximation of LAMBDA", 2},
-      {"starting Mmax 1e30 and 10.5", {{21, "1e30\n10.5\n7.5"}}, {}, "Enter Mmax (NOT LESS", 2},
+      {4, "0\n3", "INPUT data determination"},
+      {5, "50 -1 1000\n50 100 1000", "3 time  intervals"},
+      {16, "10.5\n0.25", "approximate ERROR"},
+      {18, "3.5 0.1\n1.0 0.1", "ENTER: Prior b-value"},
+      {20, "-5\n0.5", "approximation of LAMBDA"},
+      {21, "10.5\n7.5", "Enter Mmax (NOT LESS"},
   };
   for (const auto& c : cases) {
-    const SessionOutcome bad = work_.Run(Script(kFullSession.size(), c.bad));
-    const SessionOutcome good =
-        c.reference.empty() ? full_ : work_.Run(Script(kFullSession.size(), c.reference));
-    EXPECT_EQ(bad.ExitStatus, 0) << c.what << "\n" << LastLines(bad.Console, 8);
-    EXPECT_EQ(bad.OutputFile, good.OutputFile) << c.what;
-    EXPECT_EQ(CountOf(bad.Console, c.prompt), CountOf(good.Console, c.prompt) + c.again) << c.what;
+    const SessionOutcome bad = work_.Run(Script(kFullSession.size(), {{c.line, c.answers}}));
+    EXPECT_EQ(bad.ExitStatus, 0) << c.answers << "\n" << LastLines(bad.Console, 8);
+    EXPECT_EQ(bad.OutputFile, full_.OutputFile) << c.answers;
+    EXPECT_EQ(CountOf(bad.Console, c.prompt), CountOf(full_.Console, c.prompt) + 1) << c.answers;
   }
 }
 
