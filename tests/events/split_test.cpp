@@ -121,6 +121,7 @@ TEST(CatalogSplit, ClassicFilesRunTheClassicSession) {
 
 TEST(CatalogSplit, ClassicLimitsStopBeforeAnyFileIsWritten) {
   std::vector<std::tuple<CivilDate, float, float>> many;
+  many.reserve(1501);
   for (int k = 0; k < 1501; ++k)
     many.push_back({{1990 + k / 365, 1 + (k / 28) % 12, 1 + k % 28}, 4.0f, 0.1f});
   const EventTable crowded = TableOf(many);

@@ -70,7 +70,9 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
     return "[" + text.substr(start, text.find('\n', start) - start) + "]";
   };
   return "first difference in line " +
-         std::to_string(std::count(expected.begin(), expected.begin() + at, '\n') + 1) +
+         std::to_string(std::count(expected.begin(),
+                                   expected.begin() + static_cast<std::ptrdiff_t>(at), '\n') +
+                        1) +
          ":\n  expected " + line(expected) + "\n  actual   " + line(actual);
 }
 
