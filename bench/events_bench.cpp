@@ -1,7 +1,8 @@
 // Timing of the catalog import: reading a CSV of 1,000,000 events (with the
 // peak resident memory against the size of the event table), declustering
 // 1,000,000 events with the Gardner-Knopoff windows, reading QuakeML of
-// 100,000 events, and the grid search against the all-pairs loop. The inputs
+// 100,000 events, the grid search against the all-pairs loop, and Reasenberg
+// linking of 100,000 events. The inputs
 // are generated here with fixed seeds and never kept.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -145,6 +146,27 @@ void BM_DeclusterAllPairs(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DeclusterAllPairs)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Reasenberg (1985) linking with the published parameters on the same
+// catalogs (xmeff the catalog's lowest magnitude, 3), the grid search and the
+// all-pairs reference.
+void BM_DeclusterReasenberg(benchmark::State& state) {
+  const EventTable table = SyntheticCatalog(static_cast<std::size_t>(state.range(0)), 5);
+  DeclusterOptions options;
+  options.method = DeclusterMethod::Reasenberg1985;
+  std::size_t removed = 0;
+  for (auto _ : state) removed = Decluster(table, options).removed_total();
+  state.counters["removed"] = static_cast<double>(removed);
+}
+BENCHMARK(BM_DeclusterReasenberg)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_DeclusterReasenbergAllPairs(benchmark::State& state) {
+  const EventTable table = SyntheticCatalog(static_cast<std::size_t>(state.range(0)), 5);
+  DeclusterOptions options;
+  options.method = DeclusterMethod::Reasenberg1985;
+  for (auto _ : state) benchmark::DoNotOptimize(DeclusterAllPairs(table, options));
+}
+BENCHMARK(BM_DeclusterReasenbergAllPairs)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_ReadQuakeMlHundredThousand(benchmark::State& state) {
   std::string text =

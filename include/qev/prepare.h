@@ -45,7 +45,8 @@ PrepareJob ParsePrepareToml(std::string_view text, const std::string& source,
 // A completeness table written as YEAR:MC[,YEAR:MC...] (e.g. 1900:6,1964:5).
 std::vector<CompletenessStep> ParseCompleteness(std::string_view text, const std::string& what);
 
-// Window table by name: gk (gardner-knopoff), uhrhammer, gruenthal.
+// A declustering method by name: the same as ParseDeclusterMethod (the name
+// kept from when every method was a window table).
 DeclusterWindow ParseWindowName(std::string_view name, const std::string& what);
 
 struct PrepareReport {

@@ -165,7 +165,7 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
 
 @dataclass(frozen=True, repr=False)
 class Declustered:
-    """Window declustering: the mainshocks as a table, their rows in the input
+    """Declustering: the mainshocks as a table, their rows in the input
     (time order), the events each removed besides itself, and for every row of
     the input the row of the mainshock that claimed it."""
 
@@ -183,19 +183,36 @@ class Declustered:
                 f"largest cluster {int(self.removed.max(initial=0))})")
 
 
-def decluster(events: EventTable, window: str = "gardner-knopoff",
-              foreshock_fraction: float = 0.0) -> Declustered:
-    """Window declustering, largest magnitude first: each mainshock claims the
-    events within its distance window and up to T days after it (and
-    foreshock_fraction * T days before). window: "gardner-knopoff" (gk),
-    "uhrhammer" or "gruenthal"."""
-    if not isinstance(window, str):
-        raise TypeError(f"window is {type(window).__name__}, expected a window name")
-    fraction = _optional_real("foreshock_fraction", foreshock_fraction)
-    rows, removed, mainshock_of = _qev.decluster(events, window, fraction)
+def decluster(events: EventTable, method: Optional[str] = None, *,
+              window: Optional[str] = None, **parameters) -> Declustered:
+    """Declustering by one of the library's methods; `method` (or `window`,
+    its older name) a name of the table below, default "gk". The parameters
+    are keywords of the table below (each method reads its own)."""
+    if method is not None and window is not None:
+        raise TypeError("give method or window, not both")
+    name = method if method is not None else window if window is not None else "gk"
+    if not isinstance(name, str):
+        raise TypeError(f"method is {type(name).__name__}, expected a method name")
+    given = []
+    for key, value in parameters.items():
+        if key not in _DECLUSTER_KEYS:
+            raise TypeError(f"decluster() got an unexpected keyword argument '{key}' "
+                            f"(declustering parameters: {', '.join(_DECLUSTER_KEYS)})")
+        if value is not None:
+            given.append((key, _optional_real(key, value)))
+    rows, removed, mainshock_of = _qev.decluster(events, name, given)
     mainshocks = events.subset(rows)
     mainshocks.catalog_end = _known_end(events)
     return Declustered(mainshocks, rows, removed, mainshock_of)
+
+
+# The names, keywords and their descriptions come from the library's tables.
+_DECLUSTER_KEYS = tuple(row[0] for row in _qev.decluster_parameters())
+decluster.__doc__ += "\n\n    Methods:\n" + "".join(
+    f"      {name}{f' ({aliases})' if aliases else ''}: {description}\n"
+    for name, aliases, description in _qev.decluster_methods()) + "\n    Parameters:\n" + "".join(
+    f"      {key} ({methods}): {description}\n"
+    for key, methods, description, _, _ in _qev.decluster_parameters())
 
 
 @dataclass(frozen=True, repr=False)

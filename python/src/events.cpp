@@ -155,8 +155,6 @@ py::array Column(py::object self) {
   return ReadOnlyView(self.cast<const EventTable&>().*column, self);
 }
 
-DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
-
 // The table class: its columns, names, ids and subsets.
 void BindEventTable(py::module_& m) {
   py::class_<EventTable>(m, "EventTable", py::dynamic_attr(), R"(
@@ -282,10 +280,13 @@ void BindEvents(py::module_& m) {
 
   m.def(
       "decluster",
-      [](const EventTable& t, const std::string& window, double foreshock_fraction) {
+      [](const EventTable& t, const std::string& method,
+         const std::vector<std::pair<std::string, double>>& parameters) {
         DeclusterOptions o;
-        o.window = WindowFrom(window);
-        o.foreshock_fraction = foreshock_fraction;
+        o.method = ParseDeclusterMethod(method, "method");
+        for (const auto& [key, value] : parameters) {
+          SetDeclusterParameter(o, key, value, "decluster");
+        }
         DeclusterResult r;
         {
           py::gil_scoped_release release;
@@ -294,7 +295,23 @@ void BindEvents(py::module_& m) {
         return py::make_tuple(IndexArray(r.mainshocks), IndexArray(r.removed),
                               IndexArray(r.mainshock_of));
       },
-      py::arg("events"), py::arg("window"), py::arg("foreshock_fraction"));
+      py::arg("events"), py::arg("method"), py::arg("parameters"));
+
+  // The method and parameter tables, for the keywords and the docstring.
+  m.def("decluster_methods", [] {
+    py::list rows;
+    for (const DeclusterMethodInfo& d : DeclusterMethods()) {
+      rows.append(py::make_tuple(d.name, d.aliases, d.description));
+    }
+    return rows;
+  });
+  m.def("decluster_parameters", [] {
+    py::list rows;
+    for (const DeclusterParameterInfo& d : DeclusterParameters()) {
+      rows.append(py::make_tuple(d.key, d.methods, d.description, d.low, d.high));
+    }
+    return rows;
+  });
 
   m.def(
       "split",

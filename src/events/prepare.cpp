@@ -21,6 +21,12 @@ using events_detail::Trim;
 
 namespace {
 
+std::string RangeText(double low, double high) {
+  char text[80];
+  std::snprintf(text, sizeof text, "a value from %g to %g", low, high);
+  return text;
+}
+
 class TomlJob {
  public:
   TomlJob(const std::string& source, const std::filesystem::path& base)
@@ -174,19 +180,35 @@ class TomlJob {
            }}});
   }
 
+  // [decluster]: the method by name ('window', its older key, still read)
+  // and the methods' parameters, all from the method table.
   void Decluster(const toml::table& t, const std::string& p, PrepareJob& job) {
     DeclusterOptions options;
-    Keys(t, p + ".",
-         {{"window",
-           [&](const toml::node& n, const std::string& k) {
-             options.window = ParseWindowName(Text(n, k), source_ + ", " + k);
-           }},
-          {"foreshock_fraction", [&](const toml::node& n, const std::string& k) {
-             options.foreshock_fraction = Number(n, k);
-             if (options.foreshock_fraction < 0.0 || options.foreshock_fraction > 1.0) {
-               Fail(n, k, "a fraction from 0 to 1");
-             }
-           }}});
+    bool named = false;
+    const auto method = [&](const toml::node& n, const std::string& k) {
+      if (named) Fail(n, k, "one of 'method' and 'window', not both");
+      named = true;
+      const std::optional<DeclusterMethod> found = FindDeclusterMethod(Text(n, k));
+      if (!found) Fail(n, k, "a declustering method: " + DeclusterMethodNames());
+      options.method = *found;
+    };
+    std::map<std::string, std::function<void(const toml::node&, const std::string&)>> handlers{
+        {"method", method}, {"window", method}};
+    for (const DeclusterParameterInfo& parameter : DeclusterParameters()) {
+      handlers.emplace(parameter.key, [&, parameter](const toml::node& n, const std::string& k) {
+        const double value = Number(n, k);
+        if (!(value >= parameter.low && value <= parameter.high)) {
+          Fail(n, k, RangeText(parameter.low, parameter.high));
+        }
+        parameter.set(options, value);
+      });
+    }
+    Keys(t, p + ".", handlers);
+    try {
+      Validate(options);
+    } catch (const Error& e) {
+      Fail(t, p, std::string("parameters that fit together (") + e.what() + ")");
+    }
     job.decluster = options;
   }
 
@@ -276,6 +298,14 @@ void Line(std::string& out, const std::string& label, const std::string& value) 
   out += " " + value + "\n";
 }
 
+// The lowest threshold of a completeness table: the catalog's completeness
+// magnitude for the declustering methods that use one.
+double LowestThreshold(const std::vector<CompletenessStep>& steps) {
+  float lowest = steps.front().threshold;
+  for (const CompletenessStep& s : steps) lowest = std::min(lowest, s.threshold);
+  return lowest;
+}
+
 }  // namespace
 
 PrepareJob ParsePrepareToml(std::string_view text, const std::string& source,
@@ -305,11 +335,7 @@ std::vector<CompletenessStep> ParseCompleteness(std::string_view text, const std
 }
 
 DeclusterWindow ParseWindowName(std::string_view name, const std::string& what) {
-  const std::string n = Lower(Trim(name));
-  if (n == "gk" || n == "gardner-knopoff") return DeclusterWindow::GardnerKnopoff1974;
-  if (n == "uhrhammer") return DeclusterWindow::Uhrhammer1986;
-  if (n == "gruenthal") return DeclusterWindow::Gruenthal;
-  throw ReadingError(what, 0, std::string(name), "a window table: gk, uhrhammer or gruenthal");
+  return ParseDeclusterMethod(name, what);
 }
 
 std::optional<CivilDate> ObservedEnd(const EventTable& events,
@@ -350,7 +376,11 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   read.events = EventTable{};
 
   if (job.decluster) {
-    const DeclusterResult clusters = Decluster(selected, *job.decluster);
+    DeclusterOptions options = *job.decluster;
+    if (!options.completeness_magnitude && !split.completeness.empty()) {
+      options.completeness_magnitude = LowestThreshold(split.completeness);
+    }
+    const DeclusterResult clusters = Decluster(selected, options);
     report.mainshocks = clusters.mainshocks.size();
     report.removed_by_declustering = clusters.removed_total();
     for (std::size_t r : clusters.removed)

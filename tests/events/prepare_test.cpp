@@ -25,7 +25,8 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(job.read.columns.at("sd"), "unc");
   EXPECT_EQ(*job.selection.until, (CivilDate{2000, 0, 0}));
   EXPECT_EQ(job.selection.zone->polygons.size(), 1u);
-  EXPECT_EQ(job.decluster->window, DeclusterWindow::Uhrhammer1986);
+  EXPECT_EQ(job.decluster->method, DeclusterMethod::Uhrhammer1986);
+  EXPECT_EQ(job.decluster->foreshock_fraction, 0.5);
   EXPECT_EQ(job.split.completeness.size(), 2u);
   EXPECT_EQ(job.split.completeness[1].threshold, 5.0f);
   EXPECT_EQ(job.split.extreme_window_years, 10);
@@ -35,11 +36,42 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(job.session.spans[2], 3.0f);
 }
 
+TEST(PrepareJob, DeclusterTableTakesEveryParameterOfTheMethodTable) {
+  const PrepareJob job = ParsePrepareToml(
+      "[decluster]\nmethod = 'Reasenberg'\ntau_min = 0.5\ntau_max = 5\np1 = 0.95\nxk = 0.4\n"
+      "xmeff = 2.5\nrfact = 8\ncrust_km = 25\n",
+      "job.toml", "/base");
+  ASSERT_TRUE(job.decluster);
+  const ReasenbergParameters& r = job.decluster->reasenberg;
+  EXPECT_EQ(job.decluster->method, DeclusterMethod::Reasenberg1985);
+  EXPECT_EQ(std::vector<double>(
+                {r.tau_min_days, r.tau_max_days, r.p1, r.xk, *r.xmeff, r.rfact, r.crust_km}),
+            std::vector<double>({0.5, 5.0, 0.95, 0.4, 2.5, 8.0, 25.0}));
+}
+
 // Completeness lists as the command line gives them. (Bad jobs: the table of
 // the event readers, data/reader_cases.tsv.)
 TEST(PrepareJob, CompletenessListsOfTheCommandLine) {
   EXPECT_EQ(ParseCompleteness("1900:6, 1964:5.5", "x").size(), 2u);
   EXPECT_THROW(ParseCompleteness("1900-6", "x"), ReadingError);
+}
+
+// The manual page names every declustering method and parameter of the
+// tables (the usage line and -h print them from the tables themselves).
+TEST(PrepareJob, ManualPageNamesEveryDeclusteringMethodAndParameter) {
+  std::ifstream file(QEV_GOLDEN_DIR "/../../man/qev-prepare.1");
+  std::string page{std::istreambuf_iterator<char>(file), {}};
+  std::string plain;
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    if (page[i] != '\\') plain += page[i];  // roff escapes: \- is -
+  }
+  for (const DeclusterMethodInfo& m : DeclusterMethods()) {
+    EXPECT_NE(plain.find(m.name), std::string::npos) << m.name;
+  }
+  for (const DeclusterParameterInfo& p : DeclusterParameters()) {
+    EXPECT_NE(plain.find(p.key), std::string::npos) << p.key;
+  }
+  EXPECT_NE(plain.find(DeclusterMethodNames("|")), std::string::npos);
 }
 
 const std::string kPrepare = std::string("'") + QEV_PREPARE_BINARY + "'";
@@ -49,6 +81,14 @@ TEST(PrepareTool, HelpVersionAndErrorsFollowTheCompanionConventions) {
   const std::pair<std::string, std::pair<int, const char*>> runs[] = {
       {" --version", {0, "qev-prepare 2."}},
       {" -h", {0, "Usage: qev-prepare"}},
+      {" -h", {0, "  reasenberg                 cluster linking of Reasenberg (1985)"}},
+      {" -h", {0, "  tau_max                    longest look-ahead time in days (default 10)"}},
+      {" --decluster reasenburg missing.csv",
+       {1, "expected a declustering method: gk, uhrhammer, gruenthal or reasenberg"}},
+      {" --decluster reasenberg --decluster-parameter tau_max missing.csv",
+       {1, "ERROR: --decluster-parameter tau_max: expected KEY=VALUE"}},
+      {" --decluster reasenberg --decluster-parameter taumax=3 missing.csv",
+       {1, "expected a declustering parameter: one of foreshock_fraction, tau_min"}},
       {" --help", {0, "EXIT STATUS"}},
       {" --lambada", {1, "ERROR: "}},
       {" --completeness 2000:5 missing.csv",

@@ -15,6 +15,7 @@
 #include "qev_batch_manual.h"
 #ifdef QEV_WITH_MPI
 #include "qev/batch_mpi.h"
+#include "qev/version.h"
 #endif
 
 namespace {
@@ -77,7 +78,7 @@ int Run(int argc, char** argv) {
   if (version || help || short_help) {
     if (!rank0) return 0;
     if (version) {
-      std::cout << "qev-batch " << QEV_VERSION << "\n";
+      std::cout << "qev-batch " << QEV_VERSION_STRING << "\n";
     } else if (help) {
       std::cout << qev::companion::RenderManPage(kManual);
     } else {

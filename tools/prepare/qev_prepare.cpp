@@ -1,6 +1,7 @@
 // qev-prepare: from a catalog file to the parts of a qev catalog (and the
 // classic files with an answers file).
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#include "qev/version.h"
 #ifdef QEV_WITH_ANALYZE
 #include <cstdio>
 
@@ -21,17 +23,43 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: qev-prepare [--config FILE.toml] [--format csv|zmap|quakeml] [--column ROLE=NAME]...\n"
-    "                   [--default-sd SD] [--skip-bad-rows] [--from DATE] [--until DATE]\n"
-    "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
-    "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
-    "                   [--decluster gk|uhrhammer|gruenthal] [--foreshock-fraction F]\n"
-    "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
-    "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
-    "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
-    "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
-    "       qev-prepare -h | --help | --version\n";
+// The declustering methods' names come from their table.
+std::string Usage() {
+  return "Usage: qev-prepare [--config FILE.toml] [--format csv|zmap|quakeml] [--column "
+         "ROLE=NAME]...\n"
+         "                   [--default-sd SD] [--skip-bad-rows] [--from DATE] [--until DATE]\n"
+         "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
+         "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
+         "                   [--decluster " +
+         qev::DeclusterMethodNames("|") +
+         "|none] [--foreshock-fraction F]\n"
+         "                   [--decluster-parameter KEY=VALUE]...\n"
+         "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
+         "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
+         "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
+         "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] "
+         "[CATALOG]\n"
+         "       qev-prepare -h | --help | --version\n";
+}
+
+// The declustering methods and their parameters, from their tables: printed
+// after the usage (-h) and the manual page (--help).
+std::string DeclusterHelp() {
+  std::string text = "Declustering methods (--decluster):\n";
+  for (const qev::DeclusterMethodInfo& m : qev::DeclusterMethods()) {
+    std::string name(m.name);
+    if (!m.aliases.empty()) name += " (" + std::string(m.aliases) + ")";
+    name.resize(std::max<std::size_t>(name.size(), 26), ' ');
+    text += "  " + name + " " + std::string(m.description) + "\n";
+  }
+  text += "Their parameters (--decluster-parameter KEY=VALUE, [decluster] KEY = VALUE):\n";
+  for (const qev::DeclusterParameterInfo& p : qev::DeclusterParameters()) {
+    std::string key(p.key);
+    key.resize(std::max<std::size_t>(key.size(), 26), ' ');
+    text += "  " + key + " " + std::string(p.description) + "; " + std::string(p.methods) + "\n";
+  }
+  return text;
+}
 
 qev::CivilDate Date(const std::string& text, const std::string& option) {
   return qev::ParseDate(text, "option " + option);
@@ -77,7 +105,7 @@ struct CommandLine {
   bool version = false;
   std::string config, catalog, format, default_sd, from, until, zone, zone_wkt, decluster,
       completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
-  std::vector<std::string> columns, magnitude_types;
+  std::vector<std::string> columns, magnitude_types, decluster_parameters;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
          sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
   int extreme_window = 0;
@@ -111,6 +139,9 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   o_zone->excludes(o_wkt);
   app.add_option("--decluster", c.decluster);
   c.o_fraction = app.add_option("--foreshock-fraction", c.fraction);
+  app.add_option("--decluster-parameter", c.decluster_parameters)
+      ->delimiter(',')
+      ->allow_extra_args(false);
   app.add_option("--completeness", c.completeness);
   app.add_option("--end", c.end);
   c.o_window = app.add_option("--extreme-window", c.extreme_window);
@@ -191,12 +222,35 @@ void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
     s.zone = qev::ReadZoneFile(c.zone);
   }
   if (!c.zone_wkt.empty()) s.zone = qev::ZoneFromWkt(c.zone_wkt, "option --zone-wkt");
+}
+
+// A declustering parameter given as KEY=VALUE.
+std::pair<std::string, double> KeyValue(const std::string& parameter) {
+  const std::size_t equals = parameter.find('=');
+  double value = 0.0;
+  std::size_t used = 0;
+  if (equals != std::string::npos && equals > 0) {
+    try {
+      value = std::stod(parameter.substr(equals + 1), &used);
+      used += equals + 1;
+    } catch (const std::exception&) {
+      used = 0;
+    }
+  }
+  if (used == 0 || used != parameter.size()) {
+    throw qev::Error("--decluster-parameter " + parameter +
+                     ": expected KEY=VALUE, e.g. tau_max=10");
+  }
+  return {parameter.substr(0, equals), value};
+}
+
+void ApplyDecluster(const CommandLine& c, qev::PrepareJob& job) {
   if (!c.decluster.empty()) {
     if (c.decluster == "none") {
       job.decluster.reset();
     } else {
       job.decluster = qev::DeclusterOptions{};
-      job.decluster->window = qev::ParseWindowName(c.decluster, "option --decluster");
+      job.decluster->method = qev::ParseDeclusterMethod(c.decluster, "option --decluster");
     }
   }
   if (c.o_fraction->count()) {
@@ -206,6 +260,12 @@ void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
     }
     job.decluster->foreshock_fraction = c.fraction;
   }
+  for (const std::string& parameter : c.decluster_parameters) {
+    if (!job.decluster) throw qev::Error("--decluster-parameter needs --decluster");
+    const auto [key, value] = KeyValue(parameter);
+    qev::SetDeclusterParameter(*job.decluster, key, value, "option --decluster-parameter");
+  }
+  if (job.decluster) qev::Validate(*job.decluster);
 }
 
 void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
@@ -279,25 +339,26 @@ int Run(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
+    std::cerr << "ERROR: " << error.what() << "\n" << Usage();
     return 1;
   }
   if (c.version) {
-    std::cout << "qev-prepare " << QEV_VERSION << "\n";
+    std::cout << "qev-prepare " << QEV_VERSION_STRING << "\n";
     return 0;
   }
   if (c.help) {
-    std::cout << qev::companion::RenderManPage(kManual);
+    std::cout << qev::companion::RenderManPage(kManual) << "\n" << DeclusterHelp();
     return 0;
   }
   if (c.short_help) {
-    std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
+    std::cout << Usage() << DeclusterHelp() << "For full documentation type: qev-prepare --help\n";
     return 0;
   }
   // Options given on the command line override the job file.
   qev::PrepareJob job = ReadJob(c);
   ApplyReading(c, job);
   ApplySelection(c, job);
+  ApplyDecluster(c, job);
   ApplySplit(c, job);
   ApplySession(c, job);
 #ifdef QEV_WITH_ANALYZE

@@ -9,6 +9,7 @@
 #include "companion/session_script.h"
 #include "companion/synth.h"
 #include "companion/synth_command.h"
+#include "qev/version.h"
 #include "qev_synth_manual.h"
 
 namespace {
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   try {
     const SynthCommand command = ParseSynthCommand(std::vector<std::string>(argv + 1, argv + argc));
     if (command.Version) {
-      std::cout << "qev-synth " << QEV_VERSION << "\n";
+      std::cout << "qev-synth " << QEV_VERSION_STRING << "\n";
       return 0;
     }
     if (command.Help) {
