@@ -51,6 +51,10 @@ struct SettingsLayer {
   std::optional<std::vector<float>> hazard_magnitudes;
   // Completeness table of zones read from a standard catalog.
   std::optional<std::vector<CompletenessStep>> completeness;
+  // Declustering of zones read from a standard catalog: a method (its other
+  // parameters those of the zone's prepare job) or none (no declustering).
+  // The outer optional says whether the layer sets it.
+  std::optional<std::optional<DeclusterMethod>> decluster;
 
   // The values `above` sets replace those of this layer.
   void Overlay(const SettingsLayer& above);

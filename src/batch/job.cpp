@@ -37,6 +37,7 @@ void SettingsLayer::Overlay(const SettingsLayer& above) {
   take(hazard_spans, above.hazard_spans);
   take(hazard_magnitudes, above.hazard_magnitudes);
   take(completeness, above.completeness);
+  take(decluster, above.decluster);
 }
 
 namespace {
@@ -179,7 +180,23 @@ class JobReader {
     return *node;
   }
 
+  // A completeness table: [[year, Mc], ...] or the text "YEAR:MC,YEAR:MC".
   std::vector<CompletenessStep> Completeness(const toml::node& node, const std::string& key) const {
+    if (const auto text = node.value_exact<std::string>()) {
+      std::vector<CompletenessStep> table;
+      try {
+        table = ParseCompleteness(*text, key);
+      } catch (const ReadingError&) {
+        Fail(node, key, "YEAR:MC pairs separated by commas, e.g. \"1964:5.5,1990:5.0\"");
+      }
+      for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!(table[i].threshold >= -10.0f && table[i].threshold <= 100.0f)) {
+          Fail(node, key, "thresholds Mc from -10 to 100");
+        }
+        if (i > 0 && table[i].year <= table[i - 1].year) Fail(node, key, "years increasing");
+      }
+      return table;
+    }
     const toml::array& steps = Array(node, key, "[year, Mc] pairs");
     if (steps.empty()) Fail(node, key, "at least one [year, Mc] pair");
     std::vector<CompletenessStep> table;
@@ -192,6 +209,14 @@ class JobReader {
       table.push_back({static_cast<std::int32_t>(year), mc});
     }
     return table;
+  }
+
+  // A declustering method by the name of the method table, or "none".
+  std::optional<DeclusterMethod> Decluster(const toml::node& node, const std::string& key) const {
+    const std::string name = Text(node, key);
+    if (name == "none") return std::nullopt;
+    if (const auto method = FindDeclusterMethod(name)) return method;
+    Fail(node, key, "a declustering method: " + DeclusterMethodNames(", ") + " or none");
   }
 
   // The settings keys, into `layer`.
@@ -251,6 +276,9 @@ class JobReader {
     h.emplace_back("completeness", [&](const toml::node& n, const std::string& k) {
       layer.completeness = Completeness(n, k);
     });
+    h.emplace_back("decluster", [&](const toml::node& n, const std::string& k) {
+      layer.decluster = Decluster(n, k);
+    });
   }
 
   ClassicZoneFile File(const toml::node& node, const std::string& key, int layouts) const {
@@ -304,6 +332,10 @@ class JobReader {
     if (classic && zone.settings.completeness) {
       Fail(zone.line, "zone " + zone.name, "",
            "no 'completeness' for classic files (their parts are given)");
+    }
+    if (classic && zone.settings.decluster) {
+      Fail(zone.line, "zone " + zone.name, "",
+           "no 'decluster' for classic files (their parts are given)");
     }
     return zone;
   }

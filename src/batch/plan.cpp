@@ -95,11 +95,32 @@ class EventFiles {
   std::map<std::string, ReadResult> files_;
 };
 
-std::string CompletenessKey(const std::vector<CompletenessStep>& steps) {
+// The split of a zone's catalog under a completeness table and a declustering
+// choice (none set: the prepare job's).
+std::string SplitKey(const std::vector<CompletenessStep>& steps,
+                     const std::optional<std::optional<DeclusterMethod>>& decluster) {
   std::string key;
   for (const CompletenessStep& s : steps)
     key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
+  if (decluster) {
+    key += *decluster ? std::string(DeclusterMethodOf(**decluster).name) : std::string("none");
+  }
   return key;
+}
+
+// The prepare job of one split: its completeness table and declustering.
+PrepareJob SplitJob(PrepareJob job, const std::vector<CompletenessStep>& steps,
+                    const std::optional<std::optional<DeclusterMethod>>& decluster) {
+  job.split.completeness = steps;
+  job.classic_directory.reset();
+  job.mmin.reset();
+  if (decluster && !*decluster) {
+    job.decluster.reset();
+  } else if (decluster) {
+    if (!job.decluster) job.decluster = DeclusterOptions{};
+    job.decluster->method = **decluster;
+  }
+  return job;
 }
 
 [[noreturn]] void Invalid(const BatchJob& job, const BatchZone& zone, const std::string& text,
@@ -169,17 +190,17 @@ BatchPlan PlanBatch(BatchJob job) {
         Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
                 "a completeness table only for zones read from a catalog ('prepare')");
       }
+      if (!prepared && s.decluster) {
+        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+                "a declustering method only for zones read from a catalog ('prepare')");
+      }
       if (prepared && status.empty()) {
         const std::vector<CompletenessStep> steps =
             s.completeness ? *s.completeness : std::vector<CompletenessStep>{};
-        auto& split = splits[CompletenessKey(steps)];
+        auto& split = splits[SplitKey(steps, s.decluster)];
         if (!split.first && cell.error_status.empty()) {
           try {
-            PrepareJob pj = prepared->job;
-            pj.split.completeness = steps;
-            pj.classic_directory.reset();
-            pj.mmin.reset();
-            PrepareReport report = RunPrepare(pj, *events);
+            PrepareReport report = RunPrepare(SplitJob(prepared->job, steps, s.decluster), *events);
             split.first = std::make_shared<const Catalog>(std::move(report.split.catalog));
             split.second = report.mmin;
           } catch (const Error& e) {
