@@ -148,3 +148,20 @@ def test_bad_catalog_input_raises_a_python_exception(tonga, what, call, error, w
     with pytest.raises(error) as caught:
         call(tonga)
     assert words in str(caught.value)
+
+
+def test_declustering_method_is_a_branch_key_of_batch_jobs():
+    """The same zone under three declustering choices of a branch set: each
+    branch's Lambda is that of the catalog declustered its way (fewer events
+    left, a lower rate), the method names those of the library's table."""
+    methods = [name for name, _, _ in qev._qev.decluster_methods()]
+    assert "reasenberg" in methods
+    job = {"zone": [{"name": "tonga", "prepare": str(EXAMPLES / "tonga.toml")}],
+           "branch_set": [{"name": "dc", "alternative": [
+               {"name": "none", "weight": 0.2, "decluster": "none"},
+               {"name": "reasenberg", "weight": 0.4, "decluster": "reasenberg"},
+               {"name": "gk", "weight": 0.4, "decluster": "gk"}]}]}
+    rows = {row["branch"]: row for row in qev.run_batch(job, threads=1).results}
+    assert [rows[f"dc={m}"]["status"] for m in ("none", "reasenberg", "gk")] == ["ok"] * 3
+    assert (rows["dc=none"]["lambda"] > rows["dc=reasenberg"]["lambda"]
+            > rows["dc=gk"]["lambda"])
