@@ -117,6 +117,13 @@ TEST(PrepareTool, AnalyzeAndTheClassicSessionOnItsFilesGiveTheSameEstimates) {
     EXPECT_NEAR(analyzed.first, classic.first, kPrintedTolerance) << tool_label;
     EXPECT_NEAR(analyzed.second, classic.second, kPrintedTolerance) << tool_label;
   }
+  // Without --analyze the answers follow the same runs to the settled Mmax;
+  // only the estimates are not printed.
+  const auto plain =
+      folder.Run(kPrepare + " --config '" + QEV_EXAMPLES_DIR + "/tonga.toml' --classic plain");
+  ASSERT_EQ(plain.status, 0) << plain.out;
+  EXPECT_EQ(plain.out.find("Analyze ("), std::string::npos) << plain.out;
+  EXPECT_EQ(folder.Read("plain/tonga_answers.txt"), folder.Read("out/tonga_answers.txt"));
 }
 #endif
 
