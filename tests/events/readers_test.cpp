@@ -89,6 +89,22 @@ TEST(EventReaders, BadInputStopsWithTheFileLineColumnAndText) {
   }
 }
 
+// The whole message as the tools print it: nothing read shows as "".
+TEST(EventReaders, MessagesShowNothingReadAsEmptyQuotes) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "t.csv, line 1: read \"\", expected a header row"},
+      {"time,lat,lon,mag,magError\n2020-01-01,1,2,5,\n",
+       "t.csv, line 2: read \"\", expected in column 'magError' the magnitude's SD"}};
+  for (const auto& [text, message] : cases) {
+    try {
+      ReadCsvText(text, "t.csv", ReadOptions{});
+      ADD_FAILURE() << "no error: " << message;
+    } catch (const ReadingError& error) {
+      EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+    }
+  }
+}
+
 TEST(EventReaders, SkippedRowsAreCountedByReasonAndTheRestKept) {
   const std::vector<std::string> c = testing::TableRows(kCases, "skip").at(0);
   ReadOptions options;
