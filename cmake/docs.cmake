@@ -11,3 +11,12 @@ if(TARGET qev_tests)
     set_tests_properties(docs_walkthroughs PROPERTIES TIMEOUT 600 RUN_SERIAL ON)
   endif()
 endif()
+
+# The set-up's package check where nothing is found (no program on PATH): the
+# one apt-get line of the whole run group on standard output, status 1, and
+# nothing installed (--check).
+if(TARGET qev_tests)
+  add_test(NAME setup_prints_the_missing_apt_get_line
+           COMMAND /bin/bash -c
+                   "out=$(env -i PATH=/nonexistent /bin/bash '${PROJECT_SOURCE_DIR}/scripts/install-deps.sh' --check run 2>/dev/null); status=$?; [ $status -eq 1 ] && [ \"$out\" = 'apt-get install g++ cmake make' ]")
+endif()
