@@ -314,8 +314,8 @@ fs::path OutputSet::Add(const fs::path& target) {
   if (const std::optional<FileIdentity> file = RegularFileOf(target)) {
     for (const fs::path& input : inputs_) {
       if (RegularFileOf(input) == file) {
-        throw Error(target.string() + ": is the input file " + input.string() +
-                    ", which an output never replaces; choose another name or folder");
+        throw Error(target.string() + " is the input file " + input.string() +
+                    ": an output never replaces an input; choose another name or folder");
       }
     }
   }
