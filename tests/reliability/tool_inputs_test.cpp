@@ -48,6 +48,7 @@ std::string Expand(const std::string& field) {
       {"$EXAMPLES", QEV_GOLDEN_DIR "/../../examples"},
       {"$CSV", "time,latitude,longitude,mag,magError\n"},
       {"$SLOW_JOB", BatchJob(4000)},
+      {"$LARGE_JOB", BatchJob(500)},
       {"$JOB", BatchJob(3)},
       {"$EARLIER",
        "out/results.csv=earlier results\n|out/results.jsonl={}\n|out/hazard.csv=earlier\n|"
