@@ -38,9 +38,11 @@ std::string Printable(const std::string& text, std::size_t longest) {
 
 }  // namespace
 
+// Nothing read (an empty field, a missing header) shows as "".
 ReadingError::ReadingError(const std::string& source, long line, const std::string& text,
                            const std::string& expected)
-    : ReadingError(Where(source, line) + ": read " + Printable(text, kLongestShownText) +
+    : ReadingError(Where(source, line) + ": read " +
+                       (text.empty() ? "\"\"" : Printable(text, kLongestShownText)) +
                        ", expected " + Printable(expected, std::string::npos),
                    source, line, text, expected) {}
 
