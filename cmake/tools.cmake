@@ -58,6 +58,7 @@ function(qev_companion_tool tool source)
 endfunction()
 qev_companion_tool(qev-synth tools/synth/qev_synth.cpp)
 qev_companion_tool(qev-report tools/report/qev_report.cpp)
+qev_companion_tool(qev-calibrate tools/calibrate/qev_calibrate.cpp)
 
 # The user documents, and the copyright file where Debian looks for it.
 install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companion.md
@@ -123,3 +124,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 endif()
 include(CPack)
+
+# The benchmark of the calibration study and the bootstrap intervals.
+if(TARGET qev_bench)
+  target_link_libraries(qev_bench PRIVATE qev_companion)
+endif()

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "qev/analysis.h"
+#include "qev/calibration.h"
 #include "qev/catalog.h"
 #include "qev/catalog_split.h"
 #include "qev/errors.h"
@@ -93,6 +94,9 @@ struct BatchJob {
   std::filesystem::path output;  // the output folder
   std::uint64_t seed = 1;        // master seed of the bootstrap
   std::int32_t replicates = 0;   // bootstrap resamples per zone and branch
+  // Simulated catalogs of the parametric-bootstrap intervals of each zone and
+  // branch (qev/calibration.h), written to calibrated.csv; 0: none.
+  std::int32_t calibrated_intervals = 0;
   SettingsLayer defaults;
   std::vector<BatchZone> zones;  // in the order of the file
   std::vector<BranchSet> branch_sets;
@@ -202,6 +206,10 @@ struct TaskResult {
   std::string message;
   std::optional<AnalysisResult> analysis;
   std::vector<HazardPoint> hazard;  // replicate 0 only
+  // Replicate 0 of a job with calibrated_intervals: the intervals, or the
+  // reason there are none.
+  std::optional<CalibratedIntervals> calibrated;
+  std::string calibrated_error;
   bool ok() const { return status == kStatusOk; }
 };
 
@@ -223,6 +231,7 @@ struct TaskRecord {
   std::string csv;
   std::string jsonl;
   std::string hazard_csv;
+  std::string calibrated_csv;  // its line of calibrated.csv (replicate 0 of such a job)
 };
 TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result);
 std::string PackRecord(const TaskRecord& record);
@@ -237,6 +246,7 @@ std::string Real(float value);
 // The header lines of the two CSV tables (results.csv, hazard.csv).
 extern const char* const kResultsCsvHeader;
 extern const char* const kHazardCsvHeader;
+extern const char* const kCalibratedCsvHeader;
 
 // OpenQuake values of a doubly truncated law in double precision:
 // b = Beta log10(e), a = log10(Lambda) - log10(10^(-b Mmin) - 10^(-b Mmax)),

@@ -51,6 +51,7 @@ __all__ = [
     "ExtremePart", "CompletePart", "Catalog", "read_classic", "read_extreme_file",
     "read_complete_file", "decimal_year",
     "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard",
+    "calibrated_intervals", "CalibratedIntervals", "CalibratedValue",
 ]
 
 # ---------------------------------------------------------------- checked values
@@ -487,29 +488,9 @@ def _catalog_of(parts) -> Catalog:
                     "(or a split result holding one)")
 
 
-def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
-            prior_b: Sequence[float] = (1.0, 0.1), sig_xmax: float = 0.2,
-            xmax: Optional[float] = None, span_t: Optional[float] = None,
-            units: str = "magnitude", data: Optional[str] = None,
-            start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
-            mmax_tolerance: float = 0.005, max_runs: int = 20,
-            simplex_tolerance: float = 0.002, iteration_limit: int = 99) -> AnalysisResult:
-    """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
-
-    parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
-    whole catalog. procedure: "cramer", "bayes" or None (no Mmax estimate: the
-    runs use `start` or `mmax_values`). prior_b: prior decimal b-value and its
-    SD. sig_xmax: error of the largest observed magnitude Xmax (default: the
-    catalog's largest) belonging to span_t years (default the catalog's span).
-    units: "magnitude" or "intensity". data: the parts used, "extremes",
-    "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
-    default the catalog's. mmax_values: the Mmax of each run; default the first
-    run at the starting Mmax and each later one at the previous suggestion
-    until it moves less than mmax_tolerance, at most max_runs runs.
-
-    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions.
-    """
-    catalog = _catalog_of(parts)
+def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data, start,
+                      mmax_values, mmax_tolerance, max_runs, simplex_tolerance,
+                      iteration_limit) -> dict:
     if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
     options = {
@@ -540,6 +521,35 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
                        start_mmax=_real("start mmax", start[1]))
     if mmax_values is not None:
         options["mmax_values"] = _array("mmax_values", mmax_values, np.float32)
+    return options
+
+
+def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
+            prior_b: Sequence[float] = (1.0, 0.1), sig_xmax: float = 0.2,
+            xmax: Optional[float] = None, span_t: Optional[float] = None,
+            units: str = "magnitude", data: Optional[str] = None,
+            start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
+            mmax_tolerance: float = 0.005, max_runs: int = 20,
+            simplex_tolerance: float = 0.002, iteration_limit: int = 99) -> AnalysisResult:
+    """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
+
+    parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
+    whole catalog. procedure: "cramer", "bayes" or None (no Mmax estimate: the
+    runs use `start` or `mmax_values`). prior_b: prior decimal b-value and its
+    SD. sig_xmax: error of the largest observed magnitude Xmax (default: the
+    catalog's largest) belonging to span_t years (default the catalog's span).
+    units: "magnitude" or "intensity". data: the parts used, "extremes",
+    "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
+    default the catalog's. mmax_values: the Mmax of each run; default the first
+    run at the starting Mmax and each later one at the previous suggestion
+    until it moves less than mmax_tolerance, at most max_runs runs.
+
+    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions.
+    """
+    catalog = _catalog_of(parts)
+    options = _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data,
+                                start, mmax_values, mmax_tolerance, max_runs,
+                                simplex_tolerance, iteration_limit)
     d = _qev.analyze(catalog, options)
     s = d["settings"]
     settings = Settings(_KIND_NAMES[s["data_kind"]], s["mmin"], s["xmax"], s["sig_xmax"],
@@ -562,3 +572,67 @@ if hasattr(_qev, "run_batch"):
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]
 
 from . import plots  # noqa: E402  (figures need matplotlib only when drawn)
+
+
+@dataclass(frozen=True)
+class CalibratedValue:
+    """One quantity of the parametric bootstrap: the estimate, the bias the
+    simulated catalogs show (their mean less the estimate), the corrected
+    estimate, the SD of the re-estimates and the 68 % and 95 % intervals."""
+
+    estimate: float
+    bias: float
+    corrected: float
+    sd: float
+    lower68: float
+    upper68: float
+    lower95: float
+    upper95: float
+
+
+@dataclass(frozen=True)
+class CalibratedIntervals:
+    """Parametric-bootstrap intervals of b, Lambda and Mmax (see
+    calibrated_intervals). hazard: per magnitude (magnitude, annual rate,
+    corrected rate, lower68, upper68, lower95, upper95). calibrated is False,
+    with the reason in warning, where the intervals cannot be trusted (Mmax far
+    above the largest event, many unsettled or failed replicates)."""
+
+    b: CalibratedValue
+    lambda_: CalibratedValue
+    mmax: CalibratedValue
+    hazard: tuple
+    replicates: int
+    failed: int
+    unsettled_share: float
+    calibrated: bool
+    warning: str
+
+
+def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int = 1,
+                         threads: int = 1, hazard_magnitudes=(), **settings) -> CalibratedIntervals:
+    """Parametric-bootstrap intervals: the catalog is analysed as analyze()
+    does (the same keyword settings), `replicates` catalogs are simulated from
+    the fitted law with the catalog's own design and analysed alike, and the
+    spread of their estimates gives the bias-corrected estimates and intervals
+    (docs/method.md). Raises the errors of analyze, and InvalidOptions for
+    fewer than 20 replicates."""
+    defaults = dict(procedure="cramer", prior_b=(1.0, 0.1), sig_xmax=0.2, xmax=None,
+                    span_t=None, units="magnitude", data=None, start=None, mmax_values=None,
+                    mmax_tolerance=0.005, max_runs=20, simplex_tolerance=0.002,
+                    iteration_limit=99)
+    unknown = set(settings) - set(defaults)
+    if unknown:
+        raise TypeError(f"unknown settings {sorted(unknown)}")
+    defaults.update(settings)
+    options = _analysis_options(mmin, **defaults)
+    d = _qev.bootstrap_intervals(_catalog_of(parts), options,
+                                 _integer("replicates", replicates, 20),
+                                 _integer("seed", seed, 0, 2**63 - 1),
+                                 _integer("threads", threads, 1, 256),
+                                 _array("hazard_magnitudes", hazard_magnitudes, np.float32))
+    return CalibratedIntervals(
+        b=CalibratedValue(*d["b"]), lambda_=CalibratedValue(*d["lambda_"]),
+        mmax=CalibratedValue(*d["mmax"]), hazard=tuple(d["hazard"]),
+        replicates=d["replicates"], failed=d["failed"], unsettled_share=d["unsettled_share"],
+        calibrated=d["calibrated"], warning=d["warning"])

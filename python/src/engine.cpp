@@ -7,6 +7,7 @@
 
 #include "binding.h"
 #include "qev/analysis.h"
+#include "qev/calibration.h"
 #include "qev/classic_files.h"
 
 namespace qev::python {
@@ -250,6 +251,46 @@ void BindEngine(py::module_& m) {
         return ResultToDict(result);
       },
       py::arg("catalog"), py::arg("options"));
+
+  m.def(
+      "bootstrap_intervals",
+      [](py::handle catalog, const py::dict& options, std::int32_t replicates, std::uint64_t seed,
+         std::int32_t threads, py::handle magnitudes) {
+        const Catalog c = CatalogFrom(catalog);
+        const AnalysisOptions o = OptionsFrom(options);
+        BootstrapOptions b;
+        b.replicates = replicates;
+        b.seed = seed;
+        b.threads = threads;
+        b.hazard_magnitudes = FloatVector(magnitudes, "hazard_magnitudes");
+        CalibratedIntervals result;
+        {
+          py::gil_scoped_release release;
+          result = BootstrapIntervals(c, o, Analyze(c, o), b);
+        }
+        auto value = [](const CalibratedValue& v) {
+          return py::make_tuple(v.estimate, v.bias, v.corrected, v.sd, v.lower68, v.upper68,
+                                v.lower95, v.upper95);
+        };
+        py::list hazard;
+        for (const CalibratedRate& r : result.hazard) {
+          hazard.append(py::make_tuple(r.magnitude, r.annual_rate, r.corrected, r.lower68,
+                                       r.upper68, r.lower95, r.upper95));
+        }
+        py::dict d;
+        d["b"] = value(result.b);
+        d["lambda_"] = value(result.lambda);
+        d["mmax"] = value(result.mmax);
+        d["hazard"] = hazard;
+        d["replicates"] = result.replicates;
+        d["failed"] = result.failed;
+        d["unsettled_share"] = result.unsettled_share;
+        d["calibrated"] = result.calibrated;
+        d["warning"] = Text(result.warning);
+        return d;
+      },
+      py::arg("catalog"), py::arg("options"), py::arg("replicates"), py::arg("seed"),
+      py::arg("threads"), py::arg("magnitudes"));
 
   m.def(
       "hazard",

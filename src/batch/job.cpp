@@ -397,6 +397,13 @@ class JobReader {
          [&](const toml::node& n, const std::string& k) {
            job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
          }},
+        {"calibrated_intervals",
+         [&](const toml::node& n, const std::string& k) {
+           job.calibrated_intervals = static_cast<std::int32_t>(Whole(n, k, 0, 100000));
+           if (job.calibrated_intervals > 0 && job.calibrated_intervals < 20) {
+             Fail(n, k, "0 (none) or at least 20 simulated catalogs");
+           }
+         }},
         {"defaults",
          [&](const toml::node& n, const std::string& k) {
            Handlers settings;

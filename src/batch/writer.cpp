@@ -58,6 +58,7 @@ struct BatchWriter::State {
   const BatchPlan& plan;
   std::filesystem::path folder;
   std::ofstream results_csv, results_jsonl, hazard_csv, summary_csv;
+  std::ofstream calibrated_csv;  // only for a job with calibrated_intervals
   std::uint64_t next = 0;
   std::size_t failed = 0;
   // The cell being gathered: its bootstrap values and failures.
@@ -125,6 +126,10 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
                    "b,lambda,mmax,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
                    "mmax_median,mmax_p16,mmax_p84\n";
   s.catalog_estimates.resize(plan.cells.size());
+  if (plan.job.calibrated_intervals > 0) {
+    s.calibrated_csv = s.Open(folder / "calibrated.csv");
+    s.calibrated_csv << kCalibratedCsvHeader;
+  }
 }
 
 BatchWriter::~BatchWriter() = default;
@@ -141,6 +146,7 @@ void BatchWriter::Add(const TaskRecord& record) {
   s.results_csv << record.csv;
   s.results_jsonl << record.jsonl;
   s.hazard_csv << record.hazard_csv;
+  if (s.calibrated_csv.is_open()) s.calibrated_csv << record.calibrated_csv;
   if (!record.ok) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
@@ -176,6 +182,7 @@ void BatchWriter::Finish() {
   s.Check(s.results_jsonl, "results.jsonl");
   s.Check(s.hazard_csv, "hazard.csv");
   s.Check(s.summary_csv, "summary.csv");
+  if (s.calibrated_csv.is_open()) s.Check(s.calibrated_csv, "calibrated.csv");
 
   const std::filesystem::path oq = s.folder / "openquake";
   std::error_code error;

@@ -219,7 +219,13 @@ class TomlJob {
           {"extreme_from",
            [&](const toml::node& n, const std::string& k) { s.extreme_from = Date(n, k); }},
           {"extreme_to",
-           [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }}});
+           [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }},
+          {"empty_windows", [&](const toml::node& n, const std::string& k) {
+             const auto choice = n.value<std::string>();
+             if (!choice || (*choice != "merge" && *choice != "refuse"))
+               Fail(n, k, "\"merge\" or \"refuse\"");
+             s.empty_windows = *choice == "merge" ? EmptyWindows::Merge : EmptyWindows::Refuse;
+           }}});
   }
 
   void Analysis(const toml::table& t, const std::string& p, PrepareJob& job) {
@@ -377,6 +383,26 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   return report;
 }
 
+namespace {
+
+// The extreme windows as built: their count and, where empty windows were
+// merged, each built window that joins more than one.
+void ExtremeWindowLines(std::string& out, const SplitResult& split) {
+  if (split.extreme_window_count == 0) return;
+  Line(out, "extreme windows",
+       std::to_string(split.extreme_window_count) + ", " + std::to_string(split.empty_windows) +
+           " empty" + (split.empty_windows > 0 ? " (merged into the next)" : ""));
+  for (const ExtremeWindow& w : split.extreme_windows) {
+    if (w.windows < 2) continue;
+    Line(out, "  window " + FormatDate(w.first_day) + " to " + FormatDate(w.last_day),
+         std::to_string(w.windows) + " windows, largest event " +
+             FormatDate(
+                 split.extreme_dates[static_cast<std::size_t>(&w - split.extreme_windows.data())]));
+  }
+}
+
+}  // namespace
+
 std::string FormatPrepareSummary(const PrepareReport& report) {
   static const char* kFormats[] = {"CSV", "ZMAP", "QuakeML"};
   std::string out =
@@ -412,6 +438,7 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
          "extreme part " + FormatDate(split.extreme_period->first_day) + " to " +
              FormatDate(split.extreme_period->last_day),
          std::to_string(split.extreme_rows.size()) + " events");
+    ExtremeWindowLines(out, split);
   }
   for (std::size_t k = 0; k < split.complete_periods.size(); ++k) {
     const PartPeriod& p = split.complete_periods[k];

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <pugixml.hpp>
 #include <sstream>
@@ -25,16 +26,59 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
   for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
 
   // Packed records travel intact between ranks; cut ones are refused.
-  TaskRecord record{41, true, 2.4f, 11.25f, 3.4f, 6.93f, 1.05f, "a,b\n", "{\"x\":1}\n", ""};
+  TaskRecord record{41,    true,    2.4f,          11.25f, 3.4f,         6.93f,
+                    1.05f, "a,b\n", "{\"x\":1}\n", "",     "z,base,40\n"};
   const std::string bytes = PackRecord(record);
   const TaskRecord back = UnpackRecord(bytes);
   EXPECT_EQ(PackRecord(back), bytes);
   EXPECT_EQ(back.csv, record.csv);
+  EXPECT_EQ(back.calibrated_csv, record.calibrated_csv);
   EXPECT_EQ(back.lambda, record.lambda);
   for (std::size_t cut : {std::size_t{0}, std::size_t{12}, bytes.size() - 1}) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
   EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
+}
+
+// A job asking for calibrated intervals: each cell's catalog gets its line of
+// calibrated.csv, whose intervals nest (68 % inside 95 %) around the
+// corrected estimate, or the reason it has none; replicates get no line.
+TEST(BatchOutputs, CalibratedIntervalsOfEachCell) {
+  BatchJob job = ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml");
+  job.calibrated_intervals = 20;
+  const BatchPlan plan = PlanBatch(job);
+  const std::size_t fields =
+      std::count(kCalibratedCsvHeader, kCalibratedCsvHeader + std::strlen(kCalibratedCsvHeader),
+                 ',') +
+      1;
+  int calibrated = 0;
+  for (std::size_t cell = 0; cell < plan.cells.size(); ++cell) {
+    const TaskResult r = RunTask(plan, cell * plan.tasks_per_cell());
+    const TaskRecord record = MakeRecord(plan, r);
+    ASSERT_FALSE(record.calibrated_csv.empty());
+    if (!r.calibrated) continue;
+    // Quoted warnings hold no comma here: the fields can be counted.
+    std::vector<std::string> values;
+    std::stringstream line(record.calibrated_csv.substr(0, record.calibrated_csv.size() - 1));
+    for (std::string value; std::getline(line, value, ',');) values.push_back(value);
+    ASSERT_EQ(values.size(), fields) << record.calibrated_csv;
+    for (std::size_t q = 0; q < 3; ++q) {
+      const std::size_t at = 6 + 7 * q;  // estimate, bias, corrected, l68, u68, l95, u95
+      const float lower95 = std::stof(values[at + 5]);
+      const float lower68 = std::stof(values[at + 3]);
+      const float upper68 = std::stof(values[at + 4]);
+      const float upper95 = std::stof(values[at + 6]);
+      EXPECT_LE(lower95, lower68);
+      EXPECT_LT(lower68, upper68);
+      EXPECT_LE(upper68, upper95);
+      EXPECT_NEAR(std::stof(values[at + 2]), std::stof(values[at]) - std::stof(values[at + 1]),
+                  1e-4f * std::fabs(std::stof(values[at])) + 1e-5f);
+    }
+    ++calibrated;
+  }
+  EXPECT_GT(calibrated, 0);
+  ASSERT_GT(plan.tasks_per_cell(), 1u);
+  EXPECT_TRUE(MakeRecord(plan, RunTask(plan, 1)).calibrated_csv.empty());
 }
 
 // The catalog's own estimates (zone "example" of the small job) as OpenQuake

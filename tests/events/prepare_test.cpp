@@ -29,6 +29,7 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(job.split.completeness.size(), 2u);
   EXPECT_EQ(job.split.completeness[1].threshold, 5.0f);
   EXPECT_EQ(job.split.extreme_window_years, 10);
+  EXPECT_EQ(job.split.empty_windows, EmptyWindows::Refuse);
   EXPECT_EQ(*job.mmin, 4.4f);
   EXPECT_EQ(job.session.procedure, 2);
   EXPECT_EQ(*job.classic_directory, "/base/out");

@@ -28,7 +28,8 @@ constexpr const char* kUsage =
     "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
     "                   [--decluster gk|uhrhammer|gruenthal] [--foreshock-fraction F]\n"
     "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
-    "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
+    "                   [--extreme-from DATE] [--extreme-to DATE] [--empty-windows merge|refuse]\n"
+    "                   [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
     "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
     "       qev-prepare -h | --help | --version\n";
@@ -76,7 +77,8 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   std::string config, catalog, format, default_sd, from, until, zone, zone_wkt, decluster,
-      completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
+      completeness, end, extreme_from, extreme_to, empty_windows, procedure, classic, prefix,
+      report;
   std::vector<std::string> columns, magnitude_types;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
          sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
@@ -116,6 +118,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   c.o_window = app.add_option("--extreme-window", c.extreme_window);
   app.add_option("--extreme-from", c.extreme_from);
   app.add_option("--extreme-to", c.extreme_to);
+  app.add_option("--empty-windows", c.empty_windows);
   c.o_mmin = app.add_option("--mmin", c.mmin);
   c.o_sig = app.add_option("--sig-xmax", c.sig_xmax);
   app.add_option("--procedure", c.procedure);
@@ -221,6 +224,13 @@ void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
   }
   if (!c.extreme_from.empty()) job.split.extreme_from = Date(c.extreme_from, "--extreme-from");
   if (!c.extreme_to.empty()) job.split.extreme_to = Date(c.extreme_to, "--extreme-to");
+  if (!c.empty_windows.empty()) {
+    if (c.empty_windows != "merge" && c.empty_windows != "refuse") {
+      throw qev::Error("--empty-windows: expected merge or refuse");
+    }
+    job.split.empty_windows =
+        c.empty_windows == "merge" ? qev::EmptyWindows::Merge : qev::EmptyWindows::Refuse;
+  }
   if (job.split.completeness.empty() && job.split.extreme_window_years == 0) {
     throw qev::Error(
         "no part to make: give a completeness table (--completeness) and/or an extreme window "
