@@ -52,13 +52,12 @@ struct BootstrapOptions {
 
 // One quantity. Stage 1 simulates replicates/2 catalogs from the fitted law;
 // the estimate less their mean bias gives a corrected law, from which stage 2
-// simulates `replicates` catalogs. The mean re-estimate, taken as linear in
-// the law's value through the two stages (the slope 1 when it cannot be
-// measured to within 0.25, held within [0.5, 2]), is inverted at the
-// estimate: the corrected estimate. bias = estimate - corrected; sd and the
-// basic intervals (the corrected estimate less the 84.13th/15.87th and
-// 97.5th/2.5th percentiles of stage 2's deviations from their mean) are
-// divided by the slope. docs/method.md, section 9.
+// simulates `replicates` catalogs. The bias is stage 2's mean re-estimate
+// less the corrected law's value (the bias at the corrected point), the
+// corrected estimate the estimate less that bias, sd the SD of stage 2's
+// re-estimates, and the basic intervals the corrected estimate less the
+// 84.13th/15.87th (97.5th/2.5th) percentiles of stage 2's deviations from
+// their mean. docs/method.md, section 9.
 struct CalibratedValue {
   double estimate = 0.0;
   double bias = 0.0;
@@ -71,7 +70,7 @@ struct CalibratedValue {
 };
 
 // The annual rate above a magnitude, with the same construction on the
-// logarithm of the rate (slope 1).
+// logarithm of the rate.
 struct CalibratedRate {
   double magnitude = 0.0;
   double annual_rate = 0.0;
@@ -93,7 +92,10 @@ struct CalibratedIntervals {
   double unsettled_share = 0.0;
   // False when the intervals cannot be trusted to cover the truth as stated:
   // Mmax far above the largest observed event (the likelihood hardly bounds
-  // it), many unsettled or failed replicates; `warning` says which.
+  // it); a bias that changes fast with the law (the mean re-estimate moving
+  // by less than 0.7 of a measurable step between the stages' laws: the
+  // corrected estimate then scatters more than the intervals show); many
+  // unsettled or failed replicates. `warning` says which.
   bool calibrated = true;
   std::string warning;
 };

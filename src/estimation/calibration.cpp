@@ -24,11 +24,10 @@ constexpr double kTroubledShare = 0.10;
 constexpr double kFloorLogRate = -69.0;
 // A corrected Mmax must lie this far above Mmin to be simulated from.
 constexpr double kSmallestMmaxSpan = 0.05;
-// The slope of the mean re-estimate is used when measured to within this,
-// and held within these bounds.
-constexpr double kSlopePrecision = 0.25;
-constexpr double kFlattestSlope = 0.5;
-constexpr double kSteepestSlope = 2.0;
+// The mean re-estimate must move by at least this share of the step between
+// the fitted and the corrected law, or the bias is taken to change too fast
+// with the law for the intervals to hold.
+constexpr double kSteadyBias = 0.7;
 // Mixed into the seed of the second stage.
 constexpr std::uint64_t kStageTwoSeed = 0x5DEECE66Dull;
 
@@ -255,55 +254,24 @@ Moments MomentsOf(const std::vector<double>& values) {
   return m;
 }
 
-// How the mean re-estimate moves with the law's value: the slope between the
-// two stages (the fitted value `estimate` giving `first`, the corrected value
-// `centre` giving the second stage's draws). 1 where the two laws lie too
-// close for the slope to be measured to within 0.25, and held within
-// [0.5, 2] (a flatter or steeper slope is taken as noise).
-double Slope(double estimate, const Moments& first, double centre, const Moments& second) {
-  const double step = centre - estimate;
-  const double noise = std::sqrt(first.variance / std::max(1.0, first.count) +
-                                 second.variance / std::max(1.0, second.count));
-  if (!(std::fabs(step) > 0.0) || noise / std::fabs(step) > kSlopePrecision) return 1.0;
-  return std::clamp((second.mean - first.mean) / step, kFlattestSlope, kSteepestSlope);
-}
-
-// The quantity's estimate corrected by inverting the mean re-estimate (taken
-// as linear through the second stage's law with the slope between the
-// stages), and the basic intervals of the second stage's deviations carried
-// through the same inversion.
-CalibratedValue Summarise(double estimate, double centre, const std::vector<double>& draws,
-                          double slope) {
+// The estimate corrected by the bias the replicates show at the corrected
+// law (drawn with the quantity at `centre`), and the basic intervals of their
+// deviations from their mean.
+CalibratedValue Summarise(double estimate, double centre, const std::vector<double>& draws) {
   const Moments second = MomentsOf(draws);
   CalibratedValue v;
   v.estimate = estimate;
-  v.corrected = centre + (estimate - second.mean) / slope;
+  v.corrected = estimate - (second.mean - centre);
   v.bias = estimate - v.corrected;
-  v.sd = std::sqrt(second.variance) / slope;
+  v.sd = std::sqrt(second.variance);
   std::vector<double> deviations;
   deviations.reserve(draws.size());
   for (double x : draws) deviations.push_back(x - second.mean);
-  v.lower68 = v.corrected - Percentile(deviations, 0.8413) / slope;
-  v.upper68 = v.corrected - Percentile(deviations, 0.1587) / slope;
-  v.lower95 = v.corrected - Percentile(deviations, 0.975) / slope;
-  v.upper95 = v.corrected - Percentile(deviations, 0.025) / slope;
+  v.lower68 = v.corrected - Percentile(deviations, 0.8413);
+  v.upper68 = v.corrected - Percentile(deviations, 0.1587);
+  v.lower95 = v.corrected - Percentile(deviations, 0.975);
+  v.upper95 = v.corrected - Percentile(deviations, 0.025);
   return v;
-}
-
-std::vector<double> Values(const std::vector<Replicate>& replicates, double Replicate::*field) {
-  std::vector<double> values;
-  for (const Replicate& r : replicates) {
-    if (r.ok) values.push_back(r.*field);
-  }
-  return values;
-}
-
-// The quantity with the slope measured between the stages.
-CalibratedValue Summarise(double estimate, const std::vector<Replicate>& stage1,
-                          double Replicate::*field, double centre,
-                          const std::vector<double>& draws) {
-  const double slope = Slope(estimate, MomentsOf(Values(stage1, field)), centre, MomentsOf(draws));
-  return Summarise(estimate, centre, draws, slope);
 }
 
 double Mean(const std::vector<Replicate>& replicates, double Replicate::*field) {
@@ -342,6 +310,51 @@ void Flag(CalibratedIntervals& result, const std::string& why) {
   result.calibrated = false;
   if (!result.warning.empty()) result.warning += "; ";
   result.warning += why;
+}
+
+// Says where the intervals cannot be trusted (see CalibratedIntervals).
+void FlagTroubles(const AnalysisOptions& options, const AnalysisResult& fit,
+                  const SimulationLaw& law, const std::vector<Replicate>& stage1,
+                  std::int32_t drawn, CalibratedIntervals& result) {
+  const auto stage1Count = static_cast<double>(stage1.size());
+  const double largest = fit.settings.xmax;
+  if (options.procedure != MmaxProcedure::None && fit.mmax - largest > kMmaxFarAboveLargest) {
+    Flag(result,
+         "Mmax lies more than 1 above the largest observed magnitude: the catalog hardly "
+         "bounds it and its interval is not calibrated");
+  }
+  // Where the bias changes fast with the law, the corrected estimate scatters
+  // more than the re-estimates do and the intervals come out too narrow.
+  const struct {
+    const char* name;
+    double estimate, centre, first, second, sd;
+  } moved[] = {{"b", kBFromBeta * fit.beta, kBFromBeta * law.beta, Mean(stage1, &Replicate::b),
+                result.b.corrected, result.b.sd},
+               {"Lambda", fit.lambda, law.lambda, Mean(stage1, &Replicate::lambda),
+                result.lambda.corrected, result.lambda.sd},
+               {"Mmax", fit.mmax, law.mmax, Mean(stage1, &Replicate::mmax), result.mmax.corrected,
+                result.mmax.sd}};
+  const double noise = std::sqrt(1.0 / stage1Count + 1.0 / static_cast<double>(result.replicates));
+  for (const auto& q : moved) {
+    const double step = q.centre - q.estimate;
+    if (std::fabs(step) <= 2.0 * noise * q.sd) continue;  // too small a step to measure
+    const double change =
+        (q.centre + (q.estimate - q.second)) - q.first;  // stage 2 mean - stage 1 mean
+    if (change / step < kSteadyBias) {
+      Flag(result, std::string("the bias of ") + q.name +
+                       " changes fast with the law: its intervals are narrower than the scatter "
+                       "of the corrected estimate");
+    }
+  }
+  if (result.unsettled_share > kTroubledShare) {
+    Flag(result, "the Mmax procedure did not settle in " +
+                     std::to_string(static_cast<int>(std::lround(100.0 * result.unsettled_share))) +
+                     " % of the simulated catalogs");
+  }
+  if (static_cast<double>(result.failed) > kTroubledShare * static_cast<double>(drawn)) {
+    Flag(result, std::to_string(result.failed) + " of " + std::to_string(drawn) +
+                     " simulated catalogs gave no estimate");
+  }
 }
 
 }  // namespace
@@ -410,32 +423,16 @@ CalibratedIntervals BootstrapIntervals(const Catalog& catalog, const AnalysisOpt
                      " simulated catalogs could be analysed: no bootstrap intervals");
   }
   result.unsettled_share = static_cast<double>(unsettled) / static_cast<double>(b.size());
-  result.b = Summarise(kBFromBeta * fit.beta, stage1, &Replicate::b, kBFromBeta * law.beta, b);
-  result.lambda = Summarise(fit.lambda, stage1, &Replicate::lambda, law.lambda, lambda);
-  result.mmax = Summarise(fit.mmax, stage1, &Replicate::mmax, law.mmax, mmax);
+  result.b = Summarise(kBFromBeta * fit.beta, kBFromBeta * law.beta, b);
+  result.lambda = Summarise(fit.lambda, law.lambda, lambda);
+  result.mmax = Summarise(fit.mmax, law.mmax, mmax);
   for (std::size_t j = 0; j < rates.size(); ++j) {
     const double m = bootstrap.hazard_magnitudes[j];
-    // The band of the rate: the second stage's deviations alone (slope 1).
-    const CalibratedValue v = Summarise(LogRate(fitted, m), LogRate(law, m), rates[j], 1.0);
+    const CalibratedValue v = Summarise(LogRate(fitted, m), LogRate(law, m), rates[j]);
     result.hazard.push_back({m, std::exp(v.estimate), std::exp(v.corrected), std::exp(v.lower68),
                              std::exp(v.upper68), std::exp(v.lower95), std::exp(v.upper95)});
   }
-  const double largest = fit.settings.xmax;
-  if (options.procedure != MmaxProcedure::None && fit.mmax - largest > kMmaxFarAboveLargest) {
-    Flag(result,
-         "Mmax lies more than 1 above the largest observed magnitude: the catalog hardly "
-         "bounds it and its interval is not calibrated");
-  }
-  if (result.unsettled_share > kTroubledShare) {
-    Flag(result, "the Mmax procedure did not settle in " +
-                     std::to_string(static_cast<int>(std::lround(100.0 * result.unsettled_share))) +
-                     " % of the simulated catalogs");
-  }
-  if (static_cast<double>(result.failed) >
-      kTroubledShare * static_cast<double>(replicates.size())) {
-    Flag(result, std::to_string(result.failed) + " of " + std::to_string(replicates.size()) +
-                     " simulated catalogs gave no estimate");
-  }
+  FlagTroubles(options, fit, law, stage1, static_cast<std::int32_t>(replicates.size()), result);
   return result;
 }
 
