@@ -59,7 +59,7 @@ struct Case {
 
 class Recovery : public ::testing::TestWithParam<Case> {};
 
-TEST_P(Recovery, CoverageOfTheTruthMeetsTheLimitsExactlyWhereTheIntervalsAreCalibrated) {
+TEST_P(Recovery, EstimatesAndIntervalsMeetTheLimitsOnlyWhereCalibrated) {
   const Case& c = GetParam();
   StudyOptions study;
   study.Design = ParseSynthCommand(Design(c.extreme)).Plan;
