@@ -13,6 +13,7 @@
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
 #include "qev/events.h"
+#include "qev/homogenise.h"
 
 namespace qev {
 
@@ -20,6 +21,9 @@ struct PrepareJob {
   std::string catalog;                // the catalog file
   std::optional<EventFormat> format;  // default: by GuessFormat
   ReadOptions read;
+  // The conversion to one magnitude scale, before the selection (none: the
+  // magnitudes as read). Its default SD is the reader's unless given.
+  std::optional<HomogeniseOptions> homogenise;
   Selection selection;
   std::string zone_file;                      // where selection.zone came from (kept as an input)
   std::optional<DeclusterOptions> decluster;  // none: no declustering
@@ -51,6 +55,7 @@ DeclusterWindow ParseWindowName(std::string_view name, const std::string& what);
 struct PrepareReport {
   ReadSummary read;
   std::size_t events_read = 0;  // events the reader kept
+  std::optional<HomogeniseCounts> homogenised;
   SelectionCounts selection;
   std::size_t mainshocks = 0;
   std::size_t removed_by_declustering = 0;
@@ -73,7 +78,8 @@ PrepareReport RunPrepare(const PrepareJob& job);
 // that one reading serves several jobs on the same catalog.
 PrepareReport RunPrepare(const PrepareJob& job, ReadResult read);
 
-// The printed summary: events read, skipped by reason, left out by the
+// The printed summary: events read, skipped by reason, converted and left
+// out per magnitude type, left out by the
 // selection, removed by declustering, each part with its events and span,
 // the largest event, and the classic files written.
 std::string FormatPrepareSummary(const PrepareReport& report);

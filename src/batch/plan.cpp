@@ -84,6 +84,9 @@ class EventFiles {
                       '\n' + (job.read.default_sd ? Real(*job.read.default_sd) : "-") + '\n' +
                       (job.read.skip_bad_rows ? "skip" : "stop");
     for (const auto& [role, column] : job.read.columns) key += '\n' + role + '=' + column;
+    for (const auto& m : job.read.magnitude_columns) {
+      key += '\n' + m.type + '=' + m.column + ':' + m.sd_column;
+    }
     auto found = files_.find(key);
     if (found == files_.end()) {
       found = files_.emplace(key, ReadEventFile(job.catalog, job.read, job.format)).first;

@@ -33,6 +33,7 @@ enum Role {
   kMagType,
   kSd,
   kType,
+  kAgency,
   kRoleCount
 };
 
@@ -58,6 +59,7 @@ constexpr RoleNames kRoles[kRoleCount] = {
     {"magtype", {"magtype", "magnitudetype", "mag_type", "magnitude_type", nullptr}},
     {"sd", {"sigmamagnitude", "magerror", "mag_error", "sigma_magnitude", "magnitude_sd"}},
     {"type", {"type", "eventtype", "event_type", nullptr}},
+    {"agency", {"magsource", "magauthor", "mag_author", "magnitude_author", "magagency"}},
 };
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -253,7 +255,7 @@ class CsvReader {
       if (r == kRoleCount) {
         throw Error("unknown column role '" + role +
                     "' (roles: id, time, year, month, day, hour, minute, second, longitude, "
-                    "latitude, depth, magnitude, magtype, sd, type)");
+                    "latitude, depth, magnitude, magtype, sd, type, agency)");
       }
       int found = -1;
       for (int pass = 0; pass < 2 && found < 0; ++pass) {
@@ -287,7 +289,9 @@ class CsvReader {
         }
       }
     }
+    FindMagnitudeColumns(header_error, std::string(header));
     for (int r : {kLongitude, kLatitude, kMagnitude}) {
+      if (r == kMagnitude && !magnitude_columns_.empty()) continue;
       if (column_[r] < 0) {
         header_error(std::string(header), std::string("a column for the ") + kRoles[r].role +
                                               " (by its usual name or a column mapping " +
@@ -298,6 +302,26 @@ class CsvReader {
       header_error(std::string(header),
                    "a column 'time' (ISO 8601) or columns 'year', 'month', 'day' (or a column "
                    "mapping time=NAME or year=NAME)");
+    }
+  }
+
+  // The columns of ReadOptions::magnitude_columns, by name as a role's are.
+  template <class Fail>
+  void FindMagnitudeColumns(const Fail& header_error, const std::string& header) {
+    auto find = [&](const std::string& name, const std::string& what) {
+      int found = -1;
+      for (std::size_t c = 0; c < names_.size(); ++c) {
+        if (names_[c] == name || (found < 0 && EqualsIgnoringCase(names_[c], name))) {
+          found = static_cast<int>(c);
+        }
+      }
+      if (found < 0) header_error(header, "a column named '" + name + "' for " + what);
+      return found;
+    };
+    for (const ReadOptions::MagnitudeColumn& m : options_.magnitude_columns) {
+      const int value = find(m.column, "the magnitudes " + m.type);
+      const int sd = m.sd_column.empty() ? -1 : find(m.sd_column, "the SDs of " + m.type);
+      magnitude_columns_.push_back({value, sd});
     }
   }
 
@@ -372,11 +396,67 @@ class CsvReader {
     row.depth = Trim(Field(kDepth)).empty()
                     ? std::numeric_limits<float>::quiet_NaN()
                     : RequireFloat(at, Name(kDepth), Field(kDepth), "depth");
-    row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
-    row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
-    row.magnitude_type = Trim(Field(kMagType));
     row.id = Trim(Field(kId));
+    row.agency = Trim(Field(kAgency));
+    if (magnitude_columns_.empty()) {
+      row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+      row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
+      row.magnitude_type = Trim(Field(kMagType));
+      result_.events.Append(row);
+      return;
+    }
+    AppendWithMagnitudeColumns(at, row);
+  }
+
+  // A row of a catalog with magnitude columns: the main magnitude from the
+  // magnitude column when given, else from the first magnitude column given;
+  // the others as further magnitudes.
+  void AppendWithMagnitudeColumns(const FieldContext& at, EventTable::Row& row) {
+    others_.clear();
+    std::size_t main = magnitude_columns_.size();
+    for (std::size_t k = 0; k < magnitude_columns_.size(); ++k) {
+      const auto [value_column, sd_column] = magnitude_columns_[k];
+      const std::string_view text = fields_[static_cast<std::size_t>(value_column)];
+      if (Trim(text).empty()) continue;
+      const std::string& column_name = names_[static_cast<std::size_t>(value_column)];
+      const float value = RequireFloat(at, column_name, text, "magnitude");
+      float sd = std::numeric_limits<float>::quiet_NaN();
+      if (sd_column >= 0 && !Trim(fields_[static_cast<std::size_t>(sd_column)]).empty()) {
+        const std::string_view sd_text = fields_[static_cast<std::size_t>(sd_column)];
+        sd = RequireFloat(at, names_[static_cast<std::size_t>(sd_column)], sd_text, "magnitude SD");
+        if (sd < 0.0f) {
+          ThrowBadRow(
+              at, "negative magnitude SD", sd_text,
+              "in column '" + names_[static_cast<std::size_t>(sd_column)] + "' an SD of 0 or more");
+        }
+      }
+      if (main == magnitude_columns_.size()) main = others_.size();
+      others_.push_back({value, sd, k});
+    }
+    const bool has_main_column = column_[kMagnitude] >= 0 && !Trim(Field(kMagnitude)).empty();
+    if (has_main_column) {
+      row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+      row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
+      row.magnitude_type = Trim(Field(kMagType));
+      main = others_.size();
+    } else if (others_.empty()) {
+      ThrowBadRow(at, "no magnitude", "", "a magnitude in one of the magnitude columns");
+    } else {
+      const OtherValue& first = others_[main];
+      const auto sd_column = magnitude_columns_[first.column].second;
+      row.magnitude = first.value;
+      row.sd = SdOrDefault(
+          at, sd_column >= 0 ? names_[static_cast<std::size_t>(sd_column)] : std::string("sd"),
+          sd_column >= 0 ? fields_[static_cast<std::size_t>(sd_column)] : std::string_view(),
+          options_, result_.summary);
+      row.magnitude_type = options_.magnitude_columns[first.column].type;
+    }
     result_.events.Append(row);
+    for (std::size_t k = 0; k < others_.size(); ++k) {
+      if (k == main) continue;
+      result_.events.AppendOther(others_[k].value, others_[k].sd,
+                                 options_.magnitude_columns[others_[k].column].type, row.agency);
+    }
   }
 
   LineSource& lines_;
@@ -388,6 +468,13 @@ class CsvReader {
   long line_ = 0;
   std::vector<std::string> names_;
   std::array<int, kRoleCount> column_{};
+  std::vector<std::pair<int, int>> magnitude_columns_;  // value and SD column (-1: none)
+  struct OtherValue {
+    float value;
+    float sd;
+    std::size_t column;  // in magnitude_columns_
+  };
+  std::vector<OtherValue> others_;
   std::vector<std::string_view> fields_;
   std::deque<std::string> unquoted_;
   std::string joined_;

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "events/homogenise_toml.h"
 #include "events/reading.h"
 #include "textio/number_text.h"
 
@@ -113,6 +114,10 @@ class TomlJob {
              }
            }},
           {"read", [&](const toml::node& n, const std::string& k) { Read(Table(n, k), k, job); }},
+          {"homogenise",
+           [&](const toml::node& n, const std::string& k) {
+             job.homogenise = events_detail::HomogeniseFromToml(Table(n, k), k, source_);
+           }},
           {"select",
            [&](const toml::node& n, const std::string& k) { Select(Table(n, k), k, job); }},
           {"decluster",
@@ -136,10 +141,28 @@ class TomlJob {
            }},
           {"skip_bad_rows",
            [&](const toml::node& n, const std::string& k) { job.read.skip_bad_rows = Flag(n, k); }},
-          {"columns", [&](const toml::node& n, const std::string& k) {
+          {"columns",
+           [&](const toml::node& n, const std::string& k) {
              for (auto&& [role, name] : Table(n, k)) {
                job.read.columns[std::string(role.str())] =
                    Text(name, k + "." + std::string(role.str()));
+             }
+           }},
+          {"magnitude_columns", [&](const toml::node& n, const std::string& k) {
+             const toml::array* list = n.as_array();
+             if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
+             for (const toml::node& item : *list) {
+               ReadOptions::MagnitudeColumn column;
+               Keys(Table(item, k), k + ".",
+                    {{"type", [&](const toml::node& v,
+                                  const std::string& key) { column.type = Text(v, key); }},
+                     {"column", [&](const toml::node& v,
+                                    const std::string& key) { column.column = Text(v, key); }},
+                     {"sd", [&](const toml::node& v, const std::string& key) {
+                        column.sd_column = Text(v, key);
+                      }}});
+               if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
+               job.read.magnitude_columns.push_back(column);
              }
            }}});
   }
@@ -276,6 +299,23 @@ void Line(std::string& out, const std::string& label, const std::string& value) 
   out += " " + value + "\n";
 }
 
+// Per magnitude type: read, converted, left out (and why).
+void AppendConversion(std::string& out, const HomogeniseCounts& h) {
+  for (const TypeConversionCounts& t : h.types) {
+    std::string value = std::to_string(t.read) + " read, " + std::to_string(t.converted) +
+                        " converted, " + std::to_string(t.left_out()) + " left out";
+    if (t.out_of_range > 0) value += " (outside the relation's range)";
+    if (t.unlisted > 0) value += " (no relation)";
+    Line(out, "magnitude type " + (t.type.empty() ? std::string("(none)") : t.type), value);
+  }
+  std::string value = std::to_string(h.converted) + " events";
+  if (h.from_other_magnitudes > 0) {
+    value += " (" + std::to_string(h.from_other_magnitudes) + " by a further magnitude)";
+  }
+  Line(out, "converted to " + h.target, value);
+  if (h.left_out > 0) Line(out, "left out by the conversion", std::to_string(h.left_out));
+}
+
 }  // namespace
 
 PrepareJob ParsePrepareToml(std::string_view text, const std::string& source,
@@ -344,6 +384,14 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   SplitOptions split = job.split;
   if (!split.end) split.end = ObservedEnd(read.events, std::nullopt, job.selection.until);
 
+  if (job.homogenise) {
+    HomogeniseOptions options = *job.homogenise;
+    if (!options.default_sd) options.default_sd = job.read.default_sd;
+    HomogeniseResult converted = Homogenise(read.events, options);
+    read.events = std::move(converted.events);
+    report.homogenised = std::move(converted.counts);
+  }
+
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
   EventTable selected =
       kept.size() == read.events.size() ? std::move(read.events) : read.events.Subset(kept);
@@ -389,6 +437,7 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
     Line(out, "magnitude SD defaulted", std::to_string(report.read.sd_defaulted));
   }
   Line(out, "events read", std::to_string(report.events_read));
+  if (report.homogenised) AppendConversion(out, *report.homogenised);
   const SelectionCounts& c = report.selection;
   const std::pair<const char*, std::size_t> left_out[] = {
       {"outside the time window", c.outside_time},

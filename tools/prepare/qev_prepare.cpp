@@ -23,7 +23,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: qev-prepare [--config FILE.toml] [--format csv|zmap|quakeml] [--column ROLE=NAME]...\n"
-    "                   [--default-sd SD] [--skip-bad-rows] [--from DATE] [--until DATE]\n"
+    "                   [--magnitude-column TYPE=NAME[:SDNAME]]... [--default-sd SD]\n"
+    "                   [--skip-bad-rows] [--homogenise FILE.toml]\n"
+    "                   [--from DATE] [--until DATE]\n"
     "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
     "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
     "                   [--decluster gk|uhrhammer|gruenthal] [--foreshock-fraction F]\n"
@@ -75,9 +77,9 @@ struct CommandLine {
   bool short_help = false;
   bool help = false;
   bool version = false;
-  std::string config, catalog, format, default_sd, from, until, zone, zone_wkt, decluster,
-      completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
-  std::vector<std::string> columns, magnitude_types;
+  std::string config, catalog, format, default_sd, homogenise, from, until, zone, zone_wkt,
+      decluster, completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
+  std::vector<std::string> columns, magnitude_columns, magnitude_types;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
          sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
   int extreme_window = 0;
@@ -97,8 +99,10 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--config", c.config);
   app.add_option("--format", c.format);
   app.add_option("--column", c.columns);
+  app.add_option("--magnitude-column", c.magnitude_columns);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
+  app.add_option("--homogenise", c.homogenise);
   app.add_option("--from", c.from);
   app.add_option("--until", c.until);
   c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
@@ -161,6 +165,20 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
     }
     job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
   }
+  for (const std::string& column : c.magnitude_columns) {
+    const std::size_t equals = column.find('=');
+    const std::size_t colon = column.find(':', equals == std::string::npos ? 0 : equals);
+    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size() ||
+        colon == equals + 1 || colon + 1 == column.size()) {
+      throw qev::Error("--magnitude-column " + column +
+                       ": expected TYPE=NAME or TYPE=NAME:SDNAME, e.g. Ms=MS:MS_unc");
+    }
+    qev::ReadOptions::MagnitudeColumn m;
+    m.type = column.substr(0, equals);
+    m.column = column.substr(equals + 1, colon == std::string::npos ? colon : colon - equals - 1);
+    if (colon != std::string::npos) m.sd_column = column.substr(colon + 1);
+    job.read.magnitude_columns.push_back(m);
+  }
   if (!c.default_sd.empty()) {
     double sd = 0.0;
     std::size_t used = 0;
@@ -175,6 +193,7 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
     job.read.default_sd = static_cast<float>(sd);
   }
   if (c.skip_bad_rows) job.read.skip_bad_rows = true;
+  if (!c.homogenise.empty()) job.homogenise = qev::ReadHomogeniseFile(c.homogenise);
 }
 
 void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
