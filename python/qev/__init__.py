@@ -557,6 +557,9 @@ if hasattr(_qev, "EventTable"):
                           Split, read_catalog, select, decluster, split)
     __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
                 "read_catalog", "select", "decluster", "split"]
+if hasattr(_qev, "homogenise"):
+    from ._homogenise import Homogenised, TypeConversion, homogenise  # noqa: E402
+    __all__ += ["Homogenised", "TypeConversion", "homogenise"]
 if hasattr(_qev, "run_batch"):
     from ._batch import BatchResult, job_to_toml, run_batch  # noqa: E402
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]

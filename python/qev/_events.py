@@ -67,7 +67,8 @@ def _choice(name, value, choices):
 
 
 def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[float] = None,
-                 skip_bad_rows: bool = False, **columns: str) -> EventTable:
+                 skip_bad_rows: bool = False, magnitude_columns=None,
+                 **columns: str) -> EventTable:
     """Reads an earthquake catalog into an EventTable.
 
     format: "csv" (a header row), "zmap" or "quakeml"; default from the file name
@@ -76,7 +77,10 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
     count bad rows instead of raising ReadingError at the first. columns: CSV
     column names for roles (id, time, year, month, day, hour, minute, second,
     longitude, latitude, depth, magnitude, magtype, sd, type), e.g.
-    magnitude="Mw", sd="unc". The table's `summary` is a ReadSummary.
+    magnitude="Mw", sd="unc". magnitude_columns: CSV columns of magnitudes of
+    one type each, {type: column} or {type: (column, sd_column)}: a value on
+    a row is one more magnitude of the event (qev.homogenise picks among
+    them). The table's `summary` is a ReadSummary.
     """
     for role, name in columns.items():
         if not isinstance(name, str):
@@ -85,8 +89,15 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
         default_sd = float(default_sd)
         if not default_sd >= 0:
             raise ValueError(f"default_sd is {default_sd}, expected an SD of 0 or more")
+    extra = []
+    for type_, column in (magnitude_columns or {}).items():
+        value, sd = (column, "") if isinstance(column, str) else tuple(column)
+        if not isinstance(value, str) or not isinstance(sd, str):
+            raise TypeError(f"magnitude column {type_} is {column!r}, expected a column name "
+                            "or (column, sd column)")
+        extra.append((str(type_), value, sd))
     table, summary = _qev.read_event_file(_readable(path), _choice("format", format, _FORMATS),
-                                          default_sd, bool(skip_bad_rows), columns)
+                                          default_sd, bool(skip_bad_rows), columns, extra)
     summary["skipped"] = tuple(summary["skipped"])
     table.summary = ReadSummary(**summary)
     table._ends_with_itself = True  # its end is found when first asked for
@@ -263,13 +274,21 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
 
 def _to_dataframe(self):
     """The table as a pandas DataFrame: one column per field, magnitude_type
-    as a categorical column, and the event ids."""
+    as a categorical column, the event ids, the agency of the magnitude, and
+    the magnitude and type as the catalog gave them (original_magnitude,
+    original_type: the same as magnitude and magnitude_type unless the table
+    was converted by qev.homogenise)."""
     import pandas as pd
 
     frame = pd.DataFrame({name: getattr(self, name) for name in _COLUMNS})
     frame["magnitude_type"] = pd.Categorical.from_codes(np.asarray(self.magnitude_type),
                                                         self.magnitude_types)
     frame["id"] = self.ids
+    frame["agency"] = pd.Categorical.from_codes(np.asarray(self.magnitude_agency),
+                                                self.agencies)
+    frame["original_magnitude"] = self.original_magnitude
+    frame["original_type"] = pd.Categorical.from_codes(np.asarray(self.original_type),
+                                                       self.magnitude_types)
     return frame
 
 
@@ -308,6 +327,11 @@ def _from_dataframe(frame, default_sd: Optional[float] = None) -> EventTable:
             raise TypeError(f"column {name} holds {v.dtype} values, expected numbers")
     values["magnitude_type"] = ["" if t is None or t != t else str(t) for t in types]
     values["id"] = ["" if t is None or t != t else str(t) for t in ids]
+    for name in ("agency", "original_type"):
+        if name in columns:
+            values[name] = ["" if t is None or t != t else str(t) for t in columns[name]]
+    if "original_magnitude" in columns:
+        values["original_magnitude"] = np.asarray(columns["original_magnitude"])
     return EventTable._from_columns(values)
 
 

@@ -5,12 +5,14 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "binding.h"
 #include "qev/catalog_split.h"
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
+#include "qev/homogenise.h"
 #include "qev/prepare.h"
 
 namespace qev::python {
@@ -89,18 +91,31 @@ EventTable TableFromColumns(const py::dict& c) {
   const auto types = c["magnitude_type"].cast<std::vector<std::string>>();
   const auto ids = c["id"].cast<std::vector<std::string>>();
   const std::size_t n = magnitude.size();
-  const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
-                                                         {"month", month.size()},
-                                                         {"day", day.size()},
-                                                         {"hour", hour.size()},
-                                                         {"minute", minute.size()},
-                                                         {"second", second.size()},
-                                                         {"longitude", longitude.size()},
-                                                         {"latitude", latitude.size()},
-                                                         {"depth", depth.size()},
-                                                         {"sd", sd.size()},
-                                                         {"magnitude_type", types.size()},
-                                                         {"id", ids.size()}};
+  // Optional: the agency, and the original magnitude and type of a
+  // converted table.
+  const auto agency = c.contains("agency") ? c["agency"].cast<std::vector<std::string>>()
+                                           : std::vector<std::string>(n);
+  const auto original_magnitude = c.contains("original_magnitude")
+                                      ? FloatVector(c["original_magnitude"], "original_magnitude")
+                                      : magnitude;
+  const auto original_type =
+      c.contains("original_type") ? c["original_type"].cast<std::vector<std::string>>() : types;
+  const std::pair<const char*, std::size_t> lengths[] = {
+      {"year", year.size()},
+      {"month", month.size()},
+      {"day", day.size()},
+      {"hour", hour.size()},
+      {"minute", minute.size()},
+      {"second", second.size()},
+      {"longitude", longitude.size()},
+      {"latitude", latitude.size()},
+      {"depth", depth.size()},
+      {"sd", sd.size()},
+      {"magnitude_type", types.size()},
+      {"id", ids.size()},
+      {"agency", agency.size()},
+      {"original_magnitude", original_magnitude.size()},
+      {"original_type", original_type.size()}};
   for (const auto& [name, size] : lengths) {
     if (size != n) {
       throw py::value_error(std::string(name) + " has " + std::to_string(size) +
@@ -144,6 +159,9 @@ EventTable TableFromColumns(const py::dict& c) {
     r.sd = sd[i];
     r.magnitude_type = types[i];
     r.id = ids[i];
+    r.agency = agency[i];
+    r.original_magnitude = original_magnitude[i];
+    r.original_type = original_type[i];
     table.Append(r);
   }
   return table;
@@ -184,6 +202,20 @@ own memory (no copy); they keep the table alive.)")
                                for (const auto& n : t.magnitude_types) names.append(Text(n));
                                return names;
                              })
+      .def_property_readonly("magnitude_agency", &Column<&EventTable::magnitude_agency>)
+      .def_property_readonly("agencies",
+                             [](const EventTable& t) {
+                               py::list names;
+                               for (const auto& n : t.agencies) names.append(Text(n));
+                               return names;
+                             })
+      .def_property_readonly("original_magnitude", &Column<&EventTable::original_magnitude>)
+      .def_property_readonly("original_type", &Column<&EventTable::original_type>)
+      .def_property_readonly("other_magnitude", &Column<&EventTable::other_magnitude>)
+      .def_property_readonly("other_sd", &Column<&EventTable::other_sd>)
+      .def_property_readonly("other_type", &Column<&EventTable::other_type>)
+      .def_property_readonly("other_agency", &Column<&EventTable::other_agency>)
+      .def_property_readonly("other_end", &Column<&EventTable::other_end>)
       .def_property_readonly("ids",
                              [](const EventTable& t) {
                                py::list ids;
@@ -211,11 +243,15 @@ void BindEvents(py::module_& m) {
   m.def(
       "read_event_file",
       [](const std::string& path, py::handle format, py::handle default_sd, bool skip_bad_rows,
-         const std::map<std::string, std::string>& columns) {
+         const std::map<std::string, std::string>& columns,
+         const std::vector<std::tuple<std::string, std::string, std::string>>& magnitude_columns) {
         ReadOptions options;
         options.default_sd = OptionalFloat(default_sd);
         options.skip_bad_rows = skip_bad_rows;
         options.columns = columns;
+        for (const auto& [type, column, sd] : magnitude_columns) {
+          options.magnitude_columns.push_back({type, column, sd});
+        }
         std::optional<EventFormat> f;
         if (!format.is_none()) f = static_cast<EventFormat>(format.cast<int>());
         ReadResult result;
@@ -227,7 +263,9 @@ void BindEvents(py::module_& m) {
         return py::make_tuple(std::move(result.events), summary);
       },
       py::arg("path"), py::arg("format"), py::arg("default_sd"), py::arg("skip_bad_rows"),
-      py::arg("columns"));
+      py::arg("columns"),
+      py::arg("magnitude_columns") =
+          std::vector<std::tuple<std::string, std::string, std::string>>{});
 
   py::class_<Zone>(m, "Zone", "A source zone: polygons in longitude and latitude (degrees).")
       .def_static(
@@ -350,6 +388,33 @@ void BindEvents(py::module_& m) {
         return end ? py::object(Text(FormatDate(*end))) : py::object(py::none());
       },
       py::arg("events"), py::arg("known_end"), py::arg("until"));
+
+  // One magnitude scale by the relations of TOML text (qev.homogenise).
+  m.def(
+      "homogenise",
+      [](const EventTable& t, const std::string& text, const std::string& source,
+         py::handle default_sd) {
+        HomogeniseOptions o = ParseHomogeniseToml(text, source);
+        if (!o.default_sd) o.default_sd = OptionalFloat(default_sd);
+        HomogeniseResult r;
+        {
+          py::gil_scoped_release release;
+          r = Homogenise(t, o);
+        }
+        py::list types;
+        for (const TypeConversionCounts& c : r.counts.types) {
+          types.append(
+              py::make_tuple(Text(c.type), c.read, c.converted, c.out_of_range, c.unlisted));
+        }
+        py::dict d;
+        d["target"] = Text(r.counts.target);
+        d["types"] = types;
+        d["converted"] = r.counts.converted;
+        d["left_out"] = r.counts.left_out;
+        d["from_other_magnitudes"] = r.counts.from_other_magnitudes;
+        return py::make_tuple(std::move(r.events), IndexArray(r.rows), d);
+      },
+      py::arg("events"), py::arg("text"), py::arg("source"), py::arg("default_sd"));
 
   m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
 }
