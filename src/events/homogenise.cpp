@@ -292,6 +292,15 @@ HomogeniseResult Homogenise(const EventTable& events, const HomogeniseOptions& o
     row.agency = events.agencies[used->agency];
     row.original_magnitude = used->magnitude;
     row.original_type = events.magnitude_types[used->type];
+    if (!std::isfinite(row.magnitude) || !std::isfinite(row.sd)) {
+      const std::string relation =
+          used->relation >= 0
+              ? RelationName(options.relations[static_cast<std::size_t>(used->relation)])
+              : std::string("the identity");
+      throw CatalogError("event " + std::to_string(i + 1) + ": " + relation + " gives magnitude " +
+                         Number(row.magnitude) + " with SD " + Number(row.sd) +
+                         ", not a finite number");
+    }
     result.events.Append(row);
     for (std::size_t k = events.others_begin(i); k < events.others_end(i); ++k) {
       result.events.AppendOther(events.other_magnitude[k], events.other_sd[k],

@@ -127,17 +127,27 @@ TEST(Homogenise, HandWorkedConversionsPriorityAndCountsOfEventsLeftOut) {
   EXPECT_EQ(Select(result.events, by_type, selected).size(), expected["Ms"].converted);
 }
 
-TEST(Homogenise, AFurtherMagnitudeWithoutSdNeedsADefault) {
-  HomogeniseOptions options = ReadHomogeniseFile(kData + "relations.toml");
-  options.default_sd.reset();
-  EventTable table = TableOfCases({{"case", "x", "mb 5.0 0.1; mww 5.5 -"}});
-  try {
-    Homogenise(table, options);
-    ADD_FAILURE() << "converted without an SD";
-  } catch (const CatalogError& e) {
-    EXPECT_NE(std::string(e.what()).find("event 1 (E1): its magnitude mww has no SD"),
-              std::string::npos)
-        << e.what();
+// A conversion that cannot give a usable magnitude stops with the event
+// named: a further magnitude without SD and no default, a relation whose
+// numbers overflow single precision.
+TEST(Homogenise, ConversionsWithoutAUsableResultStopNamingTheEvent) {
+  HomogeniseOptions without_sd = ReadHomogeniseFile(kData + "relations.toml");
+  without_sd.default_sd.reset();
+  HomogeniseOptions overflowing = without_sd;
+  overflowing.relations[0].segments[0].b = 1e38;
+  overflowing.default_sd = 0.2f;
+  const std::pair<HomogeniseOptions, const char*> runs[] = {
+      {without_sd, "event 1 (E1): its magnitude mww has no SD"},
+      {overflowing, "event 2: the relation of mb gives magnitude inf"}};
+  const EventTable table =
+      TableOfCases({{"case", "x", "mb 5.0 0.1; mww 5.5 -"}, {"case", "y", "mb 5.0 0.1"}});
+  for (const auto& [options, message] : runs) {
+    try {
+      Homogenise(table, options);
+      ADD_FAILURE() << "converted: " << message;
+    } catch (const CatalogError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
   }
 }
 
