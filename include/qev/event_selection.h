@@ -38,14 +38,12 @@ Zone ZoneFromWkt(std::string_view text, const std::string& source);
 Zone ReadZoneFile(const std::string& path);
 
 struct Selection {
-  std::optional<CivilDate> from;       // first day kept
-  std::optional<CivilDate> until;      // first day no longer kept
-  std::optional<float> min_magnitude;  // kept at and above
-  std::optional<float> max_magnitude;  // kept at and below
-  // Kept types (any case), the type or, for a converted table, the original
-  // type; empty: every type.
-  std::vector<std::string> magnitude_types;
-  std::optional<float> min_depth;  // km; an event of unknown depth is then left out
+  std::optional<CivilDate> from;             // first day kept
+  std::optional<CivilDate> until;            // first day no longer kept
+  std::optional<float> min_magnitude;        // kept at and above
+  std::optional<float> max_magnitude;        // kept at and below
+  std::vector<std::string> magnitude_types;  // kept types or original types (any case); empty: all
+  std::optional<float> min_depth;            // km; an event of unknown depth is then left out
   std::optional<float> max_depth;
   std::optional<Zone> zone;
 };

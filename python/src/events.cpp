@@ -100,19 +100,19 @@ EventTable TableFromColumns(const py::dict& c) {
                                       : magnitude;
   const auto original_type =
       c.contains("original_type") ? c["original_type"].cast<std::vector<std::string>>() : types;
-  const std::pair<const char*, std::size_t> lengths[] = {
-      {"year", year.size()},
-      {"month", month.size()},
-      {"day", day.size()},
-      {"hour", hour.size()},
-      {"minute", minute.size()},
-      {"second", second.size()},
-      {"longitude", longitude.size()},
-      {"latitude", latitude.size()},
-      {"depth", depth.size()},
-      {"sd", sd.size()},
-      {"magnitude_type", types.size()},
-      {"id", ids.size()},
+  const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
+                                                         {"month", month.size()},
+                                                         {"day", day.size()},
+                                                         {"hour", hour.size()},
+                                                         {"minute", minute.size()},
+                                                         {"second", second.size()},
+                                                         {"longitude", longitude.size()},
+                                                         {"latitude", latitude.size()},
+                                                         {"depth", depth.size()},
+                                                         {"sd", sd.size()},
+                                                         {"magnitude_type", types.size()},
+                                                         {"id", ids.size()}};
+  const std::pair<const char*, std::size_t> optional_lengths[] = {
       {"agency", agency.size()},
       {"original_magnitude", original_magnitude.size()},
       {"original_type", original_type.size()}};
@@ -121,6 +121,9 @@ EventTable TableFromColumns(const py::dict& c) {
       throw py::value_error(std::string(name) + " has " + std::to_string(size) +
                             " values, magnitude " + std::to_string(n));
     }
+  }
+  for (const auto& [name, size] : optional_lengths) {
+    if (size != n) throw py::value_error(std::string(name) + " is not as long as magnitude");
   }
   EventTable table;
   table.Reserve(n);

@@ -23,6 +23,14 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(*job.read.default_sd, 0.2f);
   EXPECT_TRUE(job.read.skip_bad_rows);
   EXPECT_EQ(job.read.columns.at("sd"), "unc");
+  ASSERT_EQ(job.read.magnitude_columns.size(), 2u);
+  EXPECT_EQ(job.read.magnitude_columns[0].sd_column, "MS_unc");
+  EXPECT_EQ(job.read.magnitude_columns[1].column, "MB");
+  ASSERT_TRUE(job.homogenise);
+  EXPECT_EQ(job.homogenise->priority.size(), 2u);
+  EXPECT_EQ(*job.homogenise->default_sd, 0.3f);
+  EXPECT_EQ(job.homogenise->relations[0].agency, "ISC");
+  EXPECT_EQ(job.homogenise->relations[1].segments[1].b, 0.99);
   EXPECT_EQ(*job.selection.until, (CivilDate{2000, 0, 0}));
   EXPECT_EQ(job.selection.zone->polygons.size(), 1u);
   EXPECT_EQ(job.decluster->window, DeclusterWindow::Uhrhammer1986);
