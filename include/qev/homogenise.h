@@ -57,7 +57,7 @@ struct HomogeniseOptions {
 };
 
 // Checks the relations: a target, b > 0, SDs of 0 or more, ranges with
-// from <= to, segments in order and not overlapping, one relation per type
+// from < to, segments in order and not overlapping, one relation per type
 // and agency, finite numbers. Throws ReadingError naming the source, the
 // line and the relation.
 void ValidateHomogenise(const HomogeniseOptions& options);
