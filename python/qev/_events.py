@@ -33,6 +33,12 @@ class ReadSummary:
     skipped: tuple
     notes: tuple = ()
 
+    def __repr__(self) -> str:
+        shown = (f"ReadSummary(source={self.source!r}, format={self.format!r}, "
+                 f"rows_read={self.rows_read!r}, sd_defaulted={self.sd_defaulted!r}, "
+                 f"skipped={self.skipped!r}")
+        return shown + (f", notes={self.notes!r})" if self.notes else ")")
+
     @property
     def skipped_total(self) -> int:
         return sum(count for _, count, _ in self.skipped)

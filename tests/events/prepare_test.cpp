@@ -35,6 +35,9 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(job.split.extreme_window_years, 10);
   EXPECT_EQ(*job.mmin, 4.4f);
   EXPECT_EQ(job.session.procedure, 2);
+  EXPECT_TRUE(job.strict);
+  EXPECT_EQ(*job.mmax_cap, 9.5f);
+  EXPECT_FALSE(job.mmax);
   EXPECT_EQ(*job.classic_directory, "/base/out");
   EXPECT_EQ(job.session.spans[2], 3.0f);
 }
