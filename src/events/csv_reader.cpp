@@ -289,7 +289,7 @@ class CsvReader {
     if (type.empty() || EqualsIgnoringCase(type, "earthquake")) return std::nullopt;
     if (IsEventType(type)) return std::string(type);
     types_unused_ = "column '" + std::string(Name(kType)) + "' is not an event type (line " +
-                    std::to_string(line_) + " holds '" + std::string(type) +
+                    std::to_string(line_) + " holds '" + std::string(type.substr(0, 40)) +
                     "'): not used; every row read as an earthquake";
     // The rows held for it are rows like any other now.
     std::vector<Held> held = std::move(held_);
