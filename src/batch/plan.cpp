@@ -206,6 +206,7 @@ BatchPlan PlanBatch(BatchJob job) {
         cell.catalog = split.catalog;
         if (!mmin && split.catalog) mmin = split.mmin;
         std::vector<std::pair<std::int32_t, float>> table;
+        table.reserve(steps.size());
         for (const CompletenessStep& step : steps) table.emplace_back(step.year, step.threshold);
         cell.completeness = table;
         cell.magnitude_types = split.magnitude_types;

@@ -74,6 +74,7 @@ TEST(Weichert, RecoversAKnownBValueAcrossUnequalPeriods) {
         ++n;
       }
       std::vector<MagnitudeRow> rows;
+      rows.reserve(static_cast<std::size_t>(n));
       for (int i = 0; i < n; ++i) {
         const double u = draws.Uniform() * (1.0 - std::exp(-kBeta * (kMmax - p.mc)));
         rows.push_back({static_cast<float>(p.mc - std::log(1.0 - u) / kBeta), 0.1f, 1});
@@ -110,6 +111,7 @@ TEST(Weichert, RefusesWhatGivesNoEstimate) {
 
 std::vector<MagnitudeRow> Spread(int n, float from) {
   std::vector<MagnitudeRow> rows;
+  rows.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) rows.push_back({from + 0.1f * static_cast<float>(i % 4), 0.1f, 1});
   return rows;
 }
