@@ -29,6 +29,9 @@ struct SplitOptions {
   // Last day of the youngest complete period; default the day of the last
   // event of the table (RunPrepare passes the end of the catalog as read).
   std::optional<CivilDate> end;
+  // First day the catalog observes (a selection's `from`): no part begins
+  // before it, and a completeness step that ends before it gives no part.
+  std::optional<CivilDate> start;
   // The extreme part: the largest event of each window of this many years
   // (0: no extreme part), over the span from extreme_from to extreme_to
   // (both days included). Default span: 1 January of the first event's year
@@ -49,6 +52,7 @@ struct SplitResult {
   std::optional<PartPeriod> extreme_period;
   std::vector<std::size_t> extreme_rows;  // rows of the table, in time order
   std::vector<CivilDate> extreme_dates;   // their completed dates (as in the classic file)
+  std::size_t extreme_windows = 0;        // windows of the span (the empty ones hold no row)
   std::vector<PartPeriod> complete_periods;
   std::vector<std::vector<std::size_t>> complete_rows;  // per part, in time order
   std::size_t below_threshold = 0;  // events of complete periods below their threshold

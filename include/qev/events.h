@@ -177,7 +177,10 @@ struct ReadOptions {
   bool skip_bad_rows = false;
   // CSV: column names for roles, overriding the names found by convention.
   // Roles: id, time, year, month, day, hour, minute, second, longitude,
-  // latitude, depth, magnitude, magtype, sd, type, agency.
+  // latitude, depth, magnitude, magtype, sd, type, agency. An empty name switches
+  // the role off (no column serves it). A column serves as the event type
+  // only when every value is an event type of QuakeML 1.2 (any case) or
+  // empty; otherwise it is left unused and the summary says so.
   std::map<std::string, std::string> columns;
   // CSV: columns of magnitudes of one type each (e.g. type Ms in column
   // "MS", its SD in "MS_unc" or none); a value given on a row is one of the
@@ -204,6 +207,9 @@ struct ReadSummary {
     std::string first;  // the message of the first such row
   };
   std::vector<Skipped> skipped;  // in the order first met
+  // What the read decided on its own, e.g. a column 'type' left unused
+  // because its values are not event types.
+  std::vector<std::string> notes;
   std::size_t skipped_total() const;
 };
 

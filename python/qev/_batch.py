@@ -19,13 +19,14 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._files import _readable
 
 # Columns of the output tables that hold whole numbers; the other numeric
 # columns hold reals written with nine digits, read back here as the same
 # single-precision numbers (held exactly by Python floats).
 _WHOLE = {"replicate", "seed", "replicates", "replicates_ok", "replicates_failed"}
 _TEXT = {"zone", "branch", "status", "message", "runs", "contributions", "percentiles",
-         "mmax_converged"}
+         "mmax_converged", "mmax_status", "warnings"}
 
 
 def _value(column: str, text: str):
@@ -168,8 +169,7 @@ def run_batch(job, *, output=None, threads: int = 0, base=None) -> BatchResult:
         raise ValueError(f"threads is {threads!r}, expected 0 (every core) or more")
     temporary = None
     if isinstance(job, (str, os.PathLike)):
-        with open(job, "rb"):  # a missing file raises Python's own OSError
-            pass
+        _readable(job)  # a missing file raises Python's own OSError; a pipe is refused
         text, source, base_dir = None, os.fspath(job), "."
     else:
         text = job_to_toml(job)

@@ -12,6 +12,7 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._files import _readable
 from ._qev import EventTable, Zone
 
 _FORMATS = {None: None, "csv": 0, "zmap": 1, "quakeml": 2}
@@ -23,13 +24,21 @@ _COLUMNS = ("year", "month", "day", "hour", "minute", "second", "longitude", "la
 class ReadSummary:
     """What a read saw besides the events it kept: data rows met, events whose
     SD came from the default, and skipped rows as (reason, count, message of the
-    first)."""
+    first), and notes on what the read decided by itself (a column 'type'
+    that holds no event types left unused)."""
 
     source: str
     format: str
     rows_read: int
     sd_defaulted: int
     skipped: tuple
+    notes: tuple = ()
+
+    def __repr__(self) -> str:
+        shown = (f"ReadSummary(source={self.source!r}, format={self.format!r}, "
+                 f"rows_read={self.rows_read!r}, sd_defaulted={self.sd_defaulted!r}, "
+                 f"skipped={self.skipped!r}")
+        return shown + (f", notes={self.notes!r})" if self.notes else ")")
 
     @property
     def skipped_total(self) -> int:
@@ -49,13 +58,6 @@ class SelectionCounts:
     kept: int
 
 
-def _readable(path) -> str:
-    """The path of a file that can be opened for reading: a missing or
-    unreadable file raises the OSError Python raises for it."""
-    path = os.fspath(path)
-    with open(path, "rb"):
-        pass
-    return path
 
 
 def _choice(name, value, choices):
@@ -99,6 +101,7 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
     table, summary = _qev.read_event_file(_readable(path), _choice("format", format, _FORMATS),
                                           default_sd, bool(skip_bad_rows), columns, extra)
     summary["skipped"] = tuple(summary["skipped"])
+    summary["notes"] = tuple(summary["notes"])
     table.summary = ReadSummary(**summary)
     table._ends_with_itself = True  # its end is found when first asked for
     return table
@@ -169,9 +172,22 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
     kept = events.subset(rows)
     kept.rows = rows
     kept.selection = SelectionCounts(**counts)
-    # The catalog still observes the days after the last event kept.
+    # The catalog still observes the days after the last event kept, but
+    # not the days before `start`: the split's periods begin there.
     kept.catalog_end = _qev.catalog_end(events, _known_end(events), _date_text("until", until))
+    first = _date_text("start", start)
+    earlier = getattr(events, "catalog_start", None)
+    kept.catalog_start = max(first, earlier, key=_date_key) if first and earlier else (
+        first or earlier)
     return kept
+
+
+def _date_key(text: str):
+    """A date bound as a sortable tuple (year, month, day); a missing part first."""
+    negative = text.startswith("-")
+    parts = [int(p) for p in text.lstrip("-").split("-")]
+    parts[0] = -parts[0] if negative else parts[0]
+    return tuple(parts + [0] * (3 - len(parts)))
 
 
 @dataclass(frozen=True, repr=False)
@@ -206,6 +222,7 @@ def decluster(events: EventTable, window: str = "gardner-knopoff",
     rows, removed, mainshock_of = _qev.decluster(events, window, fraction)
     mainshocks = events.subset(rows)
     mainshocks.catalog_end = _known_end(events)
+    mainshocks.catalog_start = getattr(events, "catalog_start", None)
     return Declustered(mainshocks, rows, removed, mainshock_of)
 
 
@@ -251,6 +268,8 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
     of its latest event, or the day before a selection's `until`), which
     read_catalog, select and decluster pass on as `catalog_end`, else the day
     of the table's latest event.
+    The periods begin no earlier than the table's `catalog_start` (the start
+    of a selection by qev.select), so that a time selection shortens them.
     extreme_window: the extreme part holds the largest event of each window of
     this many years (0: no extreme part), from extreme_from to extreme_to
     (default from the first event's year to the day before the first complete
@@ -263,7 +282,7 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
     d = _qev.split(events, _completeness(completeness), int(extreme_window),
                    _date_text("end", end) or _known_end(events),
                    _date_text("extreme_from", extreme_from),
-                   _date_text("extreme_to", extreme_to))
+                   _date_text("extreme_to", extreme_to), getattr(events, "catalog_start", None))
     return Split(_catalog_from(d["catalog"]), d["extreme_period"], d["extreme_rows"],
                  tuple(d["complete_periods"]), tuple(d["complete_rows"]), d["below_threshold"],
                  d["outside_parts"])

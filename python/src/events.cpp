@@ -71,6 +71,9 @@ py::dict SummaryToDict(const ReadSummary& s) {
   d["rows_read"] = s.rows_read;
   d["sd_defaulted"] = s.sd_defaulted;
   d["skipped"] = skipped;
+  py::list notes;
+  for (const std::string& note : s.notes) notes.append(Text(note));
+  d["notes"] = notes;
   return d;
 }
 
@@ -341,7 +344,7 @@ void BindEvents(py::module_& m) {
       "split",
       [](const EventTable& t, const std::vector<std::pair<std::int32_t, float>>& completeness,
          std::int32_t extreme_window, py::handle end, py::handle extreme_from,
-         py::handle extreme_to) {
+         py::handle extreme_to, py::handle start) {
         SplitOptions o;
         for (const auto& [year, threshold] : completeness)
           o.completeness.push_back({year, threshold});
@@ -349,6 +352,7 @@ void BindEvents(py::module_& m) {
         o.end = OptionalDate(end, "end");
         o.extreme_from = OptionalDate(extreme_from, "extreme_from");
         o.extreme_to = OptionalDate(extreme_to, "extreme_to");
+        o.start = OptionalDate(start, "start");
         SplitResult r;
         {
           py::gil_scoped_release release;
@@ -375,7 +379,7 @@ void BindEvents(py::module_& m) {
         return d;
       },
       py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
-      py::arg("extreme_from"), py::arg("extreme_to"));
+      py::arg("extreme_from"), py::arg("extreme_to"), py::arg("start") = py::none());
 
   // The last day the catalog observes (ObservedEnd).
   m.def(

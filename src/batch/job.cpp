@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -34,6 +35,7 @@ void SettingsLayer::Overlay(const SettingsLayer& above) {
   take(mmax_values, above.mmax_values);
   take(mmax_tolerance, above.mmax_tolerance);
   take(max_runs, above.max_runs);
+  take(mmax_cap, above.mmax_cap);
   take(hazard_spans, above.hazard_spans);
   take(hazard_magnitudes, above.hazard_magnitudes);
   take(completeness, above.completeness);
@@ -237,6 +239,7 @@ class JobReader {
         layer.mmax_values = values;
       }
     });
+    h.emplace_back("mmax_cap", real(layer.mmax_cap, -10.0, 100.0, "a magnitude"));
     h.emplace_back("mmax_tolerance",
                    real(layer.mmax_tolerance, 1e-6, 10.0, "a tolerance from 1e-6 to 10"));
     h.emplace_back("max_runs", [&](const toml::node& n, const std::string& k) {
@@ -397,6 +400,11 @@ class JobReader {
          [&](const toml::node& n, const std::string& k) {
            job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
          }},
+        {"strict",
+         [&](const toml::node& n, const std::string& k) {
+           if (!n.is_boolean()) Fail(n, k, "true or false");
+           job.strict = *n.value<bool>();
+         }},
         {"defaults",
          [&](const toml::node& n, const std::string& k) {
            Handlers settings;
@@ -451,13 +459,9 @@ BatchJob ParseBatchJob(std::string_view text, const std::string& source,
 }
 
 BatchJob ReadBatchJob(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw Error(file.string() + ": the job file cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw Error(file.string() + ": the job file cannot be read");
+  const std::string text = ReadRegularFile(file, "the job file", kLargestJobFile);
   const std::filesystem::path base = file.parent_path().empty() ? "." : file.parent_path();
-  BatchJob job = ParseBatchJob(text.str(), file.string(), base);
+  BatchJob job = ParseBatchJob(text, file.string(), base);
   if (job.output.empty()) {
     job.output = base / (file.stem().string() + "-results");
   } else if (job.output.is_relative()) {

@@ -10,6 +10,7 @@
 #include "batch/task_status.h"
 #include "qev/batch.h"
 #include "qev/classic_files.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -21,11 +22,16 @@ std::string Resolved(const std::filesystem::path& base, const std::string& path)
 }
 
 std::string FileText(const std::string& path, const std::string& what) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path + ": the " + what + " cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return ReadRegularFile(path, "the " + what, kLargestJobFile);
+}
+
+// A classic catalog file as a stream: a regular file only.
+std::unique_ptr<std::istream> ClassicFile(const std::string& path, const char* what) {
+  const OpenedInput opened = OpenRegularInput(path);
+  if (opened.descriptor < 0) {
+    throw Error(path + ": cannot open the " + what + " (" + opened.reason + ")");
+  }
+  return std::make_unique<InputFile>(opened.descriptor);
 }
 
 // A prepare job and the analysis settings its [analysis] table gives.
@@ -38,6 +44,7 @@ PreparedZone ReadPrepareJob(const std::string& path) {
   const std::string text = FileText(path, "prepare job");
   PreparedZone zone;
   zone.job = ParsePrepareToml(text, path, std::filesystem::path(path).parent_path());
+  zone.job.job_file = path;
   // Only the keys written count: the prepare job's defaults must not hide
   // the batch job's.
   const toml::table root = toml::parse(text, path);
@@ -50,6 +57,8 @@ PreparedZone ReadPrepareJob(const std::string& path) {
     }
     if (analysis->contains("prior_b")) zone.analysis.prior_b = s.prior_b;
     if (analysis->contains("prior_b_sd")) zone.analysis.prior_b_sd = s.prior_b_sd;
+    if (zone.job.mmax) zone.analysis.mmax_values = std::vector<float>{*zone.job.mmax};
+    if (zone.job.mmax_cap) zone.analysis.mmax_cap = zone.job.mmax_cap;
   }
   if (!zone.job.split.completeness.empty()) {
     zone.analysis.completeness = zone.job.split.completeness;
@@ -57,21 +66,22 @@ PreparedZone ReadPrepareJob(const std::string& path) {
   return zone;
 }
 
-Catalog ReadClassicZone(const BatchZone& zone, const std::filesystem::path& base) {
+// The classic files of a zone, whose sizes may not exceed the limit of the
+// zone's units (magnitude 10, intensity 12), as in the classic program.
+Catalog ReadClassicZone(const BatchZone& zone, const std::filesystem::path& base, Units units) {
+  const float largest = units == Units::Intensity ? 12.0f : 10.0f;
   Catalog catalog;
   if (zone.extreme) {
     const std::string path = Resolved(base, zone.extreme->path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": the extreme file cannot be read");
+    const auto in = ClassicFile(path, "extreme file");
     catalog.extreme =
-        ReadExtremeFile(in, path, static_cast<ExtremeLayout>(zone.extreme->layout)).part;
+        ReadExtremeFile(*in, path, static_cast<ExtremeLayout>(zone.extreme->layout), largest).part;
   }
   for (const ClassicZoneFile& file : zone.complete) {
     const std::string path = Resolved(base, file.path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": the complete file cannot be read");
+    const auto in = ClassicFile(path, "complete file");
     catalog.complete.push_back(
-        ReadCompleteFile(in, path, static_cast<CompleteLayout>(file.layout)).part);
+        ReadCompleteFile(*in, path, static_cast<CompleteLayout>(file.layout), largest).part);
   }
   return catalog;
 }
@@ -140,13 +150,24 @@ BatchPlan PlanBatch(BatchJob job) {
       if (prepared) {
         events = &event_files.Read(prepared->job);
       } else {
-        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base));
+        const Units units =
+            zone.settings.units.value_or(job.defaults.units.value_or(Units::Magnitude));
+        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base, units));
       }
     } catch (const Error& e) {
       status = StatusOf(e);
       message = e.what();
     }
-    std::map<std::string, std::pair<std::shared_ptr<const Catalog>, float>> splits;
+    // A zone's catalog under each completeness table, with its Mmin and what
+    // the input checks need of the split.
+    struct SplitCatalog {
+      std::shared_ptr<const Catalog> catalog;
+      float mmin = 0.0f;
+      std::vector<std::pair<std::string, std::size_t>> magnitude_types;
+      std::size_t extreme_windows = 0;
+      std::size_t empty_extreme_windows = 0;
+    };
+    std::map<std::string, SplitCatalog> splits;
 
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
       const Branch& branch = plan.branches[b];
@@ -176,22 +197,34 @@ BatchPlan PlanBatch(BatchJob job) {
         const std::vector<CompletenessStep> steps =
             s.completeness ? *s.completeness : std::vector<CompletenessStep>{};
         auto& split = splits[CompletenessKey(steps)];
-        if (!split.first && cell.error_status.empty()) {
+        if (!split.catalog && cell.error_status.empty()) {
           try {
             PrepareJob pj = prepared->job;
             pj.split.completeness = steps;
             pj.classic_directory.reset();
             pj.mmin.reset();
+            pj.strict = false;  // the tasks check, with their analyses
             PrepareReport report = RunPrepare(pj, *events);
-            split.first = std::make_shared<const Catalog>(std::move(report.split.catalog));
-            split.second = report.mmin;
+            split.mmin = report.mmin;
+            split.extreme_windows = report.split.extreme_windows;
+            split.empty_extreme_windows =
+                report.split.extreme_windows - report.split.extreme_rows.size();
+            split.magnitude_types = MagnitudeTypesOfParts(report);
+            split.catalog = std::make_shared<const Catalog>(std::move(report.split.catalog));
           } catch (const Error& e) {
             cell.error_status = StatusOf(e);
             cell.error_message = e.what();
           }
         }
-        cell.catalog = split.first;
-        if (!mmin && split.first) mmin = split.second;
+        cell.catalog = split.catalog;
+        if (!mmin && split.catalog) mmin = split.mmin;
+        std::vector<std::pair<std::int32_t, float>> table;
+        table.reserve(steps.size());
+        for (const CompletenessStep& step : steps) table.emplace_back(step.year, step.threshold);
+        cell.completeness = table;
+        cell.magnitude_types = split.magnitude_types;
+        cell.extreme_windows = split.extreme_windows;
+        cell.empty_extreme_windows = split.empty_extreme_windows;
       }
       if (!mmin && !prepared) {
         Invalid(job, zone, "zone " + zone.name,
@@ -222,6 +255,7 @@ BatchPlan PlanBatch(BatchJob job) {
       }
       if (s.mmax_tolerance) o.mmax_tolerance = *s.mmax_tolerance;
       if (s.max_runs) o.max_runs = *s.max_runs;
+      o.mmax_cap = s.mmax_cap;
       cell.hazard_spans = s.hazard_spans.value_or(std::vector<float>{50.0f, 100.0f, 1000.0f});
       cell.hazard_magnitudes = s.hazard_magnitudes.value_or(std::vector<float>{});
       plan.cells.push_back(std::move(cell));

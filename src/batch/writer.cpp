@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -50,6 +51,7 @@ struct Estimate {
   float mmin = 0.0f;
   float mmax = 0.0f;
   float b = 0.0f;
+  MmaxStatus mmax_status = MmaxStatus::Unsettled;
 };
 
 }  // namespace
@@ -64,11 +66,18 @@ struct BatchWriter::State {
   std::vector<float> b, lambda, mmax;
   std::size_t cell_failed = 0;
   std::vector<Estimate> catalog_estimates;  // replicate 0 of every cell
+  std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
+  // Every output beside its target until Finish puts them all in place.
+  OutputSet outputs;
+
   State(const BatchPlan& p, std::filesystem::path f, std::function<void(const Progress&)> tell)
-      : plan(p), folder(std::move(f)), progress(std::move(tell)) {}
+      : plan(p),
+        folder(std::move(f)),
+        progress(std::move(tell)),
+        outputs({p.inputs.begin(), p.inputs.end()}) {}
 
   std::ofstream Open(const std::filesystem::path& path) {
     for (const std::string& input : plan.inputs) {
@@ -77,14 +86,23 @@ struct BatchWriter::State {
         throw Error(path.string() + ": the output would replace the input " + input);
       }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error(path.string() + ": cannot be written");
+    std::ofstream out(outputs.Add(path), std::ios::binary | std::ios::trunc);
+    if (!out) throw Error(path.string() + ": cannot be written (" + SystemReason(errno) + ")");
     return out;
+  }
+
+  // The streams closed before their files are put in place.
+  void Close() {
+    for (std::ofstream* out : {&results_csv, &results_jsonl, &hazard_csv, &summary_csv}) {
+      out->close();
+    }
   }
 
   void Check(std::ofstream& out, const char* name) {
     out.flush();
-    if (!out) throw Error((folder / name).string() + ": cannot be written");
+    if (!out) {
+      throw Error((folder / name).string() + ": cannot be written (" + SystemReason(errno) + ")");
+    }
   }
 
   void CloseCell(std::size_t c) {
@@ -94,7 +112,9 @@ struct BatchWriter::State {
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
                       std::to_string(cell_failed) + ",linear";
-    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) : ",,,";
+    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) + "," +
+                      MmaxStatusName(e.mmax_status)
+                : ",,,,";
     for (std::vector<float>* values : {&b, &lambda, &mmax}) {
       std::sort(values->begin(), values->end());
       for (double p : {0.5, 0.16, 0.84}) {
@@ -121,15 +141,18 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
   s.summary_csv = s.Open(folder / "summary.csv");
   s.results_csv << kResultsCsvHeader;
   s.hazard_csv << kHazardCsvHeader;
-  s.summary_csv << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
-                   "b,lambda,mmax,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
-                   "mmax_median,mmax_p16,mmax_p84\n";
+  s.summary_csv
+      << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
+         "b,lambda,mmax,mmax_status,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
+         "mmax_median,mmax_p16,mmax_p84\n";
   s.catalog_estimates.resize(plan.cells.size());
 }
 
 BatchWriter::~BatchWriter() = default;
 
 std::size_t BatchWriter::failed() const { return state_->failed; }
+
+const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }
 
 void BatchWriter::Add(const TaskRecord& record) {
   State& s = *state_;
@@ -145,8 +168,8 @@ void BatchWriter::Add(const TaskRecord& record) {
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
   if (record.index % per == 0) {
-    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,
-                                 record.mmin, record.mmax, record.b};
+    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,     record.mmin,
+                                 record.mmax, record.b,    record.mmax_status};
   } else if (record.ok) {
     s.b.push_back(record.b);
     s.lambda.push_back(record.lambda);
@@ -208,6 +231,14 @@ void BatchWriter::Finish() {
     for (std::size_t b = 0; b < branches; ++b) {
       const std::size_t cell = z * branches + b;
       if (!s.catalog_estimates[cell].ok) continue;
+      if (s.catalog_estimates[cell].mmax_status == MmaxStatus::Unsettled) {
+        // An Mmax that never settled is no estimate of Mmax.
+        s.warnings.push_back(
+            "zone " + zone + ", branch " + s.plan.branches[b].name + ": Mmax did not settle (" +
+            Number(s.catalog_estimates[cell].mmax, 4) +
+            "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
+        continue;
+      }
       ok.push_back(cell);
       total += s.plan.branches[b].weight;
       if (ok.size() == 1 ||
@@ -229,7 +260,9 @@ void BatchWriter::Finish() {
     mfd.append_attribute("minMag") = Number(central.min_mag).c_str();
     mfd.append_attribute("maxMag") = Number(central.max_mag).c_str();
     const std::filesystem::path file = oq / (zone + ".xml");
-    if (!fragment.save_file(file.c_str(), "  ")) throw Error(file.string() + ": cannot be written");
+    if (!fragment.save_file(s.outputs.Add(file).c_str(), "  ")) {
+      throw Error(file.string() + ": cannot be written (" + SystemReason(errno) + ")");
+    }
 
     for (const char* type : {"abGRAbsolute", "maxMagGRAbsolute"}) {
       const bool ab = std::string(type) == "abGRAbsolute";
@@ -257,7 +290,11 @@ void BatchWriter::Finish() {
     }
   }
   const std::filesystem::path lt = oq / "source_model_logic_tree.xml";
-  if (!tree.save_file(lt.c_str(), "  ")) throw Error(lt.string() + ": cannot be written");
+  if (!tree.save_file(s.outputs.Add(lt).c_str(), "  ")) {
+    throw Error(lt.string() + ": cannot be written (" + SystemReason(errno) + ")");
+  }
+  s.Close();
+  s.outputs.Commit();
 }
 
 }  // namespace qev

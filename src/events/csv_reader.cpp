@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,52 @@ constexpr RoleNames kRoles[kRoleCount] = {
     {"agency", {"magsource", "magauthor", "mag_author", "magnitude_author", "magagency"}},
 };
 
+// The event types of QuakeML 1.2 (EventType), which agency exports write.
+constexpr const char* kEventTypes[] = {"not existing",
+                                       "not reported",
+                                       "earthquake",
+                                       "anthropogenic event",
+                                       "collapse",
+                                       "cavity collapse",
+                                       "mine collapse",
+                                       "building collapse",
+                                       "explosion",
+                                       "accidental explosion",
+                                       "chemical explosion",
+                                       "controlled explosion",
+                                       "experimental explosion",
+                                       "industrial explosion",
+                                       "mining explosion",
+                                       "quarry blast",
+                                       "road cut",
+                                       "blasting levee",
+                                       "nuclear explosion",
+                                       "induced or triggered event",
+                                       "rock burst",
+                                       "reservoir loading",
+                                       "fluid injection",
+                                       "fluid extraction",
+                                       "crash",
+                                       "plane crash",
+                                       "train crash",
+                                       "boat crash",
+                                       "other event",
+                                       "atmospheric event",
+                                       "sonic boom",
+                                       "sonic blast",
+                                       "acoustic noise",
+                                       "thunder",
+                                       "avalanche",
+                                       "snow avalanche",
+                                       "debris avalanche",
+                                       "hydroacoustic event",
+                                       "ice quake",
+                                       "slide",
+                                       "landslide",
+                                       "rockslide",
+                                       "meteorite",
+                                       "volcanic eruption"};
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -72,6 +119,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+bool IsEventType(std::string_view text) {
+  for (const char* type : kEventTypes) {
+    if (EqualsIgnoringCase(text, type)) return true;
+  }
+  return false;
 }
 
 // Splits a record into fields. A field that starts with a quote runs to the
@@ -175,11 +229,7 @@ class CsvReader {
       bytes += record.size() + 1;
       if (Trim(record).empty()) continue;
       ++result_.summary.rows_read;
-      try {
-        ReadRow(record);
-      } catch (const BadRow& bad) {
-        bad_.Handle(bad);
-      }
+      ReadRecord(record);
       // Reserve the table from the size of the rows so far, so that the
       // columns are not doubled past the need.
       if (!reserved && result_.summary.rows_read == 1024) {
@@ -194,10 +244,83 @@ class CsvReader {
             16);
       }
     }
+    SettleTypes();
     return std::move(result_);
   }
 
  private:
+  // A row whose event type is not an earthquake: left out at the end when
+  // the column proves to hold event types, kept (or a bad row) otherwise.
+  struct Held {
+    std::string reason;
+    std::string message;
+    std::optional<std::size_t> row;  // in the table; none for a bad row
+    std::optional<BadRow> bad;
+  };
+
+  void ReadRecord(std::string_view record) {
+    std::optional<std::string> type;
+    try {
+      SplitRow(record);
+      type = OtherEventType();
+      ReadRow();
+    } catch (const BadRow& bad) {
+      if (!type) {
+        bad_.Handle(bad);
+        return;
+      }
+      held_.push_back(
+          {"not an earthquake (" + Lower(*type) + ")", Message(*type), std::nullopt, bad});
+      return;
+    }
+    if (type) {
+      held_.push_back({"not an earthquake (" + Lower(*type) + ")", Message(*type),
+                       result_.events.size() - 1, std::nullopt});
+    }
+  }
+
+  std::string Message(const std::string& type) const {
+    return source_ + ", line " + std::to_string(line_) + ": event type '" + type + "'";
+  }
+
+  // The row's event type when the type column names one other than an
+  // earthquake; a value that is no event type leaves the column unused.
+  std::optional<std::string> OtherEventType() {
+    if (column_[kType] < 0 || !types_unused_.empty()) return std::nullopt;
+    const std::string_view type = Trim(Field(kType));
+    if (type.empty() || EqualsIgnoringCase(type, "earthquake")) return std::nullopt;
+    if (IsEventType(type)) return std::string(type);
+    types_unused_ = "column '" + std::string(Name(kType)) + "' is not an event type (line " +
+                    std::to_string(line_) + " holds '" + std::string(type.substr(0, 40)) +
+                    "'): not used; every row read as an earthquake";
+    // The rows held for it are rows like any other now.
+    std::vector<Held> held = std::move(held_);
+    held_.clear();
+    for (const Held& h : held) {
+      if (h.bad) bad_.Handle(*h.bad);
+    }
+    return std::nullopt;
+  }
+
+  void SettleTypes() {
+    if (!types_unused_.empty()) {
+      result_.summary.notes.push_back(types_unused_);
+      return;
+    }
+    if (held_.empty()) return;
+    std::vector<bool> out(result_.events.size(), false);
+    for (const Held& h : held_) {
+      bad_.Skip(h.reason, h.message);
+      if (h.row) out[*h.row] = true;
+    }
+    std::vector<std::size_t> kept;
+    kept.reserve(result_.events.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (!out[i]) kept.push_back(i);
+    }
+    if (kept.size() != out.size()) result_.events = result_.events.Subset(kept);
+  }
+
   // One record: a physical line, or more than one while a quote is open.
   bool NextRecord(std::string_view& record) {
     std::string_view line;
@@ -206,11 +329,12 @@ class CsvReader {
     record = line;
     if (line.find('"') == std::string_view::npos) return true;
     if (!OpenQuote(line)) return true;
+    // The quote stays open while the lines after it hold an even number of
+    // quotes: each line is scanned once, and the record is capped as a line is.
     joined_.assign(line);
-    while (OpenQuote(joined_)) {
-      if (!lines_.Next(line)) {
-        ThrowOpenQuote();
-      }
+    for (bool open = true; open; open ^= OpenQuote(line)) {
+      if (!lines_.Next(line)) ThrowOpenQuote();
+      if (joined_.size() + 1 + line.size() > kLongestEventLine) ThrowLongLine(source_, line_);
       joined_.push_back('\n');
       joined_.append(line);
     }
@@ -257,6 +381,8 @@ class CsvReader {
                     "' (roles: id, time, year, month, day, hour, minute, second, longitude, "
                     "latitude, depth, magnitude, magtype, sd, type, agency)");
       }
+      mapped[r] = true;
+      if (name.empty()) continue;  // the role switched off
       int found = -1;
       for (int pass = 0; pass < 2 && found < 0; ++pass) {
         for (std::size_t c = 0; c < names_.size(); ++c) {
@@ -271,7 +397,6 @@ class CsvReader {
       if (found < 0)
         header_error(std::string(header), "a column named '" + name + "' for the " + role);
       column_[r] = found;
-      mapped[r] = true;
     }
     // Then the conventional names.
     for (std::size_t c = 0; c < names_.size(); ++c) {
@@ -333,7 +458,7 @@ class CsvReader {
                            : std::string_view(kRoles[r].role);
   }
 
-  void ReadRow(std::string_view record) {
+  void SplitRow(std::string_view record) {
     const FieldContext at{source_, line_};
     if (!SplitFields(record, separator_, at, fields_, unquoted_)) ThrowOpenQuote();
     if (fields_.size() != names_.size()) {
@@ -344,15 +469,10 @@ class CsvReader {
       }
       ThrowBadRow(at, "wrong number of fields", record, expected);
     }
-    if (column_[kType] >= 0) {
-      const std::string_view type = Trim(Field(kType));
-      if (!type.empty() && !EqualsIgnoringCase(type, "earthquake")) {
-        bad_.Skip("not an earthquake (" + Lower(type) + ")",
-                  source_ + ", line " + std::to_string(line_) + ": event type '" +
-                      std::string(type) + "'");
-        return;
-      }
-    }
+  }
+
+  void ReadRow() {
+    const FieldContext at{source_, line_};
     EventTable::Row row;
     DateTime when;
     std::string_view when_text;
@@ -399,7 +519,7 @@ class CsvReader {
     row.id = Trim(Field(kId));
     row.agency = Trim(Field(kAgency));
     if (magnitude_columns_.empty()) {
-      row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+      row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
       row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
       row.magnitude_type = Trim(Field(kMagType));
       result_.events.Append(row);
@@ -419,7 +539,7 @@ class CsvReader {
       const std::string_view text = fields_[static_cast<std::size_t>(value_column)];
       if (Trim(text).empty()) continue;
       const std::string& column_name = names_[static_cast<std::size_t>(value_column)];
-      const float value = RequireFloat(at, column_name, text, "magnitude");
+      const float value = RequireMagnitude(at, column_name, text);
       float sd = std::numeric_limits<float>::quiet_NaN();
       if (sd_column >= 0 && !Trim(fields_[static_cast<std::size_t>(sd_column)]).empty()) {
         const std::string_view sd_text = fields_[static_cast<std::size_t>(sd_column)];
@@ -435,7 +555,7 @@ class CsvReader {
     }
     const bool has_main_column = column_[kMagnitude] >= 0 && !Trim(Field(kMagnitude)).empty();
     if (has_main_column) {
-      row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+      row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
       row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
       row.magnitude_type = Trim(Field(kMagType));
       main = others_.size();
@@ -478,6 +598,8 @@ class CsvReader {
   std::vector<std::string_view> fields_;
   std::deque<std::string> unquoted_;
   std::string joined_;
+  std::vector<Held> held_;
+  std::string types_unused_;  // why the type column is not used; empty while it may be
 };
 
 }  // namespace

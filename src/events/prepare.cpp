@@ -126,7 +126,8 @@ class TomlJob {
           {"analysis",
            [&](const toml::node& n, const std::string& k) { Analysis(Table(n, k), k, job); }},
           {"classic",
-           [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }}});
+           [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }},
+          {"strict", [&](const toml::node& n, const std::string& k) { job.strict = Flag(n, k); }}});
     return job;
   }
 
@@ -266,8 +267,14 @@ class TomlJob {
           }},
          {"prior_b", [&](const toml::node& n,
                          const std::string& k) { s.prior_b = static_cast<float>(Number(n, k)); }},
-         {"prior_b_sd", [&](const toml::node& n, const std::string& k) {
+         {"prior_b_sd",
+          [&](const toml::node& n, const std::string& k) {
             s.prior_b_sd = static_cast<float>(Number(n, k));
+          }},
+         {"mmax", [&](const toml::node& n,
+                      const std::string& k) { job.mmax = static_cast<float>(Number(n, k)); }},
+         {"mmax_cap", [&](const toml::node& n, const std::string& k) {
+            job.mmax_cap = static_cast<float>(Number(n, k));
           }}});
   }
 
@@ -370,6 +377,118 @@ std::optional<CivilDate> ObservedEnd(const EventTable& events,
   return end;
 }
 
+namespace {
+
+// No event passed the selection: the count after each filter, and the
+// filter that left none.
+[[noreturn]] void RefuseEmptySelection(const EventTable& events, const Selection& selection,
+                                       const PrepareReport& report) {
+  if (events.empty()) {
+    throw CatalogError(report.read.source + ": the catalog holds no events (" +
+                       std::to_string(report.read.rows_read) + " rows read, " +
+                       std::to_string(report.read.skipped_total()) + " skipped)");
+  }
+  const SelectionCounts& c = report.selection;
+  const std::pair<const char*, std::size_t> filters[] = {
+      {"the time window", c.outside_time},
+      {"the magnitude range", c.outside_magnitude},
+      {"the magnitude types", c.other_magnitude_type},
+      {"the depth range", c.outside_depth},
+      {"the zone", c.outside_zone}};
+  std::size_t left = events.size();
+  std::string counts = std::to_string(left) + " events read";
+  const char* culprit = "the selection";
+  for (const auto& [name, out] : filters) {
+    if (out == 0) continue;
+    left -= out;
+    counts += ", " + std::to_string(left) + " in " + name;
+    if (left == 0) {
+      culprit = name;
+      break;
+    }
+  }
+  std::string hint;
+  if (selection.zone && culprit == std::string("the zone")) {
+    std::size_t swapped = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+      swapped += selection.zone->Contains(events.latitude[i], events.longitude[i]);
+    }
+    if (swapped > 0) {
+      hint = "; " + std::to_string(swapped) +
+             " events would lie in the zone with longitude and latitude exchanged: the zone's "
+             "points are longitude first, then latitude";
+    }
+  }
+  throw CatalogError("the selection leaves no events: " + std::string(culprit) + " left none (" +
+                     counts + ")" + hint);
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::size_t>> MagnitudeTypesOfParts(
+    const PrepareReport& report) {
+  const EventTable& e = report.events;
+  std::vector<std::size_t> count(e.magnitude_types.size(), 0);
+  for (const auto& rows : report.split.complete_rows) {
+    for (std::size_t i : rows) ++count[e.magnitude_type[i]];
+  }
+  for (std::size_t i : report.split.extreme_rows) ++count[e.magnitude_type[i]];
+  std::vector<std::pair<std::string, std::size_t>> types;
+  for (std::size_t t = 0; t < count.size(); ++t) types.emplace_back(e.magnitude_types[t], count[t]);
+  return types;
+}
+
+std::vector<InputWarning> CheckPrepared(const PrepareReport& report, const PrepareJob& job,
+                                        const AnalysisResult* analysis) {
+  InputCheckData data;
+  data.catalog = &report.split.catalog;
+  std::vector<std::pair<std::int32_t, float>> steps;
+  for (const CompletenessStep& step : job.split.completeness) {
+    steps.emplace_back(step.year, step.threshold);
+  }
+  data.completeness = steps;
+  data.magnitude_types = MagnitudeTypesOfParts(report);
+  data.extreme_windows = report.split.extreme_windows;
+  data.empty_extreme_windows = report.split.extreme_windows - report.split.extreme_rows.size();
+  data.analysis = analysis;
+  data.weichert = report.weichert ? &*report.weichert : nullptr;
+  return CheckInputs(data);
+}
+
+AnalysisOptions PrepareAnalysisOptions(const PrepareReport& report, const PrepareJob& job) {
+  AnalysisOptions options;
+  options.mmin = report.mmin;
+  options.sig_xmax = job.session.sig_xmax;
+  options.procedure = job.session.procedure == 2 ? MmaxProcedure::Bayes : MmaxProcedure::Cramer;
+  options.prior_b = job.session.prior_b;
+  options.prior_b_sd = job.session.prior_b_sd;
+  if (job.mmax) options.mmax_values = {*job.mmax};
+  options.mmax_cap = job.mmax_cap;
+  return options;
+}
+
+std::string FormatChecks(const PrepareReport& report, const std::vector<InputWarning>& warnings,
+                         const AnalysisResult* analysis) {
+  std::string out;
+  if (report.weichert) {
+    const WeichertResult& w = *report.weichert;
+    Line(out, "Weichert (1980), bins of 0.1 from " + FixedText(w.lowest_edge, 2),
+         "b = " + FixedText(w.b, 3) + " +- " + FixedText(w.sd_b, 3) + ", " + FixedText(w.rate, 3) +
+             " +- " + FixedText(w.sd_rate, 3) + " a year at or above Mmin (" +
+             std::to_string(w.events) + " events)");
+    if (analysis) {
+      Line(out, "engine beside it",
+           "b = " + FixedText(analysis->uncertainties.b, 3) + " +- " +
+               FixedText(analysis->uncertainties.sd_b, 3) + ", " + FixedText(analysis->lambda, 3) +
+               " +- " + FixedText(analysis->uncertainties.sd_lambda, 3) + " a year");
+    }
+  } else if (!report.weichert_note.empty()) {
+    Line(out, "Weichert (1980)", "none: " + report.weichert_note);
+  }
+  for (const InputWarning& w : warnings) out += "  warning: " + w.text + "\n";
+  return out;
+}
+
 PrepareReport RunPrepare(const PrepareJob& job) {
   return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
 }
@@ -393,6 +512,8 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   }
 
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
+  if (kept.empty()) RefuseEmptySelection(read.events, job.selection, report);
+  if (job.selection.from) split.start = job.selection.from;
   EventTable selected =
       kept.size() == read.events.size() ? std::move(read.events) : read.events.Subset(kept);
   read.events = EventTable{};
@@ -411,6 +532,21 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
   report.mmin = job.mmin ? *job.mmin : lowest - kDefaultMminStep;
+  if (!report.split.catalog.complete.empty()) {
+    // The analysis refuses an Mmin above a threshold: so does the job, before
+    // any file is written.
+    AnalysisOptions options;
+    options.mmin = report.mmin;
+    options.data_kind = DataKind::Complete;
+    Resolve(report.split.catalog, options);
+    try {
+      report.weichert = Weichert(report.split.catalog, {report.mmin});
+    } catch (const NoEstimate& e) {
+      report.weichert_note = e.reason();
+    }
+  }
+  report.warnings = CheckPrepared(report, job);
+  if (job.strict) RefuseWarnings(report.warnings);
 
   if (job.classic_directory) {
     ClassicFilesOptions options;
@@ -420,6 +556,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
     options.session.mmin = report.mmin;
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
     report.classic = WriteClassicFiles(report.split, options);
   }
   return report;
@@ -436,6 +573,7 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
   if (report.read.sd_defaulted > 0) {
     Line(out, "magnitude SD defaulted", std::to_string(report.read.sd_defaulted));
   }
+  for (const std::string& note : report.read.notes) Line(out, "note", note);
   Line(out, "events read", std::to_string(report.events_read));
   if (report.homogenised) AppendConversion(out, *report.homogenised);
   const SelectionCounts& c = report.selection;

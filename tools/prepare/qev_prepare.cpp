@@ -12,6 +12,7 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#include "textio/files.h"
 #ifdef QEV_WITH_ANALYZE
 #include <cstdio>
 
@@ -32,6 +33,7 @@ constexpr const char* kUsage =
     "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
     "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
+    "                   [--mmax M | --mmax-cap M] [--strict]\n"
     "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
     "       qev-prepare -h | --help | --version\n"
     "--mmin defaults to the lowest level of the catalog less 0.1, so that Lambda is\n"
@@ -46,28 +48,32 @@ qev::CivilDate Date(const std::string& text, const std::string& option) {
 // Analyze on the prepared parts with the job's settings (the same the answers
 // file gives the classic session), printed with the parameters' SDs.
 qev::AnalysisResult AnalyzeParts(const qev::PrepareReport& report, const qev::PrepareJob& job) {
-  qev::AnalysisOptions options;
-  options.mmin = report.mmin;
-  options.sig_xmax = job.session.sig_xmax;
-  options.procedure =
-      job.session.procedure == 2 ? qev::MmaxProcedure::Bayes : qev::MmaxProcedure::Cramer;
-  options.prior_b = job.session.prior_b;
-  options.prior_b_sd = job.session.prior_b_sd;
-  return qev::Analyze(report.split.catalog, options);
+  return qev::Analyze(report.split.catalog, qev::PrepareAnalysisOptions(report, job));
+}
+
+const char* MmaxWords(const qev::AnalysisResult& a) {
+  switch (a.mmax_status) {
+    case qev::MmaxStatus::Settled:
+      return "the suggested Mmax settled";
+    case qev::MmaxStatus::Fixed:
+      return "Mmax fixed";
+    case qev::MmaxStatus::Unsettled:
+      break;
+  }
+  return "the suggested Mmax did not settle";
 }
 
 std::string FormatAnalysis(const qev::AnalysisResult& a) {
   char text[512];
   std::snprintf(text, sizeof text,
-                "Analyze (%s, Mmin %.2f): %zu runs, the suggested Mmax %s\n"
+                "Analyze (%s, Mmin %.2f): %zu runs, %s\n"
                 "  Beta   = %.3f +- %.3f  (b = %.3f +- %.3f)\n"
                 "  Lambda = %.3f +- %.3f events a year at or above Mmin\n"
                 "  Mmax   = %.2f +- %.2f\n",
                 a.runs.empty() || !a.runs.back().suggested_mmax ? "no Mmax procedure"
                                                                 : "suggestions followed",
-                static_cast<double>(a.settings.mmin), a.runs.size(),
-                a.mmax_converged ? "settled" : "did not settle", static_cast<double>(a.beta),
-                static_cast<double>(a.uncertainties.sd_beta),
+                static_cast<double>(a.settings.mmin), a.runs.size(), MmaxWords(a),
+                static_cast<double>(a.beta), static_cast<double>(a.uncertainties.sd_beta),
                 static_cast<double>(a.uncertainties.b), static_cast<double>(a.uncertainties.sd_b),
                 static_cast<double>(a.lambda), static_cast<double>(a.uncertainties.sd_lambda),
                 static_cast<double>(a.mmax), static_cast<double>(a.uncertainties.sd_mmax));
@@ -84,14 +90,15 @@ struct CommandLine {
       decluster, completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
   std::vector<std::string> columns, magnitude_columns, magnitude_types;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
-         sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
+         sig_xmax = 0, prior_b = 0, prior_b_sd = 0, mmax = 0, mmax_cap = 0;
   int extreme_window = 0;
   bool skip_bad_rows = false;
   bool analyze = false;
+  bool strict = false;
   // The numeric options, to tell a given 0 from none.
   CLI::Option *o_min_m = nullptr, *o_max_m = nullptr, *o_min_d = nullptr, *o_max_d = nullptr,
               *o_fraction = nullptr, *o_window = nullptr, *o_mmin = nullptr, *o_sig = nullptr,
-              *o_prior_b = nullptr, *o_prior_sd = nullptr;
+              *o_prior_b = nullptr, *o_prior_sd = nullptr, *o_mmax = nullptr, *o_mmax_cap = nullptr;
 };
 
 void AddOptions(CLI::App& app, CommandLine& c) {
@@ -101,8 +108,9 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_flag("--version", c.version);
   app.add_option("--config", c.config);
   app.add_option("--format", c.format);
-  app.add_option("--column", c.columns);
-  app.add_option("--magnitude-column", c.magnitude_columns);
+  // One value an occurrence, so that the catalog after it stays the catalog.
+  app.add_option("--column", c.columns)->allow_extra_args(false);
+  app.add_option("--magnitude-column", c.magnitude_columns)->allow_extra_args(false);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
   app.add_option("--homogenise", c.homogenise);
@@ -110,7 +118,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--until", c.until);
   c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
   c.o_max_m = app.add_option("--max-magnitude", c.max_magnitude);
-  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',');
+  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',')->allow_extra_args(false);
   c.o_min_d = app.add_option("--min-depth", c.min_depth);
   c.o_max_d = app.add_option("--max-depth", c.max_depth);
   auto* o_zone = app.add_option("--zone", c.zone);
@@ -128,6 +136,10 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--procedure", c.procedure);
   c.o_prior_b = app.add_option("--prior-b", c.prior_b);
   c.o_prior_sd = app.add_option("--prior-b-sd", c.prior_b_sd);
+  c.o_mmax = app.add_option("--mmax", c.mmax);
+  c.o_mmax_cap = app.add_option("--mmax-cap", c.mmax_cap);
+  c.o_mmax->excludes(c.o_mmax_cap);
+  app.add_flag("--strict", c.strict);
   app.add_option("--classic", c.classic);
   app.add_option("--prefix", c.prefix);
   app.add_option("--report", c.report);
@@ -140,11 +152,11 @@ void AddOptions(CLI::App& app, CommandLine& c) {
 // The job file, if one is given, else the defaults.
 qev::PrepareJob ReadJob(const CommandLine& c) {
   if (c.config.empty()) return {};
-  std::ifstream in(c.config, std::ios::binary);
-  if (!in) throw qev::Error(c.config + ": cannot open the job file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return qev::ParsePrepareToml(text.str(), c.config, std::filesystem::path(c.config).parent_path());
+  const std::string text = qev::ReadRegularFile(c.config, "the job file", qev::kLargestJobFile);
+  qev::PrepareJob job =
+      qev::ParsePrepareToml(text, c.config, std::filesystem::path(c.config).parent_path());
+  job.job_file = c.config;
+  return job;
 }
 
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
@@ -163,8 +175,9 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
   }
   for (const std::string& column : c.columns) {
     const std::size_t equals = column.find('=');
-    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size()) {
-      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw");
+    // ROLE= (no name) switches the role off.
+    if (equals == std::string::npos || equals == 0) {
+      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw, or ROLE=");
     }
     job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
   }
@@ -264,6 +277,15 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
   }
   if (c.o_prior_b->count()) job.session.prior_b = static_cast<float>(c.prior_b);
   if (c.o_prior_sd->count()) job.session.prior_b_sd = static_cast<float>(c.prior_b_sd);
+  if (c.o_mmax->count()) {
+    job.mmax = static_cast<float>(c.mmax);
+    job.mmax_cap.reset();
+  }
+  if (c.o_mmax_cap->count()) {
+    job.mmax_cap = static_cast<float>(c.mmax_cap);
+    job.mmax.reset();
+  }
+  if (c.strict) job.strict = true;
   if (!c.classic.empty()) job.classic_directory = c.classic;
   if (!c.prefix.empty()) job.classic_prefix = c.prefix;
   if (!c.report.empty()) job.session.report_name = c.report;
@@ -288,22 +310,33 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     if (print) throw;
     unanalysed = std::string("the answers stop after run 1 (no analysis: ") + error.what() + ")\n";
   }
+  // The checks of the analysis (the prior's weight, Weichert's b) where it is printed.
+  const std::vector<qev::InputWarning> warnings =
+      print ? qev::CheckPrepared(result, job, &*analysis) : result.warnings;
+  if (job.strict) qev::RefuseWarnings(warnings);
   if (directory) {
     qev::ClassicFilesOptions options;
     options.directory = *directory;
     options.prefix = job.classic_prefix;
     options.session = job.session;
     options.session.mmin = result.mmin;
+    // The classic session starts from the program's point; a first run at
+    // another Mmax (a fixed one) is typed after it.
+    if (analysis && !analysis->runs.empty() && analysis->runs[0].mmax != analysis->start.mmax) {
+      options.session.next_mmax.push_back(analysis->runs[0].mmax);
+    }
     for (std::size_t k = 1; analysis && k < analysis->runs.size(); ++k) {
       options.session.next_mmax.push_back(analysis->runs[k].mmax);
     }
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
     result.classic = qev::WriteClassicFiles(result.split, options);
   }
   std::cout << qev::FormatPrepareSummary(result);
   if (print) std::cout << FormatAnalysis(*analysis);
   if (directory) std::cout << unanalysed;
+  std::cout << qev::FormatChecks(result, warnings, print ? &*analysis : nullptr);
 }
 #endif
 
@@ -329,6 +362,7 @@ int Run(int argc, char** argv) {
     std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
     return 0;
   }
+  qev::RemoveOutputTemporariesOnSignals();
   // Options given on the command line override the job file.
   qev::PrepareJob job = ReadJob(c);
   ApplyReading(c, job);
@@ -341,7 +375,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
 #endif
-  std::cout << qev::FormatPrepareSummary(qev::RunPrepare(job));
+  const qev::PrepareReport report = qev::RunPrepare(job);
+  std::cout << qev::FormatPrepareSummary(report) << qev::FormatChecks(report, report.warnings);
   return 0;
 }
 
