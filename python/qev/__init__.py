@@ -557,6 +557,8 @@ if hasattr(_qev, "EventTable"):
                           Split, read_catalog, select, decluster, split)
     __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
                 "read_catalog", "select", "decluster", "split"]
+    from ._completeness import Completeness, completeness  # noqa: E402
+    __all__ += ["Completeness", "completeness"]
 if hasattr(_qev, "run_batch"):
     from ._batch import BatchResult, job_to_toml, run_batch  # noqa: E402
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]
