@@ -47,6 +47,16 @@ class Completeness:
     def __str__(self) -> str:
         return self.report
 
+    def plot_cumulative(self, events, ax=None):
+        """See qev.completeness's plot_cumulative."""
+        return plot_cumulative(self, events, ax)
+
+    def plot_stepp(self, ax=None):
+        return plot_stepp(self, ax)
+
+    def plot_mc(self, ax=None):
+        return plot_mc(self, ax)
+
 
 def completeness(events, *, table: str = "windows", mc_method: str = "maxc", end=None,
                  figures=None, **options) -> Completeness:

@@ -119,7 +119,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--mc-method", c.mc_method);
   // One KEY=VALUE a time, so that the catalog may follow.
   app.add_option("--completeness-set", c.completeness_set)
-      ->expected(1)
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--completeness-figures", c.completeness_figures);
   app.add_option("--end", c.end);
