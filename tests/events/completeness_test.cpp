@@ -180,6 +180,34 @@ TEST(Completeness, OptionsByNameAreCheckedWithTheirName) {
   EXPECT_THROW(EstimateCompleteness(EventTable{}, CompletenessOptions{}), NoEstimate);
 }
 
+// The job file's "auto" and [completeness] table, and a bad key with its line.
+TEST(Completeness, JobFileAsksForTheEstimateWithItsOptions) {
+  const PrepareJob job = ParsePrepareToml(
+      "catalog = \"c.csv\"\n[split]\ncompleteness = \"auto\"\n[completeness]\n"
+      "mc_method = \"mbs\"\nbootstrap = 20\nwindow_years = 2.5\ntable = \"stepp\"\n"
+      "figures = \"fig\"\n",
+      "job.toml", "/base");
+  EXPECT_TRUE(job.completeness_auto);
+  EXPECT_EQ(job.completeness.mc.method, McMethod::BValueStability);
+  EXPECT_EQ(job.completeness.mc.bootstrap, 20u);
+  EXPECT_EQ(job.completeness.window_years, 2.5);
+  EXPECT_EQ(job.completeness.table, CompletenessTableMethod::Stepp);
+  EXPECT_EQ(job.completeness_figures, "/base/fig");
+  const std::pair<const char*, const char*> bad[] = {
+      {"[completeness]\nwindow = 5\n", "job.toml, line 2"},
+      {"[completeness]\nbin = 0\n", "the magnitude bin is 0"},
+      {"[split]\ncompleteness = \"automatic\"\n", "or \"auto\""},
+  };
+  for (const auto& [text, expected] : bad) {
+    try {
+      ParsePrepareToml(text, "job.toml", "/base");
+      ADD_FAILURE() << text;
+    } catch (const ReadingError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+  }
+}
+
 // ------------------------------------------------------------ known histories
 
 struct History {
