@@ -99,14 +99,15 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_flag("--version", c.version);
   app.add_option("--config", c.config);
   app.add_option("--format", c.format);
-  app.add_option("--column", c.columns);
+  // A repeated option takes one value a time, so that the catalog may follow it.
+  app.add_option("--column", c.columns)->allow_extra_args(false);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
   app.add_option("--from", c.from);
   app.add_option("--until", c.until);
   c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
   c.o_max_m = app.add_option("--max-magnitude", c.max_magnitude);
-  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',');
+  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',')->allow_extra_args(false);
   c.o_min_d = app.add_option("--min-depth", c.min_depth);
   c.o_max_d = app.add_option("--max-depth", c.max_depth);
   auto* o_zone = app.add_option("--zone", c.zone);
@@ -117,7 +118,6 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--completeness", c.completeness);
   app.add_option("--completeness-method", c.completeness_method);
   app.add_option("--mc-method", c.mc_method);
-  // One KEY=VALUE a time, so that the catalog may follow.
   app.add_option("--completeness-set", c.completeness_set)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
