@@ -556,6 +556,14 @@ MagnitudeHistogram BinMagnitudes(std::span<const float> magnitudes, double bin) 
     index[i] = static_cast<std::int64_t>(std::floor(m / bin + 0.5 + kHalfMargin));
   }
   const auto [low, high] = std::minmax_element(index.begin(), index.end());
+  // A magnitude far from the others (a typing error) would make bins without
+  // end; 10 magnitude units hold every real catalog.
+  constexpr double kMostUnits = 10.0;
+  if (static_cast<double>(*high - *low) * bin > kMostUnits) {
+    throw InvalidOptions("the magnitudes span " + Shown(static_cast<double>(*low) * bin) + " to " +
+                         Shown(static_cast<double>(*high) * bin) +
+                         ", expected at most 10 magnitude units for a completeness estimate");
+  }
   h.first = *low;
   h.counts.assign(static_cast<std::size_t>(*high - *low + 1), 0.0);
   for (std::int64_t k : index) h.counts[static_cast<std::size_t>(k - h.first)] += 1.0;

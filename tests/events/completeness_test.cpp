@@ -178,6 +178,8 @@ TEST(Completeness, OptionsByNameAreCheckedWithTheirName) {
   o.window_years = 0.0;
   EXPECT_THROW(o.Validate(), InvalidOptions);
   EXPECT_THROW(EstimateCompleteness(EventTable{}, CompletenessOptions{}), NoEstimate);
+  // A magnitude typed 55 among magnitudes near 5 would ask for 500 bins a unit.
+  EXPECT_THROW(EstimateMc(std::vector<float>{5.0f, 5.1f, 55.0f}, McOptions{}), InvalidOptions);
 }
 
 // The job file's "auto" and [completeness] table, and a bad key with its line.
