@@ -22,7 +22,8 @@ struct PrepareJob {
   std::optional<EventFormat> format;  // default: by GuessFormat
   ReadOptions read;
   Selection selection;
-  std::string zone_file;                      // where selection.zone came from (kept as an input)
+  std::string zone_file;  // where selection.zone came from (kept as an input)
+  std::string job_file;   // the TOML job read, if any (an input no output may replace)
   std::optional<DeclusterOptions> decluster;  // none: no declustering
   SplitOptions split;
   // completeness = "auto": the table is estimated from the events after the

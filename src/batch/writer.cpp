@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -67,8 +68,14 @@ struct BatchWriter::State {
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
+  // Every output beside its target until Finish puts them all in place.
+  OutputSet outputs;
+
   State(const BatchPlan& p, std::filesystem::path f, std::function<void(const Progress&)> tell)
-      : plan(p), folder(std::move(f)), progress(std::move(tell)) {}
+      : plan(p),
+        folder(std::move(f)),
+        progress(std::move(tell)),
+        outputs({p.inputs.begin(), p.inputs.end()}) {}
 
   std::ofstream Open(const std::filesystem::path& path) {
     for (const std::string& input : plan.inputs) {
@@ -77,14 +84,23 @@ struct BatchWriter::State {
         throw Error(path.string() + ": the output would replace the input " + input);
       }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error(path.string() + ": cannot be written");
+    std::ofstream out(outputs.Add(path), std::ios::binary | std::ios::trunc);
+    if (!out) throw Error(path.string() + ": cannot be written (" + SystemReason(errno) + ")");
     return out;
+  }
+
+  // The streams closed before their files are put in place.
+  void Close() {
+    for (std::ofstream* out : {&results_csv, &results_jsonl, &hazard_csv, &summary_csv}) {
+      out->close();
+    }
   }
 
   void Check(std::ofstream& out, const char* name) {
     out.flush();
-    if (!out) throw Error((folder / name).string() + ": cannot be written");
+    if (!out) {
+      throw Error((folder / name).string() + ": cannot be written (" + SystemReason(errno) + ")");
+    }
   }
 
   void CloseCell(std::size_t c) {
@@ -229,7 +245,9 @@ void BatchWriter::Finish() {
     mfd.append_attribute("minMag") = Number(central.min_mag).c_str();
     mfd.append_attribute("maxMag") = Number(central.max_mag).c_str();
     const std::filesystem::path file = oq / (zone + ".xml");
-    if (!fragment.save_file(file.c_str(), "  ")) throw Error(file.string() + ": cannot be written");
+    if (!fragment.save_file(s.outputs.Add(file).c_str(), "  ")) {
+      throw Error(file.string() + ": cannot be written (" + SystemReason(errno) + ")");
+    }
 
     for (const char* type : {"abGRAbsolute", "maxMagGRAbsolute"}) {
       const bool ab = std::string(type) == "abGRAbsolute";
@@ -257,7 +275,11 @@ void BatchWriter::Finish() {
     }
   }
   const std::filesystem::path lt = oq / "source_model_logic_tree.xml";
-  if (!tree.save_file(lt.c_str(), "  ")) throw Error(lt.string() + ": cannot be written");
+  if (!tree.save_file(s.outputs.Add(lt).c_str(), "  ")) {
+    throw Error(lt.string() + ": cannot be written (" + SystemReason(errno) + ")");
+  }
+  s.Close();
+  s.outputs.Commit();
 }
 
 }  // namespace qev

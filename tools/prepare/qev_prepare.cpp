@@ -12,6 +12,7 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#include "textio/files.h"
 #ifdef QEV_WITH_ANALYZE
 #include <cstdio>
 
@@ -102,7 +103,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_flag("--version", c.version);
   app.add_option("--config", c.config);
   app.add_option("--format", c.format);
-  // A repeated option takes one value a time, so that the catalog may follow it.
+  // One value an occurrence, so that the catalog after it stays the catalog.
   app.add_option("--column", c.columns)->allow_extra_args(false);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
@@ -146,11 +147,11 @@ void AddOptions(CLI::App& app, CommandLine& c) {
 // The job file, if one is given, else the defaults.
 qev::PrepareJob ReadJob(const CommandLine& c) {
   if (c.config.empty()) return {};
-  std::ifstream in(c.config, std::ios::binary);
-  if (!in) throw qev::Error(c.config + ": cannot open the job file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return qev::ParsePrepareToml(text.str(), c.config, std::filesystem::path(c.config).parent_path());
+  const std::string text = qev::ReadRegularFile(c.config, "the job file", qev::kLargestJobFile);
+  qev::PrepareJob job =
+      qev::ParsePrepareToml(text, c.config, std::filesystem::path(c.config).parent_path());
+  job.job_file = c.config;
+  return job;
 }
 
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
@@ -320,6 +321,7 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     }
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
     result.classic = qev::WriteClassicFiles(result.split, options);
   }
   std::cout << qev::FormatPrepareSummary(result);
@@ -350,6 +352,7 @@ int Run(int argc, char** argv) {
     std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
     return 0;
   }
+  qev::RemoveOutputTemporariesOnSignals();
   // Options given on the command line override the job file.
   qev::PrepareJob job = ReadJob(c);
   ApplyReading(c, job);
