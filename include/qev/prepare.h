@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "qev/catalog_split.h"
+#include "qev/completeness.h"
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
 #include "qev/events.h"
@@ -31,6 +32,13 @@ struct PrepareJob {
   std::string job_file;   // the TOML job read, if any (an input no output may replace)
   std::optional<DeclusterOptions> decluster;  // none: no declustering
   SplitOptions split;
+  // completeness = "auto": the table is estimated from the events after the
+  // selection and the declustering (and replaces split.completeness), with
+  // these options ([completeness] in the job file); the SVG figures go to
+  // completeness_figures when it is not empty.
+  bool completeness_auto = false;
+  CompletenessOptions completeness;
+  std::string completeness_figures;
   // Mmin of the analysis and of the classic session; default the lowest
   // level less kDefaultMminStep.
   std::optional<float> mmin;
@@ -69,8 +77,10 @@ struct PrepareReport {
   SelectionCounts selection;
   std::size_t mainshocks = 0;
   std::size_t removed_by_declustering = 0;
-  std::size_t largest_cluster = 0;  // events removed by one mainshock, at most
-  EventTable events;                // after selection and declustering
+  std::size_t largest_cluster = 0;                   // events removed by one mainshock, at most
+  EventTable events;                                 // after selection and declustering
+  std::optional<CompletenessEstimate> completeness;  // with completeness_auto
+  std::vector<std::string> completeness_figures;     // the figures written
   SplitResult split;
   float mmin = 0.0f;
   // Weichert's b-value and rate above Mmin from the complete parts (none

@@ -640,6 +640,8 @@ if hasattr(_qev, "EventTable"):
                           Split, read_catalog, select, decluster, split)
     __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
                 "read_catalog", "select", "decluster", "split"]
+    from ._completeness import Completeness, completeness  # noqa: E402
+    __all__ += ["Completeness", "completeness"]
 if hasattr(_qev, "homogenise"):
     from ._homogenise import Homogenised, TypeConversion, homogenise  # noqa: E402
     __all__ += ["Homogenised", "TypeConversion", "homogenise"]

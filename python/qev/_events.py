@@ -263,7 +263,8 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
     """Splits the table into catalog parts.
 
     completeness: [[year, Mc], ...]: from 1 January of each year on, the catalog
-    is complete at and above Mc (until the next step); end: last day of the
+    is complete at and above Mc (until the next step), or "auto" for the table
+    qev.completeness(events) estimates; end: last day of the
     youngest complete period, default the end of the catalog as read (the day
     of its latest event, or the day before a selection's `until`), which
     read_catalog, select and decluster pass on as `catalog_end`, else the day
@@ -279,6 +280,12 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
 
     if isinstance(extreme_window, bool) or not isinstance(extreme_window, (int, np.integer)):
         raise TypeError(f"extreme_window is {extreme_window!r}, expected a whole number of years")
+    if isinstance(completeness, str):
+        # "auto": the table qev.completeness estimates with its defaults.
+        if completeness.lower() != "auto":
+            raise ValueError(f"completeness is {completeness!r}, expected steps or 'auto'")
+        from ._completeness import completeness as _estimate
+        completeness = _estimate(events, end=end).table
     d = _qev.split(events, _completeness(completeness), int(extreme_window),
                    _date_text("end", end) or _known_end(events),
                    _date_text("extreme_from", extreme_from),

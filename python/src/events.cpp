@@ -3,6 +3,7 @@
 #include "qev/events.h"
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -10,6 +11,7 @@
 
 #include "binding.h"
 #include "qev/catalog_split.h"
+#include "qev/completeness.h"
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
 #include "qev/homogenise.h"
@@ -243,6 +245,85 @@ own memory (no copy); they keep the table alive.)")
 
 }  // namespace
 
+namespace {
+
+// The completeness table estimated from the events (EstimateCompleteness);
+// options by the library's names, as texts.
+py::dict CompletenessToDict(const CompletenessEstimate& e) {
+  auto steps = [](const std::vector<CompletenessStep>& table) {
+    py::list out;
+    for (const CompletenessStep& s : table) out.append(py::make_tuple(s.year, s.threshold));
+    return out;
+  };
+  py::list windows;
+  for (const McWindow& w : e.windows) {
+    py::dict d;
+    d["start"] = w.start;
+    d["end"] = w.end;
+    d["mc"] = w.estimate.mc;
+    d["mc_mean"] = w.estimate.mc_mean;
+    d["mc_sd"] = w.estimate.mc_sd;
+    d["b"] = w.estimate.b.b;
+    d["b_sd"] = w.estimate.b.sd;
+    d["events"] = w.estimate.events;
+    d["fallback"] = w.estimate.fallback;
+    windows.append(d);
+  }
+  py::list classes;
+  for (const SteppClass& c : e.stepp) {
+    py::dict d;
+    d["low"] = c.low;
+    d["high"] = c.high;
+    d["spans"] = ToArray(c.spans);
+    d["events"] = ToArray(c.events);
+    d["rate_sd"] = ToArray(c.rate_sd);
+    d["complete_span"] = c.complete_span;
+    d["complete_from"] = c.complete_from;
+    d["rate"] = c.rate;
+    classes.append(d);
+  }
+  py::dict d;
+  d["start"] = e.start;
+  d["end"] = e.end;
+  d["table"] = steps(e.table);
+  d["windows_table"] = steps(e.windows_table);
+  d["stepp_table"] = steps(e.stepp_table);
+  d["windows"] = windows;
+  d["stepp"] = classes;
+  d["option"] = Text(FormatCompletenessOption(e.table));
+  d["toml"] = Text(FormatCompletenessToml(e.table));
+  d["report"] = Text(FormatCompletenessReport(e));
+  d["method"] = Text(std::string(McMethodName(e.options.mc.method)));
+  d["table_method"] = Text(std::string(CompletenessTableMethodName(e.options.table)));
+  return d;
+}
+
+void BindCompleteness(py::module_& m) {
+  m.def(
+      "completeness",
+      [](const EventTable& t, const std::map<std::string, std::string>& settings, py::handle end,
+         py::handle figures) {
+        CompletenessOptions o;
+        for (const auto& [key, value] : settings) SetCompletenessOption(o, key, value, "option");
+        const std::optional<CivilDate> last = OptionalDate(end, "end");
+        CompletenessEstimate e;
+        std::vector<std::string> written;
+        {
+          py::gil_scoped_release release;
+          e = EstimateCompleteness(t, o, last);
+        }
+        if (!figures.is_none())
+          written = WriteCompletenessFigures(t, e, figures.cast<std::string>());
+        py::dict d = CompletenessToDict(e);
+        d["figures"] = written;
+        return d;
+      },
+      py::arg("events"), py::arg("settings"), py::arg("end"), py::arg("figures"));
+  m.def("completeness_keys", &CompletenessOptionKeys);
+}
+
+}  // namespace
+
 void BindEvents(py::module_& m) {
   BindEventTable(m);
 
@@ -424,6 +505,7 @@ void BindEvents(py::module_& m) {
       py::arg("events"), py::arg("text"), py::arg("source"), py::arg("default_sd"));
 
   m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
+  BindCompleteness(m);
 }
 
 }  // namespace qev::python

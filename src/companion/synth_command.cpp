@@ -110,6 +110,12 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
   std::vector<std::string> complete;
   app.add_option("--extreme", extreme)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--complete", complete)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  std::string history;
+  HistoryPlan historyPlan;
+  app.add_option("--history", history);
+  auto* historyEnd = app.add_option("--history-end", historyPlan.EndYear);
+  app.add_option("--edge", historyPlan.Edge)->check(RealText());
+  app.add_option("--csv", historyPlan.FileName);
   ParseArguments(app, args);
 
   command.ShortHelp = flags.ShortHelp;
@@ -126,6 +132,15 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
   }
   if (!extreme.empty()) plan.Extreme = ParseExtreme(extreme.front());
   for (const std::string& text : complete) plan.Complete.push_back(ParseComplete(text));
+  if (!history.empty()) {
+    if (!extreme.empty() || !complete.empty()) {
+      throw UsageError(
+          "--history writes an event catalog: give it without --extreme or --complete");
+    }
+    if (historyEnd->count() == 0) throw UsageError("--history needs --history-end YEAR");
+    historyPlan.Steps = ParseHistorySteps(history);
+    command.History = historyPlan;
+  }
   return command;
 }
 

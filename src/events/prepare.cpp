@@ -123,6 +123,8 @@ class TomlJob {
           {"decluster",
            [&](const toml::node& n, const std::string& k) { Decluster(Table(n, k), k, job); }},
           {"split", [&](const toml::node& n, const std::string& k) { Split(Table(n, k), k, job); }},
+          {"completeness",
+           [&](const toml::node& n, const std::string& k) { Completeness(Table(n, k), k, job); }},
           {"analysis",
            [&](const toml::node& n, const std::string& k) { Analysis(Table(n, k), k, job); }},
           {"classic",
@@ -219,8 +221,12 @@ class TomlJob {
     Keys(t, p + ".",
          {{"completeness",
            [&](const toml::node& n, const std::string& k) {
+             if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
+               job.completeness_auto = true;
+               return;
+             }
              const toml::array* steps = n.as_array();
-             if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs");
+             if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs or \"auto\"");
              for (const toml::node& step : *steps) {
                const toml::array* pair = step.as_array();
                if (pair == nullptr || pair->size() != 2) Fail(step, k, "a pair [year, Mc]");
@@ -244,6 +250,41 @@ class TomlJob {
            [&](const toml::node& n, const std::string& k) { s.extreme_from = Date(n, k); }},
           {"extreme_to",
            [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }}});
+  }
+
+  // [completeness]: the options of the estimated table, by the library's
+  // names, and the folder of the figures.
+  void Completeness(const toml::table& t, const std::string& p, PrepareJob& job) {
+    for (auto&& [key, node] : t) {
+      const std::string name = p + "." + std::string(key.str());
+      if (key.str() == "figures") {
+        job.completeness_figures = Path(node, name);
+        continue;
+      }
+      std::string text;
+      if (auto s = node.value<std::string>()) {
+        text = *s;
+      } else if (node.is_integer()) {
+        text = std::to_string(*node.value<std::int64_t>());
+      } else if (node.is_floating_point()) {
+        char digits[40];
+        std::snprintf(digits, sizeof digits, "%.17g", *node.value<double>());
+        text = digits;
+      } else {
+        Fail(node, name, "a number or a text");
+      }
+      try {
+        SetCompletenessOption(job.completeness, key.str(), text, "[completeness]");
+      } catch (const InvalidOptions& e) {
+        throw ReadingError(source_, static_cast<long>(key.source().begin.line), text,
+                           std::string("for '") + name + "' " + e.what());
+      }
+    }
+    try {
+      job.completeness.Validate();
+    } catch (const InvalidOptions& e) {
+      throw ReadingError(source_, static_cast<long>(t.source().begin.line), p, e.what());
+    }
   }
 
   void Analysis(const toml::table& t, const std::string& p, PrepareJob& job) {
@@ -529,6 +570,14 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
     report.events = std::move(selected);
   }
 
+  if (job.completeness_auto) {
+    report.completeness = EstimateCompleteness(report.events, job.completeness, split.end);
+    split.completeness = report.completeness->table;
+    if (!job.completeness_figures.empty()) {
+      report.completeness_figures =
+          WriteCompletenessFigures(report.events, *report.completeness, job.completeness_figures);
+    }
+  }
   report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
   report.mmin = job.mmin ? *job.mmin : lowest - kDefaultMminStep;
@@ -593,6 +642,8 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
              std::to_string(report.largest_cluster) + " by one)");
   }
   Line(out, "events for the parts", std::to_string(report.events.size()));
+  if (report.completeness) out += FormatCompletenessReport(*report.completeness);
+  for (const std::string& figure : report.completeness_figures) Line(out, "written", figure);
   const SplitResult& split = report.split;
   if (split.extreme_period) {
     Line(out,

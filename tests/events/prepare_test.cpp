@@ -211,5 +211,21 @@ TEST(PrepareTool, AnswersEndAfterRunOneWhereTheAnalysisFails) {
 }
 #endif
 
+// A repeated option followed by the catalog took the catalog as one more of
+// its values ("no catalog file given"); each takes one value a time now.
+TEST(PrepareTool, RepeatedOptionsLeaveTheCatalogToTheCatalog) {
+  TempFolder folder;
+  const std::string tonga = std::string(" '") + QEV_EXAMPLES_DIR + "/usgs_tonga_m5_2022_2024.csv'";
+  for (const char* options : {" --column magnitude=mag", " --magnitude-type mww,mb",
+                              " --completeness-set bootstrap=10"}) {
+    const std::string split = std::string(options).find("bootstrap") == std::string::npos
+                                  ? " --completeness 2022:5"
+                                  : " --completeness auto";
+    const auto run = folder.Run(kPrepare + " --default-sd 0.1" + split + options + tonga);
+    EXPECT_EQ(run.status, 0) << options << "\n" << run.out;
+    EXPECT_NE(run.out.find("events for the parts"), std::string::npos) << options;
+  }
+}
+
 }  // namespace
 }  // namespace qev

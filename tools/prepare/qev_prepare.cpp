@@ -30,7 +30,9 @@ constexpr const char* kUsage =
     "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
     "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
     "                   [--decluster gk|uhrhammer|gruenthal|none] [--foreshock-fraction F]\n"
-    "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
+    "                   [--completeness YEAR:MC,...|auto] [--completeness-method windows|stepp]\n"
+    "                   [--mc-method maxc|gft90|gft95|mbs] [--completeness-set KEY=VALUE]...\n"
+    "                   [--completeness-figures DIR] [--end DATE] [--extreme-window YEARS]\n"
     "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
     "                   [--mmax M | --mmax-cap M] [--strict]\n"
@@ -87,8 +89,9 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   std::string config, catalog, format, default_sd, homogenise, from, until, zone, zone_wkt,
-      decluster, completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
-  std::vector<std::string> columns, magnitude_columns, magnitude_types;
+      decluster, completeness, completeness_method, mc_method, completeness_figures, end,
+      extreme_from, extreme_to, procedure, classic, prefix, report;
+  std::vector<std::string> columns, magnitude_columns, magnitude_types, completeness_set;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
          sig_xmax = 0, prior_b = 0, prior_b_sd = 0, mmax = 0, mmax_cap = 0;
   int extreme_window = 0;
@@ -127,6 +130,12 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--decluster", c.decluster);
   c.o_fraction = app.add_option("--foreshock-fraction", c.fraction);
   app.add_option("--completeness", c.completeness);
+  app.add_option("--completeness-method", c.completeness_method);
+  app.add_option("--mc-method", c.mc_method);
+  app.add_option("--completeness-set", c.completeness_set)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--completeness-figures", c.completeness_figures);
   app.add_option("--end", c.end);
   c.o_window = app.add_option("--extreme-window", c.extreme_window);
   app.add_option("--extreme-from", c.extreme_from);
@@ -243,10 +252,39 @@ void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
   }
 }
 
-void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
-  if (!c.completeness.empty()) {
+// --completeness auto and the options of the estimate.
+void ApplyCompleteness(const CommandLine& c, qev::PrepareJob& job) {
+  if (c.completeness == "auto") {
+    job.completeness_auto = true;
+  } else if (!c.completeness.empty()) {
+    job.completeness_auto = false;
     job.split.completeness = qev::ParseCompleteness(c.completeness, "option --completeness");
   }
+  if (!c.completeness_method.empty()) {
+    qev::SetCompletenessOption(job.completeness, "table", c.completeness_method, "option");
+  }
+  if (!c.mc_method.empty()) {
+    qev::SetCompletenessOption(job.completeness, "mc_method", c.mc_method, "option");
+  }
+  for (const std::string& pair : c.completeness_set) {
+    const std::size_t equals = pair.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      throw qev::Error("--completeness-set " + pair + ": expected KEY=VALUE, e.g. bootstrap=500");
+    }
+    qev::SetCompletenessOption(job.completeness, pair.substr(0, equals), pair.substr(equals + 1),
+                               "option --completeness-set");
+  }
+  if (!c.completeness_figures.empty()) job.completeness_figures = c.completeness_figures;
+  const bool asked = !c.completeness_method.empty() || !c.mc_method.empty() ||
+                     !c.completeness_set.empty() || !c.completeness_figures.empty();
+  if (asked && !job.completeness_auto) {
+    throw qev::Error("the completeness options need --completeness auto");
+  }
+  job.completeness.Validate();
+}
+
+void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
+  ApplyCompleteness(c, job);
   if (!c.end.empty()) job.split.end = Date(c.end, "--end");
   if (c.o_window->count()) {
     if (c.extreme_window < 1) {
@@ -256,7 +294,8 @@ void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
   }
   if (!c.extreme_from.empty()) job.split.extreme_from = Date(c.extreme_from, "--extreme-from");
   if (!c.extreme_to.empty()) job.split.extreme_to = Date(c.extreme_to, "--extreme-to");
-  if (job.split.completeness.empty() && job.split.extreme_window_years == 0) {
+  if (job.split.completeness.empty() && !job.completeness_auto &&
+      job.split.extreme_window_years == 0) {
     throw qev::Error(
         "no part to make: give a completeness table (--completeness) and/or an extreme window "
         "(--extreme-window)");
