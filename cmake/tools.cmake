@@ -74,6 +74,7 @@ set(QEV_EXAMPLE_FILES
     ext_l1.dat ext_l2.dat
     cp1900_l1.dat cp1900_l2.dat cp1900_l3.dat cp1960_l1.dat cp1960_l2.dat cp1960_l3.dat
     usgs_tonga_m5_2022_2024.csv usgs_global_m5_2022_2024_extract.csv tonga.toml tonga_zone.geojson
+    magnitude_relations.toml
     batch/usgs_japan_png_tonga_m5_2022_2024.csv batch/national.toml batch/japan.toml
     batch/png.toml batch/tonga.toml
     consumer/CMakeLists.txt consumer/main.cpp consumer/import.cpp)

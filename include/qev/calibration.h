@@ -57,7 +57,7 @@ struct BootstrapOptions {
 // corrected estimate the estimate less that bias, sd the SD of stage 2's
 // re-estimates, and the basic intervals the corrected estimate less the
 // 84.13th/15.87th (97.5th/2.5th) percentiles of stage 2's deviations from
-// their mean. docs/method.md, section 9.
+// their mean. docs/method.md, section 12.
 struct CalibratedValue {
   double estimate = 0.0;
   double bias = 0.0;

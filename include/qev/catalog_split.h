@@ -35,6 +35,9 @@ struct SplitOptions {
   // Last day of the youngest complete period; default the day of the last
   // event of the table (RunPrepare passes the end of the catalog as read).
   std::optional<CivilDate> end;
+  // First day the catalog observes (a selection's `from`): no part begins
+  // before it, and a completeness step that ends before it gives no part.
+  std::optional<CivilDate> start;
   // The extreme part: the largest event of each window of this many years
   // (0: no extreme part), over the span from extreme_from to extreme_to
   // (both days included). Default span: 1 January of the first event's year

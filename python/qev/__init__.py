@@ -55,9 +55,19 @@ __all__ = [
     "NoEstimate", "InvalidOptions",
     "ExtremePart", "CompletePart", "Catalog", "read_classic", "read_extreme_file",
     "read_complete_file", "decimal_year",
-    "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard",
-    "calibrated_intervals", "CalibratedIntervals", "CalibratedValue",
+    "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard", "Weichert",
+    "InputWarningsError", "calibrated_intervals", "CalibratedIntervals", "CalibratedValue",
 ]
+
+
+class InputWarningsError(Error):
+    """analyze(..., strict=True) met warnings of the input checks; `warnings`
+    holds them as (kind, text) pairs."""
+
+    def __init__(self, warnings):
+        self.warnings = tuple(warnings)
+        super().__init__("the inputs do not pass their checks (strict): "
+                         + "; ".join(text for _, text in self.warnings))
 
 # ---------------------------------------------------------------- checked values
 
@@ -458,6 +468,24 @@ def hazard(beta: float, lambda_: float, mmin: float, mmax: float, magnitudes=Non
                         spans)
 
 
+@dataclass(frozen=True)
+class Weichert:
+    """Weichert's (1980) maximum-likelihood b-value for bins observed over
+    unequal periods, from the same complete parts: b and Beta with their SDs,
+    the rate at or above Mmin (events a year) with its SD, the lower edge of
+    the lowest bin of 0.1, the events and bins used."""
+
+    b: float
+    sd_b: float
+    beta: float
+    sd_beta: float
+    rate: float
+    sd_rate: float
+    lowest_edge: float
+    events: int
+    bins: int
+
+
 @dataclass(frozen=True, repr=False)
 class AnalysisResult:
     """The analysis: settings, starting point, the runs in order, and at the
@@ -467,7 +495,12 @@ class AnalysisResult:
     lambda_, sd_lambda: annual rate at or above Mmin; mmax, sd_mmax: the
     regional maximum magnitude. contributions: per part (complete parts in
     order, then the extreme part) the share, in percent, of the information
-    about Beta and Lambda.
+    about Beta and Lambda. mmax_status: "settled" (the suggestions settled),
+    "unsettled" (they did not: mmax is no estimate) or "fixed" (given as
+    mmax_values, without a procedure, or a cap reached). data_share_beta: the
+    data's share of the information on Beta, in percent. weichert: Weichert's
+    estimate from the complete parts (None without one). warnings: the input
+    checks as (kind, text) pairs.
     """
 
     settings: Settings
@@ -484,6 +517,10 @@ class AnalysisResult:
     sd_mmax: float
     transmission_coefficient: float
     contributions: tuple
+    mmax_status: str = "unsettled"
+    data_share_beta: float = math.nan
+    weichert: Optional[Weichert] = None
+    warnings: tuple = ()
 
     def hazard(self, magnitudes=None, spans=(50, 100, 1000)) -> Hazard:
         """The hazard of the estimated law at the magnitudes (the classic
@@ -497,7 +534,8 @@ class AnalysisResult:
                 f"(b={self.b:.4g} +- {self.sd_b:.2g}), "
                 f"lambda_={self.lambda_:.4g} +- {self.sd_lambda:.2g} per year "
                 f"(Mmin {self.settings.mmin:g}), mmax={self.mmax:.4g} +- {self.sd_mmax:.2g}, "
-                f"{len(self.runs)} runs{'' if self.mmax_converged else ', Mmax not settled'})")
+                f"{len(self.runs)} runs"
+                f"{'' if self.mmax_status == 'settled' else f', Mmax {self.mmax_status}'})")
 
 
 _PROCEDURES = {None: 0, "none": 0, "cramer": 1, "bayes": 2}
@@ -522,7 +560,7 @@ def _catalog_of(parts) -> Catalog:
 
 def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data, start,
                       mmax_values, mmax_tolerance, max_runs, simplex_tolerance,
-                      iteration_limit) -> dict:
+                      iteration_limit, mmax_cap=None) -> dict:
     if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
     options = {
@@ -541,6 +579,7 @@ def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, d
         "max_runs": _integer("max_runs", max_runs),
         "simplex_tolerance": _real("simplex_tolerance", simplex_tolerance),
         "iteration_limit": _integer("iteration_limit", iteration_limit),
+        "mmax_cap": None if mmax_cap is None else _real("mmax_cap", mmax_cap),
     }
     if options["prior_b_sd"] < 0:
         raise ValueError(f"prior_b sd is {options['prior_b_sd']}, expected a value not below 0")
@@ -562,7 +601,8 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
             units: str = "magnitude", data: Optional[str] = None,
             start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
             mmax_tolerance: float = 0.005, max_runs: int = 20,
-            simplex_tolerance: float = 0.002, iteration_limit: int = 99) -> AnalysisResult:
+            simplex_tolerance: float = 0.002, iteration_limit: int = 99,
+            mmax_cap: Optional[float] = None, strict: bool = False) -> AnalysisResult:
     """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
 
     parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
@@ -574,24 +614,34 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
     "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
     default the catalog's. mmax_values: the Mmax of each run; default the first
     run at the starting Mmax and each later one at the previous suggestion
-    until it moves less than mmax_tolerance, at most max_runs runs.
+    until it moves less than mmax_tolerance, at most max_runs runs. mmax_cap:
+    when the suggestions do not settle at or below it, a last run at the cap
+    (Mmax then counts as fixed). strict: raise InputWarningsError when the
+    input checks warn.
 
-    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions.
+    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions
+    (also for an Mmin above the lowest completeness threshold).
     """
     catalog = _catalog_of(parts)
     options = _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data,
                                 start, mmax_values, mmax_tolerance, max_runs,
-                                simplex_tolerance, iteration_limit)
+                                simplex_tolerance, iteration_limit, mmax_cap)
     d = _qev.analyze(catalog, options)
     s = d["settings"]
     settings = Settings(_KIND_NAMES[s["data_kind"]], s["mmin"], s["xmax"], s["sig_xmax"],
                         s["span_t"], s["prior_beta"], s["prior_beta_sd"])
-    return AnalysisResult(
+    result = AnalysisResult(
         settings=settings, start=tuple(d["start"]), runs=tuple(Run(**r) for r in d["runs"]),
         mmax_converged=d["mmax_converged"], beta=d["beta"], sd_beta=d["sd_beta"], b=d["b"],
         sd_b=d["sd_b"], lambda_=d["lambda_"], sd_lambda=d["sd_lambda"], mmax=d["mmax"],
         sd_mmax=d["sd_mmax"], transmission_coefficient=d["transmission_coefficient"],
-        contributions=tuple(d["contributions"]))
+        contributions=tuple(d["contributions"]), mmax_status=d["mmax_status"],
+        data_share_beta=d["data_share_beta"],
+        weichert=None if d["weichert"] is None else Weichert(**d["weichert"]),
+        warnings=tuple(tuple(w) for w in d["warnings"]))
+    if strict and result.warnings:
+        raise InputWarningsError(result.warnings)
+    return result
 
 # Real catalogs and batch runs, where the module was built with them.
 if hasattr(_qev, "EventTable"):
@@ -599,6 +649,11 @@ if hasattr(_qev, "EventTable"):
                           Split, read_catalog, select, decluster, split)
     __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
                 "read_catalog", "select", "decluster", "split"]
+    from ._completeness import Completeness, completeness  # noqa: E402
+    __all__ += ["Completeness", "completeness"]
+if hasattr(_qev, "homogenise"):
+    from ._homogenise import Homogenised, TypeConversion, homogenise  # noqa: E402
+    __all__ += ["Homogenised", "TypeConversion", "homogenise"]
 if hasattr(_qev, "run_batch"):
     from ._batch import BatchResult, job_to_toml, run_batch  # noqa: E402
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]

@@ -16,6 +16,7 @@ std::string StatusOf(const Error& error) {
   if (dynamic_cast<const TrialPointNotPositive*>(&error)) return "trial-point-not-positive";
   if (dynamic_cast<const ReadingError*>(&error)) return "reading-error";
   if (dynamic_cast<const InvalidOptions*>(&error)) return "invalid-options";
+  if (dynamic_cast<const InputWarningsError*>(&error)) return "input-warning";
   return "error";
 }
 
@@ -45,6 +46,26 @@ void Calibrate(const Catalog& catalog, const Cell& cell, std::int32_t replicates
   }
 }
 
+// Weichert's estimate and the input checks of one task's catalog.
+void CheckTask(const Cell& cell, const Catalog& catalog, TaskResult& result) {
+  if (!catalog.complete.empty()) {
+    try {
+      result.weichert = Weichert(catalog, {result.analysis->settings.mmin});
+    } catch (const NoEstimate&) {
+      result.weichert.reset();
+    }
+  }
+  InputCheckData data;
+  data.catalog = &catalog;
+  data.completeness = cell.completeness;
+  data.magnitude_types = cell.magnitude_types;
+  data.extreme_windows = cell.extreme_windows;
+  data.empty_extreme_windows = cell.empty_extreme_windows;
+  data.analysis = &*result.analysis;
+  data.weichert = result.weichert ? &*result.weichert : nullptr;
+  result.warnings = CheckInputs(data);
+}
+
 }  // namespace
 
 TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
@@ -70,6 +91,8 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
       catalog = &resampled;
     }
     result.analysis = Analyze(*catalog, cell.options);
+    CheckTask(cell, *catalog, result);
+    if (plan.job.strict) RefuseWarnings(result.warnings);
     if (result.replicate == 0) {
       const HazardModel model = result.analysis->hazard_model();
       if (cell.hazard_magnitudes.empty()) {
@@ -89,6 +112,7 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
     result.status = StatusOf(e);
     result.message = e.what();
     result.analysis.reset();
+    result.weichert.reset();
     result.hazard.clear();
   }
   return result;
@@ -112,11 +136,41 @@ std::string JsonText(const std::string& text) {
   return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// A double as the float the other columns hold.
+std::string Wide(double value) { return Real(static_cast<float>(value)); }
+
+// The Mmax status, the warnings (their names; in JSON with their texts) and
+// Weichert's estimate; the JSON object is closed.
+void AppendChecks(const TaskResult& result, std::string& csv, std::string& json) {
+  const char* status = MmaxStatusName(result.analysis->mmax_status);
+  std::string names;
+  std::string json_warnings;
+  for (const InputWarning& w : result.warnings) {
+    names += (names.empty() ? "" : " ") + std::string(InputWarningName(w.kind));
+    json_warnings += std::string(json_warnings.empty() ? "" : ",") +
+                     "{\"kind\":" + JsonText(InputWarningName(w.kind)) +
+                     ",\"text\":" + JsonText(w.text) + "}";
+  }
+  csv += "," + std::string(status) + "," + names;
+  json += ",\"mmax_status\":" + JsonText(status) + ",\"warnings\":[" + json_warnings + "]";
+  const std::pair<const char*, double> weichert[] = {
+      {"weichert_b", result.weichert ? result.weichert->b : std::nan("")},
+      {"weichert_sd_b", result.weichert ? result.weichert->sd_b : std::nan("")},
+      {"weichert_rate", result.weichert ? result.weichert->rate : std::nan("")},
+      {"weichert_sd_rate", result.weichert ? result.weichert->sd_rate : std::nan("")}};
+  for (const auto& [name, value] : weichert) {
+    csv += "," + (result.weichert ? Wide(value) : std::string());
+    json += ",\"" + std::string(name) + "\":" + JsonReal(static_cast<float>(value));
+  }
+  json += "}";
+}
+
 }  // namespace
 
 const char* const kResultsCsvHeader =
     "zone,branch,replicate,seed,status,message,mmin,xmax,runs,mmax_converged,beta,sd_beta,"
-    "lambda,sd_lambda,b,sd_b,mmax,sd_mmax,transmission,contributions\n";
+    "lambda,sd_lambda,b,sd_b,mmax,sd_mmax,transmission,contributions,mmax_status,warnings,"
+    "weichert_b,weichert_sd_b,weichert_rate,weichert_sd_rate\n";
 const char* const kCalibratedCsvHeader =
     "zone,branch,replicates,failed,calibrated,warning,b,b_bias,b_corrected,b_lower68,b_upper68,"
     "b_lower95,b_upper95,lambda,lambda_bias,lambda_corrected,lambda_lower68,lambda_upper68,"
@@ -165,7 +219,7 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
                      ",\"status\":" + JsonText(result.status) +
                      ",\"message\":" + JsonText(result.message);
   if (!record.ok) {
-    csv += ",,,,,,,,,,,,,,";
+    csv += std::string(20, ',');  // the 20 columns after the message
     json += "}";
   } else {
     const AnalysisResult& a = *result.analysis;
@@ -209,12 +263,14 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
       json += ",\"" + std::string(name) + "\":" + JsonReal(value);
     }
     csv += "," + contributions;
-    json += ",\"contributions\":[" + json_contributions + "]}";
+    json += ",\"contributions\":[" + json_contributions + "]";
+    AppendChecks(result, csv, json);
     record.beta = a.beta;
     record.lambda = a.lambda;
     record.mmin = a.settings.mmin;
     record.mmax = a.mmax;
     record.b = u.b;
+    record.mmax_status = a.mmax_status;
     for (const HazardPoint& p : result.hazard) {
       // The fields of the point once, then one row for each span.
       const std::string point = zone + "," + branch + "," + Real(p.magnitude) + "," +
@@ -294,6 +350,7 @@ std::string PackRecord(const TaskRecord& record) {
   std::string out;
   PutWord(out, record.index);
   PutWord(out, record.ok ? 1 : 0);
+  PutWord(out, static_cast<std::uint64_t>(record.mmax_status));
   for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b}) {
     PutFloat(out, value);
   }
@@ -309,6 +366,11 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   TaskRecord record;
   record.index = in.Word();
   record.ok = in.Word() != 0;
+  const std::uint64_t status = in.Word();
+  if (status > static_cast<std::uint64_t>(MmaxStatus::Fixed)) {
+    throw Error("a packed task record holds a bad Mmax status");
+  }
+  record.mmax_status = static_cast<MmaxStatus>(status);
   record.beta = in.Float();
   record.lambda = in.Float();
   record.mmin = in.Float();

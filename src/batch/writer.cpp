@@ -51,6 +51,7 @@ struct Estimate {
   float mmin = 0.0f;
   float mmax = 0.0f;
   float b = 0.0f;
+  MmaxStatus mmax_status = MmaxStatus::Unsettled;
 };
 
 }  // namespace
@@ -66,6 +67,7 @@ struct BatchWriter::State {
   std::vector<float> b, lambda, mmax;
   std::size_t cell_failed = 0;
   std::vector<Estimate> catalog_estimates;  // replicate 0 of every cell
+  std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
@@ -111,7 +113,9 @@ struct BatchWriter::State {
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
                       std::to_string(cell_failed) + ",linear";
-    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) : ",,,";
+    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) + "," +
+                      MmaxStatusName(e.mmax_status)
+                : ",,,,";
     for (std::vector<float>* values : {&b, &lambda, &mmax}) {
       std::sort(values->begin(), values->end());
       for (double p : {0.5, 0.16, 0.84}) {
@@ -138,9 +142,10 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
   s.summary_csv = s.Open(folder / "summary.csv");
   s.results_csv << kResultsCsvHeader;
   s.hazard_csv << kHazardCsvHeader;
-  s.summary_csv << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
-                   "b,lambda,mmax,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
-                   "mmax_median,mmax_p16,mmax_p84\n";
+  s.summary_csv
+      << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
+         "b,lambda,mmax,mmax_status,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
+         "mmax_median,mmax_p16,mmax_p84\n";
   s.catalog_estimates.resize(plan.cells.size());
   if (plan.job.calibrated_intervals > 0) {
     s.calibrated_csv = s.Open(folder / "calibrated.csv");
@@ -151,6 +156,8 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
 BatchWriter::~BatchWriter() = default;
 
 std::size_t BatchWriter::failed() const { return state_->failed; }
+
+const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }
 
 void BatchWriter::Add(const TaskRecord& record) {
   State& s = *state_;
@@ -167,8 +174,8 @@ void BatchWriter::Add(const TaskRecord& record) {
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
   if (record.index % per == 0) {
-    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,
-                                 record.mmin, record.mmax, record.b};
+    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,     record.mmin,
+                                 record.mmax, record.b,    record.mmax_status};
   } else if (record.ok) {
     s.b.push_back(record.b);
     s.lambda.push_back(record.lambda);
@@ -231,6 +238,14 @@ void BatchWriter::Finish() {
     for (std::size_t b = 0; b < branches; ++b) {
       const std::size_t cell = z * branches + b;
       if (!s.catalog_estimates[cell].ok) continue;
+      if (s.catalog_estimates[cell].mmax_status == MmaxStatus::Unsettled) {
+        // An Mmax that never settled is no estimate of Mmax.
+        s.warnings.push_back(
+            "zone " + zone + ", branch " + s.plan.branches[b].name + ": Mmax did not settle (" +
+            Number(s.catalog_estimates[cell].mmax, 4) +
+            "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
+        continue;
+      }
       ok.push_back(cell);
       total += s.plan.branches[b].weight;
       if (ok.size() == 1 ||

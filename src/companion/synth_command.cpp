@@ -131,12 +131,27 @@ SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
   app.add_option("--dir", command.Directory);
   app.add_option("--script", command.ScriptFile);
   app.add_option("--report-name", command.ReportName);
+  std::string history;
+  HistoryPlan historyPlan;
+  app.add_option("--history", history);
+  auto* historyEnd = app.add_option("--history-end", historyPlan.EndYear);
+  app.add_option("--edge", historyPlan.Edge)->check(RealText());
+  app.add_option("--csv", historyPlan.FileName);
   ParseArguments(app, args);
 
   command.ShortHelp = flags.ShortHelp;
   command.Help = flags.Help;
   command.Version = flags.Version;
   FinishDesign(design);
+  if (!history.empty()) {
+    if (!design.Extreme.empty() || !design.Complete.empty()) {
+      throw UsageError(
+          "--history writes an event catalog: give it without --extreme or --complete");
+    }
+    if (historyEnd->count() == 0) throw UsageError("--history needs --history-end YEAR");
+    historyPlan.Steps = ParseHistorySteps(history);
+    command.History = historyPlan;
+  }
   return command;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "companion/synth.h"
+#include "companion/synth_history.h"
 
 namespace qev::companion {
 
@@ -15,6 +16,8 @@ struct SynthCommand {
   std::string Directory = ".";
   std::optional<std::string> ScriptFile;  // an answer script for qev on these files
   std::string ReportName = "synth.out";   // output-file name the script answers
+  // --history: an event catalog with a completeness history instead of parts.
+  std::optional<HistoryPlan> History;
   bool ShortHelp = false;
   bool Help = false;
   bool Version = false;

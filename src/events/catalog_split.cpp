@@ -81,6 +81,11 @@ void SplitComplete(const EventTable& events, const SplitOptions& options, const 
     PartPeriod period{
         {step.year, 1, 1},
         k + 1 < options.completeness.size() ? DayBefore(options.completeness[k + 1].year) : end};
+    // The period is the step's within the time the catalog observes.
+    if (options.start && DayNumber(FirstDayOf(*options.start)) > DayNumber(period.first_day)) {
+      period.first_day = FirstDayOf(*options.start);
+      if (DayNumber(period.first_day) > DayNumber(period.last_day)) continue;
+    }
     const double first = DayNumber(period.first_day);
     const double after = DayNumber(period.last_day) + 1.0;
     CompletePart part;
@@ -170,6 +175,10 @@ void SplitExtreme(const EventTable& events, const SplitOptions& options, const T
   PartPeriod period;
   period.first_day = options.extreme_from ? FirstDayOf(*options.extreme_from)
                                           : CivilDate{events.year[order.front()], 1, 1};
+  if (!options.extreme_from && options.start &&
+      DayNumber(FirstDayOf(*options.start)) > DayNumber(period.first_day)) {
+    period.first_day = FirstDayOf(*options.start);
+  }
   if (options.extreme_to) {
     period.last_day = LastDayOf(*options.extreme_to);
   } else if (!options.completeness.empty()) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <pugixml.hpp>
 #include <sstream>
@@ -26,14 +27,16 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
   for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
 
   // Packed records travel intact between ranks; cut ones are refused.
-  TaskRecord record{41,    true,    2.4f,          11.25f, 3.4f,         6.93f,
-                    1.05f, "a,b\n", "{\"x\":1}\n", "",     "z,base,40\n"};
+  TaskRecord record{41,      true,          2.4f,  11.25f,
+                    3.4f,    6.93f,         1.05f, MmaxStatus::Fixed,
+                    "a,b\n", "{\"x\":1}\n", "",    "z,base,40\n"};
   const std::string bytes = PackRecord(record);
   const TaskRecord back = UnpackRecord(bytes);
   EXPECT_EQ(PackRecord(back), bytes);
   EXPECT_EQ(back.csv, record.csv);
   EXPECT_EQ(back.calibrated_csv, record.calibrated_csv);
   EXPECT_EQ(back.lambda, record.lambda);
+  EXPECT_EQ(back.mmax_status, MmaxStatus::Fixed);
   for (std::size_t cut : {std::size_t{0}, std::size_t{12}, bytes.size() - 1}) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
@@ -125,6 +128,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
       std::string(QEV_EXAMPLES_DIR) + "/ext_l1.dat\"\n";
   folder.Write("good.toml", good);
   folder.Write("typo.toml", good + "replicate = 5\n");
+  // One run cannot settle: the branch is left out of the OpenQuake files
+  // unless Mmax is capped (fixed at the cap).
+  folder.Write("unsettled.toml", good + "max_runs = 1\n");
+  folder.Write("capped.toml", good + "max_runs = 1\nmmax_cap = 7.0\n");
   const ToolRun runs[] = {
       {"some tasks fail", "-o small '" + data + "/small_job.toml'", 2,
        "16 of 64 tasks failed (see small/results.csv)"},
@@ -133,6 +140,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
        "ERROR: typo.toml, line 7: read \"zone.replicate\", expected one of the keys"},
       {"no job file", "absent.toml", 1,
        "ERROR: absent.toml: cannot open the job file (No such file or directory)"},
+      {"unsettled Mmax", "unsettled.toml", 0,
+       "warning: zone ex, branch base: Mmax did not settle (7.2): left out of the OpenQuake "
+       "files; fix or cap Mmax (mmax, mmax_cap)"},
+      {"capped Mmax", "capped.toml", 0, ""},
   };
   for (const ToolRun& run : runs) {
     const auto outcome = folder.Run(tool + run.job);
@@ -140,6 +151,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
     EXPECT_NE(outcome.out.find(run.says), std::string::npos) << run.what << ": " << outcome.out;
   }
   EXPECT_NE(folder.Read("good-results/results.csv").find("\nex,base,2,"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("unsettled-results/openquake/ex.xml")));
+  EXPECT_NE(folder.Read("unsettled-results/summary.csv").find(",unsettled,"), std::string::npos);
+  EXPECT_NE(folder.Read("capped-results/openquake/ex.xml").find("maxMag=\"7\""), std::string::npos);
+  EXPECT_NE(folder.Read("capped-results/summary.csv").find(",fixed,"), std::string::npos);
 
   // Every branch set of the logic tree sums to 1; the fragments are the
   // heaviest branch's law.
@@ -186,11 +201,12 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   std::getline(summary, line);
   std::getline(summary, line);
   const std::vector<std::string> row = fields(line);
-  ASSERT_EQ(row.size(), 19u) << line;
+  ASSERT_EQ(row.size(), 20u) << line;
   EXPECT_EQ(row[1] + " " + row[4] + " " + row[5] + " " + row[7],
             "proc=cramer;b=1.0 3 0 " + first_branch[0][14]);
   const double expected[] = {b[1], b[0] + 0.32 * (b[1] - b[0]), b[1] + 0.68 * (b[2] - b[1])};
-  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[10 + k]), expected[k], 1e-8) << line;
+  EXPECT_EQ(row[10], first_branch[0][20]);  // the Mmax status of the catalog's own estimate
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[11 + k]), expected[k], 1e-8) << line;
 }
 
 }  // namespace

@@ -109,6 +109,32 @@ TEST(CatalogSplit, EmptyExtremeWindowsAreMergedOrRefused) {
       [&] { Split(kHistory, options); });
 }
 
+// A selection from a date on: periods begin there, a step ended before it
+// gives no part, and the extreme span starts there too; windows are counted.
+TEST(CatalogSplit, TheObservedStartShortensThePeriods) {
+  SplitOptions options = HistoryOptions();
+  EXPECT_EQ(Split(kHistory, options).extreme_window_count, 2u);
+  options.extreme_window_years = 10;  // 1800-1899: 10 windows, 4 with an event
+  const SplitResult decades = Split(kHistory, options);
+  EXPECT_EQ(decades.extreme_window_count, 10u);
+  EXPECT_EQ(decades.extreme_rows.size(), 4u);
+
+  options.start = CivilDate{1965, 0, 0};
+  options.extreme_window_years = 0;
+  const SplitResult later = Split(kHistory, options);
+  ASSERT_EQ(later.complete_periods.size(), 1u);
+  EXPECT_EQ(later.complete_periods[0].first_day, (CivilDate{1965, 1, 1}));
+  EXPECT_EQ(later.catalog.complete[0].start, CatalogDecimalYear({1965, 1, 1}));
+  EXPECT_EQ(later.complete_rows[0], (std::vector<std::size_t>{7, 9, 0}));
+
+  options = HistoryOptions();
+  options.extreme_from.reset();
+  options.start = CivilDate{1850, 0, 0};
+  const SplitResult from1850 = Split(kHistory, options);
+  EXPECT_EQ(from1850.extreme_period->first_day, (CivilDate{1850, 1, 1}));
+  EXPECT_EQ(from1850.complete_periods[0].first_day, (CivilDate{1900, 1, 1}));
+}
+
 TEST(CatalogSplit, InconsistentTablesAreRefused) {
   struct Case {
     const char* what;
