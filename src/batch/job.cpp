@@ -35,6 +35,7 @@ void SettingsLayer::Overlay(const SettingsLayer& above) {
   take(mmax_values, above.mmax_values);
   take(mmax_tolerance, above.mmax_tolerance);
   take(max_runs, above.max_runs);
+  take(mmax_cap, above.mmax_cap);
   take(hazard_spans, above.hazard_spans);
   take(hazard_magnitudes, above.hazard_magnitudes);
   take(completeness, above.completeness);
@@ -263,6 +264,7 @@ class JobReader {
         layer.mmax_values = values;
       }
     });
+    h.emplace_back("mmax_cap", real(layer.mmax_cap, -10.0, 100.0, "a magnitude"));
     h.emplace_back("mmax_tolerance",
                    real(layer.mmax_tolerance, 1e-6, 10.0, "a tolerance from 1e-6 to 10"));
     h.emplace_back("max_runs", [&](const toml::node& n, const std::string& k) {
@@ -429,6 +431,18 @@ class JobReader {
         {"replicates",
          [&](const toml::node& n, const std::string& k) {
            job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
+         }},
+        {"calibrated_intervals",
+         [&](const toml::node& n, const std::string& k) {
+           job.calibrated_intervals = static_cast<std::int32_t>(Whole(n, k, 0, 100000));
+           if (job.calibrated_intervals > 0 && job.calibrated_intervals < 20) {
+             Fail(n, k, "0 (none) or at least 20 simulated catalogs");
+           }
+         }},
+        {"strict",
+         [&](const toml::node& n, const std::string& k) {
+           if (!n.is_boolean()) Fail(n, k, "true or false");
+           job.strict = *n.value<bool>();
          }},
         {"defaults",
          [&](const toml::node& n, const std::string& k) {

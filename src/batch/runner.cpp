@@ -127,6 +127,9 @@ std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
                    [&plan](std::size_t i) { return MakeRecord(plan, RunTask(plan, i)); });
   while (std::optional<TaskRecord> record = pool.Next()) writer.Add(*record);
   writer.Finish();
+  if (options.warning) {
+    for (const std::string& line : writer.warnings()) options.warning(line);
+  }
   return writer.failed();
 }
 

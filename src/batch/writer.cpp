@@ -51,6 +51,7 @@ struct Estimate {
   float mmin = 0.0f;
   float mmax = 0.0f;
   float b = 0.0f;
+  MmaxStatus mmax_status = MmaxStatus::Unsettled;
 };
 
 }  // namespace
@@ -59,12 +60,14 @@ struct BatchWriter::State {
   const BatchPlan& plan;
   std::filesystem::path folder;
   std::ofstream results_csv, results_jsonl, hazard_csv, summary_csv;
+  std::ofstream calibrated_csv;  // only for a job with calibrated_intervals
   std::uint64_t next = 0;
   std::size_t failed = 0;
   // The cell being gathered: its bootstrap values and failures.
   std::vector<float> b, lambda, mmax;
   std::size_t cell_failed = 0;
   std::vector<Estimate> catalog_estimates;  // replicate 0 of every cell
+  std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
@@ -110,7 +113,9 @@ struct BatchWriter::State {
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
                       std::to_string(cell_failed) + ",linear";
-    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) : ",,,";
+    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) + "," +
+                      MmaxStatusName(e.mmax_status)
+                : ",,,,";
     for (std::vector<float>* values : {&b, &lambda, &mmax}) {
       std::sort(values->begin(), values->end());
       for (double p : {0.5, 0.16, 0.84}) {
@@ -137,15 +142,22 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
   s.summary_csv = s.Open(folder / "summary.csv");
   s.results_csv << kResultsCsvHeader;
   s.hazard_csv << kHazardCsvHeader;
-  s.summary_csv << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
-                   "b,lambda,mmax,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
-                   "mmax_median,mmax_p16,mmax_p84\n";
+  s.summary_csv
+      << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
+         "b,lambda,mmax,mmax_status,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
+         "mmax_median,mmax_p16,mmax_p84\n";
   s.catalog_estimates.resize(plan.cells.size());
+  if (plan.job.calibrated_intervals > 0) {
+    s.calibrated_csv = s.Open(folder / "calibrated.csv");
+    s.calibrated_csv << kCalibratedCsvHeader;
+  }
 }
 
 BatchWriter::~BatchWriter() = default;
 
 std::size_t BatchWriter::failed() const { return state_->failed; }
+
+const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }
 
 void BatchWriter::Add(const TaskRecord& record) {
   State& s = *state_;
@@ -157,12 +169,13 @@ void BatchWriter::Add(const TaskRecord& record) {
   s.results_csv << record.csv;
   s.results_jsonl << record.jsonl;
   s.hazard_csv << record.hazard_csv;
+  if (s.calibrated_csv.is_open()) s.calibrated_csv << record.calibrated_csv;
   if (!record.ok) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
   if (record.index % per == 0) {
-    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,
-                                 record.mmin, record.mmax, record.b};
+    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,     record.mmin,
+                                 record.mmax, record.b,    record.mmax_status};
   } else if (record.ok) {
     s.b.push_back(record.b);
     s.lambda.push_back(record.lambda);
@@ -192,6 +205,7 @@ void BatchWriter::Finish() {
   s.Check(s.results_jsonl, "results.jsonl");
   s.Check(s.hazard_csv, "hazard.csv");
   s.Check(s.summary_csv, "summary.csv");
+  if (s.calibrated_csv.is_open()) s.Check(s.calibrated_csv, "calibrated.csv");
 
   const std::filesystem::path oq = s.folder / "openquake";
   std::error_code error;
@@ -224,6 +238,14 @@ void BatchWriter::Finish() {
     for (std::size_t b = 0; b < branches; ++b) {
       const std::size_t cell = z * branches + b;
       if (!s.catalog_estimates[cell].ok) continue;
+      if (s.catalog_estimates[cell].mmax_status == MmaxStatus::Unsettled) {
+        // An Mmax that never settled is no estimate of Mmax.
+        s.warnings.push_back(
+            "zone " + zone + ", branch " + s.plan.branches[b].name + ": Mmax did not settle (" +
+            Number(s.catalog_estimates[cell].mmax, 4) +
+            "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
+        continue;
+      }
       ok.push_back(cell);
       total += s.plan.branches[b].weight;
       if (ok.size() == 1 ||

@@ -93,6 +93,9 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
     writer.Add(record);
   }
   writer.Finish();
+  if (options.warning) {
+    for (const std::string& line : writer.warnings()) options.warning(line);
+  }
   return writer.failed();
 }
 

@@ -114,6 +114,9 @@ int Run(int argc, char** argv) {
   if (rank0 && !quiet && isatty(STDERR_FILENO)) {
     options.progress = [&line](const qev::Progress& p) { line.Show(p); };
   }
+  if (rank0) {
+    options.warning = [](const std::string& line) { std::cerr << "warning: " << line << "\n"; };
+  }
   std::size_t failed = 0;
   try {
 #ifdef QEV_WITH_MPI
