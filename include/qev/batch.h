@@ -53,7 +53,9 @@ struct SettingsLayer {
   // Magnitudes of the hazard table; an empty list gives the classic table
   // (Mmin in steps of 0.1 below Mmax).
   std::optional<std::vector<float>> hazard_magnitudes;
-  // Completeness table of zones read from a standard catalog.
+  // Completeness table of zones read from a standard catalog; an empty table
+  // (the text "auto") is estimated from the zone's selected, declustered
+  // events as qev-prepare's completeness = "auto" does.
   std::optional<std::vector<CompletenessStep>> completeness;
   // Declustering of zones read from a standard catalog: a method (its other
   // parameters those of the zone's prepare job) or none (no declustering).
@@ -86,7 +88,7 @@ struct Alternative {
   std::string name;
   double weight = 0.0;
   SettingsLayer settings;
-  // Completeness tables by zone name (set for the zones named).
+  // Completeness tables by zone name (set for the zones named; empty: "auto").
   std::map<std::string, std::vector<CompletenessStep>> zone_completeness;
 };
 

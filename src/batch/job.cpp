@@ -2,6 +2,7 @@
 // its table, every value against its type and range.
 #include <toml++/toml.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -182,14 +183,19 @@ class JobReader {
     return *node;
   }
 
-  // A completeness table: [[year, Mc], ...] or the text "YEAR:MC,YEAR:MC".
+  // A completeness table: [[year, Mc], ...], the text "YEAR:MC,YEAR:MC", or
+  // "auto" (an empty table: estimated from the zone's events).
   std::vector<CompletenessStep> Completeness(const toml::node& node, const std::string& key) const {
     if (const auto text = node.value_exact<std::string>()) {
+      std::string lower = *text;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower == "auto") return {};
       std::vector<CompletenessStep> table;
       try {
         table = ParseCompleteness(*text, key);
       } catch (const ReadingError&) {
-        Fail(node, key, "YEAR:MC pairs separated by commas, e.g. \"1964:5.5,1990:5.0\"");
+        Fail(node, key,
+             "YEAR:MC pairs separated by commas, e.g. \"1964:5.5,1990:5.0\", or \"auto\"");
       }
       for (std::size_t i = 0; i < table.size(); ++i) {
         if (!(table[i].threshold >= -10.0f && table[i].threshold <= 100.0f)) {

@@ -60,7 +60,9 @@ PreparedZone ReadPrepareJob(const std::string& path) {
     if (zone.job.mmax) zone.analysis.mmax_values = std::vector<float>{*zone.job.mmax};
     if (zone.job.mmax_cap) zone.analysis.mmax_cap = zone.job.mmax_cap;
   }
-  if (!zone.job.split.completeness.empty()) {
+  if (zone.job.completeness_auto) {
+    zone.analysis.completeness = std::vector<CompletenessStep>{};  // estimated
+  } else if (!zone.job.split.completeness.empty()) {
     zone.analysis.completeness = zone.job.split.completeness;
   }
   return zone;
@@ -108,12 +110,14 @@ class EventFiles {
   std::map<std::string, ReadResult> files_;
 };
 
-// The split of a zone's catalog under a completeness table and a declustering
-// choice (none set: the prepare job's).
-std::string SplitKey(const std::vector<CompletenessStep>& steps,
+// The split of a zone's catalog under a completeness table (none: no complete
+// part; empty: estimated) and a declustering choice (none set: the prepare
+// job's).
+std::string SplitKey(const std::optional<std::vector<CompletenessStep>>& steps,
                      const std::optional<std::optional<DeclusterMethod>>& decluster) {
   std::string key;
-  for (const CompletenessStep& s : steps)
+  if (steps && steps->empty()) key = "auto,";
+  for (const CompletenessStep& s : steps.value_or(std::vector<CompletenessStep>{}))
     key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
   if (decluster) {
     key += *decluster ? std::string(DeclusterMethodOf(**decluster).name) : std::string("none");
@@ -121,10 +125,13 @@ std::string SplitKey(const std::vector<CompletenessStep>& steps,
   return key;
 }
 
-// The prepare job of one split: its completeness table and declustering.
-PrepareJob SplitJob(PrepareJob job, const std::vector<CompletenessStep>& steps,
+// The prepare job of one split: its completeness table (an empty one
+// estimated, without figures) and declustering.
+PrepareJob SplitJob(PrepareJob job, const std::optional<std::vector<CompletenessStep>>& steps,
                     const std::optional<std::optional<DeclusterMethod>>& decluster) {
-  job.split.completeness = steps;
+  job.split.completeness = steps.value_or(std::vector<CompletenessStep>{});
+  job.completeness_auto = steps && steps->empty();
+  job.completeness_figures.clear();
   job.classic_directory.reset();
   job.mmin.reset();
   if (decluster && !*decluster) {
@@ -187,6 +194,7 @@ BatchPlan PlanBatch(BatchJob job) {
       std::vector<std::pair<std::string, std::size_t>> magnitude_types;
       std::size_t extreme_windows = 0;
       std::size_t empty_extreme_windows = 0;
+      std::vector<CompletenessStep> table;  // the one given, or the one estimated
     };
     std::map<std::string, SplitCatalog> splits;
 
@@ -219,18 +227,18 @@ BatchPlan PlanBatch(BatchJob job) {
                 "a declustering method only for zones read from a catalog ('prepare')");
       }
       if (prepared && status.empty()) {
-        const std::vector<CompletenessStep> steps =
-            s.completeness ? *s.completeness : std::vector<CompletenessStep>{};
-        auto& split = splits[SplitKey(steps, s.decluster)];
+        auto& split = splits[SplitKey(s.completeness, s.decluster)];
         if (!split.catalog && cell.error_status.empty()) {
+          split.table = s.completeness.value_or(std::vector<CompletenessStep>{});
           try {
-            PrepareJob pj = SplitJob(prepared->job, steps, s.decluster);
+            PrepareJob pj = SplitJob(prepared->job, s.completeness, s.decluster);
             pj.strict = false;  // the tasks check, with their analyses
             PrepareReport report = RunPrepare(pj, *events);
             split.mmin = report.mmin;
             split.extreme_windows = report.split.extreme_window_count;
             split.empty_extreme_windows = report.split.empty_windows;
             split.magnitude_types = MagnitudeTypesOfParts(report);
+            if (report.completeness) split.table = report.completeness->table;
             split.catalog = std::make_shared<const Catalog>(std::move(report.split.catalog));
           } catch (const Error& e) {
             cell.error_status = StatusOf(e);
@@ -240,8 +248,9 @@ BatchPlan PlanBatch(BatchJob job) {
         cell.catalog = split.catalog;
         if (!mmin && split.catalog) mmin = split.mmin;
         std::vector<std::pair<std::int32_t, float>> table;
-        table.reserve(steps.size());
-        for (const CompletenessStep& step : steps) table.emplace_back(step.year, step.threshold);
+        table.reserve(split.table.size());
+        for (const CompletenessStep& step : split.table)
+          table.emplace_back(step.year, step.threshold);
         cell.completeness = table;
         cell.magnitude_types = split.magnitude_types;
         cell.extreme_windows = split.extreme_windows;

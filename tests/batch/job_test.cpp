@@ -29,7 +29,7 @@ TEST(BatchJob, BadJobsAreRefusedWithFileLineAndKey) {
       jobs.back()[3] += line + "\n";
     }
   }
-  ASSERT_EQ(jobs.size(), 25u);
+  ASSERT_EQ(jobs.size(), 26u);
   for (const auto& [what, where, part, job] : jobs) {
     try {
       PlanBatch(ParseBatchJob(job, "job.toml", QEV_EXAMPLES_DIR));
@@ -57,13 +57,24 @@ TEST(BatchJob, SettingsOfLaterLevelsReplaceEarlierOnes) {
   }
 }
 
+// The rows of the complete parts of two catalogs agree.
+void ExpectSameParts(const Catalog& mine, const Catalog& theirs, const std::string& what) {
+  ASSERT_EQ(mine.complete.size(), theirs.complete.size()) << what;
+  for (std::size_t k = 0; k < theirs.complete.size(); ++k) {
+    ASSERT_EQ(mine.complete[k].rows.size(), theirs.complete[k].rows.size()) << what;
+    for (std::size_t i = 0; i < theirs.complete[k].rows.size(); ++i)
+      EXPECT_EQ(mine.complete[k].rows[i].magnitude, theirs.complete[k].rows[i].magnitude) << what;
+  }
+}
+
 // Each branch's catalog is the prepare job's under the branch's declustering
-// method and completeness table; the table as text and as pairs is one split.
+// method and completeness table; the table as text and as pairs is one split,
+// and "auto" estimates the table as the prepare job would.
 TEST(BatchJob, DeclusteringAndCompletenessAreBranchKeys) {
   const BatchPlan plan =
       PlanBatch(ParseBatchJob(qev::testing::ReadBytes(QEV_BATCH_DATA_DIR "/decluster_tree.toml"),
                               "job.toml", QEV_EXAMPLES_DIR));
-  ASSERT_EQ(plan.cells.size(), 6u);
+  ASSERT_EQ(plan.cells.size(), 9u);
   const PrepareJob japan =
       ParsePrepareToml(qev::testing::ReadBytes(QEV_EXAMPLES_DIR "/batch/japan.toml"), "japan.toml",
                        QEV_EXAMPLES_DIR "/batch");
@@ -71,26 +82,35 @@ TEST(BatchJob, DeclusteringAndCompletenessAreBranchKeys) {
                                                     DeclusterMethod::Reasenberg1985, std::nullopt};
   std::vector<std::size_t> events;
   for (std::size_t m = 0; m < 3; ++m) {
-    const Cell& text = plan.cells[2 * m];
-    const Cell& pairs = plan.cells[2 * m + 1];
+    const Cell& text = plan.cells[3 * m];
+    const Cell& pairs = plan.cells[3 * m + 1];
+    const Cell& automatic = plan.cells[3 * m + 2];
     ASSERT_TRUE(text.catalog) << text.error_message;
+    ASSERT_TRUE(automatic.catalog) << automatic.error_message;
     EXPECT_EQ(text.catalog, pairs.catalog);  // one split serves both
     PrepareJob job = japan;
     job.split.completeness = {{2022, 5.0f}, {2023, 5.1f}};
     job.decluster.reset();
     if (methods[m]) job.decluster = DeclusterOptions{*methods[m]};
     const Catalog expected = RunPrepare(job).split.catalog;
-    ASSERT_EQ(text.catalog->complete.size(), expected.complete.size());
+    ExpectSameParts(*text.catalog, expected, "given table");
     std::size_t count = 0;
-    for (std::size_t k = 0; k < expected.complete.size(); ++k) {
-      const std::vector<MagnitudeRow>& mine = text.catalog->complete[k].rows;
-      const std::vector<MagnitudeRow>& theirs = expected.complete[k].rows;
-      ASSERT_EQ(mine.size(), theirs.size());
-      for (std::size_t i = 0; i < mine.size(); ++i)
-        EXPECT_EQ(mine[i].magnitude, theirs[i].magnitude);
-      count += theirs.size();
-    }
+    for (const auto& part : expected.complete) count += part.rows.size();
     events.push_back(count);
+
+    job.split.completeness.clear();
+    job.completeness_auto = true;
+    const PrepareReport estimated = RunPrepare(job);
+    ASSERT_TRUE(estimated.completeness);
+    EXPECT_FALSE(estimated.completeness->table.empty());
+    EXPECT_NE(automatic.catalog, text.catalog);  // a split of its own
+    ExpectSameParts(*automatic.catalog, estimated.split.catalog, "estimated table");
+    ASSERT_TRUE(automatic.completeness);
+    ASSERT_EQ(automatic.completeness->size(), estimated.completeness->table.size());
+    for (std::size_t i = 0; i < estimated.completeness->table.size(); ++i) {
+      EXPECT_EQ((*automatic.completeness)[i].first, estimated.completeness->table[i].year);
+      EXPECT_EQ((*automatic.completeness)[i].second, estimated.completeness->table[i].threshold);
+    }
   }
   // Declustering removes events, each method its own.
   EXPECT_LT(events[0], events[2]);
