@@ -11,6 +11,7 @@
 #include "companion/manpage.h"
 #include "companion/synth_command.h"
 #include "qev/errors.h"
+#include "qev/version.h"
 #include "qev_calibrate_manual.h"
 #include "textio/number_text.h"
 
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
   try {
     const CalibrateCommand command = Parse(std::vector<std::string>(argv + 1, argv + argc));
     if (command.Flags.Version) {
-      std::cout << "qev-calibrate " << QEV_VERSION << "\n";
+      std::cout << "qev-calibrate " << QEV_VERSION_STRING << "\n";
       return 0;
     }
     if (command.Flags.Help) {
