@@ -2,6 +2,7 @@
 // completeness table of the tree, and the settings of every (zone, branch).
 #include <toml++/toml.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <set>
@@ -144,6 +145,13 @@ BatchPlan PlanBatch(BatchJob job) {
       message = e.what();
     }
     std::map<std::string, std::pair<std::shared_ptr<const Catalog>, float>> splits;
+    ZoneSource& source = plan.zone_sources.emplace_back();
+    if (prepared) {
+      source.polygon = prepared->job.selection.zone;
+      source.min_depth = prepared->job.selection.min_depth;
+      source.max_depth = prepared->job.selection.max_depth;
+    }
+    bool depths_kept = false;
 
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
       const Branch& branch = plan.branches[b];
@@ -180,6 +188,13 @@ BatchPlan PlanBatch(BatchJob job) {
             pj.classic_directory.reset();
             pj.mmin.reset();
             PrepareReport report = RunPrepare(pj, *events);
+            // The events kept do not depend on the completeness table.
+            if (!depths_kept) {
+              for (float d : report.events.depth) {
+                if (std::isfinite(d)) source.depths.push_back(d);
+              }
+              depths_kept = true;
+            }
             split.first = std::make_shared<const Catalog>(std::move(report.split.catalog));
             split.second = report.mmin;
           } catch (const Error& e) {

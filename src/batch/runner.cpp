@@ -108,6 +108,9 @@ std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
                    [&plan](std::size_t i) { return MakeRecord(plan, RunTask(plan, i)); });
   while (std::optional<TaskRecord> record = pool.Next()) writer.Add(*record);
   writer.Finish();
+  if (options.warning) {
+    for (const std::string& w : writer.warnings()) options.warning(w);
+  }
   return writer.failed();
 }
 

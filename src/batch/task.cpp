@@ -164,6 +164,11 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
     record.mmin = a.settings.mmin;
     record.mmax = a.mmax;
     record.b = u.b;
+    record.sd_b = u.sd_b;
+    record.sd_lambda = u.sd_lambda;
+    record.sd_mmax = u.sd_mmax;
+    record.xmax = a.settings.xmax;
+    record.mmax_converged = a.mmax_converged;
     for (const HazardPoint& p : result.hazard) {
       // The fields of the point once, then one row for each span.
       const std::string point = zone + "," + branch + "," + Real(p.magnitude) + "," +
@@ -240,7 +245,9 @@ std::string PackRecord(const TaskRecord& record) {
   std::string out;
   PutWord(out, record.index);
   PutWord(out, record.ok ? 1 : 0);
-  for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b}) {
+  PutWord(out, record.mmax_converged ? 1 : 0);
+  for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b, record.sd_b,
+                      record.sd_lambda, record.sd_mmax, record.xmax}) {
     PutFloat(out, value);
   }
   PutText(out, record.csv);
@@ -254,11 +261,16 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   TaskRecord record;
   record.index = in.Word();
   record.ok = in.Word() != 0;
+  record.mmax_converged = in.Word() != 0;
   record.beta = in.Float();
   record.lambda = in.Float();
   record.mmin = in.Float();
   record.mmax = in.Float();
   record.b = in.Float();
+  record.sd_b = in.Float();
+  record.sd_lambda = in.Float();
+  record.sd_mmax = in.Float();
+  record.xmax = in.Float();
   record.csv = in.Text();
   record.jsonl = in.Text();
   record.hazard_csv = in.Text();

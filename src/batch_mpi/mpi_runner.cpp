@@ -93,6 +93,9 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
     writer.Add(record);
   }
   writer.Finish();
+  if (options.warning) {
+    for (const std::string& w : writer.warnings()) options.warning(w);
+  }
   return writer.failed();
 }
 

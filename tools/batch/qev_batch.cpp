@@ -106,6 +106,9 @@ int Run(int argc, char** argv) {
   if (rank0 && !quiet && isatty(STDERR_FILENO)) {
     options.progress = [&line](const qev::Progress& p) { line.Show(p); };
   }
+  if (rank0 && !quiet) {
+    options.warning = [](const std::string& w) { std::cerr << "WARNING: " << w << "\n"; };
+  }
   std::size_t failed = 0;
   try {
 #ifdef QEV_WITH_MPI
