@@ -55,6 +55,8 @@ function(qev_batch_tool)
   endif()
   if(TARGET qev_bench)
     target_link_libraries(qev_bench PRIVATE qev_batch)
+    target_compile_definitions(qev_bench PRIVATE
+      QEV_BENCH_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_batch_tool)

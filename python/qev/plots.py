@@ -134,8 +134,8 @@ def _plot_observed(ax, catalog):
         for n, marker, face, text in (
                 (counts, "s", color, f"part {i + 1}: count in the 0.1 bin / span"),
                 (np.cumsum(counts[::-1])[::-1], "o", "white",
-                 f"part {i + 1} ({part.start:.0f}-{part.end:.0f}, M ≥ {part.threshold:.2f}): "
-                 f"count ≥ m / {span:.1f} yr")):
+                 f"part {i + 1} (M ≥ {part.threshold:.2f}, {span:.1f} yr): "
+                 "count ≥ m / span")):
             keep = n > 0
             lo, hi = poisson_limits(n[keep])
             rate = n[keep] / span

@@ -240,18 +240,29 @@ std::optional<SourcePlace> PlaceOf(const BatchPlan& plan, std::size_t z,
 
 // ------------------------------------------------------------ the source models
 
-// Probabilities or weights as written: each rounded to 12 digits, the last
-// closing the sum to 1.
-std::vector<double> Closed(const std::vector<double>& shares) {
+// Probabilities or weights as written: each share rounded to 12 decimals,
+// the last closing the sum, so that the decimal texts sum to exactly 1
+// (whole units of 10^-12 added as integers).
+std::vector<std::string> Closed(const std::vector<double>& shares) {
+  constexpr long long kUnits = 1000000000000LL;
   double total = 0.0;
   for (double s : shares) total += s;
-  std::vector<double> out;
-  double given = 0.0;
+  std::vector<std::string> out;
+  long long given = 0;
   for (std::size_t i = 0; i < shares.size(); ++i) {
+    const long long units = i + 1 == shares.size()
+                                ? kUnits - given
+                                : std::llround(shares[i] / total * static_cast<double>(kUnits));
+    given += units;
+    if (units == kUnits) {
+      out.emplace_back("1");
+      continue;
+    }
     char text[32];
-    std::snprintf(text, sizeof text, "%.12g", shares[i] / total);
-    out.push_back(i + 1 == shares.size() ? 1.0 - given : std::strtod(text, nullptr));
-    given += out.back();
+    std::snprintf(text, sizeof text, "0.%012lld", units);
+    std::string t = text;
+    while (t.back() == '0') t.pop_back();
+    out.push_back(t);
   }
   return out;
 }
@@ -294,10 +305,10 @@ void AppendSource(pugi::xml_node group, const BatchPlan& plan, const SourcePlace
   auto planes = source.append_child("nodalPlaneDist");
   std::vector<double> shares;
   for (const NodalPlane& p : place.planes) shares.push_back(p.probability);
-  const std::vector<double> plane_p = Closed(shares);
+  const std::vector<std::string> plane_p = Closed(shares);
   for (std::size_t i = 0; i < place.planes.size(); ++i) {
     auto p = planes.append_child("nodalPlane");
-    p.append_attribute("probability") = ShortestReal(plane_p[i]).c_str();
+    p.append_attribute("probability") = plane_p[i].c_str();
     p.append_attribute("strike") = ShortestReal(place.planes[i].strike).c_str();
     p.append_attribute("dip") = ShortestReal(place.planes[i].dip).c_str();
     p.append_attribute("rake") = ShortestReal(place.planes[i].rake).c_str();
@@ -305,10 +316,10 @@ void AppendSource(pugi::xml_node group, const BatchPlan& plan, const SourcePlace
   auto depths = source.append_child("hypoDepthDist");
   shares.clear();
   for (const HypoDepth& d : place.depths) shares.push_back(d.probability);
-  const std::vector<double> depth_p = Closed(shares);
+  const std::vector<std::string> depth_p = Closed(shares);
   for (std::size_t i = 0; i < place.depths.size(); ++i) {
     auto d = depths.append_child("hypoDepth");
-    d.append_attribute("probability") = ShortestReal(depth_p[i]).c_str();
+    d.append_attribute("probability") = depth_p[i].c_str();
     d.append_attribute("depth") = ShortestReal(place.depths[i].depth).c_str();
   }
 }
@@ -450,13 +461,13 @@ std::string LogicTree(const std::vector<ModelChoice>& models) {
   set.append_attribute("branchSetID") = "bs1";
   std::vector<double> shares;
   for (const ModelChoice& m : models) shares.push_back(m.weight);
-  const std::vector<double> weights = Closed(shares);
+  const std::vector<std::string> weights = Closed(shares);
   for (std::size_t i = 0; i < models.size(); ++i) {
     auto branch = set.append_child("logicTreeBranch");
     branch.append_attribute("branchID") = models[i].id.c_str();
     branch.append_child("uncertaintyModel").text() =
         ("source_model_" + models[i].id + ".xml").c_str();
-    branch.append_child("uncertaintyWeight").text() = ShortestReal(weights[i]).c_str();
+    branch.append_child("uncertaintyWeight").text() = weights[i].c_str();
   }
   return Saved(document);
 }

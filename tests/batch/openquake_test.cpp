@@ -32,6 +32,18 @@ std::vector<double> Numbers(const std::string& text) {
   return out;
 }
 
+// A probability or weight as written in units of 10^-12 ("1" or "0." and
+// at most 12 decimals), -1 for any other text: the texts must sum to 1
+// exactly as decimals, whatever a reader's arithmetic.
+long long DecimalUnits(const std::string& text) {
+  if (text == "1") return 1000000000000LL;
+  if (text.rfind("0.", 0) != 0 || text.size() > 14 || text.size() < 3) return -1;
+  std::string digits = text.substr(2);
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+  digits.resize(12, '0');
+  return std::stoll(digits);
+}
+
 // The job's rows of results.csv and hazard.csv by zone and branch.
 struct Rows {
   std::map<std::string, std::vector<std::vector<std::string>>> results;  // zone;branch
@@ -65,23 +77,23 @@ std::map<std::string, double> CheckLogicTree(const TempFolder& folder, const std
   EXPECT_STREQ(set.attribute("uncertaintyType").value(), "sourceModel");
   std::map<std::string, double> files;
   std::set<std::string> ids;
-  double total = 0.0;
+  long long total = 0;
   for (auto branch : set.children("logicTreeBranch")) {
     EXPECT_TRUE(ids.insert(branch.attribute("branchID").value()).second);
     const std::string file = branch.child_value("uncertaintyModel");
     const double weight = std::stod(branch.child_value("uncertaintyWeight"));
     EXPECT_GT(weight, 0.0);
-    total += weight;
+    total += DecimalUnits(branch.child_value("uncertaintyWeight"));
     EXPECT_TRUE(files.emplace(file, weight).second) << file;
     EXPECT_TRUE(std::filesystem::exists(folder.Path(oq + "/" + file))) << file;
   }
-  EXPECT_NEAR(total, 1.0, 1e-12);
+  EXPECT_EQ(total, 1000000000000LL) << "weights summing to exactly 1";
   return files;
 }
 
-double Sum(pugi::xml_node parent, const char* child) {
-  double total = 0.0;
-  for (auto n : parent.children(child)) total += n.attribute("probability").as_double();
+long long Sum(pugi::xml_node parent, const char* child) {
+  long long total = 0;
+  for (auto n : parent.children(child)) total += DecimalUnits(n.attribute("probability").value());
   return total;
 }
 
@@ -126,8 +138,8 @@ OpenQuakeMfd CheckSource(pugi::xml_node source) {
   } else {
     EXPECT_EQ(Numbers(geometry.child("gml:Point").child_value("gml:pos")).size(), 2u);
   }
-  EXPECT_NEAR(Sum(source.child("nodalPlaneDist"), "nodalPlane"), 1.0, 1e-12);
-  EXPECT_NEAR(Sum(source.child("hypoDepthDist"), "hypoDepth"), 1.0, 1e-12);
+  EXPECT_EQ(Sum(source.child("nodalPlaneDist"), "nodalPlane"), 1000000000000LL);
+  EXPECT_EQ(Sum(source.child("hypoDepthDist"), "hypoDepth"), 1000000000000LL);
   for (auto d : source.child("hypoDepthDist").children("hypoDepth")) {
     EXPECT_GE(d.attribute("depth").as_double(), upper);
     EXPECT_LE(d.attribute("depth").as_double(), lower);
