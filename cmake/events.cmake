@@ -27,8 +27,7 @@ cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_events_tool)
 if(TARGET qev_tests)
   target_link_libraries(qev_tests PRIVATE qev_events)
   # qev-prepare --analyze is built (QEV_WITH_ANALYZE) and tested.
-  target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_ANALYZES
-    QEV_SHARED_CATALOGS_DIR="${PROJECT_SOURCE_DIR}/../shared/catalogs")
+  target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_ANALYZES)
 endif()
 
 # The catalog-import benchmarks live in the one benchmark program.

@@ -69,10 +69,10 @@ install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companio
 # project and the README. The walk-throughs write reports, CSV tables, SVG
 # figures and result folders into examples/; none of them is ever installed.
 set(QEV_EXAMPLE_FILES
-    README.md answers.txt
+    README.md answers.txt answers-with-blank-name.txt
     ext_l1.dat ext_l2.dat
     cp1900_l1.dat cp1900_l2.dat cp1900_l3.dat cp1960_l1.dat cp1960_l2.dat cp1960_l3.dat
-    usgs_tonga_m5_2022_2024.csv tonga.toml tonga_zone.geojson
+    usgs_tonga_m5_2022_2024.csv usgs_global_m5_2022_2024_extract.csv tonga.toml tonga_zone.geojson
     batch/usgs_japan_png_tonga_m5_2022_2024.csv batch/national.toml batch/japan.toml
     batch/png.toml batch/tonga.toml
     consumer/CMakeLists.txt consumer/main.cpp consumer/import.cpp)

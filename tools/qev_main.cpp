@@ -1,6 +1,6 @@
 // qev: seismic hazard from incomplete and uncertain earthquake catalogs.
 // Command-line arguments serve only as names of files answered blank; only a
-// first argument of exactly --help or --version is taken as a request instead.
+// first argument of exactly -h, --help or --version is taken as a request instead.
 #include <unistd.h>
 
 #include <csignal>
@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: qev [FILE]...\n"
-    "       qev --help | --version\n"
+    "       qev -h | --help | --version\n"
     "\n"
     "qev estimates, from an earthquake catalog made of an extreme part (the largest\n"
     "historical events with their dates) and complete parts whose magnitudes carry\n"
@@ -35,6 +35,17 @@ constexpr std::string_view kUsage =
     "\n"
     "Each FILE is used, in order, as the name of a file whose name was answered\n"
     "blank (the output file or a catalog file).\n"
+    "\n"
+    "Mmin: the program suggests one unit below the lowest level of the catalog (the\n"
+    "lowest complete threshold or extreme magnitude); answer 2 to type another.\n"
+    "Lambda is given for Mmin and the hazard table starts there; Beta and Mmax do\n"
+    "not depend on it. qev-prepare answers 0.1 below the lowest level, so that\n"
+    "Lambda is given where the data begin.\n"
+    "\n"
+    "From a real catalog (CSV, ZMAP, QuakeML) to the catalog files and an answers\n"
+    "file for a session: qev-prepare. Many analyses at once (source zones, logic\n"
+    "tree, bootstrap): qev-batch. Synthetic catalogs: qev-synth; tables and\n"
+    "figures from a report: qev-report.\n"
     "\n"
     "The manual: man qev\n";
 
@@ -69,7 +80,7 @@ void WatchTemporaryReport(const std::string& path) {
 int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view first = argv[1];
-    if (first == "--help") return Print(kUsage);
+    if (first == "-h" || first == "--help") return Print(kUsage);
     if (first == "--version") return Print("qev " QEV_VERSION "\n");
   }
   std::vector<std::string> args(argv + 1, argv + argc);

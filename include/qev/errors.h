@@ -18,7 +18,8 @@ class Error : public std::runtime_error {
 // and what was expected. The text is shown safely (control and non-ASCII bytes
 // as '?', at most 40 characters of a token): a token as read is quoted
 // ("6.5abc"); a value that was read but cannot be used is named with its value
-// (magnitude 1e+10). what() is "SOURCE, line N: read TEXT, expected EXPECTED".
+// (magnitude 1e+10); nothing read shows as "". what() is
+// "SOURCE, line N: read TEXT, expected EXPECTED".
 class ReadingError : public Error {
  public:
   ReadingError(const std::string& source, long line, const std::string& text,

@@ -26,6 +26,7 @@ release the GIL, so Python threads run analyses in parallel.
 
 from __future__ import annotations
 
+import calendar
 import math
 import numbers
 import os
@@ -44,6 +45,9 @@ from ._qev import (
     ReadingError,
     TrialPointNotPositive,
 )
+
+# The project's version, as `qev --version` prints it.
+__version__ = _qev.__version__
 
 __all__ = [
     "Error", "ReadingError", "EndOfInput", "CatalogError", "TrialPointNotPositive",
@@ -132,6 +136,35 @@ def _years(start: float, end: float) -> str:
     return f"{year(start)}-{year(end - 0.01)}"
 
 
+def _classic_decimal(year: int, month: int, day: int) -> float:
+    """decimal_year of a date, in Python: months as twelfths, days as 1/365.25
+    of a year, year 1 beginning at 0.0 (no year 0), rounded to float32."""
+    t = float(np.float32((month - 1) / 12 + (year - 1) + day / 365.25))
+    return float(np.float32(t + 1.0)) if year < 0 else t
+
+
+def _date(t: float) -> str:
+    """The calendar date whose decimal year lies nearest to `t`, as
+    YYYY-MM-DD. Months count as twelfths of a year, so the last day of a month
+    lies a little past the first of the next one's twelfth: the nearest date,
+    not a division, names the day."""
+    if not math.isfinite(t):
+        return f"{t:g}"
+    near = math.floor(t) + 1 if t >= 0 else math.floor(t)
+    best = None
+    for year in (near - 1, near, near + 1):
+        if year == 0:
+            continue
+        for month in range(1, 13):
+            last = calendar.monthrange(year, month)[1] if 1 <= year <= 9999 else 31
+            for day in range(1, last + 1):
+                gap = abs(_classic_decimal(year, month, day) - t)
+                if best is None or gap < best[0]:
+                    best = (gap, year, month, day)
+    _, year, month, day = best
+    return f"{year:04d}-{month:02d}-{day:02d}" if year > 0 else f"{year}-{month:02d}-{day:02d}"
+
+
 def _array_repr(values: np.ndarray) -> str:
     if values.size <= 4:
         return "[" + ", ".join(f"{v:g}" for v in values) + "]"
@@ -179,8 +212,7 @@ class ExtremePart:
         return int(self.time.size)
 
     def __repr__(self) -> str:
-        return (f"ExtremePart({_years(self.start, self.end)}: start={self.start:g}, "
-                f"end={self.end:g}, {len(self)} events, "
+        return (f"ExtremePart({_date(self.start)} to {_date(self.end)}, {len(self)} events, "
                 f"magnitude={_array_repr(self.magnitude)})")
 
 
@@ -237,8 +269,7 @@ class CompletePart:
         return int(self.frequency.sum(dtype=np.int64))
 
     def __repr__(self) -> str:
-        return (f"CompletePart({_years(self.start, self.end)}: start={self.start:g}, "
-                f"end={self.end:g}, "
+        return (f"CompletePart({_date(self.start)} to {_date(self.end)}, "
                 f"threshold={self.threshold:g}, {self.events} events, sd={self.part_sd:g})")
 
 
@@ -562,3 +593,10 @@ if hasattr(_qev, "run_batch"):
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]
 
 from . import plots  # noqa: E402  (figures need matplotlib only when drawn)
+
+
+def __dir__():
+    """The package's own names: what it exports, its figures and its version
+    (not the modules and helpers it uses)."""
+    return sorted(set(__all__) | {"plots", "__version__", "__doc__", "__name__", "__file__",
+                                  "__path__", "__all__"})

@@ -3,6 +3,8 @@
 
 PYBIND11_MODULE(_qev, m) {
   m.doc() = "The QEV library: catalog readers, the analysis, hazard, batch runs";
+  // The project's version, the one the tools print.
+  m.attr("__version__") = QEV_VERSION;
   qev::python::BindErrors(m);
   qev::python::BindEngine(m);
 #ifdef QEV_EVENTS_AVAILABLE

@@ -1,20 +1,23 @@
 """The code of docs/python.md runs as written, and prints what the page shows.
 
 Each ```python block runs in turn in one namespace; a ```text block right
-after one is the output it must print, line for line. The blocks run in a
-temporary folder holding a link to examples/ and a docs/figures/ folder, so the
-page's relative paths work and the checked-in figures stay as they are.
+after one is the output it must print, line for line. The blocks start in a
+temporary folder holding a link to examples/, as the top of a clone would; the
+page's first block moves to a scratch folder of its own and writes the figures
+into its figures/, which must then hold the page's figures by name.
 
-`python3 python/tests/test_docs.py --write` runs the blocks in the source tree
-instead: that redraws docs/figures/ and writes each block's output into the
-```text block after it.
+`python3 python/tests/test_docs.py --write` starts the blocks in the source
+tree instead, copies the figures drawn to docs/figures/ and writes each block's
+output into the ```text block after it.
 """
 
 import contextlib
 import io
 import os
 import re
+import shutil
 import sys
+import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -38,9 +41,9 @@ def blocks(page: str):
     return out
 
 
-def run_page(folder: Path):
-    """Runs every block with `folder` as working folder; yields (code,
-    expected, printed)."""
+def run_page(folder: Path, left: list):
+    """Runs every block starting in `folder`; yields (code, expected,
+    printed). `left` receives the working folder the blocks ended in."""
     namespace = {"__name__": "docs"}
     here = os.getcwd()
     os.chdir(folder)
@@ -51,23 +54,30 @@ def run_page(folder: Path):
                 exec(compile(code, str(PAGE), "exec"), namespace)
             yield code, expected, printed.getvalue()
     finally:
+        left.append(Path(os.getcwd()))
         os.chdir(here)
         import matplotlib.pyplot as plt
 
         plt.close("all")
 
 
-def test_every_example_of_the_python_page_runs_and_prints_what_it_shows(tmp_path):
-    (tmp_path / "examples").symlink_to(ROOT / "examples")
-    (tmp_path / "docs" / "figures").mkdir(parents=True)
+def test_every_example_of_the_python_page_runs_and_prints_what_it_shows(tmp_path, monkeypatch):
+    start = tmp_path / "clone"
+    start.mkdir()
+    (start / "examples").symlink_to(ROOT / "examples")
+    monkeypatch.setattr(tempfile, "tempdir", str(tmp_path))
     checked = 0
-    for code, expected, printed in run_page(tmp_path):
+    left = []
+    for code, expected, printed in run_page(start, left):
         if expected is not None:
             assert printed == expected, f"the block\n{code}\nprinted\n{printed}"
             checked += 1
     assert checked > 0
+    # Nothing written beside the examples; everything in the scratch folder.
+    assert sorted(p.name for p in start.iterdir()) == ["examples"]
+    assert left[0] != start and left[0].parent == tmp_path
     figures = {p.name for p in (ROOT / "docs" / "figures").glob("python-*.png")}
-    drawn = {p.name for p in (tmp_path / "docs" / "figures").glob("python-*.png")}
+    drawn = {p.name for p in (left[0] / "figures").glob("python-*.png")}
     assert drawn == figures and drawn
 
 
@@ -76,7 +86,10 @@ if __name__ == "__main__" and sys.argv[1:] == ["--write"]:
 
     matplotlib.use("Agg")
     page = PAGE.read_text()
-    outputs = [printed for _, _, printed in run_page(ROOT)]
+    left = []
+    outputs = [printed for _, _, printed in run_page(ROOT, left)]
+    for figure in (left[0] / "figures").glob("python-*.png"):
+        shutil.copyfile(figure, ROOT / "docs" / "figures" / figure.name)
     # From the end, so that the spans before stay valid.
     for (_, _, code_span, text_span), printed in reversed(list(zip(blocks(page), outputs))):
         if text_span:

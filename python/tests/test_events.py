@@ -10,13 +10,15 @@ import numpy as np
 import pytest
 
 import qev
-from conftest import EXAMPLES, ROOT, build_dir
+from conftest import EXAMPLES, build_dir
 
 TOOL = build_dir() / "qev-prepare"
 pytestmark = pytest.mark.skipif(not hasattr(qev, "read_catalog"),
                                 reason="built without the catalog import")
 TONGA = EXAMPLES / "usgs_tonga_m5_2022_2024.csv"
-GLOBAL = ROOT.parent / "shared" / "catalogs" / "usgs_global_m5_2022_2024.csv"
+# Every eighth row of the agency's global export, with its rows without magError
+# and its volcanic eruption (examples/README.md).
+GLOBAL = EXAMPLES / "usgs_global_m5_2022_2024_extract.csv"
 
 # The same preparation through the tool's options and through Python.
 PREPARATIONS = [
@@ -42,8 +44,8 @@ def tonga():
                          ids=[p[0] for p in PREPARATIONS])
 def test_python_preparation_gives_the_parts_the_tool_writes(tmp_path, what, catalog, options,
                                                             selection, window, split):
-    if not catalog.exists() or not TOOL.exists():
-        pytest.skip(f"needs {catalog.name} and qev-prepare")
+    if not TOOL.exists():
+        pytest.skip("needs qev-prepare")
     subprocess.run([str(TOOL), str(catalog), "--default-sd", "0.1", *options,
                     "--mmin", "4.9", "--classic", str(tmp_path)], check=True,
                    capture_output=True)

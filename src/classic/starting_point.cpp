@@ -13,6 +13,8 @@ namespace {
 // The largest prior b-value: its Beta (6.9) times the largest size (12)
 // keeps exp(-Beta m) a normal single-precision number, which the likelihood
 // and the keyboard start need. Real b-values lie between about 0.5 and 2.
+// A b-value of 0 or below is taken: as the starting Beta of a keyboard start
+// it ends the session with the box of the trial point not above zero.
 constexpr float kLargestPriorB = 3.0f;
 
 // Screen feed of this dialog: 29 slashes, 30 empty records.
@@ -54,7 +56,7 @@ void AskPrior(Session& session) {
     sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
     sink.ConsoleEmpty();
     session.io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
-  } while (!(settings.PriorB > 0.0f && settings.PriorB <= kLargestPriorB));
+  } while (settings.PriorB > kLargestPriorB);
   sink.Format(Dest::File, "('  PRIOR b-value & SD[of PRIOR b] = ',F4.2,'   ',F7.3)",
               {settings.PriorB, settings.PriorBSd});
 }
@@ -65,13 +67,12 @@ void AskKeyboardStart(Session& session) {
   settings.StartFromKeyboard = true;
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  // The minimisation needs a positive Lambda to start from.
-  do {
-    sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
-    sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
-    sink.ConsoleEmpty();
-    session.io.ReadConsole({&settings.KeyboardLambda});
-  } while (!(settings.KeyboardLambda > 0.0f));
+  // Taken as typed: a Lambda of 0 or below ends the session when the
+  // minimisation starts, with the box "SOUGHT PARAMETERS LESS than 0 !!!".
+  sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
+  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
+  sink.ConsoleEmpty();
+  session.io.ReadConsole({&settings.KeyboardLambda});
   sink.ConsoleEmpty();
   // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
   // magnitude range for the law at all, one above the units' upper limit is

@@ -17,10 +17,12 @@ std::string Located(const std::string& message, const std::string& source, long 
 
 }  // namespace
 
+// Nothing read (an empty field, a missing header) shows as "".
 ReadingError::ReadingError(const std::string& source, long line, const std::string& text,
                            const std::string& expected)
-    : ReadingError(Where(source, line) + ": read " + text + ", expected " + expected, source, line,
-                   text, expected) {}
+    : ReadingError(Where(source, line) + ": read " + (text.empty() ? "\"\"" : text) +
+                       ", expected " + expected,
+                   source, line, text, expected) {}
 
 ReadingError::ReadingError(const std::string& message, const std::string& source, long line,
                            const std::string& text, const std::string& expected)

@@ -12,7 +12,7 @@ namespace {
 
 const std::string kStopLine = "Stop - Program terminated.\r\n";
 
-// Only an exact first argument --help or --version is a request: it is answered
+// Only an exact first argument -h, --help or --version is a request: it is answered
 // on standard output with status 0 and no session; any other argument stays the
 // name of a file answered blank, here the output file.
 TEST(QevBinary, HelpAndVersionAreRequestsOnlyAsTheExactFirstArgument) {
@@ -24,9 +24,14 @@ TEST(QevBinary, HelpAndVersionAreRequestsOnlyAsTheExactFirstArgument) {
   };
   const std::vector<Case> cases = {
       {{"--help"}, 0, "\nThe manual: man qev\n", ""},
+      {{"-h"}, 0, "\nThe manual: man qev\n", ""},
+      {{"-h"}, 0, "Usage: qev [FILE]...\n       qev -h | --help | --version\n", ""},
+      {{"--help"}, 0, "qev-prepare", ""},
+      {{"--help"}, 0, "qev-batch", ""},
       {{"--version"}, 0, "qev " QEV_VERSION "\n", ""},
       {{"--version.txt"}, 1, kStopLine, "--version.txt"},
       {{"named.txt", "--help"}, 1, kStopLine, "named.txt"},
+      {{"-help"}, 1, kStopLine, "-help"},
   };
   for (const Case& c : cases) {
     Workspace harness;

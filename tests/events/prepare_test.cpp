@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -117,6 +118,36 @@ TEST(PrepareTool, AnalyzeAndTheClassicSessionOnItsFilesGiveTheSameEstimates) {
     EXPECT_NEAR(analyzed.first, classic.first, kPrintedTolerance) << tool_label;
     EXPECT_NEAR(analyzed.second, classic.second, kPrintedTolerance) << tool_label;
   }
+  // Without --analyze the answers follow the same runs to the settled Mmax;
+  // only the estimates are not printed.
+  const auto plain =
+      folder.Run(kPrepare + " --config '" + QEV_EXAMPLES_DIR + "/tonga.toml' --classic plain");
+  ASSERT_EQ(plain.status, 0) << plain.out;
+  EXPECT_EQ(plain.out.find("Analyze ("), std::string::npos) << plain.out;
+  EXPECT_EQ(folder.Read("plain/tonga_answers.txt"), folder.Read("out/tonga_answers.txt"));
+}
+
+// Where no analysis can be made (every event at the threshold: no starting
+// point), the classic files are still written, their answers end the runs
+// after run 1 and the summary says why; --analyze fails and writes nothing.
+TEST(PrepareTool, AnswersEndAfterRunOneWhereTheAnalysisFails) {
+  TempFolder folder;
+  folder.Write("same.csv",
+               "time,latitude,longitude,depth,mag,magError\n"
+               "2020-03-01T00:00:00Z,1,2,10,5.0,0.1\n2020-06-01T00:00:00Z,1,3,10,5.0,0.1\n"
+               "2021-01-01T00:00:00Z,1,4,10,5.0,0.1\n");
+  const auto plain = folder.Run(kPrepare + " --completeness 2020:5.0 --classic out same.csv");
+  ASSERT_EQ(plain.status, 0) << plain.out;
+  EXPECT_NE(plain.out.find("the answers stop after run 1 (no analysis: no starting point"),
+            std::string::npos)
+      << plain.out;
+  // Start by program, no second Mmax, no hazard.
+  EXPECT_TRUE(folder.Read("out/qev_answers.txt").ends_with("\n1\n0\n0\n"));
+  const auto analyzed =
+      folder.Run(kPrepare + " --completeness 2020:5.0 --classic analyzed --analyze same.csv");
+  EXPECT_EQ(analyzed.status, 1) << analyzed.out;
+  EXPECT_NE(analyzed.out.find("ERROR: no starting point"), std::string::npos) << analyzed.out;
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("analyzed")));
 }
 #endif
 

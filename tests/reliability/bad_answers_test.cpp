@@ -145,7 +145,6 @@ TEST_F(BadAnswers, AnswersOutsideTheirBoundsAreAskedAgainSilently) {
       {5, "50 -1 1000\n50 100 1000", "3 time  intervals"},
       {16, "10.5\n0.25", "approximate ERROR"},
       {18, "3.5 0.1\n1.0 0.1", "ENTER: Prior b-value"},
-      {20, "-5\n0.5", "approximation of LAMBDA"},
       {21, "10.5\n7.5", "Enter Mmax (NOT LESS"},
   };
   for (const auto& c : cases) {
@@ -153,6 +152,41 @@ TEST_F(BadAnswers, AnswersOutsideTheirBoundsAreAskedAgainSilently) {
     EXPECT_EQ(bad.ExitStatus, 0) << c.answers << "\n" << LastLines(bad.Console, 8);
     EXPECT_EQ(bad.OutputFile, full_.OutputFile) << c.answers;
     EXPECT_EQ(CountOf(bad.Console, c.prompt), CountOf(full_.Console, c.prompt) + 1) << c.answers;
+  }
+}
+
+// A starting point at or below zero is the specified stop, not a prompt
+// asked again: a keyboard Lambda of 0 or below, or a prior b-value of 0 or
+// below (the keyboard start takes its Beta from the prior), ends the session
+// with the box of the non-positive trial point once Mmax is read. The report
+// holds what the dialogs wrote before; the box goes to the console only.
+TEST_F(BadAnswers, NonPositiveKeyboardStartEndsWithTheSpecifiedBox) {
+  const struct {
+    std::size_t line;
+    const char* answer;
+  } cases[] = {{20, "0"}, {20, "-5"}, {18, "0 0.1"}, {18, "-1.0 0.1"}};
+  const std::string box =
+      "\r\n\r\n ***********************************\r\n SOUGHT PARAMETERS LESS than 0 !!!\r\n"
+      "        CHECK INPUT DATA\r\n ***********************************\r\n\r\n"
+      "Stop - Program terminated.\r\n";
+  for (const auto& c : cases) {
+    // A folder without the full session's report, so that the stop writes its own.
+    Workspace fresh;
+    fresh.WriteFile("ext.dat", kExtreme);
+    fresh.WriteFile("comp.dat", kComplete);
+    const SessionOutcome stopped = fresh.Run(Script(kFullSession.size(), {{c.line, c.answer}}));
+    EXPECT_EQ(stopped.ExitStatus, 1) << c.answer;
+    EXPECT_TRUE(stopped.Console.ends_with(box)) << c.answer << "\n"
+                                                << LastLines(stopped.Console, 8);
+    // Asked once, as in the full session, and the Mmax prompt reached.
+    EXPECT_EQ(CountOf(stopped.Console, "approximation of LAMBDA"), 1u) << c.answer;
+    EXPECT_EQ(CountOf(stopped.Console, "Enter Mmax (NOT LESS"), 1u) << c.answer;
+    EXPECT_EQ(stopped.Console.find("RUN #"), std::string::npos) << c.answer;
+    EXPECT_EQ(stopped.OutputFile.find("SOUGHT"), std::string::npos) << c.answer;
+    // The report ends with the prior's line, the last the dialogs write.
+    EXPECT_NE(LastLines(stopped.OutputFile, 1).find("  PRIOR b-value & SD"), std::string::npos)
+        << c.answer << "\n"
+        << LastLines(stopped.OutputFile, 3);
   }
 }
 

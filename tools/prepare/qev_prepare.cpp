@@ -26,12 +26,15 @@ constexpr const char* kUsage =
     "                   [--default-sd SD] [--skip-bad-rows] [--from DATE] [--until DATE]\n"
     "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
     "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
-    "                   [--decluster gk|uhrhammer|gruenthal] [--foreshock-fraction F]\n"
+    "                   [--decluster gk|uhrhammer|gruenthal|none] [--foreshock-fraction F]\n"
     "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
     "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
     "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
     "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
-    "       qev-prepare -h | --help | --version\n";
+    "       qev-prepare -h | --help | --version\n"
+    "--mmin defaults to the lowest level of the catalog less 0.1, so that Lambda is\n"
+    "given where the data begin (qev suggests one unit less; Beta and Mmax do not\n"
+    "depend on it).\n";
 
 qev::CivilDate Date(const std::string& text, const std::string& option) {
   return qev::ParseDate(text, "option " + option);
@@ -249,26 +252,39 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
 
 #ifdef QEV_WITH_ANALYZE
 // The classic files wait for the analysis, so that their answers follow the
-// same runs (each run's Mmax the suggestion of the run before).
-void PrepareAndAnalyze(qev::PrepareJob job) {
+// same runs (each run's Mmax the suggestion of the run before, until it
+// settles). With --analyze the estimates are printed after the summary and
+// an analysis that fails is the tool's error; without it they only give the
+// answers, and an analysis that fails leaves the session with one run, as the
+// summary then says.
+void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
   const std::optional<std::filesystem::path> directory = job.classic_directory;
   job.classic_directory.reset();
   qev::PrepareReport result = qev::RunPrepare(job);
-  const qev::AnalysisResult analysis = AnalyzeParts(result, job);
+  std::optional<qev::AnalysisResult> analysis;
+  std::string unanalysed;
+  try {
+    analysis = AnalyzeParts(result, job);
+  } catch (const qev::Error& error) {
+    if (print) throw;
+    unanalysed = std::string("the answers stop after run 1 (no analysis: ") + error.what() + ")\n";
+  }
   if (directory) {
     qev::ClassicFilesOptions options;
     options.directory = *directory;
     options.prefix = job.classic_prefix;
     options.session = job.session;
     options.session.mmin = result.mmin;
-    for (std::size_t k = 1; k < analysis.runs.size(); ++k) {
-      options.session.next_mmax.push_back(analysis.runs[k].mmax);
+    for (std::size_t k = 1; analysis && k < analysis->runs.size(); ++k) {
+      options.session.next_mmax.push_back(analysis->runs[k].mmax);
     }
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
     result.classic = qev::WriteClassicFiles(result.split, options);
   }
-  std::cout << qev::FormatPrepareSummary(result) << FormatAnalysis(analysis);
+  std::cout << qev::FormatPrepareSummary(result);
+  if (print) std::cout << FormatAnalysis(*analysis);
+  if (directory) std::cout << unanalysed;
 }
 #endif
 
@@ -301,8 +317,8 @@ int Run(int argc, char** argv) {
   ApplySplit(c, job);
   ApplySession(c, job);
 #ifdef QEV_WITH_ANALYZE
-  if (c.analyze) {
-    PrepareAndAnalyze(std::move(job));
+  if (c.analyze || job.classic_directory) {
+    PrepareAndAnalyze(std::move(job), c.analyze);
     return 0;
   }
 #endif
