@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,11 +85,22 @@ int main(int argc, char** argv) {
     if (first == "--version") return Print("qev " QEV_VERSION "\n");
   }
   std::vector<std::string> args(argv + 1, argv + argc);
-  qev::TextIo io(std::cin, std::cout, std::move(args));
+  // The answers through their descriptor: a failing read (a folder given as
+  // standard input, an error of the device) is a reading error with the
+  // system's reason, not the end of the console input.
+  const int answers = ::dup(STDIN_FILENO);
+  std::unique_ptr<std::istream> fileInput;
+  if (answers >= 0) fileInput = std::make_unique<qev::InputFile>(answers);
+  qev::TextIo io(fileInput ? *fileInput : std::cin, std::cout, std::move(args));
   // Neither the answers nor the screens may be overwritten by the report.
   io.SetStandardFiles({qev::RegularFileOf(STDIN_FILENO), qev::RegularFileOf(STDOUT_FILENO)});
   io.Sink().WatchTemporaryFile(WatchTemporaryReport);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveTemporaryReport);
+  // Every signal that ends the program by default and may come from the
+  // user or a closed pipe of the screens; one ignored by the caller (nohup)
+  // stays ignored.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+    if (std::signal(signal, RemoveTemporaryReport) == SIG_IGN) std::signal(signal, SIG_IGN);
+  }
   const int status = qev::RunSession(io);
   std::cout.flush();
   return status;

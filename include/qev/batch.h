@@ -363,13 +363,14 @@ class OrderedPool {
   std::optional<TaskRecord> Next();
 
  private:
+  void Stop();
   struct State;
   std::unique_ptr<State> state_;
 };
 
 struct RunOptions {
-  unsigned threads = 0;                             // 0: every core the machine has
-  std::size_t window = 0;                           // tasks in flight; 0: 4 per thread
+  unsigned threads = 0;    // 0: every core the machine has; more than it has: as many as it has
+  std::size_t window = 0;  // tasks in flight; 0: 4 per thread
   std::function<void(const Progress&)> progress;    // after each record written
   std::function<void(const std::string&)> warning;  // each warning of the writer, at the end
 };
@@ -379,8 +380,13 @@ struct RunOptions {
 std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
                      const RunOptions& options);
 
-// Threads and window as RunOptions resolves them.
+// Threads and window as RunOptions resolves them: a thread count above the
+// machine's cores is cut to the cores (more threads would only share them).
+// A thread that cannot be started is an Error naming the system's reason,
+// after the threads already started are stopped and joined.
 unsigned ResolveThreads(unsigned threads);
+// The cores of the machine (at least 1).
+unsigned CoreCount();
 std::size_t ResolveWindow(std::size_t window, unsigned threads);
 
 }  // namespace qev

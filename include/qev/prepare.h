@@ -21,7 +21,8 @@ struct PrepareJob {
   std::optional<EventFormat> format;  // default: by GuessFormat
   ReadOptions read;
   Selection selection;
-  std::string zone_file;                      // where selection.zone came from (kept as an input)
+  std::string zone_file;  // where selection.zone came from (kept as an input)
+  std::string job_file;   // the TOML job read, if any (an input no output may replace)
   std::optional<DeclusterOptions> decluster;  // none: no declustering
   SplitOptions split;
   // Mmin of the analysis and of the classic session; default the lowest

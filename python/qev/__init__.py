@@ -36,6 +36,7 @@ from typing import Iterable, Optional, Sequence
 import numpy as np
 
 from . import _qev
+from ._files import _readable
 from ._qev import (
     CatalogError,
     EndOfInput,
@@ -322,7 +323,7 @@ _COMPLETE_LAYOUTS = {1: 1, 2: 2, 3: 3, "per_event_sd": 1, "common_sd": 2, "group
 
 
 def _read_text(path) -> tuple[str, str]:
-    path = os.fspath(path)
+    path = _readable(path)
     with open(path, "rb") as f:
         return f.read(), path
 

@@ -19,6 +19,7 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._files import _readable
 
 # Columns of the output tables that hold whole numbers; the other numeric
 # columns hold reals written with nine digits, read back here as the same
@@ -168,8 +169,7 @@ def run_batch(job, *, output=None, threads: int = 0, base=None) -> BatchResult:
         raise ValueError(f"threads is {threads!r}, expected 0 (every core) or more")
     temporary = None
     if isinstance(job, (str, os.PathLike)):
-        with open(job, "rb"):  # a missing file raises Python's own OSError
-            pass
+        _readable(job)  # a missing file raises Python's own OSError; a pipe is refused
         text, source, base_dir = None, os.fspath(job), "."
     else:
         text = job_to_toml(job)

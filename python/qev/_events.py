@@ -12,6 +12,7 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._files import _readable
 from ._qev import EventTable, Zone
 
 _FORMATS = {None: None, "csv": 0, "zmap": 1, "quakeml": 2}
@@ -49,13 +50,6 @@ class SelectionCounts:
     kept: int
 
 
-def _readable(path) -> str:
-    """The path of a file that can be opened for reading: a missing or
-    unreadable file raises the OSError Python raises for it."""
-    path = os.fspath(path)
-    with open(path, "rb"):
-        pass
-    return path
 
 
 def _choice(name, value, choices):

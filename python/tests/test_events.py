@@ -3,8 +3,12 @@ library's memory, read, select, decluster and split give the parts that the
 qev-prepare tool writes as classic files, and the table goes to and from
 pandas."""
 
+import atexit
 import gc
+import os
+import shutil
 import subprocess
+import tempfile
 
 import numpy as np
 import pytest
@@ -101,7 +105,31 @@ def test_event_table_goes_to_pandas_and_back_unchanged(tonga):
     assert list(timed.second) == [35.5, 59.0] and np.isnan(timed.depth).all()
 
 
+def _hostile_folder():
+    """A folder with a named pipe, a sub-folder and a catalog of magnitude 100."""
+    folder = tempfile.mkdtemp(prefix="qev-hostile-")
+    atexit.register(shutil.rmtree, folder, True)
+    os.mkfifo(os.path.join(folder, "pipe.csv"))
+    os.mkdir(os.path.join(folder, "sub.csv"))
+    with open(os.path.join(folder, "m100.csv"), "w") as f:
+        f.write("time,latitude,longitude,mag,magError\n2020-01-01,1,2,100,0.1\n")
+    return folder
+
+
+HOSTILE = _hostile_folder()
+
 BAD = [
+    ("a named pipe as catalog (once blocked)",
+     lambda t: qev.read_catalog(os.path.join(HOSTILE, "pipe.csv")), OSError,
+     "not a regular file"),
+    ("a folder as catalog", lambda t: qev.read_catalog(os.path.join(HOSTILE, "sub.csv")),
+     IsADirectoryError, "a directory"),
+    ("an endless device as classic file", lambda t: qev.read_complete_file("/dev/zero"),
+     OSError, "not a regular file"),
+    ("a named pipe as batch job", lambda t: qev.run_batch(os.path.join(HOSTILE, "pipe.csv")),
+     OSError, "not a regular file"),
+    ("a magnitude of 100", lambda t: qev.read_catalog(os.path.join(HOSTILE, "m100.csv")),
+     qev.ReadingError, "a magnitude not above 10"),
     ("a missing catalog file", lambda t: qev.read_catalog("/no/such.csv"), FileNotFoundError,
      "/no/such.csv"),
     ("a job with a value of the wrong type", lambda t: qev.run_batch(

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -599,13 +600,9 @@ BatchJob ParseBatchJob(std::string_view text, const std::string& source,
 }
 
 BatchJob ReadBatchJob(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw Error(file.string() + ": the job file cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw Error(file.string() + ": the job file cannot be read");
+  const std::string text = ReadRegularFile(file, "the job file", kLargestJobFile);
   const std::filesystem::path base = file.parent_path().empty() ? "." : file.parent_path();
-  BatchJob job = ParseBatchJob(text.str(), file.string(), base);
+  BatchJob job = ParseBatchJob(text, file.string(), base);
   if (job.output.empty()) {
     job.output = base / (file.stem().string() + "-results");
   } else if (job.output.is_relative()) {

@@ -11,6 +11,7 @@
 #include "batch/task_status.h"
 #include "qev/batch.h"
 #include "qev/classic_files.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -22,11 +23,16 @@ std::string Resolved(const std::filesystem::path& base, const std::string& path)
 }
 
 std::string FileText(const std::string& path, const std::string& what) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path + ": the " + what + " cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return ReadRegularFile(path, "the " + what, kLargestJobFile);
+}
+
+// A classic catalog file as a stream: a regular file only.
+std::unique_ptr<std::istream> ClassicFile(const std::string& path, const char* what) {
+  const OpenedInput opened = OpenRegularInput(path);
+  if (opened.descriptor < 0) {
+    throw Error(path + ": cannot open the " + what + " (" + opened.reason + ")");
+  }
+  return std::make_unique<InputFile>(opened.descriptor);
 }
 
 // A prepare job and the analysis settings its [analysis] table gives.
@@ -39,6 +45,7 @@ PreparedZone ReadPrepareJob(const std::string& path) {
   const std::string text = FileText(path, "prepare job");
   PreparedZone zone;
   zone.job = ParsePrepareToml(text, path, std::filesystem::path(path).parent_path());
+  zone.job.job_file = path;
   // Only the keys written count: the prepare job's defaults must not hide
   // the batch job's.
   const toml::table root = toml::parse(text, path);
@@ -58,21 +65,22 @@ PreparedZone ReadPrepareJob(const std::string& path) {
   return zone;
 }
 
-Catalog ReadClassicZone(const BatchZone& zone, const std::filesystem::path& base) {
+// The classic files of a zone, whose sizes may not exceed the limit of the
+// zone's units (magnitude 10, intensity 12), as in the classic program.
+Catalog ReadClassicZone(const BatchZone& zone, const std::filesystem::path& base, Units units) {
+  const float largest = units == Units::Intensity ? 12.0f : 10.0f;
   Catalog catalog;
   if (zone.extreme) {
     const std::string path = Resolved(base, zone.extreme->path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": the extreme file cannot be read");
+    const auto in = ClassicFile(path, "extreme file");
     catalog.extreme =
-        ReadExtremeFile(in, path, static_cast<ExtremeLayout>(zone.extreme->layout)).part;
+        ReadExtremeFile(*in, path, static_cast<ExtremeLayout>(zone.extreme->layout), largest).part;
   }
   for (const ClassicZoneFile& file : zone.complete) {
     const std::string path = Resolved(base, file.path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": the complete file cannot be read");
+    const auto in = ClassicFile(path, "complete file");
     catalog.complete.push_back(
-        ReadCompleteFile(in, path, static_cast<CompleteLayout>(file.layout)).part);
+        ReadCompleteFile(*in, path, static_cast<CompleteLayout>(file.layout), largest).part);
   }
   return catalog;
 }
@@ -138,7 +146,9 @@ BatchPlan PlanBatch(BatchJob job) {
       if (prepared) {
         events = &event_files.Read(prepared->job);
       } else {
-        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base));
+        const Units units =
+            zone.settings.units.value_or(job.defaults.units.value_or(Units::Magnitude));
+        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base, units));
       }
     } catch (const Error& e) {
       status = StatusOf(e);

@@ -3,16 +3,22 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "qev/batch.h"
 
 namespace qev {
 
-unsigned ResolveThreads(unsigned threads) {
-  if (threads > 0) return threads;
+unsigned CoreCount() {
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 0 ? cores : 1;
+}
+
+unsigned ResolveThreads(unsigned threads) {
+  const unsigned cores = CoreCount();
+  return threads > 0 && threads < cores ? threads : cores;
 }
 
 std::size_t ResolveWindow(std::size_t window, unsigned threads) {
@@ -68,17 +74,30 @@ OrderedPool::OrderedPool(std::vector<std::size_t> indices, unsigned threads, std
   state_->window = window > 0 ? window : 1;
   state_->compute = std::move(compute);
   const unsigned n = ResolveThreads(threads);
-  for (unsigned t = 0; t < n; ++t) state_->threads.emplace_back([this] { state_->Work(); });
+  try {
+    state_->threads.reserve(n);
+    for (unsigned t = 0; t < n; ++t) state_->threads.emplace_back([this] { state_->Work(); });
+  } catch (const std::system_error& failure) {
+    // The threads already started must end before their state goes.
+    const std::size_t started = state_->threads.size();
+    Stop();
+    throw Error("cannot start thread " + std::to_string(started + 1) + " of " + std::to_string(n) +
+                " for the tasks: " + failure.code().message());
+  }
 }
 
-OrderedPool::~OrderedPool() {
+void OrderedPool::Stop() {
   {
     std::lock_guard lock(state_->mutex);
     state_->stop = true;
   }
   state_->work.notify_all();
-  for (std::thread& t : state_->threads) t.join();
+  for (std::thread& t : state_->threads) {
+    if (t.joinable()) t.join();
+  }
 }
+
+OrderedPool::~OrderedPool() { Stop(); }
 
 std::optional<TaskRecord> OrderedPool::Next() {
   State& s = *state_;

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <pugixml.hpp>
 
 #include "batch/outputs.h"
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -76,8 +76,14 @@ struct BatchWriter::State {
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
+  // Every output beside its target until Finish puts them all in place.
+  OutputSet outputs;
+
   State(const BatchPlan& p, std::filesystem::path f, std::function<void(const Progress&)> tell)
-      : plan(p), folder(std::move(f)), progress(std::move(tell)) {}
+      : plan(p),
+        folder(std::move(f)),
+        progress(std::move(tell)),
+        outputs({p.inputs.begin(), p.inputs.end()}) {}
 
   std::ofstream Open(const std::filesystem::path& path) {
     for (const std::string& input : plan.inputs) {
@@ -86,14 +92,23 @@ struct BatchWriter::State {
         throw Error(path.string() + ": the output would replace the input " + input);
       }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error(path.string() + ": cannot be written");
+    std::ofstream out(outputs.Add(path), std::ios::binary | std::ios::trunc);
+    if (!out) throw Error(path.string() + ": cannot be written (" + SystemReason(errno) + ")");
     return out;
+  }
+
+  // The streams closed before their files are put in place.
+  void Close() {
+    for (std::ofstream* out : {&results_csv, &results_jsonl, &hazard_csv, &summary_csv}) {
+      out->close();
+    }
   }
 
   void Check(std::ofstream& out, const char* name) {
     out.flush();
-    if (!out) throw Error((folder / name).string() + ": cannot be written");
+    if (!out) {
+      throw Error((folder / name).string() + ": cannot be written (" + SystemReason(errno) + ")");
+    }
   }
 
   void CloseCell(std::size_t c) {
@@ -199,6 +214,8 @@ void BatchWriter::Finish() {
   s.warnings = batch_output::WriteOpenQuake(s.plan, s.cells, s.folder / "openquake");
   batch_output::WriteBeside(s.folder / "report.html",
                             batch_output::ReportHtml(s.plan, s.cells, s.warnings));
+  s.Close();
+  s.outputs.Commit();
 }
 
 const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "qev/catalog_split.h"
+#include "textio/files.h"
 
 namespace qev {
 
@@ -33,13 +34,6 @@ void CheckName(const std::string& name, const std::string& what) {
                             std::to_string(name.size()) + " characters; qev reads at most " +
                             std::to_string(kClassicNameLength) + ": choose a shorter prefix");
   }
-}
-
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  struct stat sa {};
-  struct stat sb {};
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace
@@ -131,24 +125,15 @@ ClassicFiles WriteClassicFiles(const SplitResult& split, const ClassicFilesOptio
 
   std::error_code error;
   std::filesystem::create_directories(options.directory, error);
+  // Every file beside its target first; all put in place once all are written.
+  OutputSet outputs(options.inputs);
   ClassicFiles written;
   for (const auto& [name, text] : files) {
     const std::filesystem::path path = options.directory / name;
-    for (const std::filesystem::path& input : options.inputs) {
-      if (SameFile(path, input)) {
-        throw Error(path.string() + " is the input file " + input.string() +
-                    ": an output never replaces an input; choose another folder or prefix");
-      }
-    }
-  }
-  for (const auto& [name, text] : files) {
-    const std::filesystem::path path = options.directory / name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) throw Error(path.string() + ": cannot write the classic file");
+    outputs.Write(path, text);
     written.written.push_back(path);
   }
+  outputs.Commit();
   written.answers = written.written.back();
   return written;
 }

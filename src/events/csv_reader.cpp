@@ -204,11 +204,12 @@ class CsvReader {
     record = line;
     if (line.find('"') == std::string_view::npos) return true;
     if (!OpenQuote(line)) return true;
+    // The quote stays open while the lines after it hold an even number of
+    // quotes: each line is scanned once, and the record is capped as a line is.
     joined_.assign(line);
-    while (OpenQuote(joined_)) {
-      if (!lines_.Next(line)) {
-        ThrowOpenQuote();
-      }
+    for (bool open = true; open; open ^= OpenQuote(line)) {
+      if (!lines_.Next(line)) ThrowOpenQuote();
+      if (joined_.size() + 1 + line.size() > kLongestEventLine) ThrowLongLine(source_, line_);
       joined_.push_back('\n');
       joined_.append(line);
     }
@@ -372,7 +373,7 @@ class CsvReader {
     row.depth = Trim(Field(kDepth)).empty()
                     ? std::numeric_limits<float>::quiet_NaN()
                     : RequireFloat(at, Name(kDepth), Field(kDepth), "depth");
-    row.magnitude = RequireFloat(at, Name(kMagnitude), Field(kMagnitude), "magnitude");
+    row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
     row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
     row.magnitude_type = Trim(Field(kMagType));
     row.id = Trim(Field(kId));

@@ -372,6 +372,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
     options.session.mmin = report.mmin;
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
     report.classic = WriteClassicFiles(report.split, options);
   }
   return report;

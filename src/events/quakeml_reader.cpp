@@ -1,6 +1,8 @@
 // QuakeML 1.2 event parameters through pugixml: each event's preferred origin
 // and preferred magnitude (the first of each when no preference is named).
 // Elements are matched by local name, whatever namespace prefix they carry.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -74,13 +76,41 @@ class LineOf {
   long line_ = 1;
 };
 
-void FindEvents(const pugi::xml_node& node, std::vector<pugi::xml_node>& events) {
-  for (pugi::xml_node child : node.children()) {
-    if (child.type() != pugi::node_element) continue;
-    if (LocalName(child) == "event") {
-      events.push_back(child);
-    } else if (LocalName(child) == "eventParameters" || LocalName(child) == "quakeml") {
-      FindEvents(child, events);
+// The first element nested deeper than kDeepestNesting, walked without
+// recursion (a document may nest elements a hundred thousand deep).
+pugi::xml_node TooDeep(const pugi::xml_node& document) {
+  int depth = 0;
+  pugi::xml_node node = document.first_child();
+  while (node) {
+    if (node.first_child()) {
+      node = node.first_child();
+      if (++depth > kDeepestNesting) return node;
+      continue;
+    }
+    while (node && !node.next_sibling()) {
+      node = node.parent();
+      --depth;
+      if (node == document) return {};
+    }
+    if (node) node = node.next_sibling();
+  }
+  return {};
+}
+
+// The events under the root and its eventParameters, by a walk of those
+// levels alone (no recursion into the rest of the document).
+void FindEvents(const pugi::xml_node& document, std::vector<pugi::xml_node>& events) {
+  std::vector<pugi::xml_node> levels{document};
+  while (!levels.empty()) {
+    const pugi::xml_node node = levels.back();
+    levels.pop_back();
+    for (pugi::xml_node child : node.children()) {
+      if (child.type() != pugi::node_element) continue;
+      if (LocalName(child) == "event") {
+        events.push_back(child);
+      } else if (LocalName(child) == "eventParameters" || LocalName(child) == "quakeml") {
+        levels.push_back(child);
+      }
     }
   }
 }
@@ -105,6 +135,11 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
     throw ReadingError(source, line,
                        std::string(text.substr(at, std::min<std::size_t>(40, text.size() - at))),
                        std::string("well-formed XML (") + parsed.description() + ")");
+  }
+  if (const pugi::xml_node deep = TooDeep(document)) {
+    throw ReadingError(source, line_of(deep.offset_debug()),
+                       "more than " + std::to_string(kDeepestNesting) + " nested elements",
+                       "at most " + std::to_string(kDeepestNesting) + " levels of elements");
   }
   std::vector<pugi::xml_node> events;
   FindEvents(document, events);
@@ -164,7 +199,7 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
       const FieldContext magnitude_at{source, line_of(magnitude.offset_debug())};
       const pugi::xml_node mag = Child(magnitude, "mag");
       row.magnitude =
-          RequireFloat(magnitude_at, "magnitude/mag/value", Text(Child(mag, "value")), "magnitude");
+          RequireMagnitude(magnitude_at, "magnitude/mag/value", Text(Child(mag, "value")));
       row.sd = SdOrDefault(magnitude_at, "magnitude/mag/uncertainty",
                            Text(Child(mag, "uncertainty")), options, result.summary);
       row.magnitude_type = Text(Child(magnitude, "type"));
@@ -178,7 +213,7 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
 }
 
 ReadResult ReadQuakeMlFile(const std::string& path, const ReadOptions& options) {
-  const std::string text = ReadWholeFile(path);
+  const std::string text = ReadWholeFile(path, "the catalog file");
   return ReadQuakeMlText(text, path, options);
 }
 
@@ -200,11 +235,15 @@ EventFormat GuessFormat(const std::string& file_name, std::string_view first_byt
 ReadResult ReadEventFile(const std::string& path, const ReadOptions& options,
                          std::optional<EventFormat> format) {
   if (!format) {
+    // The first bytes of a regular file only: a pipe or a device is refused
+    // by the reader the name chooses.
     std::string head;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    const OpenedInput opened = OpenRegularInput(path);
+    if (opened.descriptor >= 0) {
       char buffer[4096];
-      head.assign(buffer, std::fread(buffer, 1, sizeof buffer, file));
-      std::fclose(file);
+      const ssize_t got = ::read(opened.descriptor, buffer, sizeof buffer);
+      if (got > 0) head.assign(buffer, static_cast<std::size_t>(got));
+      ::close(opened.descriptor);
     }
     format = GuessFormat(path, head);
   }

@@ -1,16 +1,19 @@
 #include "events/reading.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "textio/reader.h"
 
 namespace qev::events_detail {
+
+static_assert(kLongestEventLine == qev::kLongestLine, "one cap on lines for every reader");
 
 namespace {
 
@@ -35,27 +38,17 @@ class TextLineSource : public LineSource {
 };
 
 // Lines from a file read in blocks of kBlock bytes; a line longer than the
-// buffer grows it.
+// buffer grows it, up to kLongestEventLine characters.
 class FileLineSource : public LineSource {
  public:
   static constexpr std::size_t kBlock = 1 << 20;
 
-  FileLineSource(const std::string& path) : path_(path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) {
-      throw Error(path + ": cannot open the catalog file (" + std::strerror(errno) + ")");
-    }
-    struct stat info {};
-    if (::fstat(fileno(file_), &info) == 0) remaining_ = static_cast<std::size_t>(info.st_size);
-    if (S_ISDIR(info.st_mode)) {
-      std::fclose(file_);
-      throw Error(path + ": is a folder, not a catalog file");
-    }
+  explicit FileLineSource(const std::string& path)
+      : path_(path), file_(OpenInput(path, "the catalog file")) {
+    remaining_ = static_cast<std::size_t>(file_.size);
     buffer_.resize(kBlock);
   }
-  ~FileLineSource() override {
-    if (file_ != nullptr) std::fclose(file_);
-  }
+  ~FileLineSource() override { ::close(file_.descriptor); }
   FileLineSource(const FileLineSource&) = delete;
   FileLineSource& operator=(const FileLineSource&) = delete;
 
@@ -78,6 +71,7 @@ class FileLineSource : public LineSource {
       Refill();
     }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > kLongestEventLine) ThrowLongLine(path_, line_number_ + 1);
     ++line_number_;
     return true;
   }
@@ -89,19 +83,22 @@ class FileLineSource : public LineSource {
     std::memmove(buffer_.data(), buffer_.data() + start_, filled_ - start_);
     filled_ -= start_;
     start_ = 0;
+    // A line end within kLongestEventLine characters (and its carriage return).
+    if (filled_ > kLongestEventLine + 1) ThrowLongLine(path_, line_number_ + 1);
     if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::size_t got =
-        std::fread(buffer_.data() + filled_, 1, buffer_.size() - filled_, file_);
-    if (got == 0) {
-      if (std::ferror(file_)) throw Error(path_ + ": reading the catalog file failed");
-      eof_ = true;
-    }
-    filled_ += got;
-    remaining_ = remaining_ > got ? remaining_ - got : 0;
+    ssize_t got = 0;
+    do {
+      got = ::read(file_.descriptor, buffer_.data() + filled_, buffer_.size() - filled_);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throw StreamError(path_, line_number_ + 1, SystemReason(errno));
+    if (got == 0) eof_ = true;
+    const auto count = static_cast<std::size_t>(got);
+    filled_ += count;
+    remaining_ = remaining_ > count ? remaining_ - count : 0;
   }
 
   std::string path_;
-  std::FILE* file_ = nullptr;
+  OpenedInput file_;
   std::vector<char> buffer_;
   std::size_t start_ = 0;
   std::size_t filled_ = 0;
@@ -141,17 +138,50 @@ std::unique_ptr<LineSource> FileLines(const std::string& path) {
   return std::make_unique<FileLineSource>(path);
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-    throw Error(path + ": not a regular file");
+std::string ReadWholeFile(const std::string& path, const std::string& what) {
+  return ReadRegularFile(path, what);
+}
+
+OpenedInput OpenInput(const std::string& path, const std::string& what) {
+  OpenedInput opened = OpenRegularInput(path);
+  if (opened.descriptor < 0) {
+    throw Error(path + ": cannot open " + what + " (" + opened.reason + ")");
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path + ": cannot open the catalog file (" + std::strerror(errno) + ")");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw Error(path + ": reading the catalog file failed");
-  return text.str();
+  return opened;
+}
+
+void ThrowLongLine(const std::string& source, long line) {
+  throw ReadingError(source, line,
+                     "a line of more than " + std::to_string(kLongestEventLine) + " characters",
+                     "at most " + std::to_string(kLongestEventLine) + " characters on a line");
+}
+
+void CheckNesting(std::string_view text, const std::string& source, const char* opening,
+                  const char* closing) {
+  int depth = 0;
+  long line = 1;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') ++line;
+    if (quoted) {
+      if (c == '\\') ++i;
+      quoted = c != '"';
+      continue;
+    }
+    if (c == '"') {
+      quoted = true;
+    } else if (std::strchr(opening, c) != nullptr && c != '\0') {
+      if (++depth > kDeepestNesting) {
+        throw ReadingError(
+            source, line,
+            "more than " + std::to_string(kDeepestNesting) + " nested arrays or objects",
+            "at most " + std::to_string(kDeepestNesting) + " levels of nesting");
+      }
+    } else if (std::strchr(closing, c) != nullptr && c != '\0') {
+      --depth;
+    }
+  }
 }
 
 void BadRows::Handle(const BadRow& bad) {
@@ -363,6 +393,14 @@ void CheckDateTime(const FieldContext& at, std::string_view column, const DateTi
     ThrowBadRow(at, "impossible time of day", text,
                 InColumn(column, "a time of day (hour 0..23, minute 0..59, second 0..60)"));
   }
+}
+
+float RequireMagnitude(const FieldContext& at, std::string_view column, std::string_view text) {
+  const float magnitude = RequireFloat(at, column, text, "magnitude");
+  if (magnitude > kLargestMagnitude) {
+    ThrowBadRow(at, "magnitude above 10", text, InColumn(column, "a magnitude not above 10"));
+  }
+  return magnitude;
 }
 
 float SdOrDefault(const FieldContext& at, std::string_view column, std::string_view text,

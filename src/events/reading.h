@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qev/events.h"
+#include "textio/files.h"
 
 namespace qev::events_detail {
 
@@ -33,8 +34,20 @@ std::unique_ptr<LineSource> TextLines(std::string_view text);
 // much larger than the table never sits in memory whole.
 std::unique_ptr<LineSource> FileLines(const std::string& path);
 
-// The whole file as text (QuakeML); throws Error when unreadable.
-std::string ReadWholeFile(const std::string& path);
+// The whole file as text (QuakeML, a zone): a regular file of at most
+// kLargestWholeFile bytes; throws Error naming `what` when it cannot be read.
+std::string ReadWholeFile(const std::string& path, const std::string& what);
+// The file opened for reading, a regular file only; throws Error naming
+// `what` and the reason ("it is a directory, not a file", ...).
+OpenedInput OpenInput(const std::string& path, const std::string& what);
+// The longest line (or CSV record) the readers take: the classic readers' cap.
+inline constexpr std::size_t kLongestEventLine = std::size_t{1} << 22;
+// A line beyond kLongestEventLine characters: a ReadingError naming the line.
+[[noreturn]] void ThrowLongLine(const std::string& source, long line);
+// Refuses a JSON text nested deeper than kDeepestNesting (arrays and objects
+// counted outside strings), before a parser that recurses sees it.
+void CheckNesting(std::string_view text, const std::string& source, const char* opening,
+                  const char* closing);
 
 // A row that cannot be read: why (the summary's reason) and the error.
 struct BadRow {
@@ -90,6 +103,10 @@ void CheckLongitude(const FieldContext& at, std::string_view column, double long
                     std::string_view text);
 void CheckDateTime(const FieldContext& at, std::string_view column, const DateTime& when,
                    std::string_view text);
+// The largest magnitude an event may have, as in the classic catalog files.
+inline constexpr float kLargestMagnitude = 10.0f;
+// A magnitude read from the text, not above kLargestMagnitude.
+float RequireMagnitude(const FieldContext& at, std::string_view column, std::string_view text);
 // The SD of an event: the text's number, else the default (counted), else a
 // bad row.
 float SdOrDefault(const FieldContext& at, std::string_view column, std::string_view text,

@@ -116,7 +116,7 @@ ReadResult ReadZmap(LineSource& lines, const std::string& source, const ReadOpti
       row.hour = when.hour;
       row.minute = when.minute;
       row.second = when.second;
-      row.magnitude = RequireFloat(at, kColumns[5], fields[5], "magnitude");
+      row.magnitude = RequireMagnitude(at, kColumns[5], fields[5]);
       row.depth = RequireFloat(at, kColumns[6], fields[6], "depth");
       row.sd = SdOrDefault(at, "(no SD column)", "", options, result.summary);
       result.events.Append(row);

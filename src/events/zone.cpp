@@ -219,6 +219,7 @@ bool Zone::Contains(double longitude, double latitude) const {
 
 Zone ZoneFromGeoJson(std::string_view text, const std::string& source) {
   try {
+    events_detail::CheckNesting(text, source, "[{", "]}");
     return ZoneFromJson(nlohmann::json::parse(text.begin(), text.end()), source);
   } catch (const nlohmann::json::exception& e) {
     // Not JSON, a number beyond double range, or a member of another type.
@@ -259,7 +260,7 @@ Zone ZoneFromWkt(std::string_view text, const std::string& source) {
 }
 
 Zone ReadZoneFile(const std::string& path) {
-  const std::string text = ReadWholeFile(path);
+  const std::string text = ReadWholeFile(path, "the zone file");
   const std::string name = Lower(path);
   if (name.size() > 4 && name.compare(name.size() - 4, 4, ".wkt") == 0) {
     return ZoneFromWkt(text, path);

@@ -15,18 +15,44 @@ std::string Located(const std::string& message, const std::string& source, long 
   return source.empty() ? message : Where(source, line) + ": " + message;
 }
 
+// The longest offending text a message shows: a line of megabytes is named
+// by its beginning.
+constexpr std::size_t kLongestShownText = 100;
+
+// Control characters (a NUL among them, which would end the message where it
+// is printed as a C string) as '?'; a long text cut to its beginning and "...".
+std::string Printable(const std::string& text, std::size_t longest) {
+  std::string out = text.substr(0, longest);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) c = '?';
+  }
+  if (text.size() > longest) {
+    // Not in the middle of a UTF-8 sequence.
+    while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
+    if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) out.pop_back();
+    out += "...";
+  }
+  return out;
+}
+
 }  // namespace
 
 // Nothing read (an empty field, a missing header) shows as "".
 ReadingError::ReadingError(const std::string& source, long line, const std::string& text,
                            const std::string& expected)
-    : ReadingError(Where(source, line) + ": read " + (text.empty() ? "\"\"" : text) +
-                       ", expected " + expected,
+    : ReadingError(Where(source, line) + ": read " +
+                       (text.empty() ? "\"\"" : Printable(text, kLongestShownText)) +
+                       ", expected " + Printable(expected, std::string::npos),
                    source, line, text, expected) {}
 
 ReadingError::ReadingError(const std::string& message, const std::string& source, long line,
                            const std::string& text, const std::string& expected)
-    : Error(message), source_(source), line_(line), text_(text), expected_(expected) {}
+    : Error(message),
+      source_(source),
+      line_(line),
+      text_(Printable(text, kLongestShownText)),
+      expected_(Printable(expected, std::string::npos)) {}
 
 EndOfInput::EndOfInput(const std::string& source, long line, const std::string& expected)
     : ReadingError(source +

@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ios>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
+#include "qev/errors.h"
 #include "textio/reader.h"
 #include "textio/stop.h"
 
@@ -61,6 +64,56 @@ std::optional<FileIdentity> RegularFileOf(const fs::path& path) {
 
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
+OpenedInput OpenRegularInput(const fs::path& path) {
+  OpenedInput opened;
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) {
+    opened.reason = SystemReason(errno);
+    return opened;
+  }
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0) {
+    opened.reason = SystemReason(errno);
+  } else if (S_ISDIR(status.st_mode)) {
+    opened.reason = "it is a directory, not a file";
+  } else if (!S_ISREG(status.st_mode)) {
+    opened.reason = "it is not a regular file but a device, a pipe or a socket";
+  }
+  if (!opened.reason.empty()) {
+    ::close(descriptor);
+    return opened;
+  }
+  ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  opened.descriptor = descriptor;
+  opened.size = static_cast<std::uint64_t>(status.st_size);
+  return opened;
+}
+
+std::string ReadRegularFile(const fs::path& path, const std::string& what, std::uint64_t largest) {
+  const OpenedInput opened = OpenRegularInput(path);
+  if (opened.descriptor < 0) {
+    throw Error(path.string() + ": cannot open " + what + " (" + opened.reason + ")");
+  }
+  InputFile in(opened.descriptor);
+  const std::string tooLarge = path.string() + ": " + what + " is larger than " +
+                               std::to_string(largest) + " bytes, the most that is read whole";
+  if (opened.size > largest) throw Error(tooLarge);
+  std::string text;
+  text.reserve(static_cast<std::size_t>(opened.size));
+  char block[1 << 16];
+  try {
+    // The size may have grown since it was asked: the limit holds for what is read.
+    // From the buffer itself, so that a failed read is thrown, not a bit set.
+    for (std::streamsize got = 0; (got = in.rdbuf()->sgetn(block, sizeof block)) > 0;) {
+      text.append(block, static_cast<std::size_t>(got));
+      if (text.size() > largest) throw Error(tooLarge);
+    }
+  } catch (const std::ios_base::failure& failure) {
+    throw StreamError(path.string(), 0, failure.code().message());
+  }
+  return text;
+}
+
 InputFile::InputFile(int descriptor) : std::istream(nullptr), buffer_(descriptor) {
   rdbuf(&buffer_);
 }
@@ -91,9 +144,12 @@ ReportFile::ReportFile(const fs::path& target, const std::string& shownName)
     targetExisted_ = true;
     if (S_ISDIR(status.st_mode)) Fail("create or rewrite", EISDIR);
     if (!S_ISREG(status.st_mode)) {
-      // A device or a pipe: written directly, as it is.
-      descriptor_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+      // A device or a pipe: written directly, as it is. Opened without
+      // waiting, so that a pipe nobody reads is refused ("No such device or
+      // address") instead of blocking the session.
+      descriptor_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
       if (descriptor_ < 0) Fail("create or rewrite", errno);
+      ::fcntl(descriptor_, F_SETFL, ::fcntl(descriptor_, F_GETFL) & ~O_NONBLOCK);
       return;
     }
     // The file is replaced only at the end, so it must be writable now.
@@ -179,15 +235,141 @@ std::optional<std::string> ReportFile::SetAside(const std::vector<FileIdentity>&
   for (const FileIdentity& input : inputs) {
     if (existing == input) return kept + qev::ShownName(temporary.string()) + "'";
   }
+  // A TARGET.partial that cannot be replaced (a folder of that name): the
+  // partial report keeps its temporary name, which the console line gives.
   if (::rename(temporary.c_str(), partial.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return std::nullopt;
+    return kept + qev::ShownName(temporary.string()) + "'";
   }
   return kept + partialShown_ + "'";
 }
 
 bool ReportFile::Is(const FileIdentity& file) const {
   return targetFile_ == file || temporaryFile_ == file;
+}
+
+namespace {
+
+// The temporary files of the uncommitted output sets, where a signal handler
+// can read them: a path is complete before its slot is marked used.
+constexpr int kOutputSlots = 64;
+char outputTemporaries[kOutputSlots][4096];
+volatile std::sig_atomic_t outputSlotUsed[kOutputSlots] = {};
+std::mutex outputSlotsMutex;
+
+int TakeSlot(const fs::path& path) {
+  const std::string& text = path.native();
+  if (text.size() >= sizeof outputTemporaries[0]) return -1;
+  std::lock_guard lock(outputSlotsMutex);
+  for (int slot = 0; slot < kOutputSlots; ++slot) {
+    if (outputSlotUsed[slot]) continue;
+    std::memcpy(outputTemporaries[slot], text.c_str(), text.size() + 1);
+    outputSlotUsed[slot] = 1;
+    return slot;
+  }
+  return -1;
+}
+
+void FreeSlot(int slot) {
+  if (slot < 0) return;
+  std::lock_guard lock(outputSlotsMutex);
+  outputSlotUsed[slot] = 0;
+}
+
+[[noreturn]] void OutputFails(const fs::path& path, const std::string& what, int error) {
+  throw Error(path.string() + ": " + what + " (" + SystemReason(error) + ")");
+}
+
+}  // namespace
+
+void RemoveOutputTemporaries() {
+  for (int slot = 0; slot < kOutputSlots; ++slot) {
+    if (outputSlotUsed[slot]) ::unlink(outputTemporaries[slot]);
+  }
+}
+
+namespace {
+
+void RemoveAndEnd(int signal) {
+  RemoveOutputTemporaries();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
+
+void RemoveOutputTemporariesOnSignals() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    if (::signal(signal, RemoveAndEnd) == SIG_IGN) ::signal(signal, SIG_IGN);
+  }
+}
+
+OutputSet::OutputSet(std::vector<fs::path> inputs) : inputs_(std::move(inputs)) {}
+
+OutputSet::~OutputSet() { Abandon(); }
+
+fs::path OutputSet::Add(const fs::path& target) {
+  struct stat status {};
+  const bool exists = ::stat(target.c_str(), &status) == 0;
+  if (exists && S_ISDIR(status.st_mode)) OutputFails(target, "cannot be written", EISDIR);
+  if (const std::optional<FileIdentity> file = RegularFileOf(target)) {
+    for (const fs::path& input : inputs_) {
+      if (RegularFileOf(input) == file) {
+        throw Error(target.string() + " is the input file " + input.string() +
+                    ": an output never replaces an input; choose another name or folder");
+      }
+    }
+  }
+  for (const File& earlier : files_) {
+    if (earlier.target == target) throw Error(target.string() + ": named twice as an output");
+  }
+  // Beside the target (a link followed), so that the rename stays in its folder.
+  std::error_code ignored;
+  fs::path resolved = exists ? fs::canonical(target, ignored) : fs::path();
+  if (resolved.empty()) resolved = target;
+  std::string pattern = resolved.string() + ".qev-XXXXXX";
+  const int descriptor = ::mkstemp(pattern.data());
+  if (descriptor < 0) OutputFails(target, "cannot be written", errno);
+  ::fchmod(descriptor, exists ? (status.st_mode & 07777) : NewFileMode());
+  ::close(descriptor);
+  files_.push_back({resolved, pattern, TakeSlot(pattern)});
+  return pattern;
+}
+
+void OutputSet::Write(const fs::path& target, std::string_view text) {
+  const fs::path temporary = Add(target);
+  const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (descriptor < 0) OutputFails(target, "cannot be written", errno);
+  const bool written = WriteAll(descriptor, text);
+  const int error = errno;
+  if (::close(descriptor) != 0 && written) OutputFails(target, "cannot be written", errno);
+  if (!written) OutputFails(target, "cannot be written", error);
+}
+
+void OutputSet::Commit() {
+  for (const File& file : files_) {
+    const int descriptor = ::open(file.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool synced = descriptor >= 0 && (::fsync(descriptor) == 0 || errno == EINVAL);
+    const int error = errno;
+    if (descriptor >= 0) ::close(descriptor);
+    if (!synced) OutputFails(file.target, "cannot be written", error);
+  }
+  for (File& file : files_) {
+    if (::rename(file.temporary.c_str(), file.target.c_str()) != 0) {
+      OutputFails(file.target, "cannot be put in place", errno);
+    }
+    FreeSlot(file.slot);
+    file.slot = -1;
+    file.temporary.clear();
+  }
+  files_.clear();
+}
+
+void OutputSet::Abandon() {
+  for (File& file : files_) {
+    if (!file.temporary.empty()) ::unlink(file.temporary.c_str());
+    FreeSlot(file.slot);
+  }
+  files_.clear();
 }
 
 }  // namespace qev

@@ -31,6 +31,30 @@ std::optional<FileIdentity> RegularFileOf(const std::filesystem::path& path);
 // The system's word for an error number, e.g. "No space left on device".
 std::string SystemReason(int error);
 
+// Files the library's readers take whole (a QuakeML document, a GeoJSON zone,
+// a TOML job) are refused above this size before anything is read.
+inline constexpr std::uint64_t kLargestWholeFile = std::uint64_t{1} << 30;  // 1 GiB
+// Job and settings files (TOML) are refused above this size.
+inline constexpr std::uint64_t kLargestJobFile = std::uint64_t{1} << 24;  // 16 MiB
+// Deepest nesting of elements or arrays in a document the readers parse.
+inline constexpr int kDeepestNesting = 1000;
+
+// An input file opened for reading, or why it cannot be: opened without
+// waiting (a pipe without writer cannot block), then refused unless it is a
+// regular file. `reason` is empty when `descriptor` is open (blocking again).
+struct OpenedInput {
+  int descriptor = -1;
+  std::string reason;  // "it is a directory, not a file", ..., or the system's reason
+  std::uint64_t size = 0;
+};
+OpenedInput OpenRegularInput(const std::filesystem::path& path);
+
+// The whole of a regular file, at most `largest` bytes; `what` names the file
+// in the messages ("the zone file"). Throws Error "PATH: cannot open WHAT
+// (REASON)", "PATH: WHAT is larger than N bytes" or a StreamError.
+std::string ReadRegularFile(const std::filesystem::path& path, const std::string& what,
+                            std::uint64_t largest = kLargestWholeFile);
+
 // A file open for reading through its descriptor. A failed read of the
 // descriptor is thrown from the buffer as std::ios_base::failure carrying the
 // error number, which LineSource reports as a StreamError.
@@ -108,5 +132,51 @@ class ReportFile {
   std::uint64_t whole_ = 0;  // bytes of the records written in full
   bool failed_ = false;
 };
+
+// The output files of one run of a tool, written as the classic report is:
+// each beside its target under a temporary name (TARGET.qev-XXXXXX) and put
+// in place only by Commit, after the whole run succeeded. A run that fails
+// (an exception: the set is destroyed uncommitted) or is stopped by a signal
+// (RemoveOutputTemporaries) leaves every earlier file as it was and no
+// temporary file behind. A target that is one of the inputs (the same file,
+// also through a link or another name) or a folder is refused before
+// anything is written. Errors are qev::Error naming the file and the
+// system's reason.
+class OutputSet {
+ public:
+  explicit OutputSet(std::vector<std::filesystem::path> inputs = {});
+  ~OutputSet();
+  OutputSet(const OutputSet&) = delete;
+  OutputSet& operator=(const OutputSet&) = delete;
+
+  // Refuses the target (see above) and registers it; returns the temporary
+  // file to write instead, made empty with the target's permissions.
+  std::filesystem::path Add(const std::filesystem::path& target);
+  // Add, then the whole text written to the temporary file.
+  void Write(const std::filesystem::path& target, std::string_view text);
+  // Every temporary file synced and renamed to its target, in order.
+  void Commit();
+  // The temporary files removed (what the destructor does uncommitted).
+  void Abandon();
+  std::size_t size() const { return files_.size(); }
+
+ private:
+  struct File {
+    std::filesystem::path target;
+    std::filesystem::path temporary;
+    int slot;  // in the table the signal handler reads
+  };
+  std::vector<std::filesystem::path> inputs_;
+  std::vector<File> files_;
+};
+
+// Removes the temporary files of every uncommitted OutputSet; only calls
+// that are safe in a signal handler.
+void RemoveOutputTemporaries();
+// For a tool's main: SIGINT, SIGTERM, SIGHUP and SIGQUIT remove those
+// temporary files, then end the program as the signal does (the shell's
+// status 128 + the signal: 130 for Ctrl-C, 143 for kill). A signal the
+// caller ignores (nohup) stays ignored.
+void RemoveOutputTemporariesOnSignals();
 
 }  // namespace qev

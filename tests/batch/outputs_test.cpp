@@ -89,7 +89,8 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
       {"all succeed", "good.toml", 0, ""},
       {"unknown key", "typo.toml", 1,
        "ERROR: typo.toml, line 7: read \"zone.replicate\", expected one of the keys"},
-      {"no job file", "absent.toml", 1, "ERROR: absent.toml: the job file cannot be read"},
+      {"no job file", "absent.toml", 1,
+       "ERROR: absent.toml: cannot open the job file (No such file or directory)"},
   };
   for (const ToolRun& run : runs) {
     const auto outcome = folder.Run(tool + run.job);

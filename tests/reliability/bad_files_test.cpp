@@ -119,7 +119,13 @@ TEST(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
       EXPECT_TRUE(!before.count(name) || left[name] == before[name]) << name;
       left.erase(name);
     }
-    for (const std::string& name : Items(row[4])) {
+    for (std::string name : Items(row[4])) {
+      if (name.ends_with('*')) {  // a temporary name: the first so beginning
+        const auto found = left.lower_bound(name.substr(0, name.size() - 1));
+        name = found != left.end() && found->first.starts_with(name.substr(0, name.size() - 1))
+                   ? found->first
+                   : name;
+      }
       EXPECT_TRUE(left.count(name)) << name;
       EXPECT_TRUE(left[name].starts_with("  \r\n =====") && WholeLines(left[name])) << name;
       left.erase(name);

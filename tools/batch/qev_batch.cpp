@@ -13,6 +13,7 @@
 #include "companion/manpage.h"
 #include "qev/batch.h"
 #include "qev_batch_manual.h"
+#include "textio/files.h"
 #ifdef QEV_WITH_MPI
 #include "qev/batch_mpi.h"
 #endif
@@ -100,8 +101,14 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
+  // Ctrl-C or kill: the outputs written so far removed, the earlier ones kept.
+  qev::RemoveOutputTemporariesOnSignals();
   qev::RunOptions options;
   options.threads = jobs;
+  if (rank0 && jobs > qev::CoreCount()) {
+    std::cerr << "note: --jobs " << jobs << " is more than the " << qev::CoreCount()
+              << " cores of this machine; " << qev::CoreCount() << " threads run the tasks\n";
+  }
   ProgressLine line;
   if (rank0 && !quiet && isatty(STDERR_FILENO)) {
     options.progress = [&line](const qev::Progress& p) { line.Show(p); };
@@ -127,6 +134,10 @@ int Run(int argc, char** argv) {
 #endif
   } catch (const std::exception& error) {
     std::cerr << "ERROR: " << error.what() << "\n";
+    if (rank0) {
+      std::cerr << "The files in " << plan.job.output.string()
+                << " are left as they were; nothing of this run was put in place\n";
+    }
 #ifdef QEV_WITH_MPI
     if (mpi && mpi->size() > 1) mpi->Abort(1);
 #endif

@@ -12,6 +12,7 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#include "textio/files.h"
 #ifdef QEV_WITH_ANALYZE
 #include <cstdio>
 
@@ -99,14 +100,15 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_flag("--version", c.version);
   app.add_option("--config", c.config);
   app.add_option("--format", c.format);
-  app.add_option("--column", c.columns);
+  // One value an occurrence, so that the catalog after it stays the catalog.
+  app.add_option("--column", c.columns)->allow_extra_args(false);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
   app.add_option("--from", c.from);
   app.add_option("--until", c.until);
   c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
   c.o_max_m = app.add_option("--max-magnitude", c.max_magnitude);
-  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',');
+  app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',')->allow_extra_args(false);
   c.o_min_d = app.add_option("--min-depth", c.min_depth);
   c.o_max_d = app.add_option("--max-depth", c.max_depth);
   auto* o_zone = app.add_option("--zone", c.zone);
@@ -136,11 +138,11 @@ void AddOptions(CLI::App& app, CommandLine& c) {
 // The job file, if one is given, else the defaults.
 qev::PrepareJob ReadJob(const CommandLine& c) {
   if (c.config.empty()) return {};
-  std::ifstream in(c.config, std::ios::binary);
-  if (!in) throw qev::Error(c.config + ": cannot open the job file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return qev::ParsePrepareToml(text.str(), c.config, std::filesystem::path(c.config).parent_path());
+  const std::string text = qev::ReadRegularFile(c.config, "the job file", qev::kLargestJobFile);
+  qev::PrepareJob job =
+      qev::ParsePrepareToml(text, c.config, std::filesystem::path(c.config).parent_path());
+  job.job_file = c.config;
+  return job;
 }
 
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
@@ -280,6 +282,7 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     }
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
     result.classic = qev::WriteClassicFiles(result.split, options);
   }
   std::cout << qev::FormatPrepareSummary(result);
@@ -310,6 +313,7 @@ int Run(int argc, char** argv) {
     std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
     return 0;
   }
+  qev::RemoveOutputTemporariesOnSignals();
   // Options given on the command line override the job file.
   qev::PrepareJob job = ReadJob(c);
   ApplyReading(c, job);
