@@ -1,7 +1,9 @@
 // Timing of the catalog import: reading a CSV of 1,000,000 events (with the
 // peak resident memory against the size of the event table), declustering
-// 1,000,000 events with the Gardner-Knopoff windows, reading QuakeML of
-// 100,000 events, and the grid search against the all-pairs loop. The inputs
+// 1,000,000 events with the Gardner-Knopoff windows, converting 1,000,000
+// events of three magnitude types to one scale, reading QuakeML of
+// 100,000 events, the grid search against the all-pairs loop, and Reasenberg
+// linking of 100,000 events. The inputs
 // are generated here with fixed seeds and never kept.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -15,6 +17,7 @@
 
 #include "qev/declustering.h"
 #include "qev/events.h"
+#include "qev/homogenise.h"
 
 namespace {
 
@@ -69,7 +72,9 @@ EventTable SyntheticCatalog(std::size_t count, std::uint32_t seed) {
 std::size_t TableBytes(const EventTable& t) {
   return t.size() *
              (sizeof(std::int32_t) + 4 * sizeof(std::uint8_t) + sizeof(float) + 2 * sizeof(double) +
-              3 * sizeof(float) + sizeof(std::uint16_t) + sizeof(std::uint64_t)) +
+              3 * sizeof(float) + sizeof(std::uint16_t) + sizeof(std::uint64_t) +
+              // the agency, the original magnitude and type
+              2 * sizeof(std::uint16_t) + sizeof(float)) +
          t.id_text.size();
 }
 
@@ -148,6 +153,25 @@ void BM_DeclusterMillion(benchmark::State& state) {
 }
 BENCHMARK(BM_DeclusterMillion)->Unit(benchmark::kMillisecond);
 
+// The synthetic catalog with every third event written as mb and every
+// third as Ms (two segments), converted to Mw.
+void BM_HomogeniseMillion(benchmark::State& state) {
+  EventTable table = SyntheticCatalog(1000000, 3);
+  table.magnitude_types = {"mw", "mb", "Ms"};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    table.magnitude_type[i] = static_cast<std::uint16_t>(i % 3);
+  }
+  HomogeniseOptions options;
+  options.target = "Mw";
+  options.target_types = {"mw"};
+  options.relations = {{"mb", "", {{0.0, 10.0, 1.03, 0.85, 0.29}}, 0},
+                       {"Ms", "", {{0.0, 6.1, 2.07, 0.67, 0.17}, {6.2, 10.0, 0.08, 0.99, 0.2}}, 0}};
+  std::size_t converted = 0;
+  for (auto _ : state) converted = Homogenise(table, options).counts.converted;
+  state.counters["converted"] = static_cast<double>(converted);
+}
+BENCHMARK(BM_HomogeniseMillion)->Unit(benchmark::kMillisecond);
+
 void BM_DeclusterGrid(benchmark::State& state) {
   const EventTable table = SyntheticCatalog(static_cast<std::size_t>(state.range(0)), 5);
   for (auto _ : state)
@@ -162,6 +186,27 @@ void BM_DeclusterAllPairs(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DeclusterAllPairs)->Arg(10000)->Arg(30000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Reasenberg (1985) linking with the published parameters on the same
+// catalogs (xmeff the catalog's lowest magnitude, 3), the grid search and the
+// all-pairs reference.
+void BM_DeclusterReasenberg(benchmark::State& state) {
+  const EventTable table = SyntheticCatalog(static_cast<std::size_t>(state.range(0)), 5);
+  DeclusterOptions options;
+  options.method = DeclusterMethod::Reasenberg1985;
+  std::size_t removed = 0;
+  for (auto _ : state) removed = Decluster(table, options).removed_total();
+  state.counters["removed"] = static_cast<double>(removed);
+}
+BENCHMARK(BM_DeclusterReasenberg)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_DeclusterReasenbergAllPairs(benchmark::State& state) {
+  const EventTable table = SyntheticCatalog(static_cast<std::size_t>(state.range(0)), 5);
+  DeclusterOptions options;
+  options.method = DeclusterMethod::Reasenberg1985;
+  for (auto _ : state) benchmark::DoNotOptimize(DeclusterAllPairs(table, options));
+}
+BENCHMARK(BM_DeclusterReasenbergAllPairs)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_ReadQuakeMlHundredThousand(benchmark::State& state) {
   std::string text =

@@ -6,8 +6,8 @@ find_package(nlohmann_json 3 REQUIRED)
 find_package(tomlplusplus REQUIRED)
 find_package(CLI11 REQUIRED)
 
-# One library per folder, on the catalog value types.
-qev_library(qev_events events DEPENDS qev_catalog)
+# One library per folder, on the engine (the checks and Mmin of the prepared parts).
+qev_library(qev_events events DEPENDS qev_engine)
 target_link_libraries(qev_events PRIVATE pugixml::pugixml nlohmann_json::nlohmann_json
                       tomlplusplus::tomlplusplus)
 set_target_properties(qev_events PROPERTIES EXPORT_NAME events)

@@ -34,7 +34,6 @@ if(qev_python_build)
   list(TRANSFORM sources APPEND .cpp)
   pybind11_add_module(_qev ${sources})
   target_link_libraries(_qev PRIVATE qev_engine)
-  target_compile_definitions(_qev PRIVATE QEV_VERSION="${PROJECT_VERSION}")
   # The static libraries go into a shared object.
   foreach(lib qev_textio qev_catalog qev_engine qev_events qev_batch)
     if(TARGET ${lib})

@@ -46,7 +46,6 @@ function(qev_companion_tool tool source)
   add_executable(${tool} ${source})
   target_link_libraries(${tool} PRIVATE qev_companion ${ARGN})
   target_include_directories(${tool} PRIVATE ${QEV_GENERATED_DIR})
-  target_compile_definitions(${tool} PRIVATE QEV_VERSION="${PROJECT_VERSION}")
   install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   qev_install_manual(${tool}.1)
   if(TARGET qev_tests)
@@ -58,6 +57,7 @@ function(qev_companion_tool tool source)
 endfunction()
 qev_companion_tool(qev-synth tools/synth/qev_synth.cpp)
 qev_companion_tool(qev-report tools/report/qev_report.cpp)
+qev_companion_tool(qev-calibrate tools/calibrate/qev_calibrate.cpp)
 
 # The user documents, and the copyright file where Debian looks for it.
 install(FILES README.md docs/method.md docs/api.md docs/formats.md docs/companion.md
@@ -73,6 +73,7 @@ set(QEV_EXAMPLE_FILES
     ext_l1.dat ext_l2.dat
     cp1900_l1.dat cp1900_l2.dat cp1900_l3.dat cp1960_l1.dat cp1960_l2.dat cp1960_l3.dat
     usgs_tonga_m5_2022_2024.csv usgs_global_m5_2022_2024_extract.csv tonga.toml tonga_zone.geojson
+    magnitude_relations.toml
     batch/usgs_japan_png_tonga_m5_2022_2024.csv batch/national.toml batch/japan.toml
     batch/png.toml batch/tonga.toml
     consumer/CMakeLists.txt consumer/main.cpp consumer/import.cpp)
@@ -123,3 +124,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 endif()
 include(CPack)
+
+# The benchmark of the calibration study and the bootstrap intervals.
+if(TARGET qev_bench)
+  target_link_libraries(qev_bench PRIVATE qev_companion)
+endif()

@@ -12,11 +12,8 @@
 #include <vector>
 
 #include "classic/run_session.h"
+#include "qev/version.h"
 #include "textio/files.h"
-
-#ifndef QEV_VERSION
-#error "QEV_VERSION must be defined by the build (the project version)"
-#endif
 
 namespace {
 
@@ -82,7 +79,7 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view first = argv[1];
     if (first == "-h" || first == "--help") return Print(kUsage);
-    if (first == "--version") return Print("qev " QEV_VERSION "\n");
+    if (first == "--version") return Print("qev " QEV_VERSION_STRING "\n");
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   // The answers through their descriptor: a failing read (a folder given as

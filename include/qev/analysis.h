@@ -65,6 +65,10 @@ struct AnalysisOptions {
   std::vector<float> mmax_values;
   float mmax_tolerance = 0.005f;
   std::int32_t max_runs = 20;
+  // A cap on Mmax (following the suggestions only): when the runs do not
+  // settle, or settle above the cap, one more run at the cap ends the
+  // analysis and Mmax counts as fixed there.
+  std::optional<float> mmax_cap;
   // The simplex: it stops when max over vertices i |Beta(0) - Beta(i)| <
   // simplex_tolerance, or after iteration_limit steps.
   float simplex_tolerance = 0.002f;
@@ -113,6 +117,10 @@ struct Uncertainties {
   // the complete-only kind still counts an extreme slot (the prior alone) in
   // that sum without listing it, as the classic table does.
   std::vector<DataContribution> contributions;
+  // The data's share of the information on Beta, in percent: the parts'
+  // information (each slot's less the prior's curvature, summed) over that
+  // sum plus the prior's curvature. NaN when the information is not positive.
+  float data_share_beta = 0.0f;
 };
 
 // The settings the steps below share, resolved once from the catalog and the
@@ -129,7 +137,9 @@ struct ResolvedSettings {
 };
 // Throws CatalogError for a catalog with no part at all (without data_kind)
 // and InvalidOptions for an Mmin, Xmax, SIG(Xmax) or prior that is not a
-// finite number.
+// finite number, and for an Mmin above the threshold of a complete part in
+// use (that part says nothing of the events between its threshold and Mmin:
+// its rate would pass for the rate above Mmin).
 ResolvedSettings Resolve(const Catalog& catalog, const AnalysisOptions& options);
 
 // The starting point chosen by the options. By program: Mmax = Xmax + 0.5
@@ -194,6 +204,13 @@ std::vector<HazardPoint> HazardTable(const HazardModel& model, const std::vector
 void VisitHazardTable(const HazardModel& model, const std::vector<float>& spans,
                       const std::function<void(const HazardPoint&)>& visit);
 
+// How the Mmax of the estimates came about: the suggestions settled on it,
+// they did not settle (the last run's Mmax is no estimate), or it was given
+// (a list of Mmax values, no procedure, or a cap that was reached).
+enum class MmaxStatus { Settled, Unsettled, Fixed };
+// "settled", "unsettled", "fixed".
+const char* MmaxStatusName(MmaxStatus status);
+
 struct AnalysisResult {
   ResolvedSettings settings;
   StartingValues start;
@@ -201,6 +218,7 @@ struct AnalysisResult {
   // Whether the last run's suggestion lies within mmax_tolerance of the Mmax
   // that run used (always false with MmaxProcedure::None).
   bool mmax_converged = false;
+  MmaxStatus mmax_status = MmaxStatus::Unsettled;
   float beta = 0.0f;
   float lambda = 0.0f;
   float mmax = 0.0f;  // the Mmax of the last run
@@ -221,6 +239,7 @@ struct AnalysisResult {
 // magnitude, 12 for intensity: the classic dialog offers none then), or after
 // max_runs runs. With mmax_values the runs use exactly those values; with
 // MmaxProcedure::None and no list there is one run at the starting Mmax.
+// With mmax_cap (and no list) see AnalysisOptions::mmax_cap.
 // The catalog is decoded once for all the runs.
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options);
 

@@ -19,10 +19,13 @@
 #include <vector>
 
 #include "qev/analysis.h"
+#include "qev/calibration.h"
 #include "qev/catalog.h"
 #include "qev/catalog_split.h"
 #include "qev/errors.h"
+#include "qev/input_checks.h"
 #include "qev/prepare.h"
+#include "qev/weichert.h"
 
 namespace qev {
 
@@ -46,12 +49,17 @@ struct SettingsLayer {
   std::optional<std::vector<float>> mmax_values;
   std::optional<float> mmax_tolerance;
   std::optional<std::int32_t> max_runs;
+  std::optional<float> mmax_cap;  // see AnalysisOptions::mmax_cap
   std::optional<std::vector<float>> hazard_spans;
   // Magnitudes of the hazard table; an empty list gives the classic table
   // (Mmin in steps of 0.1 below Mmax).
   std::optional<std::vector<float>> hazard_magnitudes;
   // Completeness table of zones read from a standard catalog.
   std::optional<std::vector<CompletenessStep>> completeness;
+  // Declustering of zones read from a standard catalog: a method (its other
+  // parameters those of the zone's prepare job) or none (no declustering).
+  // The outer optional says whether the layer sets it.
+  std::optional<std::optional<DeclusterMethod>> decluster;
 
   // The values `above` sets replace those of this layer.
   void Overlay(const SettingsLayer& above);
@@ -131,6 +139,10 @@ struct BatchJob {
   std::filesystem::path output;  // the output folder
   std::uint64_t seed = 1;        // master seed of the bootstrap
   std::int32_t replicates = 0;   // bootstrap resamples per zone and branch
+  // Simulated catalogs of the parametric-bootstrap intervals of each zone and
+  // branch (qev/calibration.h), written to calibrated.csv; 0: none.
+  std::int32_t calibrated_intervals = 0;
+  bool strict = false;  // a task with input warnings fails (status input-warning)
   SettingsLayer defaults;
   std::vector<BatchZone> zones;  // in the order of the file
   std::vector<BranchSet> branch_sets;
@@ -210,6 +222,13 @@ struct Cell {
   AnalysisOptions options;
   std::vector<float> hazard_spans;
   std::vector<float> hazard_magnitudes;  // empty: the classic table
+  // What the input checks need beyond the catalog (zones from a catalog):
+  // the completeness table, the events of the parts per magnitude type, the
+  // extreme part's windows and those without an event.
+  std::optional<std::vector<std::pair<std::int32_t, float>>> completeness;
+  std::vector<std::pair<std::string, std::size_t>> magnitude_types;
+  std::size_t extreme_windows = 0;
+  std::size_t empty_extreme_windows = 0;
 };
 
 // What the zone's catalog says about its source: the polygon and depth range
@@ -254,12 +273,19 @@ struct TaskResult {
   std::string status = kStatusOk;  // ok, no-estimate, catalog-error, trial-point-not-positive, ...
   std::string message;
   std::optional<AnalysisResult> analysis;
-  std::vector<HazardPoint> hazard;  // replicate 0 only
+  std::optional<WeichertResult> weichert;  // from the same complete parts, when it has one
+  std::vector<InputWarning> warnings;      // of the input checks (with the analysis)
+  std::vector<HazardPoint> hazard;         // replicate 0 only
+  // Replicate 0 of a job with calibrated_intervals: the intervals, or the
+  // reason there are none.
+  std::optional<CalibratedIntervals> calibrated;
+  std::string calibrated_error;
   bool ok() const { return status == kStatusOk; }
 };
 
 // Runs task `index` (cells in order, replicates 0..N within each). Errors of
 // the analysis become the status and message; nothing is thrown for them.
+// In a strict job a task with input warnings fails as `input-warning`.
 TaskResult RunTask(const BatchPlan& plan, std::size_t index);
 
 // A task's result in the forms the writers need: its lines of results.csv,
@@ -278,9 +304,11 @@ struct TaskRecord {
   float sd_mmax = 0.0f;
   float xmax = 0.0f;
   bool mmax_converged = false;
+  MmaxStatus mmax_status = MmaxStatus::Unsettled;
   std::string csv;
   std::string jsonl;
   std::string hazard_csv;
+  std::string calibrated_csv;  // its line of calibrated.csv (replicate 0 of such a job)
 };
 TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result);
 std::string PackRecord(const TaskRecord& record);
@@ -298,6 +326,7 @@ std::string ShortestReal(double value);
 // The header lines of the two CSV tables (results.csv, hazard.csv).
 extern const char* const kResultsCsvHeader;
 extern const char* const kHazardCsvHeader;
+extern const char* const kCalibratedCsvHeader;
 
 // OpenQuake values of a doubly truncated law in double precision:
 // b = Beta log10(e), a = log10(Lambda) - log10(10^(-b Mmin) - 10^(-b Mmax)),
@@ -323,11 +352,11 @@ struct Progress {
 // results.csv, results.jsonl, hazard.csv at once, summary.csv when a cell's
 // replicates are complete, and on Finish the OpenQuake job folder
 // (openquake/: a source model per branch, the source-model logic tree, a
-// placeholder ground-motion logic tree and job.ini) and report.html. Throws
-// Error when a file cannot be written or would replace one of the job's
-// inputs. `progress`, when given, is told after each record written (seconds
-// since the writer was made). warnings() lists after Finish what was left
-// out of the OpenQuake files and why.
+// placeholder ground-motion logic tree and job.ini) and report.html; a branch
+// whose catalog estimate failed or whose Mmax did not settle is left out of
+// the OpenQuake files (see warnings()). Throws Error when a file cannot be
+// written or would replace one of the job's inputs. `progress`, when given, is
+// told after each record written (seconds since the writer was made).
 class BatchWriter {
  public:
   BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder,
@@ -338,6 +367,8 @@ class BatchWriter {
   void Add(const TaskRecord& record);  // records in index order
   void Finish();
   std::size_t failed() const;
+  // Lines for the user after Finish: each branch left out of the OpenQuake
+  // files because its Mmax did not settle.
   const std::vector<std::string>& warnings() const;
 
  private:

@@ -24,11 +24,20 @@ struct CompletenessStep {
   float threshold = 0.0f;
 };
 
+// What the split does with an extreme window that holds no event.
+enum class EmptyWindows {
+  Merge,   // joins the window of the next listed event (the last window, after it)
+  Refuse,  // CatalogError with the count and the choices
+};
+
 struct SplitOptions {
   std::vector<CompletenessStep> completeness;  // years increasing; empty: no complete part
   // Last day of the youngest complete period; default the day of the last
   // event of the table (RunPrepare passes the end of the catalog as read).
   std::optional<CivilDate> end;
+  // First day the catalog observes (a selection's `from`): no part begins
+  // before it, and a completeness step that ends before it gives no part.
+  std::optional<CivilDate> start;
   // The extreme part: the largest event of each window of this many years
   // (0: no extreme part), over the span from extreme_from to extreme_to
   // (both days included). Default span: 1 January of the first event's year
@@ -36,6 +45,7 @@ struct SplitOptions {
   std::int32_t extreme_window_years = 0;
   std::optional<CivilDate> extreme_from;
   std::optional<CivilDate> extreme_to;
+  EmptyWindows empty_windows = EmptyWindows::Merge;
 };
 
 // First and last day of a part.
@@ -44,11 +54,23 @@ struct PartPeriod {
   CivilDate last_day;
 };
 
+// One window of the extreme part as built: its days, the row of its largest
+// event and how many windows of the given length it joins (1: none was empty).
+struct ExtremeWindow {
+  CivilDate first_day;
+  CivilDate last_day;
+  std::size_t row = 0;
+  std::int32_t windows = 1;
+};
+
 struct SplitResult {
   Catalog catalog;  // ready for Analyze
   std::optional<PartPeriod> extreme_period;
-  std::vector<std::size_t> extreme_rows;  // rows of the table, in time order
-  std::vector<CivilDate> extreme_dates;   // their completed dates (as in the classic file)
+  std::vector<std::size_t> extreme_rows;       // rows of the table, in time order
+  std::vector<CivilDate> extreme_dates;        // their completed dates (as in the classic file)
+  std::vector<ExtremeWindow> extreme_windows;  // as built, one per listed event
+  std::size_t extreme_window_count = 0;        // windows of the given length in the span
+  std::size_t empty_windows = 0;               // of them, those that held no event
   std::vector<PartPeriod> complete_periods;
   std::vector<std::vector<std::size_t>> complete_rows;  // per part, in time order
   std::size_t below_threshold = 0;  // events of complete periods below their threshold
@@ -56,7 +78,8 @@ struct SplitResult {
 };
 
 // Magnitudes are compared with the thresholds to within half a hundredth, the
-// resolution the classic files store. Throws CatalogError for a completeness
+// resolution the classic files store. Empty extreme windows are merged or
+// refused as options.empty_windows says. Throws CatalogError for a completeness
 // table out of order, a window of less than one year, a span that ends before
 // it begins, and extreme events less than 0.001 year apart (the classic
 // interval resolution).

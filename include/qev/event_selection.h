@@ -42,7 +42,7 @@ struct Selection {
   std::optional<CivilDate> until;            // first day no longer kept
   std::optional<float> min_magnitude;        // kept at and above
   std::optional<float> max_magnitude;        // kept at and below
-  std::vector<std::string> magnitude_types;  // kept types (any case); empty: every type
+  std::vector<std::string> magnitude_types;  // kept types or original types (any case); empty: all
   std::optional<float> min_depth;            // km; an event of unknown depth is then left out
   std::optional<float> max_depth;
   std::optional<Zone> zone;

@@ -85,6 +85,25 @@ struct EventTable {
   // Index into magnitude_types; the name "" stands for a type not given.
   std::vector<std::uint16_t> magnitude_type;
   std::vector<std::string> magnitude_types;
+  // The agency (or author) of the magnitude: index into agencies, "" for
+  // none given.
+  std::vector<std::uint16_t> magnitude_agency;
+  std::vector<std::string> agencies;
+  // The magnitude and its type as the catalog gave them: the same as
+  // magnitude and magnitude_type until a conversion to one scale
+  // (qev::Homogenise) changes those.
+  std::vector<float> original_magnitude;
+  std::vector<std::uint16_t> original_type;  // index into magnitude_types
+  // Further magnitudes of an event besides the one above (the other
+  // magnitudes of a QuakeML event, the other magnitude columns of a CSV
+  // row): event i's are entries [other_end[i-1], other_end[i]) of the
+  // other_* columns. other_end is empty while no event has any. An SD not
+  // given is NaN.
+  std::vector<float> other_magnitude;
+  std::vector<float> other_sd;
+  std::vector<std::uint16_t> other_type;    // index into magnitude_types
+  std::vector<std::uint16_t> other_agency;  // index into agencies
+  std::vector<std::uint64_t> other_end;
   // Event i's id is id_text[id_end[i-1], id_end[i]) (from 0 for the first).
   std::string id_text;
   std::vector<std::uint64_t> id_end;
@@ -93,7 +112,15 @@ struct EventTable {
   bool empty() const { return magnitude.empty(); }
   std::string_view id(std::size_t i) const;
   const std::string& type_name(std::size_t i) const { return magnitude_types[magnitude_type[i]]; }
+  const std::string& agency_name(std::size_t i) const { return agencies[magnitude_agency[i]]; }
   CivilDate date(std::size_t i) const { return {year[i], month[i], day[i]}; }
+  // The range of event i's further magnitudes in the other_* columns.
+  std::size_t others_begin(std::size_t i) const {
+    return other_end.empty() || i == 0 ? 0 : static_cast<std::size_t>(other_end[i - 1]);
+  }
+  std::size_t others_end(std::size_t i) const {
+    return other_end.empty() ? 0 : static_cast<std::size_t>(other_end[i]);
+  }
   double seconds_of_day(std::size_t i) const {
     return hour[i] * 3600.0 + minute[i] * 60.0 + static_cast<double>(second[i]);
   }
@@ -113,17 +140,25 @@ struct EventTable {
     float sd = 0.0f;
     std::string_view magnitude_type;
     std::string_view id;
+    std::string_view agency;
+    // As the catalog gave them; none: magnitude and magnitude_type.
+    std::optional<float> original_magnitude;
+    std::optional<std::string_view> original_type;
   };
   // Appends a row whose fields were checked by the caller. Throws Error when
-  // a 65,536th magnitude type appears.
+  // a 65,536th magnitude type or agency appears.
   void Append(const Row& row);
+  // A further magnitude of the event appended last (sd NaN: not given).
+  void AppendOther(float magnitude, float sd, std::string_view type, std::string_view agency);
   Row row(std::size_t i) const;
   void Reserve(std::size_t rows);
-  // The rows given (in the order given) as a new table.
+  // The rows given (in the order given) as a new table, with their further
+  // magnitudes.
   EventTable Subset(const std::vector<std::size_t>& rows) const;
 
  private:
   std::map<std::string, std::uint16_t, std::less<>> type_codes_;
+  std::map<std::string, std::uint16_t, std::less<>> agency_codes_;
 };
 
 // Catalog file layouts.
@@ -142,8 +177,22 @@ struct ReadOptions {
   bool skip_bad_rows = false;
   // CSV: column names for roles, overriding the names found by convention.
   // Roles: id, time, year, month, day, hour, minute, second, longitude,
-  // latitude, depth, magnitude, magtype, sd, type.
+  // latitude, depth, magnitude, magtype, sd, type, agency. An empty name switches
+  // the role off (no column serves it). A column serves as the event type
+  // only when every value is an event type of QuakeML 1.2 (any case) or
+  // empty; otherwise it is left unused and the summary says so.
   std::map<std::string, std::string> columns;
+  // CSV: columns of magnitudes of one type each (e.g. type Ms in column
+  // "MS", its SD in "MS_unc" or none); a value given on a row is one of the
+  // event's further magnitudes. With them the magnitude column may be
+  // missing or empty: the first of them given on the row is then the main
+  // magnitude.
+  struct MagnitudeColumn {
+    std::string type;
+    std::string column;
+    std::string sd_column;  // empty: none
+  };
+  std::vector<MagnitudeColumn> magnitude_columns;
 };
 
 // What a read saw besides the events it kept.
@@ -158,6 +207,9 @@ struct ReadSummary {
     std::string first;  // the message of the first such row
   };
   std::vector<Skipped> skipped;  // in the order first met
+  // What the read decided on its own, e.g. a column 'type' left unused
+  // because its values are not event types.
+  std::vector<std::string> notes;
   std::size_t skipped_total() const;
 };
 

@@ -55,8 +55,19 @@ __all__ = [
     "NoEstimate", "InvalidOptions",
     "ExtremePart", "CompletePart", "Catalog", "read_classic", "read_extreme_file",
     "read_complete_file", "decimal_year",
-    "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard",
+    "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard", "Weichert",
+    "InputWarningsError", "calibrated_intervals", "CalibratedIntervals", "CalibratedValue",
 ]
+
+
+class InputWarningsError(Error):
+    """analyze(..., strict=True) met warnings of the input checks; `warnings`
+    holds them as (kind, text) pairs."""
+
+    def __init__(self, warnings):
+        self.warnings = tuple(warnings)
+        super().__init__("the inputs do not pass their checks (strict): "
+                         + "; ".join(text for _, text in self.warnings))
 
 # ---------------------------------------------------------------- checked values
 
@@ -457,6 +468,24 @@ def hazard(beta: float, lambda_: float, mmin: float, mmax: float, magnitudes=Non
                         spans)
 
 
+@dataclass(frozen=True)
+class Weichert:
+    """Weichert's (1980) maximum-likelihood b-value for bins observed over
+    unequal periods, from the same complete parts: b and Beta with their SDs,
+    the rate at or above Mmin (events a year) with its SD, the lower edge of
+    the lowest bin of 0.1, the events and bins used."""
+
+    b: float
+    sd_b: float
+    beta: float
+    sd_beta: float
+    rate: float
+    sd_rate: float
+    lowest_edge: float
+    events: int
+    bins: int
+
+
 @dataclass(frozen=True, repr=False)
 class AnalysisResult:
     """The analysis: settings, starting point, the runs in order, and at the
@@ -466,7 +495,12 @@ class AnalysisResult:
     lambda_, sd_lambda: annual rate at or above Mmin; mmax, sd_mmax: the
     regional maximum magnitude. contributions: per part (complete parts in
     order, then the extreme part) the share, in percent, of the information
-    about Beta and Lambda.
+    about Beta and Lambda. mmax_status: "settled" (the suggestions settled),
+    "unsettled" (they did not: mmax is no estimate) or "fixed" (given as
+    mmax_values, without a procedure, or a cap reached). data_share_beta: the
+    data's share of the information on Beta, in percent. weichert: Weichert's
+    estimate from the complete parts (None without one). warnings: the input
+    checks as (kind, text) pairs.
     """
 
     settings: Settings
@@ -483,6 +517,10 @@ class AnalysisResult:
     sd_mmax: float
     transmission_coefficient: float
     contributions: tuple
+    mmax_status: str = "unsettled"
+    data_share_beta: float = math.nan
+    weichert: Optional[Weichert] = None
+    warnings: tuple = ()
 
     def hazard(self, magnitudes=None, spans=(50, 100, 1000)) -> Hazard:
         """The hazard of the estimated law at the magnitudes (the classic
@@ -496,7 +534,8 @@ class AnalysisResult:
                 f"(b={self.b:.4g} +- {self.sd_b:.2g}), "
                 f"lambda_={self.lambda_:.4g} +- {self.sd_lambda:.2g} per year "
                 f"(Mmin {self.settings.mmin:g}), mmax={self.mmax:.4g} +- {self.sd_mmax:.2g}, "
-                f"{len(self.runs)} runs{'' if self.mmax_converged else ', Mmax not settled'})")
+                f"{len(self.runs)} runs"
+                f"{'' if self.mmax_status == 'settled' else f', Mmax {self.mmax_status}'})")
 
 
 _PROCEDURES = {None: 0, "none": 0, "cramer": 1, "bayes": 2}
@@ -519,29 +558,9 @@ def _catalog_of(parts) -> Catalog:
                     "(or a split result holding one)")
 
 
-def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
-            prior_b: Sequence[float] = (1.0, 0.1), sig_xmax: float = 0.2,
-            xmax: Optional[float] = None, span_t: Optional[float] = None,
-            units: str = "magnitude", data: Optional[str] = None,
-            start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
-            mmax_tolerance: float = 0.005, max_runs: int = 20,
-            simplex_tolerance: float = 0.002, iteration_limit: int = 99) -> AnalysisResult:
-    """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
-
-    parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
-    whole catalog. procedure: "cramer", "bayes" or None (no Mmax estimate: the
-    runs use `start` or `mmax_values`). prior_b: prior decimal b-value and its
-    SD. sig_xmax: error of the largest observed magnitude Xmax (default: the
-    catalog's largest) belonging to span_t years (default the catalog's span).
-    units: "magnitude" or "intensity". data: the parts used, "extremes",
-    "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
-    default the catalog's. mmax_values: the Mmax of each run; default the first
-    run at the starting Mmax and each later one at the previous suggestion
-    until it moves less than mmax_tolerance, at most max_runs runs.
-
-    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions.
-    """
-    catalog = _catalog_of(parts)
+def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data, start,
+                      mmax_values, mmax_tolerance, max_runs, simplex_tolerance,
+                      iteration_limit, mmax_cap=None) -> dict:
     if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
     options = {
@@ -560,6 +579,7 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
         "max_runs": _integer("max_runs", max_runs),
         "simplex_tolerance": _real("simplex_tolerance", simplex_tolerance),
         "iteration_limit": _integer("iteration_limit", iteration_limit),
+        "mmax_cap": None if mmax_cap is None else _real("mmax_cap", mmax_cap),
     }
     if options["prior_b_sd"] < 0:
         raise ValueError(f"prior_b sd is {options['prior_b_sd']}, expected a value not below 0")
@@ -572,16 +592,56 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
                        start_mmax=_real("start mmax", start[1]))
     if mmax_values is not None:
         options["mmax_values"] = _array("mmax_values", mmax_values, np.float32)
+    return options
+
+
+def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
+            prior_b: Sequence[float] = (1.0, 0.1), sig_xmax: float = 0.2,
+            xmax: Optional[float] = None, span_t: Optional[float] = None,
+            units: str = "magnitude", data: Optional[str] = None,
+            start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
+            mmax_tolerance: float = 0.005, max_runs: int = 20,
+            simplex_tolerance: float = 0.002, iteration_limit: int = 99,
+            mmax_cap: Optional[float] = None, strict: bool = False) -> AnalysisResult:
+    """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
+
+    parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
+    whole catalog. procedure: "cramer", "bayes" or None (no Mmax estimate: the
+    runs use `start` or `mmax_values`). prior_b: prior decimal b-value and its
+    SD. sig_xmax: error of the largest observed magnitude Xmax (default: the
+    catalog's largest) belonging to span_t years (default the catalog's span).
+    units: "magnitude" or "intensity". data: the parts used, "extremes",
+    "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
+    default the catalog's. mmax_values: the Mmax of each run; default the first
+    run at the starting Mmax and each later one at the previous suggestion
+    until it moves less than mmax_tolerance, at most max_runs runs. mmax_cap:
+    when the suggestions do not settle at or below it, a last run at the cap
+    (Mmax then counts as fixed). strict: raise InputWarningsError when the
+    input checks warn.
+
+    Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions
+    (also for an Mmin above the lowest completeness threshold).
+    """
+    catalog = _catalog_of(parts)
+    options = _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data,
+                                start, mmax_values, mmax_tolerance, max_runs,
+                                simplex_tolerance, iteration_limit, mmax_cap)
     d = _qev.analyze(catalog, options)
     s = d["settings"]
     settings = Settings(_KIND_NAMES[s["data_kind"]], s["mmin"], s["xmax"], s["sig_xmax"],
                         s["span_t"], s["prior_beta"], s["prior_beta_sd"])
-    return AnalysisResult(
+    result = AnalysisResult(
         settings=settings, start=tuple(d["start"]), runs=tuple(Run(**r) for r in d["runs"]),
         mmax_converged=d["mmax_converged"], beta=d["beta"], sd_beta=d["sd_beta"], b=d["b"],
         sd_b=d["sd_b"], lambda_=d["lambda_"], sd_lambda=d["sd_lambda"], mmax=d["mmax"],
         sd_mmax=d["sd_mmax"], transmission_coefficient=d["transmission_coefficient"],
-        contributions=tuple(d["contributions"]))
+        contributions=tuple(d["contributions"]), mmax_status=d["mmax_status"],
+        data_share_beta=d["data_share_beta"],
+        weichert=None if d["weichert"] is None else Weichert(**d["weichert"]),
+        warnings=tuple(tuple(w) for w in d["warnings"]))
+    if strict and result.warnings:
+        raise InputWarningsError(result.warnings)
+    return result
 
 # Real catalogs and batch runs, where the module was built with them.
 if hasattr(_qev, "EventTable"):
@@ -589,11 +649,81 @@ if hasattr(_qev, "EventTable"):
                           Split, read_catalog, select, decluster, split)
     __all__ += ["EventTable", "Zone", "ReadSummary", "SelectionCounts", "Declustered", "Split",
                 "read_catalog", "select", "decluster", "split"]
+    from ._completeness import Completeness, completeness  # noqa: E402
+    __all__ += ["Completeness", "completeness"]
+if hasattr(_qev, "homogenise"):
+    from ._homogenise import Homogenised, TypeConversion, homogenise  # noqa: E402
+    __all__ += ["Homogenised", "TypeConversion", "homogenise"]
 if hasattr(_qev, "run_batch"):
     from ._batch import BatchResult, job_to_toml, run_batch  # noqa: E402
     __all__ += ["BatchResult", "job_to_toml", "run_batch"]
 
 from . import plots  # noqa: E402  (figures need matplotlib only when drawn)
+
+
+@dataclass(frozen=True)
+class CalibratedValue:
+    """One quantity of the parametric bootstrap: the estimate, the bias the
+    simulated catalogs show (their mean less the estimate), the corrected
+    estimate, the SD of the re-estimates and the 68 % and 95 % intervals."""
+
+    estimate: float
+    bias: float
+    corrected: float
+    sd: float
+    lower68: float
+    upper68: float
+    lower95: float
+    upper95: float
+
+
+@dataclass(frozen=True)
+class CalibratedIntervals:
+    """Parametric-bootstrap intervals of b, Lambda and Mmax (see
+    calibrated_intervals). hazard: per magnitude (magnitude, annual rate,
+    corrected rate, lower68, upper68, lower95, upper95). calibrated is False,
+    with the reason in warning, where the intervals cannot be trusted (Mmax far
+    above the largest event, a bias that changes fast with the law, many
+    unsettled or failed replicates)."""
+
+    b: CalibratedValue
+    lambda_: CalibratedValue
+    mmax: CalibratedValue
+    hazard: tuple
+    replicates: int
+    failed: int
+    unsettled_share: float
+    calibrated: bool
+    warning: str
+
+
+def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int = 1,
+                         threads: int = 1, hazard_magnitudes=(), **settings) -> CalibratedIntervals:
+    """Parametric-bootstrap intervals: the catalog is analysed as analyze()
+    does (the same keyword settings), `replicates` catalogs are simulated from
+    the fitted law with the catalog's own design and analysed alike, and the
+    spread of their estimates gives the bias-corrected estimates and intervals
+    (docs/method.md). Raises the errors of analyze, and InvalidOptions for
+    fewer than 20 replicates."""
+    defaults = dict(procedure="cramer", prior_b=(1.0, 0.1), sig_xmax=0.2, xmax=None,
+                    span_t=None, units="magnitude", data=None, start=None, mmax_values=None,
+                    mmax_tolerance=0.005, max_runs=20, simplex_tolerance=0.002,
+                    iteration_limit=99)
+    unknown = set(settings) - set(defaults)
+    if unknown:
+        raise TypeError(f"unknown settings {sorted(unknown)}")
+    defaults.update(settings)
+    options = _analysis_options(mmin, **defaults)
+    d = _qev.bootstrap_intervals(_catalog_of(parts), options,
+                                 _integer("replicates", replicates, 20),
+                                 _integer("seed", seed, 0, 2**63 - 1),
+                                 _integer("threads", threads, 1, 256),
+                                 _array("hazard_magnitudes", hazard_magnitudes, np.float32))
+    return CalibratedIntervals(
+        b=CalibratedValue(*d["b"]), lambda_=CalibratedValue(*d["lambda_"]),
+        mmax=CalibratedValue(*d["mmax"]), hazard=tuple(d["hazard"]),
+        replicates=d["replicates"], failed=d["failed"], unsettled_share=d["unsettled_share"],
+        calibrated=d["calibrated"], warning=d["warning"])
 
 
 def __dir__():

@@ -26,7 +26,7 @@ from ._files import _readable
 # single-precision numbers (held exactly by Python floats).
 _WHOLE = {"replicate", "seed", "replicates", "replicates_ok", "replicates_failed"}
 _TEXT = {"zone", "branch", "status", "message", "runs", "contributions", "percentiles",
-         "mmax_converged"}
+         "mmax_converged", "mmax_status", "warnings"}
 
 
 def _value(column: str, text: str):

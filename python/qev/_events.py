@@ -24,13 +24,21 @@ _COLUMNS = ("year", "month", "day", "hour", "minute", "second", "longitude", "la
 class ReadSummary:
     """What a read saw besides the events it kept: data rows met, events whose
     SD came from the default, and skipped rows as (reason, count, message of the
-    first)."""
+    first), and notes on what the read decided by itself (a column 'type'
+    that holds no event types left unused)."""
 
     source: str
     format: str
     rows_read: int
     sd_defaulted: int
     skipped: tuple
+    notes: tuple = ()
+
+    def __repr__(self) -> str:
+        shown = (f"ReadSummary(source={self.source!r}, format={self.format!r}, "
+                 f"rows_read={self.rows_read!r}, sd_defaulted={self.sd_defaulted!r}, "
+                 f"skipped={self.skipped!r}")
+        return shown + (f", notes={self.notes!r})" if self.notes else ")")
 
     @property
     def skipped_total(self) -> int:
@@ -61,7 +69,8 @@ def _choice(name, value, choices):
 
 
 def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[float] = None,
-                 skip_bad_rows: bool = False, **columns: str) -> EventTable:
+                 skip_bad_rows: bool = False, magnitude_columns=None,
+                 **columns: str) -> EventTable:
     """Reads an earthquake catalog into an EventTable.
 
     format: "csv" (a header row), "zmap" or "quakeml"; default from the file name
@@ -70,7 +79,10 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
     count bad rows instead of raising ReadingError at the first. columns: CSV
     column names for roles (id, time, year, month, day, hour, minute, second,
     longitude, latitude, depth, magnitude, magtype, sd, type), e.g.
-    magnitude="Mw", sd="unc". The table's `summary` is a ReadSummary.
+    magnitude="Mw", sd="unc". magnitude_columns: CSV columns of magnitudes of
+    one type each, {type: column} or {type: (column, sd_column)}: a value on
+    a row is one more magnitude of the event (qev.homogenise picks among
+    them). The table's `summary` is a ReadSummary.
     """
     for role, name in columns.items():
         if not isinstance(name, str):
@@ -79,9 +91,17 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
         default_sd = float(default_sd)
         if not default_sd >= 0:
             raise ValueError(f"default_sd is {default_sd}, expected an SD of 0 or more")
+    extra = []
+    for type_, column in (magnitude_columns or {}).items():
+        value, sd = (column, "") if isinstance(column, str) else tuple(column)
+        if not isinstance(value, str) or not isinstance(sd, str):
+            raise TypeError(f"magnitude column {type_} is {column!r}, expected a column name "
+                            "or (column, sd column)")
+        extra.append((str(type_), value, sd))
     table, summary = _qev.read_event_file(_readable(path), _choice("format", format, _FORMATS),
-                                          default_sd, bool(skip_bad_rows), columns)
+                                          default_sd, bool(skip_bad_rows), columns, extra)
     summary["skipped"] = tuple(summary["skipped"])
+    summary["notes"] = tuple(summary["notes"])
     table.summary = ReadSummary(**summary)
     table._ends_with_itself = True  # its end is found when first asked for
     return table
@@ -152,14 +172,27 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
     kept = events.subset(rows)
     kept.rows = rows
     kept.selection = SelectionCounts(**counts)
-    # The catalog still observes the days after the last event kept.
+    # The catalog still observes the days after the last event kept, but
+    # not the days before `start`: the split's periods begin there.
     kept.catalog_end = _qev.catalog_end(events, _known_end(events), _date_text("until", until))
+    first = _date_text("start", start)
+    earlier = getattr(events, "catalog_start", None)
+    kept.catalog_start = max(first, earlier, key=_date_key) if first and earlier else (
+        first or earlier)
     return kept
+
+
+def _date_key(text: str):
+    """A date bound as a sortable tuple (year, month, day); a missing part first."""
+    negative = text.startswith("-")
+    parts = [int(p) for p in text.lstrip("-").split("-")]
+    parts[0] = -parts[0] if negative else parts[0]
+    return tuple(parts + [0] * (3 - len(parts)))
 
 
 @dataclass(frozen=True, repr=False)
 class Declustered:
-    """Window declustering: the mainshocks as a table, their rows in the input
+    """Declustering: the mainshocks as a table, their rows in the input
     (time order), the events each removed besides itself, and for every row of
     the input the row of the mainshock that claimed it."""
 
@@ -177,19 +210,37 @@ class Declustered:
                 f"largest cluster {int(self.removed.max(initial=0))})")
 
 
-def decluster(events: EventTable, window: str = "gardner-knopoff",
-              foreshock_fraction: float = 0.0) -> Declustered:
-    """Window declustering, largest magnitude first: each mainshock claims the
-    events within its distance window and up to T days after it (and
-    foreshock_fraction * T days before). window: "gardner-knopoff" (gk),
-    "uhrhammer" or "gruenthal"."""
-    if not isinstance(window, str):
-        raise TypeError(f"window is {type(window).__name__}, expected a window name")
-    fraction = _optional_real("foreshock_fraction", foreshock_fraction)
-    rows, removed, mainshock_of = _qev.decluster(events, window, fraction)
+def decluster(events: EventTable, method: Optional[str] = None, *,
+              window: Optional[str] = None, **parameters) -> Declustered:
+    """Declustering by one of the library's methods; `method` (or `window`,
+    its older name) a name of the table below, default "gk". The parameters
+    are keywords of the table below (each method reads its own)."""
+    if method is not None and window is not None:
+        raise TypeError("give method or window, not both")
+    name = method if method is not None else window if window is not None else "gk"
+    if not isinstance(name, str):
+        raise TypeError(f"method is {type(name).__name__}, expected a method name")
+    given = []
+    for key, value in parameters.items():
+        if key not in _DECLUSTER_KEYS:
+            raise TypeError(f"decluster() got an unexpected keyword argument '{key}' "
+                            f"(declustering parameters: {', '.join(_DECLUSTER_KEYS)})")
+        if value is not None:
+            given.append((key, _optional_real(key, value)))
+    rows, removed, mainshock_of = _qev.decluster(events, name, given)
     mainshocks = events.subset(rows)
     mainshocks.catalog_end = _known_end(events)
+    mainshocks.catalog_start = getattr(events, "catalog_start", None)
     return Declustered(mainshocks, rows, removed, mainshock_of)
+
+
+# The names, keywords and their descriptions come from the library's tables.
+_DECLUSTER_KEYS = tuple(row[0] for row in _qev.decluster_parameters())
+decluster.__doc__ += "\n\n    Methods:\n" + "".join(
+    f"      {name}{f' ({aliases})' if aliases else ''}: {description}\n"
+    for name, aliases, description in _qev.decluster_methods()) + "\n    Parameters:\n" + "".join(
+    f"      {key} ({methods}): {description}\n"
+    for key, methods, description, _, _ in _qev.decluster_parameters())
 
 
 @dataclass(frozen=True, repr=False)
@@ -229,11 +280,14 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
     """Splits the table into catalog parts.
 
     completeness: [[year, Mc], ...]: from 1 January of each year on, the catalog
-    is complete at and above Mc (until the next step); end: last day of the
+    is complete at and above Mc (until the next step), or "auto" for the table
+    qev.completeness(events) estimates; end: last day of the
     youngest complete period, default the end of the catalog as read (the day
     of its latest event, or the day before a selection's `until`), which
     read_catalog, select and decluster pass on as `catalog_end`, else the day
     of the table's latest event.
+    The periods begin no earlier than the table's `catalog_start` (the start
+    of a selection by qev.select), so that a time selection shortens them.
     extreme_window: the extreme part holds the largest event of each window of
     this many years (0: no extreme part), from extreme_from to extreme_to
     (default from the first event's year to the day before the first complete
@@ -243,10 +297,16 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
 
     if isinstance(extreme_window, bool) or not isinstance(extreme_window, (int, np.integer)):
         raise TypeError(f"extreme_window is {extreme_window!r}, expected a whole number of years")
+    if isinstance(completeness, str):
+        # "auto": the table qev.completeness estimates with its defaults.
+        if completeness.lower() != "auto":
+            raise ValueError(f"completeness is {completeness!r}, expected steps or 'auto'")
+        from ._completeness import completeness as _estimate
+        completeness = _estimate(events, end=end).table
     d = _qev.split(events, _completeness(completeness), int(extreme_window),
                    _date_text("end", end) or _known_end(events),
                    _date_text("extreme_from", extreme_from),
-                   _date_text("extreme_to", extreme_to))
+                   _date_text("extreme_to", extreme_to), getattr(events, "catalog_start", None))
     return Split(_catalog_from(d["catalog"]), d["extreme_period"], d["extreme_rows"],
                  tuple(d["complete_periods"]), tuple(d["complete_rows"]), d["below_threshold"],
                  d["outside_parts"])
@@ -257,13 +317,21 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
 
 def _to_dataframe(self):
     """The table as a pandas DataFrame: one column per field, magnitude_type
-    as a categorical column, and the event ids."""
+    as a categorical column, the event ids, the agency of the magnitude, and
+    the magnitude and type as the catalog gave them (original_magnitude,
+    original_type: the same as magnitude and magnitude_type unless the table
+    was converted by qev.homogenise)."""
     import pandas as pd
 
     frame = pd.DataFrame({name: getattr(self, name) for name in _COLUMNS})
     frame["magnitude_type"] = pd.Categorical.from_codes(np.asarray(self.magnitude_type),
                                                         self.magnitude_types)
     frame["id"] = self.ids
+    frame["agency"] = pd.Categorical.from_codes(np.asarray(self.magnitude_agency),
+                                                self.agencies)
+    frame["original_magnitude"] = self.original_magnitude
+    frame["original_type"] = pd.Categorical.from_codes(np.asarray(self.original_type),
+                                                       self.magnitude_types)
     return frame
 
 
@@ -302,6 +370,11 @@ def _from_dataframe(frame, default_sd: Optional[float] = None) -> EventTable:
             raise TypeError(f"column {name} holds {v.dtype} values, expected numbers")
     values["magnitude_type"] = ["" if t is None or t != t else str(t) for t in types]
     values["id"] = ["" if t is None or t != t else str(t) for t in ids]
+    for name in ("agency", "original_type"):
+        if name in columns:
+            values[name] = ["" if t is None or t != t else str(t) for t in columns[name]]
+    if "original_magnitude" in columns:
+        values["original_magnitude"] = np.asarray(columns["original_magnitude"])
     return EventTable._from_columns(values)
 
 

@@ -1,13 +1,17 @@
 // The engine: catalogs between Python and qev::Catalog, the classic file
 // readers, Analyze and the hazard. Every computation runs without the GIL.
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 
 #include "binding.h"
 #include "qev/analysis.h"
+#include "qev/calibration.h"
 #include "qev/classic_files.h"
+#include "qev/input_checks.h"
+#include "qev/weichert.h"
 
 namespace qev::python {
 
@@ -63,6 +67,7 @@ AnalysisOptions OptionsFrom(const py::dict& d) {
   o.max_runs = d["max_runs"].cast<std::int32_t>();
   o.simplex_tolerance = d["simplex_tolerance"].cast<float>();
   o.iteration_limit = d["iteration_limit"].cast<std::int32_t>();
+  if (d.contains("mmax_cap") && !d["mmax_cap"].is_none()) o.mmax_cap = d["mmax_cap"].cast<float>();
   return o;
 }
 
@@ -112,7 +117,53 @@ py::dict ResultToDict(const AnalysisResult& r) {
   d["sd_mmax"] = u.sd_mmax;
   d["transmission_coefficient"] = u.transmission_coefficient;
   d["contributions"] = contributions;
+  d["mmax_status"] = MmaxStatusName(r.mmax_status);
+  d["data_share_beta"] = u.data_share_beta;
   return d;
+}
+
+// Weichert's estimate (None without one) and the input checks of the
+// catalog with its analysis, into the result's dict.
+void AddChecks(const Catalog& catalog, const AnalysisResult& result, py::dict& d) {
+  std::optional<WeichertResult> weichert;
+  std::string note;
+  std::vector<InputWarning> warnings;
+  {
+    py::gil_scoped_release release;
+    if (!catalog.complete.empty()) {
+      try {
+        weichert = Weichert(catalog, {result.settings.mmin});
+      } catch (const NoEstimate& e) {
+        note = e.reason();
+      }
+    }
+    InputCheckData data;
+    data.catalog = &catalog;
+    data.analysis = &result;
+    data.weichert = weichert ? &*weichert : nullptr;
+    warnings = CheckInputs(data);
+  }
+  py::list listed;
+  for (const InputWarning& w : warnings) {
+    listed.append(py::make_tuple(InputWarningName(w.kind), Text(w.text)));
+  }
+  d["warnings"] = listed;
+  if (weichert) {
+    py::dict w;
+    w["b"] = weichert->b;
+    w["sd_b"] = weichert->sd_b;
+    w["beta"] = weichert->beta;
+    w["sd_beta"] = weichert->sd_beta;
+    w["rate"] = weichert->rate;
+    w["sd_rate"] = weichert->sd_rate;
+    w["lowest_edge"] = weichert->lowest_edge;
+    w["events"] = weichert->events;
+    w["bins"] = weichert->bins;
+    d["weichert"] = w;
+  } else {
+    d["weichert"] = py::none();
+  }
+  d["weichert_note"] = Text(note);
 }
 
 HazardModel ModelFrom(const py::tuple& t) {
@@ -247,9 +298,51 @@ void BindEngine(py::module_& m) {
           py::gil_scoped_release release;
           result = Analyze(c, o);
         }
-        return ResultToDict(result);
+        py::dict d = ResultToDict(result);
+        AddChecks(c, result, d);
+        return d;
       },
       py::arg("catalog"), py::arg("options"));
+
+  m.def(
+      "bootstrap_intervals",
+      [](py::handle catalog, const py::dict& options, std::int32_t replicates, std::uint64_t seed,
+         std::int32_t threads, py::handle magnitudes) {
+        const Catalog c = CatalogFrom(catalog);
+        const AnalysisOptions o = OptionsFrom(options);
+        BootstrapOptions b;
+        b.replicates = replicates;
+        b.seed = seed;
+        b.threads = threads;
+        b.hazard_magnitudes = FloatVector(magnitudes, "hazard_magnitudes");
+        CalibratedIntervals result;
+        {
+          py::gil_scoped_release release;
+          result = BootstrapIntervals(c, o, Analyze(c, o), b);
+        }
+        auto value = [](const CalibratedValue& v) {
+          return py::make_tuple(v.estimate, v.bias, v.corrected, v.sd, v.lower68, v.upper68,
+                                v.lower95, v.upper95);
+        };
+        py::list hazard;
+        for (const CalibratedRate& r : result.hazard) {
+          hazard.append(py::make_tuple(r.magnitude, r.annual_rate, r.corrected, r.lower68,
+                                       r.upper68, r.lower95, r.upper95));
+        }
+        py::dict d;
+        d["b"] = value(result.b);
+        d["lambda_"] = value(result.lambda);
+        d["mmax"] = value(result.mmax);
+        d["hazard"] = hazard;
+        d["replicates"] = result.replicates;
+        d["failed"] = result.failed;
+        d["unsettled_share"] = result.unsettled_share;
+        d["calibrated"] = result.calibrated;
+        d["warning"] = Text(result.warning);
+        return d;
+      },
+      py::arg("catalog"), py::arg("options"), py::arg("replicates"), py::arg("seed"),
+      py::arg("threads"), py::arg("magnitudes"));
 
   m.def(
       "hazard",

@@ -3,14 +3,18 @@
 #include "qev/events.h"
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "binding.h"
 #include "qev/catalog_split.h"
+#include "qev/completeness.h"
 #include "qev/declustering.h"
 #include "qev/event_selection.h"
+#include "qev/homogenise.h"
 #include "qev/prepare.h"
 
 namespace qev::python {
@@ -69,6 +73,9 @@ py::dict SummaryToDict(const ReadSummary& s) {
   d["rows_read"] = s.rows_read;
   d["sd_defaulted"] = s.sd_defaulted;
   d["skipped"] = skipped;
+  py::list notes;
+  for (const std::string& note : s.notes) notes.append(Text(note));
+  d["notes"] = notes;
   return d;
 }
 
@@ -89,6 +96,15 @@ EventTable TableFromColumns(const py::dict& c) {
   const auto types = c["magnitude_type"].cast<std::vector<std::string>>();
   const auto ids = c["id"].cast<std::vector<std::string>>();
   const std::size_t n = magnitude.size();
+  // Optional: the agency, and the original magnitude and type of a
+  // converted table.
+  const auto agency = c.contains("agency") ? c["agency"].cast<std::vector<std::string>>()
+                                           : std::vector<std::string>(n);
+  const auto original_magnitude = c.contains("original_magnitude")
+                                      ? FloatVector(c["original_magnitude"], "original_magnitude")
+                                      : magnitude;
+  const auto original_type =
+      c.contains("original_type") ? c["original_type"].cast<std::vector<std::string>>() : types;
   const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
                                                          {"month", month.size()},
                                                          {"day", day.size()},
@@ -101,11 +117,18 @@ EventTable TableFromColumns(const py::dict& c) {
                                                          {"sd", sd.size()},
                                                          {"magnitude_type", types.size()},
                                                          {"id", ids.size()}};
+  const std::pair<const char*, std::size_t> optional_lengths[] = {
+      {"agency", agency.size()},
+      {"original_magnitude", original_magnitude.size()},
+      {"original_type", original_type.size()}};
   for (const auto& [name, size] : lengths) {
     if (size != n) {
       throw py::value_error(std::string(name) + " has " + std::to_string(size) +
                             " values, magnitude " + std::to_string(n));
     }
+  }
+  for (const auto& [name, size] : optional_lengths) {
+    if (size != n) throw py::value_error(std::string(name) + " is not as long as magnitude");
   }
   EventTable table;
   table.Reserve(n);
@@ -144,6 +167,9 @@ EventTable TableFromColumns(const py::dict& c) {
     r.sd = sd[i];
     r.magnitude_type = types[i];
     r.id = ids[i];
+    r.agency = agency[i];
+    r.original_magnitude = original_magnitude[i];
+    r.original_type = original_type[i];
     table.Append(r);
   }
   return table;
@@ -154,8 +180,6 @@ template <auto column>
 py::array Column(py::object self) {
   return ReadOnlyView(self.cast<const EventTable&>().*column, self);
 }
-
-DeclusterWindow WindowFrom(const std::string& name) { return ParseWindowName(name, "window"); }
 
 // The table class: its columns, names, ids and subsets.
 void BindEventTable(py::module_& m) {
@@ -184,6 +208,20 @@ own memory (no copy); they keep the table alive.)")
                                for (const auto& n : t.magnitude_types) names.append(Text(n));
                                return names;
                              })
+      .def_property_readonly("magnitude_agency", &Column<&EventTable::magnitude_agency>)
+      .def_property_readonly("agencies",
+                             [](const EventTable& t) {
+                               py::list names;
+                               for (const auto& n : t.agencies) names.append(Text(n));
+                               return names;
+                             })
+      .def_property_readonly("original_magnitude", &Column<&EventTable::original_magnitude>)
+      .def_property_readonly("original_type", &Column<&EventTable::original_type>)
+      .def_property_readonly("other_magnitude", &Column<&EventTable::other_magnitude>)
+      .def_property_readonly("other_sd", &Column<&EventTable::other_sd>)
+      .def_property_readonly("other_type", &Column<&EventTable::other_type>)
+      .def_property_readonly("other_agency", &Column<&EventTable::other_agency>)
+      .def_property_readonly("other_end", &Column<&EventTable::other_end>)
       .def_property_readonly("ids",
                              [](const EventTable& t) {
                                py::list ids;
@@ -205,17 +243,100 @@ own memory (no copy); they keep the table alive.)")
 
 }  // namespace
 
+namespace {
+
+// The completeness table estimated from the events (EstimateCompleteness);
+// options by the library's names, as texts.
+py::dict CompletenessToDict(const CompletenessEstimate& e) {
+  auto steps = [](const std::vector<CompletenessStep>& table) {
+    py::list out;
+    for (const CompletenessStep& s : table) out.append(py::make_tuple(s.year, s.threshold));
+    return out;
+  };
+  py::list windows;
+  for (const McWindow& w : e.windows) {
+    py::dict d;
+    d["start"] = w.start;
+    d["end"] = w.end;
+    d["mc"] = w.estimate.mc;
+    d["mc_mean"] = w.estimate.mc_mean;
+    d["mc_sd"] = w.estimate.mc_sd;
+    d["b"] = w.estimate.b.b;
+    d["b_sd"] = w.estimate.b.sd;
+    d["events"] = w.estimate.events;
+    d["fallback"] = w.estimate.fallback;
+    windows.append(d);
+  }
+  py::list classes;
+  for (const SteppClass& c : e.stepp) {
+    py::dict d;
+    d["low"] = c.low;
+    d["high"] = c.high;
+    d["spans"] = ToArray(c.spans);
+    d["events"] = ToArray(c.events);
+    d["rate_sd"] = ToArray(c.rate_sd);
+    d["complete_span"] = c.complete_span;
+    d["complete_from"] = c.complete_from;
+    d["rate"] = c.rate;
+    classes.append(d);
+  }
+  py::dict d;
+  d["start"] = e.start;
+  d["end"] = e.end;
+  d["table"] = steps(e.table);
+  d["windows_table"] = steps(e.windows_table);
+  d["stepp_table"] = steps(e.stepp_table);
+  d["windows"] = windows;
+  d["stepp"] = classes;
+  d["option"] = Text(FormatCompletenessOption(e.table));
+  d["toml"] = Text(FormatCompletenessToml(e.table));
+  d["report"] = Text(FormatCompletenessReport(e));
+  d["method"] = Text(std::string(McMethodName(e.options.mc.method)));
+  d["table_method"] = Text(std::string(CompletenessTableMethodName(e.options.table)));
+  return d;
+}
+
+void BindCompleteness(py::module_& m) {
+  m.def(
+      "completeness",
+      [](const EventTable& t, const std::map<std::string, std::string>& settings, py::handle end,
+         py::handle figures) {
+        CompletenessOptions o;
+        for (const auto& [key, value] : settings) SetCompletenessOption(o, key, value, "option");
+        const std::optional<CivilDate> last = OptionalDate(end, "end");
+        CompletenessEstimate e;
+        std::vector<std::string> written;
+        {
+          py::gil_scoped_release release;
+          e = EstimateCompleteness(t, o, last);
+        }
+        if (!figures.is_none())
+          written = WriteCompletenessFigures(t, e, figures.cast<std::string>());
+        py::dict d = CompletenessToDict(e);
+        d["figures"] = written;
+        return d;
+      },
+      py::arg("events"), py::arg("settings"), py::arg("end"), py::arg("figures"));
+  m.def("completeness_keys", &CompletenessOptionKeys);
+}
+
+}  // namespace
+
 void BindEvents(py::module_& m) {
   BindEventTable(m);
 
   m.def(
       "read_event_file",
       [](const std::string& path, py::handle format, py::handle default_sd, bool skip_bad_rows,
-         const std::map<std::string, std::string>& columns) {
+         const std::map<std::string, std::string>& columns,
+         const std::vector<std::tuple<std::string, std::string, std::string>>& magnitude_columns) {
         ReadOptions options;
         options.default_sd = OptionalFloat(default_sd);
         options.skip_bad_rows = skip_bad_rows;
         options.columns = columns;
+        for (const auto& [type, column, sd] : magnitude_columns) {
+          options.magnitude_columns.push_back({type, column, sd});
+        }
         std::optional<EventFormat> f;
         if (!format.is_none()) f = static_cast<EventFormat>(format.cast<int>());
         ReadResult result;
@@ -227,7 +348,9 @@ void BindEvents(py::module_& m) {
         return py::make_tuple(std::move(result.events), summary);
       },
       py::arg("path"), py::arg("format"), py::arg("default_sd"), py::arg("skip_bad_rows"),
-      py::arg("columns"));
+      py::arg("columns"),
+      py::arg("magnitude_columns") =
+          std::vector<std::tuple<std::string, std::string, std::string>>{});
 
   py::class_<Zone>(m, "Zone", "A source zone: polygons in longitude and latitude (degrees).")
       .def_static(
@@ -282,10 +405,13 @@ void BindEvents(py::module_& m) {
 
   m.def(
       "decluster",
-      [](const EventTable& t, const std::string& window, double foreshock_fraction) {
+      [](const EventTable& t, const std::string& method,
+         const std::vector<std::pair<std::string, double>>& parameters) {
         DeclusterOptions o;
-        o.window = WindowFrom(window);
-        o.foreshock_fraction = foreshock_fraction;
+        o.method = ParseDeclusterMethod(method, "method");
+        for (const auto& [key, value] : parameters) {
+          SetDeclusterParameter(o, key, value, "decluster");
+        }
         DeclusterResult r;
         {
           py::gil_scoped_release release;
@@ -294,13 +420,29 @@ void BindEvents(py::module_& m) {
         return py::make_tuple(IndexArray(r.mainshocks), IndexArray(r.removed),
                               IndexArray(r.mainshock_of));
       },
-      py::arg("events"), py::arg("window"), py::arg("foreshock_fraction"));
+      py::arg("events"), py::arg("method"), py::arg("parameters"));
+
+  // The method and parameter tables, for the keywords and the docstring.
+  m.def("decluster_methods", [] {
+    py::list rows;
+    for (const DeclusterMethodInfo& d : DeclusterMethods()) {
+      rows.append(py::make_tuple(d.name, d.aliases, d.description));
+    }
+    return rows;
+  });
+  m.def("decluster_parameters", [] {
+    py::list rows;
+    for (const DeclusterParameterInfo& d : DeclusterParameters()) {
+      rows.append(py::make_tuple(d.key, d.methods, d.description, d.low, d.high));
+    }
+    return rows;
+  });
 
   m.def(
       "split",
       [](const EventTable& t, const std::vector<std::pair<std::int32_t, float>>& completeness,
          std::int32_t extreme_window, py::handle end, py::handle extreme_from,
-         py::handle extreme_to) {
+         py::handle extreme_to, py::handle start) {
         SplitOptions o;
         for (const auto& [year, threshold] : completeness)
           o.completeness.push_back({year, threshold});
@@ -308,6 +450,7 @@ void BindEvents(py::module_& m) {
         o.end = OptionalDate(end, "end");
         o.extreme_from = OptionalDate(extreme_from, "extreme_from");
         o.extreme_to = OptionalDate(extreme_to, "extreme_to");
+        o.start = OptionalDate(start, "start");
         SplitResult r;
         {
           py::gil_scoped_release release;
@@ -334,7 +477,7 @@ void BindEvents(py::module_& m) {
         return d;
       },
       py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
-      py::arg("extreme_from"), py::arg("extreme_to"));
+      py::arg("extreme_from"), py::arg("extreme_to"), py::arg("start") = py::none());
 
   // The last day the catalog observes (ObservedEnd).
   m.def(
@@ -351,7 +494,35 @@ void BindEvents(py::module_& m) {
       },
       py::arg("events"), py::arg("known_end"), py::arg("until"));
 
+  // One magnitude scale by the relations of TOML text (qev.homogenise).
+  m.def(
+      "homogenise",
+      [](const EventTable& t, const std::string& text, const std::string& source,
+         py::handle default_sd) {
+        HomogeniseOptions o = ParseHomogeniseToml(text, source);
+        if (!o.default_sd) o.default_sd = OptionalFloat(default_sd);
+        HomogeniseResult r;
+        {
+          py::gil_scoped_release release;
+          r = Homogenise(t, o);
+        }
+        py::list types;
+        for (const TypeConversionCounts& c : r.counts.types) {
+          types.append(
+              py::make_tuple(Text(c.type), c.read, c.converted, c.out_of_range, c.unlisted));
+        }
+        py::dict d;
+        d["target"] = Text(r.counts.target);
+        d["types"] = types;
+        d["converted"] = r.counts.converted;
+        d["left_out"] = r.counts.left_out;
+        d["from_other_magnitudes"] = r.counts.from_other_magnitudes;
+        return py::make_tuple(std::move(r.events), IndexArray(r.rows), d);
+      },
+      py::arg("events"), py::arg("text"), py::arg("source"), py::arg("default_sd"));
+
   m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
+  BindCompleteness(m);
 }
 
 }  // namespace qev::python

@@ -59,6 +59,12 @@ CASES = [
      qev.InvalidOptions, "2"),
     ("runs beyond 32 bits", lambda: qev.analyze(GOOD, mmin=3.0, max_runs=2**40), ValueError,
      "max_runs"),
+    ("Mmin above the lowest threshold", lambda: qev.analyze(GOOD, mmin=3.6), qev.InvalidOptions,
+     "Mmin 3.60 lies above the lowest completeness threshold 3.50 (complete part 1)"),
+    ("a cap not above Mmin", lambda: qev.analyze(GOOD, mmin=3.0, mmax_cap=2.5),
+     qev.InvalidOptions, "the cap on Mmax 2.5"),
+    ("strict with a part of three events", lambda: qev.analyze(GOOD, mmin=3.0, strict=True),
+     qev.InputWarningsError, "complete part 1 holds 3 events (fewer than 10)"),
     ("no part at all", lambda: qev.analyze(qev.Catalog(), mmin=3.0), qev.CatalogError, ""),
     ("a part without events", lambda: qev.analyze(qev.Catalog(None, (part(magnitude=[]),)),
                                                   mmin=3.0), qev.NoEstimate, ""),
@@ -110,3 +116,31 @@ def test_part_arrays_are_read_only_copies():
     assert p.magnitude[0] == np.float32(3.6)
     with pytest.raises(ValueError):
         p.magnitude[0] = 9.0
+
+
+def test_checks_mmax_status_and_weichert_come_with_the_result(example_catalog):
+    r = qev.analyze(GOOD, mmin=3.0)
+    assert ("few-events", "complete part 1 holds 3 events (fewer than 10)") in r.warnings
+    fixed = qev.analyze(example_catalog, mmin=3.4, mmax_values=[7.0])
+    assert fixed.mmax_status == "fixed" and "Mmax fixed" in repr(fixed)
+    settled = qev.analyze(example_catalog, mmin=3.4)
+    assert settled.mmax_status == "settled" and "Mmax" not in repr(settled).split("runs")[-1]
+    capped = qev.analyze(example_catalog, mmin=3.4, mmax_cap=6.5)
+    assert capped.mmax_status == "fixed" and capped.mmax == np.float32(6.5)
+    # Weichert's b from the same complete parts, near the engine's.
+    w = settled.weichert
+    assert w is not None and w.events > 100
+    assert abs(w.b - settled.b) < 2 * math.hypot(w.sd_b, settled.sd_b)
+    assert 50.0 < settled.data_share_beta <= 100.0
+
+
+def test_a_time_selection_shortens_the_complete_periods():
+    columns = dict(year=np.arange(1960, 2020), month=np.full(60, 6), day=np.full(60, 1),
+                   longitude=np.zeros(60), latitude=np.zeros(60),
+                   magnitude=np.full(60, 5.0), sd=np.full(60, 0.1))
+    events = qev.EventTable.from_dataframe(columns)
+    whole = qev.split(events, [[1960, 5.0]], end="2019-12-31")
+    later = qev.split(qev.select(events, start=1990), [[1960, 5.0]], end="2019-12-31")
+    assert whole.complete_periods[0][0] == (1960, 1, 1)
+    assert later.complete_periods[0][0] == (1990, 1, 1)
+    assert len(later.complete_rows[0]) == 30

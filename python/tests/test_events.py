@@ -36,6 +36,13 @@ PREPARATIONS = [
               "--completeness", "2023:5.0,2024:5.5", "--extreme-window", "1"],
      dict(magnitude_types=["mww"]), "uhrhammer",
      dict(completeness=[[2023, 5.0], [2024, 5.5]], extreme_window=1)),
+    # The tool takes xmeff from the completeness table; Python is told it.
+    ("tonga zone, Reasenberg with a longer look-ahead",
+     TONGA, ["--zone", str(EXAMPLES / "tonga_zone.geojson"), "--decluster", "reasenberg",
+             "--decluster-parameter", "tau_max=20,p1=0.95", "--completeness", "2022:5.0"],
+     dict(zone=EXAMPLES / "tonga_zone.geojson"),
+     dict(method="reasenberg", tau_max=20, p1=0.95, xmeff=5.0),
+     dict(completeness=[[2022, 5.0]])),
 ]
 
 
@@ -55,7 +62,8 @@ def test_python_preparation_gives_the_parts_the_tool_writes(tmp_path, what, cata
                    capture_output=True)
     events = qev.read_catalog(catalog, default_sd=0.1)
     kept = qev.select(events, **selection)
-    parts = qev.split(qev.decluster(kept, window=window).mainshocks, **split).catalog
+    method = window if isinstance(window, dict) else dict(window=window)
+    parts = qev.split(qev.decluster(kept, **method).mainshocks, **split).catalog
     written = sorted(tmp_path.glob("qev_c*.dat"))
     extreme = tmp_path / "qev_ext.dat"
     tool = qev.read_classic(extreme if extreme.exists() else None, written)
@@ -150,8 +158,12 @@ BAD = [
     ("a NaN magnitude", lambda t: qev.EventTable.from_dataframe(
         {"year": [2000], "longitude": [0.0], "latitude": [0.0], "magnitude": [np.nan],
          "sd": [0.1]}), ValueError, "magnitude"),
-    ("an unknown window", lambda t: qev.decluster(t, window="reasenberg"), qev.Error,
-     "reasenberg"),
+    ("an unknown method", lambda t: qev.decluster(t, window="rasenberg"), qev.Error,
+     "gk, uhrhammer, gruenthal or reasenberg"),
+    ("an unknown declustering parameter", lambda t: qev.decluster(t, "reasenberg", taumax=3),
+     TypeError, "tau_max"),
+    ("a parameter out of range", lambda t: qev.decluster(t, "reasenberg", p1=1.5),
+     qev.Error, "p1"),
     ("a date that does not exist", lambda t: qev.select(t, start="2023-02-30"),
      qev.ReadingError, "2023-02-30"),
     ("completeness out of order", lambda t: qev.split(t, completeness=[[2023, 5], [2022, 5]]),
@@ -166,3 +178,20 @@ def test_bad_catalog_input_raises_a_python_exception(tonga, what, call, error, w
     with pytest.raises(error) as caught:
         call(tonga)
     assert words in str(caught.value)
+
+
+def test_declustering_method_is_a_branch_key_of_batch_jobs():
+    """The same zone under three declustering choices of a branch set: each
+    branch's Lambda is that of the catalog declustered its way (fewer events
+    left, a lower rate), the method names those of the library's table."""
+    methods = [name for name, _, _ in qev._qev.decluster_methods()]
+    assert "reasenberg" in methods
+    job = {"zone": [{"name": "tonga", "prepare": str(EXAMPLES / "tonga.toml")}],
+           "branch_set": [{"name": "dc", "alternative": [
+               {"name": "none", "weight": 0.2, "decluster": "none"},
+               {"name": "reasenberg", "weight": 0.4, "decluster": "reasenberg"},
+               {"name": "gk", "weight": 0.4, "decluster": "gk"}]}]}
+    rows = {row["branch"]: row for row in qev.run_batch(job, threads=1).results}
+    assert [rows[f"dc={m}"]["status"] for m in ("none", "reasenberg", "gk")] == ["ok"] * 3
+    assert (rows["dc=none"]["lambda"] > rows["dc=reasenberg"]["lambda"]
+            > rows["dc=gk"]["lambda"])

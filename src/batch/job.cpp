@@ -35,9 +35,11 @@ void SettingsLayer::Overlay(const SettingsLayer& above) {
   take(mmax_values, above.mmax_values);
   take(mmax_tolerance, above.mmax_tolerance);
   take(max_runs, above.max_runs);
+  take(mmax_cap, above.mmax_cap);
   take(hazard_spans, above.hazard_spans);
   take(hazard_magnitudes, above.hazard_magnitudes);
   take(completeness, above.completeness);
+  take(decluster, above.decluster);
 }
 
 void SourceSettings::Overlay(const SourceSettings& above) {
@@ -203,7 +205,23 @@ class JobReader {
     return *node;
   }
 
+  // A completeness table: [[year, Mc], ...] or the text "YEAR:MC,YEAR:MC".
   std::vector<CompletenessStep> Completeness(const toml::node& node, const std::string& key) const {
+    if (const auto text = node.value_exact<std::string>()) {
+      std::vector<CompletenessStep> table;
+      try {
+        table = ParseCompleteness(*text, key);
+      } catch (const ReadingError&) {
+        Fail(node, key, "YEAR:MC pairs separated by commas, e.g. \"1964:5.5,1990:5.0\"");
+      }
+      for (std::size_t i = 0; i < table.size(); ++i) {
+        if (!(table[i].threshold >= -10.0f && table[i].threshold <= 100.0f)) {
+          Fail(node, key, "thresholds Mc from -10 to 100");
+        }
+        if (i > 0 && table[i].year <= table[i - 1].year) Fail(node, key, "years increasing");
+      }
+      return table;
+    }
     const toml::array& steps = Array(node, key, "[year, Mc] pairs");
     if (steps.empty()) Fail(node, key, "at least one [year, Mc] pair");
     std::vector<CompletenessStep> table;
@@ -216,6 +234,14 @@ class JobReader {
       table.push_back({static_cast<std::int32_t>(year), mc});
     }
     return table;
+  }
+
+  // A declustering method by the name of the method table, or "none".
+  std::optional<DeclusterMethod> Decluster(const toml::node& node, const std::string& key) const {
+    const std::string name = Text(node, key);
+    if (name == "none") return std::nullopt;
+    if (const auto method = FindDeclusterMethod(name)) return method;
+    Fail(node, key, "a declustering method: " + DeclusterMethodNames(", ") + " or none");
   }
 
   // The settings keys, into `layer`.
@@ -261,6 +287,7 @@ class JobReader {
         layer.mmax_values = values;
       }
     });
+    h.emplace_back("mmax_cap", real(layer.mmax_cap, -10.0, 100.0, "a magnitude"));
     h.emplace_back("mmax_tolerance",
                    real(layer.mmax_tolerance, 1e-6, 10.0, "a tolerance from 1e-6 to 10"));
     h.emplace_back("max_runs", [&](const toml::node& n, const std::string& k) {
@@ -274,6 +301,9 @@ class JobReader {
     });
     h.emplace_back("completeness", [&](const toml::node& n, const std::string& k) {
       layer.completeness = Completeness(n, k);
+    });
+    h.emplace_back("decluster", [&](const toml::node& n, const std::string& k) {
+      layer.decluster = Decluster(n, k);
     });
   }
 
@@ -437,6 +467,10 @@ class JobReader {
       Fail(zone.line, "zone " + zone.name, "",
            "no 'completeness' for classic files (their parts are given)");
     }
+    if (classic && zone.settings.decluster) {
+      Fail(zone.line, "zone " + zone.name, "",
+           "no 'decluster' for classic files (their parts are given)");
+    }
     return zone;
   }
 
@@ -529,6 +563,18 @@ class JobReader {
         {"replicates",
          [&](const toml::node& n, const std::string& k) {
            job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
+         }},
+        {"calibrated_intervals",
+         [&](const toml::node& n, const std::string& k) {
+           job.calibrated_intervals = static_cast<std::int32_t>(Whole(n, k, 0, 100000));
+           if (job.calibrated_intervals > 0 && job.calibrated_intervals < 20) {
+             Fail(n, k, "0 (none) or at least 20 simulated catalogs");
+           }
+         }},
+        {"strict",
+         [&](const toml::node& n, const std::string& k) {
+           if (!n.is_boolean()) Fail(n, k, "true or false");
+           job.strict = *n.value<bool>();
          }},
         {"defaults",
          [&](const toml::node& n, const std::string& k) {

@@ -28,31 +28,8 @@ std::string ShortestFloat(float value) {
   return std::string(text, end);
 }
 
-bool MmaxFixed(const Cell& cell) {
-  return !cell.options.mmax_values.empty() || cell.options.procedure == MmaxProcedure::None;
-}
-
-const char* MmaxStatus(const Cell& cell, const Estimate& estimate) {
-  if (MmaxFixed(cell)) return "fixed";
-  return estimate.converged ? "settled" : "unsettled";
-}
-
-bool Usable(const Cell& cell, const Estimate& estimate) {
-  return estimate.ok && (MmaxFixed(cell) || estimate.converged);
-}
-
-void WriteBeside(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) throw Error(path.string() + ": cannot be written");
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) throw Error(path.string() + ": cannot be written (" + error.message() + ")");
+bool Usable(const Estimate& estimate) {
+  return estimate.ok && estimate.mmax_status != qev::MmaxStatus::Unsettled;
 }
 
 namespace {
@@ -370,11 +347,10 @@ double RateAbove(const Estimate& e, double m) {
 // Xmax (ties by replicate), cut into n bins of equal probability, each given
 // by the replicate at its middle (the order statistic floor((k + 1/2) m / n)
 // of m replicates). Empty when fewer than n replicates are usable.
-std::vector<const Estimate*> BootstrapPoints(const Cell& cell, const CellOutcome& outcome,
-                                             std::size_t n) {
+std::vector<const Estimate*> BootstrapPoints(const CellOutcome& outcome, std::size_t n) {
   std::vector<const Estimate*> usable;
   for (const Estimate& e : outcome.replicates) {
-    if (Usable(cell, e)) usable.push_back(&e);
+    if (Usable(e)) usable.push_back(&e);
   }
   if (usable.size() < n || n == 0) return {};
   const double reference = outcome.catalog.xmax;
@@ -398,7 +374,7 @@ std::string Unusable(const BatchPlan& plan, const std::vector<CellOutcome>& cell
     const std::size_t c = p.zone * plan.branches.size() + b;
     const Estimate& e = cells[c].catalog;
     if (!e.ok) return "zone " + plan.job.zones[p.zone].name + " has no estimate";
-    if (!Usable(plan.cells[c], e)) {
+    if (!Usable(e)) {
       return "zone " + plan.job.zones[p.zone].name + " has an unsettled Mmax";
     }
   }
@@ -428,7 +404,7 @@ std::vector<ModelChoice> Models(const BatchPlan& plan, const std::vector<CellOut
         points[0].push_back(&cells[c].catalog);
         continue;
       }
-      const std::vector<const Estimate*> drawn = BootstrapPoints(plan.cells[c], cells[c], n);
+      const std::vector<const Estimate*> drawn = BootstrapPoints(cells[c], n);
       if (drawn.empty()) {
         warnings.push_back("branch " + plan.branches[b].name +
                            ": left out of the logic tree (zone " + plan.job.zones[p.zone].name +
@@ -564,7 +540,7 @@ std::string JobIni(const BatchPlan& plan, const std::vector<SourcePlace>& places
 
 std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
                                         const std::vector<CellOutcome>& cells,
-                                        const std::filesystem::path& folder) {
+                                        const std::filesystem::path& folder, OutputSet& outputs) {
   std::vector<std::string> warnings;
   std::vector<SourcePlace> places;
   std::vector<std::string> zone_names;
@@ -574,7 +550,16 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
     bool any = false;
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
       const std::size_t c = z * plan.branches.size() + b;
-      any = any || Usable(plan.cells[c], cells[c].catalog);
+      const Estimate& e = cells[c].catalog;
+      any = any || Usable(e);
+      if (e.ok && e.mmax_status == qev::MmaxStatus::Unsettled) {
+        // An Mmax that never settled is no estimate of Mmax.
+        char mmax[32];
+        std::snprintf(mmax, sizeof mmax, "%.4g", static_cast<double>(e.mmax));
+        warnings.push_back("zone " + plan.job.zones[z].name + ", branch " + plan.branches[b].name +
+                           ": Mmax did not settle (" + mmax +
+                           "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
+      }
     }
     if (!any) {
       warnings.push_back("zone " + plan.job.zones[z].name +
@@ -590,36 +575,22 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
   const std::vector<ModelChoice> models =
       places.empty() ? std::vector<ModelChoice>{} : Models(plan, cells, places, warnings);
 
-  // Made anew beside the old folder, which it then replaces.
-  std::filesystem::path fresh = folder;
-  fresh += ".new";
+  // Each file written beside its target and put in place with the job's
+  // other outputs.
   std::error_code error;
-  std::filesystem::remove_all(fresh, error);
-  std::filesystem::create_directories(fresh, error);
-  if (error) throw Error(fresh.string() + ": cannot be made (" + error.message() + ")");
+  std::filesystem::create_directories(folder, error);
+  if (error) throw Error(folder.string() + ": cannot be made (" + error.message() + ")");
   if (models.empty()) {
     warnings.push_back("no source model written: no branch has a usable estimate for every zone");
   } else {
     for (const ModelChoice& m : models) {
-      WriteBeside(fresh / ("source_model_" + m.id + ".xml"),
-                  SourceModel(plan, places, m.laws, m.name));
+      outputs.Write(folder / ("source_model_" + m.id + ".xml"),
+                    SourceModel(plan, places, m.laws, m.name));
     }
-    WriteBeside(fresh / "source_model_logic_tree.xml", LogicTree(models));
-    WriteBeside(fresh / "gmpe_logic_tree.xml", GmpeLogicTree(places));
-    WriteBeside(fresh / "job.ini", JobIni(plan, places));
+    outputs.Write(folder / "source_model_logic_tree.xml", LogicTree(models));
+    outputs.Write(folder / "gmpe_logic_tree.xml", GmpeLogicTree(places));
+    outputs.Write(folder / "job.ini", JobIni(plan, places));
   }
-  for (const std::string& input : plan.inputs) {
-    const std::filesystem::path in = std::filesystem::weakly_canonical(input, error);
-    const std::filesystem::path out = std::filesystem::weakly_canonical(folder, error);
-    const auto mismatch = std::mismatch(out.begin(), out.end(), in.begin(), in.end());
-    if (mismatch.first == out.end()) {
-      throw Error(folder.string() + ": would replace the input " + input);
-    }
-  }
-  std::filesystem::remove_all(folder, error);
-  if (error) throw Error(folder.string() + ": cannot be replaced (" + error.message() + ")");
-  std::filesystem::rename(fresh, folder, error);
-  if (error) throw Error(folder.string() + ": cannot be written (" + error.message() + ")");
   return warnings;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qev/batch.h"
+#include "textio/files.h"
 
 namespace qev::batch_output {
 
@@ -16,6 +17,7 @@ namespace qev::batch_output {
 struct Estimate {
   bool ok = false;
   bool converged = false;
+  qev::MmaxStatus mmax_status = qev::MmaxStatus::Unsettled;
   std::int32_t replicate = 0;
   float beta = 0.0f;
   float lambda = 0.0f;
@@ -35,28 +37,22 @@ struct CellOutcome {
   std::size_t failed = 0;            // resamples that failed
 };
 
-// Whether the cell's runs use given Mmax values (a list, or no procedure).
-bool MmaxFixed(const Cell& cell);
-// "fixed" (Mmax given), "settled" (the runs converged) or "unsettled".
-const char* MmaxStatus(const Cell& cell, const Estimate& estimate);
 // An estimate a source model may carry: it succeeded and its Mmax is fixed
 // or settled.
-bool Usable(const Cell& cell, const Estimate& estimate);
+bool Usable(const Estimate& estimate);
 
 // A float as the shortest decimal that reads back as the same float.
 std::string ShortestFloat(float value);
 
-// The source-model files of the job (docs/batch.md); returns the warnings
-// (what was left out and why). `folder` is the openquake folder, made anew.
+// The source-model files of the job (docs/batch.md), registered in `outputs`
+// and put in place when it commits; returns the warnings (what was left out
+// and why). `folder` is the openquake folder.
 std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
                                         const std::vector<CellOutcome>& cells,
-                                        const std::filesystem::path& folder);
+                                        const std::filesystem::path& folder, OutputSet& outputs);
 
 // report.html: figures per zone, the branches, the settings and warnings.
 std::string ReportHtml(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
                        const std::vector<std::string>& warnings);
-
-// Writes `text` to `path` through path + ".tmp", renamed when complete.
-void WriteBeside(const std::filesystem::path& path, const std::string& text);
 
 }  // namespace qev::batch_output

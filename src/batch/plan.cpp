@@ -58,6 +58,8 @@ PreparedZone ReadPrepareJob(const std::string& path) {
     }
     if (analysis->contains("prior_b")) zone.analysis.prior_b = s.prior_b;
     if (analysis->contains("prior_b_sd")) zone.analysis.prior_b_sd = s.prior_b_sd;
+    if (zone.job.mmax) zone.analysis.mmax_values = std::vector<float>{*zone.job.mmax};
+    if (zone.job.mmax_cap) zone.analysis.mmax_cap = zone.job.mmax_cap;
   }
   if (!zone.job.split.completeness.empty()) {
     zone.analysis.completeness = zone.job.split.completeness;
@@ -93,6 +95,9 @@ class EventFiles {
                       '\n' + (job.read.default_sd ? Real(*job.read.default_sd) : "-") + '\n' +
                       (job.read.skip_bad_rows ? "skip" : "stop");
     for (const auto& [role, column] : job.read.columns) key += '\n' + role + '=' + column;
+    for (const auto& m : job.read.magnitude_columns) {
+      key += '\n' + m.type + '=' + m.column + ':' + m.sd_column;
+    }
     auto found = files_.find(key);
     if (found == files_.end()) {
       found = files_.emplace(key, ReadEventFile(job.catalog, job.read, job.format)).first;
@@ -104,11 +109,32 @@ class EventFiles {
   std::map<std::string, ReadResult> files_;
 };
 
-std::string CompletenessKey(const std::vector<CompletenessStep>& steps) {
+// The split of a zone's catalog under a completeness table and a declustering
+// choice (none set: the prepare job's).
+std::string SplitKey(const std::vector<CompletenessStep>& steps,
+                     const std::optional<std::optional<DeclusterMethod>>& decluster) {
   std::string key;
   for (const CompletenessStep& s : steps)
     key += std::to_string(s.year) + ":" + Real(s.threshold) + ",";
+  if (decluster) {
+    key += *decluster ? std::string(DeclusterMethodOf(**decluster).name) : std::string("none");
+  }
   return key;
+}
+
+// The prepare job of one split: its completeness table and declustering.
+PrepareJob SplitJob(PrepareJob job, const std::vector<CompletenessStep>& steps,
+                    const std::optional<std::optional<DeclusterMethod>>& decluster) {
+  job.split.completeness = steps;
+  job.classic_directory.reset();
+  job.mmin.reset();
+  if (decluster && !*decluster) {
+    job.decluster.reset();
+  } else if (decluster) {
+    if (!job.decluster) job.decluster = DeclusterOptions{};
+    job.decluster->method = **decluster;
+  }
+  return job;
 }
 
 [[noreturn]] void Invalid(const BatchJob& job, const BatchZone& zone, const std::string& text,
@@ -154,7 +180,16 @@ BatchPlan PlanBatch(BatchJob job) {
       status = StatusOf(e);
       message = e.what();
     }
-    std::map<std::string, std::pair<std::shared_ptr<const Catalog>, float>> splits;
+    // A zone's catalog under each completeness table, with its Mmin and what
+    // the input checks need of the split.
+    struct SplitCatalog {
+      std::shared_ptr<const Catalog> catalog;
+      float mmin = 0.0f;
+      std::vector<std::pair<std::string, std::size_t>> magnitude_types;
+      std::size_t extreme_windows = 0;
+      std::size_t empty_extreme_windows = 0;
+    };
+    std::map<std::string, SplitCatalog> splits;
     ZoneSource& source = plan.zone_sources.emplace_back();
     if (prepared) {
       source.polygon = prepared->job.selection.zone;
@@ -187,33 +222,46 @@ BatchPlan PlanBatch(BatchJob job) {
         Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
                 "a completeness table only for zones read from a catalog ('prepare')");
       }
+      if (!prepared && s.decluster) {
+        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+                "a declustering method only for zones read from a catalog ('prepare')");
+      }
       if (prepared && status.empty()) {
         const std::vector<CompletenessStep> steps =
             s.completeness ? *s.completeness : std::vector<CompletenessStep>{};
-        auto& split = splits[CompletenessKey(steps)];
-        if (!split.first && cell.error_status.empty()) {
+        auto& split = splits[SplitKey(steps, s.decluster)];
+        if (!split.catalog && cell.error_status.empty()) {
           try {
-            PrepareJob pj = prepared->job;
-            pj.split.completeness = steps;
-            pj.classic_directory.reset();
-            pj.mmin.reset();
+            PrepareJob pj = SplitJob(prepared->job, steps, s.decluster);
+            pj.strict = false;  // the tasks check, with their analyses
             PrepareReport report = RunPrepare(pj, *events);
-            // The events kept do not depend on the completeness table.
+            // The depths of the events kept under the first branch's
+            // declustering (the completeness table does not change them).
             if (!depths_kept) {
               for (float d : report.events.depth) {
                 if (std::isfinite(d)) source.depths.push_back(d);
               }
               depths_kept = true;
             }
-            split.first = std::make_shared<const Catalog>(std::move(report.split.catalog));
-            split.second = report.mmin;
+            split.mmin = report.mmin;
+            split.extreme_windows = report.split.extreme_window_count;
+            split.empty_extreme_windows = report.split.empty_windows;
+            split.magnitude_types = MagnitudeTypesOfParts(report);
+            split.catalog = std::make_shared<const Catalog>(std::move(report.split.catalog));
           } catch (const Error& e) {
             cell.error_status = StatusOf(e);
             cell.error_message = e.what();
           }
         }
-        cell.catalog = split.first;
-        if (!mmin && split.first) mmin = split.second;
+        cell.catalog = split.catalog;
+        if (!mmin && split.catalog) mmin = split.mmin;
+        std::vector<std::pair<std::int32_t, float>> table;
+        table.reserve(steps.size());
+        for (const CompletenessStep& step : steps) table.emplace_back(step.year, step.threshold);
+        cell.completeness = table;
+        cell.magnitude_types = split.magnitude_types;
+        cell.extreme_windows = split.extreme_windows;
+        cell.empty_extreme_windows = split.empty_extreme_windows;
       }
       if (!mmin && !prepared) {
         Invalid(job, zone, "zone " + zone.name,
@@ -244,6 +292,7 @@ BatchPlan PlanBatch(BatchJob job) {
       }
       if (s.mmax_tolerance) o.mmax_tolerance = *s.mmax_tolerance;
       if (s.max_runs) o.max_runs = *s.max_runs;
+      o.mmax_cap = s.mmax_cap;
       cell.hazard_spans = s.hazard_spans.value_or(std::vector<float>{50.0f, 100.0f, 1000.0f});
       cell.hazard_magnitudes = s.hazard_magnitudes.value_or(std::vector<float>{});
       plan.cells.push_back(std::move(cell));

@@ -373,15 +373,15 @@ std::string BranchTable(const BatchPlan& plan, const std::vector<CellOutcome>& c
              Format("%.3f", e.b) + " &plusmn; " + Format("%.3f", e.sd_b) + "</td><td>" +
              Format("%.4g", e.lambda) + " &plusmn; " + Format("%.2g", e.sd_lambda) + "</td><td>" +
              Format("%.2f", e.mmax) + " &plusmn; " + Format("%.2f", e.sd_mmax) + "</td><td>" +
-             MmaxStatus(plan.cells[c], e) + "</td>";
+             MmaxStatusName(e.mmax_status) + "</td>";
     } else {
       out += "<td colspan=\"6\" class=\"failed\">no estimate: " + Escaped(o.status) + "</td>";
     }
     out += "<td>" + std::to_string(o.replicates.size()) + " / " + std::to_string(o.failed) +
            "</td><td>" + Band(o.replicates, &Estimate::b) + "</td><td>" +
            Band(o.replicates, &Estimate::lambda) + "</td><td>" +
-           Band(o.replicates, &Estimate::mmax) + "</td><td>" +
-           (Usable(plan.cells[c], e) ? "usable" : "left out") + "</td></tr>\n";
+           Band(o.replicates, &Estimate::mmax) + "</td><td>" + (Usable(e) ? "usable" : "left out") +
+           "</td></tr>\n";
   }
   return out + "</table>\n";
 }
@@ -423,7 +423,7 @@ std::string Card(const BatchPlan& plan, const std::vector<CellOutcome>& cells, c
     out += "<p>" + Escaped(plan.branches[plan.cells[v.heaviest].branch].name) + ": b " +
            Format("%.3f", e.b) + " &plusmn; " + Format("%.3f", e.sd_b) + ", Lambda " +
            Format("%.4g", e.lambda) + "/yr above " + Format("%.2f", e.mmin) + ", Mmax " +
-           Format("%.2f", e.mmax) + " (" + MmaxStatus(plan.cells[v.heaviest], e) + ")</p>\n";
+           Format("%.2f", e.mmax) + " (" + MmaxStatusName(e.mmax_status) + ")</p>\n";
   } else {
     out += "<p class=\"failed\">no branch gave an estimate</p>\n";
   }

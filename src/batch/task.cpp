@@ -16,6 +16,7 @@ std::string StatusOf(const Error& error) {
   if (dynamic_cast<const TrialPointNotPositive*>(&error)) return "trial-point-not-positive";
   if (dynamic_cast<const ReadingError*>(&error)) return "reading-error";
   if (dynamic_cast<const InvalidOptions*>(&error)) return "invalid-options";
+  if (dynamic_cast<const InputWarningsError*>(&error)) return "input-warning";
   return "error";
 }
 
@@ -26,6 +27,46 @@ std::string Real(float value) {
   std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
   return text;
 }
+
+namespace {
+
+// The parametric-bootstrap intervals of the catalog itself; a failure of
+// theirs leaves the analysis standing and is written in their row.
+void Calibrate(const Catalog& catalog, const Cell& cell, std::int32_t replicates,
+               TaskResult& result) {
+  BootstrapOptions bootstrap;
+  bootstrap.replicates = replicates;
+  bootstrap.seed = result.seed;
+  for (const HazardPoint& p : result.hazard) bootstrap.hazard_magnitudes.push_back(p.magnitude);
+  result.calibrated_error.clear();
+  try {
+    result.calibrated = BootstrapIntervals(catalog, cell.options, *result.analysis, bootstrap);
+  } catch (const Error& e) {
+    result.calibrated_error = e.what();
+  }
+}
+
+// Weichert's estimate and the input checks of one task's catalog.
+void CheckTask(const Cell& cell, const Catalog& catalog, TaskResult& result) {
+  if (!catalog.complete.empty()) {
+    try {
+      result.weichert = Weichert(catalog, {result.analysis->settings.mmin});
+    } catch (const NoEstimate&) {
+      result.weichert.reset();
+    }
+  }
+  InputCheckData data;
+  data.catalog = &catalog;
+  data.completeness = cell.completeness;
+  data.magnitude_types = cell.magnitude_types;
+  data.extreme_windows = cell.extreme_windows;
+  data.empty_extreme_windows = cell.empty_extreme_windows;
+  data.analysis = &*result.analysis;
+  data.weichert = result.weichert ? &*result.weichert : nullptr;
+  result.warnings = CheckInputs(data);
+}
+
+}  // namespace
 
 TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
   const std::size_t per = plan.tasks_per_cell();
@@ -50,6 +91,8 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
       catalog = &resampled;
     }
     result.analysis = Analyze(*catalog, cell.options);
+    CheckTask(cell, *catalog, result);
+    if (plan.job.strict) RefuseWarnings(result.warnings);
     if (result.replicate == 0) {
       const HazardModel model = result.analysis->hazard_model();
       if (cell.hazard_magnitudes.empty()) {
@@ -61,11 +104,15 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
         }
         result.hazard = Hazard(model, inside, cell.hazard_spans);
       }
+      if (plan.job.calibrated_intervals > 0) {
+        Calibrate(*catalog, cell, plan.job.calibrated_intervals, result);
+      }
     }
   } catch (const Error& e) {
     result.status = StatusOf(e);
     result.message = e.what();
     result.analysis.reset();
+    result.weichert.reset();
     result.hazard.clear();
   }
   return result;
@@ -89,13 +136,71 @@ std::string JsonText(const std::string& text) {
   return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+// A double as the float the other columns hold.
+std::string Wide(double value) { return Real(static_cast<float>(value)); }
+
+// The Mmax status, the warnings (their names; in JSON with their texts) and
+// Weichert's estimate; the JSON object is closed.
+void AppendChecks(const TaskResult& result, std::string& csv, std::string& json) {
+  const char* status = MmaxStatusName(result.analysis->mmax_status);
+  std::string names;
+  std::string json_warnings;
+  for (const InputWarning& w : result.warnings) {
+    names += (names.empty() ? "" : " ") + std::string(InputWarningName(w.kind));
+    json_warnings += std::string(json_warnings.empty() ? "" : ",") +
+                     "{\"kind\":" + JsonText(InputWarningName(w.kind)) +
+                     ",\"text\":" + JsonText(w.text) + "}";
+  }
+  csv += "," + std::string(status) + "," + names;
+  json += ",\"mmax_status\":" + JsonText(status) + ",\"warnings\":[" + json_warnings + "]";
+  const std::pair<const char*, double> weichert[] = {
+      {"weichert_b", result.weichert ? result.weichert->b : std::nan("")},
+      {"weichert_sd_b", result.weichert ? result.weichert->sd_b : std::nan("")},
+      {"weichert_rate", result.weichert ? result.weichert->rate : std::nan("")},
+      {"weichert_sd_rate", result.weichert ? result.weichert->sd_rate : std::nan("")}};
+  for (const auto& [name, value] : weichert) {
+    csv += "," + (result.weichert ? Wide(value) : std::string());
+    json += ",\"" + std::string(name) + "\":" + JsonReal(static_cast<float>(value));
+  }
+  json += "}";
+}
+
 }  // namespace
 
 const char* const kResultsCsvHeader =
     "zone,branch,replicate,seed,status,message,mmin,xmax,runs,mmax_converged,beta,sd_beta,"
-    "lambda,sd_lambda,b,sd_b,mmax,sd_mmax,transmission,contributions\n";
+    "lambda,sd_lambda,b,sd_b,mmax,sd_mmax,transmission,contributions,mmax_status,warnings,"
+    "weichert_b,weichert_sd_b,weichert_rate,weichert_sd_rate\n";
+const char* const kCalibratedCsvHeader =
+    "zone,branch,replicates,failed,calibrated,warning,b,b_bias,b_corrected,b_lower68,b_upper68,"
+    "b_lower95,b_upper95,lambda,lambda_bias,lambda_corrected,lambda_lower68,lambda_upper68,"
+    "lambda_lower95,lambda_upper95,mmax,mmax_bias,mmax_corrected,mmax_lower68,mmax_upper68,"
+    "mmax_lower95,mmax_upper95\n";
 const char* const kHazardCsvHeader =
     "zone,branch,magnitude,annual_rate,return_period,span,exceedance_probability\n";
+
+namespace {
+
+std::string CalibratedLine(const std::string& zone, const std::string& branch,
+                           const TaskResult& result) {
+  std::string line = zone + "," + branch;
+  if (!result.calibrated) {
+    const std::string why = result.ok() ? result.calibrated_error : "no analysis: " + result.status;
+    return line + ",0,0,0," + Quoted(why) + std::string(21, ',') + "\n";
+  }
+  const CalibratedIntervals& c = *result.calibrated;
+  line += "," + std::to_string(c.replicates) + "," + std::to_string(c.failed) + "," +
+          (c.calibrated ? "1" : "0") + "," + Quoted(c.warning);
+  for (const CalibratedValue* v : {&c.b, &c.lambda, &c.mmax}) {
+    for (double x :
+         {v->estimate, v->bias, v->corrected, v->lower68, v->upper68, v->lower95, v->upper95}) {
+      line += "," + Real(static_cast<float>(x));
+    }
+  }
+  return line + "\n";
+}
+
+}  // namespace
 
 TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
   const Cell& cell = plan.cells.at(result.cell);
@@ -114,7 +219,7 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
                      ",\"status\":" + JsonText(result.status) +
                      ",\"message\":" + JsonText(result.message);
   if (!record.ok) {
-    csv += ",,,,,,,,,,,,,,";
+    csv += std::string(20, ',');  // the 20 columns after the message
     json += "}";
   } else {
     const AnalysisResult& a = *result.analysis;
@@ -158,7 +263,8 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
       json += ",\"" + std::string(name) + "\":" + JsonReal(value);
     }
     csv += "," + contributions;
-    json += ",\"contributions\":[" + json_contributions + "]}";
+    json += ",\"contributions\":[" + json_contributions + "]";
+    AppendChecks(result, csv, json);
     record.beta = a.beta;
     record.lambda = a.lambda;
     record.mmin = a.settings.mmin;
@@ -169,6 +275,7 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
     record.sd_mmax = u.sd_mmax;
     record.xmax = a.settings.xmax;
     record.mmax_converged = a.mmax_converged;
+    record.mmax_status = a.mmax_status;
     for (const HazardPoint& p : result.hazard) {
       // The fields of the point once, then one row for each span.
       const std::string point = zone + "," + branch + "," + Real(p.magnitude) + "," +
@@ -184,6 +291,9 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
   }
   record.csv = csv + "\n";
   record.jsonl = json + "\n";
+  if (plan.job.calibrated_intervals > 0 && result.replicate == 0) {
+    record.calibrated_csv = CalibratedLine(zone, branch, result);
+  }
   return record;
 }
 
@@ -246,6 +356,7 @@ std::string PackRecord(const TaskRecord& record) {
   PutWord(out, record.index);
   PutWord(out, record.ok ? 1 : 0);
   PutWord(out, record.mmax_converged ? 1 : 0);
+  PutWord(out, static_cast<std::uint64_t>(record.mmax_status));
   for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b, record.sd_b,
                       record.sd_lambda, record.sd_mmax, record.xmax}) {
     PutFloat(out, value);
@@ -253,6 +364,7 @@ std::string PackRecord(const TaskRecord& record) {
   PutText(out, record.csv);
   PutText(out, record.jsonl);
   PutText(out, record.hazard_csv);
+  PutText(out, record.calibrated_csv);
   return out;
 }
 
@@ -262,6 +374,11 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   record.index = in.Word();
   record.ok = in.Word() != 0;
   record.mmax_converged = in.Word() != 0;
+  const std::uint64_t status = in.Word();
+  if (status > static_cast<std::uint64_t>(MmaxStatus::Fixed)) {
+    throw Error("a packed task record holds a bad Mmax status");
+  }
+  record.mmax_status = static_cast<MmaxStatus>(status);
   record.beta = in.Float();
   record.lambda = in.Float();
   record.mmin = in.Float();
@@ -274,6 +391,7 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   record.csv = in.Text();
   record.jsonl = in.Text();
   record.hazard_csv = in.Text();
+  record.calibrated_csv = in.Text();
   if (!in.AtEnd()) throw Error("a packed task record has bytes past its end");
   return record;
 }

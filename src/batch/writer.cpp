@@ -49,6 +49,7 @@ batch_output::Estimate EstimateOf(const TaskRecord& r, std::int32_t replicate) {
   batch_output::Estimate e;
   e.ok = r.ok;
   e.converged = r.mmax_converged;
+  e.mmax_status = r.mmax_status;
   e.replicate = replicate;
   e.beta = r.beta;
   e.lambda = r.lambda;
@@ -68,6 +69,7 @@ struct BatchWriter::State {
   const BatchPlan& plan;
   std::filesystem::path folder;
   std::ofstream results_csv, results_jsonl, hazard_csv, summary_csv;
+  std::ofstream calibrated_csv;  // only for a job with calibrated_intervals
   std::uint64_t next = 0;
   std::size_t failed = 0;
   // Every cell's estimates: the catalog's and those of its resamples.
@@ -124,7 +126,9 @@ struct BatchWriter::State {
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
                       std::to_string(cells[c].failed) + ",linear";
-    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) : ",,,";
+    row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) + "," +
+                      MmaxStatusName(e.mmax_status)
+                : ",,,,";
     for (std::vector<float>* values : {&b, &lambda, &mmax}) {
       std::sort(values->begin(), values->end());
       for (double p : {0.5, 0.16, 0.84}) {
@@ -149,15 +153,22 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
   s.summary_csv = s.Open(folder / "summary.csv");
   s.results_csv << kResultsCsvHeader;
   s.hazard_csv << kHazardCsvHeader;
-  s.summary_csv << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
-                   "b,lambda,mmax,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
-                   "mmax_median,mmax_p16,mmax_p84\n";
+  s.summary_csv
+      << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
+         "b,lambda,mmax,mmax_status,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
+         "mmax_median,mmax_p16,mmax_p84\n";
   s.cells.resize(plan.cells.size());
+  if (plan.job.calibrated_intervals > 0) {
+    s.calibrated_csv = s.Open(folder / "calibrated.csv");
+    s.calibrated_csv << kCalibratedCsvHeader;
+  }
 }
 
 BatchWriter::~BatchWriter() = default;
 
 std::size_t BatchWriter::failed() const { return state_->failed; }
+
+const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }
 
 void BatchWriter::Add(const TaskRecord& record) {
   State& s = *state_;
@@ -169,6 +180,7 @@ void BatchWriter::Add(const TaskRecord& record) {
   s.results_csv << record.csv;
   s.results_jsonl << record.jsonl;
   s.hazard_csv << record.hazard_csv;
+  if (s.calibrated_csv.is_open()) s.calibrated_csv << record.calibrated_csv;
   if (!record.ok) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
@@ -211,13 +223,11 @@ void BatchWriter::Finish() {
   s.Check(s.results_jsonl, "results.jsonl");
   s.Check(s.hazard_csv, "hazard.csv");
   s.Check(s.summary_csv, "summary.csv");
-  s.warnings = batch_output::WriteOpenQuake(s.plan, s.cells, s.folder / "openquake");
-  batch_output::WriteBeside(s.folder / "report.html",
-                            batch_output::ReportHtml(s.plan, s.cells, s.warnings));
+  if (s.calibrated_csv.is_open()) s.Check(s.calibrated_csv, "calibrated.csv");
+  s.warnings = batch_output::WriteOpenQuake(s.plan, s.cells, s.folder / "openquake", s.outputs);
+  s.outputs.Write(s.folder / "report.html", batch_output::ReportHtml(s.plan, s.cells, s.warnings));
   s.Close();
   s.outputs.Commit();
 }
-
-const std::vector<std::string>& BatchWriter::warnings() const { return state_->warnings; }
 
 }  // namespace qev

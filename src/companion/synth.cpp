@@ -327,8 +327,10 @@ void Count(GeneratedPart& part, float m) {
 
 // The extreme part: the largest apparent magnitude of each window.
 GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
-                          const std::vector<HistoryEvent>& history, int magDecimals,
-                          Pcg32& random) {
+                          const std::vector<HistoryEvent>& history, int magDecimals, Pcg32& random,
+                          std::vector<std::string>& warnings) {
+  int windows = 0;
+  int empty = 0;
   const ExtremePlan& e = *plan.Extreme;
   GeneratedPart part = PartOf(s, e.FileName, e.Layout);
   std::ostringstream text;
@@ -338,6 +340,7 @@ GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
   std::size_t next = 0;
   for (double windowStart = s.Start; windowStart < s.End; windowStart += e.Window) {
     const double windowEnd = std::min<double>(windowStart + e.Window, s.End);
+    ++windows;
     double best = -1e30;
     double bestTime = 0.0;
     for (; next < history.size() && history[next].Time < windowEnd; ++next) {
@@ -348,7 +351,10 @@ GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
         bestTime = history[next].Time;
       }
     }
-    if (!Reaches(best, s.Threshold)) continue;
+    if (!Reaches(best, s.Threshold)) {
+      ++empty;
+      continue;
+    }
     // Dated at the end of its window (qev then measures exactly the span of
     // which it is the largest event), or at its occurrence. The reader needs
     // each event at least a thousandth of a year after the one before; a
@@ -365,6 +371,13 @@ GeneratedPart DrawExtreme(const SynthPlan& plan, const PartSetting& s,
   part.RowCount = part.EventCount;
   part.Text = text.str();
   CheckReadBack(part, true);
+  if (empty > 0) {
+    warnings.push_back(std::to_string(empty) + " of " + std::to_string(windows) +
+                       " windows of the extreme part hold no event at or above its threshold: "
+                       "qev takes the next listed event as the largest of both, and such "
+                       "designs bias the estimates (see qev-calibrate); lengthen the window or "
+                       "lower the threshold");
+  }
   return part;
 }
 
@@ -424,7 +437,9 @@ GeneratedCatalog GenerateCatalog(const SynthPlan& plan) {
 
   Pcg32 random(plan.Seed);
   const std::vector<HistoryEvent> history = DrawHistory(plan, extreme, complete, random);
-  if (extreme) result.Extreme = DrawExtreme(plan, *extreme, history, magDecimals, random);
+  if (extreme) {
+    result.Extreme = DrawExtreme(plan, *extreme, history, magDecimals, random, result.Warnings);
+  }
   for (std::size_t p = 0; p < plan.Complete.size(); ++p) {
     result.Complete.push_back(DrawComplete(plan, p, complete[p], history, magDecimals, random));
     if (result.Complete.back().EventCount == 0) {

@@ -88,44 +88,70 @@ CompletePlan ParseComplete(const std::string& text) {
 
 }  // namespace
 
+void AddDesignOptions(CLI::App& app, SynthPlan& plan, DesignOptions& design) {
+  design.Plan = &plan;
+  design.BetaOption = app.add_option("--beta", plan.Beta)->check(RealText());
+  design.BOption = app.add_option("--b", design.B)->check(RealText());
+  app.add_option("--lambda", plan.Lambda)->check(RealText());
+  app.add_option("--mmin", plan.Mmin)->check(RealText());
+  app.add_option("--mmax", plan.Mmax)->check(RealText());
+  app.add_option("--sd", plan.Sd)->check(RealText());
+  app.add_option("--step", plan.Step)->check(RealText());
+  app.add_option("--extreme", design.Extreme)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--complete", design.Complete)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+void FinishDesign(const DesignOptions& design) {
+  SynthPlan& plan = *design.Plan;
+  if (design.BetaOption->count() + design.BOption->count() > 1) {
+    throw UsageError("give Beta only once, as --beta or as --b");
+  }
+  if (design.BOption->count() > 0) plan.Beta = design.B * kBFromBeta;
+  if (design.Extreme.size() > 1) {
+    throw UsageError("--extreme given twice: a catalog has one extreme part");
+  }
+  if (design.Complete.size() > static_cast<std::size_t>(ncpx)) {
+    throw UsageError("at most " + std::to_string(ncpx) +
+                     " complete parts (ncpx) can be read by qev");
+  }
+  if (!design.Extreme.empty()) plan.Extreme = ParseExtreme(design.Extreme.front());
+  for (const std::string& text : design.Complete) plan.Complete.push_back(ParseComplete(text));
+}
+
 SynthCommand ParseSynthCommand(const std::vector<std::string>& args) {
   SynthCommand command;
   SynthPlan& plan = command.Plan;
   HelpFlags flags;
   CLI::App app("qev-synth");
   SetUpApp(app, flags);
-  auto* beta = app.add_option("--beta", plan.Beta)->check(RealText());
-  float b = 0.0f;
-  auto* bValue = app.add_option("--b", b)->check(RealText());
-  app.add_option("--lambda", plan.Lambda)->check(RealText());
-  app.add_option("--mmin", plan.Mmin)->check(RealText());
-  app.add_option("--mmax", plan.Mmax)->check(RealText());
-  app.add_option("--sd", plan.Sd)->check(RealText());
-  app.add_option("--step", plan.Step)->check(RealText());
+  DesignOptions design;
+  AddDesignOptions(app, plan, design);
   app.add_option("--seed", plan.Seed)->check(SeedText());
   app.add_option("--dir", command.Directory);
   app.add_option("--script", command.ScriptFile);
   app.add_option("--report-name", command.ReportName);
-  std::vector<std::string> extreme;
-  std::vector<std::string> complete;
-  app.add_option("--extreme", extreme)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  app.add_option("--complete", complete)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  std::string history;
+  HistoryPlan historyPlan;
+  app.add_option("--history", history);
+  auto* historyEnd = app.add_option("--history-end", historyPlan.EndYear);
+  app.add_option("--edge", historyPlan.Edge)->check(RealText());
+  app.add_option("--csv", historyPlan.FileName);
   ParseArguments(app, args);
 
   command.ShortHelp = flags.ShortHelp;
   command.Help = flags.Help;
   command.Version = flags.Version;
-  if (beta->count() + bValue->count() > 1) {
-    throw UsageError("give Beta only once, as --beta or as --b");
+  FinishDesign(design);
+  if (!history.empty()) {
+    if (!design.Extreme.empty() || !design.Complete.empty()) {
+      throw UsageError(
+          "--history writes an event catalog: give it without --extreme or --complete");
+    }
+    if (historyEnd->count() == 0) throw UsageError("--history needs --history-end YEAR");
+    historyPlan.Steps = ParseHistorySteps(history);
+    command.History = historyPlan;
   }
-  if (bValue->count() > 0) plan.Beta = b * kBFromBeta;
-  if (extreme.size() > 1) throw UsageError("--extreme given twice: a catalog has one extreme part");
-  if (complete.size() > static_cast<std::size_t>(ncpx)) {
-    throw UsageError("at most " + std::to_string(ncpx) +
-                     " complete parts (ncpx) can be read by qev");
-  }
-  if (!extreme.empty()) plan.Extreme = ParseExtreme(extreme.front());
-  for (const std::string& text : complete) plan.Complete.push_back(ParseComplete(text));
   return command;
 }
 

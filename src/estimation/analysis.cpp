@@ -10,6 +10,7 @@
 #include "estimation/mmax_estimators.h"
 #include "estimation/uncertainty.h"
 #include "qev/errors.h"
+#include "textio/number_text.h"
 
 namespace qev {
 
@@ -69,6 +70,27 @@ float FullSpan(const Catalog& catalog, DataKind kind) {
     }
   }
   return 0.0f;  // a kind outside the three reads no part
+}
+
+// A complete part says nothing of the events between its threshold and an
+// Mmin above it: its rate would pass for the rate above Mmin.
+void CheckMminBelowThresholds(const Catalog& catalog, float mmin) {
+  const CompletePart* lowest = nullptr;
+  std::size_t number = 0;
+  for (std::size_t k = 0; k < catalog.complete.size(); ++k) {
+    if (!lowest || catalog.complete[k].threshold < lowest->threshold) {
+      lowest = &catalog.complete[k];
+      number = k + 1;
+    }
+  }
+  if (lowest && mmin > lowest->threshold) {
+    throw InvalidOptions(
+        "Mmin " + FixedText(mmin, 2) + " lies above the lowest completeness threshold " +
+        FixedText(lowest->threshold, 2) + " (complete part " + std::to_string(number) +
+        "): the rate above that threshold would pass for the rate above Mmin; "
+        "give an Mmin at or below " +
+        FixedText(lowest->threshold, 2));
+  }
 }
 
 Prepared Prepare(const Catalog& catalog, const AnalysisOptions& options) {
@@ -210,6 +232,7 @@ Uncertainties UncertaintiesOf(Prepared& prepared, float beta, float lambda, floa
   u.sd_b = result.SdB;
   u.sd_mmax = result.SdMmax;
   u.transmission_coefficient = result.TransmissionCoefficient;
+  u.data_share_beta = result.DataShareBeta;
   // The last slot is the extreme part's; the complete-only kind does not list it.
   std::size_t listed = result.Shares.size();
   if (!UsesExtremes(settings.kind)) --listed;
@@ -261,6 +284,7 @@ ResolvedSettings Resolve(const Catalog& catalog, const AnalysisOptions& options)
   finite(options.sig_xmax, "SIG(Xmax)");
   finite(options.prior_b, "the prior b-value");
   finite(options.prior_b_sd, "the SD of the prior b-value");
+  if (UsesParts(settings.kind)) CheckMminBelowThresholds(catalog, options.mmin);
   settings.mmin = options.mmin;
   settings.xmax = options.xmax ? *options.xmax : MaximaInUse(catalog, settings.kind).largest;
   settings.sig_xmax = options.sig_xmax;
@@ -329,6 +353,18 @@ std::vector<HazardPoint> HazardTable(const HazardModel& model, const std::vector
   return rows;
 }
 
+const char* MmaxStatusName(MmaxStatus status) {
+  switch (status) {
+    case MmaxStatus::Settled:
+      return "settled";
+    case MmaxStatus::Fixed:
+      return "fixed";
+    case MmaxStatus::Unsettled:
+      break;
+  }
+  return "unsettled";
+}
+
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
   if (options.max_runs < 1) {
     throw InvalidOptions("max_runs " + std::to_string(options.max_runs) + " is below 1");
@@ -340,6 +376,11 @@ AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
       throw InvalidOptions("the Mmax value " + std::to_string(mmax) +
                            " is not a finite number above Mmin " + std::to_string(settings.mmin));
     }
+  }
+  if (options.mmax_cap &&
+      (!(*options.mmax_cap > settings.mmin) || !std::isfinite(*options.mmax_cap))) {
+    throw InvalidOptions("the cap on Mmax " + std::to_string(*options.mmax_cap) +
+                         " is not a finite number above Mmin " + std::to_string(settings.mmin));
   }
   AnalysisResult result;
   result.settings = settings;
@@ -357,9 +398,24 @@ AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
       mmax = *next;
     }
   }
+  const bool given = !options.mmax_values.empty() || options.procedure == MmaxProcedure::None;
+  const auto settled = [&] {
+    const RunResult& last = result.runs.back();
+    const std::optional<float> offered = Offered(last, options, settings.xmax);
+    return offered && std::fabs(*offered - last.mmax) < options.mmax_tolerance;
+  };
+  result.mmax_converged = settled();
+  bool capped = false;
+  if (options.mmax_cap && !given &&
+      (!result.mmax_converged || result.runs.back().mmax > *options.mmax_cap)) {
+    result.runs.push_back(RunOf(prepared, options, result.start, *options.mmax_cap));
+    result.mmax_converged = settled();
+    capped = true;
+  }
+  result.mmax_status = given || capped         ? MmaxStatus::Fixed
+                       : result.mmax_converged ? MmaxStatus::Settled
+                                               : MmaxStatus::Unsettled;
   const RunResult& last = result.runs.back();
-  const std::optional<float> offered = Offered(last, options, settings.xmax);
-  result.mmax_converged = offered && std::fabs(*offered - last.mmax) < options.mmax_tolerance;
   result.beta = last.beta;
   result.lambda = last.lambda;
   result.mmax = last.mmax;

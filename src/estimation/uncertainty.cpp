@@ -96,6 +96,8 @@ UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const Uncertaint
 
   // Every slot switched off, then each switched on alone for its share.
   for (std::size_t s = 0; s < slots; ++s) SlotOn(catalog, s) = false;
+  // The prior alone: its curvature is in every slot's information.
+  const float prior = ObservedInformation(data, beta, lambda, 0);
   std::vector<std::array<float, 2>> info(slots);
   float totalBeta = 0.0f;
   float totalLambda = 0.0f;
@@ -108,6 +110,10 @@ UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const Uncertaint
     SlotOn(catalog, s) = false;
   }
   UncertaintyResult result;
+  const double parts = static_cast<double>(totalBeta) - static_cast<double>(slots) * prior;
+  result.DataShareBeta = parts > 0.0 && prior >= 0.0
+                             ? static_cast<float>(100.0 * parts / (parts + prior))
+                             : std::numeric_limits<float>::quiet_NaN();
   result.Shares.resize(slots);
   for (std::size_t s = 0; s < slots; ++s) {
     SlotOn(catalog, s) = true;

@@ -22,6 +22,8 @@ struct UncertaintyResult {
   float SdB = 0.0f;  // 0.43429 * SdBeta
   float SdMmax = 0.0f;
   float TransmissionCoefficient = 0.0f;
+  // The parts' information on Beta over theirs plus the prior's, in percent.
+  float DataShareBeta = 0.0f;
   // One slot per complete part in use, then the slot of the extreme part
   // (present even when the catalog has none: its share is the prior's).
   std::vector<SlotShare> Shares;

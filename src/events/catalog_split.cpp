@@ -19,6 +19,15 @@ constexpr float kSmallestExtremeSd = 0.01f;
 
 CivilDate DayBefore(std::int32_t year) { return {year - 1 == 0 ? -1 : year - 1, 12, 31}; }
 
+// The day before a date (no year 0).
+CivilDate DayBefore(CivilDate date) {
+  if (date.day > 1) return {date.year, date.month, date.day - 1};
+  if (date.month == 1) return DayBefore(date.year);
+  CivilDate before{date.year, date.month - 1, 31};
+  while (!IsValidDate(before)) --before.day;
+  return before;
+}
+
 std::string Describe(const EventTable& events, std::size_t i) {
   std::string text = FormatDate(events.date(i)) + " M " + std::to_string(events.magnitude[i]);
   if (!events.id(i).empty()) text += " (" + std::string(events.id(i)) + ")";
@@ -72,6 +81,11 @@ void SplitComplete(const EventTable& events, const SplitOptions& options, const 
     PartPeriod period{
         {step.year, 1, 1},
         k + 1 < options.completeness.size() ? DayBefore(options.completeness[k + 1].year) : end};
+    // The period is the step's within the time the catalog observes.
+    if (options.start && DayNumber(FirstDayOf(*options.start)) > DayNumber(period.first_day)) {
+      period.first_day = FirstDayOf(*options.start);
+      if (DayNumber(period.first_day) > DayNumber(period.last_day)) continue;
+    }
     const double first = DayNumber(period.first_day);
     const double after = DayNumber(period.last_day) + 1.0;
     CompletePart part;
@@ -95,6 +109,60 @@ void SplitComplete(const EventTable& events, const SplitOptions& options, const 
   }
 }
 
+// The windows of the extreme part: window k begins on the first day moved by
+// k window lengths (calendar years decide, no year 0).
+struct ExtremeWindows {
+  CivilDate first_day;
+  std::int32_t years = 1;
+
+  double Begins(std::int64_t k) const {
+    CivilDate d = first_day;
+    d.year = static_cast<std::int32_t>(d.year + k * years);
+    if (first_day.year < 0 && d.year >= 0) d.year += 1;
+    return DayNumber(d);
+  }
+  CivilDate FirstDay(std::int64_t k) const {
+    CivilDate d = first_day;
+    d.year = static_cast<std::int32_t>(d.year + k * years);
+    if (first_day.year < 0 && d.year >= 0) d.year += 1;
+    return d;
+  }
+  std::int64_t Of(double t) const {
+    std::int64_t w = static_cast<std::int64_t>((t - DayNumber(first_day)) / (365.2425 * years));
+    while (w > 0 && t < Begins(w)) --w;
+    while (t >= Begins(w + 1)) ++w;
+    return w;
+  }
+};
+
+// The windows as built: an empty window joins the window of the next listed
+// event (the empty windows after the last one join the last), so that each
+// listed event is the largest of its built window; or the split is refused.
+void BuildWindows(const ExtremeWindows& windows, const std::vector<std::int64_t>& listed,
+                  std::int64_t count, const PartPeriod& period, const SplitOptions& options,
+                  SplitResult& result) {
+  result.extreme_window_count = static_cast<std::size_t>(std::max<std::int64_t>(count, 0));
+  result.empty_windows = result.extreme_window_count - listed.size();
+  if (result.empty_windows > 0 && options.empty_windows == EmptyWindows::Refuse) {
+    throw CatalogError(std::to_string(result.empty_windows) + " of " +
+                       std::to_string(result.extreme_window_count) + " extreme windows of " +
+                       std::to_string(windows.years) +
+                       " years hold no event, and the likelihood would take the next listed "
+                       "event as the largest of a window it does not belong to: choose longer "
+                       "windows (extreme_window), a later start (extreme_from), or let the "
+                       "empty windows merge into their neighbours (empty_windows = \"merge\")");
+  }
+  std::int64_t from = 0;
+  for (std::size_t k = 0; k < listed.size(); ++k) {
+    const bool last = k + 1 == listed.size();
+    const std::int64_t to = last ? count - 1 : listed[k];
+    result.extreme_windows.push_back(
+        {windows.FirstDay(from), last ? period.last_day : DayBefore(windows.FirstDay(to + 1)),
+         result.extreme_rows[k], static_cast<std::int32_t>(to - from + 1)});
+    from = to + 1;
+  }
+}
+
 // The extreme part: the largest event of each window of the span.
 void SplitExtreme(const EventTable& events, const SplitOptions& options, const TimeOrder& time,
                   SplitResult& result) {
@@ -107,6 +175,10 @@ void SplitExtreme(const EventTable& events, const SplitOptions& options, const T
   PartPeriod period;
   period.first_day = options.extreme_from ? FirstDayOf(*options.extreme_from)
                                           : CivilDate{events.year[order.front()], 1, 1};
+  if (!options.extreme_from && options.start &&
+      DayNumber(FirstDayOf(*options.start)) > DayNumber(period.first_day)) {
+    period.first_day = FirstDayOf(*options.start);
+  }
   if (options.extreme_to) {
     period.last_day = LastDayOf(*options.extreme_to);
   } else if (!options.completeness.empty()) {
@@ -126,30 +198,19 @@ void SplitExtreme(const EventTable& events, const SplitOptions& options, const T
   part.start = CatalogDecimalYear(period.first_day);
   part.end = CatalogDecimalYear(period.last_day);
   // Windows from the first day on, each extreme_window_years long.
+  const ExtremeWindows windows{period.first_day, options.extreme_window_years};
   std::size_t best = static_cast<std::size_t>(-1);
   std::int64_t best_window = -1;
-  auto window_of = [&](double t) {
-    std::int64_t w =
-        static_cast<std::int64_t>((t - first) / (365.2425 * options.extreme_window_years));
-    // Calendar years decide: move across the boundary dates exactly.
-    auto begins = [&](std::int64_t k) {
-      CivilDate d = period.first_day;
-      d.year = static_cast<std::int32_t>(d.year + k * options.extreme_window_years);
-      if (period.first_day.year < 0 && d.year >= 0) d.year += 1;
-      return DayNumber(d);
-    };
-    while (w > 0 && t < begins(w)) --w;
-    while (t >= begins(w + 1)) ++w;
-    return w;
-  };
+  std::vector<std::int64_t> listed;  // the window of each listed event
   auto flush = [&]() {
     if (best_window < 0) return;
     result.extreme_rows.push_back(best);
+    listed.push_back(best_window);
     best_window = -1;
   };
   for (std::size_t i : order) {
     if (days[i] < first || days[i] >= after) continue;
-    const std::int64_t w = window_of(days[i]);
+    const std::int64_t w = windows.Of(days[i]);
     if (w != best_window) {
       flush();
       best_window = w;
@@ -159,6 +220,7 @@ void SplitExtreme(const EventTable& events, const SplitOptions& options, const T
     }
   }
   flush();
+  BuildWindows(windows, listed, windows.Of(after - 0.5) + 1, period, options, result);
   float previous = part.start;
   for (std::size_t i : result.extreme_rows) {
     result.extreme_dates.push_back(CompletedDate(events.date(i)));

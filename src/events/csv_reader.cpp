@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ enum Role {
   kMagType,
   kSd,
   kType,
+  kAgency,
   kRoleCount
 };
 
@@ -58,7 +60,54 @@ constexpr RoleNames kRoles[kRoleCount] = {
     {"magtype", {"magtype", "magnitudetype", "mag_type", "magnitude_type", nullptr}},
     {"sd", {"sigmamagnitude", "magerror", "mag_error", "sigma_magnitude", "magnitude_sd"}},
     {"type", {"type", "eventtype", "event_type", nullptr}},
+    {"agency", {"magsource", "magauthor", "mag_author", "magnitude_author", "magagency"}},
 };
+
+// The event types of QuakeML 1.2 (EventType), which agency exports write.
+constexpr const char* kEventTypes[] = {"not existing",
+                                       "not reported",
+                                       "earthquake",
+                                       "anthropogenic event",
+                                       "collapse",
+                                       "cavity collapse",
+                                       "mine collapse",
+                                       "building collapse",
+                                       "explosion",
+                                       "accidental explosion",
+                                       "chemical explosion",
+                                       "controlled explosion",
+                                       "experimental explosion",
+                                       "industrial explosion",
+                                       "mining explosion",
+                                       "quarry blast",
+                                       "road cut",
+                                       "blasting levee",
+                                       "nuclear explosion",
+                                       "induced or triggered event",
+                                       "rock burst",
+                                       "reservoir loading",
+                                       "fluid injection",
+                                       "fluid extraction",
+                                       "crash",
+                                       "plane crash",
+                                       "train crash",
+                                       "boat crash",
+                                       "other event",
+                                       "atmospheric event",
+                                       "sonic boom",
+                                       "sonic blast",
+                                       "acoustic noise",
+                                       "thunder",
+                                       "avalanche",
+                                       "snow avalanche",
+                                       "debris avalanche",
+                                       "hydroacoustic event",
+                                       "ice quake",
+                                       "slide",
+                                       "landslide",
+                                       "rockslide",
+                                       "meteorite",
+                                       "volcanic eruption"};
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -70,6 +119,13 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+bool IsEventType(std::string_view text) {
+  for (const char* type : kEventTypes) {
+    if (EqualsIgnoringCase(text, type)) return true;
+  }
+  return false;
 }
 
 // Splits a record into fields. A field that starts with a quote runs to the
@@ -173,11 +229,7 @@ class CsvReader {
       bytes += record.size() + 1;
       if (Trim(record).empty()) continue;
       ++result_.summary.rows_read;
-      try {
-        ReadRow(record);
-      } catch (const BadRow& bad) {
-        bad_.Handle(bad);
-      }
+      ReadRecord(record);
       // Reserve the table from the size of the rows so far, so that the
       // columns are not doubled past the need.
       if (!reserved && result_.summary.rows_read == 1024) {
@@ -192,10 +244,83 @@ class CsvReader {
             16);
       }
     }
+    SettleTypes();
     return std::move(result_);
   }
 
  private:
+  // A row whose event type is not an earthquake: left out at the end when
+  // the column proves to hold event types, kept (or a bad row) otherwise.
+  struct Held {
+    std::string reason;
+    std::string message;
+    std::optional<std::size_t> row;  // in the table; none for a bad row
+    std::optional<BadRow> bad;
+  };
+
+  void ReadRecord(std::string_view record) {
+    std::optional<std::string> type;
+    try {
+      SplitRow(record);
+      type = OtherEventType();
+      ReadRow();
+    } catch (const BadRow& bad) {
+      if (!type) {
+        bad_.Handle(bad);
+        return;
+      }
+      held_.push_back(
+          {"not an earthquake (" + Lower(*type) + ")", Message(*type), std::nullopt, bad});
+      return;
+    }
+    if (type) {
+      held_.push_back({"not an earthquake (" + Lower(*type) + ")", Message(*type),
+                       result_.events.size() - 1, std::nullopt});
+    }
+  }
+
+  std::string Message(const std::string& type) const {
+    return source_ + ", line " + std::to_string(line_) + ": event type '" + type + "'";
+  }
+
+  // The row's event type when the type column names one other than an
+  // earthquake; a value that is no event type leaves the column unused.
+  std::optional<std::string> OtherEventType() {
+    if (column_[kType] < 0 || !types_unused_.empty()) return std::nullopt;
+    const std::string_view type = Trim(Field(kType));
+    if (type.empty() || EqualsIgnoringCase(type, "earthquake")) return std::nullopt;
+    if (IsEventType(type)) return std::string(type);
+    types_unused_ = "column '" + std::string(Name(kType)) + "' is not an event type (line " +
+                    std::to_string(line_) + " holds '" + std::string(type.substr(0, 40)) +
+                    "'): not used; every row read as an earthquake";
+    // The rows held for it are rows like any other now.
+    std::vector<Held> held = std::move(held_);
+    held_.clear();
+    for (const Held& h : held) {
+      if (h.bad) bad_.Handle(*h.bad);
+    }
+    return std::nullopt;
+  }
+
+  void SettleTypes() {
+    if (!types_unused_.empty()) {
+      result_.summary.notes.push_back(types_unused_);
+      return;
+    }
+    if (held_.empty()) return;
+    std::vector<bool> out(result_.events.size(), false);
+    for (const Held& h : held_) {
+      bad_.Skip(h.reason, h.message);
+      if (h.row) out[*h.row] = true;
+    }
+    std::vector<std::size_t> kept;
+    kept.reserve(result_.events.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      if (!out[i]) kept.push_back(i);
+    }
+    if (kept.size() != out.size()) result_.events = result_.events.Subset(kept);
+  }
+
   // One record: a physical line, or more than one while a quote is open.
   bool NextRecord(std::string_view& record) {
     std::string_view line;
@@ -254,8 +379,10 @@ class CsvReader {
       if (r == kRoleCount) {
         throw Error("unknown column role '" + role +
                     "' (roles: id, time, year, month, day, hour, minute, second, longitude, "
-                    "latitude, depth, magnitude, magtype, sd, type)");
+                    "latitude, depth, magnitude, magtype, sd, type, agency)");
       }
+      mapped[r] = true;
+      if (name.empty()) continue;  // the role switched off
       int found = -1;
       for (int pass = 0; pass < 2 && found < 0; ++pass) {
         for (std::size_t c = 0; c < names_.size(); ++c) {
@@ -270,7 +397,6 @@ class CsvReader {
       if (found < 0)
         header_error(std::string(header), "a column named '" + name + "' for the " + role);
       column_[r] = found;
-      mapped[r] = true;
     }
     // Then the conventional names.
     for (std::size_t c = 0; c < names_.size(); ++c) {
@@ -288,7 +414,9 @@ class CsvReader {
         }
       }
     }
+    FindMagnitudeColumns(header_error, std::string(header));
     for (int r : {kLongitude, kLatitude, kMagnitude}) {
+      if (r == kMagnitude && !magnitude_columns_.empty()) continue;
       if (column_[r] < 0) {
         header_error(std::string(header), std::string("a column for the ") + kRoles[r].role +
                                               " (by its usual name or a column mapping " +
@@ -302,6 +430,26 @@ class CsvReader {
     }
   }
 
+  // The columns of ReadOptions::magnitude_columns, by name as a role's are.
+  template <class Fail>
+  void FindMagnitudeColumns(const Fail& header_error, const std::string& header) {
+    auto find = [&](const std::string& name, const std::string& what) {
+      int found = -1;
+      for (std::size_t c = 0; c < names_.size(); ++c) {
+        if (names_[c] == name || (found < 0 && EqualsIgnoringCase(names_[c], name))) {
+          found = static_cast<int>(c);
+        }
+      }
+      if (found < 0) header_error(header, "a column named '" + name + "' for " + what);
+      return found;
+    };
+    for (const ReadOptions::MagnitudeColumn& m : options_.magnitude_columns) {
+      const int value = find(m.column, "the magnitudes " + m.type);
+      const int sd = m.sd_column.empty() ? -1 : find(m.sd_column, "the SDs of " + m.type);
+      magnitude_columns_.push_back({value, sd});
+    }
+  }
+
   std::string_view Field(Role r) const {
     return column_[r] >= 0 ? fields_[static_cast<std::size_t>(column_[r])] : std::string_view();
   }
@@ -310,7 +458,7 @@ class CsvReader {
                            : std::string_view(kRoles[r].role);
   }
 
-  void ReadRow(std::string_view record) {
+  void SplitRow(std::string_view record) {
     const FieldContext at{source_, line_};
     if (!SplitFields(record, separator_, at, fields_, unquoted_)) ThrowOpenQuote();
     if (fields_.size() != names_.size()) {
@@ -321,15 +469,10 @@ class CsvReader {
       }
       ThrowBadRow(at, "wrong number of fields", record, expected);
     }
-    if (column_[kType] >= 0) {
-      const std::string_view type = Trim(Field(kType));
-      if (!type.empty() && !EqualsIgnoringCase(type, "earthquake")) {
-        bad_.Skip("not an earthquake (" + Lower(type) + ")",
-                  source_ + ", line " + std::to_string(line_) + ": event type '" +
-                      std::string(type) + "'");
-        return;
-      }
-    }
+  }
+
+  void ReadRow() {
+    const FieldContext at{source_, line_};
     EventTable::Row row;
     DateTime when;
     std::string_view when_text;
@@ -373,11 +516,67 @@ class CsvReader {
     row.depth = Trim(Field(kDepth)).empty()
                     ? std::numeric_limits<float>::quiet_NaN()
                     : RequireFloat(at, Name(kDepth), Field(kDepth), "depth");
-    row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
-    row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
-    row.magnitude_type = Trim(Field(kMagType));
     row.id = Trim(Field(kId));
+    row.agency = Trim(Field(kAgency));
+    if (magnitude_columns_.empty()) {
+      row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
+      row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
+      row.magnitude_type = Trim(Field(kMagType));
+      result_.events.Append(row);
+      return;
+    }
+    AppendWithMagnitudeColumns(at, row);
+  }
+
+  // A row of a catalog with magnitude columns: the main magnitude from the
+  // magnitude column when given, else from the first magnitude column given;
+  // the others as further magnitudes.
+  void AppendWithMagnitudeColumns(const FieldContext& at, EventTable::Row& row) {
+    others_.clear();
+    std::size_t main = magnitude_columns_.size();
+    for (std::size_t k = 0; k < magnitude_columns_.size(); ++k) {
+      const auto [value_column, sd_column] = magnitude_columns_[k];
+      const std::string_view text = fields_[static_cast<std::size_t>(value_column)];
+      if (Trim(text).empty()) continue;
+      const std::string& column_name = names_[static_cast<std::size_t>(value_column)];
+      const float value = RequireMagnitude(at, column_name, text);
+      float sd = std::numeric_limits<float>::quiet_NaN();
+      if (sd_column >= 0 && !Trim(fields_[static_cast<std::size_t>(sd_column)]).empty()) {
+        const std::string_view sd_text = fields_[static_cast<std::size_t>(sd_column)];
+        sd = RequireFloat(at, names_[static_cast<std::size_t>(sd_column)], sd_text, "magnitude SD");
+        if (sd < 0.0f) {
+          ThrowBadRow(
+              at, "negative magnitude SD", sd_text,
+              "in column '" + names_[static_cast<std::size_t>(sd_column)] + "' an SD of 0 or more");
+        }
+      }
+      if (main == magnitude_columns_.size()) main = others_.size();
+      others_.push_back({value, sd, k});
+    }
+    const bool has_main_column = column_[kMagnitude] >= 0 && !Trim(Field(kMagnitude)).empty();
+    if (has_main_column) {
+      row.magnitude = RequireMagnitude(at, Name(kMagnitude), Field(kMagnitude));
+      row.sd = SdOrDefault(at, Name(kSd), Field(kSd), options_, result_.summary);
+      row.magnitude_type = Trim(Field(kMagType));
+      main = others_.size();
+    } else if (others_.empty()) {
+      ThrowBadRow(at, "no magnitude", "", "a magnitude in one of the magnitude columns");
+    } else {
+      const OtherValue& first = others_[main];
+      const auto sd_column = magnitude_columns_[first.column].second;
+      row.magnitude = first.value;
+      row.sd = SdOrDefault(
+          at, sd_column >= 0 ? names_[static_cast<std::size_t>(sd_column)] : std::string("sd"),
+          sd_column >= 0 ? fields_[static_cast<std::size_t>(sd_column)] : std::string_view(),
+          options_, result_.summary);
+      row.magnitude_type = options_.magnitude_columns[first.column].type;
+    }
     result_.events.Append(row);
+    for (std::size_t k = 0; k < others_.size(); ++k) {
+      if (k == main) continue;
+      result_.events.AppendOther(others_[k].value, others_[k].sd,
+                                 options_.magnitude_columns[others_[k].column].type, row.agency);
+    }
   }
 
   LineSource& lines_;
@@ -389,9 +588,18 @@ class CsvReader {
   long line_ = 0;
   std::vector<std::string> names_;
   std::array<int, kRoleCount> column_{};
+  std::vector<std::pair<int, int>> magnitude_columns_;  // value and SD column (-1: none)
+  struct OtherValue {
+    float value;
+    float sd;
+    std::size_t column;  // in magnitude_columns_
+  };
+  std::vector<OtherValue> others_;
   std::vector<std::string_view> fields_;
   std::deque<std::string> unquoted_;
   std::string joined_;
+  std::vector<Held> held_;
+  std::string types_unused_;  // why the type column is not used; empty while it may be
 };
 
 }  // namespace

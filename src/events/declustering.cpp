@@ -1,178 +1,173 @@
-// Window declustering: the indexed search and the all-pairs reference share
-// the processing order, the window rule and the distance, so that they claim
-// the same events.
+// The declustering methods by name, their parameters, the dispatch, and what
+// the methods share: the grid of cells, the distance and the result.
 #include "qev/declustering.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
-#include <cstdint>
+#include <cstdio>
 #include <numeric>
 #include <string>
 
+#include "events/declustering_detail.h"
+
 namespace qev {
+
+using namespace declustering_detail;
 
 namespace {
 
-constexpr double kEarthRadiusKm = 6371.0;
-constexpr double kDegree = 3.14159265358979323846 / 180.0;
-constexpr double kKmPerDegree = kEarthRadiusKm * kDegree;
-constexpr std::size_t kUnclaimed = static_cast<std::size_t>(-1);
+// The one table of methods: a new method is a row here, an enum value and its
+// function (docs/api.md, "Adding a method").
+constexpr std::array<DeclusterMethodInfo, 4> kMethods{{
+    {DeclusterMethod::GardnerKnopoff1974, "gk", "gardner-knopoff",
+     "window table of Gardner and Knopoff (1974)", WindowDecluster, WindowDeclusterAllPairs},
+    {DeclusterMethod::Uhrhammer1986, "uhrhammer", "", "window table of Uhrhammer (1986)",
+     WindowDecluster, WindowDeclusterAllPairs},
+    {DeclusterMethod::Gruenthal, "gruenthal", "", "window table of Gruenthal", WindowDecluster,
+     WindowDeclusterAllPairs},
+    {DeclusterMethod::Reasenberg1985, "reasenberg", "",
+     "cluster linking of Reasenberg (1985): interaction zones and Omori look-ahead times",
+     ReasenbergDecluster, ReasenbergDeclusterAllPairs},
+}};
 
-// Cell size of the grid, in degrees: about the largest distance window, but
-// at least kSmallestCell so that the grid stays small.
-constexpr double kSmallestCell = 0.25;
-constexpr double kLargestCell = 30.0;
+constexpr std::array<DeclusterParameterInfo, 8> kParameters{{
+    {"foreshock_fraction", "gk, uhrhammer, gruenthal",
+     "the foreshock window as a fraction of the aftershock window (default 0)", 0.0, 1.0,
+     [](DeclusterOptions& o, double v) { o.foreshock_fraction = v; }},
+    {"tau_min", "reasenberg", "shortest look-ahead time in days (default 1)", 1e-6, 36500.0,
+     [](DeclusterOptions& o, double v) { o.reasenberg.tau_min_days = v; }},
+    {"tau_max", "reasenberg", "longest look-ahead time in days (default 10)", 1e-6, 36500.0,
+     [](DeclusterOptions& o, double v) { o.reasenberg.tau_max_days = v; }},
+    {"p1", "reasenberg",
+     "probability of seeing the cluster's next event within the look-ahead time (default 0.99)",
+     1e-6, 1.0 - 1e-6, [](DeclusterOptions& o, double v) { o.reasenberg.p1 = v; }},
+    {"xk", "reasenberg",
+     "share of the cluster's largest magnitude added to the cut-off within a cluster "
+     "(default 0.5)",
+     0.0, 0.99, [](DeclusterOptions& o, double v) { o.reasenberg.xk = v; }},
+    {"xmeff", "reasenberg",
+     "effective magnitude cut-off (default the completeness magnitude, else the lowest magnitude)",
+     -10.0, 100.0, [](DeclusterOptions& o, double v) { o.reasenberg.xmeff = v; }},
+    {"rfact", "reasenberg", "interaction zone in source radii (default 10)", 1e-3, 1e4,
+     [](DeclusterOptions& o, double v) { o.reasenberg.rfact = v; }},
+    {"crust_km", "reasenberg", "longest interaction distance in km (default 30)", 1e-3, 1e5,
+     [](DeclusterOptions& o, double v) { o.reasenberg.crust_km = v; }},
+}};
 
-struct Prepared {
-  std::vector<double> days;
-  std::vector<std::size_t> by_size;  // processing order: largest first, then earliest
-  std::vector<WindowSize> windows;   // per row
-};
+std::string Lowered(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+    text.remove_prefix(1);
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+    text.remove_suffix(1);
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
 
-Prepared Prepare(const EventTable& events, const DeclusterOptions& options) {
+bool HasAlias(std::string_view aliases, std::string_view name) {
+  while (!aliases.empty()) {
+    const std::size_t blank = std::min(aliases.find(' '), aliases.size());
+    if (aliases.substr(0, blank) == name) return true;
+    aliases.remove_prefix(std::min(blank + 1, aliases.size()));
+  }
+  return false;
+}
+
+std::string Shown(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+void Check(bool good, const std::string& what, double value) {
+  if (!good) throw Error("declustering: " + what + ", not " + Shown(value));
+}
+
+}  // namespace
+
+std::span<const DeclusterMethodInfo> DeclusterMethods() { return kMethods; }
+
+const DeclusterMethodInfo& DeclusterMethodOf(DeclusterMethod method) {
+  for (const DeclusterMethodInfo& m : kMethods) {
+    if (m.method == method) return m;
+  }
+  throw Error("declustering: unknown method " + std::to_string(static_cast<int>(method)));
+}
+
+std::optional<DeclusterMethod> FindDeclusterMethod(std::string_view name) {
+  const std::string n = Lowered(name);
+  for (const DeclusterMethodInfo& m : kMethods) {
+    if (m.name == n || HasAlias(m.aliases, n)) return m.method;
+  }
+  return std::nullopt;
+}
+
+DeclusterMethod ParseDeclusterMethod(std::string_view name, const std::string& what) {
+  if (const auto method = FindDeclusterMethod(name)) return *method;
+  throw ReadingError(what, 0, std::string(name),
+                     "a declustering method: " + DeclusterMethodNames());
+}
+
+std::string DeclusterMethodNames(std::string_view last) {
+  std::string names;
+  for (std::size_t i = 0; i < kMethods.size(); ++i) {
+    if (i > 0) names += i + 1 == kMethods.size() ? std::string(last) : (last == "|" ? "|" : ", ");
+    names += kMethods[i].name;
+  }
+  return names;
+}
+
+std::span<const DeclusterParameterInfo> DeclusterParameters() { return kParameters; }
+
+void SetDeclusterParameter(DeclusterOptions& options, std::string_view key, double value,
+                           const std::string& what) {
+  std::string keys;
+  for (const DeclusterParameterInfo& p : kParameters) {
+    if (p.key == key) {
+      if (!(value >= p.low && value <= p.high)) {
+        throw ReadingError(what, 0, Shown(value),
+                           "for '" + std::string(key) + "' a value from " + Shown(p.low) + " to " +
+                               Shown(p.high) + " (" + std::string(p.description) + ")");
+      }
+      p.set(options, value);
+      return;
+    }
+    keys += (keys.empty() ? "" : ", ") + std::string(p.key);
+  }
+  throw ReadingError(what, 0, std::string(key), "a declustering parameter: one of " + keys);
+}
+
+void Validate(const DeclusterOptions& options) {
   if (!(options.foreshock_fraction >= 0.0 && options.foreshock_fraction <= 1.0)) {
     throw Error("the foreshock window must be a fraction 0..1 of the aftershock window, not " +
                 std::to_string(options.foreshock_fraction));
   }
-  Prepared p;
-  const std::size_t n = events.size();
-  p.days.resize(n);
-  p.windows.resize(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    p.days[i] = events.days(i);
-    p.windows[i] = WindowOf(options.window, events.magnitude[i]);
-  }
-  p.by_size.resize(n);
-  std::iota(p.by_size.begin(), p.by_size.end(), std::size_t{0});
-  std::sort(p.by_size.begin(), p.by_size.end(), [&](std::size_t a, std::size_t b) {
-    if (events.magnitude[a] != events.magnitude[b])
-      return events.magnitude[a] > events.magnitude[b];
-    if (p.days[a] != p.days[b]) return p.days[a] < p.days[b];
-    return a < b;
-  });
-  return p;
+  const ReasenbergParameters& r = options.reasenberg;
+  Check(r.tau_min_days > 0.0 && std::isfinite(r.tau_min_days),
+        "the shortest look-ahead time must be above 0 days", r.tau_min_days);
+  Check(r.tau_max_days >= r.tau_min_days && std::isfinite(r.tau_max_days),
+        "the longest look-ahead time must be at least the shortest", r.tau_max_days);
+  Check(r.p1 > 0.0 && r.p1 < 1.0, "p1 must be a probability between 0 and 1", r.p1);
+  Check(r.xk >= 0.0 && r.xk < 1.0, "xk must be a share from 0 to below 1", r.xk);
+  Check(!r.xmeff || std::isfinite(*r.xmeff), "xmeff must be a magnitude", r.xmeff.value_or(0.0));
+  Check(r.rfact > 0.0 && std::isfinite(r.rfact), "rfact must be above 0", r.rfact);
+  Check(r.crust_km > 0.0, "the longest interaction distance must be above 0 km", r.crust_km);
 }
 
-// Whether event e lies in the time window of mainshock m.
-inline bool InTimeWindow(double t_main, double t_event, double days, double fraction) {
-  const double dt = t_event - t_main;
-  return dt >= 0.0 ? dt <= days : -dt <= fraction * days;
+DeclusterResult Decluster(const EventTable& events, const DeclusterOptions& options) {
+  return DeclusterMethodOf(options.method).run(events, options);
 }
 
-DeclusterResult Finish(const EventTable& events, const Prepared& p,
-                       std::vector<std::size_t>&& mainshock_of) {
-  DeclusterResult result;
-  std::vector<std::size_t> claimed(events.size(), 0);
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (mainshock_of[i] == i) {
-      result.mainshocks.push_back(i);
-    } else {
-      ++claimed[mainshock_of[i]];
-    }
-  }
-  std::stable_sort(result.mainshocks.begin(), result.mainshocks.end(),
-                   [&](std::size_t a, std::size_t b) { return p.days[a] < p.days[b]; });
-  for (std::size_t m : result.mainshocks) result.removed.push_back(claimed[m]);
-  result.mainshock_of = std::move(mainshock_of);
-  return result;
+DeclusterResult DeclusterAllPairs(const EventTable& events, const DeclusterOptions& options) {
+  return DeclusterMethodOf(options.method).all_pairs(events, options);
 }
 
-// The events of a grid of cells, each cell's events in time order.
-class Grid {
- public:
-  Grid(const EventTable& events, const std::vector<double>& days, double largest_km) {
-    cell_ = std::clamp(largest_km / kKmPerDegree, kSmallestCell, kLargestCell);
-    rows_ = static_cast<std::size_t>(std::ceil(180.0 / cell_));
-    columns_ = static_cast<std::size_t>(std::ceil(360.0 / cell_));
-    const std::size_t n = events.size();
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return days[a] < days[b]; });
-    std::vector<std::uint32_t> cell_of(n);
-    start_.assign(rows_ * columns_ + 1, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-      cell_of[i] = static_cast<std::uint32_t>(Row(events.latitude[i]) * columns_ +
-                                              Column(events.longitude[i]));
-      ++start_[cell_of[i] + 1];
-    }
-    std::partial_sum(start_.begin(), start_.end(), start_.begin());
-    std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
-    members_.resize(n);
-    member_days_.resize(n);
-    for (std::size_t i : order) {
-      const std::size_t slot = next[cell_of[i]]++;
-      members_[slot] = i;
-      member_days_[slot] = days[i];
-    }
-  }
-
-  std::size_t Row(double latitude) const {
-    const auto r = static_cast<std::ptrdiff_t>(std::floor((latitude + 90.0) / cell_));
-    return static_cast<std::size_t>(
-        std::clamp<std::ptrdiff_t>(r, 0, static_cast<std::ptrdiff_t>(rows_) - 1));
-  }
-  std::size_t Column(double longitude) const {
-    double x = std::fmod(longitude + 180.0, 360.0);
-    if (x < 0.0) x += 360.0;
-    const auto c = static_cast<std::size_t>(std::floor(x / cell_));
-    return std::min(c, columns_ - 1);
-  }
-
-  // Calls visit(row) for every event in the cells within `km` of the point
-  // whose time lies in [t_first, t_last].
-  template <typename Visit>
-  void ForEachNear(double longitude, double latitude, double km, double t_first, double t_last,
-                   Visit&& visit) const {
-    const double dlat = km / kKmPerDegree;
-    const std::size_t row_first = Row(latitude - dlat);
-    const std::size_t row_last = Row(latitude + dlat);
-    // Width in longitude of the window at the latitude farthest from the equator.
-    const double far = std::min(90.0, std::fabs(latitude) + dlat);
-    const double cosine = std::cos(far * kDegree);
-    const bool all_columns = far >= 89.999 || dlat / cosine >= 180.0 - cell_;
-    const double dlon = all_columns ? 180.0 : dlat / cosine;
-    const std::size_t span =
-        all_columns
-            ? columns_
-            : std::min(columns_, static_cast<std::size_t>(std::ceil(2.0 * dlon / cell_)) + 2);
-    const std::size_t column_first = all_columns ? 0 : Column(longitude - dlon);
-    for (std::size_t r = row_first; r <= row_last; ++r) {
-      for (std::size_t k = 0; k < span; ++k) {
-        const std::size_t cell = r * columns_ + (column_first + k) % columns_;
-        const auto begin = member_days_.begin() + static_cast<std::ptrdiff_t>(start_[cell]);
-        const auto end = member_days_.begin() + static_cast<std::ptrdiff_t>(start_[cell + 1]);
-        for (auto it = std::lower_bound(begin, end, t_first); it != end && *it <= t_last; ++it) {
-          visit(members_[static_cast<std::size_t>(it - member_days_.begin())]);
-        }
-      }
-    }
-  }
-
- private:
-  double cell_ = 1.0;
-  std::size_t rows_ = 0;
-  std::size_t columns_ = 0;
-  std::vector<std::size_t> start_;
-  std::vector<std::size_t> members_;
-  std::vector<double> member_days_;
-};
-
-}  // namespace
-
-WindowSize WindowOf(DeclusterWindow window, double m) {
-  switch (window) {
-    case DeclusterWindow::GardnerKnopoff1974:
-      return {std::pow(10.0, 0.1238 * m + 0.983),
-              m >= 6.5 ? std::pow(10.0, 0.032 * m + 2.7389) : std::pow(10.0, 0.5409 * m - 0.547)};
-    case DeclusterWindow::Uhrhammer1986:
-      return {std::exp(-1.024 + 0.804 * m), std::exp(-2.87 + 1.235 * m)};
-    case DeclusterWindow::Gruenthal:
-      return {std::exp(1.77 + std::sqrt(0.037 + 1.02 * m)),
-              m < 6.5 ? std::exp(-3.95 + std::sqrt(0.62 + 17.32 * m))
-                      : std::pow(10.0, 2.8 + 0.024 * m)};
-  }
-  return {};
+std::size_t DeclusterResult::removed_total() const {
+  std::size_t total = 0;
+  for (std::size_t r : removed) total += r;
+  return total;
 }
 
 double DistanceKm(double longitude1, double latitude1, double longitude2, double latitude2) {
@@ -184,55 +179,79 @@ double DistanceKm(double longitude1, double latitude1, double longitude2, double
   return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
-std::size_t DeclusterResult::removed_total() const {
-  std::size_t total = 0;
-  for (std::size_t r : removed) total += r;
-  return total;
+namespace declustering_detail {
+
+namespace {
+// Cell size of the grid, in degrees: about the largest distance window, but
+// at least kSmallestCell so that the grid stays small.
+constexpr double kSmallestCell = 0.25;
+constexpr double kLargestCell = 30.0;
+}  // namespace
+
+std::vector<double> DaysOf(const EventTable& events) {
+  std::vector<double> days(events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) days[i] = events.days(i);
+  return days;
 }
 
-DeclusterResult Decluster(const EventTable& events, const DeclusterOptions& options) {
-  const Prepared p = Prepare(events, options);
-  double largest_km = 0.0;
-  for (const WindowSize& w : p.windows) largest_km = std::max(largest_km, w.distance_km);
-  const Grid grid(events, p.days, largest_km);
-  std::vector<std::size_t> mainshock_of(events.size(), kUnclaimed);
-  for (std::size_t m : p.by_size) {
-    if (mainshock_of[m] != kUnclaimed) continue;
-    mainshock_of[m] = m;
-    const WindowSize w = p.windows[m];
-    const double t = p.days[m];
-    const double lon = events.longitude[m];
-    const double lat = events.latitude[m];
-    grid.ForEachNear(
-        lon, lat, w.distance_km, t - options.foreshock_fraction * w.days, t + w.days,
-        [&](std::size_t e) {
-          if (mainshock_of[e] != kUnclaimed) return;
-          if (!InTimeWindow(t, p.days[e], w.days, options.foreshock_fraction)) return;
-          if (DistanceKm(lon, lat, events.longitude[e], events.latitude[e]) <= w.distance_km) {
-            mainshock_of[e] = m;
-          }
-        });
-  }
-  return Finish(events, p, std::move(mainshock_of));
-}
-
-DeclusterResult DeclusterAllPairs(const EventTable& events, const DeclusterOptions& options) {
-  const Prepared p = Prepare(events, options);
-  std::vector<std::size_t> mainshock_of(events.size(), kUnclaimed);
-  for (std::size_t m : p.by_size) {
-    if (mainshock_of[m] != kUnclaimed) continue;
-    mainshock_of[m] = m;
-    const WindowSize w = p.windows[m];
-    for (std::size_t e = 0; e < events.size(); ++e) {
-      if (mainshock_of[e] != kUnclaimed) continue;
-      if (!InTimeWindow(p.days[m], p.days[e], w.days, options.foreshock_fraction)) continue;
-      if (DistanceKm(events.longitude[m], events.latitude[m], events.longitude[e],
-                     events.latitude[e]) <= w.distance_km) {
-        mainshock_of[e] = m;
-      }
+DeclusterResult Finish(const std::vector<double>& days, std::vector<std::size_t>&& mainshock_of) {
+  DeclusterResult result;
+  const std::size_t n = mainshock_of.size();
+  std::vector<std::size_t> claimed(n, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (mainshock_of[i] == i) {
+      result.mainshocks.push_back(i);
+    } else {
+      ++claimed[mainshock_of[i]];
     }
   }
-  return Finish(events, p, std::move(mainshock_of));
+  std::stable_sort(result.mainshocks.begin(), result.mainshocks.end(),
+                   [&](std::size_t a, std::size_t b) { return days[a] < days[b]; });
+  for (std::size_t m : result.mainshocks) result.removed.push_back(claimed[m]);
+  result.mainshock_of = std::move(mainshock_of);
+  return result;
 }
+
+Grid::Grid(const EventTable& events, const std::vector<double>& days, double largest_km) {
+  cell_ = std::clamp(largest_km / kKmPerDegree, kSmallestCell, kLargestCell);
+  rows_ = static_cast<std::size_t>(std::ceil(180.0 / cell_));
+  columns_ = static_cast<std::size_t>(std::ceil(360.0 / cell_));
+  const std::size_t n = events.size();
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return days[a] < days[b]; });
+  std::vector<std::uint32_t> cell_of(n);
+  start_.assign(rows_ * columns_ + 1, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    cell_of[i] = static_cast<std::uint32_t>(Row(events.latitude[i]) * columns_ +
+                                            Column(events.longitude[i]));
+    ++start_[cell_of[i] + 1];
+  }
+  std::partial_sum(start_.begin(), start_.end(), start_.begin());
+  std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
+  members_.resize(n);
+  member_days_.resize(n);
+  for (std::size_t i : order) {
+    const std::size_t slot = next[cell_of[i]]++;
+    members_[slot] = i;
+    member_days_[slot] = days[i];
+  }
+}
+
+std::size_t Grid::Row(double latitude) const {
+  const auto r = static_cast<std::ptrdiff_t>(std::floor((latitude + 90.0) / cell_));
+  return static_cast<std::size_t>(
+      std::clamp<std::ptrdiff_t>(r, 0, static_cast<std::ptrdiff_t>(rows_) - 1));
+}
+
+std::size_t Grid::Column(double longitude) const {
+  double x = std::fmod(longitude + 180.0, 360.0);
+  if (x < 0.0) x += 360.0;
+  const auto c = static_cast<std::size_t>(std::floor(x / cell_));
+  return std::min(c, columns_ - 1);
+}
+
+}  // namespace declustering_detail
 
 }  // namespace qev

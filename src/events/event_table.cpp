@@ -2,7 +2,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "qev/catalog.h"
 #include "qev/events.h"
@@ -126,25 +129,39 @@ std::string_view EventTable::id(std::size_t i) const {
   return std::string_view(id_text).substr(begin, static_cast<std::size_t>(id_end[i]) - begin);
 }
 
+namespace {
+
+// The code of a name in a list of names, the name added when new. `codes`
+// learns the names of a table copied or assembled by hand first.
+std::uint16_t CodeOf(std::vector<std::string>& names,
+                     std::map<std::string, std::uint16_t, std::less<>>& codes,
+                     std::string_view name, const char* what) {
+  auto found = codes.find(name);
+  if (found == codes.end() && codes.size() < names.size()) {
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      codes.emplace(names[k], static_cast<std::uint16_t>(k));
+    }
+    found = codes.find(name);
+  }
+  if (found != codes.end()) return found->second;
+  if (names.size() > 0xFFFF) {
+    throw Error(std::string("more than 65536 different ") + what + " in one table");
+  }
+  const auto code = static_cast<std::uint16_t>(names.size());
+  names.emplace_back(name);
+  codes.emplace(std::string(name), code);
+  return code;
+}
+
+}  // namespace
+
 void EventTable::Append(const Row& row) {
-  auto found = type_codes_.find(row.magnitude_type);
-  if (found == type_codes_.end()) {
-    // Built from a table copied or assembled by hand: learn its names first.
-    if (type_codes_.size() < magnitude_types.size()) {
-      for (std::size_t k = 0; k < magnitude_types.size(); ++k) {
-        type_codes_.emplace(magnitude_types[k], static_cast<std::uint16_t>(k));
-      }
-      found = type_codes_.find(row.magnitude_type);
-    }
-  }
-  if (found == type_codes_.end()) {
-    if (magnitude_types.size() > 0xFFFF) {
-      throw Error("more than 65536 different magnitude types in one table");
-    }
-    const auto code = static_cast<std::uint16_t>(magnitude_types.size());
-    magnitude_types.emplace_back(row.magnitude_type);
-    found = type_codes_.emplace(std::string(row.magnitude_type), code).first;
-  }
+  const std::uint16_t type =
+      CodeOf(magnitude_types, type_codes_, row.magnitude_type, "magnitude types");
+  const std::uint16_t original = row.original_type ? CodeOf(magnitude_types, type_codes_,
+                                                            *row.original_type, "magnitude types")
+                                                   : type;
+  const std::uint16_t agency = CodeOf(agencies, agency_codes_, row.agency, "agencies");
   year.push_back(row.date.year);
   month.push_back(static_cast<std::uint8_t>(row.date.month));
   day.push_back(static_cast<std::uint8_t>(row.date.day));
@@ -156,9 +173,23 @@ void EventTable::Append(const Row& row) {
   depth.push_back(row.depth);
   magnitude.push_back(row.magnitude);
   sd.push_back(row.sd);
-  magnitude_type.push_back(found->second);
+  magnitude_type.push_back(type);
+  magnitude_agency.push_back(agency);
+  original_magnitude.push_back(row.original_magnitude.value_or(row.magnitude));
+  original_type.push_back(original);
   id_text.append(row.id);
   id_end.push_back(id_text.size());
+  if (!other_end.empty()) other_end.push_back(other_end.back());
+}
+
+void EventTable::AppendOther(float value, float value_sd, std::string_view type,
+                             std::string_view agency) {
+  if (other_end.empty()) other_end.assign(size(), 0);
+  other_magnitude.push_back(value);
+  other_sd.push_back(value_sd);
+  other_type.push_back(CodeOf(magnitude_types, type_codes_, type, "magnitude types"));
+  other_agency.push_back(CodeOf(agencies, agency_codes_, agency, "agencies"));
+  ++other_end.back();
 }
 
 EventTable::Row EventTable::row(std::size_t i) const {
@@ -174,6 +205,9 @@ EventTable::Row EventTable::row(std::size_t i) const {
   r.sd = sd[i];
   r.magnitude_type = type_name(i);
   r.id = id(i);
+  r.agency = agency_name(i);
+  r.original_magnitude = original_magnitude[i];
+  r.original_type = magnitude_types[original_type[i]];
   return r;
 }
 
@@ -190,13 +224,22 @@ void EventTable::Reserve(std::size_t rows) {
   magnitude.reserve(rows);
   sd.reserve(rows);
   magnitude_type.reserve(rows);
+  magnitude_agency.reserve(rows);
+  original_magnitude.reserve(rows);
+  original_type.reserve(rows);
   id_end.reserve(rows);
 }
 
 EventTable EventTable::Subset(const std::vector<std::size_t>& rows) const {
   EventTable out;
   out.Reserve(rows.size());
-  for (std::size_t i : rows) out.Append(row(i));
+  for (std::size_t i : rows) {
+    out.Append(row(i));
+    for (std::size_t k = others_begin(i); k < others_end(i); ++k) {
+      out.AppendOther(other_magnitude[k], other_sd[k], magnitude_types[other_type[k]],
+                      agencies[other_agency[k]]);
+    }
+  }
   return out;
 }
 

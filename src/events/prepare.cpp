@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "events/homogenise_toml.h"
 #include "events/reading.h"
 #include "textio/number_text.h"
 
@@ -20,6 +21,12 @@ using events_detail::ParseDouble;
 using events_detail::Trim;
 
 namespace {
+
+std::string RangeText(double low, double high) {
+  char text[80];
+  std::snprintf(text, sizeof text, "a value from %g to %g", low, high);
+  return text;
+}
 
 class TomlJob {
  public:
@@ -113,15 +120,22 @@ class TomlJob {
              }
            }},
           {"read", [&](const toml::node& n, const std::string& k) { Read(Table(n, k), k, job); }},
+          {"homogenise",
+           [&](const toml::node& n, const std::string& k) {
+             job.homogenise = events_detail::HomogeniseFromToml(Table(n, k), k, source_);
+           }},
           {"select",
            [&](const toml::node& n, const std::string& k) { Select(Table(n, k), k, job); }},
           {"decluster",
            [&](const toml::node& n, const std::string& k) { Decluster(Table(n, k), k, job); }},
           {"split", [&](const toml::node& n, const std::string& k) { Split(Table(n, k), k, job); }},
+          {"completeness",
+           [&](const toml::node& n, const std::string& k) { Completeness(Table(n, k), k, job); }},
           {"analysis",
            [&](const toml::node& n, const std::string& k) { Analysis(Table(n, k), k, job); }},
           {"classic",
-           [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }}});
+           [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }},
+          {"strict", [&](const toml::node& n, const std::string& k) { job.strict = Flag(n, k); }}});
     return job;
   }
 
@@ -136,10 +150,28 @@ class TomlJob {
            }},
           {"skip_bad_rows",
            [&](const toml::node& n, const std::string& k) { job.read.skip_bad_rows = Flag(n, k); }},
-          {"columns", [&](const toml::node& n, const std::string& k) {
+          {"columns",
+           [&](const toml::node& n, const std::string& k) {
              for (auto&& [role, name] : Table(n, k)) {
                job.read.columns[std::string(role.str())] =
                    Text(name, k + "." + std::string(role.str()));
+             }
+           }},
+          {"magnitude_columns", [&](const toml::node& n, const std::string& k) {
+             const toml::array* list = n.as_array();
+             if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
+             for (const toml::node& item : *list) {
+               ReadOptions::MagnitudeColumn column;
+               Keys(Table(item, k), k + ".",
+                    {{"type", [&](const toml::node& v,
+                                  const std::string& key) { column.type = Text(v, key); }},
+                     {"column", [&](const toml::node& v,
+                                    const std::string& key) { column.column = Text(v, key); }},
+                     {"sd", [&](const toml::node& v, const std::string& key) {
+                        column.sd_column = Text(v, key);
+                      }}});
+               if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
+               job.read.magnitude_columns.push_back(column);
              }
            }}});
   }
@@ -174,19 +206,35 @@ class TomlJob {
            }}});
   }
 
+  // [decluster]: the method by name ('window', its older key, still read)
+  // and the methods' parameters, all from the method table.
   void Decluster(const toml::table& t, const std::string& p, PrepareJob& job) {
     DeclusterOptions options;
-    Keys(t, p + ".",
-         {{"window",
-           [&](const toml::node& n, const std::string& k) {
-             options.window = ParseWindowName(Text(n, k), source_ + ", " + k);
-           }},
-          {"foreshock_fraction", [&](const toml::node& n, const std::string& k) {
-             options.foreshock_fraction = Number(n, k);
-             if (options.foreshock_fraction < 0.0 || options.foreshock_fraction > 1.0) {
-               Fail(n, k, "a fraction from 0 to 1");
-             }
-           }}});
+    bool named = false;
+    const auto method = [&](const toml::node& n, const std::string& k) {
+      if (named) Fail(n, k, "one of 'method' and 'window', not both");
+      named = true;
+      const std::optional<DeclusterMethod> found = FindDeclusterMethod(Text(n, k));
+      if (!found) Fail(n, k, "a declustering method: " + DeclusterMethodNames());
+      options.method = *found;
+    };
+    std::map<std::string, std::function<void(const toml::node&, const std::string&)>> handlers{
+        {"method", method}, {"window", method}};
+    for (const DeclusterParameterInfo& parameter : DeclusterParameters()) {
+      handlers.emplace(parameter.key, [&, parameter](const toml::node& n, const std::string& k) {
+        const double value = Number(n, k);
+        if (!(value >= parameter.low && value <= parameter.high)) {
+          Fail(n, k, RangeText(parameter.low, parameter.high));
+        }
+        parameter.set(options, value);
+      });
+    }
+    Keys(t, p + ".", handlers);
+    try {
+      Validate(options);
+    } catch (const Error& e) {
+      Fail(t, p, std::string("parameters that fit together (") + e.what() + ")");
+    }
     job.decluster = options;
   }
 
@@ -195,8 +243,12 @@ class TomlJob {
     Keys(t, p + ".",
          {{"completeness",
            [&](const toml::node& n, const std::string& k) {
+             if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
+               job.completeness_auto = true;
+               return;
+             }
              const toml::array* steps = n.as_array();
-             if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs");
+             if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs or \"auto\"");
              for (const toml::node& step : *steps) {
                const toml::array* pair = step.as_array();
                if (pair == nullptr || pair->size() != 2) Fail(step, k, "a pair [year, Mc]");
@@ -219,7 +271,48 @@ class TomlJob {
           {"extreme_from",
            [&](const toml::node& n, const std::string& k) { s.extreme_from = Date(n, k); }},
           {"extreme_to",
-           [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }}});
+           [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }},
+          {"empty_windows", [&](const toml::node& n, const std::string& k) {
+             const auto choice = n.value<std::string>();
+             if (!choice || (*choice != "merge" && *choice != "refuse"))
+               Fail(n, k, "\"merge\" or \"refuse\"");
+             s.empty_windows = *choice == "merge" ? EmptyWindows::Merge : EmptyWindows::Refuse;
+           }}});
+  }
+
+  // [completeness]: the options of the estimated table, by the library's
+  // names, and the folder of the figures.
+  void Completeness(const toml::table& t, const std::string& p, PrepareJob& job) {
+    for (auto&& [key, node] : t) {
+      const std::string name = p + "." + std::string(key.str());
+      if (key.str() == "figures") {
+        job.completeness_figures = Path(node, name);
+        continue;
+      }
+      std::string text;
+      if (auto s = node.value<std::string>()) {
+        text = *s;
+      } else if (node.is_integer()) {
+        text = std::to_string(*node.value<std::int64_t>());
+      } else if (node.is_floating_point()) {
+        char digits[40];
+        std::snprintf(digits, sizeof digits, "%.17g", *node.value<double>());
+        text = digits;
+      } else {
+        Fail(node, name, "a number or a text");
+      }
+      try {
+        SetCompletenessOption(job.completeness, key.str(), text, "[completeness]");
+      } catch (const InvalidOptions& e) {
+        throw ReadingError(source_, static_cast<long>(key.source().begin.line), text,
+                           std::string("for '") + name + "' " + e.what());
+      }
+    }
+    try {
+      job.completeness.Validate();
+    } catch (const InvalidOptions& e) {
+      throw ReadingError(source_, static_cast<long>(t.source().begin.line), p, e.what());
+    }
   }
 
   void Analysis(const toml::table& t, const std::string& p, PrepareJob& job) {
@@ -243,8 +336,14 @@ class TomlJob {
           }},
          {"prior_b", [&](const toml::node& n,
                          const std::string& k) { s.prior_b = static_cast<float>(Number(n, k)); }},
-         {"prior_b_sd", [&](const toml::node& n, const std::string& k) {
+         {"prior_b_sd",
+          [&](const toml::node& n, const std::string& k) {
             s.prior_b_sd = static_cast<float>(Number(n, k));
+          }},
+         {"mmax", [&](const toml::node& n,
+                      const std::string& k) { job.mmax = static_cast<float>(Number(n, k)); }},
+         {"mmax_cap", [&](const toml::node& n, const std::string& k) {
+            job.mmax_cap = static_cast<float>(Number(n, k));
           }}});
   }
 
@@ -276,6 +375,31 @@ void Line(std::string& out, const std::string& label, const std::string& value) 
   out += " " + value + "\n";
 }
 
+// The lowest threshold of a completeness table: the catalog's completeness
+// magnitude for the declustering methods that use one.
+double LowestThreshold(const std::vector<CompletenessStep>& steps) {
+  float lowest = steps.front().threshold;
+  for (const CompletenessStep& s : steps) lowest = std::min(lowest, s.threshold);
+  return lowest;
+}
+
+// Per magnitude type: read, converted, left out (and why).
+void AppendConversion(std::string& out, const HomogeniseCounts& h) {
+  for (const TypeConversionCounts& t : h.types) {
+    std::string value = std::to_string(t.read) + " read, " + std::to_string(t.converted) +
+                        " converted, " + std::to_string(t.left_out()) + " left out";
+    if (t.out_of_range > 0) value += " (outside the relation's range)";
+    if (t.unlisted > 0) value += " (no relation)";
+    Line(out, "magnitude type " + (t.type.empty() ? std::string("(none)") : t.type), value);
+  }
+  std::string value = std::to_string(h.converted) + " events";
+  if (h.from_other_magnitudes > 0) {
+    value += " (" + std::to_string(h.from_other_magnitudes) + " by a further magnitude)";
+  }
+  Line(out, "converted to " + h.target, value);
+  if (h.left_out > 0) Line(out, "left out by the conversion", std::to_string(h.left_out));
+}
+
 }  // namespace
 
 PrepareJob ParsePrepareToml(std::string_view text, const std::string& source,
@@ -305,11 +429,7 @@ std::vector<CompletenessStep> ParseCompleteness(std::string_view text, const std
 }
 
 DeclusterWindow ParseWindowName(std::string_view name, const std::string& what) {
-  const std::string n = Lower(Trim(name));
-  if (n == "gk" || n == "gardner-knopoff") return DeclusterWindow::GardnerKnopoff1974;
-  if (n == "uhrhammer") return DeclusterWindow::Uhrhammer1986;
-  if (n == "gruenthal") return DeclusterWindow::Gruenthal;
-  throw ReadingError(what, 0, std::string(name), "a window table: gk, uhrhammer or gruenthal");
+  return ParseDeclusterMethod(name, what);
 }
 
 std::optional<CivilDate> ObservedEnd(const EventTable& events,
@@ -330,6 +450,118 @@ std::optional<CivilDate> ObservedEnd(const EventTable& events,
   return end;
 }
 
+namespace {
+
+// No event passed the selection: the count after each filter, and the
+// filter that left none.
+[[noreturn]] void RefuseEmptySelection(const EventTable& events, const Selection& selection,
+                                       const PrepareReport& report) {
+  if (events.empty()) {
+    throw CatalogError(report.read.source + ": the catalog holds no events (" +
+                       std::to_string(report.read.rows_read) + " rows read, " +
+                       std::to_string(report.read.skipped_total()) + " skipped)");
+  }
+  const SelectionCounts& c = report.selection;
+  const std::pair<const char*, std::size_t> filters[] = {
+      {"the time window", c.outside_time},
+      {"the magnitude range", c.outside_magnitude},
+      {"the magnitude types", c.other_magnitude_type},
+      {"the depth range", c.outside_depth},
+      {"the zone", c.outside_zone}};
+  std::size_t left = events.size();
+  std::string counts = std::to_string(left) + " events read";
+  const char* culprit = "the selection";
+  for (const auto& [name, out] : filters) {
+    if (out == 0) continue;
+    left -= out;
+    counts += ", " + std::to_string(left) + " in " + name;
+    if (left == 0) {
+      culprit = name;
+      break;
+    }
+  }
+  std::string hint;
+  if (selection.zone && culprit == std::string("the zone")) {
+    std::size_t swapped = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+      swapped += selection.zone->Contains(events.latitude[i], events.longitude[i]);
+    }
+    if (swapped > 0) {
+      hint = "; " + std::to_string(swapped) +
+             " events would lie in the zone with longitude and latitude exchanged: the zone's "
+             "points are longitude first, then latitude";
+    }
+  }
+  throw CatalogError("the selection leaves no events: " + std::string(culprit) + " left none (" +
+                     counts + ")" + hint);
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::size_t>> MagnitudeTypesOfParts(
+    const PrepareReport& report) {
+  const EventTable& e = report.events;
+  std::vector<std::size_t> count(e.magnitude_types.size(), 0);
+  for (const auto& rows : report.split.complete_rows) {
+    for (std::size_t i : rows) ++count[e.magnitude_type[i]];
+  }
+  for (std::size_t i : report.split.extreme_rows) ++count[e.magnitude_type[i]];
+  std::vector<std::pair<std::string, std::size_t>> types;
+  for (std::size_t t = 0; t < count.size(); ++t) types.emplace_back(e.magnitude_types[t], count[t]);
+  return types;
+}
+
+std::vector<InputWarning> CheckPrepared(const PrepareReport& report, const PrepareJob& job,
+                                        const AnalysisResult* analysis) {
+  InputCheckData data;
+  data.catalog = &report.split.catalog;
+  std::vector<std::pair<std::int32_t, float>> steps;
+  for (const CompletenessStep& step : job.split.completeness) {
+    steps.emplace_back(step.year, step.threshold);
+  }
+  data.completeness = steps;
+  data.magnitude_types = MagnitudeTypesOfParts(report);
+  data.extreme_windows = report.split.extreme_window_count;
+  data.empty_extreme_windows = report.split.empty_windows;
+  data.analysis = analysis;
+  data.weichert = report.weichert ? &*report.weichert : nullptr;
+  return CheckInputs(data);
+}
+
+AnalysisOptions PrepareAnalysisOptions(const PrepareReport& report, const PrepareJob& job) {
+  AnalysisOptions options;
+  options.mmin = report.mmin;
+  options.sig_xmax = job.session.sig_xmax;
+  options.procedure = job.session.procedure == 2 ? MmaxProcedure::Bayes : MmaxProcedure::Cramer;
+  options.prior_b = job.session.prior_b;
+  options.prior_b_sd = job.session.prior_b_sd;
+  if (job.mmax) options.mmax_values = {*job.mmax};
+  options.mmax_cap = job.mmax_cap;
+  return options;
+}
+
+std::string FormatChecks(const PrepareReport& report, const std::vector<InputWarning>& warnings,
+                         const AnalysisResult* analysis) {
+  std::string out;
+  if (report.weichert) {
+    const WeichertResult& w = *report.weichert;
+    Line(out, "Weichert (1980), bins of 0.1 from " + FixedText(w.lowest_edge, 2),
+         "b = " + FixedText(w.b, 3) + " +- " + FixedText(w.sd_b, 3) + ", " + FixedText(w.rate, 3) +
+             " +- " + FixedText(w.sd_rate, 3) + " a year at or above Mmin (" +
+             std::to_string(w.events) + " events)");
+    if (analysis) {
+      Line(out, "engine beside it",
+           "b = " + FixedText(analysis->uncertainties.b, 3) + " +- " +
+               FixedText(analysis->uncertainties.sd_b, 3) + ", " + FixedText(analysis->lambda, 3) +
+               " +- " + FixedText(analysis->uncertainties.sd_lambda, 3) + " a year");
+    }
+  } else if (!report.weichert_note.empty()) {
+    Line(out, "Weichert (1980)", "none: " + report.weichert_note);
+  }
+  for (const InputWarning& w : warnings) out += "  warning: " + w.text + "\n";
+  return out;
+}
+
 PrepareReport RunPrepare(const PrepareJob& job) {
   return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
 }
@@ -344,13 +576,27 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   SplitOptions split = job.split;
   if (!split.end) split.end = ObservedEnd(read.events, std::nullopt, job.selection.until);
 
+  if (job.homogenise) {
+    HomogeniseOptions options = *job.homogenise;
+    if (!options.default_sd) options.default_sd = job.read.default_sd;
+    HomogeniseResult converted = Homogenise(read.events, options);
+    read.events = std::move(converted.events);
+    report.homogenised = std::move(converted.counts);
+  }
+
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
+  if (kept.empty()) RefuseEmptySelection(read.events, job.selection, report);
+  if (job.selection.from) split.start = job.selection.from;
   EventTable selected =
       kept.size() == read.events.size() ? std::move(read.events) : read.events.Subset(kept);
   read.events = EventTable{};
 
   if (job.decluster) {
-    const DeclusterResult clusters = Decluster(selected, *job.decluster);
+    DeclusterOptions options = *job.decluster;
+    if (!options.completeness_magnitude && !split.completeness.empty()) {
+      options.completeness_magnitude = LowestThreshold(split.completeness);
+    }
+    const DeclusterResult clusters = Decluster(selected, options);
     report.mainshocks = clusters.mainshocks.size();
     report.removed_by_declustering = clusters.removed_total();
     for (std::size_t r : clusters.removed)
@@ -360,9 +606,32 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
     report.events = std::move(selected);
   }
 
+  if (job.completeness_auto) {
+    report.completeness = EstimateCompleteness(report.events, job.completeness, split.end);
+    split.completeness = report.completeness->table;
+    if (!job.completeness_figures.empty()) {
+      report.completeness_figures =
+          WriteCompletenessFigures(report.events, *report.completeness, job.completeness_figures);
+    }
+  }
   report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
   report.mmin = job.mmin ? *job.mmin : lowest - kDefaultMminStep;
+  if (!report.split.catalog.complete.empty()) {
+    // The analysis refuses an Mmin above a threshold: so does the job, before
+    // any file is written.
+    AnalysisOptions options;
+    options.mmin = report.mmin;
+    options.data_kind = DataKind::Complete;
+    Resolve(report.split.catalog, options);
+    try {
+      report.weichert = Weichert(report.split.catalog, {report.mmin});
+    } catch (const NoEstimate& e) {
+      report.weichert_note = e.reason();
+    }
+  }
+  report.warnings = CheckPrepared(report, job);
+  if (job.strict) RefuseWarnings(report.warnings);
 
   if (job.classic_directory) {
     ClassicFilesOptions options;
@@ -378,6 +647,26 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   return report;
 }
 
+namespace {
+
+// The extreme windows as built: their count and, where empty windows were
+// merged, each built window that joins more than one.
+void ExtremeWindowLines(std::string& out, const SplitResult& split) {
+  if (split.extreme_window_count == 0) return;
+  Line(out, "extreme windows",
+       std::to_string(split.extreme_window_count) + ", " + std::to_string(split.empty_windows) +
+           " empty" + (split.empty_windows > 0 ? " (merged into the next)" : ""));
+  for (const ExtremeWindow& w : split.extreme_windows) {
+    if (w.windows < 2) continue;
+    Line(out, "  window " + FormatDate(w.first_day) + " to " + FormatDate(w.last_day),
+         std::to_string(w.windows) + " windows, largest event " +
+             FormatDate(
+                 split.extreme_dates[static_cast<std::size_t>(&w - split.extreme_windows.data())]));
+  }
+}
+
+}  // namespace
+
 std::string FormatPrepareSummary(const PrepareReport& report) {
   static const char* kFormats[] = {"CSV", "ZMAP", "QuakeML"};
   std::string out =
@@ -389,7 +678,9 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
   if (report.read.sd_defaulted > 0) {
     Line(out, "magnitude SD defaulted", std::to_string(report.read.sd_defaulted));
   }
+  for (const std::string& note : report.read.notes) Line(out, "note", note);
   Line(out, "events read", std::to_string(report.events_read));
+  if (report.homogenised) AppendConversion(out, *report.homogenised);
   const SelectionCounts& c = report.selection;
   const std::pair<const char*, std::size_t> left_out[] = {
       {"outside the time window", c.outside_time},
@@ -407,12 +698,15 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
              std::to_string(report.largest_cluster) + " by one)");
   }
   Line(out, "events for the parts", std::to_string(report.events.size()));
+  if (report.completeness) out += FormatCompletenessReport(*report.completeness);
+  for (const std::string& figure : report.completeness_figures) Line(out, "written", figure);
   const SplitResult& split = report.split;
   if (split.extreme_period) {
     Line(out,
          "extreme part " + FormatDate(split.extreme_period->first_day) + " to " +
              FormatDate(split.extreme_period->last_day),
          std::to_string(split.extreme_rows.size()) + " events");
+    ExtremeWindowLines(out, split);
   }
   for (std::size_t k = 0; k < split.complete_periods.size(); ++k) {
     const PartPeriod& p = split.complete_periods[k];

@@ -9,6 +9,7 @@
 #include <limits>
 #include <pugixml.hpp>
 #include <string>
+#include <vector>
 
 #include "events/reading.h"
 #include "qev/events.h"
@@ -75,6 +76,47 @@ class LineOf {
   std::size_t position_ = 0;
   long line_ = 1;
 };
+
+// The agency of a magnitude: its creationInfo's agencyID, else its author.
+std::string_view AgencyOf(const pugi::xml_node& magnitude) {
+  const pugi::xml_node info = Child(magnitude, "creationInfo");
+  const std::string_view agency = Text(Child(info, "agencyID"));
+  return agency.empty() ? Text(Child(info, "author")) : agency;
+}
+
+// The event's magnitudes besides the one in the table's main columns, in
+// their order; an SD not given is NaN.
+struct OtherMagnitude {
+  float value;
+  float sd;
+  std::string_view type;
+  std::string_view agency;
+};
+
+void ReadOtherMagnitudes(const pugi::xml_node& event, const pugi::xml_node& main,
+                         const std::string& source, LineOf& line_of,
+                         std::vector<OtherMagnitude>& others) {
+  others.clear();
+  for (pugi::xml_node m : event.children()) {
+    if (m.type() != pugi::node_element || LocalName(m) != "magnitude" || m == main) continue;
+    const pugi::xml_node mag = Child(m, "mag");
+    const std::string_view value_text = Text(Child(mag, "value"));
+    const std::string_view sd_text = Text(Child(mag, "uncertainty"));
+    const auto value = ParseFloat(value_text);
+    const auto sd = sd_text.empty() ? std::optional<float>(std::numeric_limits<float>::quiet_NaN())
+                                    : ParseFloat(sd_text);
+    if (!value || !sd || *sd < 0.0f || !(*value <= kLargestMagnitude)) {
+      // The line is counted only for a fault: the magnitudes may come in any
+      // order, and counting back from the start for each would cost.
+      const FieldContext at{source, line_of(m.offset_debug())};
+      RequireMagnitude(at, "magnitude/mag/value", value_text);
+      RequireFloat(at, "magnitude/mag/uncertainty", sd_text, "SD");
+      ThrowBadRow(at, "negative SD", sd_text,
+                  "in column 'magnitude/mag/uncertainty' an SD of 0 or more");
+    }
+    others.push_back({*value, *sd, Text(Child(m, "type")), AgencyOf(m)});
+  }
+}
 
 // The first element nested deeper than kDeepestNesting, walked without
 // recursion (a document may nest elements a hundred thousand deep).
@@ -149,6 +191,7 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
                        "a QuakeML document (root element 'quakeml')");
   }
   result.events.Reserve(events.size());
+  std::vector<OtherMagnitude> others;
 
   for (const pugi::xml_node& event : events) {
     ++result.summary.rows_read;
@@ -203,8 +246,15 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
       row.sd = SdOrDefault(magnitude_at, "magnitude/mag/uncertainty",
                            Text(Child(mag, "uncertainty")), options, result.summary);
       row.magnitude_type = Text(Child(magnitude, "type"));
+      row.agency = AgencyOf(magnitude);
       row.id = Trim(event.attribute("publicID").value());
+      // The further magnitudes are read before the event is kept, so that a
+      // bad one leaves the whole event out.
+      ReadOtherMagnitudes(event, magnitude, source, line_of, others);
       result.events.Append(row);
+      for (const OtherMagnitude& m : others) {
+        result.events.AppendOther(m.value, m.sd, m.type, m.agency);
+      }
     } catch (const BadRow& b) {
       bad.Handle(b);
     }

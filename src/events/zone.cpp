@@ -289,7 +289,7 @@ std::vector<std::size_t> Select(const EventTable& events, const Selection& selec
     } else if ((selection.min_magnitude && m < *selection.min_magnitude) ||
                (selection.max_magnitude && m > *selection.max_magnitude)) {
       ++counts.outside_magnitude;
-    } else if (!type_kept[events.magnitude_type[i]]) {
+    } else if (!type_kept[events.magnitude_type[i]] && !type_kept[events.original_type[i]]) {
       ++counts.other_magnitude_type;
     } else if ((selection.min_depth && !(depth >= *selection.min_depth)) ||
                (selection.max_depth && !(depth <= *selection.max_depth))) {

@@ -29,7 +29,7 @@ TEST(BatchJob, BadJobsAreRefusedWithFileLineAndKey) {
       jobs.back()[3] += line + "\n";
     }
   }
-  ASSERT_EQ(jobs.size(), 22u);
+  ASSERT_EQ(jobs.size(), 28u);
   for (const auto& [what, where, part, job] : jobs) {
     try {
       PlanBatch(ParseBatchJob(job, "job.toml", QEV_EXAMPLES_DIR));
@@ -55,6 +55,47 @@ TEST(BatchJob, SettingsOfLaterLevelsReplaceEarlierOnes) {
     ASSERT_TRUE(cell.catalog);
     EXPECT_EQ(cell.catalog->complete.size(), 1u);
   }
+}
+
+// Each branch's catalog is the prepare job's under the branch's declustering
+// method and completeness table; the table as text and as pairs is one split.
+TEST(BatchJob, DeclusteringAndCompletenessAreBranchKeys) {
+  const BatchPlan plan =
+      PlanBatch(ParseBatchJob(qev::testing::ReadBytes(QEV_BATCH_DATA_DIR "/decluster_tree.toml"),
+                              "job.toml", QEV_EXAMPLES_DIR));
+  ASSERT_EQ(plan.cells.size(), 6u);
+  const PrepareJob japan =
+      ParsePrepareToml(qev::testing::ReadBytes(QEV_EXAMPLES_DIR "/batch/japan.toml"), "japan.toml",
+                       QEV_EXAMPLES_DIR "/batch");
+  const std::optional<DeclusterMethod> methods[] = {DeclusterMethod::GardnerKnopoff1974,
+                                                    DeclusterMethod::Reasenberg1985, std::nullopt};
+  std::vector<std::size_t> events;
+  for (std::size_t m = 0; m < 3; ++m) {
+    const Cell& text = plan.cells[2 * m];
+    const Cell& pairs = plan.cells[2 * m + 1];
+    ASSERT_TRUE(text.catalog) << text.error_message;
+    EXPECT_EQ(text.catalog, pairs.catalog);  // one split serves both
+    PrepareJob job = japan;
+    job.split.completeness = {{2022, 5.0f}, {2023, 5.1f}};
+    job.decluster.reset();
+    if (methods[m]) job.decluster = DeclusterOptions{*methods[m]};
+    const Catalog expected = RunPrepare(job).split.catalog;
+    ASSERT_EQ(text.catalog->complete.size(), expected.complete.size());
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < expected.complete.size(); ++k) {
+      const std::vector<MagnitudeRow>& mine = text.catalog->complete[k].rows;
+      const std::vector<MagnitudeRow>& theirs = expected.complete[k].rows;
+      ASSERT_EQ(mine.size(), theirs.size());
+      for (std::size_t i = 0; i < mine.size(); ++i)
+        EXPECT_EQ(mine[i].magnitude, theirs[i].magnitude);
+      count += theirs.size();
+    }
+    events.push_back(count);
+  }
+  // Declustering removes events, each method its own.
+  EXPECT_LT(events[0], events[2]);
+  EXPECT_LT(events[1], events[2]);
+  EXPECT_NE(events[0], events[1]);
 }
 
 TEST(LogicTree, SetsCrossInOrderWithProductWeights) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <limits>
 #include <sstream>
 
@@ -24,19 +26,78 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
   for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
 
   // Packed records travel intact between ranks; cut ones are refused.
-  TaskRecord record{41,   true,  2.4f, 11.25f, 3.4f,    6.93f,         1.05f, 0.04f,
-                    0.7f, 0.35f, 6.5f, true,   "a,b\n", "{\"x\":1}\n", ""};
+  TaskRecord record{41,
+                    true,
+                    2.4f,
+                    11.25f,
+                    3.4f,
+                    6.93f,
+                    1.05f,
+                    0.04f,
+                    0.7f,
+                    0.35f,
+                    6.5f,
+                    true,
+                    MmaxStatus::Fixed,
+                    "a,b\n",
+                    "{\"x\":1}\n",
+                    "",
+                    "z,base,40\n"};
   const std::string bytes = PackRecord(record);
   const TaskRecord back = UnpackRecord(bytes);
   EXPECT_EQ(PackRecord(back), bytes);
   EXPECT_EQ(back.csv, record.csv);
+  EXPECT_EQ(back.calibrated_csv, record.calibrated_csv);
   EXPECT_EQ(back.lambda, record.lambda);
   EXPECT_EQ(back.sd_mmax, record.sd_mmax);
+  EXPECT_EQ(back.xmax, record.xmax);
   EXPECT_EQ(back.mmax_converged, record.mmax_converged);
+  EXPECT_EQ(back.mmax_status, MmaxStatus::Fixed);
   for (std::size_t cut : {std::size_t{0}, std::size_t{12}, bytes.size() - 1}) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
   EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
+}
+
+// A job asking for calibrated intervals: each cell's catalog gets its line of
+// calibrated.csv, whose intervals nest (68 % inside 95 %) around the
+// corrected estimate, or the reason it has none; replicates get no line.
+TEST(BatchOutputs, CalibratedIntervalsOfEachCell) {
+  BatchJob job = ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml");
+  job.calibrated_intervals = 20;
+  const BatchPlan plan = PlanBatch(job);
+  const std::size_t fields =
+      std::count(kCalibratedCsvHeader, kCalibratedCsvHeader + std::strlen(kCalibratedCsvHeader),
+                 ',') +
+      1;
+  int calibrated = 0;
+  for (std::size_t cell = 0; cell < plan.cells.size(); ++cell) {
+    const TaskResult r = RunTask(plan, cell * plan.tasks_per_cell());
+    const TaskRecord record = MakeRecord(plan, r);
+    ASSERT_FALSE(record.calibrated_csv.empty());
+    if (!r.calibrated) continue;
+    // Quoted warnings hold no comma here: the fields can be counted.
+    std::vector<std::string> values;
+    std::stringstream line(record.calibrated_csv.substr(0, record.calibrated_csv.size() - 1));
+    for (std::string value; std::getline(line, value, ',');) values.push_back(value);
+    ASSERT_EQ(values.size(), fields) << record.calibrated_csv;
+    for (std::size_t q = 0; q < 3; ++q) {
+      const std::size_t at = 6 + 7 * q;  // estimate, bias, corrected, l68, u68, l95, u95
+      const float lower95 = std::stof(values[at + 5]);
+      const float lower68 = std::stof(values[at + 3]);
+      const float upper68 = std::stof(values[at + 4]);
+      const float upper95 = std::stof(values[at + 6]);
+      EXPECT_LE(lower95, lower68);
+      EXPECT_LT(lower68, upper68);
+      EXPECT_LE(upper68, upper95);
+      EXPECT_NEAR(std::stof(values[at + 2]), std::stof(values[at]) - std::stof(values[at + 1]),
+                  1e-4f * std::fabs(std::stof(values[at])) + 1e-5f);
+    }
+    ++calibrated;
+  }
+  EXPECT_GT(calibrated, 0);
+  ASSERT_GT(plan.tasks_per_cell(), 1u);
+  EXPECT_TRUE(MakeRecord(plan, RunTask(plan, 1)).calibrated_csv.empty());
 }
 
 // The catalog's own estimates (zone "example" of the small job) as OpenQuake
@@ -83,6 +144,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
       std::string(QEV_EXAMPLES_DIR) + "/ext_l1.dat\"\n";
   folder.Write("good.toml", good);
   folder.Write("typo.toml", good + "replicate = 5\n");
+  // One run cannot settle: the branch is left out of the OpenQuake files
+  // unless Mmax is capped (fixed at the cap).
+  folder.Write("unsettled.toml", good + "max_runs = 1\n");
+  folder.Write("capped.toml", good + "max_runs = 1\nmmax_cap = 7.0\n");
   const ToolRun runs[] = {
       {"some tasks fail", "-o small '" + data + "/small_job.toml'", 2,
        "16 of 64 tasks failed (see small/results.csv)"},
@@ -91,6 +156,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
        "ERROR: typo.toml, line 7: read \"zone.replicate\", expected one of the keys"},
       {"no job file", "absent.toml", 1,
        "ERROR: absent.toml: cannot open the job file (No such file or directory)"},
+      {"unsettled Mmax", "unsettled.toml", 0,
+       "WARNING: zone ex, branch base: Mmax did not settle (7.2): left out of the OpenQuake "
+       "files; fix or cap Mmax (mmax, mmax_cap)"},
+      {"capped Mmax", "capped.toml", 0, ""},
   };
   for (const ToolRun& run : runs) {
     const auto outcome = folder.Run(tool + run.job);
@@ -98,6 +167,12 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
     EXPECT_NE(outcome.out.find(run.says), std::string::npos) << run.what << ": " << outcome.out;
   }
   EXPECT_NE(folder.Read("good-results/results.csv").find("\nex,base,2,"), std::string::npos);
+  EXPECT_NE(folder.Read("unsettled-results/summary.csv").find(",unsettled,"), std::string::npos);
+  EXPECT_NE(folder.Read("unsettled-results/report.html").find("<td>unsettled</td>"),
+            std::string::npos);
+  EXPECT_NE(folder.Read("capped-results/summary.csv").find(",fixed,"), std::string::npos);
+  EXPECT_NE(folder.Read("capped-results/report.html").find("<td>fixed</td>"), std::string::npos);
+  EXPECT_EQ(folder.Read("capped-results/report.html").find("did not settle"), std::string::npos);
 
   // The zones of classic files without a place and the zone without a
   // catalog are left out of the OpenQuake models, each with a warning.
@@ -130,11 +205,12 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   std::getline(summary, line);
   std::getline(summary, line);
   const std::vector<std::string> row = fields(line);
-  ASSERT_EQ(row.size(), 19u) << line;
+  ASSERT_EQ(row.size(), 20u) << line;
   EXPECT_EQ(row[1] + " " + row[4] + " " + row[5] + " " + row[7],
             "proc=cramer;b=1.0 3 0 " + first_branch[0][14]);
   const double expected[] = {b[1], b[0] + 0.32 * (b[1] - b[0]), b[1] + 0.68 * (b[2] - b[1])};
-  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[10 + k]), expected[k], 1e-8) << line;
+  EXPECT_EQ(row[10], first_branch[0][20]);  // the Mmax status of the catalog's own estimate
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(std::stod(row[11 + k]), expected[k], 1e-8) << line;
 }
 
 }  // namespace

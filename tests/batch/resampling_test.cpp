@@ -115,15 +115,18 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
     const char* error;  // of reading the zone's files
     float start_mmax;   // a given start when above 0
     std::string status, message;
+    float mmin = 3.4f;
   };
   // Every event at the threshold: no starting Beta.
   const auto flat = std::make_shared<Catalog>(
       Catalog{std::nullopt, {{1900.0f, 2000.0f, 4.0f, 0.1f, {{4.0f, 0.1f, 5}}}}});
   const auto example = std::make_shared<Catalog>(ExampleCatalog());
   const Zone zones[] = {
-      {"flat", flat, "", 0.0f, "no-estimate", "no starting point"},
+      {"flat", flat, "", 0.0f, "no-estimate", "no starting point", 3.9f},
       {"broken", flat, "b.dat, line 3: the period ends before it starts", 0.0f, "catalog-error",
-       "b.dat, line 3"},
+       "b.dat, line 3", 3.9f},
+      {"above", flat, "", 0.0f, "invalid-options",
+       "Mmin 4.10 lies above the lowest completeness threshold 4.00 (complete part 1)", 4.1f},
       {"good", example, "", 0.0f, "ok", ""},
       {"given", example, "", 3.0f, "invalid-options", "the starting Mmax 3.0"},  // below Mmin
   };
@@ -135,7 +138,7 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
     Cell& cell = plan.cells.emplace_back();
     cell.zone = plan.cells.size() - 1;
     cell.catalog = z.catalog;
-    cell.options.mmin = z.catalog == flat ? 3.9f : 3.4f;
+    cell.options.mmin = z.mmin;
     cell.hazard_spans = {50.0f};
     if (*z.error) cell.error_status = "catalog-error", cell.error_message = z.error;
     cell.options.start = z.start_mmax > 0.0f ? StartingPointKind::Given : cell.options.start;
@@ -149,7 +152,8 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
     EXPECT_NE(record.csv.find("," + z.status + ",\""), std::string::npos) << record.csv;
     EXPECT_EQ(record.ok, z.status == "ok");
     if (!record.ok) {
-      EXPECT_NE(record.csv.find("\",,,,,,,,,,,,,,\n"), std::string::npos) << record.csv;
+      EXPECT_NE(record.csv.find("\"" + std::string(20, ',') + "\n"), std::string::npos)
+          << record.csv;
       EXPECT_NE(record.jsonl.find("\"message\":\"" + z.message), std::string::npos) << record.jsonl;
       EXPECT_TRUE(record.hazard_csv.empty());
     }

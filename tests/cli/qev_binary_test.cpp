@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "harness/harness.h"
+#include "qev/version.h"
 
 namespace qev::testing {
 namespace {
@@ -40,6 +41,14 @@ TEST(QevBinary, HelpAndVersionAreRequestsOnlyAsTheExactFirstArgument) {
     EXPECT_NE(outcome.Console.find(c.ConsolePart), std::string::npos) << outcome.Console;
     EXPECT_EQ(outcome.OutputFileName, c.OutputFile) << c.Args[0];
   }
+}
+
+// qev/version.h spells the project version the build was given, part by part.
+TEST(QevBinary, VersionHeaderSpellsTheProjectVersion) {
+  EXPECT_STREQ(QEV_VERSION_STRING, QEV_VERSION);
+  EXPECT_EQ(std::to_string(QEV_VERSION_MAJOR) + "." + std::to_string(QEV_VERSION_MINOR) + "." +
+                std::to_string(QEV_VERSION_PATCH),
+            QEV_VERSION);
 }
 
 }  // namespace

@@ -122,7 +122,8 @@ endif()
 # The engine as a package: the consumer finds it, builds with the compile
 # options the printed digits depend on, and analyses the example catalogs.
 foreach(file include/qev/analysis.h include/qev/classic_files.h include/qev/events.h
-        include/qev/batch.h lib/cmake/QEV/QEVConfig.cmake lib/cmake/QEV/QEVConfigVersion.cmake
+        include/qev/batch.h include/qev/version.h include/qev/declustering.h
+        lib/cmake/QEV/QEVConfig.cmake lib/cmake/QEV/QEVConfigVersion.cmake
         lib/cmake/QEV/QEVImportTargets.cmake)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "${file} not installed")

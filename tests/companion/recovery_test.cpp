@@ -1,95 +1,103 @@
-// End-to-end recovery check: the generator draws catalogs with known truth,
-// the classic-file readers read the files it writes, Analyze follows the
-// suggested Mmax until it settles, and the estimates must lie within three of
-// their standard deviations of the truth.
+// Recovery proof: catalogs drawn by the generator with known truth, each
+// analysed as a user would, must give estimates whose mean lies near the
+// truth in units of their SD and intervals that hold the truth about as
+// often as they claim.
 //
-// Rule: for each data kind (extremes, complete parts, both) and each of Beta,
-// Lambda and Mmax, at least kRequired of kSeeds seeds must satisfy
-// |estimate - truth| <= 3 SD. With a correct model and correct standard
-// deviations nearly every seed would; the margin allows for the
-// approximations of the method (the Mmax estimate feeds back into Beta, and
-// the extreme-part likelihood is biased when a window holds few events above
-// the threshold: with one-year windows Beta passed in only 7 of 10 seeds, with
-// three-year windows in all of them).
+// Each design is measured over 200 catalogs (the calibration study of
+// qev-calibrate; scripts/calibration-study.sh runs the full version). The
+// limits: the mean of (estimate - truth) / SD within 0.4 for b, Lambda and
+// Mmax, the 68 % interval holding the truth in at least 45 % of the catalogs
+// and the 95 % interval in at least 80 %. They are looser than calibration
+// (68 % and 95 %) because the bootstrap intervals of b are still too narrow
+// (docs/method.md, section 9: 50 % and 84 % on the manual's example), but the
+// classic intervals of that design (b +1.3 SD, Mmax +1.4 SD, Lambda +0.85 SD
+// on average) cannot pass them; the last case checks that they do not.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <iostream>
-#include <sstream>
 #include <string>
 
-#include "companion/synth.h"
+#include "companion/calibration_study.h"
 #include "companion/synth_command.h"
-#include "qev/analysis.h"
-#include "qev/classic_files.h"
 
 namespace qev::companion {
 namespace {
 
-constexpr int kSeeds = 10;
-constexpr int kRequired = 8;
+constexpr int kCatalogs = 200;
+constexpr double kMostBias = 0.4;
+constexpr double kLeastCover68 = 0.45;
+constexpr double kLeastCover95 = 0.80;
+constexpr double kMostCover = 0.99;  // intervals that hold the truth always are too wide
 
-// The truth of every catalog of this check.
-constexpr float kBeta = 0.9f * 2.302585f;
-constexpr float kLambda = 10.0f;  // per year at or above Mmin = 4
-constexpr float kMmin = 4.0f;
-constexpr float kMmax = 7.0f;
-
-bool Within(float estimate, float sd, float truth) {
-  return std::fabs(estimate - truth) <= 3.0f * sd;
+bool WithinLimits(const StudyRow& row) {
+  return std::fabs(row.BiasInSd) <= kMostBias && row.Cover68 >= kLeastCover68 &&
+         row.Cover95 >= kLeastCover95 && row.Cover68 <= kMostCover && row.Cover95 <= kMostCover;
 }
 
-Catalog Generate(int seed) {
-  const SynthCommand command = ParseSynthCommand(
-      {"--b", "0.9", "--lambda", "10", "--mmin", "4", "--mmax", "7", "--seed", std::to_string(seed),
-       "--extreme", "1600:1899,window=3,threshold=4.6,sd=0.3,layout=1", "--complete",
-       "1900:1959,threshold=5,sd=0.2", "--complete", "1960:1999,threshold=4.5,sd=0.1"});
-  const GeneratedCatalog generated = GenerateCatalog(command.Plan);
-  Catalog catalog;
-  std::istringstream extreme(generated.Extreme->Text);
-  catalog.extreme = ReadExtremeFile(extreme, "extreme.dat", ExtremeLayout::PerEventSd).part;
-  for (const GeneratedPart& part : generated.Complete) {
-    std::istringstream text(part.Text);
-    catalog.complete.push_back(
-        ReadCompleteFile(text, part.FileName, CompleteLayout::CommonSd).part);
+// The manual's example with its SDs, with or without its extreme part.
+std::vector<std::string> Design(bool extreme) {
+  std::vector<std::string> args = {"--b",        "0.9",
+                                   "--lambda",   "10",
+                                   "--mmin",     "4",
+                                   "--mmax",     "7",
+                                   "--complete", "1900:1959,threshold=5,sd=0.2",
+                                   "--complete", "1960:1999,threshold=4.5,sd=0.1"};
+  if (extreme) {
+    args.insert(args.end(), {"--extreme", "1600:1899,window=3,threshold=4.6,sd=0.3"});
   }
-  return catalog;
+  return args;
 }
 
-class Recovery : public ::testing::TestWithParam<DataKind> {};
+struct Case {
+  const char* name;
+  bool extreme;
+  const char* procedure;
+  std::int32_t bootstrap;  // replicates; 0: the intervals the analysis reports
+  bool calibrated;         // whether the rows must pass the limits (else fail them)
+};
 
-TEST_P(Recovery, EstimatesLieWithinThreeStandardDeviationsOfTheTruth) {
-  AnalysisOptions options;
-  options.data_kind = GetParam();
-  options.mmin = kMmin;  // below every level of the catalogs (4.5 and up)
-  options.sig_xmax = GetParam() == DataKind::Complete ? 0.2f : 0.3f;
-  options.prior_b_sd = 0.25f;  // weak prior: the data decide
-  int beta = 0;
-  int lambda = 0;
-  int mmax = 0;
-  for (int seed = 1; seed <= kSeeds; ++seed) {
-    const AnalysisResult r = Analyze(Generate(seed), options);
-    const Uncertainties& u = r.uncertainties;
-    beta += Within(r.beta, u.sd_beta, kBeta);
-    lambda += Within(r.lambda, u.sd_lambda, kLambda);
-    mmax += Within(r.mmax, u.sd_mmax, kMmax);
-    std::cout << "seed " << seed << ": Beta " << r.beta << " +- " << u.sd_beta << ", Lambda "
-              << r.lambda << " +- " << u.sd_lambda << ", Mmax " << r.mmax << " +- " << u.sd_mmax
-              << " after " << r.runs.size() << " runs\n";
+class Recovery : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Recovery, EstimatesAndIntervalsMeetTheLimitsOnlyWhereCalibrated) {
+  const Case& c = GetParam();
+  StudyOptions study;
+  study.Design = ParseSynthCommand(Design(c.extreme)).Plan;
+  study.Catalogs = kCatalogs;
+  study.Threads = 2;
+  study.Analysis.mmin = 4.0f;
+  study.Procedures = {c.procedure};
+  study.BootstrapReplicates = c.bootstrap;
+  const StudyResult result = RunStudy(study);
+  const std::string intervals = c.bootstrap > 0 ? "bootstrap" : "reported";
+  int rows = 0;
+  for (const StudyRow& row : result.Rows) {
+    if (row.Intervals != intervals) continue;
+    ++rows;
+    SCOPED_TRACE(row.Quantity);
+    std::cout << row.Quantity << ": bias " << row.BiasInSd << " SD, within 68 % " << row.Cover68
+              << ", 95 % " << row.Cover95 << " (" << row.Analysed << " catalogs)\n";
+    EXPECT_EQ(row.Failed, 0);
+    if (c.calibrated) {
+      EXPECT_LE(std::fabs(row.BiasInSd), kMostBias);
+      EXPECT_GE(row.Cover68, kLeastCover68);
+      EXPECT_GE(row.Cover95, kLeastCover95);
+      EXPECT_LE(row.Cover95, kMostCover);
+    } else {
+      EXPECT_FALSE(WithinLimits(row));
+    }
   }
-  std::cout << "within 3 SD of the truth in " << beta << ", " << lambda << ", " << mmax << " of "
-            << kSeeds << " seeds (Beta, Lambda, Mmax)\n";
-  EXPECT_GE(beta, kRequired);
-  EXPECT_GE(lambda, kRequired);
-  EXPECT_GE(mmax, kRequired);
+  EXPECT_EQ(rows, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(DataKinds, Recovery,
-                         ::testing::Values(DataKind::Extremes, DataKind::Complete,
-                                           DataKind::ExtremesAndComplete),
-                         [](const ::testing::TestParamInfo<DataKind>& info) {
-                           return "DataKind" + std::to_string(static_cast<int>(info.param));
-                         });
+// The manual's example with the bootstrap intervals (60 replicates a catalog:
+// the study runs 100), and with the classic intervals, which the limits must
+// reject for b, Lambda and Mmax.
+INSTANTIATE_TEST_SUITE_P(
+    Designs, Recovery,
+    ::testing::Values(Case{"ExampleBootstrap", true, "cramer", 60, true},
+                      Case{"ExampleClassicIntervalsAreRejected", true, "cramer", 0, false}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qev::companion

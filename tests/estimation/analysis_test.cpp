@@ -147,6 +147,7 @@ TEST(Analyze, EachRunTakesThePreviousSuggestionUntilItSettles) {
   EXPECT_LT(std::fabs(runs.back().mmax - runs.back().suggested_mmax.value()),
             options.mmax_tolerance);
   EXPECT_TRUE(result.mmax_converged);
+  EXPECT_EQ(result.mmax_status, MmaxStatus::Settled);
   EXPECT_EQ(result.beta, runs.back().beta);
   EXPECT_EQ(result.mmax, runs.back().mmax);
 
@@ -156,12 +157,21 @@ TEST(Analyze, EachRunTakesThePreviousSuggestionUntilItSettles) {
   result = Analyze(catalog, options);
   EXPECT_EQ(result.runs.size(), 3u);
   EXPECT_FALSE(result.mmax_converged);
+  EXPECT_EQ(result.mmax_status, MmaxStatus::Unsettled);
+  // A cap ends the unsettled runs with one run at the cap: Mmax fixed there.
+  options.mmax_cap = 7.2f;
+  result = Analyze(catalog, options);
+  ASSERT_EQ(result.runs.size(), 4u);
+  EXPECT_EQ(result.mmax, 7.2f);
+  EXPECT_EQ(result.mmax_status, MmaxStatus::Fixed);
+  options.mmax_cap.reset();
 
   options.mmax_values = {7.5f, 7.0f};
   result = Analyze(catalog, options);
   ASSERT_EQ(result.runs.size(), 2u);
   EXPECT_EQ(result.runs[1].mmax, 7.0f);
   EXPECT_EQ(result.mmax, 7.0f);
+  EXPECT_EQ(result.mmax_status, MmaxStatus::Fixed);  // given, whatever the suggestion
 
   options.mmax_values.clear();
   options.procedure = MmaxProcedure::None;
@@ -170,6 +180,7 @@ TEST(Analyze, EachRunTakesThePreviousSuggestionUntilItSettles) {
   EXPECT_EQ(result.runs[0].mmax, result.start.mmax);
   EXPECT_FALSE(result.runs[0].suggested_mmax);
   EXPECT_FALSE(result.mmax_converged);
+  EXPECT_EQ(result.mmax_status, MmaxStatus::Fixed);
 }
 
 TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
@@ -200,6 +211,12 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
        }),
        "the trial point Beta = 2.302585, Lambda = -1.000000 is not positive: the data do not "
        "determine the parameters"},
+      // The rate above the part's threshold must not pass for the rate above Mmin.
+      {OneCompletePart(), Options(4.2f, 6.3f),
+       "Mmin 4.20 lies above the lowest completeness threshold 4.00 (complete part 1): the rate "
+       "above that threshold would pass for the rate above Mmin; give an Mmin at or below 4.00"},
+      {OneCompletePart(), with([](auto& o) { o.mmax_cap = 3.0f; }),
+       "the cap on Mmax 3.000000 is not a finite number above Mmin 4.000000"},
   };
   for (const auto& c : cases) {
     try {
@@ -212,6 +229,14 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
   EXPECT_THROW(Analyze(cases[0].catalog, cases[0].options), CatalogError);
   EXPECT_THROW(Analyze(cases[3].catalog, cases[3].options), InvalidOptions);
   EXPECT_THROW(Analyze(cases[5].catalog, cases[5].options), TrialPointNotPositive);
+  EXPECT_THROW(Analyze(cases[6].catalog, cases[6].options), InvalidOptions);
+  // At the threshold, and with the complete parts out of use, Mmin is sound.
+  EXPECT_NO_THROW(Resolve(OneCompletePart(), Options(4.0f, 6.3f)));
+  AnalysisOptions extremes = Options(6.2f, 6.3f);
+  extremes.data_kind = DataKind::Extremes;
+  Catalog both = TwoExtremeEvents();
+  both.complete = OneCompletePart().complete;
+  EXPECT_NO_THROW(Resolve(both, extremes));
 }
 
 }  // namespace

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "events/temp_folder.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {
@@ -24,16 +27,42 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(*job.read.default_sd, 0.2f);
   EXPECT_TRUE(job.read.skip_bad_rows);
   EXPECT_EQ(job.read.columns.at("sd"), "unc");
+  ASSERT_EQ(job.read.magnitude_columns.size(), 2u);
+  EXPECT_EQ(job.read.magnitude_columns[0].sd_column, "MS_unc");
+  EXPECT_EQ(job.read.magnitude_columns[1].column, "MB");
+  ASSERT_TRUE(job.homogenise);
+  EXPECT_EQ(job.homogenise->priority.size(), 2u);
+  EXPECT_EQ(*job.homogenise->default_sd, 0.3f);
+  EXPECT_EQ(job.homogenise->relations[0].agency, "ISC");
+  EXPECT_EQ(job.homogenise->relations[1].segments[1].b, 0.99);
   EXPECT_EQ(*job.selection.until, (CivilDate{2000, 0, 0}));
   EXPECT_EQ(job.selection.zone->polygons.size(), 1u);
-  EXPECT_EQ(job.decluster->window, DeclusterWindow::Uhrhammer1986);
+  EXPECT_EQ(job.decluster->method, DeclusterMethod::Uhrhammer1986);
+  EXPECT_EQ(job.decluster->foreshock_fraction, 0.5);
   EXPECT_EQ(job.split.completeness.size(), 2u);
   EXPECT_EQ(job.split.completeness[1].threshold, 5.0f);
   EXPECT_EQ(job.split.extreme_window_years, 10);
+  EXPECT_EQ(job.split.empty_windows, EmptyWindows::Refuse);
   EXPECT_EQ(*job.mmin, 4.4f);
   EXPECT_EQ(job.session.procedure, 2);
+  EXPECT_TRUE(job.strict);
+  EXPECT_EQ(*job.mmax_cap, 9.5f);
+  EXPECT_FALSE(job.mmax);
   EXPECT_EQ(*job.classic_directory, "/base/out");
   EXPECT_EQ(job.session.spans[2], 3.0f);
+}
+
+TEST(PrepareJob, DeclusterTableTakesEveryParameterOfTheMethodTable) {
+  const PrepareJob job = ParsePrepareToml(
+      "[decluster]\nmethod = 'Reasenberg'\ntau_min = 0.5\ntau_max = 5\np1 = 0.95\nxk = 0.4\n"
+      "xmeff = 2.5\nrfact = 8\ncrust_km = 25\n",
+      "job.toml", "/base");
+  ASSERT_TRUE(job.decluster);
+  const ReasenbergParameters& r = job.decluster->reasenberg;
+  EXPECT_EQ(job.decluster->method, DeclusterMethod::Reasenberg1985);
+  EXPECT_EQ(std::vector<double>(
+                {r.tau_min_days, r.tau_max_days, r.p1, r.xk, *r.xmeff, r.rfact, r.crust_km}),
+            std::vector<double>({0.5, 5.0, 0.95, 0.4, 2.5, 8.0, 25.0}));
 }
 
 // Completeness lists as the command line gives them. (Bad jobs: the table of
@@ -43,6 +72,24 @@ TEST(PrepareJob, CompletenessListsOfTheCommandLine) {
   EXPECT_THROW(ParseCompleteness("1900-6", "x"), ReadingError);
 }
 
+// The manual page names every declustering method and parameter of the
+// tables (the usage line and -h print them from the tables themselves).
+TEST(PrepareJob, ManualPageNamesEveryDeclusteringMethodAndParameter) {
+  std::ifstream file(QEV_GOLDEN_DIR "/../../man/qev-prepare.1");
+  std::string page{std::istreambuf_iterator<char>(file), {}};
+  std::string plain;
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    if (page[i] != '\\') plain += page[i];  // roff escapes: \- is -
+  }
+  for (const DeclusterMethodInfo& m : DeclusterMethods()) {
+    EXPECT_NE(plain.find(m.name), std::string::npos) << m.name;
+  }
+  for (const DeclusterParameterInfo& p : DeclusterParameters()) {
+    EXPECT_NE(plain.find(p.key), std::string::npos) << p.key;
+  }
+  EXPECT_NE(plain.find(DeclusterMethodNames("|")), std::string::npos);
+}
+
 const std::string kPrepare = std::string("'") + QEV_PREPARE_BINARY + "'";
 
 TEST(PrepareTool, HelpVersionAndErrorsFollowTheCompanionConventions) {
@@ -50,6 +97,14 @@ TEST(PrepareTool, HelpVersionAndErrorsFollowTheCompanionConventions) {
   const std::pair<std::string, std::pair<int, const char*>> runs[] = {
       {" --version", {0, "qev-prepare 2."}},
       {" -h", {0, "Usage: qev-prepare"}},
+      {" -h", {0, "  reasenberg                 cluster linking of Reasenberg (1985)"}},
+      {" -h", {0, "  tau_max                    longest look-ahead time in days (default 10)"}},
+      {" --decluster reasenburg missing.csv",
+       {1, "expected a declustering method: gk, uhrhammer, gruenthal or reasenberg"}},
+      {" --decluster reasenberg --decluster-parameter tau_max missing.csv",
+       {1, "ERROR: --decluster-parameter tau_max: expected KEY=VALUE"}},
+      {" --decluster reasenberg --decluster-parameter taumax=3 missing.csv",
+       {1, "expected a declustering parameter: one of foreshock_fraction, tau_min"}},
       {" --help", {0, "EXIT STATUS"}},
       {" --lambada", {1, "ERROR: "}},
       {" --completeness 2000:5 missing.csv",
@@ -85,6 +140,52 @@ TEST(PrepareTool, ExampleJobRunsFromTheExtractToAClassicSession) {
 }
 
 #ifdef QEV_PREPARE_ANALYZES
+// 300 events of b = 1 above 5.0 from 2000 to 2019-08-06: the quantiles of the law
+// in a scrambled order, one every 24 days, in 20-25 E, 40-45 N; a column
+// 'mech' of focal-mechanism types.
+std::string SyntheticCatalog() {
+  constexpr int kEvents = 300;
+  std::string text = "time,latitude,longitude,mag,magType,magError,mech\n";
+  for (int i = 0; i < kEvents; ++i) {
+    const int q = (i * 7) % kEvents;
+    const double m = 5.0 - std::log(1.0 - (q + 0.5) / kEvents) / 2.302585;
+    const int day = 5 + i * 24;
+    char row[160];
+    std::snprintf(row, sizeof row, "%04d-%02d-%02dT12:00:00Z,%.2f,%.2f,%.2f,mw,0.1,%s\n",
+                  2000 + day / 365, 1 + (day % 365) / 31, 1 + (day % 365) % 31 % 28,
+                  40.0 + (i % 50) * 0.1, 20.0 + (i % 40) * 0.1, std::floor(m * 100.0) / 100.0,
+                  i % 2 ? "bdc" : "bb");
+    text += row;
+  }
+  return text;
+}
+
+// The bad-input table of the tool (data/prepare_runs.tsv): each run's exit
+// status and output, and no file written by a run that stops.
+TEST(PrepareTool, BadInputsStopWithTheirMessageAndWriteNothing) {
+  TempFolder folder;
+  folder.Write("cat.csv", SyntheticCatalog());
+  for (const auto& c : testing::TableRows(QEV_GOLDEN_DIR "/../events/data/prepare_runs.tsv", "")) {
+    SCOPED_TRACE(c[0]);
+    std::filesystem::remove_all(folder.Path("out"));
+    const auto run = folder.Run(kPrepare + " " + c[1] + " 2>&1");
+    EXPECT_EQ(run.status, std::stoi(c[2])) << run.out;
+    std::istringstream fragments(c[3]);
+    for (std::string f; std::getline(fragments, f, '|');) {
+      f = f.substr(f.find_first_not_of(' '));
+      f = f.substr(0, f.find_last_not_of(' ') + 1);
+      if (f == "NOFILES") {
+        EXPECT_FALSE(std::filesystem::exists(folder.Path("out")) &&
+                     !std::filesystem::is_empty(folder.Path("out")));
+      } else if (f[0] == '!') {
+        EXPECT_EQ(run.out.find(f.substr(1)), std::string::npos) << f << "\n" << run.out;
+      } else {
+        EXPECT_NE(run.out.find(f), std::string::npos) << f << "\n" << run.out;
+      }
+    }
+  }
+}
+
 // The figures of `line` after `label`: a value and its SD.
 std::pair<double, double> FiguresAfter(const std::string& text, const std::string& label) {
   const std::size_t at = text.find(label);
@@ -150,6 +251,22 @@ TEST(PrepareTool, AnswersEndAfterRunOneWhereTheAnalysisFails) {
   EXPECT_FALSE(std::filesystem::exists(folder.Path("analyzed")));
 }
 #endif
+
+// A repeated option followed by the catalog took the catalog as one more of
+// its values ("no catalog file given"); each takes one value a time now.
+TEST(PrepareTool, RepeatedOptionsLeaveTheCatalogToTheCatalog) {
+  TempFolder folder;
+  const std::string tonga = std::string(" '") + QEV_EXAMPLES_DIR + "/usgs_tonga_m5_2022_2024.csv'";
+  for (const char* options : {" --column magnitude=mag", " --magnitude-type mww,mb",
+                              " --completeness-set bootstrap=10"}) {
+    const std::string split = std::string(options).find("bootstrap") == std::string::npos
+                                  ? " --completeness 2022:5"
+                                  : " --completeness auto";
+    const auto run = folder.Run(kPrepare + " --default-sd 0.1" + split + options + tonga);
+    EXPECT_EQ(run.status, 0) << options << "\n" << run.out;
+    EXPECT_NE(run.out.find("events for the parts"), std::string::npos) << options;
+  }
+}
 
 }  // namespace
 }  // namespace qev

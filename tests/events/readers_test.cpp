@@ -147,6 +147,63 @@ TEST(EventReaders, RealExportReadsWithOnlyTheEruptionSkipped) {
   EXPECT_EQ(types["mb"], 191u);
 }
 
+// A column is the event type only when all its values are event types: the
+// events it would skip are kept (and a note says so) when any value is not
+// one; a role mapped to no name has no column.
+TEST(EventReaders, ATypeColumnCountsOnlyWhenItHoldsEventTypes) {
+  const std::string header = "time,latitude,longitude,mag,magError,type\n";
+  const auto row = [](int day, const char* type) {
+    return "2020-01-" + std::to_string(10 + day) + "T00:00:00Z,1,2,5.0,0.1," + type + "\n";
+  };
+  const struct {
+    const char* what;
+    std::string text;
+    std::map<std::string, std::string> columns;
+    std::size_t kept, skipped;
+    const char* note;
+  } cases[] = {
+      {"event types, any case",
+       header + row(1, "Quarry Blast") + row(2, "earthquake") + row(3, "") + row(4, "explosion"),
+       {},
+       2,
+       2,
+       nullptr},
+      {"mechanism types after event types",
+       header + row(1, "explosion") + row(2, "bdc") + row(3, "bb"),
+       {},
+       3,
+       0,
+       "column 'type' is not an event type (line 3 holds 'bdc'): not used; every row read as "
+       "an earthquake"},
+      {"role switched off",
+       header + row(1, "explosion") + row(2, "earthquake"),
+       {{"type", ""}},
+       2,
+       0,
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    ReadOptions options;
+    options.columns = c.columns;
+    const ReadResult r = ReadCsvText(c.text, "t.csv", options);
+    EXPECT_EQ(r.events.size(), c.kept) << c.what;
+    EXPECT_EQ(r.summary.skipped_total(), c.skipped) << c.what;
+    EXPECT_EQ(r.summary.notes,
+              c.note ? std::vector<std::string>{c.note} : std::vector<std::string>{})
+        << c.what;
+  }
+  // A row held for its event type that is bad becomes a bad row once the
+  // column proves to be no event type.
+  ReadOptions strict;
+  const std::string broken = header + "2020-01-11T00:00:00Z,1,2,x,0.1,explosion\n" + row(2, "bdc");
+  EXPECT_THROW(ReadCsvText(broken, "t.csv", strict), ReadingError);
+  EXPECT_EQ(
+      ReadCsvText(header + "2020-01-11T00:00:00Z,1,2,x,0.1,explosion\n" + row(2, "earthquake"),
+                  "t.csv", strict)
+          .summary.skipped_total(),
+      1u);
+}
+
 TEST(EventReaders, ImpossibleDatesAndTheirCalendars) {
   const std::pair<CivilDate, bool> dates[] = {
       {{1500, 2, 29}, true},  {{1700, 2, 29}, false}, {{2000, 2, 29}, true},

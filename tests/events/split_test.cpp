@@ -69,6 +69,72 @@ TEST(CatalogSplit, WindowsAndCompletenessPeriodsTakeTheirEvents) {
   EXPECT_EQ(LowestLevel(r.catalog), 4.0f);
 }
 
+// Windows of 10 years over 1800-1899 hold events in 1820, 1830, 1870 and
+// 1890: six of the ten are empty. Merged, each joins the window of the next
+// listed event (the 1880s the last one), so that each listed event is the
+// largest of its built window; refused, the count and the choices.
+TEST(CatalogSplit, EmptyExtremeWindowsAreMergedOrRefused) {
+  SplitOptions options = HistoryOptions();
+  options.extreme_window_years = 10;
+  const SplitResult r = Split(kHistory, options);
+  EXPECT_EQ(r.extreme_window_count, 10u);
+  EXPECT_EQ(r.empty_windows, 6u);
+  EXPECT_EQ(r.extreme_rows, (std::vector<std::size_t>{1, 2, 3, 4}));
+  struct Built {
+    CivilDate first_day;
+    CivilDate last_day;
+    std::size_t row;
+    std::int32_t windows;
+  };
+  const Built expected[] = {{{1800, 1, 1}, {1829, 12, 31}, 1, 3},
+                            {{1830, 1, 1}, {1839, 12, 31}, 2, 1},
+                            {{1840, 1, 1}, {1879, 12, 31}, 3, 4},
+                            {{1880, 1, 1}, {1899, 12, 31}, 4, 2}};
+  ASSERT_EQ(r.extreme_windows.size(), std::size(expected));
+  for (std::size_t k = 0; k < std::size(expected); ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(r.extreme_windows[k].first_day, expected[k].first_day);
+    EXPECT_EQ(r.extreme_windows[k].last_day, expected[k].last_day);
+    EXPECT_EQ(r.extreme_windows[k].row, expected[k].row);
+    EXPECT_EQ(r.extreme_windows[k].windows, expected[k].windows);
+  }
+  // Fifty-year windows are all filled.
+  EXPECT_EQ(Split(kHistory, HistoryOptions()).empty_windows, 0u);
+  options.empty_windows = EmptyWindows::Refuse;
+  events_testing::ExpectErrorWith<CatalogError>("6 of 10 extreme windows of 10 years hold no event",
+                                                [&] { Split(kHistory, options); });
+  events_testing::ExpectErrorWith<CatalogError>(
+      "choose longer windows (extreme_window), a later "
+      "start (extreme_from)",
+      [&] { Split(kHistory, options); });
+}
+
+// A selection from a date on: periods begin there, a step ended before it
+// gives no part, and the extreme span starts there too; windows are counted.
+TEST(CatalogSplit, TheObservedStartShortensThePeriods) {
+  SplitOptions options = HistoryOptions();
+  EXPECT_EQ(Split(kHistory, options).extreme_window_count, 2u);
+  options.extreme_window_years = 10;  // 1800-1899: 10 windows, 4 with an event
+  const SplitResult decades = Split(kHistory, options);
+  EXPECT_EQ(decades.extreme_window_count, 10u);
+  EXPECT_EQ(decades.extreme_rows.size(), 4u);
+
+  options.start = CivilDate{1965, 0, 0};
+  options.extreme_window_years = 0;
+  const SplitResult later = Split(kHistory, options);
+  ASSERT_EQ(later.complete_periods.size(), 1u);
+  EXPECT_EQ(later.complete_periods[0].first_day, (CivilDate{1965, 1, 1}));
+  EXPECT_EQ(later.catalog.complete[0].start, CatalogDecimalYear({1965, 1, 1}));
+  EXPECT_EQ(later.complete_rows[0], (std::vector<std::size_t>{7, 9, 0}));
+
+  options = HistoryOptions();
+  options.extreme_from.reset();
+  options.start = CivilDate{1850, 0, 0};
+  const SplitResult from1850 = Split(kHistory, options);
+  EXPECT_EQ(from1850.extreme_period->first_day, (CivilDate{1850, 1, 1}));
+  EXPECT_EQ(from1850.complete_periods[0].first_day, (CivilDate{1900, 1, 1}));
+}
+
 TEST(CatalogSplit, InconsistentTablesAreRefused) {
   struct Case {
     const char* what;

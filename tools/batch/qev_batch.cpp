@@ -16,6 +16,7 @@
 #include "textio/files.h"
 #ifdef QEV_WITH_MPI
 #include "qev/batch_mpi.h"
+#include "qev/version.h"
 #endif
 
 namespace {
@@ -78,7 +79,7 @@ int Run(int argc, char** argv) {
   if (version || help || short_help) {
     if (!rank0) return 0;
     if (version) {
-      std::cout << "qev-batch " << QEV_VERSION << "\n";
+      std::cout << "qev-batch " << QEV_VERSION_STRING << "\n";
     } else if (help) {
       std::cout << qev::companion::RenderManPage(kManual);
     } else {
@@ -113,7 +114,7 @@ int Run(int argc, char** argv) {
   if (rank0 && !quiet && isatty(STDERR_FILENO)) {
     options.progress = [&line](const qev::Progress& p) { line.Show(p); };
   }
-  if (rank0 && !quiet) {
+  if (rank0) {  // the warnings also with --quiet (it quiets the progress line)
     options.warning = [](const std::string& w) { std::cerr << "WARNING: " << w << "\n"; };
   }
   std::size_t failed = 0;

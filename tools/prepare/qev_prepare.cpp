@@ -1,6 +1,7 @@
 // qev-prepare: from a catalog file to the parts of a qev catalog (and the
 // classic files with an answers file).
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 
 #include "companion/manpage.h"
 #include "qev/prepare.h"
+#include "qev/version.h"
 #include "textio/files.h"
 #ifdef QEV_WITH_ANALYZE
 #include <cstdio>
@@ -22,20 +24,54 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: qev-prepare [--config FILE.toml] [--format csv|zmap|quakeml] [--column ROLE=NAME]...\n"
-    "                   [--default-sd SD] [--skip-bad-rows] [--from DATE] [--until DATE]\n"
-    "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
-    "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
-    "                   [--decluster gk|uhrhammer|gruenthal|none] [--foreshock-fraction F]\n"
-    "                   [--completeness YEAR:MC,...] [--end DATE] [--extreme-window YEARS]\n"
-    "                   [--extreme-from DATE] [--extreme-to DATE] [--mmin M] [--sig-xmax SD]\n"
-    "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
-    "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] [CATALOG]\n"
-    "       qev-prepare -h | --help | --version\n"
-    "--mmin defaults to the lowest level of the catalog less 0.1, so that Lambda is\n"
-    "given where the data begin (qev suggests one unit less; Beta and Mmax do not\n"
-    "depend on it).\n";
+// The declustering methods' names come from their table.
+std::string Usage() {
+  return "Usage: qev-prepare [--config FILE.toml] [--format csv|zmap|quakeml] [--column "
+         "ROLE=NAME]...\n"
+         "                   [--magnitude-column TYPE=NAME[:SDNAME]]... [--default-sd SD]\n"
+         "                   [--skip-bad-rows] [--homogenise FILE.toml]\n"
+         "                   [--from DATE] [--until DATE]\n"
+         "                   [--min-magnitude M] [--max-magnitude M] [--magnitude-type T]...\n"
+         "                   [--min-depth KM] [--max-depth KM] [--zone FILE | --zone-wkt TEXT]\n"
+         "                   [--decluster " +
+         qev::DeclusterMethodNames("|") +
+         "|none] [--foreshock-fraction F]\n"
+         "                   [--decluster-parameter KEY=VALUE]...\n"
+         "                   [--completeness YEAR:MC,...|auto] [--completeness-method "
+         "windows|stepp]\n"
+         "                   [--mc-method maxc|gft90|gft95|mbs] [--completeness-set KEY=VALUE]...\n"
+         "                   [--completeness-figures DIR] [--end DATE] [--extreme-window YEARS]\n"
+         "                   [--extreme-from DATE] [--extreme-to DATE] [--empty-windows "
+         "merge|refuse]\n"
+         "                   [--mmin M] [--sig-xmax SD]\n"
+         "                   [--procedure cramer|bayes] [--prior-b B] [--prior-b-sd SD]\n"
+         "                   [--mmax M | --mmax-cap M] [--strict]\n"
+         "                   [--classic DIR] [--prefix NAME] [--report NAME] [--analyze] "
+         "[CATALOG]\n"
+         "       qev-prepare -h | --help | --version\n"
+         "--mmin defaults to the lowest level of the catalog less 0.1, so that Lambda is\n"
+         "given where the data begin (qev suggests one unit less; Beta and Mmax do not\n"
+         "depend on it).\n";
+}
+
+// The declustering methods and their parameters, from their tables: printed
+// after the usage (-h) and the manual page (--help).
+std::string DeclusterHelp() {
+  std::string text = "Declustering methods (--decluster):\n";
+  for (const qev::DeclusterMethodInfo& m : qev::DeclusterMethods()) {
+    std::string name(m.name);
+    if (!m.aliases.empty()) name += " (" + std::string(m.aliases) + ")";
+    name.resize(std::max<std::size_t>(name.size(), 26), ' ');
+    text += "  " + name + " " + std::string(m.description) + "\n";
+  }
+  text += "Their parameters (--decluster-parameter KEY=VALUE, [decluster] KEY = VALUE):\n";
+  for (const qev::DeclusterParameterInfo& p : qev::DeclusterParameters()) {
+    std::string key(p.key);
+    key.resize(std::max<std::size_t>(key.size(), 26), ' ');
+    text += "  " + key + " " + std::string(p.description) + "; " + std::string(p.methods) + "\n";
+  }
+  return text;
+}
 
 qev::CivilDate Date(const std::string& text, const std::string& option) {
   return qev::ParseDate(text, "option " + option);
@@ -45,28 +81,32 @@ qev::CivilDate Date(const std::string& text, const std::string& option) {
 // Analyze on the prepared parts with the job's settings (the same the answers
 // file gives the classic session), printed with the parameters' SDs.
 qev::AnalysisResult AnalyzeParts(const qev::PrepareReport& report, const qev::PrepareJob& job) {
-  qev::AnalysisOptions options;
-  options.mmin = report.mmin;
-  options.sig_xmax = job.session.sig_xmax;
-  options.procedure =
-      job.session.procedure == 2 ? qev::MmaxProcedure::Bayes : qev::MmaxProcedure::Cramer;
-  options.prior_b = job.session.prior_b;
-  options.prior_b_sd = job.session.prior_b_sd;
-  return qev::Analyze(report.split.catalog, options);
+  return qev::Analyze(report.split.catalog, qev::PrepareAnalysisOptions(report, job));
+}
+
+const char* MmaxWords(const qev::AnalysisResult& a) {
+  switch (a.mmax_status) {
+    case qev::MmaxStatus::Settled:
+      return "the suggested Mmax settled";
+    case qev::MmaxStatus::Fixed:
+      return "Mmax fixed";
+    case qev::MmaxStatus::Unsettled:
+      break;
+  }
+  return "the suggested Mmax did not settle";
 }
 
 std::string FormatAnalysis(const qev::AnalysisResult& a) {
   char text[512];
   std::snprintf(text, sizeof text,
-                "Analyze (%s, Mmin %.2f): %zu runs, the suggested Mmax %s\n"
+                "Analyze (%s, Mmin %.2f): %zu runs, %s\n"
                 "  Beta   = %.3f +- %.3f  (b = %.3f +- %.3f)\n"
                 "  Lambda = %.3f +- %.3f events a year at or above Mmin\n"
                 "  Mmax   = %.2f +- %.2f\n",
                 a.runs.empty() || !a.runs.back().suggested_mmax ? "no Mmax procedure"
                                                                 : "suggestions followed",
-                static_cast<double>(a.settings.mmin), a.runs.size(),
-                a.mmax_converged ? "settled" : "did not settle", static_cast<double>(a.beta),
-                static_cast<double>(a.uncertainties.sd_beta),
+                static_cast<double>(a.settings.mmin), a.runs.size(), MmaxWords(a),
+                static_cast<double>(a.beta), static_cast<double>(a.uncertainties.sd_beta),
                 static_cast<double>(a.uncertainties.b), static_cast<double>(a.uncertainties.sd_b),
                 static_cast<double>(a.lambda), static_cast<double>(a.uncertainties.sd_lambda),
                 static_cast<double>(a.mmax), static_cast<double>(a.uncertainties.sd_mmax));
@@ -79,18 +119,21 @@ struct CommandLine {
   bool short_help = false;
   bool help = false;
   bool version = false;
-  std::string config, catalog, format, default_sd, from, until, zone, zone_wkt, decluster,
-      completeness, end, extreme_from, extreme_to, procedure, classic, prefix, report;
-  std::vector<std::string> columns, magnitude_types;
+  std::string config, catalog, format, default_sd, homogenise, from, until, zone, zone_wkt,
+      decluster, completeness, completeness_method, mc_method, completeness_figures, end,
+      extreme_from, extreme_to, empty_windows, procedure, classic, prefix, report;
+  std::vector<std::string> columns, magnitude_columns, magnitude_types, completeness_set,
+      decluster_parameters;
   double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
-         sig_xmax = 0, prior_b = 0, prior_b_sd = 0;
+         sig_xmax = 0, prior_b = 0, prior_b_sd = 0, mmax = 0, mmax_cap = 0;
   int extreme_window = 0;
   bool skip_bad_rows = false;
   bool analyze = false;
+  bool strict = false;
   // The numeric options, to tell a given 0 from none.
   CLI::Option *o_min_m = nullptr, *o_max_m = nullptr, *o_min_d = nullptr, *o_max_d = nullptr,
               *o_fraction = nullptr, *o_window = nullptr, *o_mmin = nullptr, *o_sig = nullptr,
-              *o_prior_b = nullptr, *o_prior_sd = nullptr;
+              *o_prior_b = nullptr, *o_prior_sd = nullptr, *o_mmax = nullptr, *o_mmax_cap = nullptr;
 };
 
 void AddOptions(CLI::App& app, CommandLine& c) {
@@ -102,8 +145,10 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--format", c.format);
   // One value an occurrence, so that the catalog after it stays the catalog.
   app.add_option("--column", c.columns)->allow_extra_args(false);
+  app.add_option("--magnitude-column", c.magnitude_columns)->allow_extra_args(false);
   app.add_option("--default-sd", c.default_sd);
   app.add_flag("--skip-bad-rows", c.skip_bad_rows);
+  app.add_option("--homogenise", c.homogenise);
   app.add_option("--from", c.from);
   app.add_option("--until", c.until);
   c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
@@ -116,16 +161,30 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   o_zone->excludes(o_wkt);
   app.add_option("--decluster", c.decluster);
   c.o_fraction = app.add_option("--foreshock-fraction", c.fraction);
+  app.add_option("--decluster-parameter", c.decluster_parameters)
+      ->delimiter(',')
+      ->allow_extra_args(false);
   app.add_option("--completeness", c.completeness);
+  app.add_option("--completeness-method", c.completeness_method);
+  app.add_option("--mc-method", c.mc_method);
+  app.add_option("--completeness-set", c.completeness_set)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--completeness-figures", c.completeness_figures);
   app.add_option("--end", c.end);
   c.o_window = app.add_option("--extreme-window", c.extreme_window);
   app.add_option("--extreme-from", c.extreme_from);
   app.add_option("--extreme-to", c.extreme_to);
+  app.add_option("--empty-windows", c.empty_windows);
   c.o_mmin = app.add_option("--mmin", c.mmin);
   c.o_sig = app.add_option("--sig-xmax", c.sig_xmax);
   app.add_option("--procedure", c.procedure);
   c.o_prior_b = app.add_option("--prior-b", c.prior_b);
   c.o_prior_sd = app.add_option("--prior-b-sd", c.prior_b_sd);
+  c.o_mmax = app.add_option("--mmax", c.mmax);
+  c.o_mmax_cap = app.add_option("--mmax-cap", c.mmax_cap);
+  c.o_mmax->excludes(c.o_mmax_cap);
+  app.add_flag("--strict", c.strict);
   app.add_option("--classic", c.classic);
   app.add_option("--prefix", c.prefix);
   app.add_option("--report", c.report);
@@ -161,10 +220,25 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
   }
   for (const std::string& column : c.columns) {
     const std::size_t equals = column.find('=');
-    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size()) {
-      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw");
+    // ROLE= (no name) switches the role off.
+    if (equals == std::string::npos || equals == 0) {
+      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw, or ROLE=");
     }
     job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
+  }
+  for (const std::string& column : c.magnitude_columns) {
+    const std::size_t equals = column.find('=');
+    const std::size_t colon = column.find(':', equals == std::string::npos ? 0 : equals);
+    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size() ||
+        colon == equals + 1 || colon + 1 == column.size()) {
+      throw qev::Error("--magnitude-column " + column +
+                       ": expected TYPE=NAME or TYPE=NAME:SDNAME, e.g. Ms=MS:MS_unc");
+    }
+    qev::ReadOptions::MagnitudeColumn m;
+    m.type = column.substr(0, equals);
+    m.column = column.substr(equals + 1, colon == std::string::npos ? colon : colon - equals - 1);
+    if (colon != std::string::npos) m.sd_column = column.substr(colon + 1);
+    job.read.magnitude_columns.push_back(m);
   }
   if (!c.default_sd.empty()) {
     double sd = 0.0;
@@ -180,6 +254,7 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
     job.read.default_sd = static_cast<float>(sd);
   }
   if (c.skip_bad_rows) job.read.skip_bad_rows = true;
+  if (!c.homogenise.empty()) job.homogenise = qev::ReadHomogeniseFile(c.homogenise);
 }
 
 void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
@@ -196,12 +271,35 @@ void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
     s.zone = qev::ReadZoneFile(c.zone);
   }
   if (!c.zone_wkt.empty()) s.zone = qev::ZoneFromWkt(c.zone_wkt, "option --zone-wkt");
+}
+
+// A declustering parameter given as KEY=VALUE.
+std::pair<std::string, double> KeyValue(const std::string& parameter) {
+  const std::size_t equals = parameter.find('=');
+  double value = 0.0;
+  std::size_t used = 0;
+  if (equals != std::string::npos && equals > 0) {
+    try {
+      value = std::stod(parameter.substr(equals + 1), &used);
+      used += equals + 1;
+    } catch (const std::exception&) {
+      used = 0;
+    }
+  }
+  if (used == 0 || used != parameter.size()) {
+    throw qev::Error("--decluster-parameter " + parameter +
+                     ": expected KEY=VALUE, e.g. tau_max=10");
+  }
+  return {parameter.substr(0, equals), value};
+}
+
+void ApplyDecluster(const CommandLine& c, qev::PrepareJob& job) {
   if (!c.decluster.empty()) {
     if (c.decluster == "none") {
       job.decluster.reset();
     } else {
       job.decluster = qev::DeclusterOptions{};
-      job.decluster->window = qev::ParseWindowName(c.decluster, "option --decluster");
+      job.decluster->method = qev::ParseDeclusterMethod(c.decluster, "option --decluster");
     }
   }
   if (c.o_fraction->count()) {
@@ -211,12 +309,47 @@ void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
     }
     job.decluster->foreshock_fraction = c.fraction;
   }
+  for (const std::string& parameter : c.decluster_parameters) {
+    if (!job.decluster) throw qev::Error("--decluster-parameter needs --decluster");
+    const auto [key, value] = KeyValue(parameter);
+    qev::SetDeclusterParameter(*job.decluster, key, value, "option --decluster-parameter");
+  }
+  if (job.decluster) qev::Validate(*job.decluster);
+}
+
+// --completeness auto and the options of the estimate.
+void ApplyCompleteness(const CommandLine& c, qev::PrepareJob& job) {
+  if (c.completeness == "auto") {
+    job.completeness_auto = true;
+  } else if (!c.completeness.empty()) {
+    job.completeness_auto = false;
+    job.split.completeness = qev::ParseCompleteness(c.completeness, "option --completeness");
+  }
+  if (!c.completeness_method.empty()) {
+    qev::SetCompletenessOption(job.completeness, "table", c.completeness_method, "option");
+  }
+  if (!c.mc_method.empty()) {
+    qev::SetCompletenessOption(job.completeness, "mc_method", c.mc_method, "option");
+  }
+  for (const std::string& pair : c.completeness_set) {
+    const std::size_t equals = pair.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      throw qev::Error("--completeness-set " + pair + ": expected KEY=VALUE, e.g. bootstrap=500");
+    }
+    qev::SetCompletenessOption(job.completeness, pair.substr(0, equals), pair.substr(equals + 1),
+                               "option --completeness-set");
+  }
+  if (!c.completeness_figures.empty()) job.completeness_figures = c.completeness_figures;
+  const bool asked = !c.completeness_method.empty() || !c.mc_method.empty() ||
+                     !c.completeness_set.empty() || !c.completeness_figures.empty();
+  if (asked && !job.completeness_auto) {
+    throw qev::Error("the completeness options need --completeness auto");
+  }
+  job.completeness.Validate();
 }
 
 void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
-  if (!c.completeness.empty()) {
-    job.split.completeness = qev::ParseCompleteness(c.completeness, "option --completeness");
-  }
+  ApplyCompleteness(c, job);
   if (!c.end.empty()) job.split.end = Date(c.end, "--end");
   if (c.o_window->count()) {
     if (c.extreme_window < 1) {
@@ -226,7 +359,15 @@ void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
   }
   if (!c.extreme_from.empty()) job.split.extreme_from = Date(c.extreme_from, "--extreme-from");
   if (!c.extreme_to.empty()) job.split.extreme_to = Date(c.extreme_to, "--extreme-to");
-  if (job.split.completeness.empty() && job.split.extreme_window_years == 0) {
+  if (!c.empty_windows.empty()) {
+    if (c.empty_windows != "merge" && c.empty_windows != "refuse") {
+      throw qev::Error("--empty-windows: expected merge or refuse");
+    }
+    job.split.empty_windows =
+        c.empty_windows == "merge" ? qev::EmptyWindows::Merge : qev::EmptyWindows::Refuse;
+  }
+  if (job.split.completeness.empty() && !job.completeness_auto &&
+      job.split.extreme_window_years == 0) {
     throw qev::Error(
         "no part to make: give a completeness table (--completeness) and/or an extreme window "
         "(--extreme-window)");
@@ -247,6 +388,15 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
   }
   if (c.o_prior_b->count()) job.session.prior_b = static_cast<float>(c.prior_b);
   if (c.o_prior_sd->count()) job.session.prior_b_sd = static_cast<float>(c.prior_b_sd);
+  if (c.o_mmax->count()) {
+    job.mmax = static_cast<float>(c.mmax);
+    job.mmax_cap.reset();
+  }
+  if (c.o_mmax_cap->count()) {
+    job.mmax_cap = static_cast<float>(c.mmax_cap);
+    job.mmax.reset();
+  }
+  if (c.strict) job.strict = true;
   if (!c.classic.empty()) job.classic_directory = c.classic;
   if (!c.prefix.empty()) job.classic_prefix = c.prefix;
   if (!c.report.empty()) job.session.report_name = c.report;
@@ -271,12 +421,21 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     if (print) throw;
     unanalysed = std::string("the answers stop after run 1 (no analysis: ") + error.what() + ")\n";
   }
+  // The checks of the analysis (the prior's weight, Weichert's b) where it is printed.
+  const std::vector<qev::InputWarning> warnings =
+      print ? qev::CheckPrepared(result, job, &*analysis) : result.warnings;
+  if (job.strict) qev::RefuseWarnings(warnings);
   if (directory) {
     qev::ClassicFilesOptions options;
     options.directory = *directory;
     options.prefix = job.classic_prefix;
     options.session = job.session;
     options.session.mmin = result.mmin;
+    // The classic session starts from the program's point; a first run at
+    // another Mmax (a fixed one) is typed after it.
+    if (analysis && !analysis->runs.empty() && analysis->runs[0].mmax != analysis->start.mmax) {
+      options.session.next_mmax.push_back(analysis->runs[0].mmax);
+    }
     for (std::size_t k = 1; analysis && k < analysis->runs.size(); ++k) {
       options.session.next_mmax.push_back(analysis->runs[k].mmax);
     }
@@ -288,6 +447,7 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
   std::cout << qev::FormatPrepareSummary(result);
   if (print) std::cout << FormatAnalysis(*analysis);
   if (directory) std::cout << unanalysed;
+  std::cout << qev::FormatChecks(result, warnings, print ? &*analysis : nullptr);
 }
 #endif
 
@@ -298,19 +458,19 @@ int Run(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
+    std::cerr << "ERROR: " << error.what() << "\n" << Usage();
     return 1;
   }
   if (c.version) {
-    std::cout << "qev-prepare " << QEV_VERSION << "\n";
+    std::cout << "qev-prepare " << QEV_VERSION_STRING << "\n";
     return 0;
   }
   if (c.help) {
-    std::cout << qev::companion::RenderManPage(kManual);
+    std::cout << qev::companion::RenderManPage(kManual) << "\n" << DeclusterHelp();
     return 0;
   }
   if (c.short_help) {
-    std::cout << kUsage << "For full documentation type: qev-prepare --help\n";
+    std::cout << Usage() << DeclusterHelp() << "For full documentation type: qev-prepare --help\n";
     return 0;
   }
   qev::RemoveOutputTemporariesOnSignals();
@@ -318,6 +478,7 @@ int Run(int argc, char** argv) {
   qev::PrepareJob job = ReadJob(c);
   ApplyReading(c, job);
   ApplySelection(c, job);
+  ApplyDecluster(c, job);
   ApplySplit(c, job);
   ApplySession(c, job);
 #ifdef QEV_WITH_ANALYZE
@@ -326,7 +487,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
 #endif
-  std::cout << qev::FormatPrepareSummary(qev::RunPrepare(job));
+  const qev::PrepareReport report = qev::RunPrepare(job);
+  std::cout << qev::FormatPrepareSummary(report) << qev::FormatChecks(report, report.warnings);
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "companion/manpage.h"
 #include "companion/report_file.h"
 #include "companion/report_output.h"
+#include "qev/version.h"
 #include "qev_report_manual.h"
 
 namespace {
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
       throw UsageError("--units must be magnitude or intensity");
     }
     if (flags.Version) {
-      std::cout << "qev-report " << QEV_VERSION << "\n";
+      std::cout << "qev-report " << QEV_VERSION_STRING << "\n";
       return 0;
     }
     if (flags.Help) {

@@ -9,6 +9,7 @@
 #include "companion/session_script.h"
 #include "companion/synth.h"
 #include "companion/synth_command.h"
+#include "qev/version.h"
 #include "qev_synth_manual.h"
 
 namespace {
@@ -19,6 +20,10 @@ constexpr const char* kUsage =
     "                 [,sd=SD][,layout=1|2|3][,file=NAME]] [--complete START:END[,threshold=M]\n"
     "                 [,sd=SD][,layout=1|2|3][,file=NAME]]... [--dir DIR] [--script FILE]\n"
     "                 [--report-name NAME]\n"
+    "       qev-synth [--b B] [--lambda L] [--mmin M] [--mmax M] [--sd SD] [--step STEP] [--seed "
+    "N]\n"
+    "                 --history YEAR:MC,... --history-end YEAR [--edge SD] [--csv NAME] [--dir "
+    "DIR]\n"
     "       qev-synth -h | --help | --version\n";
 
 }  // namespace
@@ -28,7 +33,7 @@ int main(int argc, char** argv) {
   try {
     const SynthCommand command = ParseSynthCommand(std::vector<std::string>(argv + 1, argv + argc));
     if (command.Version) {
-      std::cout << "qev-synth " << QEV_VERSION << "\n";
+      std::cout << "qev-synth " << QEV_VERSION_STRING << "\n";
       return 0;
     }
     if (command.Help) {
@@ -37,6 +42,12 @@ int main(int argc, char** argv) {
     }
     if (command.ShortHelp) {
       std::cout << kUsage << "For full documentation type: qev-synth --help\n";
+      return 0;
+    }
+    if (command.History) {
+      const HistoryCatalog history = GenerateHistory(command.Plan, *command.History);
+      WriteHistoryFile(history, command.Directory + "/" + command.History->FileName);
+      std::cout << HistorySummary(command.Plan, *command.History, history);
       return 0;
     }
     const GeneratedCatalog catalog = GenerateCatalog(command.Plan);

@@ -1,0 +1,259 @@
+#include "companion/calibration_study.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "qev/calibration.h"
+#include "qev/classic_files.h"
+#include "qev/errors.h"
+#include "textio/number_text.h"
+
+namespace qev::companion {
+
+namespace {
+
+constexpr double kBFromBeta = 0.4342944819032518;
+const char* const kQuantities[3] = {"b", "lambda", "mmax"};
+
+// The generated catalog as the classic readers give it to the engine.
+Catalog ReadBack(const GeneratedCatalog& generated) {
+  Catalog catalog;
+  if (generated.Extreme) {
+    std::istringstream text(generated.Extreme->Text);
+    catalog.extreme = ReadExtremeFile(text, generated.Extreme->FileName,
+                                      static_cast<ExtremeLayout>(generated.Extreme->Layout))
+                          .part;
+  }
+  for (const GeneratedPart& part : generated.Complete) {
+    std::istringstream text(part.Text);
+    catalog.complete.push_back(
+        ReadCompleteFile(text, part.FileName, static_cast<CompleteLayout>(part.Layout)).part);
+  }
+  return catalog;
+}
+
+AnalysisOptions OptionsFor(const StudyOptions& options, const std::string& procedure) {
+  AnalysisOptions analysis = options.Analysis;
+  if (procedure == "cramer") {
+    analysis.procedure = MmaxProcedure::Cramer;
+  } else if (procedure == "bayes") {
+    analysis.procedure = MmaxProcedure::Bayes;
+  } else if (procedure == "fixed") {
+    analysis.procedure = MmaxProcedure::None;
+    analysis.mmax_values = {options.Design.Mmax};
+  } else {
+    throw InvalidOptions("unknown Mmax procedure '" + procedure +
+                         "' (expected cramer, bayes or fixed)");
+  }
+  return analysis;
+}
+
+void CopyInterval(const CalibratedValue& v, double* into) {
+  into[0] = v.corrected;
+  into[1] = v.lower68;
+  into[2] = v.upper68;
+  into[3] = v.lower95;
+  into[4] = v.upper95;
+}
+
+StudyEstimate Estimate(const Catalog& catalog, const AnalysisOptions& analysis,
+                       const StudyOptions& options, std::uint64_t seed) {
+  StudyEstimate e;
+  e.Seed = seed;
+  try {
+    const AnalysisResult r = Analyze(catalog, analysis);
+    const Uncertainties& u = r.uncertainties;
+    e.B = kBFromBeta * r.beta;
+    e.SdB = kBFromBeta * u.sd_beta;
+    e.Lambda = r.lambda;
+    e.SdLambda = u.sd_lambda;
+    e.Mmax = r.mmax;
+    e.SdMmax = u.sd_mmax;
+    e.Ok = std::isfinite(e.B) && std::isfinite(e.Lambda) && std::isfinite(e.Mmax);
+    if (e.Ok && options.BootstrapReplicates > 0) {
+      BootstrapOptions bootstrap;
+      bootstrap.replicates = options.BootstrapReplicates;
+      bootstrap.seed = seed * 7919u + 17u;
+      const CalibratedIntervals c = BootstrapIntervals(catalog, analysis, r, bootstrap);
+      CopyInterval(c.b, e.Bc);
+      CopyInterval(c.lambda, e.Lc);
+      CopyInterval(c.mmax, e.Mc);
+      e.BootSd[0] = c.b.sd;
+      e.BootSd[1] = c.lambda.sd;
+      e.BootSd[2] = c.mmax.sd;
+      e.Bootstrapped = true;
+    }
+  } catch (const Error&) {
+    e.Ok = false;
+  }
+  return e;
+}
+
+// Value, SD and interval bounds of quantity q of one estimate.
+struct Draw {
+  double value = 0.0;
+  double sd = 0.0;
+  double lo68 = 0.0, hi68 = 0.0, lo95 = 0.0, hi95 = 0.0;
+};
+
+Draw DrawOf(const StudyEstimate& e, int q, bool bootstrap) {
+  const double values[3] = {e.B, e.Lambda, e.Mmax};
+  const double sds[3] = {e.SdB, e.SdLambda, e.SdMmax};
+  const double* c[3] = {e.Bc, e.Lc, e.Mc};
+  if (bootstrap) return {c[q][0], e.BootSd[q], c[q][1], c[q][2], c[q][3], c[q][4]};
+  const double v = values[q];
+  const double s = sds[q];
+  return {v, s, v - s, v + s, v - 2.0 * s, v + 2.0 * s};
+}
+
+StudyRow Summarise(const StudyResult& result, const std::string& procedure, int q, bool bootstrap,
+                   double truth) {
+  StudyRow row;
+  row.Procedure = procedure;
+  row.Intervals = bootstrap ? "bootstrap" : "reported";
+  row.Quantity = kQuantities[q];
+  row.Truth = truth;
+  double sum = 0.0, squares = 0.0, inSd = 0.0, in68 = 0.0, in95 = 0.0;
+  std::int32_t withSd = 0;
+  for (const StudyEstimate& e : result.Estimates) {
+    if (e.Procedure != procedure) continue;
+    if (!e.Ok || (bootstrap && !e.Bootstrapped)) {
+      ++row.Failed;
+      continue;
+    }
+    const Draw d = DrawOf(e, q, bootstrap);
+    ++row.Analysed;
+    sum += d.value;
+    squares += (d.value - truth) * (d.value - truth);
+    if (d.sd > 0.0 && std::isfinite(d.sd)) {
+      inSd += (d.value - truth) / d.sd;
+      ++withSd;
+    }
+    in68 += (d.lo68 <= truth && truth <= d.hi68) ? 1.0 : 0.0;
+    in95 += (d.lo95 <= truth && truth <= d.hi95) ? 1.0 : 0.0;
+  }
+  if (row.Analysed == 0) return row;
+  const double n = row.Analysed;
+  row.Mean = sum / n;
+  row.Bias = row.Mean - truth;
+  row.BiasInSd = withSd > 0 ? inSd / withSd : std::nan("");
+  row.Rmse = std::sqrt(squares / n);
+  row.Cover68 = in68 / n;
+  row.Cover95 = in95 / n;
+  return row;
+}
+
+void RunCatalogs(const StudyOptions& options, const std::vector<AnalysisOptions>& analyses,
+                 StudyResult& result) {
+  const std::size_t procedures = analyses.size();
+  result.Estimates.resize(static_cast<std::size_t>(options.Catalogs) * procedures);
+  std::vector<std::vector<std::string>> warnings(static_cast<std::size_t>(options.Catalogs));
+  std::atomic<std::size_t> next{0};
+  auto work = [&]() {
+    for (std::size_t i = next++; i < static_cast<std::size_t>(options.Catalogs); i = next++) {
+      SynthPlan plan = options.Design;
+      plan.Seed = options.Design.Seed + i;
+      Catalog catalog;
+      bool read = true;
+      try {
+        const GeneratedCatalog generated = GenerateCatalog(plan);
+        warnings[i] = generated.Warnings;
+        catalog = ReadBack(generated);
+      } catch (const std::exception& error) {
+        warnings[i] = {error.what()};
+        read = false;
+      }
+      for (std::size_t p = 0; p < procedures; ++p) {
+        StudyEstimate& slot = result.Estimates[i * procedures + p];
+        if (read) slot = Estimate(catalog, analyses[p], options, plan.Seed);
+        slot.Seed = plan.Seed;
+        slot.Procedure = options.Procedures[p];
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  for (std::int32_t t = 1; t < options.Threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& thread : pool) thread.join();
+  std::set<std::string> seen;
+  for (const auto& list : warnings) {
+    for (const std::string& w : list) seen.insert(w);
+  }
+  constexpr std::size_t kShown = 5;
+  for (const std::string& w : seen) {
+    if (result.Warnings.size() == kShown) {
+      result.Warnings.push_back("and " + std::to_string(seen.size() - kShown) +
+                                " other warnings of the generator");
+      break;
+    }
+    result.Warnings.push_back(w);
+  }
+}
+
+std::string Number(double value, int decimals) {
+  return std::isfinite(value) ? FixedText(value, decimals) : std::string("nan");
+}
+
+}  // namespace
+
+StudyResult RunStudy(const StudyOptions& options) {
+  if (options.Catalogs < 1) throw InvalidOptions("a study needs at least one catalog");
+  if (options.Threads < 1) throw InvalidOptions("a study needs at least one thread");
+  std::vector<AnalysisOptions> analyses;
+  for (const std::string& p : options.Procedures) analyses.push_back(OptionsFor(options, p));
+  GenerateCatalog(options.Design);  // refuses a bad design before any thread starts
+  const auto started = std::chrono::steady_clock::now();
+  StudyResult result;
+  RunCatalogs(options, analyses, result);
+  const double truth[3] = {kBFromBeta * options.Design.Beta, options.Design.Lambda,
+                           options.Design.Mmax};
+  for (const std::string& p : options.Procedures) {
+    for (int bootstrap = 0; bootstrap < (options.BootstrapReplicates > 0 ? 2 : 1); ++bootstrap) {
+      for (int q = 0; q < 3; ++q) {
+        if (p == "fixed" && q == 2) continue;  // Mmax was not estimated
+        result.Rows.push_back(Summarise(result, p, q, bootstrap == 1, truth[q]));
+      }
+    }
+  }
+  result.Seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return result;
+}
+
+std::string StudyCsv(const StudyResult& result) {
+  std::ostringstream out;
+  out << "procedure,intervals,quantity,truth,analysed,failed,mean,bias,bias_in_sd,rmse,"
+         "cover68,cover95\n";
+  for (const StudyRow& r : result.Rows) {
+    out << r.Procedure << ',' << r.Intervals << ',' << r.Quantity << ',' << Number(r.Truth, 4)
+        << ',' << r.Analysed << ',' << r.Failed << ',' << Number(r.Mean, 4) << ','
+        << Number(r.Bias, 4) << ',' << Number(r.BiasInSd, 3) << ',' << Number(r.Rmse, 4) << ','
+        << Number(r.Cover68, 3) << ',' << Number(r.Cover95, 3) << '\n';
+  }
+  return out.str();
+}
+
+std::string EstimatesCsv(const StudyResult& result) {
+  std::ostringstream out;
+  out << "seed,procedure,ok,b,sd_b,lambda,sd_lambda,mmax,sd_mmax,b_corrected,lambda_corrected,"
+         "mmax_corrected\n";
+  for (const StudyEstimate& e : result.Estimates) {
+    out << e.Seed << ',' << e.Procedure << ',' << (e.Ok ? 1 : 0) << ',' << Number(e.B, 4) << ','
+        << Number(e.SdB, 4) << ',' << Number(e.Lambda, 4) << ',' << Number(e.SdLambda, 4) << ','
+        << Number(e.Mmax, 4) << ',' << Number(e.SdMmax, 4);
+    if (e.Bootstrapped) {
+      out << ',' << Number(e.Bc[0], 4) << ',' << Number(e.Lc[0], 4) << ',' << Number(e.Mc[0], 4);
+    } else {
+      out << ",,,";
+    }
+    out << '\n';
+  }
+  return out.str();
+}
+
+}  // namespace qev::companion
