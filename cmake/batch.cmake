@@ -42,9 +42,21 @@ function(qev_batch_tool)
                      -DWORK=${CMAKE_BINARY_DIR}/batch-identity
                      -P ${PROJECT_SOURCE_DIR}/tests/batch/identity_check.cmake)
     set_tests_properties(batch_outputs_identical_on_threads_and_ranks PROPERTIES TIMEOUT 600)
+    # report.html laid out and drawn by a headless browser (skipped without one).
+    find_package(Python COMPONENTS Interpreter QUIET)
+    if(Python_EXECUTABLE)
+      add_test(NAME batch_report_in_browser
+               COMMAND ${Python_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/batch/report_in_browser.py
+                       $<TARGET_FILE:qev-batch> ${PROJECT_SOURCE_DIR}/examples/batch/national.toml
+                       ${CMAKE_BINARY_DIR}/batch-report)
+      set_tests_properties(batch_report_in_browser PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77
+                           ENVIRONMENT "MPLBACKEND=Agg")
+    endif()
   endif()
   if(TARGET qev_bench)
     target_link_libraries(qev_bench PRIVATE qev_batch)
+    target_compile_definitions(qev_bench PRIVATE
+      QEV_BENCH_EXAMPLES_DIR="${PROJECT_SOURCE_DIR}/examples")
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_batch_tool)

@@ -6,6 +6,7 @@
 // outputs are described in docs/batch.md.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -66,6 +67,42 @@ struct SettingsLayer {
   void Overlay(const SettingsLayer& above);
 };
 
+// How a zone becomes an OpenQuake source ([openquake] of the job, then
+// [zone.openquake]); what no level sets has the default of docs/batch.md.
+struct NodalPlane {
+  double strike = 0.0;
+  double dip = 90.0;
+  double rake = 0.0;
+  double probability = 1.0;
+};
+struct HypoDepth {
+  double depth = 0.0;  // km
+  double probability = 1.0;
+};
+struct SourceSettings {
+  std::optional<std::string> tectonic_region;
+  std::optional<double> upper_depth;  // km
+  std::optional<double> lower_depth;
+  std::optional<std::string> mag_scale_rel;
+  std::optional<double> rupt_aspect_ratio;
+  std::optional<std::vector<NodalPlane>> nodal_planes;
+  // Given depths; none with hypo_depth_bin set: the catalog's depths binned.
+  std::optional<std::vector<HypoDepth>> hypo_depths;
+  std::optional<double> hypo_depth_bin;  // km ("catalog" bins)
+  // Longitude and latitude of a point source (zones without a polygon).
+  std::optional<std::array<double, 2>> location;
+
+  void Overlay(const SourceSettings& above);
+};
+
+// Defaults of the source settings (docs/batch.md).
+inline constexpr const char* kDefaultTectonicRegion = "Active Shallow Crust";
+inline constexpr const char* kDefaultMagScaleRel = "WC1994";
+inline constexpr double kDefaultRuptAspectRatio = 1.5;
+inline constexpr double kDefaultUpperDepth = 0.0;     // km, without a depth selection
+inline constexpr double kDefaultLowerDepth = 20.0;    // km, without a depth selection
+inline constexpr double kDefaultHypoDepthBin = 10.0;  // km
+
 // Classic catalog files of a zone.
 struct ClassicZoneFile {
   std::string path;
@@ -82,6 +119,7 @@ struct BatchZone {
   // catalog, its selection, declustering and completeness table.
   std::string prepare;
   SettingsLayer settings;
+  SourceSettings openquake;  // [zone.openquake]
 };
 
 struct Alternative {
@@ -110,6 +148,10 @@ struct BatchJob {
   SettingsLayer defaults;
   std::vector<BatchZone> zones;  // in the order of the file
   std::vector<BranchSet> branch_sets;
+  SourceSettings openquake;  // [openquake]: the sources of every zone
+  // [openquake] bootstrap_branches: 0 writes one source model per branch, N
+  // (1 to 99) N models per branch drawn from its bootstrap (docs/batch.md).
+  std::int32_t bootstrap_branches = 0;
 };
 
 // Weights of a branch set must sum to 1 within this (weights written with
@@ -191,11 +233,22 @@ struct Cell {
   std::size_t empty_extreme_windows = 0;
 };
 
+// What the zone's catalog says about its source: the polygon and depth range
+// of the prepare job's selection and the depths of the events kept after
+// declustering (known depths only).
+struct ZoneSource {
+  std::optional<Zone> polygon;
+  std::optional<float> min_depth;
+  std::optional<float> max_depth;
+  std::vector<float> depths;
+};
+
 struct BatchPlan {
   BatchJob job;
   std::vector<Branch> branches;
-  std::vector<Cell> cells;          // zone by zone, branches in tree order
-  std::vector<std::string> inputs;  // every file the job reads (never replaced by an output)
+  std::vector<ZoneSource> zone_sources;  // by zone
+  std::vector<Cell> cells;               // zone by zone, branches in tree order
+  std::vector<std::string> inputs;       // every file the job reads (never replaced by an output)
   std::size_t tasks_per_cell() const { return static_cast<std::size_t>(job.replicates) + 1; }
   std::size_t task_count() const { return cells.size() * tasks_per_cell(); }
 };
@@ -248,6 +301,11 @@ struct TaskRecord {
   float mmin = 0.0f;
   float mmax = 0.0f;
   float b = 0.0f;
+  float sd_b = 0.0f;
+  float sd_lambda = 0.0f;
+  float sd_mmax = 0.0f;
+  float xmax = 0.0f;
+  bool mmax_converged = false;
   MmaxStatus mmax_status = MmaxStatus::Unsettled;
   std::string csv;
   std::string jsonl;
@@ -261,6 +319,9 @@ TaskRecord UnpackRecord(std::string_view bytes);
 
 // A real as "%.9g": nine significant digits read back as the same float.
 std::string Real(float value);
+// The shortest decimal text that reads back as the same double
+// (std::to_chars): 5.4f is "5.400000095367432", 0.25 is "0.25".
+std::string ShortestReal(double value);
 
 // ---------------------------------------------------------------- outputs
 
@@ -291,12 +352,13 @@ struct Progress {
 
 // Writes the records into the output folder as they come, in task order:
 // results.csv, results.jsonl, hazard.csv at once, summary.csv when a cell's
-// replicates are complete, and on Finish the OpenQuake fragment of each zone
-// (openquake/<zone>.xml) and the source-model logic tree
-// (openquake/source_model_logic_tree.xml); a branch whose catalog estimate
-// failed or whose Mmax did not settle is left out of them (see warnings()). Throws Error when a
-// file cannot be written or would replace one of the job's inputs. `progress`, when given, is told
-// after each record written (seconds since the writer was made).
+// replicates are complete, and on Finish the OpenQuake job folder
+// (openquake/: a source model per branch, the source-model logic tree, a
+// placeholder ground-motion logic tree and job.ini) and report.html; a branch
+// whose catalog estimate failed or whose Mmax did not settle is left out of
+// the OpenQuake files (see warnings()). Throws Error when a file cannot be
+// written or would replace one of the job's inputs. `progress`, when given, is
+// told after each record written (seconds since the writer was made).
 class BatchWriter {
  public:
   BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder,
@@ -343,7 +405,7 @@ struct RunOptions {
   unsigned threads = 0;    // 0: every core the machine has; more than it has: as many as it has
   std::size_t window = 0;  // tasks in flight; 0: 4 per thread
   std::function<void(const Progress&)> progress;    // after each record written
-  std::function<void(const std::string&)> warning;  // each of the writer's warnings, at the end
+  std::function<void(const std::string&)> warning;  // each warning of the writer, at the end
 };
 
 // The whole job on this process: plan's tasks, written into `folder`.

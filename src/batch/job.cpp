@@ -43,6 +43,23 @@ void SettingsLayer::Overlay(const SettingsLayer& above) {
   take(decluster, above.decluster);
 }
 
+void SourceSettings::Overlay(const SourceSettings& above) {
+  auto take = [](auto& mine, const auto& theirs) {
+    if (theirs) mine = theirs;
+  };
+  take(tectonic_region, above.tectonic_region);
+  take(upper_depth, above.upper_depth);
+  take(lower_depth, above.lower_depth);
+  take(mag_scale_rel, above.mag_scale_rel);
+  take(rupt_aspect_ratio, above.rupt_aspect_ratio);
+  take(nodal_planes, above.nodal_planes);
+  if (above.hypo_depths || above.hypo_depth_bin) {
+    hypo_depths = above.hypo_depths;
+    hypo_depth_bin = above.hypo_depth_bin;
+  }
+  take(location, above.location);
+}
+
 namespace {
 
 using Handler = std::function<void(const toml::node&, const std::string&)>;
@@ -88,6 +105,12 @@ class JobReader {
     if (!node.is_number()) Fail(node, key, "a number");
     const double value = *node.value<double>();
     if (!std::isfinite(value) || std::fabs(value) > 1e30) Fail(node, key, "a finite number");
+    return value;
+  }
+  double Double(const toml::node& node, const std::string& key, double low, double high,
+                const std::string& range) const {
+    const double value = Number(node, key);
+    if (value < low || value > high) Fail(node, key, range);
     return value;
   }
   float Real(const toml::node& node, const std::string& key, double low, double high,
@@ -290,6 +313,108 @@ class JobReader {
     });
   }
 
+  // Probabilities of a distribution: each in (0, 1], summing to 1.
+  void SumsToOne(const toml::node& node, const std::string& key, double sum) const {
+    if (std::fabs(sum - 1.0) > kWeightSumTolerance) Fail(node, key, "probabilities summing to 1");
+  }
+
+  std::vector<NodalPlane> NodalPlanes(const toml::node& node, const std::string& key) const {
+    const toml::array& list = Array(node, key, "tables {strike, dip, rake, probability}");
+    if (list.empty() || list.size() > 100) Fail(node, key, "1 to 100 nodal planes");
+    std::vector<NodalPlane> planes;
+    double sum = 0.0;
+    for (const toml::node& item : list) {
+      NodalPlane p;
+      Keys(Table(item, key), key + ".",
+           {{"strike",
+             [&](const toml::node& n, const std::string& k) {
+               p.strike = Double(n, k, 0.0, 360.0, "0 to 360");
+             }},
+            {"dip", [&](const toml::node& n,
+                        const std::string& k) { p.dip = Double(n, k, 0.0, 90.0, "0 to 90"); }},
+            {"rake",
+             [&](const toml::node& n, const std::string& k) {
+               p.rake = Double(n, k, -180.0, 180.0, "-180 to 180");
+             }},
+            {"probability", [&](const toml::node& n, const std::string& k) {
+               p.probability = Number(n, k);
+               if (!(p.probability > 0.0 && p.probability <= 1.0)) Fail(n, k, "above 0, at most 1");
+             }}});
+      if (!(p.dip > 0.0)) Fail(item, key, "a dip above 0");
+      sum += p.probability;
+      planes.push_back(p);
+    }
+    SumsToOne(node, key, sum);
+    return planes;
+  }
+
+  void HypoDepths(const toml::node& node, const std::string& key, SourceSettings& source) const {
+    if (node.is_string()) {
+      Choice(node, key, {"catalog"});
+      source.hypo_depths.reset();
+      if (!source.hypo_depth_bin) source.hypo_depth_bin = kDefaultHypoDepthBin;
+      return;
+    }
+    const toml::array& list = Array(node, key, "[depth, probability] pairs, or \"catalog\"");
+    if (list.empty() || list.size() > 100) Fail(node, key, "1 to 100 [depth, probability] pairs");
+    std::vector<HypoDepth> depths;
+    double sum = 0.0;
+    for (const toml::node& item : list) {
+      const toml::array* pair = item.as_array();
+      if (pair == nullptr || pair->size() != 2) Fail(item, key, "a pair [depth, probability]");
+      HypoDepth d;
+      d.depth = Double(*pair->get(0), key, 0.0, 1000.0, "a depth from 0 to 1000 km");
+      d.probability = Number(*pair->get(1), key);
+      if (!(d.probability > 0.0 && d.probability <= 1.0)) {
+        Fail(*pair->get(1), key, "a probability above 0, at most 1");
+      }
+      sum += d.probability;
+      depths.push_back(d);
+    }
+    SumsToOne(node, key, sum);
+    source.hypo_depths = depths;
+    source.hypo_depth_bin.reset();
+  }
+
+  // The keys of [openquake] and [zone.openquake].
+  void AddSource(Handlers& h, SourceSettings& source) const {
+    auto depth = [&](std::optional<double>& target) {
+      return [&](const toml::node& n, const std::string& k) {
+        target = Double(n, k, 0.0, 1000.0, "a depth from 0 to 1000 km");
+      };
+    };
+    h.emplace_back("tectonic_region", [&](const toml::node& n, const std::string& k) {
+      source.tectonic_region = Text(n, k);
+      if (source.tectonic_region->empty() || source.tectonic_region->size() > 64) {
+        Fail(n, k, "a region name of 1 to 64 characters");
+      }
+    });
+    h.emplace_back("upper_depth", depth(source.upper_depth));
+    h.emplace_back("lower_depth", depth(source.lower_depth));
+    h.emplace_back("mag_scale_rel", [&](const toml::node& n, const std::string& k) {
+      source.mag_scale_rel = Name(n, k);
+    });
+    h.emplace_back("rupt_aspect_ratio", [&](const toml::node& n, const std::string& k) {
+      source.rupt_aspect_ratio = Double(n, k, 1e-3, 1e3, "a ratio from 0.001 to 1000");
+    });
+    h.emplace_back("nodal_planes", [&](const toml::node& n, const std::string& k) {
+      source.nodal_planes = NodalPlanes(n, k);
+    });
+    h.emplace_back("hypo_depths",
+                   [&](const toml::node& n, const std::string& k) { HypoDepths(n, k, source); });
+    h.emplace_back("hypo_depth_bin", [&](const toml::node& n, const std::string& k) {
+      source.hypo_depth_bin = Double(n, k, 0.1, 1000.0, "a bin width from 0.1 to 1000 km");
+      source.hypo_depths.reset();
+    });
+    h.emplace_back("location", [&](const toml::node& n, const std::string& k) {
+      const toml::array& pair = Array(n, k, "[longitude, latitude]");
+      if (pair.size() != 2) Fail(n, k, "[longitude, latitude]");
+      source.location = std::array<double, 2>{
+          Double(*pair.get(0), k, -180.0, 180.0, "a longitude from -180 to 180"),
+          Double(*pair.get(1), k, -90.0, 90.0, "a latitude from -90 to 90")};
+    });
+  }
+
   ClassicZoneFile File(const toml::node& node, const std::string& key, int layouts) const {
     ClassicZoneFile file;
     if (node.is_string()) {
@@ -328,6 +453,12 @@ class JobReader {
          [&](const toml::node& n, const std::string& k) {
            zone.prepare = Text(n, k);
            if (zone.prepare.empty()) Fail(n, k, "a file name");
+         }},
+        {"openquake",
+         [&](const toml::node& n, const std::string& k) {
+           Handlers source;
+           AddSource(source, zone.openquake);
+           Keys(Table(n, k), k + ".", source);
          }},
     };
     AddSettings(h, zone.settings);
@@ -423,6 +554,7 @@ class JobReader {
     }
     BatchJob job;
     job.source = source_;
+    long bootstrap_line = 0;
     Handlers h = {
         {"output",
          [&](const toml::node& n, const std::string& k) {
@@ -456,6 +588,17 @@ class JobReader {
            AddSettings(settings, job.defaults);
            Keys(Table(n, k), k + ".", settings);
          }},
+        {"openquake",
+         [&](const toml::node& n, const std::string& k) {
+           Handlers source;
+           AddSource(source, job.openquake);
+           source.emplace_back(
+               "bootstrap_branches", [&](const toml::node& v, const std::string& w) {
+                 job.bootstrap_branches = static_cast<std::int32_t>(Whole(v, w, 0, 99));
+                 bootstrap_line = Line(v);
+               });
+           Keys(Table(n, k), k + ".", source);
+         }},
         {"zone",
          [&](const toml::node& n, const std::string& k) {
            const toml::array& zones = Array(n, k, "tables ([[zone]])");
@@ -469,6 +612,11 @@ class JobReader {
     };
     Keys(root, "", h);
     if (job.zones.empty()) Fail(0, "no [[zone]]", "", "at least one [[zone]] table");
+    if (job.bootstrap_branches > 0 && job.replicates < job.bootstrap_branches) {
+      Fail(bootstrap_line, std::to_string(job.bootstrap_branches), "openquake.bootstrap_branches",
+           "at most as many bootstrap branches as replicates (" + std::to_string(job.replicates) +
+               ")");
+    }
     std::set<std::string> names;
     for (const BatchZone& z : job.zones) {
       if (!names.insert(z.name).second) {

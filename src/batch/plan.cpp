@@ -2,6 +2,7 @@
 // completeness table of the tree, and the settings of every (zone, branch).
 #include <toml++/toml.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <set>
@@ -197,6 +198,13 @@ BatchPlan PlanBatch(BatchJob job) {
       std::vector<CompletenessStep> table;  // the one given, or the one estimated
     };
     std::map<std::string, SplitCatalog> splits;
+    ZoneSource& source = plan.zone_sources.emplace_back();
+    if (prepared) {
+      source.polygon = prepared->job.selection.zone;
+      source.min_depth = prepared->job.selection.min_depth;
+      source.max_depth = prepared->job.selection.max_depth;
+    }
+    bool depths_kept = false;
 
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
       const Branch& branch = plan.branches[b];
@@ -234,6 +242,14 @@ BatchPlan PlanBatch(BatchJob job) {
             PrepareJob pj = SplitJob(prepared->job, s.completeness, s.decluster);
             pj.strict = false;  // the tasks check, with their analyses
             PrepareReport report = RunPrepare(pj, *events);
+            // The depths of the events kept under the first branch's
+            // declustering (the completeness table does not change them).
+            if (!depths_kept) {
+              for (float d : report.events.depth) {
+                if (std::isfinite(d)) source.depths.push_back(d);
+              }
+              depths_kept = true;
+            }
             split.mmin = report.mmin;
             split.extreme_windows = report.split.extreme_window_count;
             split.empty_extreme_windows = report.split.empty_windows;

@@ -128,7 +128,7 @@ std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
   while (std::optional<TaskRecord> record = pool.Next()) writer.Add(*record);
   writer.Finish();
   if (options.warning) {
-    for (const std::string& line : writer.warnings()) options.warning(line);
+    for (const std::string& w : writer.warnings()) options.warning(w);
   }
   return writer.failed();
 }

@@ -270,6 +270,11 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
     record.mmin = a.settings.mmin;
     record.mmax = a.mmax;
     record.b = u.b;
+    record.sd_b = u.sd_b;
+    record.sd_lambda = u.sd_lambda;
+    record.sd_mmax = u.sd_mmax;
+    record.xmax = a.settings.xmax;
+    record.mmax_converged = a.mmax_converged;
     record.mmax_status = a.mmax_status;
     for (const HazardPoint& p : result.hazard) {
       // The fields of the point once, then one row for each span.
@@ -350,8 +355,10 @@ std::string PackRecord(const TaskRecord& record) {
   std::string out;
   PutWord(out, record.index);
   PutWord(out, record.ok ? 1 : 0);
+  PutWord(out, record.mmax_converged ? 1 : 0);
   PutWord(out, static_cast<std::uint64_t>(record.mmax_status));
-  for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b}) {
+  for (float value : {record.beta, record.lambda, record.mmin, record.mmax, record.b, record.sd_b,
+                      record.sd_lambda, record.sd_mmax, record.xmax}) {
     PutFloat(out, value);
   }
   PutText(out, record.csv);
@@ -366,6 +373,7 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   TaskRecord record;
   record.index = in.Word();
   record.ok = in.Word() != 0;
+  record.mmax_converged = in.Word() != 0;
   const std::uint64_t status = in.Word();
   if (status > static_cast<std::uint64_t>(MmaxStatus::Fixed)) {
     throw Error("a packed task record holds a bad Mmax status");
@@ -376,6 +384,10 @@ TaskRecord UnpackRecord(std::string_view bytes) {
   record.mmin = in.Float();
   record.mmax = in.Float();
   record.b = in.Float();
+  record.sd_b = in.Float();
+  record.sd_lambda = in.Float();
+  record.sd_mmax = in.Float();
+  record.xmax = in.Float();
   record.csv = in.Text();
   record.jsonl = in.Text();
   record.hazard_csv = in.Text();

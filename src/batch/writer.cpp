@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <pugixml.hpp>
 
+#include "batch/outputs.h"
 #include "qev/batch.h"
 #include "textio/files.h"
 
@@ -15,8 +15,9 @@ namespace qev {
 OpenQuakeMfd ToOpenQuake(float beta, float lambda, float mmin, float mmax) {
   OpenQuakeMfd mfd;
   mfd.b = static_cast<double>(beta) * std::log10(std::exp(1.0));
-  mfd.min_mag = mmin;
-  mfd.max_mag = mmax;
+  // The magnitudes as written: 5.4f is 5.4, not 5.400000095367432.
+  mfd.min_mag = std::stod(batch_output::ShortestFloat(mmin));
+  mfd.max_mag = std::stod(batch_output::ShortestFloat(mmax));
   mfd.a = std::log10(static_cast<double>(lambda)) -
           std::log10(std::pow(10.0, -mfd.b * mfd.min_mag) - std::pow(10.0, -mfd.b * mfd.max_mag));
   return mfd;
@@ -44,15 +45,23 @@ double Percentile(const std::vector<float>& sorted, double p) {
          (h - static_cast<double>(lo)) * (static_cast<double>(sorted[hi]) - sorted[lo]);
 }
 
-struct Estimate {
-  bool ok = false;
-  float beta = 0.0f;
-  float lambda = 0.0f;
-  float mmin = 0.0f;
-  float mmax = 0.0f;
-  float b = 0.0f;
-  MmaxStatus mmax_status = MmaxStatus::Unsettled;
-};
+batch_output::Estimate EstimateOf(const TaskRecord& r, std::int32_t replicate) {
+  batch_output::Estimate e;
+  e.ok = r.ok;
+  e.converged = r.mmax_converged;
+  e.mmax_status = r.mmax_status;
+  e.replicate = replicate;
+  e.beta = r.beta;
+  e.lambda = r.lambda;
+  e.mmin = r.mmin;
+  e.mmax = r.mmax;
+  e.b = r.b;
+  e.sd_b = r.sd_b;
+  e.sd_lambda = r.sd_lambda;
+  e.sd_mmax = r.sd_mmax;
+  e.xmax = r.xmax;
+  return e;
+}
 
 }  // namespace
 
@@ -63,10 +72,8 @@ struct BatchWriter::State {
   std::ofstream calibrated_csv;  // only for a job with calibrated_intervals
   std::uint64_t next = 0;
   std::size_t failed = 0;
-  // The cell being gathered: its bootstrap values and failures.
-  std::vector<float> b, lambda, mmax;
-  std::size_t cell_failed = 0;
-  std::vector<Estimate> catalog_estimates;  // replicate 0 of every cell
+  // Every cell's estimates: the catalog's and those of its resamples.
+  std::vector<batch_output::CellOutcome> cells;
   std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -108,11 +115,17 @@ struct BatchWriter::State {
 
   void CloseCell(std::size_t c) {
     const Cell& cell = plan.cells[c];
-    const Estimate& e = catalog_estimates[c];
+    const batch_output::Estimate& e = cells[c].catalog;
+    std::vector<float> b, lambda, mmax;
+    for (const batch_output::Estimate& r : cells[c].replicates) {
+      b.push_back(r.b);
+      lambda.push_back(r.lambda);
+      mmax.push_back(r.mmax);
+    }
     std::string row = plan.job.zones[cell.zone].name + "," + plan.branches[cell.branch].name + "," +
                       Number(plan.branches[cell.branch].weight, 12) + "," +
                       std::to_string(plan.job.replicates) + "," + std::to_string(b.size()) + "," +
-                      std::to_string(cell_failed) + ",linear";
+                      std::to_string(cells[c].failed) + ",linear";
     row += e.ok ? "," + Real(e.b) + "," + Real(e.lambda) + "," + Real(e.mmax) + "," +
                       MmaxStatusName(e.mmax_status)
                 : ",,,,";
@@ -121,10 +134,8 @@ struct BatchWriter::State {
       for (double p : {0.5, 0.16, 0.84}) {
         row += "," + (values->empty() ? std::string() : Number(Percentile(*values, p)));
       }
-      values->clear();
     }
     summary_csv << row << "\n";
-    cell_failed = 0;
   }
 };
 
@@ -146,7 +157,7 @@ BatchWriter::BatchWriter(const BatchPlan& plan, const std::filesystem::path& fol
       << "zone,branch,weight,replicates,replicates_ok,replicates_failed,percentiles,"
          "b,lambda,mmax,mmax_status,b_median,b_p16,b_p84,lambda_median,lambda_p16,lambda_p84,"
          "mmax_median,mmax_p16,mmax_p84\n";
-  s.catalog_estimates.resize(plan.cells.size());
+  s.cells.resize(plan.cells.size());
   if (plan.job.calibrated_intervals > 0) {
     s.calibrated_csv = s.Open(folder / "calibrated.csv");
     s.calibrated_csv << kCalibratedCsvHeader;
@@ -173,15 +184,22 @@ void BatchWriter::Add(const TaskRecord& record) {
   if (!record.ok) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
-  if (record.index % per == 0) {
-    s.catalog_estimates[cell] = {record.ok,   record.beta, record.lambda,     record.mmin,
-                                 record.mmax, record.b,    record.mmax_status};
+  const auto replicate = static_cast<std::int32_t>(record.index % per);
+  if (replicate == 0) {
+    s.cells[cell].catalog = EstimateOf(record, 0);
+    // The status is the fifth field of the row (names hold no commas).
+    std::size_t at = 0;
+    for (int field = 0; field < 4 && at != std::string::npos; ++field) {
+      at = record.csv.find(',', at);
+      if (at != std::string::npos) ++at;
+    }
+    if (at != std::string::npos) {
+      s.cells[cell].status = record.csv.substr(at, record.csv.find(',', at) - at);
+    }
   } else if (record.ok) {
-    s.b.push_back(record.b);
-    s.lambda.push_back(record.lambda);
-    s.mmax.push_back(record.mmax);
+    s.cells[cell].replicates.push_back(EstimateOf(record, replicate));
   } else {
-    ++s.cell_failed;
+    ++s.cells[cell].failed;
   }
   if (record.index % per == per - 1) s.CloseCell(cell);
   if (s.progress) {
@@ -206,100 +224,8 @@ void BatchWriter::Finish() {
   s.Check(s.hazard_csv, "hazard.csv");
   s.Check(s.summary_csv, "summary.csv");
   if (s.calibrated_csv.is_open()) s.Check(s.calibrated_csv, "calibrated.csv");
-
-  const std::filesystem::path oq = s.folder / "openquake";
-  std::error_code error;
-  std::filesystem::create_directories(oq, error);
-  if (error) throw Error(oq.string() + ": cannot be made (" + error.message() + ")");
-  pugi::xml_document tree;
-  auto declaration = tree.append_child(pugi::node_declaration);
-  declaration.append_attribute("version") = "1.0";
-  declaration.append_attribute("encoding") = "UTF-8";
-  auto nrml = tree.append_child("nrml");
-  nrml.append_attribute("xmlns:gml") = "http://www.opengis.net/gml";
-  nrml.append_attribute("xmlns") = "http://openquake.org/xmlns/nrml/0.5";
-  auto logic = nrml.append_child("logicTree");
-  logic.append_attribute("logicTreeID") = "lt1";
-  auto model_set = logic.append_child("logicTreeBranchSet");
-  model_set.append_attribute("uncertaintyType") = "sourceModel";
-  model_set.append_attribute("branchSetID") = "bs_source_model";
-  auto model = model_set.append_child("logicTreeBranch");
-  model.append_attribute("branchID") = "source_model";
-  model.append_child("uncertaintyModel").text() = "source_model.xml";
-  model.append_child("uncertaintyWeight").text() = "1.0";
-
-  const std::size_t branches = s.plan.branches.size();
-  for (std::size_t z = 0; z < s.plan.job.zones.size(); ++z) {
-    const std::string& zone = s.plan.job.zones[z].name;
-    // The zone's cells that gave an estimate, their weights renormalised.
-    std::vector<std::size_t> ok;
-    double total = 0.0;
-    std::size_t heaviest = 0;
-    for (std::size_t b = 0; b < branches; ++b) {
-      const std::size_t cell = z * branches + b;
-      if (!s.catalog_estimates[cell].ok) continue;
-      if (s.catalog_estimates[cell].mmax_status == MmaxStatus::Unsettled) {
-        // An Mmax that never settled is no estimate of Mmax.
-        s.warnings.push_back(
-            "zone " + zone + ", branch " + s.plan.branches[b].name + ": Mmax did not settle (" +
-            Number(s.catalog_estimates[cell].mmax, 4) +
-            "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
-        continue;
-      }
-      ok.push_back(cell);
-      total += s.plan.branches[b].weight;
-      if (ok.size() == 1 ||
-          s.plan.branches[b].weight > s.plan.branches[s.plan.cells[heaviest].branch].weight) {
-        heaviest = cell;
-      }
-    }
-    if (ok.empty()) continue;
-
-    const Estimate& e = s.catalog_estimates[heaviest];
-    const OpenQuakeMfd central = ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax);
-    pugi::xml_document fragment;
-    auto decl = fragment.append_child(pugi::node_declaration);
-    decl.append_attribute("version") = "1.0";
-    decl.append_attribute("encoding") = "UTF-8";
-    auto mfd = fragment.append_child("truncGutenbergRichterMFD");
-    mfd.append_attribute("aValue") = Number(central.a).c_str();
-    mfd.append_attribute("bValue") = Number(central.b).c_str();
-    mfd.append_attribute("minMag") = Number(central.min_mag).c_str();
-    mfd.append_attribute("maxMag") = Number(central.max_mag).c_str();
-    const std::filesystem::path file = oq / (zone + ".xml");
-    if (!fragment.save_file(s.outputs.Add(file).c_str(), "  ")) {
-      throw Error(file.string() + ": cannot be written (" + SystemReason(errno) + ")");
-    }
-
-    for (const char* type : {"abGRAbsolute", "maxMagGRAbsolute"}) {
-      const bool ab = std::string(type) == "abGRAbsolute";
-      auto set = logic.append_child("logicTreeBranchSet");
-      set.append_attribute("uncertaintyType") = type;
-      set.append_attribute("applyToSources") = zone.c_str();
-      set.append_attribute("branchSetID") = ((ab ? "ab_" : "mmax_") + zone).c_str();
-      double given = 0.0;
-      for (std::size_t i = 0; i < ok.size(); ++i) {
-        const Estimate& est = s.catalog_estimates[ok[i]];
-        const OpenQuakeMfd m = ToOpenQuake(est.beta, est.lambda, est.mmin, est.mmax);
-        // The last weight closes the sum to 1 exactly as printed.
-        const double w =
-            i + 1 == ok.size()
-                ? 1.0 - given
-                : std::stod(Number(s.plan.branches[s.plan.cells[ok[i]].branch].weight / total, 12));
-        given += w;
-        auto branch = set.append_child("logicTreeBranch");
-        branch.append_attribute("branchID") =
-            ((ab ? "ab_" : "mmax_") + zone + "_" + std::to_string(i + 1)).c_str();
-        branch.append_child("uncertaintyModel").text() =
-            (ab ? Number(m.a) + " " + Number(m.b) : Number(m.max_mag)).c_str();
-        branch.append_child("uncertaintyWeight").text() = Number(w, 12).c_str();
-      }
-    }
-  }
-  const std::filesystem::path lt = oq / "source_model_logic_tree.xml";
-  if (!tree.save_file(s.outputs.Add(lt).c_str(), "  ")) {
-    throw Error(lt.string() + ": cannot be written (" + SystemReason(errno) + ")");
-  }
+  s.warnings = batch_output::WriteOpenQuake(s.plan, s.cells, s.folder / "openquake", s.outputs);
+  s.outputs.Write(s.folder / "report.html", batch_output::ReportHtml(s.plan, s.cells, s.warnings));
   s.Close();
   s.outputs.Commit();
 }

@@ -94,7 +94,7 @@ std::size_t RunBatchMpi(const MpiSession& mpi, const BatchPlan& plan,
   }
   writer.Finish();
   if (options.warning) {
-    for (const std::string& line : writer.warnings()) options.warning(line);
+    for (const std::string& w : writer.warnings()) options.warning(w);
   }
   return writer.failed();
 }

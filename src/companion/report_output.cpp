@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -68,6 +69,28 @@ std::string DecadeLabel(int exponent) {
   if (exponent >= 0 && exponent <= 6) return FixedText(std::pow(10.0, exponent), 0);
   if (exponent < 0 && exponent >= -4) return FixedText(std::pow(10.0, exponent), -exponent);
   return "1e" + std::to_string(exponent);
+}
+
+// The report's date (DD-Mon-YY, years 70 to 99 in the 1900s) as ISO 8601
+// YYYY-MM-DD; any other text as it is.
+std::string IsoDate(const std::string& date) {
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  if (date.size() != 9 || date[2] != '-' || date[6] != '-') return date;
+  const std::string day = date.substr(0, 2), month = date.substr(3, 3), year = date.substr(7, 2);
+  for (const std::string& d : {day, year}) {
+    if (d.find_first_not_of(" 0123456789") != std::string::npos) return date;
+  }
+  for (int m = 0; m < 12; ++m) {
+    if (month != kMonths[m]) continue;
+    const int y = std::stoi(year);
+    const int d = std::stoi(day);
+    if (d < 1 || d > 31) return date;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", y < 70 ? 2000 + y : 1900 + y, m + 1, d);
+    return text;
+  }
+  return date;
 }
 
 struct Box {
@@ -246,9 +269,10 @@ struct HazardFigure {
     }
     S << "</g>\n";
     Frame(Lower);
-    // Bottom left: every curve starts near 1 at the threshold.
-    const double px = Lower.Left + 20;
-    const double py = Lower.Bottom() - 104;
+    // Right of the panel, outside it: a curve may run anywhere inside (the
+    // 1-year curve of a small rate along the bottom).
+    const double px = Lower.Right() + 30;
+    const double py = Lower.Top + 20;
     S << "<rect x=\"" << px - 10 << "\" y=\"" << py - 6
       << "\" width=\"190\" height=\"92\" fill=\"white\" "
       << "stroke=\"#999\"/>\n";
@@ -306,7 +330,7 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
   bottom = std::max(bottom, top - 7);  // rates close to Mmax fall towards zero
   if (bottom >= top) bottom = top - 1;
 
-  const double width = 860.0;
+  const double width = 960.0;
   const double height = 980.0;
   std::ostringstream s;
   HazardFigure figure{s, options, xMin, xMax, xStep, top, bottom};
@@ -343,8 +367,8 @@ std::string HazardSvg(const ReportFile& report, const PlotOptions& options) {
     << Escape(estimates) << "</text>\n";
   if (!report.Date.empty()) {
     s << "<text x=\"" << width - 20 << "\" y=\"" << height - 14
-      << "\" text-anchor=\"end\" font-size=\"11\" fill=\"#555\">report of " << Escape(report.Date)
-      << "</text>\n";
+      << "\" text-anchor=\"end\" font-size=\"11\" fill=\"#555\">report of "
+      << Escape(IsoDate(report.Date)) << "</text>\n";
   }
 
   figure.UpperPanel(rates, highFactor, lowFactor);

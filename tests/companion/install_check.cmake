@@ -114,7 +114,8 @@ run_checked(${PREFIX}/bin/qev-batch --quiet --output ${PREFIX}/work/national
             ${PREFIX}/share/doc/qev/examples/batch/national.toml)
 file(STRINGS ${PREFIX}/work/national/results.csv rows)
 list(LENGTH rows count)
-if(NOT count EQUAL 1213 OR NOT EXISTS ${PREFIX}/work/national/openquake/png.xml)
+if(NOT count EQUAL 1213 OR NOT EXISTS ${PREFIX}/work/national/openquake/job.ini
+   OR NOT EXISTS ${PREFIX}/work/national/report.html)
   message(FATAL_ERROR "the installed batch example wrote ${count} result lines")
 endif()
 

@@ -76,6 +76,13 @@ TEST(ReportSvg, FigureIsStandaloneWithBandCurvesLegendAndEscapedTitle) {
     EXPECT_EQ(qev::testing::CountOf(svg, "<polygon"), 1);   // the SD(Lambda) band
     EXPECT_EQ(qev::testing::CountOf(svg, "<polyline"), 5);  // the rate and four probability curves
     EXPECT_NE(svg.find(">1000 years<"), std::string::npos);
+    EXPECT_NE(svg.find(">report of 2024-03-05<"), std::string::npos);  // the date as ISO 8601
+    // The legend of the probabilities lies right of the panel (x 730),
+    // where no curve runs.
+    const auto legend = svg.find(">within</text>");
+    ASSERT_NE(legend, std::string::npos);
+    const auto x = svg.rfind("<text x=\"", legend);
+    EXPECT_GT(std::stod(svg.substr(x + 9)), 730.0);
     for (const char* absent : {"synth&co", "href", "nan", "inf"})
       EXPECT_EQ(svg.find(absent), std::string::npos) << absent;
   }

@@ -114,8 +114,8 @@ int Run(int argc, char** argv) {
   if (rank0 && !quiet && isatty(STDERR_FILENO)) {
     options.progress = [&line](const qev::Progress& p) { line.Show(p); };
   }
-  if (rank0) {
-    options.warning = [](const std::string& line) { std::cerr << "warning: " << line << "\n"; };
+  if (rank0) {  // the warnings also with --quiet (it quiets the progress line)
+    options.warning = [](const std::string& w) { std::cerr << "WARNING: " << w << "\n"; };
   }
   std::size_t failed = 0;
   try {

@@ -1,0 +1,58 @@
+// What the writer keeps of every cell for the files written at the end (the
+// OpenQuake job folder and the report), and the writers of those files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "qev/batch.h"
+#include "textio/files.h"
+
+namespace qev::batch_output {
+
+// One task's estimates (replicate 0 or a bootstrap resample).
+struct Estimate {
+  bool ok = false;
+  bool converged = false;
+  qev::MmaxStatus mmax_status = qev::MmaxStatus::Unsettled;
+  std::int32_t replicate = 0;
+  float beta = 0.0f;
+  float lambda = 0.0f;
+  float mmin = 0.0f;
+  float mmax = 0.0f;
+  float b = 0.0f;
+  float sd_b = 0.0f;
+  float sd_lambda = 0.0f;
+  float sd_mmax = 0.0f;
+  float xmax = 0.0f;
+};
+
+struct CellOutcome {
+  Estimate catalog;                  // replicate 0
+  std::string status;                // its status (ok, no-estimate, ...)
+  std::vector<Estimate> replicates;  // the resamples that succeeded, in order
+  std::size_t failed = 0;            // resamples that failed
+};
+
+// An estimate a source model may carry: it succeeded and its Mmax is fixed
+// or settled.
+bool Usable(const Estimate& estimate);
+
+// A float as the shortest decimal that reads back as the same float.
+std::string ShortestFloat(float value);
+
+// The source-model files of the job (docs/batch.md), registered in `outputs`
+// and put in place when it commits; returns the warnings (what was left out
+// and why). `folder` is the openquake folder.
+std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
+                                        const std::vector<CellOutcome>& cells,
+                                        const std::filesystem::path& folder, OutputSet& outputs);
+
+// report.html: figures per zone, the branches, the settings and warnings.
+std::string ReportHtml(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                       const std::vector<std::string>& warnings);
+
+}  // namespace qev::batch_output
