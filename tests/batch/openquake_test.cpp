@@ -268,11 +268,10 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
     }
   }
   // Three models per branch that kept all its zones; weights in proportion.
-  for (const auto& [branch, weight] : branch_weight) {
+  for (const auto& entry : branch_weight) {
+    const std::string name = entry.first.substr(5);
     EXPECT_EQ(std::count_if(files.begin(), files.end(),
-                            [&](const auto& f) {
-                              return f.first.find(branch.substr(5)) != std::string::npos;
-                            }),
+                            [&](const auto& f) { return f.first.find(name) != std::string::npos; }),
               3);
   }
   if (branch_weight.size() == 2) {
