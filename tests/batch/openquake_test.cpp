@@ -189,7 +189,7 @@ TEST(OpenQuakeFolder, ModelsAreWholeBranchesAndReproduceTheEngineRates) {
       {"source_model_proc-bayes.xml", "proc=bayes"}};
   for (const auto& [file, weight] : files) {
     ASSERT_EQ(branch_of.count(file), 1u) << file;
-    const std::string branch = branch_of.at(file);
+    const std::string& branch = branch_of.at(file);
     std::map<std::string, std::string> regions;
     const auto laws = CheckModel(folder, "out/openquake/" + file, &regions);
     EXPECT_EQ(laws.size(), 2u) << file;
