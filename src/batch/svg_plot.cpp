@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "textio/xml_text.h"
+
 namespace qev::batch_output {
 
 namespace {
@@ -39,28 +41,7 @@ const std::string& PaletteColor(std::size_t i) {
   return colors[i % 10];
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Escaped(const std::string& text) { return XmlEscaped(text); }
 
 SvgPlot::SvgPlot(std::string id, double width, double height, Axis x, Axis y, std::string title)
     : id_(std::move(id)),
