@@ -536,6 +536,35 @@ std::string JobIni(const BatchPlan& plan, const std::vector<SourcePlace>& places
          "poes = 0.1 0.02\n";
 }
 
+// The folder's files that an earlier run wrote and this one does not (the
+// source model of a branch no longer in the job; the logic tree and job.ini
+// when no model is written now) go when this run's files are put in place,
+// so that the folder never mixes two runs. Only names this writer gives are
+// touched.
+void RetireEarlierFiles(const std::filesystem::path& folder, const std::set<std::string>& written,
+                        OutputSet& outputs, std::vector<std::string>& warnings) {
+  const auto ours = [](const std::string& name) {
+    const bool model = name.size() > 17 && name.rfind("source_model_", 0) == 0 &&
+                       name.compare(name.size() - 4, 4, ".xml") == 0;
+    return model || name == "gmpe_logic_tree.xml" || name == "job.ini";
+  };
+  std::error_code error;
+  std::vector<std::string> earlier;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(error) && ours(name) && written.count(name) == 0) {
+      earlier.push_back(name);
+    }
+  }
+  std::sort(earlier.begin(), earlier.end());
+  for (const std::string& name : earlier) {
+    outputs.Retire(folder / name);
+    warnings.push_back("openquake/" + name +
+                       ": written by an earlier run, removed (not part of "
+                       "this run's logic tree)");
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
@@ -580,17 +609,23 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) throw Error(folder.string() + ": cannot be made (" + error.message() + ")");
+  std::set<std::string> written;
   if (models.empty()) {
     warnings.push_back("no source model written: no branch has a usable estimate for every zone");
   } else {
     for (const ModelChoice& m : models) {
-      outputs.Write(folder / ("source_model_" + m.id + ".xml"),
-                    SourceModel(plan, places, m.laws, m.name));
+      const std::string name = "source_model_" + m.id + ".xml";
+      outputs.Write(folder / name, SourceModel(plan, places, m.laws, m.name));
+      written.insert(name);
     }
-    outputs.Write(folder / "source_model_logic_tree.xml", LogicTree(models));
-    outputs.Write(folder / "gmpe_logic_tree.xml", GmpeLogicTree(places));
-    outputs.Write(folder / "job.ini", JobIni(plan, places));
+    for (const auto& [name, text] : {std::pair{"source_model_logic_tree.xml", LogicTree(models)},
+                                     std::pair{"gmpe_logic_tree.xml", GmpeLogicTree(places)},
+                                     std::pair{"job.ini", JobIni(plan, places)}}) {
+      outputs.Write(folder / name, text);
+      written.insert(name);
+    }
   }
+  RetireEarlierFiles(folder, written, outputs, warnings);
   return warnings;
 }
 

@@ -362,6 +362,21 @@ void OutputSet::Commit() {
     file.temporary.clear();
   }
   files_.clear();
+  // The new files are in place: what they supersede goes. A file that
+  // cannot be removed stays; the caller has named it in its warnings.
+  for (const fs::path& earlier : retired_) ::unlink(earlier.c_str());
+  retired_.clear();
+}
+
+void OutputSet::Retire(const fs::path& earlier) {
+  std::error_code ignored;
+  const fs::path resolved = fs::weakly_canonical(earlier, ignored);
+  for (const File& file : files_) {
+    if (file.target == resolved || file.target == earlier) {
+      throw Error(earlier.string() + ": written and retired at once");
+    }
+  }
+  retired_.push_back(earlier);
 }
 
 void OutputSet::Abandon() {
@@ -370,6 +385,7 @@ void OutputSet::Abandon() {
     FreeSlot(file.slot);
   }
   files_.clear();
+  retired_.clear();
 }
 
 }  // namespace qev

@@ -277,6 +277,30 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
   if (branch_weight.size() == 2) {
     EXPECT_NEAR(branch_weight["proc=cramer"], 0.7, 1e-9);
   }
+
+  // The same folder again without bootstrap branches: the resample models
+  // of the first run go, so the folder holds exactly what its logic tree
+  // names, and the run says what it removed.
+  const auto again = folder.Run(std::string("'") + QEV_BATCH_BINARY + "' -o out '" +
+                                QEV_BATCH_DATA_DIR + "/openquake_job.toml'");
+  ASSERT_LE(again.status, 2) << again.out;
+  const auto named = CheckLogicTree(folder, "out/openquake");
+  std::set<std::string> present;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path("out/openquake"))) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("source_model_", 0) == 0 && name != "source_model_logic_tree.xml") {
+      present.insert(name);
+    }
+  }
+  std::set<std::string> expected;
+  for (const auto& [file, weight] : named) expected.insert(file);
+  EXPECT_EQ(present, expected);
+  for (const auto& [file, weight] : files) {
+    if (expected.count(file) != 0) continue;
+    EXPECT_NE(again.out.find("openquake/" + file + ": written by an earlier run, removed"),
+              std::string::npos)
+        << again.out;
+  }
 }
 
 TEST(OpenQuakeFolder, NumbersAreTheShortestThatReadBack) {
