@@ -243,6 +243,7 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
     at += base.size() + 2;
   }
   job.replace(job.find("[openquake]\n"), 12, "[openquake]\nbootstrap_branches = 3\n");
+  job.insert(0, "calibrated_intervals = 20\n");
   folder.Write("boot.toml", job);
   const auto run = folder.Run(std::string("'") + QEV_BATCH_BINARY + "' -o out boot.toml");
   ASSERT_LE(run.status, 2) << run.out;
@@ -278,9 +279,11 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
     EXPECT_NEAR(branch_weight["proc=cramer"], 0.7, 1e-9);
   }
 
-  // The same folder again without bootstrap branches: the resample models
-  // of the first run go, so the folder holds exactly what its logic tree
-  // names, and the run says what it removed.
+  // The same folder again without bootstrap branches or calibrated
+  // intervals: the resample models and calibrated.csv of the first run go,
+  // so the folder holds exactly what its logic tree names, and the run says
+  // what it removed.
+  ASSERT_TRUE(std::filesystem::exists(folder.Path("out/calibrated.csv")));
   const auto again = folder.Run(std::string("'") + QEV_BATCH_BINARY + "' -o out '" +
                                 QEV_BATCH_DATA_DIR + "/openquake_job.toml'");
   ASSERT_LE(again.status, 2) << again.out;
@@ -292,6 +295,8 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
       present.insert(name);
     }
   }
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("out/calibrated.csv")));
+  EXPECT_NE(again.out.find("calibrated.csv: written by an earlier run"), std::string::npos);
   std::set<std::string> expected;
   for (const auto& [file, weight] : named) expected.insert(file);
   EXPECT_EQ(present, expected);
