@@ -381,6 +381,30 @@ std::string Unusable(const BatchPlan& plan, const std::vector<CellOutcome>& cell
   return "";
 }
 
+// The laws of branch `b`'s models, one list of zones per model: the
+// catalog's estimates, or with `n` bootstrap branches the n points of each
+// zone's resamples. Returns the name of a zone with too few usable
+// resamples (and no points), else "".
+std::string BranchPoints(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                         const std::vector<SourcePlace>& places, std::size_t b, std::size_t n,
+                         std::vector<std::vector<const Estimate*>>& points) {
+  points.assign(n == 0 ? 1 : n, {});
+  for (const SourcePlace& p : places) {
+    const std::size_t c = p.zone * plan.branches.size() + b;
+    if (n == 0) {
+      points[0].push_back(&cells[c].catalog);
+      continue;
+    }
+    const std::vector<const Estimate*> drawn = BootstrapPoints(cells[c], n);
+    if (drawn.empty()) {
+      points.clear();
+      return plan.job.zones[p.zone].name;
+    }
+    for (std::size_t k = 0; k < n; ++k) points[k].push_back(drawn[k]);
+  }
+  return "";
+}
+
 std::vector<ModelChoice> Models(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
                                 const std::vector<SourcePlace>& places,
                                 std::vector<std::string>& warnings) {
@@ -396,26 +420,14 @@ std::vector<ModelChoice> Models(const BatchPlan& plan, const std::vector<CellOut
                          why + "); the other branches' weights renormalised");
       continue;
     }
-    std::vector<std::vector<const Estimate*>> points(n == 0 ? 1 : n);
-    bool enough = true;
-    for (const SourcePlace& p : places) {
-      const std::size_t c = p.zone * plan.branches.size() + b;
-      if (n == 0) {
-        points[0].push_back(&cells[c].catalog);
-        continue;
-      }
-      const std::vector<const Estimate*> drawn = BootstrapPoints(cells[c], n);
-      if (drawn.empty()) {
-        warnings.push_back("branch " + plan.branches[b].name +
-                           ": left out of the logic tree (zone " + plan.job.zones[p.zone].name +
-                           " has fewer than " + std::to_string(n) +
-                           " usable replicates); the other branches' weights renormalised");
-        enough = false;
-        break;
-      }
-      for (std::size_t k = 0; k < n; ++k) points[k].push_back(drawn[k]);
+    std::vector<std::vector<const Estimate*>> points;
+    if (const std::string short_zone = BranchPoints(plan, cells, places, b, n, points);
+        !short_zone.empty()) {
+      warnings.push_back("branch " + plan.branches[b].name + ": left out of the logic tree (zone " +
+                         short_zone + " has fewer than " + std::to_string(n) +
+                         " usable replicates); the other branches' weights renormalised");
+      continue;
     }
-    if (!enough) continue;
     for (std::size_t k = 0; k < points.size(); ++k) {
       ModelChoice m;
       m.id = slugs[b] + (n == 0 ? "" : "_" + std::to_string(k + 1));

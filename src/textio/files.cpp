@@ -311,6 +311,13 @@ fs::path OutputSet::Add(const fs::path& target) {
   struct stat status {};
   const bool exists = ::stat(target.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) OutputFails(target, "cannot be written", EISDIR);
+  // A device, pipe or socket cannot be replaced by a finished file (and as
+  // the superuser a device's node would be).
+  if (exists && !S_ISREG(status.st_mode)) {
+    throw Error(target.string() +
+                ": cannot be written (it is a device or a pipe, not a file; the outputs are put "
+                "in place as files, name a file)");
+  }
   if (const std::optional<FileIdentity> file = RegularFileOf(target)) {
     for (const fs::path& input : inputs_) {
       if (RegularFileOf(input) == file) {
