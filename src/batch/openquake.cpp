@@ -448,6 +448,7 @@ std::string LogicTree(const std::vector<ModelChoice>& models) {
   set.append_attribute("uncertaintyType") = "sourceModel";
   set.append_attribute("branchSetID") = "bs1";
   std::vector<double> shares;
+  shares.reserve(models.size());
   for (const ModelChoice& m : models) shares.push_back(m.weight);
   const std::vector<std::string> weights = Closed(shares);
   for (std::size_t i = 0; i < models.size(); ++i) {

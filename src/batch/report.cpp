@@ -55,6 +55,7 @@ double LawRate(const Estimate& e, double m) {
 
 std::vector<double> Grid(double low, double high) {
   std::vector<double> grid;
+  grid.reserve(kGridPoints);
   for (int i = 0; i < kGridPoints; ++i) {
     grid.push_back(low + (high - low) * i / (kGridPoints - 1));
   }
@@ -274,6 +275,7 @@ std::string HazardFigures(const BatchPlan& plan, const std::vector<CellOutcome>&
     std::vector<double> x(grid.begin(), grid.end()), lo, hi;
     for (std::size_t k = 0; k < grid.size(); ++k) {
       std::vector<double> p;
+      p.reserve(drawn.size());
       for (const auto& h : drawn) p.push_back(h[k].probabilities[s]);
       lo.push_back(Quantile(p, kBandLow));
       hi.push_back(Quantile(p, kBandHigh));
@@ -364,6 +366,7 @@ std::string BootstrapFigures(const std::vector<CellOutcome>& cells, const ZoneVi
 
 std::string Band(const std::vector<Estimate>& replicates, float Estimate::*field) {
   std::vector<double> values;
+  values.reserve(replicates.size());
   for (const Estimate& r : replicates) values.push_back(r.*field);
   if (values.empty()) return "";
   return Format("%.3g", Quantile(values, kBandLow)) + " to " +
