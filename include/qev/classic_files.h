@@ -18,7 +18,8 @@
 //
 // Errors: ReadingError (EndOfInput in the header) naming the source, line, the
 // text read and what was expected: a malformed value, a negative SD or
-// frequency, a fractional frequency, a magnitude (or threshold) above the
+// frequency, an SD above classic::kLargestSd (2.5, qev/classic_bounds.h: the
+// likelihood's Lambda would not be a number), a fractional frequency, a magnitude (or threshold) above the
 // largest the caller allows, a value whose hundredths (or whole number) do
 // not fit 32 bits, the end of the file inside a record (some of its values
 // read, the rest missing), a complete part without data lines that ends
