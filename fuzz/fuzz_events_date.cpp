@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const qev::ReadingError& error) {
     if (error.source() != "fuzz date" || error.expected().empty())
       fuzz::Broken("a date error names what was read and what was expected");
-    fuzz::CheckPrintable(error.what());
+    fuzz::CheckNoControlCharacters(error.what());
     return 0;
   }
   const std::optional<qev::CivilDate> written = WrittenDate(text);

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const qev::ReadingError& error) {
     if (error.source() != "fuzz.toml") fuzz::Broken("a reading error names its source");
     if (error.expected().empty()) fuzz::Broken("a reading error says what was expected");
-    fuzz::CheckPrintable(error.what());
+    fuzz::CheckNoControlCharacters(error.what());
     return 0;
   } catch (const qev::Error&) {
     return 0;
