@@ -32,11 +32,6 @@ std::string DateLine(const CivilDate& date) {
 const char* kUseTheLibrary =
     "the library (qev::Split, then qev::Analyze) or the batch tool, which have no such limit";
 
-static_assert(kClassicExtremeEvents == classic::kExtremeEvents &&
-              kClassicCompleteRows == classic::kCompleteRows &&
-              kClassicCompleteParts == classic::kCompleteParts &&
-              kClassicNameLength == classic::kNameLength);
-
 // A name qev takes as typed on one line: at most 15 characters, none of them
 // a control character (a line end would split the answer), no blank at
 // either end (the answer is read without them) and not empty (a blank name
