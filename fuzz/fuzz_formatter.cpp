@@ -19,9 +19,9 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "textio/formatter.h"
-#include "textio/sink.h"
-#include "textio/stop.h"
+#include "console/formatter.h"
+#include "console/sink.h"
+#include "console/stop.h"
 
 namespace {
 

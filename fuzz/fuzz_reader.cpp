@@ -19,7 +19,7 @@
 #include "fuzz_common.h"
 #include "qev/errors.h"
 #include "textio/reader.h"
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace {
 

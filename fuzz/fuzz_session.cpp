@@ -36,7 +36,7 @@
 #include "classic/run_session.h"
 #include "fuzz_common.h"
 #include "textio/reader.h"
-#include "textio/textio.h"
+#include "console/textio.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/sink.h"
+#include "console/sink.h"
 
 namespace qev {
 

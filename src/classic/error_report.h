@@ -4,7 +4,7 @@
 #pragma once
 
 #include "qev/errors.h"
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace qev {
 

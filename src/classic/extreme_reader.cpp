@@ -7,7 +7,7 @@
 #include "classic/catalog_reading.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace qev {
 

@@ -2,7 +2,7 @@
 // the output file.
 #pragma once
 
-#include "textio/sink.h"
+#include "console/sink.h"
 
 namespace qev {
 

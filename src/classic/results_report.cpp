@@ -2,7 +2,7 @@
 
 #include "classic/figure_formats.h"
 #include "qev/analysis.h"
-#include "textio/sink.h"
+#include "console/sink.h"
 
 namespace qev {
 

@@ -1,7 +1,7 @@
 // The program's entry: the whole session from the first screen to the stop.
 #pragma once
 
-#include "textio/textio.h"
+#include "console/textio.h"
 
 namespace qev {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "classic/records.h"
-#include "textio/sink.h"
+#include "console/sink.h"
 
 namespace qev {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "qev/classic_bounds.h"
-#include "textio/sink.h"
-#include "textio/textio.h"
+#include "console/sink.h"
+#include "console/textio.h"
 
 namespace qev {
 

@@ -5,7 +5,7 @@
 #include "classic/records.h"
 #include "qev/analysis.h"
 #include "qev/catalog.h"
-#include "textio/textio.h"
+#include "console/textio.h"
 
 namespace qev {
 

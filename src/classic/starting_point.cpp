@@ -6,7 +6,7 @@
 #include "qev/analysis.h"
 #include "qev/classic_bounds.h"
 #include "qev/errors.h"
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace qev {
 namespace {

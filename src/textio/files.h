@@ -1,7 +1,8 @@
-// The files of a session at the level of the operating system: which file a
-// name or an open stream is (so that one file is never both an input and the
-// report), catalog files read through their descriptor, and the report file
-// written beside its target and put in place only at the end.
+// Files at the level of the operating system: which file a name or an open
+// stream is (so that one file is never both an input and an output), input
+// files refused unless regular and read through their descriptor, and the
+// output files of a tool written beside their targets and put in place only
+// at the end (the classic program's report file: console/report_file.h).
 #pragma once
 
 #include <cstdint>
@@ -82,56 +83,12 @@ class InputFile : public std::istream {
   Buffer buffer_;
 };
 
-// The output file of a session. A missing or regular target is written to a
-// temporary file beside it (same folder, so that the rename is atomic) and
-// put in place by Commit; until then an existing target is not touched. A
-// target that is neither (a device such as /dev/null or /dev/full, a pipe)
-// is written directly, as it is. Failures are thrown as ProgramStop (exit
-// status 1) with the program's message lines and the system's reason.
-class ReportFile {
- public:
-  ReportFile(const std::filesystem::path& target, const std::string& shownName);
-  // A file neither committed nor set aside is set aside (see SetAside).
-  ~ReportFile();
-  ReportFile(const ReportFile&) = delete;
-  ReportFile& operator=(const ReportFile&) = delete;
-
-  // Appends one record with its line end. After a failed write the file
-  // holds the records written before it, each whole.
-  void Write(std::string_view record);
-  // The normal end: the bytes on the disk, the temporary file renamed to the
-  // target (a target written directly is closed).
-  void Commit();
-  // An error stop: a report whose target did not exist takes the target's
-  // name (the partial report, as it stands); a target that existed is left
-  // untouched and the partial report is put beside it as TARGET.partial,
-  // unless that name is one of `inputs` (then it keeps its temporary name).
-  // Returns, when the partial report is not under the target's name, the
-  // console line that says where it is.
-  std::optional<std::string> SetAside(const std::vector<FileIdentity>& inputs = {});
-
-  // The file the report will replace (when it existed and is regular) and
-  // the temporary file: inputs that are either are refused.
-  bool Is(const FileIdentity& file) const;
-  const std::string& ShownName() const { return shownName_; }
-  // The temporary file while there is one (for a clean-up on a signal).
-  const std::filesystem::path& TemporaryPath() const { return temporary_; }
-
- private:
-  [[noreturn]] void Fail(const char* what, int error);
-  void Close();
-
-  std::filesystem::path target_;     // links resolved
-  std::filesystem::path temporary_;  // empty: written directly
-  std::string shownName_;
-  std::string partialShown_;  // TARGET.partial as the user finds it
-  std::optional<FileIdentity> targetFile_;
-  std::optional<FileIdentity> temporaryFile_;
-  bool targetExisted_ = false;
-  int descriptor_ = -1;
-  std::uint64_t whole_ = 0;  // bytes of the records written in full
-  bool failed_ = false;
-};
+// Permissions of a new file as the process would create it (0666 less the
+// umask).
+unsigned NewFileMode();
+// All of `bytes` written to the descriptor (a write cut short by a signal is
+// continued); false with errno set when the system refuses.
+bool WriteAllBytes(int descriptor, std::string_view bytes);
 
 // The output files of one run of a tool, written as the classic report is:
 // each beside its target under a temporary name (TARGET.qev-XXXXXX) and put

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "harness/harness.h"
-#include "textio/formatter.h"
+#include "console/formatter.h"
 
 namespace qev {
 namespace {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "classic/figure_formats.h"
+#include "console/formatter.h"
 #include "harness/harness.h"
 #include "qev/analysis.h"
 #include "qev/classic_files.h"
-#include "textio/formatter.h"
 #include "textio/reader.h"
 
 namespace qev {
@@ -75,21 +75,12 @@ struct SessionPlan {
   std::vector<float> queries;  // magnitudes answered by the hazard queries
 };
 
-SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& args) {
-  Answers a(testing::ReadBytes(folder / "answers.txt"), args);
-  SessionPlan s;
-  AnalysisOptions& o = s.options;
-  a.Pause();
-  a.Pause();
-  a.Name();  // the output file
-  s.units = a.Get();
-  const float upper = s.units == 1 ? 10.0f : 12.0f;
-  do s.kind = a.Get();
-  while (s.kind < 1 || s.kind > 3);
-  // Spans and a starting Lambda below the smallest normal number are asked again.
-  constexpr float kTiny = std::numeric_limits<float>::min();
-  do a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
-  while (!(s.spans[0] >= kTiny && s.spans[1] >= kTiny && s.spans[2] >= kTiny));
+// Spans and a starting Lambda below the smallest normal number are asked again.
+constexpr float kTiny = std::numeric_limits<float>::min();
+
+// The catalog's files as the session reads them; returns the lowest
+// magnitude it holds (an extreme event or a completeness threshold).
+float ReadCatalogAnswers(Answers& a, const fs::path& folder, SessionPlan& s) {
   float lowest = s.kind == 2 ? 99.0f : 0.0f;
   if (s.kind == 1 || s.kind == 3) {
     const std::int32_t layout = a.Get();
@@ -113,8 +104,12 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
       lowest = std::min(lowest, s.catalog.complete.back().threshold);
     }
   }
-  o.units = s.units == 2 ? Units::Intensity : Units::Magnitude;
-  o.data_kind = static_cast<DataKind>(s.kind);
+  return lowest;
+}
+
+// Mmin, Xmax and, for an Xmax of one's own, the date from which it holds.
+void ReadThresholdAnswers(Answers& a, SessionPlan& s, float lowest, float upper) {
+  AnalysisOptions& o = s.options;
   if (a.Get() == 1) {
     o.mmin = lowest - 1.0f;
   } else {
@@ -124,21 +119,25 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   const float observed = ObservedMaximaOf(s.catalog).largest;
   if (a.Get() == 1) {
     o.xmax = observed;
-  } else {
-    do o.xmax = a.Get<float>();
-    while (!(*o.xmax >= observed && *o.xmax <= upper));
-    if (a.Get() == 1) {
-      const float start =
-          s.catalog.extreme ? s.catalog.extreme->start : s.catalog.complete.front().start;
-      float year = 0.0f, month = 0.0f, day = 0.0f;
-      do a.Read(&year, &month, &day);
-      while (DecimalYear(year, month, day) > start);
-      const float end = s.kind == 1
-                            ? s.catalog.extreme->end
-                            : (s.catalog.complete.empty() ? 0.0f : s.catalog.complete.back().end);
-      o.span_t = end - DecimalYear(year, month, day);
-    }
+    return;
   }
+  do o.xmax = a.Get<float>();
+  while (!(*o.xmax >= observed && *o.xmax <= upper));
+  if (a.Get() != 1) return;
+  const float start =
+      s.catalog.extreme ? s.catalog.extreme->start : s.catalog.complete.front().start;
+  float year = 0.0f, month = 0.0f, day = 0.0f;
+  do a.Read(&year, &month, &day);
+  while (DecimalYear(year, month, day) > start);
+  const float end = s.kind == 1
+                        ? s.catalog.extreme->end
+                        : (s.catalog.complete.empty() ? 0.0f : s.catalog.complete.back().end);
+  o.span_t = end - DecimalYear(year, month, day);
+}
+
+// SIG(Xmax), the procedure, the prior b and the starting point.
+void ReadModelAnswers(Answers& a, SessionPlan& s, float upper) {
+  AnalysisOptions& o = s.options;
   do o.sig_xmax = a.Get<float>();
   while (!(o.sig_xmax >= 0.0f && o.sig_xmax <= upper));
   s.procedure = a.Get();
@@ -148,28 +147,51 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   o.prior_b = o.prior_b_sd = 0.0f;
   do a.Read(&o.prior_b, &o.prior_b_sd);
   while (!(o.prior_b > 0.0f && o.prior_b <= 3.0f));
-  if (a.Get() == 2) {
-    o.start = StartingPointKind::Given;
-    do o.start_lambda = a.Get<float>();
-    while (!(o.start_lambda >= kTiny));
-    o.start_mmax = 0.0f;
-    do a.Read(&o.start_mmax);
-    while (!(o.start_mmax > o.mmin && o.start_mmax <= upper));
-  }
+  if (a.Get() != 2) return;
+  o.start = StartingPointKind::Given;
+  do o.start_lambda = a.Get<float>();
+  while (!(o.start_lambda >= kTiny));
+  o.start_mmax = 0.0f;
+  do a.Read(&o.start_mmax);
+  while (!(o.start_mmax > o.mmin && o.start_mmax <= upper));
+}
+
+// The Mmax of each run after the first, then the magnitudes of the hazard
+// queries.
+void ReadRunAnswers(Answers& a, SessionPlan& s, float upper) {
+  AnalysisOptions& o = s.options;
   o.mmax_values = {StartingPoint(s.catalog, o).mmax};
   for (float answer = a.Get<float>(); answer >= 0.01f; answer = a.Get<float>()) {
     if (answer <= upper && answer >= *o.xmax) o.mmax_values.push_back(answer);
   }
-  if (a.Get() != 0) {
-    float m = 0.0f;
-    for (;;) {
-      a.Read(&m);
-      if (m == 0.0f) break;
-      if (m < o.mmin) continue;
-      if (m == o.mmin) m = m + 0.004f;
-      if (o.mmax_values.back() > m) s.queries.push_back(m);
-    }
+  if (a.Get() == 0) return;
+  for (float m = 0.0f;;) {
+    a.Read(&m);
+    if (m == 0.0f) break;
+    if (m < o.mmin) continue;
+    if (m == o.mmin) m = m + 0.004f;
+    if (o.mmax_values.back() > m) s.queries.push_back(m);
   }
+}
+
+SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& args) {
+  Answers a(testing::ReadBytes(folder / "answers.txt"), args);
+  SessionPlan s;
+  a.Pause();
+  a.Pause();
+  a.Name();  // the output file
+  s.units = a.Get();
+  const float upper = s.units == 1 ? 10.0f : 12.0f;
+  do s.kind = a.Get();
+  while (s.kind < 1 || s.kind > 3);
+  do a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
+  while (!(s.spans[0] >= kTiny && s.spans[1] >= kTiny && s.spans[2] >= kTiny));
+  const float lowest = ReadCatalogAnswers(a, folder, s);
+  s.options.units = s.units == 2 ? Units::Intensity : Units::Magnitude;
+  s.options.data_kind = static_cast<DataKind>(s.kind);
+  ReadThresholdAnswers(a, s, lowest, upper);
+  ReadModelAnswers(a, s, upper);
+  ReadRunAnswers(a, s, upper);
   return s;
 }
 

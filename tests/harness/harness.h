@@ -13,8 +13,8 @@
 
 #include "classic/session.h"
 #include "qev/catalog.h"
-#include "textio/stop.h"
-#include "textio/textio.h"
+#include "console/stop.h"
+#include "console/textio.h"
 
 namespace qev::testing {
 

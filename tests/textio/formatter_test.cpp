@@ -1,4 +1,4 @@
-#include "textio/formatter.h"
+#include "console/formatter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "textio/sink.h"
+#include "console/sink.h"
 
 namespace qev {
 namespace {

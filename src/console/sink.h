@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/files.h"
-#include "textio/formatter.h"
+#include "console/formatter.h"
+#include "console/report_file.h"
 
 namespace qev {
 

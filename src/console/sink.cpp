@@ -1,6 +1,6 @@
-#include "textio/sink.h"
+#include "console/sink.h"
 
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace qev {
 

@@ -1,4 +1,4 @@
-#include "textio/formatter.h"
+#include "console/formatter.h"
 
 #include <cmath>
 #include <cstdint>

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "console/sink.h"
 #include "textio/files.h"
 #include "textio/reader.h"
-#include "textio/sink.h"
 
 namespace qev {
 

@@ -1,4 +1,4 @@
-#include "textio/textio.h"
+#include "console/textio.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <system_error>
 
-#include "textio/stop.h"
+#include "console/stop.h"
 
 namespace qev {
 
