@@ -132,10 +132,14 @@ struct CalibratedIntervals {
   double unsettled_share = 0.0;
   // False when the intervals cannot be trusted to cover the truth as stated:
   // Mmax far above the largest observed event (the likelihood hardly bounds
-  // it); a bias that changes fast with the law (the mean re-estimate moving
-  // by less than 0.7 of a measurable step between the stages' laws: the
-  // corrected estimate then scatters more than the intervals show); many
-  // unsettled or failed replicates. `warning` says which.
+  // it); many unsettled or failed replicates; for the inverted intervals a
+  // slope outside 0.25-2, slopes that cannot be inverted, or stage 1's mean
+  // re-estimate more than three standard errors from where the slopes put it
+  // (the re-estimates do not move linearly with the law); for the others a
+  // bias that changes fast with the law (the mean re-estimate moving by less
+  // than 0.7 of a measurable step between the stages' laws: the corrected
+  // estimate then scatters more than the intervals show), and for the
+  // studentized ones a missing reported SD. `warning` says which.
   bool calibrated = true;
   std::string warning;
 };

@@ -286,6 +286,8 @@ CalibratedValue Summarise(double estimate, double centre, const std::vector<doub
 // result is flagged.
 constexpr double kFlattestSlope = 0.25;
 constexpr double kSteepestSlope = 2.0;
+// Standard errors by which stage 1's mean may miss the linear model's.
+constexpr double kLinearCheck = 3.0;
 
 // One quantity of the replicates: its value and reported SD.
 struct Field {
@@ -529,6 +531,57 @@ Matrix Slopes(const BootstrapSample& sample, std::size_t n, CalibratedIntervals&
   return diagonal ? ClampedDiagonal(slopes, n) : slopes;
 }
 
+// The replicates' (b, log Lambda, Mmax) where all three are finite.
+std::vector<Vector> ScaledDraws(const std::vector<Replicate>& replicates) {
+  std::vector<Vector> draws;
+  for (const Replicate& r : replicates) {
+    if (!r.ok) continue;
+    Vector x;
+    for (std::size_t p = 0; p < 3; ++p) x[p] = Scaled(p, r.*kFields[p]);
+    if (std::isfinite(x[0] + x[1] + x[2])) draws.push_back(x);
+  }
+  return draws;
+}
+
+Vector MeanOf(const std::vector<Vector>& draws) {
+  Vector mean = {0.0, 0.0, 0.0};
+  for (const Vector& x : draws) {
+    for (std::size_t p = 0; p < 3; ++p) mean[p] += x[p] / static_cast<double>(draws.size());
+  }
+  return mean;
+}
+
+// A check of the linear model on stage 1, drawn from the fitted law: its mean
+// re-estimate must lie where stage 2's mean plus the slopes times the step
+// from the corrected to the fitted law puts it, within three standard errors
+// of the difference of two independent means. Where it does not, the
+// re-estimates do not move linearly with the law over the range the
+// intervals span, and the result is flagged.
+void CheckLinear(const BootstrapSample& sample, const Matrix& slopes, std::size_t n,
+                 const std::vector<Vector>& second, CalibratedIntervals& result) {
+  const std::vector<Vector> first = ScaledDraws(sample.stage1);
+  if (first.size() < 2 || second.size() < 2) return;
+  const Vector m1 = MeanOf(first);
+  const Vector m2 = MeanOf(second);
+  const Vector fitted = LawValues(sample.fitted);
+  const Vector corrected = LawValues(sample.corrected);
+  Vector step = {0.0, 0.0, 0.0};
+  for (std::size_t q = 0; q < n; ++q) step[q] = Scaled(q, fitted[q]) - Scaled(q, corrected[q]);
+  const Vector moved = Times(slopes, step, n);
+  for (std::size_t p = 0; p < n; ++p) {
+    double squares = 0.0;
+    for (const Vector& x : second) squares += (x[p] - m2[p]) * (x[p] - m2[p]);
+    const double variance = squares / static_cast<double>(second.size() - 1);
+    const double se = std::sqrt(variance / static_cast<double>(first.size()) +
+                                variance / static_cast<double>(second.size()));
+    if (std::fabs(m1[p] - (m2[p] + moved[p])) > kLinearCheck * se) {
+      Flag(result, std::string("the estimate of ") + kNames[p] +
+                       " does not move with the law as its slope says: its intervals are not "
+                       "calibrated");
+    }
+  }
+}
+
 // The inverted intervals (test inversion, Carpenter 1999, with the mean
 // re-estimates taken as linear in the law near the corrected one, on the
 // scales of Scaled): the law under which the estimate lies at a percentile
@@ -541,19 +594,13 @@ Matrix Slopes(const BootstrapSample& sample, std::size_t n, CalibratedIntervals&
 void InvertAll(const BootstrapSample& sample, bool mmax_estimated, const Vector& estimate,
                CalibratedIntervals& result) {
   const std::size_t n = mmax_estimated ? 3 : 2;
+  const std::string flagged = result.warning;
+  const Matrix slopes = Slopes(sample, n, result);
   Matrix inverse;
-  Inverse(Slopes(sample, n, result), n, inverse);
-  std::vector<Vector> draws;
-  Vector mean = {0.0, 0.0, 0.0};
-  for (const Replicate& r : sample.stage2) {
-    if (!r.ok) continue;
-    Vector x;
-    for (std::size_t p = 0; p < 3; ++p) x[p] = Scaled(p, r.*kFields[p]);
-    if (!std::isfinite(x[0] + x[1] + x[2])) continue;
-    draws.push_back(x);
-    for (std::size_t p = 0; p < 3; ++p) mean[p] += x[p];
-  }
-  for (double& m : mean) m /= static_cast<double>(draws.size());
+  Inverse(slopes, n, inverse);
+  const std::vector<Vector> draws = ScaledDraws(sample.stage2);
+  const Vector mean = MeanOf(draws);
+  if (result.warning == flagged) CheckLinear(sample, slopes, n, draws, result);
   const Vector law = LawValues(sample.corrected);
   Vector offset = {0.0, 0.0, 0.0};
   for (std::size_t p = 0; p < n; ++p) offset[p] = Scaled(p, estimate[p]) - mean[p];
