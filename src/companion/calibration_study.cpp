@@ -79,7 +79,8 @@ StudyEstimate Estimate(const Catalog& catalog, const AnalysisOptions& analysis,
       BootstrapOptions bootstrap;
       bootstrap.replicates = options.BootstrapReplicates;
       bootstrap.seed = seed * 7919u + 17u;
-      // The inverted intervals need the slopes' stage; the others use a part.
+      // The inverted intervals need the slopes' stage; the others do without.
+      bootstrap.method = BootstrapMethod::Basic;
       for (const std::string& name : options.BootstrapMethods) {
         if (name == "inverted") bootstrap.method = BootstrapMethod::Inverted;
       }
