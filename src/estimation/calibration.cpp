@@ -687,7 +687,9 @@ BootstrapSample DrawBootstrapSample(const Catalog& catalog, const AnalysisOption
   const std::array<double, 3> shifts = {SdOf(stage1, &Replicate::b),
                                         SdOf(stage1, &Replicate::lambda),
                                         SdOf(stage1, &Replicate::mmax)};
-  sample.envelope = law.lambda + (slopes && shifts[1] > 0.0 ? shifts[1] : 0.0);
+  // One candidate rate whatever the construction, so that the three share
+  // stages 1 and 2 and differ only in the intervals.
+  sample.envelope = law.lambda + (shifts[1] > 0.0 ? shifts[1] : 0.0);
   const std::uint64_t seed2 = bootstrap.seed ^ kStageTwoSeed;
   sample.stage2 =
       RunReplicates(catalog, options, law, sample.envelope, bootstrap, bootstrap.replicates, seed2);
