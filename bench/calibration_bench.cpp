@@ -44,7 +44,9 @@ void BM_CalibrationStudy(benchmark::State& state) {
 }
 BENCHMARK(BM_CalibrationStudy)->Args({200, 1})->Args({200, 2})->Unit(benchmark::kMillisecond);
 
-// One set of bootstrap intervals (200 replicates) for one catalog of the design.
+// One set of bootstrap intervals (200 replicates) for one catalog of the
+// design; the arguments are the threads and the construction (0 inverted,
+// with its slopes' stage; 2 basic, as studentized, without).
 void BM_BootstrapIntervals(benchmark::State& state) {
   SynthPlan plan = ExampleDesign();
   const GeneratedCatalog generated = GenerateCatalog(plan);
@@ -61,10 +63,15 @@ void BM_BootstrapIntervals(benchmark::State& state) {
   BootstrapOptions bootstrap;
   bootstrap.replicates = 200;
   bootstrap.threads = static_cast<std::int32_t>(state.range(0));
+  bootstrap.method = static_cast<BootstrapMethod>(state.range(1));
   for (auto _ : state)
     benchmark::DoNotOptimize(BootstrapIntervals(catalog, options, fit, bootstrap));
   state.SetItemsProcessed(state.iterations() * bootstrap.replicates);
 }
-BENCHMARK(BM_BootstrapIntervals)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BootstrapIntervals)
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({1, 2})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -144,6 +144,10 @@ struct BatchJob {
   // Simulated catalogs of the parametric-bootstrap intervals of each zone and
   // branch (qev/calibration.h), written to calibrated.csv; 0: none.
   std::int32_t calibrated_intervals = 0;
+  // How their intervals are built (`calibrated_method`: "inverted", the
+  // default, "studentized" or "basic"); written in calibrated.csv's column
+  // `method`.
+  BootstrapMethod calibrated_method = BootstrapMethod::Inverted;
   bool strict = false;  // a task with input warnings fails (status input-warning)
   SettingsLayer defaults;
   std::vector<BatchZone> zones;  // in the order of the file

@@ -12,8 +12,11 @@
 // number of threads.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "qev/analysis.h"
@@ -39,15 +42,40 @@ struct SimulationLaw {
 // largest apparent magnitude of a window, with the SD of that window's
 // observed event, is listed at the observed date when it reaches the part's
 // level (its smallest observed magnitude), and a window that does not is
-// merged into the next, as the data's own empty windows were. Throws
-// InvalidOptions for a law that is not finite and positive with mmax > mmin.
-Catalog SimulateCatalog(const Catalog& design, const SimulationLaw& law, std::uint64_t seed);
+// merged into the next, as the data's own empty windows were. The history is
+// drawn as candidate events at the rate `envelope` (the law's Lambda when
+// smaller, as by default), each kept with probability Lambda / envelope and
+// taking the same draws kept or not: two laws drawn with one seed and one
+// envelope give catalogs that differ only where the laws do (common random
+// numbers). Throws InvalidOptions for a law that is not finite and positive
+// with mmax > mmin.
+Catalog SimulateCatalog(const Catalog& design, const SimulationLaw& law, std::uint64_t seed,
+                        double envelope = 0.0);
+
+// How the intervals are built from the replicates (docs/method.md, section 12).
+enum class BootstrapMethod {
+  // Test inversion: the laws under which the estimate lies at the percentiles
+  // of the re-estimates, the mean re-estimates moving with the law by the
+  // slopes measured with common random numbers (the default).
+  Inverted,
+  // Bootstrap-t: the errors of the re-estimates in units of each replicate's
+  // own reported SD, scaled by the data's reported SD.
+  Studentized,
+  // The corrected estimate less the percentiles of stage 2's deviations from
+  // their mean (the construction of the first version).
+  Basic,
+};
+// "inverted", "studentized", "basic".
+const char* BootstrapMethodName(BootstrapMethod method);
+// The method of a name, or none for a name that is not one.
+std::optional<BootstrapMethod> BootstrapMethodFromName(std::string_view name);
 
 struct BootstrapOptions {
   std::int32_t replicates = 200;  // simulated catalogs of stage 2 (at least 20)
   std::uint64_t seed = 1;
   std::int32_t threads = 1;              // threads of this call
   std::vector<float> hazard_magnitudes;  // magnitudes of the hazard band
+  BootstrapMethod method = BootstrapMethod::Inverted;
 };
 
 // One quantity. Stage 1 simulates replicates/2 catalogs from the fitted law;
@@ -55,9 +83,20 @@ struct BootstrapOptions {
 // simulates `replicates` catalogs. The bias is stage 2's mean re-estimate
 // less the corrected law's value (the bias at the corrected point), the
 // corrected estimate the estimate less that bias, sd the SD of stage 2's
-// re-estimates, and the basic intervals the corrected estimate less the
-// 84.13th/15.87th (97.5th/2.5th) percentiles of stage 2's deviations from
-// their mean. docs/method.md, section 12.
+// re-estimates (inverted: carried back to the law's scale). The intervals:
+//   Inverted (Carpenter 1999): stage 3 gives the slopes S of the mean
+//     re-estimates of (b, Lambda, Mmax) against the law's; each stage 2
+//     re-estimate's deviation from their mean is carried back as S^-1 times
+//     it, and the bounds are the corrected law plus S^-1 (estimate - mean)
+//     less the 84.13th/15.87th (97.5th/2.5th) percentiles of those. With Mmax
+//     given, b and Lambda only.
+//   Studentized: t = (re-estimate - the value of the law it was drawn from) /
+//     (its own reported SD) over the replicates of both stages; the bounds
+//     the estimate less the 84.13th/15.87th (97.5th/2.5th) percentiles of t
+//     times the data's reported SD (Efron and Tibshirani 1993, ch. 12).
+//   Basic: the corrected estimate less the 84.13th/15.87th (97.5th/2.5th)
+//     percentiles of stage 2's deviations from their mean.
+// docs/method.md, section 12.
 struct CalibratedValue {
   double estimate = 0.0;
   double bias = 0.0;
@@ -82,7 +121,8 @@ struct CalibratedRate {
 };
 
 struct CalibratedIntervals {
-  CalibratedValue b;  // decimal b-value
+  BootstrapMethod method = BootstrapMethod::Inverted;  // how b, Lambda and Mmax were built
+  CalibratedValue b;                                   // decimal b-value
   CalibratedValue lambda;
   CalibratedValue mmax;
   std::vector<CalibratedRate> hazard;
@@ -92,10 +132,14 @@ struct CalibratedIntervals {
   double unsettled_share = 0.0;
   // False when the intervals cannot be trusted to cover the truth as stated:
   // Mmax far above the largest observed event (the likelihood hardly bounds
-  // it); a bias that changes fast with the law (the mean re-estimate moving
-  // by less than 0.7 of a measurable step between the stages' laws: the
-  // corrected estimate then scatters more than the intervals show); many
-  // unsettled or failed replicates. `warning` says which.
+  // it); many unsettled or failed replicates; for the inverted intervals a
+  // slope outside 0.25-2, slopes that cannot be inverted, or stage 1's mean
+  // re-estimate more than three standard errors from where the slopes put it
+  // (the re-estimates do not move linearly with the law); for the others a
+  // bias that changes fast with the law (the mean re-estimate moving by less
+  // than 0.7 of a measurable step between the stages' laws: the corrected
+  // estimate then scatters more than the intervals show), and for the
+  // studentized ones a missing reported SD. `warning` says which.
   bool calibrated = true;
   std::string warning;
 };
@@ -104,9 +148,47 @@ struct CalibratedIntervals {
 // magnitude before the Mmax intervals are flagged as not calibrated.
 inline constexpr double kMmaxFarAboveLargest = 1.0;
 
-// Parametric-bootstrap intervals for `fit`, the analysis of `catalog` with
-// `options`. Throws InvalidOptions for fewer than 20 replicates or less than
-// one thread, and the errors of SimulateCatalog.
+// What one simulated catalog gave: its estimates and their reported SDs
+// (decimal b), and the logarithm of the annual rate at each hazard magnitude.
+struct BootstrapReplicate {
+  bool ok = false;
+  bool settled = true;  // the Mmax procedure settled (or there was none)
+  double b = 0.0, sd_b = 0.0;
+  double lambda = 0.0, sd_lambda = 0.0;
+  double mmax = 0.0, sd_mmax = 0.0;
+  std::vector<double> log_rates;
+};
+
+// The stages' replicates and the laws they were drawn from.
+struct BootstrapSample {
+  SimulationLaw fitted;     // stage 1's
+  SimulationLaw corrected;  // stage 2's
+  double envelope = 0.0;    // rate of the candidate events of stages 2 and 3
+  std::vector<BootstrapReplicate> stage1;
+  std::vector<BootstrapReplicate> stage2;
+  // Stage 3, drawn for the inverted intervals only: for b, Lambda and Mmax in
+  // turn, the first replicates/4 (at least 20) of stage 2 drawn again from
+  // the same seeds with that quantity of the corrected law moved up by
+  // shifts[q] (its SD in stage 1; decimal b), the others kept.
+  std::array<std::vector<BootstrapReplicate>, 3> shifted;
+  std::array<double, 3> shifts = {0.0, 0.0, 0.0};
+};
+
+// Draws both stages for `fit`, the analysis of `catalog` with `options`.
+// Throws InvalidOptions for fewer than 20 replicates or less than one thread,
+// and the errors of SimulateCatalog.
+BootstrapSample DrawBootstrapSample(const Catalog& catalog, const AnalysisOptions& options,
+                                    const AnalysisResult& fit, const BootstrapOptions& bootstrap);
+
+// The intervals of a sample by `bootstrap.method` (its hazard magnitudes
+// those the sample was drawn with). Throws NoEstimate when fewer than 20
+// replicates of stage 2 gave an estimate.
+CalibratedIntervals IntervalsFromSample(const BootstrapSample& sample,
+                                        const AnalysisOptions& options, const AnalysisResult& fit,
+                                        const BootstrapOptions& bootstrap);
+
+// Parametric-bootstrap intervals: DrawBootstrapSample, then
+// IntervalsFromSample.
 CalibratedIntervals BootstrapIntervals(const Catalog& catalog, const AnalysisOptions& options,
                                        const AnalysisResult& fit,
                                        const BootstrapOptions& bootstrap);

@@ -684,7 +684,8 @@ class CalibratedIntervals:
     corrected rate, lower68, upper68, lower95, upper95). calibrated is False,
     with the reason in warning, where the intervals cannot be trusted (Mmax far
     above the largest event, a bias that changes fast with the law, many
-    unsettled or failed replicates)."""
+    unsettled or failed replicates). method: how the intervals were built,
+    "inverted", "studentized" (bootstrap-t) or "basic"."""
 
     b: CalibratedValue
     lambda_: CalibratedValue
@@ -695,16 +696,22 @@ class CalibratedIntervals:
     unsettled_share: float
     calibrated: bool
     warning: str
+    method: str
 
 
 def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int = 1,
-                         threads: int = 1, hazard_magnitudes=(), **settings) -> CalibratedIntervals:
+                         threads: int = 1, hazard_magnitudes=(), method: str = "inverted",
+                         **settings) -> CalibratedIntervals:
     """Parametric-bootstrap intervals: the catalog is analysed as analyze()
     does (the same keyword settings), `replicates` catalogs are simulated from
     the fitted law with the catalog's own design and analysed alike, and the
     spread of their estimates gives the bias-corrected estimates and intervals
-    (docs/method.md). Raises the errors of analyze, and InvalidOptions for
-    fewer than 20 replicates."""
+    (docs/method.md). method: "inverted" (the default: the laws under which
+    the estimate lies at the percentiles of the re-estimates), "studentized"
+    (bootstrap-t: the replicates' errors in units of their own reported SDs)
+    or "basic" (the spread of the re-estimates). Raises the errors of
+    analyze, and InvalidOptions for fewer than 20 replicates or an unknown
+    method."""
     defaults = dict(procedure="cramer", prior_b=(1.0, 0.1), sig_xmax=0.2, xmax=None,
                     span_t=None, units="magnitude", data=None, start=None, mmax_values=None,
                     mmax_tolerance=0.005, max_runs=20, simplex_tolerance=0.002,
@@ -718,12 +725,13 @@ def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int
                                  _integer("replicates", replicates, 20),
                                  _integer("seed", seed, 0, 2**63 - 1),
                                  _integer("threads", threads, 1, 256),
-                                 _array("hazard_magnitudes", hazard_magnitudes, np.float32))
+                                 _array("hazard_magnitudes", hazard_magnitudes, np.float32),
+                                 str(method))
     return CalibratedIntervals(
         b=CalibratedValue(*d["b"]), lambda_=CalibratedValue(*d["lambda_"]),
         mmax=CalibratedValue(*d["mmax"]), hazard=tuple(d["hazard"]),
         replicates=d["replicates"], failed=d["failed"], unsettled_share=d["unsettled_share"],
-        calibrated=d["calibrated"], warning=d["warning"])
+        calibrated=d["calibrated"], warning=d["warning"], method=d["method"])
 
 
 def __dir__():

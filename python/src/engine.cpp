@@ -307,10 +307,16 @@ void BindEngine(py::module_& m) {
   m.def(
       "bootstrap_intervals",
       [](py::handle catalog, const py::dict& options, std::int32_t replicates, std::uint64_t seed,
-         std::int32_t threads, py::handle magnitudes) {
+         std::int32_t threads, py::handle magnitudes, const std::string& method) {
         const Catalog c = CatalogFrom(catalog);
         const AnalysisOptions o = OptionsFrom(options);
         BootstrapOptions b;
+        const auto chosen = BootstrapMethodFromName(method);
+        if (!chosen) {
+          throw InvalidOptions("unknown bootstrap method '" + method +
+                               "' (expected inverted, studentized or basic)");
+        }
+        b.method = *chosen;
         b.replicates = replicates;
         b.seed = seed;
         b.threads = threads;
@@ -338,11 +344,12 @@ void BindEngine(py::module_& m) {
         d["failed"] = result.failed;
         d["unsettled_share"] = result.unsettled_share;
         d["calibrated"] = result.calibrated;
+        d["method"] = std::string(BootstrapMethodName(result.method));
         d["warning"] = Text(result.warning);
         return d;
       },
       py::arg("catalog"), py::arg("options"), py::arg("replicates"), py::arg("seed"),
-      py::arg("threads"), py::arg("magnitudes"));
+      py::arg("threads"), py::arg("magnitudes"), py::arg("method"));
 
   m.def(
       "hazard",

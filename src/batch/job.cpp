@@ -577,6 +577,12 @@ class JobReader {
              Fail(n, k, "0 (none) or at least 20 simulated catalogs");
            }
          }},
+        {"calibrated_method",
+         [&](const toml::node& n, const std::string& k) {
+           const auto method = BootstrapMethodFromName(Text(n, k));
+           if (!method) Fail(n, k, "\"inverted\", \"studentized\" or \"basic\"");
+           job.calibrated_method = *method;
+         }},
         {"strict",
          [&](const toml::node& n, const std::string& k) {
            if (!n.is_boolean()) Fail(n, k, "true or false");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "estimation/random_stream.h"
 #include "qev/batch.h"
 
 namespace qev {
@@ -31,13 +32,6 @@ std::vector<Branch> CrossBranches(const std::vector<BranchSet>& sets) {
 
 namespace {
 
-std::uint64_t SplitMix64(std::uint64_t& state) {
-  std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
-}
-
 constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
@@ -52,8 +46,6 @@ void HashText(std::uint64_t& h, std::string_view text) {
   for (char c : text) Hash(h, static_cast<unsigned char>(c));
   Hash(h, 0);
 }
-
-std::uint64_t Rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
 
 // Magnitude in hundredths as the engine takes it (truncated toward zero).
 double Hundredths(float value) { return std::trunc(static_cast<double>(value) * 100.0); }
@@ -140,24 +132,12 @@ std::uint64_t TaskSeed(std::uint64_t master, std::string_view zone, std::string_
   HashText(h, zone);
   HashText(h, branch);
   HashWord(h, static_cast<std::uint64_t>(replicate));
-  return SplitMix64(h);
+  return detail::SplitMix64(h);
 }
 
-RandomStream::RandomStream(std::uint64_t seed) {
-  for (std::uint64_t& word : s_) word = SplitMix64(seed);
-}
+RandomStream::RandomStream(std::uint64_t seed) { detail::SeedXoshiro(s_, seed); }
 
-std::uint64_t RandomStream::Next() {
-  const std::uint64_t result = Rotl(s_[1] * 5, 7) * 9;
-  const std::uint64_t t = s_[1] << 17;
-  s_[2] ^= s_[0];
-  s_[3] ^= s_[1];
-  s_[1] ^= s_[2];
-  s_[0] ^= s_[3];
-  s_[2] ^= t;
-  s_[3] = Rotl(s_[3], 45);
-  return result;
-}
+std::uint64_t RandomStream::Next() { return detail::NextXoshiro(s_); }
 
 std::uint64_t RandomStream::Below(std::uint64_t n) {
   const std::uint64_t reject_below = (0 - n) % n;  // (2^64 - n) mod n

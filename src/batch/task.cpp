@@ -32,10 +32,10 @@ namespace {
 
 // The parametric-bootstrap intervals of the catalog itself; a failure of
 // theirs leaves the analysis standing and is written in their row.
-void Calibrate(const Catalog& catalog, const Cell& cell, std::int32_t replicates,
-               TaskResult& result) {
+void Calibrate(const Catalog& catalog, const Cell& cell, const BatchJob& job, TaskResult& result) {
   BootstrapOptions bootstrap;
-  bootstrap.replicates = replicates;
+  bootstrap.replicates = job.calibrated_intervals;
+  bootstrap.method = job.calibrated_method;
   bootstrap.seed = result.seed;
   for (const HazardPoint& p : result.hazard) bootstrap.hazard_magnitudes.push_back(p.magnitude);
   result.calibrated_error.clear();
@@ -105,7 +105,7 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
         result.hazard = Hazard(model, inside, cell.hazard_spans);
       }
       if (plan.job.calibrated_intervals > 0) {
-        Calibrate(*catalog, cell, plan.job.calibrated_intervals, result);
+        Calibrate(*catalog, cell, plan.job, result);
       }
     }
   } catch (const Error& e) {
@@ -175,18 +175,19 @@ const char* const kCalibratedCsvHeader =
     "zone,branch,replicates,failed,calibrated,warning,b,b_bias,b_corrected,b_lower68,b_upper68,"
     "b_lower95,b_upper95,lambda,lambda_bias,lambda_corrected,lambda_lower68,lambda_upper68,"
     "lambda_lower95,lambda_upper95,mmax,mmax_bias,mmax_corrected,mmax_lower68,mmax_upper68,"
-    "mmax_lower95,mmax_upper95\n";
+    "mmax_lower95,mmax_upper95,method\n";
 const char* const kHazardCsvHeader =
     "zone,branch,magnitude,annual_rate,return_period,span,exceedance_probability\n";
 
 namespace {
 
 std::string CalibratedLine(const std::string& zone, const std::string& branch,
-                           const TaskResult& result) {
+                           BootstrapMethod method, const TaskResult& result) {
   std::string line = zone + "," + branch;
   if (!result.calibrated) {
     const std::string why = result.ok() ? result.calibrated_error : "no analysis: " + result.status;
-    return line + ",0,0,0," + Quoted(why) + std::string(21, ',') + "\n";
+    return line + ",0,0,0," + Quoted(why) + std::string(22, ',') + BootstrapMethodName(method) +
+           "\n";
   }
   const CalibratedIntervals& c = *result.calibrated;
   line += "," + std::to_string(c.replicates) + "," + std::to_string(c.failed) + "," +
@@ -197,7 +198,7 @@ std::string CalibratedLine(const std::string& zone, const std::string& branch,
       line += "," + Real(static_cast<float>(x));
     }
   }
-  return line + "\n";
+  return line + "," + BootstrapMethodName(c.method) + "\n";
 }
 
 }  // namespace
@@ -292,7 +293,7 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
   record.csv = csv + "\n";
   record.jsonl = json + "\n";
   if (plan.job.calibrated_intervals > 0 && result.replicate == 0) {
-    record.calibrated_csv = CalibratedLine(zone, branch, result);
+    record.calibrated_csv = CalibratedLine(zone, branch, plan.job.calibrated_method, result);
   }
   return record;
 }

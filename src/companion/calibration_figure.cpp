@@ -43,8 +43,9 @@ std::vector<Series> SeriesOf(const StudyResult& result, int q) {
     if (!e.Ok || (e.Procedure == "fixed" && q == 2)) continue;
     const double values[3] = {e.B, e.Lambda, e.Mmax};
     find(e.Procedure).values.push_back(values[q]);
-    if (e.Bootstrapped) {
-      const double corrected[3] = {e.Bc[0], e.Lc[0], e.Mc[0]};
+    if (e.Bootstrapped && !e.Boot.empty()) {
+      const StudyBootstrap& b = e.Boot.front();
+      const double corrected[3] = {b.Bc[0], b.Lc[0], b.Mc[0]};
       find(e.Procedure + " corrected").values.push_back(corrected[q]);
     }
   }
@@ -131,7 +132,8 @@ void CoverageBars(std::ostringstream& svg, const StudyResult& result, double top
     const double ty = top + kBarHeight + 14;
     svg << "<text font-size='10' text-anchor='end' transform='translate(" << Text(cx) << ','
         << Text(ty) << ") rotate(-35)'>" << r.Procedure << ' '
-        << (r.Intervals == "bootstrap" ? "boot " : "") << r.Quantity << "</text>\n";
+        << (r.Intervals == "reported" ? std::string() : r.Intervals.substr(0, 5) + ' ')
+        << r.Quantity << "</text>\n";
   }
 }
 

@@ -79,13 +79,24 @@ StudyEstimate Estimate(const Catalog& catalog, const AnalysisOptions& analysis,
       BootstrapOptions bootstrap;
       bootstrap.replicates = options.BootstrapReplicates;
       bootstrap.seed = seed * 7919u + 17u;
-      const CalibratedIntervals c = BootstrapIntervals(catalog, analysis, r, bootstrap);
-      CopyInterval(c.b, e.Bc);
-      CopyInterval(c.lambda, e.Lc);
-      CopyInterval(c.mmax, e.Mc);
-      e.BootSd[0] = c.b.sd;
-      e.BootSd[1] = c.lambda.sd;
-      e.BootSd[2] = c.mmax.sd;
+      // The inverted intervals need the slopes' stage; the others do without.
+      bootstrap.method = BootstrapMethod::Basic;
+      for (const std::string& name : options.BootstrapMethods) {
+        if (name == "inverted") bootstrap.method = BootstrapMethod::Inverted;
+      }
+      const BootstrapSample sample = DrawBootstrapSample(catalog, analysis, r, bootstrap);
+      for (const std::string& name : options.BootstrapMethods) {
+        bootstrap.method = *BootstrapMethodFromName(name);
+        const CalibratedIntervals c = IntervalsFromSample(sample, analysis, r, bootstrap);
+        StudyBootstrap& b = e.Boot.emplace_back();
+        CopyInterval(c.b, b.Bc);
+        CopyInterval(c.lambda, b.Lc);
+        CopyInterval(c.mmax, b.Mc);
+        b.BootSd[0] = c.b.sd;
+        b.BootSd[1] = c.lambda.sd;
+        b.BootSd[2] = c.mmax.sd;
+        b.Calibrated = c.calibrated;
+      }
       e.Bootstrapped = true;
     }
   } catch (const Error&) {
@@ -101,21 +112,27 @@ struct Draw {
   double lo68 = 0.0, hi68 = 0.0, lo95 = 0.0, hi95 = 0.0;
 };
 
-Draw DrawOf(const StudyEstimate& e, int q, bool bootstrap) {
+// method: the index of the bootstrap method, or -1 for the reported intervals.
+Draw DrawOf(const StudyEstimate& e, int q, int method) {
   const double values[3] = {e.B, e.Lambda, e.Mmax};
   const double sds[3] = {e.SdB, e.SdLambda, e.SdMmax};
-  const double* c[3] = {e.Bc, e.Lc, e.Mc};
-  if (bootstrap) return {c[q][0], e.BootSd[q], c[q][1], c[q][2], c[q][3], c[q][4]};
+  if (method >= 0) {
+    const StudyBootstrap& b = e.Boot[static_cast<std::size_t>(method)];
+    const double* c[3] = {b.Bc, b.Lc, b.Mc};
+    return {c[q][0], b.BootSd[q], c[q][1], c[q][2], c[q][3], c[q][4]};
+  }
   const double v = values[q];
   const double s = sds[q];
   return {v, s, v - s, v + s, v - 2.0 * s, v + 2.0 * s};
 }
 
-StudyRow Summarise(const StudyResult& result, const std::string& procedure, int q, bool bootstrap,
-                   double truth) {
+StudyRow Summarise(const StudyResult& result, const StudyOptions& options,
+                   const std::string& procedure, int q, int method, double truth) {
+  const bool bootstrap = method >= 0;
   StudyRow row;
   row.Procedure = procedure;
-  row.Intervals = bootstrap ? "bootstrap" : "reported";
+  row.Intervals = bootstrap ? options.BootstrapMethods[static_cast<std::size_t>(method)]
+                            : std::string("reported");
   row.Quantity = kQuantities[q];
   row.Truth = truth;
   double sum = 0.0, squares = 0.0, inSd = 0.0, in68 = 0.0, in95 = 0.0;
@@ -126,8 +143,9 @@ StudyRow Summarise(const StudyResult& result, const std::string& procedure, int 
       ++row.Failed;
       continue;
     }
-    const Draw d = DrawOf(e, q, bootstrap);
+    const Draw d = DrawOf(e, q, method);
     ++row.Analysed;
+    if (bootstrap && !e.Boot[static_cast<std::size_t>(method)].Calibrated) row.Flagged += 1.0;
     sum += d.value;
     squares += (d.value - truth) * (d.value - truth);
     if (d.sd > 0.0 && std::isfinite(d.sd)) {
@@ -145,6 +163,7 @@ StudyRow Summarise(const StudyResult& result, const std::string& procedure, int 
   row.Rmse = std::sqrt(squares / n);
   row.Cover68 = in68 / n;
   row.Cover95 = in95 / n;
+  row.Flagged /= n;
   return row;
 }
 
@@ -206,6 +225,15 @@ StudyResult RunStudy(const StudyOptions& options) {
   if (options.Threads < 1) throw InvalidOptions("a study needs at least one thread");
   std::vector<AnalysisOptions> analyses;
   for (const std::string& p : options.Procedures) analyses.push_back(OptionsFor(options, p));
+  if (options.BootstrapReplicates > 0 && options.BootstrapMethods.empty()) {
+    throw InvalidOptions("a study with bootstrap intervals needs at least one method");
+  }
+  for (const std::string& m : options.BootstrapMethods) {
+    if (!BootstrapMethodFromName(m)) {
+      throw InvalidOptions("unknown bootstrap method '" + m +
+                           "' (expected inverted, studentized or basic)");
+    }
+  }
   GenerateCatalog(options.Design);  // refuses a bad design before any thread starts
   const auto started = std::chrono::steady_clock::now();
   StudyResult result;
@@ -213,10 +241,12 @@ StudyResult RunStudy(const StudyOptions& options) {
   const double truth[3] = {kBFromBeta * options.Design.Beta, options.Design.Lambda,
                            options.Design.Mmax};
   for (const std::string& p : options.Procedures) {
-    for (int bootstrap = 0; bootstrap < (options.BootstrapReplicates > 0 ? 2 : 1); ++bootstrap) {
+    const int methods =
+        options.BootstrapReplicates > 0 ? static_cast<int>(options.BootstrapMethods.size()) : 0;
+    for (int method = -1; method < methods; ++method) {
       for (int q = 0; q < 3; ++q) {
         if (p == "fixed" && q == 2) continue;  // Mmax was not estimated
-        result.Rows.push_back(Summarise(result, p, q, bootstrap == 1, truth[q]));
+        result.Rows.push_back(Summarise(result, options, p, q, method, truth[q]));
       }
     }
   }
@@ -228,12 +258,13 @@ StudyResult RunStudy(const StudyOptions& options) {
 std::string StudyCsv(const StudyResult& result) {
   std::ostringstream out;
   out << "procedure,intervals,quantity,truth,analysed,failed,mean,bias,bias_in_sd,rmse,"
-         "cover68,cover95\n";
+         "cover68,cover95,flagged\n";
   for (const StudyRow& r : result.Rows) {
     out << r.Procedure << ',' << r.Intervals << ',' << r.Quantity << ',' << Number(r.Truth, 4)
         << ',' << r.Analysed << ',' << r.Failed << ',' << Number(r.Mean, 4) << ','
         << Number(r.Bias, 4) << ',' << Number(r.BiasInSd, 3) << ',' << Number(r.Rmse, 4) << ','
-        << Number(r.Cover68, 3) << ',' << Number(r.Cover95, 3) << '\n';
+        << Number(r.Cover68, 3) << ',' << Number(r.Cover95, 3) << ',' << Number(r.Flagged, 3)
+        << '\n';
   }
   return out.str();
 }
@@ -241,15 +272,18 @@ std::string StudyCsv(const StudyResult& result) {
 std::string EstimatesCsv(const StudyResult& result) {
   std::ostringstream out;
   out << "seed,procedure,ok,b,sd_b,lambda,sd_lambda,mmax,sd_mmax,b_corrected,lambda_corrected,"
-         "mmax_corrected\n";
+         "mmax_corrected,b_boot_sd,lambda_boot_sd,mmax_boot_sd\n";
   for (const StudyEstimate& e : result.Estimates) {
     out << e.Seed << ',' << e.Procedure << ',' << (e.Ok ? 1 : 0) << ',' << Number(e.B, 4) << ','
         << Number(e.SdB, 4) << ',' << Number(e.Lambda, 4) << ',' << Number(e.SdLambda, 4) << ','
         << Number(e.Mmax, 4) << ',' << Number(e.SdMmax, 4);
-    if (e.Bootstrapped) {
-      out << ',' << Number(e.Bc[0], 4) << ',' << Number(e.Lc[0], 4) << ',' << Number(e.Mc[0], 4);
+    if (e.Bootstrapped && !e.Boot.empty()) {
+      const StudyBootstrap& b = e.Boot.front();
+      out << ',' << Number(b.Bc[0], 4) << ',' << Number(b.Lc[0], 4) << ',' << Number(b.Mc[0], 4)
+          << ',' << Number(b.BootSd[0], 4) << ',' << Number(b.BootSd[1], 4) << ','
+          << Number(b.BootSd[2], 4);
     } else {
-      out << ",,,";
+      out << ",,,,,,";
     }
     out << '\n';
   }

@@ -22,6 +22,16 @@ struct StudyOptions {
   AnalysisOptions Analysis;
   std::vector<std::string> Procedures = {"cramer", "bayes"};
   std::int32_t BootstrapReplicates = 0;  // 0: no bootstrap intervals
+  // How the bootstrap intervals are built (BootstrapMethodName), each from
+  // the same replicates; the first gives the corrected estimates' figure.
+  std::vector<std::string> BootstrapMethods = {"inverted"};
+};
+
+// The bootstrap intervals of one catalog by one method.
+struct StudyBootstrap {
+  double Bc[5] = {}, Lc[5] = {}, Mc[5] = {};  // corrected, lower68, upper68, lower95, upper95
+  double BootSd[3] = {};                      // SD of the re-estimates of b, Lambda, Mmax
+  bool Calibrated = true;                     // what the result said of itself
 };
 
 // One analysis of one catalog under one procedure.
@@ -32,15 +42,14 @@ struct StudyEstimate {
   double B = 0.0, SdB = 0.0;
   double Lambda = 0.0, SdLambda = 0.0;
   double Mmax = 0.0, SdMmax = 0.0;
-  bool Bootstrapped = false;                  // the bootstrap intervals below are filled
-  double Bc[5] = {}, Lc[5] = {}, Mc[5] = {};  // corrected, lower68, upper68, lower95, upper95
-  double BootSd[3] = {};                      // SD of the re-estimates of b, Lambda, Mmax
+  bool Bootstrapped = false;  // Boot is filled, one per method
+  std::vector<StudyBootstrap> Boot;
 };
 
 // The summary of one quantity under one procedure and one kind of interval.
 struct StudyRow {
   std::string Procedure;
-  std::string Intervals;  // "reported" or "bootstrap"
+  std::string Intervals;  // "reported", or the bootstrap method's name
   std::string Quantity;   // b, lambda, mmax
   double Truth = 0.0;
   std::int32_t Analysed = 0;
@@ -51,6 +60,7 @@ struct StudyRow {
   double Rmse = 0.0;
   double Cover68 = 0.0;  // share of the catalogs whose interval holds the truth
   double Cover95 = 0.0;
+  double Flagged = 0.0;  // share of the catalogs whose bootstrap result said calibrated = false
 };
 
 struct StudyResult {

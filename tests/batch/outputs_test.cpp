@@ -81,6 +81,7 @@ TEST(BatchOutputs, CalibratedIntervalsOfEachCell) {
     std::stringstream line(record.calibrated_csv.substr(0, record.calibrated_csv.size() - 1));
     for (std::string value; std::getline(line, value, ',');) values.push_back(value);
     ASSERT_EQ(values.size(), fields) << record.calibrated_csv;
+    EXPECT_EQ(values.back(), "inverted");  // the default construction, named
     for (std::size_t q = 0; q < 3; ++q) {
       const std::size_t at = 6 + 7 * q;  // estimate, bias, corrected, l68, u68, l95, u95
       const float lower95 = std::stof(values[at + 5]);

@@ -4,14 +4,18 @@
 // often as they claim.
 //
 // Each design is measured over 200 catalogs (the calibration study of
-// qev-calibrate; scripts/calibration-study.sh runs the full version). The
-// limits: the mean of (estimate - truth) / SD within 0.4 for b, Lambda and
-// Mmax, the 68 % interval holding the truth in at least 45 % of the catalogs
-// and the 95 % interval in at least 80 %. They are looser than calibration
-// (68 % and 95 %) because the bootstrap intervals of b are still too narrow
-// (docs/method.md, section 9: 50 % and 84 % on the manual's example), but the
-// classic intervals of that design (b +1.3 SD, Mmax +1.4 SD, Lambda +0.85 SD
-// on average) cannot pass them; the last case checks that they do not.
+// qev-calibrate; scripts/calibration-study.sh runs the full version). A
+// calibrated interval holds the truth 68 % and 95 % of the time; the target
+// is 60-76 % and 90-98 %, and the corrected estimates within 0.3 of their SD
+// of the truth on average. Over 200 catalogs the share within an interval
+// has a sampling error of 3.3 points at 68 % and 1.5 points at 95 %, so the
+// limits below widen the target by about one and a half of those: the 68 %
+// interval holding the truth in 55-80 % of the catalogs, the 95 % interval in
+// 88-99 %, the mean of (estimate - truth) / SD within 0.3 (the inverted
+// intervals of the manual's example measured 65-70 % and 92-94 %, within 0.23
+// SD; docs/method.md, section 12). The classic intervals of that design (b
+// +1.3 SD, Mmax +1.4 SD, Lambda +0.85 SD on average) cannot pass them; the
+// last case checks that they do not.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,14 +29,15 @@ namespace qev::companion {
 namespace {
 
 constexpr int kCatalogs = 200;
-constexpr double kMostBias = 0.4;
-constexpr double kLeastCover68 = 0.45;
-constexpr double kLeastCover95 = 0.80;
-constexpr double kMostCover = 0.99;  // intervals that hold the truth always are too wide
+constexpr double kMostBias = 0.3;
+constexpr double kLeastCover68 = 0.55;
+constexpr double kMostCover68 = 0.80;
+constexpr double kLeastCover95 = 0.88;
+constexpr double kMostCover95 = 0.99;  // intervals that hold the truth always are too wide
 
 bool WithinLimits(const StudyRow& row) {
   return std::fabs(row.BiasInSd) <= kMostBias && row.Cover68 >= kLeastCover68 &&
-         row.Cover95 >= kLeastCover95 && row.Cover68 <= kMostCover && row.Cover95 <= kMostCover;
+         row.Cover95 >= kLeastCover95 && row.Cover68 <= kMostCover68 && row.Cover95 <= kMostCover95;
 }
 
 // The manual's example with its SDs, with or without its extreme part.
@@ -69,7 +74,7 @@ TEST_P(Recovery, EstimatesAndIntervalsMeetTheLimitsOnlyWhereCalibrated) {
   study.Procedures = {c.procedure};
   study.BootstrapReplicates = c.bootstrap;
   const StudyResult result = RunStudy(study);
-  const std::string intervals = c.bootstrap > 0 ? "bootstrap" : "reported";
+  const std::string intervals = c.bootstrap > 0 ? "inverted" : "reported";
   int rows = 0;
   for (const StudyRow& row : result.Rows) {
     if (row.Intervals != intervals) continue;
@@ -81,8 +86,9 @@ TEST_P(Recovery, EstimatesAndIntervalsMeetTheLimitsOnlyWhereCalibrated) {
     if (c.calibrated) {
       EXPECT_LE(std::fabs(row.BiasInSd), kMostBias);
       EXPECT_GE(row.Cover68, kLeastCover68);
+      EXPECT_LE(row.Cover68, kMostCover68);
       EXPECT_GE(row.Cover95, kLeastCover95);
-      EXPECT_LE(row.Cover95, kMostCover);
+      EXPECT_LE(row.Cover95, kMostCover95);
     } else {
       EXPECT_FALSE(WithinLimits(row));
     }
@@ -90,9 +96,9 @@ TEST_P(Recovery, EstimatesAndIntervalsMeetTheLimitsOnlyWhereCalibrated) {
   EXPECT_EQ(rows, 3);
 }
 
-// The manual's example with the bootstrap intervals (60 replicates a catalog:
-// the study runs 100), and with the classic intervals, which the limits must
-// reject for b, Lambda and Mmax.
+// The manual's example with the inverted bootstrap intervals (60 replicates a
+// catalog: the study runs 100), and with the classic intervals, which the
+// limits must reject for b, Lambda and Mmax.
 INSTANTIATE_TEST_SUITE_P(
     Designs, Recovery,
     ::testing::Values(Case{"ExampleBootstrap", true, "cramer", 60, true},

@@ -22,6 +22,7 @@ using namespace qev::companion;
 constexpr const char* kUsage =
     "Usage: qev-calibrate [design options of qev-synth] [--catalogs N] [--seed N]\n"
     "                     [--threads N] [--procedures LIST] [--bootstrap B]\n"
+    "                     [--intervals LIST]\n"
     "                     [--analysis-mmin M] [--sig-xmax S] [--prior-b B] [--prior-b-sd S]\n"
     "                     [--out PREFIX] [--title TEXT]\n"
     "       qev-calibrate -h | --help | --version\n";
@@ -46,6 +47,7 @@ CalibrateCommand Parse(const std::vector<std::string>& args) {
   app.add_option("--catalogs", study.Catalogs)->check(CLI::Range(1, 1000000));
   app.add_option("--threads", study.Threads)->check(CLI::Range(1, 256));
   app.add_option("--bootstrap", study.BootstrapReplicates)->check(CLI::Range(0, 100000));
+  app.add_option("--intervals", study.BootstrapMethods)->delimiter(',');
   app.add_option("--procedures", study.Procedures)->delimiter(',');
   app.add_option("--analysis-mmin", command.AnalysisMmin)->check(RealText());
   app.add_option("--sig-xmax", study.Analysis.sig_xmax)->check(RealText());
