@@ -162,3 +162,6 @@ def test_a_time_selection_shortens_the_complete_periods():
     assert whole.complete_periods[0][0] == (1960, 1, 1)
     assert later.complete_periods[0][0] == (1990, 1, 1)
     assert len(later.complete_rows[0]) == 30
+    # A threshold no magnitude reaches would pass every event at a rate of 0.
+    with pytest.raises(qev.CatalogError, match="2000, -1e[+]30 needs .* magnitude from -10 to 10"):
+        qev.split(events, [[1960, 5.0], [2000, -1e30]], end="2019-12-31")
