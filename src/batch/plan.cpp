@@ -135,6 +135,34 @@ PrepareJob SplitJob(PrepareJob job, const std::optional<std::vector<Completeness
   throw ReadingError(job.source, zone.line, text, expected);
 }
 
+// The options and hazard settings of a cell from its layers, checked by the
+// settings table (Validate: the bounds of the zone's units).
+void SetCellSettings(const BatchJob& job, const BatchZone& zone, const Branch& branch,
+                     const SettingsLayer& s, float mmin, Cell& cell) {
+  const std::string where = "zone " + zone.name + " under " + branch.name;
+  AnalysisOptions& o = cell.options;
+  s.ApplyTo(o);
+  o.mmin = mmin;
+  if (o.start == StartingPointKind::Given && (!s.start_lambda || !s.start_mmax)) {
+    Invalid(job, zone, where, "'start_lambda' and 'start_mmax' with start = \"given\"");
+  }
+  if (o.procedure == MmaxProcedure::None && o.mmax_values.empty()) {
+    Invalid(job, zone, where,
+            "a list of 'mmax' values with procedure = \"none\" (no suggestion to follow)");
+  }
+  HazardOptions hazard;
+  s.ApplyTo(hazard);
+  try {
+    Validate(o);
+    Validate(hazard, o.units);
+  } catch (const InvalidSetting& e) {
+    Invalid(job, zone, where + ": " + e.key() + " " + e.value(),
+            "for '" + e.key() + "' " + e.expected());
+  }
+  cell.hazard_spans = hazard.spans;
+  cell.hazard_magnitudes = hazard.magnitudes;
+}
+
 }  // namespace
 
 BatchPlan PlanBatch(BatchJob job) {
@@ -262,29 +290,7 @@ BatchPlan PlanBatch(BatchJob job) {
         Invalid(job, zone, "zone " + zone.name,
                 "an Mmin ('mmin' in [defaults], the zone or a branch alternative)");
       }
-      AnalysisOptions& o = cell.options;
-      s.ApplyTo(o);
-      o.mmin = mmin.value_or(0.0f);
-      if (o.start == StartingPointKind::Given && (!s.start_lambda || !s.start_mmax)) {
-        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                "'start_lambda' and 'start_mmax' with start = \"given\"");
-      }
-      if (o.procedure == MmaxProcedure::None && o.mmax_values.empty()) {
-        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                "a list of 'mmax' values with procedure = \"none\" (no suggestion to follow)");
-      }
-      HazardOptions hazard;
-      s.ApplyTo(hazard);
-      try {
-        Validate(o);
-        Validate(hazard, o.units);
-      } catch (const InvalidSetting& e) {
-        Invalid(job, zone,
-                "zone " + zone.name + " under " + branch.name + ": " + e.key() + " " + e.value(),
-                "for '" + e.key() + "' " + e.expected());
-      }
-      cell.hazard_spans = hazard.spans;
-      cell.hazard_magnitudes = hazard.magnitudes;
+      SetCellSettings(job, zone, branch, s, mmin.value_or(0.0f), cell);
       plan.cells.push_back(std::move(cell));
     }
   }
