@@ -324,12 +324,12 @@ class TomlJob {
       if (!row.prepare_job) continue;
       handlers.emplace(row.key, [&, row = &row](const toml::node& n, const std::string& k) {
         ReadSetting(n, *row, k, source_, job.analysis);
+        if (job.analysis.procedure == MmaxProcedure::None) {
+          Fail(n, k, "\"cramer\" or \"bayes\" (the classic answers need a procedure)");
+        }
       });
     }
     Keys(t, p + ".", handlers);
-    if (job.analysis.procedure == MmaxProcedure::None) {
-      Fail(*t.get("procedure"), p + ".procedure", "\"cramer\" or \"bayes\"");
-    }
   }
 
   void Classic(const toml::table& t, const std::string& p, PrepareJob& job) {

@@ -413,7 +413,8 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
     }
   }
   if (given.procedure == qev::MmaxProcedure::None) {
-    throw qev::Error("--procedure none: expected cramer or bayes");
+    throw qev::Error(SettingOption(c, &qev::AnalysisLayer::procedure)->get_name() +
+                     " none: expected cramer or bayes (the classic answers need a procedure)");
   }
   // A fixed Mmax and a cap on the command line replace either of the job's.
   if (given.mmax_values || given.mmax_cap) {
