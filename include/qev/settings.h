@@ -142,9 +142,11 @@ std::string ExpectedText(const SettingRow& row, std::optional<Units> units = std
 // The value as messages show it (a number with %g, a name quoted).
 std::string ShownValue(const SettingValue& value);
 
-// Checks `value` against the row (the larger units' limit: the units may be
-// set elsewhere) and stores it in the layer; throws InvalidSetting.
-void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value);
+// Checks `value` against the row (without units the larger units' limit:
+// the units may be set elsewhere) and stores it in the layer; throws
+// InvalidSetting.
+void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value,
+                std::optional<Units> units = std::nullopt);
 // The same by key; InvalidSetting ("one of the keys ...") for an unknown key.
 void SetSetting(AnalysisLayer& layer, std::string_view key, const SettingValue& value);
 

@@ -317,13 +317,14 @@ class TomlJob {
   }
 
   // [analysis]: the keys of the settings table that the classic answers can
-  // carry, and mmax (a fixed Mmax) and mmax_cap for --analyze.
+  // carry, and mmax (a fixed Mmax) and mmax_cap for --analyze; the events
+  // are magnitudes (at most 10).
   void Analysis(const toml::table& t, const std::string& p, PrepareJob& job) {
     std::map<std::string, std::function<void(const toml::node&, const std::string&)>> handlers;
     for (const SettingRow& row : AnalysisSettings()) {
       if (!row.prepare_job) continue;
       handlers.emplace(row.key, [&, row = &row](const toml::node& n, const std::string& k) {
-        ReadSetting(n, *row, k, source_, job.analysis);
+        ReadSetting(n, *row, k, source_, job.analysis, Units::Magnitude);
         if (job.analysis.procedure == MmaxProcedure::None) {
           Fail(n, k, "\"cramer\" or \"bayes\" (the classic answers need a procedure)");
         }

@@ -18,10 +18,10 @@ SettingValue TomlSettingValue(const toml::node& node) {
 }
 
 void ReadSetting(const toml::node& node, const SettingRow& row, const std::string& key,
-                 const std::string& source, AnalysisLayer& layer) {
+                 const std::string& source, AnalysisLayer& layer, std::optional<Units> units) {
   const SettingValue value = TomlSettingValue(node);
   try {
-    SetSetting(layer, row, value);
+    SetSetting(layer, row, value, units);
   } catch (const InvalidSetting& e) {
     std::string shown = ShownValue(value);
     if (node.is_boolean()) {

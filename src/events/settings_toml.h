@@ -18,7 +18,9 @@ SettingValue TomlSettingValue(const toml::node& node);
 // Reads the node as the row's value into the layer. A value the row refuses
 // is a ReadingError: the source, the node's line, the value and "for 'KEY'
 // EXPECTED", KEY as the job spells it (e.g. "defaults.prior_b").
+// Without units the larger units' limit bounds the sizes.
 void ReadSetting(const toml::node& node, const SettingRow& row, const std::string& key,
-                 const std::string& source, AnalysisLayer& layer);
+                 const std::string& source, AnalysisLayer& layer,
+                 std::optional<Units> units = std::nullopt);
 
 }  // namespace qev

@@ -390,8 +390,9 @@ std::string ShownValue(const SettingValue& value) {
   return "nothing";
 }
 
-void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value) {
-  row.store(layer, Checked(row, value, std::nullopt));
+void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value,
+                std::optional<Units> units) {
+  row.store(layer, Checked(row, value, units));
 }
 
 void SetSetting(AnalysisLayer& layer, std::string_view key, const SettingValue& value) {
@@ -438,7 +439,10 @@ std::string SettingsMarkdownTable(bool prepare_job) {
   std::string table = "| key | value | default | meaning |\n|---|---|---|---|\n";
   for (const SettingRow& row : Rows()) {
     if (prepare_job && !row.prepare_job) continue;
-    table += "| `" + std::string(row.key) + "` | " + Cell(ExpectedText(row)) + " | " +
+    // A prepare job's events are magnitudes.
+    const std::optional<Units> units =
+        prepare_job ? std::optional<Units>(Units::Magnitude) : std::nullopt;
+    table += "| `" + std::string(row.key) + "` | " + Cell(ExpectedText(row, units)) + " | " +
              Cell(row.default_text) + " | " + Cell(row.description) + " |\n";
   }
   return table;

@@ -407,7 +407,7 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
     qev::SettingValue value = s.value;
     if (!s.value.empty() && end == s.value.c_str() + s.value.size()) value = number;
     try {
-      qev::SetSetting(given, *s.row, value);
+      qev::SetSetting(given, *s.row, value, qev::Units::Magnitude);  // events are magnitudes
     } catch (const qev::InvalidSetting& e) {
       throw qev::Error(s.option->get_name() + " " + s.value + ": expected " + e.expected());
     }
