@@ -25,7 +25,10 @@ endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL qev_events_tool)
 
 if(TARGET qev_tests)
-  target_link_libraries(qev_tests PRIVATE qev_events)
+  # toml++: the settings tests read values as the job readers do.
+  target_link_libraries(qev_tests PRIVATE qev_events tomlplusplus::tomlplusplus)
+  target_compile_definitions(qev_tests PRIVATE
+    QEV_SETTINGS_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/settings/data")
   # qev-prepare --analyze is built (QEV_WITH_ANALYZE) and tested.
   target_compile_definitions(qev_tests PRIVATE QEV_PREPARE_ANALYZES)
 endif()

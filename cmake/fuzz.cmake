@@ -9,7 +9,7 @@ if(QEV_FUZZ)
     message(WARNING "QEV_FUZZ needs clang; the fuzz harnesses are not built")
   else()
     set(QEV_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
-    foreach(library qev_textio qev_catalog qev_engine qev_classic)
+    foreach(library qev_textio qev_catalog qev_settings qev_engine qev_classic)
       target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link ${QEV_FUZZ_SANITIZERS}
                              -fno-omit-frame-pointer)
       target_link_options(${library} INTERFACE -fsanitize=address,undefined)

@@ -35,7 +35,7 @@ if(qev_python_build)
   pybind11_add_module(_qev ${sources})
   target_link_libraries(_qev PRIVATE qev_engine)
   # The static libraries go into a shared object.
-  foreach(lib qev_textio qev_catalog qev_engine qev_events qev_batch)
+  foreach(lib qev_textio qev_catalog qev_settings qev_engine qev_events qev_batch)
     if(TARGET ${lib})
       set_target_properties(${lib} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     endif()

@@ -25,35 +25,17 @@
 #include "qev/errors.h"
 #include "qev/input_checks.h"
 #include "qev/prepare.h"
+#include "qev/settings.h"
 #include "qev/weichert.h"
 
 namespace qev {
 
 // ---------------------------------------------------------------- the job
 
-// The analysis settings one level of the job sets (the defaults, a zone, a
-// branch alternative); what a level leaves out comes from the level below.
-struct SettingsLayer {
-  std::optional<Units> units;
-  std::optional<float> mmin;
-  std::optional<float> xmax;
-  std::optional<float> sig_xmax;
-  std::optional<float> span_t;
-  std::optional<MmaxProcedure> procedure;
-  std::optional<float> prior_b;
-  std::optional<float> prior_b_sd;
-  std::optional<StartingPointKind> start;
-  std::optional<float> start_lambda;
-  std::optional<float> start_mmax;
-  // Mmax of each run; an empty list iterates to the suggestion.
-  std::optional<std::vector<float>> mmax_values;
-  std::optional<float> mmax_tolerance;
-  std::optional<std::int32_t> max_runs;
-  std::optional<float> mmax_cap;  // see AnalysisOptions::mmax_cap
-  std::optional<std::vector<float>> hazard_spans;
-  // Magnitudes of the hazard table; an empty list gives the classic table
-  // (Mmin in steps of 0.1 below Mmax).
-  std::optional<std::vector<float>> hazard_magnitudes;
+// The settings one level of the job sets (the defaults, a zone, a branch
+// alternative); what a level leaves out comes from the level below. The
+// analysis and hazard keys are those of the settings table (qev/settings.h).
+struct SettingsLayer : AnalysisLayer {
   // Completeness table of zones read from a standard catalog; an empty table
   // (the text "auto") is estimated from the zone's selected, declustered
   // events as qev-prepare's completeness = "auto" does.

@@ -16,6 +16,7 @@
 #include "qev/events.h"
 #include "qev/homogenise.h"
 #include "qev/input_checks.h"
+#include "qev/settings.h"
 #include "qev/weichert.h"
 
 namespace qev {
@@ -39,20 +40,20 @@ struct PrepareJob {
   bool completeness_auto = false;
   CompletenessOptions completeness;
   std::string completeness_figures;
-  // Mmin of the analysis and of the classic session; default the lowest
-  // level less kDefaultMminStep.
-  std::optional<float> mmin;
-  // Mmax fixed (every run at it) or capped (see AnalysisOptions::mmax_cap);
-  // [analysis] mmax and mmax_cap of the TOML job.
-  std::optional<float> mmax;
-  std::optional<float> mmax_cap;
+  // The analysis settings of [analysis] (and qev-prepare's options): Mmin of
+  // the analysis and of the classic session (default the lowest level less
+  // kDefaultMminStep), SIG(Xmax), the procedure, the prior, the fixed Mmax
+  // (mmax_values, every run at it) or the cap (see AnalysisOptions::mmax_cap).
+  AnalysisLayer analysis;
   // Warnings of the input checks stop the job (InputWarningsError) before any
   // file is written; `strict = true` of the TOML job.
   bool strict = false;
   // Where the classic files go (none: not written) and their prefix.
   std::optional<std::filesystem::path> classic_directory;
   std::string classic_prefix = "qev";
-  ClassicSession session;  // the rest of the classic answers (mmin is filled in)
+  // The rest of the classic answers (report name and spans); Mmin, SIG(Xmax),
+  // the procedure and the prior are filled in from `analysis`.
+  ClassicSession session;
 };
 
 // Mmin one tenth below the lowest level of the catalog unless given.
@@ -123,9 +124,12 @@ std::vector<InputWarning> CheckPrepared(const PrepareReport& report, const Prepa
 // Events of the parts (complete and extreme rows) per magnitude type.
 std::vector<std::pair<std::string, std::size_t>> MagnitudeTypesOfParts(const PrepareReport& report);
 
-// The analysis settings of the job on its prepared parts (Mmin, the session's
-// SIG(Xmax), procedure and prior, the fixed or capped Mmax).
+// The analysis settings of the job on its prepared parts: those of
+// job.analysis, Mmin the report's.
 AnalysisOptions PrepareAnalysisOptions(const PrepareReport& report, const PrepareJob& job);
+// The classic answers of the job: its session with Mmin, SIG(Xmax), the
+// procedure and the prior of the analysis settings.
+ClassicSession ClassicSessionOf(const PrepareReport& report, const PrepareJob& job);
 
 // Summary lines of the warnings ("warning: ...") and of Weichert's estimate
 // beside the engine's (with the analysis when given).

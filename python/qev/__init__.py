@@ -538,8 +538,8 @@ class AnalysisResult:
                 f"{'' if self.mmax_status == 'settled' else f', Mmax {self.mmax_status}'})")
 
 
-_PROCEDURES = {None: 0, "none": 0, "cramer": 1, "bayes": 2}
-_UNITS = {"magnitude": 1, "intensity": 2}
+_PROCEDURES = {None: "none", "none": "none", "cramer": "cramer", "bayes": "bayes"}
+_UNITS = {"magnitude": "magnitude", "intensity": "intensity"}
 _DATA_KINDS = {None: None, "all": None, "extremes": 1, "complete": 2,
                "extremes_and_complete": 3}
 
@@ -563,6 +563,8 @@ def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, d
                       iteration_limit, mmax_cap=None) -> dict:
     if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
+    # The keys of the settings table (docs/api.md): the library checks the
+    # values and names the key and the bound of one it refuses.
     options = {
         "units": _choice("units", units, _UNITS),
         "data_kind": _choice("data", data, _DATA_KINDS),
@@ -573,25 +575,19 @@ def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, d
         "procedure": _choice("procedure", procedure, _PROCEDURES),
         "prior_b": _real("prior_b", prior_b[0]),
         "prior_b_sd": _real("prior_b sd", prior_b[1]),
-        "start": 1, "start_lambda": 0.0, "start_mmax": 0.0,
-        "mmax_values": None,
         "mmax_tolerance": _real("mmax_tolerance", mmax_tolerance),
         "max_runs": _integer("max_runs", max_runs),
         "simplex_tolerance": _real("simplex_tolerance", simplex_tolerance),
         "iteration_limit": _integer("iteration_limit", iteration_limit),
         "mmax_cap": None if mmax_cap is None else _real("mmax_cap", mmax_cap),
     }
-    if options["prior_b_sd"] < 0:
-        raise ValueError(f"prior_b sd is {options['prior_b_sd']}, expected a value not below 0")
-    if options["sig_xmax"] < 0:
-        raise ValueError(f"sig_xmax is {options['sig_xmax']}, expected a value not below 0")
     if start is not None:
         if not _pair(start):
             raise TypeError(f"start is {start!r}, expected (lambda_, mmax)")
-        options.update(start=2, start_lambda=_real("start lambda_", start[0]),
+        options.update(start="given", start_lambda=_real("start lambda_", start[0]),
                        start_mmax=_real("start mmax", start[1]))
     if mmax_values is not None:
-        options["mmax_values"] = _array("mmax_values", mmax_values, np.float32)
+        options["mmax"] = [float(m) for m in _array("mmax_values", mmax_values, np.float32)]
     return options
 
 

@@ -11,6 +11,7 @@
 #include "qev/calibration.h"
 #include "qev/classic_files.h"
 #include "qev/input_checks.h"
+#include "qev/settings.h"
 #include "qev/weichert.h"
 
 namespace qev::python {
@@ -48,26 +49,32 @@ void SameLength(std::size_t expected, std::size_t got, const std::string& what) 
   }
 }
 
+// A keyword argument as a setting's value: a number, a text or a sequence of
+// numbers (anything else is handed over as nothing, which the row refuses).
+SettingValue SettingFrom(py::handle value, const std::string& key) {
+  if (py::isinstance<py::bool_>(value)) return {};
+  if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) {
+    return value.cast<double>();
+  }
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  const std::vector<double> list = Vector<double>(value, key);
+  return list;
+}
+
+// The options of the settings table's keys the dictionary holds (None: the
+// default), checked by the table's rows; data_kind beside them.
 AnalysisOptions OptionsFrom(const py::dict& d) {
+  AnalysisLayer layer;
+  for (const SettingRow& row : AnalysisSettings()) {
+    const py::str key(std::string(row.key));
+    if (row.target != SettingTarget::Analysis || !d.contains(key) || d[key].is_none()) continue;
+    SetSetting(layer, row, SettingFrom(d[key], std::string(row.key)));
+  }
   AnalysisOptions o;
-  o.units = static_cast<Units>(d["units"].cast<int>());
-  if (!d["data_kind"].is_none()) o.data_kind = static_cast<DataKind>(d["data_kind"].cast<int>());
-  o.mmin = d["mmin"].cast<float>();
-  if (!d["xmax"].is_none()) o.xmax = d["xmax"].cast<float>();
-  o.sig_xmax = d["sig_xmax"].cast<float>();
-  if (!d["span_t"].is_none()) o.span_t = d["span_t"].cast<float>();
-  o.procedure = static_cast<MmaxProcedure>(d["procedure"].cast<int>());
-  o.prior_b = d["prior_b"].cast<float>();
-  o.prior_b_sd = d["prior_b_sd"].cast<float>();
-  o.start = static_cast<StartingPointKind>(d["start"].cast<int>());
-  o.start_lambda = d["start_lambda"].cast<float>();
-  o.start_mmax = d["start_mmax"].cast<float>();
-  if (!d["mmax_values"].is_none()) o.mmax_values = Vector<float>(d["mmax_values"], "mmax_values");
-  o.mmax_tolerance = d["mmax_tolerance"].cast<float>();
-  o.max_runs = d["max_runs"].cast<std::int32_t>();
-  o.simplex_tolerance = d["simplex_tolerance"].cast<float>();
-  o.iteration_limit = d["iteration_limit"].cast<std::int32_t>();
-  if (d.contains("mmax_cap") && !d["mmax_cap"].is_none()) o.mmax_cap = d["mmax_cap"].cast<float>();
+  layer.ApplyTo(o);
+  if (d.contains("data_kind") && !d["data_kind"].is_none()) {
+    o.data_kind = static_cast<DataKind>(d["data_kind"].cast<int>());
+  }
   return o;
 }
 

@@ -49,12 +49,30 @@ CASES = [
     ("Mmin missing", lambda: qev.analyze(GOOD), TypeError, "mmin"),
     ("unknown procedure", lambda: qev.analyze(GOOD, mmin=3.0, procedure="kijko"), ValueError,
      "'cramer'"),
-    ("negative prior SD", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=(1.0, -0.1)), ValueError,
-     "prior_b sd"),
+    ("negative prior SD", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=(1.0, -0.1)),
+     qev.InvalidOptions, "prior_b_sd is -0.1, expected a number from 0 to 10"),
+    # The settings table's bounds, with the message of every front end.
+    ("prior b of 10 with an SD of 0", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=(10, 0)),
+     qev.InvalidOptions, "prior_b is 10, expected a number above 0, at most 3"),
+    ("prior b of 1e30", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=(1e30, 0.1)),
+     qev.InvalidOptions, "prior_b is 1e+30, expected a number above 0, at most 3"),
+    ("SIG(Xmax) of 1e30", lambda: qev.analyze(GOOD, mmin=3.0, sig_xmax=1e30), qev.InvalidOptions,
+     "sig_xmax is 1e+30, expected a number from 0 to 10 (12 for intensity)"),
+    ("Mmin of -1e30", lambda: qev.analyze(GOOD, mmin=-1e30), qev.InvalidOptions,
+     "mmin is -1e+30, expected a number from -10 to 10 (12 for intensity)"),
+    ("simplex tolerance of NaN", lambda: qev.analyze(GOOD, mmin=3.0, simplex_tolerance=math.nan),
+     qev.InvalidOptions, "simplex_tolerance is nan, expected a number above 0, at most 10"),
+    ("an endless simplex", lambda: qev.analyze(GOOD, mmin=3.0, iteration_limit=10**9),
+     qev.InvalidOptions, "iteration_limit is 1e+09, expected a whole number from 1 to 10000"),
+    ("an Xmax above the magnitude limit", lambda: qev.analyze(GOOD, mmin=3.0, xmax=11.0),
+     qev.InvalidOptions, "xmax is 11, expected a number from -10 to 10"),
+    ("intervals with Mmax of 100",
+     lambda: qev.calibrated_intervals(GOOD, mmin=3.0, mmax_values=[100.0]), qev.InvalidOptions,
+     "mmax is [100], expected at most 100 numbers from -10 to 10 (12 for intensity)"),
     ("prior as one number", lambda: qev.analyze(GOOD, mmin=3.0, prior_b=1.0), TypeError,
      "expected (b, sd)"),
-    ("negative SIG(Xmax)", lambda: qev.analyze(GOOD, mmin=3.0, sig_xmax=-0.2), ValueError,
-     "sig_xmax"),
+    ("negative SIG(Xmax)", lambda: qev.analyze(GOOD, mmin=3.0, sig_xmax=-0.2), qev.InvalidOptions,
+     "sig_xmax is -0.2, expected a number from 0 to 10"),
     ("listed Mmax below Mmin", lambda: qev.analyze(GOOD, mmin=3.0, mmax_values=[2.0]),
      qev.InvalidOptions, "2"),
     ("runs beyond 32 bits", lambda: qev.analyze(GOOD, mmin=3.0, max_runs=2**40), ValueError,
@@ -144,3 +162,6 @@ def test_a_time_selection_shortens_the_complete_periods():
     assert whole.complete_periods[0][0] == (1960, 1, 1)
     assert later.complete_periods[0][0] == (1990, 1, 1)
     assert len(later.complete_rows[0]) == 30
+    # A threshold no magnitude reaches would pass every event at a rate of 0.
+    with pytest.raises(qev.CatalogError, match="2000, -1e[+]30 needs .* magnitude from -10 to 10"):
+        qev.split(events, [[1960, 5.0], [2000, -1e30]], end="2019-12-31")

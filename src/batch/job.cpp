@@ -13,34 +13,16 @@
 #include <string>
 #include <utility>
 
+#include "events/settings_toml.h"
 #include "qev/batch.h"
 #include "textio/files.h"
 
 namespace qev {
 
 void SettingsLayer::Overlay(const SettingsLayer& above) {
-  auto take = [](auto& mine, const auto& theirs) {
-    if (theirs) mine = theirs;
-  };
-  take(units, above.units);
-  take(mmin, above.mmin);
-  take(xmax, above.xmax);
-  take(sig_xmax, above.sig_xmax);
-  take(span_t, above.span_t);
-  take(procedure, above.procedure);
-  take(prior_b, above.prior_b);
-  take(prior_b_sd, above.prior_b_sd);
-  take(start, above.start);
-  take(start_lambda, above.start_lambda);
-  take(start_mmax, above.start_mmax);
-  take(mmax_values, above.mmax_values);
-  take(mmax_tolerance, above.mmax_tolerance);
-  take(max_runs, above.max_runs);
-  take(mmax_cap, above.mmax_cap);
-  take(hazard_spans, above.hazard_spans);
-  take(hazard_magnitudes, above.hazard_magnitudes);
-  take(completeness, above.completeness);
-  take(decluster, above.decluster);
+  AnalysisLayer::Overlay(above);
+  if (above.completeness) completeness = above.completeness;
+  if (above.decluster) decluster = above.decluster;
 }
 
 void SourceSettings::Overlay(const SourceSettings& above) {
@@ -250,61 +232,15 @@ class JobReader {
     Fail(node, key, "a declustering method: " + DeclusterMethodNames(", ") + " or none");
   }
 
-  // The settings keys, into `layer`.
+  // The settings keys, into `layer`: those of the settings table, the
+  // completeness table and the declustering.
   void AddSettings(Handlers& h, SettingsLayer& layer) const {
-    auto real = [&](std::optional<float>& target, double low, double high,
-                    const std::string& range) {
-      return [&, low, high, range](const toml::node& n, const std::string& k) {
-        target = Real(n, k, low, high, range);
-      };
-    };
-    h.emplace_back("units", [&](const toml::node& n, const std::string& k) {
-      layer.units = Choice(n, k, {"magnitude", "intensity"}) == "magnitude" ? Units::Magnitude
-                                                                            : Units::Intensity;
-    });
-    h.emplace_back("mmin", real(layer.mmin, -10.0, 100.0, "a magnitude from -10 to 100"));
-    h.emplace_back("xmax", real(layer.xmax, -10.0, 100.0, "a magnitude from -10 to 100"));
-    h.emplace_back("sig_xmax", real(layer.sig_xmax, 0.0, 10.0, "an SD from 0 to 10"));
-    h.emplace_back("span_t", real(layer.span_t, 1e-3, 1e7, "a span of years above 0"));
-    h.emplace_back("procedure", [&](const toml::node& n, const std::string& k) {
-      const std::string p = Choice(n, k, {"cramer", "bayes", "none"});
-      layer.procedure = p == "cramer"  ? MmaxProcedure::Cramer
-                        : p == "bayes" ? MmaxProcedure::Bayes
-                                       : MmaxProcedure::None;
-    });
-    h.emplace_back("prior_b", real(layer.prior_b, 0.01, 10.0, "a b-value from 0.01 to 10"));
-    h.emplace_back("prior_b_sd", real(layer.prior_b_sd, 0.0, 10.0, "an SD from 0 to 10"));
-    h.emplace_back("start", [&](const toml::node& n, const std::string& k) {
-      layer.start = Choice(n, k, {"program", "given"}) == "program" ? StartingPointKind::ByProgram
-                                                                    : StartingPointKind::Given;
-    });
-    h.emplace_back("start_lambda",
-                   real(layer.start_lambda, 1e-30, 1e30, "a rate above 0 (events a year)"));
-    h.emplace_back("start_mmax", real(layer.start_mmax, -10.0, 100.0, "a magnitude"));
-    h.emplace_back("mmax", [&](const toml::node& n, const std::string& k) {
-      if (n.is_string()) {
-        Choice(n, k, {"converge"});
-        layer.mmax_values = std::vector<float>{};
-      } else {
-        const toml::array& list = Array(n, k, "magnitudes, or \"converge\"");
-        if (list.empty() || list.size() > 100) Fail(n, k, "1 to 100 magnitudes, or \"converge\"");
-        std::vector<float> values;
-        for (const toml::node& m : list) values.push_back(Real(m, k, -10.0, 100.0, "a magnitude"));
-        layer.mmax_values = values;
-      }
-    });
-    h.emplace_back("mmax_cap", real(layer.mmax_cap, -10.0, 100.0, "a magnitude"));
-    h.emplace_back("mmax_tolerance",
-                   real(layer.mmax_tolerance, 1e-6, 10.0, "a tolerance from 1e-6 to 10"));
-    h.emplace_back("max_runs", [&](const toml::node& n, const std::string& k) {
-      layer.max_runs = static_cast<std::int32_t>(Whole(n, k, 1, 1000));
-    });
-    h.emplace_back("hazard_spans", [&](const toml::node& n, const std::string& k) {
-      layer.hazard_spans = Reals(n, k, 1e-3, 1e7, "spans of years above 0", 20);
-    });
-    h.emplace_back("hazard_magnitudes", [&](const toml::node& n, const std::string& k) {
-      layer.hazard_magnitudes = Reals(n, k, -10.0, 100.0, "magnitudes", 1000);
-    });
+    for (const SettingRow& row : AnalysisSettings()) {
+      h.emplace_back(std::string(row.key),
+                     [&, row = &row](const toml::node& n, const std::string& k) {
+                       ReadSetting(n, *row, k, source_, layer);
+                     });
+    }
     h.emplace_back("completeness", [&](const toml::node& n, const std::string& k) {
       layer.completeness = Completeness(n, k);
     });

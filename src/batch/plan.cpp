@@ -1,7 +1,5 @@
 // From the job to its cells: each zone's catalog read once, split under each
 // completeness table of the tree, and the settings of every (zone, branch).
-#include <toml++/toml.h>
-
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -46,21 +44,9 @@ PreparedZone ReadPrepareJob(const std::string& path) {
   PreparedZone zone;
   zone.job = ParsePrepareToml(text, path, std::filesystem::path(path).parent_path());
   zone.job.job_file = path;
-  // Only the keys written count: the prepare job's defaults must not hide
+  // Only the keys written are set: the prepare job's defaults do not hide
   // the batch job's.
-  const toml::table root = toml::parse(text, path);
-  if (const toml::table* analysis = root["analysis"].as_table()) {
-    const ClassicSession& s = zone.job.session;
-    if (analysis->contains("mmin")) zone.analysis.mmin = zone.job.mmin;
-    if (analysis->contains("sig_xmax")) zone.analysis.sig_xmax = s.sig_xmax;
-    if (analysis->contains("procedure")) {
-      zone.analysis.procedure = s.procedure == 2 ? MmaxProcedure::Bayes : MmaxProcedure::Cramer;
-    }
-    if (analysis->contains("prior_b")) zone.analysis.prior_b = s.prior_b;
-    if (analysis->contains("prior_b_sd")) zone.analysis.prior_b_sd = s.prior_b_sd;
-    if (zone.job.mmax) zone.analysis.mmax_values = std::vector<float>{*zone.job.mmax};
-    if (zone.job.mmax_cap) zone.analysis.mmax_cap = zone.job.mmax_cap;
-  }
+  static_cast<AnalysisLayer&>(zone.analysis) = zone.job.analysis;
   if (zone.job.completeness_auto) {
     zone.analysis.completeness = std::vector<CompletenessStep>{};  // estimated
   } else if (!zone.job.split.completeness.empty()) {
@@ -134,7 +120,7 @@ PrepareJob SplitJob(PrepareJob job, const std::optional<std::vector<Completeness
   job.completeness_auto = steps && steps->empty();
   job.completeness_figures.clear();
   job.classic_directory.reset();
-  job.mmin.reset();
+  job.analysis.mmin.reset();
   if (decluster && !*decluster) {
     job.decluster.reset();
   } else if (decluster) {
@@ -147,6 +133,34 @@ PrepareJob SplitJob(PrepareJob job, const std::optional<std::vector<Completeness
 [[noreturn]] void Invalid(const BatchJob& job, const BatchZone& zone, const std::string& text,
                           const std::string& expected) {
   throw ReadingError(job.source, zone.line, text, expected);
+}
+
+// The options and hazard settings of a cell from its layers, checked by the
+// settings table (Validate: the bounds of the zone's units).
+void SetCellSettings(const BatchJob& job, const BatchZone& zone, const Branch& branch,
+                     const SettingsLayer& s, float mmin, Cell& cell) {
+  const std::string where = "zone " + zone.name + " under " + branch.name;
+  AnalysisOptions& o = cell.options;
+  s.ApplyTo(o);
+  o.mmin = mmin;
+  if (o.start == StartingPointKind::Given && (!s.start_lambda || !s.start_mmax)) {
+    Invalid(job, zone, where, "'start_lambda' and 'start_mmax' with start = \"given\"");
+  }
+  if (o.procedure == MmaxProcedure::None && o.mmax_values.empty()) {
+    Invalid(job, zone, where,
+            "a list of 'mmax' values with procedure = \"none\" (no suggestion to follow)");
+  }
+  HazardOptions hazard;
+  s.ApplyTo(hazard);
+  try {
+    Validate(o);
+    Validate(hazard, o.units);
+  } catch (const InvalidSetting& e) {
+    Invalid(job, zone, where + ": " + e.key() + " " + e.value(),
+            "for '" + e.key() + "' " + e.expected());
+  }
+  cell.hazard_spans = hazard.spans;
+  cell.hazard_magnitudes = hazard.magnitudes;
 }
 
 }  // namespace
@@ -276,34 +290,7 @@ BatchPlan PlanBatch(BatchJob job) {
         Invalid(job, zone, "zone " + zone.name,
                 "an Mmin ('mmin' in [defaults], the zone or a branch alternative)");
       }
-      AnalysisOptions& o = cell.options;
-      o.mmin = mmin.value_or(0.0f);
-      if (s.units) o.units = *s.units;
-      o.xmax = s.xmax;
-      if (s.sig_xmax) o.sig_xmax = *s.sig_xmax;
-      o.span_t = s.span_t;
-      if (s.procedure) o.procedure = *s.procedure;
-      if (s.prior_b) o.prior_b = *s.prior_b;
-      if (s.prior_b_sd) o.prior_b_sd = *s.prior_b_sd;
-      if (s.start) o.start = *s.start;
-      if (o.start == StartingPointKind::Given) {
-        if (!s.start_lambda || !s.start_mmax) {
-          Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                  "'start_lambda' and 'start_mmax' with start = \"given\"");
-        }
-        o.start_lambda = *s.start_lambda;
-        o.start_mmax = *s.start_mmax;
-      }
-      if (s.mmax_values) o.mmax_values = *s.mmax_values;
-      if (o.procedure == MmaxProcedure::None && o.mmax_values.empty()) {
-        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                "a list of 'mmax' values with procedure = \"none\" (no suggestion to follow)");
-      }
-      if (s.mmax_tolerance) o.mmax_tolerance = *s.mmax_tolerance;
-      if (s.max_runs) o.max_runs = *s.max_runs;
-      o.mmax_cap = s.mmax_cap;
-      cell.hazard_spans = s.hazard_spans.value_or(std::vector<float>{50.0f, 100.0f, 1000.0f});
-      cell.hazard_magnitudes = s.hazard_magnitudes.value_or(std::vector<float>{});
+      SetCellSettings(job, zone, branch, s, mmin.value_or(0.0f), cell);
       plan.cells.push_back(std::move(cell));
     }
   }

@@ -10,6 +10,7 @@
 #include "estimation/mmax_estimators.h"
 #include "estimation/uncertainty.h"
 #include "qev/errors.h"
+#include "qev/settings.h"
 #include "textio/number_text.h"
 
 namespace qev {
@@ -366,9 +367,7 @@ const char* MmaxStatusName(MmaxStatus status) {
 }
 
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
-  if (options.max_runs < 1) {
-    throw InvalidOptions("max_runs " + std::to_string(options.max_runs) + " is below 1");
-  }
+  Validate(options);
   Prepared prepared = Prepare(catalog, options);
   const ResolvedSettings& settings = prepared.settings;
   for (const float mmax : options.mmax_values) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <string>
 
@@ -48,11 +49,14 @@ void CheckCompleteness(const SplitOptions& options) {
                          std::to_string(options.completeness[k - 1].year));
     }
   }
+  // Thresholds within the magnitudes the readers take (at most 10); one of
+  // -1e30 would pass every event and give a rate of 0.
   for (const CompletenessStep& step : options.completeness) {
-    if (!IsValidDate({step.year, 1, 1}) || !std::isfinite(step.threshold)) {
-      throw CatalogError("the completeness step " + std::to_string(step.year) + ", " +
-                         std::to_string(step.threshold) +
-                         " needs an existing year and a finite magnitude");
+    if (!IsValidDate({step.year, 1, 1}) || !(step.threshold >= -10.0f && step.threshold <= 10.0f)) {
+      char threshold[32];
+      std::snprintf(threshold, sizeof threshold, "%g", static_cast<double>(step.threshold));
+      throw CatalogError("the completeness step " + std::to_string(step.year) + ", " + threshold +
+                         " needs an existing year and a magnitude from -10 to 10");
     }
   }
 }

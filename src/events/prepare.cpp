@@ -12,6 +12,7 @@
 
 #include "events/homogenise_toml.h"
 #include "events/reading.h"
+#include "events/settings_toml.h"
 #include "textio/number_text.h"
 
 namespace qev {
@@ -315,36 +316,21 @@ class TomlJob {
     }
   }
 
+  // [analysis]: the keys of the settings table that the classic answers can
+  // carry, and mmax (a fixed Mmax) and mmax_cap for --analyze; the events
+  // are magnitudes (at most 10).
   void Analysis(const toml::table& t, const std::string& p, PrepareJob& job) {
-    ClassicSession& s = job.session;
-    Keys(
-        t, p + ".",
-        {{"mmin", [&](const toml::node& n,
-                      const std::string& k) { job.mmin = static_cast<float>(Number(n, k)); }},
-         {"sig_xmax", [&](const toml::node& n,
-                          const std::string& k) { s.sig_xmax = static_cast<float>(Number(n, k)); }},
-         {"procedure",
-          [&](const toml::node& n, const std::string& k) {
-            const std::string name = Lower(Text(n, k));
-            if (name == "cramer") {
-              s.procedure = 1;
-            } else if (name == "bayes") {
-              s.procedure = 2;
-            } else {
-              Fail(n, k, "cramer or bayes");
-            }
-          }},
-         {"prior_b", [&](const toml::node& n,
-                         const std::string& k) { s.prior_b = static_cast<float>(Number(n, k)); }},
-         {"prior_b_sd",
-          [&](const toml::node& n, const std::string& k) {
-            s.prior_b_sd = static_cast<float>(Number(n, k));
-          }},
-         {"mmax", [&](const toml::node& n,
-                      const std::string& k) { job.mmax = static_cast<float>(Number(n, k)); }},
-         {"mmax_cap", [&](const toml::node& n, const std::string& k) {
-            job.mmax_cap = static_cast<float>(Number(n, k));
-          }}});
+    std::map<std::string, std::function<void(const toml::node&, const std::string&)>> handlers;
+    for (const SettingRow& row : AnalysisSettings()) {
+      if (!row.prepare_job) continue;
+      handlers.emplace(row.key, [&, row = &row](const toml::node& n, const std::string& k) {
+        ReadSetting(n, *row, k, source_, job.analysis, Units::Magnitude);
+        if (job.analysis.procedure == MmaxProcedure::None) {
+          Fail(n, k, "\"cramer\" or \"bayes\" (the classic answers need a procedure)");
+        }
+      });
+    }
+    Keys(t, p + ".", handlers);
   }
 
   void Classic(const toml::table& t, const std::string& p, PrepareJob& job) {
@@ -530,14 +516,20 @@ std::vector<InputWarning> CheckPrepared(const PrepareReport& report, const Prepa
 
 AnalysisOptions PrepareAnalysisOptions(const PrepareReport& report, const PrepareJob& job) {
   AnalysisOptions options;
+  job.analysis.ApplyTo(options);
   options.mmin = report.mmin;
-  options.sig_xmax = job.session.sig_xmax;
-  options.procedure = job.session.procedure == 2 ? MmaxProcedure::Bayes : MmaxProcedure::Cramer;
-  options.prior_b = job.session.prior_b;
-  options.prior_b_sd = job.session.prior_b_sd;
-  if (job.mmax) options.mmax_values = {*job.mmax};
-  options.mmax_cap = job.mmax_cap;
   return options;
+}
+
+ClassicSession ClassicSessionOf(const PrepareReport& report, const PrepareJob& job) {
+  const AnalysisOptions options = PrepareAnalysisOptions(report, job);
+  ClassicSession session = job.session;
+  session.mmin = options.mmin;
+  session.sig_xmax = options.sig_xmax;
+  session.procedure = static_cast<int>(options.procedure);
+  session.prior_b = options.prior_b;
+  session.prior_b_sd = options.prior_b_sd;
+  return session;
 }
 
 std::string FormatChecks(const PrepareReport& report, const std::vector<InputWarning>& warnings,
@@ -616,7 +608,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   }
   report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
-  report.mmin = job.mmin ? *job.mmin : lowest - kDefaultMminStep;
+  report.mmin = job.analysis.mmin.value_or(lowest - kDefaultMminStep);
   if (!report.split.catalog.complete.empty()) {
     // The analysis refuses an Mmin above a threshold: so does the job, before
     // any file is written.
@@ -637,8 +629,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
     ClassicFilesOptions options;
     options.directory = *job.classic_directory;
     options.prefix = job.classic_prefix;
-    options.session = job.session;
-    options.session.mmin = report.mmin;
+    options.session = ClassicSessionOf(report, job);
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
     if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);

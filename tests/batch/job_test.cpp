@@ -29,7 +29,7 @@ TEST(BatchJob, BadJobsAreRefusedWithFileLineAndKey) {
       jobs.back()[3] += line + "\n";
     }
   }
-  ASSERT_EQ(jobs.size(), 30u);
+  ASSERT_EQ(jobs.size(), 39u);
   for (const auto& [what, where, part, job] : jobs) {
     try {
       PlanBatch(ParseBatchJob(job, "job.toml", QEV_EXAMPLES_DIR));

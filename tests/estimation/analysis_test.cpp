@@ -13,6 +13,7 @@
 
 #include "qev/classic_files.h"
 #include "qev/errors.h"
+#include "qev/settings.h"
 
 namespace qev {
 namespace {
@@ -203,14 +204,14 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
       {negative, Options(4.0f, 6.3f), "complete part 1, row 2: standard deviation -0.2 is below 0"},
       {Catalog{}, Options(4.0f, 6.3f),
        "the catalog has neither an extreme part nor a complete part"},
-      {OneCompletePart(), with([](auto& o) { o.max_runs = 0; }), "max_runs 0 is below 1"},
+      {OneCompletePart(), with([](auto& o) { o.max_runs = 0; }),
+       "max_runs is 0, expected a whole number from 1 to 1000"},
       {OneCompletePart(), with([](auto& o) { o.prior_b = std::nanf(""); }),
-       "the prior b-value nan is not a finite number"},
+       "prior_b is nan, expected a number above 0, at most 3"},
       {OneCompletePart(), with([](auto& o) {
          o.start = StartingPointKind::Given, o.start_lambda = -1.0f, o.start_mmax = 7.0f;
        }),
-       "the trial point Beta = 2.302585, Lambda = -1.000000 is not positive: the data do not "
-       "determine the parameters"},
+       "start_lambda is -1, expected a number from 1e-30 to 1e+30"},
       // The rate above the part's threshold must not pass for the rate above Mmin.
       {OneCompletePart(), Options(4.2f, 6.3f),
        "Mmin 4.20 lies above the lowest completeness threshold 4.00 (complete part 1): the rate "
@@ -228,7 +229,7 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
   }
   EXPECT_THROW(Analyze(cases[0].catalog, cases[0].options), CatalogError);
   EXPECT_THROW(Analyze(cases[3].catalog, cases[3].options), InvalidOptions);
-  EXPECT_THROW(Analyze(cases[5].catalog, cases[5].options), TrialPointNotPositive);
+  EXPECT_THROW(Analyze(cases[5].catalog, cases[5].options), InvalidSetting);
   EXPECT_THROW(Analyze(cases[6].catalog, cases[6].options), InvalidOptions);
   // At the threshold, and with the complete parts out of use, Mmin is sound.
   EXPECT_NO_THROW(Resolve(OneCompletePart(), Options(4.0f, 6.3f)));

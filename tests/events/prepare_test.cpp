@@ -43,11 +43,11 @@ TEST(PrepareJob, TomlGivesEverySetting) {
   EXPECT_EQ(job.split.completeness[1].threshold, 5.0f);
   EXPECT_EQ(job.split.extreme_window_years, 10);
   EXPECT_EQ(job.split.empty_windows, EmptyWindows::Refuse);
-  EXPECT_EQ(*job.mmin, 4.4f);
-  EXPECT_EQ(job.session.procedure, 2);
+  EXPECT_EQ(*job.analysis.mmin, 4.4f);
+  EXPECT_EQ(job.analysis.procedure, MmaxProcedure::Bayes);
   EXPECT_TRUE(job.strict);
-  EXPECT_EQ(*job.mmax_cap, 9.5f);
-  EXPECT_FALSE(job.mmax);
+  EXPECT_EQ(*job.analysis.mmax_cap, 9.5f);
+  EXPECT_FALSE(job.analysis.mmax_values);
   EXPECT_EQ(*job.classic_directory, "/base/out");
   EXPECT_EQ(job.session.spans[2], 3.0f);
 }

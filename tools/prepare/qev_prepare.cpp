@@ -2,6 +2,7 @@
 // classic files with an answers file).
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -121,20 +122,50 @@ struct CommandLine {
   bool version = false;
   std::string config, catalog, format, default_sd, homogenise, from, until, zone, zone_wkt,
       decluster, completeness, completeness_method, mc_method, completeness_figures, end,
-      extreme_from, extreme_to, empty_windows, procedure, classic, prefix, report;
+      extreme_from, extreme_to, empty_windows, classic, prefix, report;
   std::vector<std::string> columns, magnitude_columns, magnitude_types, completeness_set,
       decluster_parameters;
-  double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0, mmin = 0,
-         sig_xmax = 0, prior_b = 0, prior_b_sd = 0, mmax = 0, mmax_cap = 0;
+  double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0;
   int extreme_window = 0;
   bool skip_bad_rows = false;
   bool analyze = false;
   bool strict = false;
   // The numeric options, to tell a given 0 from none.
   CLI::Option *o_min_m = nullptr, *o_max_m = nullptr, *o_min_d = nullptr, *o_max_d = nullptr,
-              *o_fraction = nullptr, *o_window = nullptr, *o_mmin = nullptr, *o_sig = nullptr,
-              *o_prior_b = nullptr, *o_prior_sd = nullptr, *o_mmax = nullptr, *o_mmax_cap = nullptr;
+              *o_fraction = nullptr, *o_window = nullptr;
+  // The analysis settings of a prepare job, one option per row of the
+  // settings table (--KEY with '-' for '_').
+  struct Setting {
+    const qev::SettingRow* row = nullptr;
+    std::string value;
+    CLI::Option* option = nullptr;
+  };
+  std::vector<Setting> settings;
 };
+
+// The option of the settings row whose layer member is `member`.
+template <class T>
+CLI::Option* SettingOption(const CommandLine& c, std::optional<T> qev::AnalysisLayer::*member) {
+  qev::AnalysisLayer probe;
+  probe.*member = T{};
+  for (const CommandLine::Setting& s : c.settings) {
+    if (s.row->is_set(probe)) return s.option;
+  }
+  return nullptr;
+}
+
+void AddSettingOptions(CLI::App& app, CommandLine& c) {
+  for (const qev::SettingRow& row : qev::AnalysisSettings()) {
+    if (row.prepare_job) c.settings.push_back({&row, {}, nullptr});
+  }
+  for (CommandLine::Setting& s : c.settings) {
+    std::string name = "--" + std::string(s.row->key);
+    std::replace(name.begin(), name.end(), '_', '-');
+    s.option = app.add_option(name, s.value);
+  }
+  SettingOption(c, &qev::AnalysisLayer::mmax_values)
+      ->excludes(SettingOption(c, &qev::AnalysisLayer::mmax_cap));
+}
 
 void AddOptions(CLI::App& app, CommandLine& c) {
   app.set_help_flag();
@@ -176,14 +207,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
   app.add_option("--extreme-from", c.extreme_from);
   app.add_option("--extreme-to", c.extreme_to);
   app.add_option("--empty-windows", c.empty_windows);
-  c.o_mmin = app.add_option("--mmin", c.mmin);
-  c.o_sig = app.add_option("--sig-xmax", c.sig_xmax);
-  app.add_option("--procedure", c.procedure);
-  c.o_prior_b = app.add_option("--prior-b", c.prior_b);
-  c.o_prior_sd = app.add_option("--prior-b-sd", c.prior_b_sd);
-  c.o_mmax = app.add_option("--mmax", c.mmax);
-  c.o_mmax_cap = app.add_option("--mmax-cap", c.mmax_cap);
-  c.o_mmax->excludes(c.o_mmax_cap);
+  AddSettingOptions(app, c);
   app.add_flag("--strict", c.strict);
   app.add_option("--classic", c.classic);
   app.add_option("--prefix", c.prefix);
@@ -375,27 +399,29 @@ void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
 }
 
 void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
-  if (c.o_mmin->count()) job.mmin = static_cast<float>(c.mmin);
-  if (c.o_sig->count()) job.session.sig_xmax = static_cast<float>(c.sig_xmax);
-  if (!c.procedure.empty()) {
-    if (c.procedure == "cramer") {
-      job.session.procedure = 1;
-    } else if (c.procedure == "bayes") {
-      job.session.procedure = 2;
-    } else {
-      throw qev::Error("--procedure " + c.procedure + ": expected cramer or bayes");
+  qev::AnalysisLayer given;
+  for (const CommandLine::Setting& s : c.settings) {
+    if (s.option->count() == 0) continue;
+    char* end = nullptr;
+    const double number = std::strtod(s.value.c_str(), &end);
+    qev::SettingValue value = s.value;
+    if (!s.value.empty() && end == s.value.c_str() + s.value.size()) value = number;
+    try {
+      qev::SetSetting(given, *s.row, value, qev::Units::Magnitude);  // events are magnitudes
+    } catch (const qev::InvalidSetting& e) {
+      throw qev::Error(s.option->get_name() + " " + s.value + ": expected " + e.expected());
     }
   }
-  if (c.o_prior_b->count()) job.session.prior_b = static_cast<float>(c.prior_b);
-  if (c.o_prior_sd->count()) job.session.prior_b_sd = static_cast<float>(c.prior_b_sd);
-  if (c.o_mmax->count()) {
-    job.mmax = static_cast<float>(c.mmax);
-    job.mmax_cap.reset();
+  if (given.procedure == qev::MmaxProcedure::None) {
+    throw qev::Error(SettingOption(c, &qev::AnalysisLayer::procedure)->get_name() +
+                     " none: expected cramer or bayes (the classic answers need a procedure)");
   }
-  if (c.o_mmax_cap->count()) {
-    job.mmax_cap = static_cast<float>(c.mmax_cap);
-    job.mmax.reset();
+  // A fixed Mmax and a cap on the command line replace either of the job's.
+  if (given.mmax_values || given.mmax_cap) {
+    job.analysis.mmax_values.reset();
+    job.analysis.mmax_cap.reset();
   }
+  job.analysis.Overlay(given);
   if (c.strict) job.strict = true;
   if (!c.classic.empty()) job.classic_directory = c.classic;
   if (!c.prefix.empty()) job.classic_prefix = c.prefix;
@@ -429,8 +455,7 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     qev::ClassicFilesOptions options;
     options.directory = *directory;
     options.prefix = job.classic_prefix;
-    options.session = job.session;
-    options.session.mmin = result.mmin;
+    options.session = qev::ClassicSessionOf(result, job);
     // The classic session starts from the program's point; a first run at
     // another Mmax (a fixed one) is typed after it.
     if (analysis && !analysis->runs.empty() && analysis->runs[0].mmax != analysis->start.mmax) {
