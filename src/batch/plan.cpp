@@ -3,6 +3,7 @@
 #include <toml++/toml.h>
 
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <set>
@@ -151,7 +152,34 @@ PrepareJob SplitJob(PrepareJob job, const std::optional<std::vector<Completeness
 
 }  // namespace
 
-BatchPlan PlanBatch(BatchJob job) {
+std::uint64_t CountTasks(const BatchJob& job) {
+  constexpr std::uint64_t kMost = UINT64_MAX;
+  const auto times = [](std::uint64_t a, std::uint64_t b) {
+    return b != 0 && a > kMost / b ? kMost : a * b;
+  };
+  std::uint64_t tasks = times(job.zones.size(), static_cast<std::uint64_t>(job.replicates) + 1);
+  for (const BranchSet& set : job.branch_sets) tasks = times(tasks, set.alternatives.size());
+  return tasks;
+}
+
+BatchPlan PlanBatch(BatchJob job, bool force) {
+  if (const std::uint64_t tasks = CountTasks(job); tasks > kMostTasks && !force) {
+    std::uint64_t branches = 1;
+    for (const BranchSet& set : job.branch_sets) {
+      branches = set.alternatives.empty() || branches <= UINT64_MAX / set.alternatives.size()
+                     ? branches * set.alternatives.size()
+                     : UINT64_MAX;
+    }
+    const std::string count =
+        tasks == UINT64_MAX ? "more than 18446744073709551614" : std::to_string(tasks);
+    throw InvalidOptions(
+        job.source + ": the job makes " + count + " tasks (" + std::to_string(job.zones.size()) +
+        " zones x " +
+        (branches == UINT64_MAX ? std::string("too many") : std::to_string(branches)) +
+        " branches of " + std::to_string(job.branch_sets.size()) + " branch sets x " +
+        std::to_string(job.replicates + 1) + " replicates), more than the limit of " +
+        std::to_string(kMostTasks) + "; run it with --force (Python: force=True) if it is meant");
+  }
   BatchPlan plan;
   plan.inputs.push_back(job.source);
   plan.branches = CrossBranches(job.branch_sets);
