@@ -19,6 +19,7 @@ struct ErrorTypes {
   PyObject* catalog = nullptr;
   PyObject* trial_point = nullptr;
   PyObject* no_estimate = nullptr;
+  PyObject* unusable = nullptr;
   PyObject* invalid_options = nullptr;
 };
 
@@ -85,6 +86,10 @@ void BindErrors(py::module_& m) {
                           {t.error});
   t.no_estimate =
       NewType(m, "NoEstimate", "The catalog gives no starting point; attribute reason.", {t.error});
+  t.unusable = NewType(m, "UnusableEstimate",
+                       "The analysis ended but its figures are no estimate (not finite numbers, "
+                       "Mmax not above Mmin); attributes reason and figure.",
+                       {t.no_estimate});
   t.invalid_options = NewType(m, "InvalidOptions",
                               "Options that no analysis can use; the message names the option.",
                               {t.error, PyExc_ValueError});
@@ -105,6 +110,8 @@ void BindErrors(py::module_& m) {
     } catch (const TrialPointNotPositive& e) {
       Raise(t.trial_point, e.what(),
             {{"beta", py::float_(e.beta())}, {"lambda_", py::float_(e.lambda())}});
+    } catch (const UnusableEstimate& e) {
+      Raise(t.unusable, e.what(), {{"reason", Text(e.reason())}, {"figure", Text(e.figure())}});
     } catch (const NoEstimate& e) {
       Raise(t.no_estimate, e.what(), {{"reason", Text(e.reason())}});
     } catch (const InvalidOptions& e) {
