@@ -381,6 +381,30 @@ std::string Unusable(const BatchPlan& plan, const std::vector<CellOutcome>& cell
   return "";
 }
 
+// The laws of branch `b`'s models, one list of zones per model: the
+// catalog's estimates, or with `n` bootstrap branches the n points of each
+// zone's resamples. Returns the name of a zone with too few usable
+// resamples (and no points), else "".
+std::string BranchPoints(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                         const std::vector<SourcePlace>& places, std::size_t b, std::size_t n,
+                         std::vector<std::vector<const Estimate*>>& points) {
+  points.assign(n == 0 ? 1 : n, {});
+  for (const SourcePlace& p : places) {
+    const std::size_t c = p.zone * plan.branches.size() + b;
+    if (n == 0) {
+      points[0].push_back(&cells[c].catalog);
+      continue;
+    }
+    const std::vector<const Estimate*> drawn = BootstrapPoints(cells[c], n);
+    if (drawn.empty()) {
+      points.clear();
+      return plan.job.zones[p.zone].name;
+    }
+    for (std::size_t k = 0; k < n; ++k) points[k].push_back(drawn[k]);
+  }
+  return "";
+}
+
 std::vector<ModelChoice> Models(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
                                 const std::vector<SourcePlace>& places,
                                 std::vector<std::string>& warnings) {
@@ -396,26 +420,14 @@ std::vector<ModelChoice> Models(const BatchPlan& plan, const std::vector<CellOut
                          why + "); the other branches' weights renormalised");
       continue;
     }
-    std::vector<std::vector<const Estimate*>> points(n == 0 ? 1 : n);
-    bool enough = true;
-    for (const SourcePlace& p : places) {
-      const std::size_t c = p.zone * plan.branches.size() + b;
-      if (n == 0) {
-        points[0].push_back(&cells[c].catalog);
-        continue;
-      }
-      const std::vector<const Estimate*> drawn = BootstrapPoints(cells[c], n);
-      if (drawn.empty()) {
-        warnings.push_back("branch " + plan.branches[b].name +
-                           ": left out of the logic tree (zone " + plan.job.zones[p.zone].name +
-                           " has fewer than " + std::to_string(n) +
-                           " usable replicates); the other branches' weights renormalised");
-        enough = false;
-        break;
-      }
-      for (std::size_t k = 0; k < n; ++k) points[k].push_back(drawn[k]);
+    std::vector<std::vector<const Estimate*>> points;
+    if (const std::string short_zone = BranchPoints(plan, cells, places, b, n, points);
+        !short_zone.empty()) {
+      warnings.push_back("branch " + plan.branches[b].name + ": left out of the logic tree (zone " +
+                         short_zone + " has fewer than " + std::to_string(n) +
+                         " usable replicates); the other branches' weights renormalised");
+      continue;
     }
-    if (!enough) continue;
     for (std::size_t k = 0; k < points.size(); ++k) {
       ModelChoice m;
       m.id = slugs[b] + (n == 0 ? "" : "_" + std::to_string(k + 1));
@@ -436,6 +448,7 @@ std::string LogicTree(const std::vector<ModelChoice>& models) {
   set.append_attribute("uncertaintyType") = "sourceModel";
   set.append_attribute("branchSetID") = "bs1";
   std::vector<double> shares;
+  shares.reserve(models.size());
   for (const ModelChoice& m : models) shares.push_back(m.weight);
   const std::vector<std::string> weights = Closed(shares);
   for (std::size_t i = 0; i < models.size(); ++i) {
@@ -536,6 +549,35 @@ std::string JobIni(const BatchPlan& plan, const std::vector<SourcePlace>& places
          "poes = 0.1 0.02\n";
 }
 
+// The folder's files that an earlier run wrote and this one does not (the
+// source model of a branch no longer in the job; the logic tree and job.ini
+// when no model is written now) go when this run's files are put in place,
+// so that the folder never mixes two runs. Only names this writer gives are
+// touched.
+void RetireEarlierFiles(const std::filesystem::path& folder, const std::set<std::string>& written,
+                        OutputSet& outputs, std::vector<std::string>& warnings) {
+  const auto ours = [](const std::string& name) {
+    const bool model = name.size() > 17 && name.rfind("source_model_", 0) == 0 &&
+                       name.compare(name.size() - 4, 4, ".xml") == 0;
+    return model || name == "gmpe_logic_tree.xml" || name == "job.ini";
+  };
+  std::error_code error;
+  std::vector<std::string> earlier;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(error) && ours(name) && written.count(name) == 0) {
+      earlier.push_back(name);
+    }
+  }
+  std::sort(earlier.begin(), earlier.end());
+  for (const std::string& name : earlier) {
+    outputs.Retire(folder / name);
+    warnings.push_back("openquake/" + name +
+                       ": written by an earlier run, removed (not part of "
+                       "this run's logic tree)");
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
@@ -580,17 +622,23 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) throw Error(folder.string() + ": cannot be made (" + error.message() + ")");
+  std::set<std::string> written;
   if (models.empty()) {
     warnings.push_back("no source model written: no branch has a usable estimate for every zone");
   } else {
     for (const ModelChoice& m : models) {
-      outputs.Write(folder / ("source_model_" + m.id + ".xml"),
-                    SourceModel(plan, places, m.laws, m.name));
+      const std::string name = "source_model_" + m.id + ".xml";
+      outputs.Write(folder / name, SourceModel(plan, places, m.laws, m.name));
+      written.insert(name);
     }
-    outputs.Write(folder / "source_model_logic_tree.xml", LogicTree(models));
-    outputs.Write(folder / "gmpe_logic_tree.xml", GmpeLogicTree(places));
-    outputs.Write(folder / "job.ini", JobIni(plan, places));
+    for (const auto& [name, text] : {std::pair{"source_model_logic_tree.xml", LogicTree(models)},
+                                     std::pair{"gmpe_logic_tree.xml", GmpeLogicTree(places)},
+                                     std::pair{"job.ini", JobIni(plan, places)}}) {
+      outputs.Write(folder / name, text);
+      written.insert(name);
+    }
   }
+  RetireEarlierFiles(folder, written, outputs, warnings);
   return warnings;
 }
 

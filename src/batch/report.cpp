@@ -55,6 +55,7 @@ double LawRate(const Estimate& e, double m) {
 
 std::vector<double> Grid(double low, double high) {
   std::vector<double> grid;
+  grid.reserve(kGridPoints);
   for (int i = 0; i < kGridPoints; ++i) {
     grid.push_back(low + (high - low) * i / (kGridPoints - 1));
   }
@@ -164,48 +165,42 @@ double PlotObserved(SvgPlot& plot, const Catalog& catalog) {
   return floor;
 }
 
-std::string MfdFigure(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
-                      const ZoneView& v, bool small) {
-  const Estimate& best = cells[v.heaviest].catalog;
-  const Catalog* catalog = plan.cells[v.heaviest].catalog.get();
-  // The vertical range from the observations and the laws.
+// The top of the rate axis: Lambda of the heaviest branch, or the upper
+// Poisson limit of a complete part's rate where that is higher.
+double MfdTop(const Catalog* catalog, const ZoneView& v, const Estimate& best) {
   double top = v.any ? best.lambda : 1.0;
-  double floor = 1e300;
-  if (catalog != nullptr) {
-    for (const CompletePart& p : catalog->complete) {
-      double n = 0.0;
-      for (const MagnitudeRow& r : p.rows) n += r.frequency;
-      if (p.end > p.start) top = std::max(top, PoissonLimits(n).second / (p.end - p.start));
-    }
+  if (catalog == nullptr) return top;
+  for (const CompletePart& p : catalog->complete) {
+    double n = 0.0;
+    for (const MagnitudeRow& r : p.rows) n += r.frequency;
+    if (p.end > p.start) top = std::max(top, PoissonLimits(n).second / (p.end - p.start));
   }
-  // The lowest observed rate, from a plot that is not drawn.
-  SvgPlot probe("probe", 1, 1, {v.low, v.high, false, ""}, {1e-300, 1e300, true, ""}, "");
-  if (catalog != nullptr) floor = PlotObserved(probe, *catalog);
-  if (floor > top) floor = top * 1e-4;
-  const std::string id = "mfd" + std::to_string(v.zone) + (small ? "s" : "");
-  SvgPlot plot(id, small ? 340 : 720, small ? 240 : 400, {v.low, v.high, false, "magnitude m"},
-               {0.3 * floor, 3.0 * top, true, small ? "rate (1/yr)" : "annual rate (1/yr)"},
-               small ? "" : "Magnitude-frequency: " + plan.job.zones[v.zone].name);
-  const std::vector<double> grid = Grid(v.low, v.high);
-  if (v.any) {
-    // The band of the heaviest branch: its resamples' laws.
-    std::vector<double> lo, hi;
-    for (double m : grid) {
-      if (m < best.mmin - 1e-9) {
-        lo.push_back(std::nan(""));
-        hi.push_back(std::nan(""));
-        continue;
-      }
-      std::vector<double> rates;
+  return top;
+}
+
+// The band of the heaviest branch: the 16th to 84th percentile of its
+// resamples' laws at each magnitude of the grid.
+void MfdBand(SvgPlot& plot, const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+             const ZoneView& v, const std::vector<double>& grid) {
+  const Estimate& best = cells[v.heaviest].catalog;
+  std::vector<double> lo, hi;
+  for (double m : grid) {
+    std::vector<double> rates;
+    if (m >= best.mmin - 1e-9) {
       for (const Estimate& r : cells[v.heaviest].replicates) rates.push_back(LawRate(r, m));
-      lo.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandLow));
-      hi.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandHigh));
     }
-    plot.Band(grid, lo, hi, PaletteColor(plan.cells[v.heaviest].branch), 0.22);
-    plot.Legend("16-84 % band of the heaviest branch's resamples",
-                {PaletteColor(plan.cells[v.heaviest].branch), 1.0, ""}, 0, true);
+    lo.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandLow));
+    hi.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandHigh));
   }
-  if (catalog != nullptr) PlotObserved(plot, *catalog);
+  const std::string& color = PaletteColor(plan.cells[v.heaviest].branch);
+  plot.Band(grid, lo, hi, color, 0.22);
+  plot.Legend("16-84 % band of the heaviest branch's resamples", {color, 1.0, ""}, 0, true);
+}
+
+// Each branch's law: the heaviest thick, the others dashed; beyond six
+// branches only the heaviest is named in the legend.
+void MfdLaws(SvgPlot& plot, const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+             const ZoneView& v, const std::vector<double>& grid) {
   std::size_t others = 0;
   for (std::size_t c : v.cells) {
     const Estimate& e = cells[c].catalog;
@@ -227,6 +222,27 @@ std::string MfdFigure(const BatchPlan& plan, const std::vector<CellOutcome>& cel
     }
   }
   if (others > 0) plot.Legend(std::to_string(others) + " other branches", {"#888888", 1.2, "5 3"});
+}
+
+std::string MfdFigure(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                      const ZoneView& v, bool small) {
+  const Estimate& best = cells[v.heaviest].catalog;
+  const Catalog* catalog = plan.cells[v.heaviest].catalog.get();
+  // The vertical range from the observations and the laws; the lowest
+  // observed rate from a plot that is not drawn.
+  const double top = MfdTop(catalog, v, best);
+  double floor = 1e300;
+  SvgPlot probe("probe", 1, 1, {v.low, v.high, false, ""}, {1e-300, 1e300, true, ""}, "");
+  if (catalog != nullptr) floor = PlotObserved(probe, *catalog);
+  if (floor > top) floor = top * 1e-4;
+  const std::string id = "mfd" + std::to_string(v.zone) + (small ? "s" : "");
+  SvgPlot plot(id, small ? 340 : 720, small ? 240 : 400, {v.low, v.high, false, "magnitude m"},
+               {0.3 * floor, 3.0 * top, true, small ? "rate (1/yr)" : "annual rate (1/yr)"},
+               small ? "" : "Magnitude-frequency: " + plan.job.zones[v.zone].name);
+  const std::vector<double> grid = Grid(v.low, v.high);
+  if (v.any) MfdBand(plot, plan, cells, v, grid);
+  if (catalog != nullptr) PlotObserved(plot, *catalog);
+  MfdLaws(plot, plan, cells, v, grid);
   if (v.any) {
     plot.VerticalMark(best.xmax, {"#555555", 1.0, "2 2"}, "Xmax " + Format("%.2f", best.xmax));
     plot.VerticalMark(best.mmax, {"#555555", 1.0, ""}, "Mmax " + Format("%.2f", best.mmax));
@@ -259,6 +275,7 @@ std::string HazardFigures(const BatchPlan& plan, const std::vector<CellOutcome>&
     std::vector<double> x(grid.begin(), grid.end()), lo, hi;
     for (std::size_t k = 0; k < grid.size(); ++k) {
       std::vector<double> p;
+      p.reserve(drawn.size());
       for (const auto& h : drawn) p.push_back(h[k].probabilities[s]);
       lo.push_back(Quantile(p, kBandLow));
       hi.push_back(Quantile(p, kBandHigh));
@@ -349,6 +366,7 @@ std::string BootstrapFigures(const std::vector<CellOutcome>& cells, const ZoneVi
 
 std::string Band(const std::vector<Estimate>& replicates, float Estimate::*field) {
   std::vector<double> values;
+  values.reserve(replicates.size());
   for (const Estimate& r : replicates) values.push_back(r.*field);
   if (values.empty()) return "";
   return Format("%.3g", Quantile(values, kBandLow)) + " to " +

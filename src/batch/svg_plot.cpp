@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "textio/xml_text.h"
+
 namespace qev::batch_output {
 
 namespace {
@@ -39,28 +41,7 @@ const std::string& PaletteColor(std::size_t i) {
   return colors[i % 10];
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Escaped(const std::string& text) { return XmlEscaped(text); }
 
 SvgPlot::SvgPlot(std::string id, double width, double height, Axis x, Axis y, std::string title)
     : id_(std::move(id)),
@@ -217,9 +198,10 @@ std::string SvgPlot::Ticks() const {
 }
 
 std::string SvgPlot::Svg() const {
+  // The legend lies below the panel, two entries to a row.
   const double row = 15.0;
-  const double legend_height =
-      legend_.empty() ? 0.0 : 8.0 + row * static_cast<double>((legend_.size() + 1) / 2);
+  const std::size_t legend_rows = (legend_.size() + 1) / 2;
+  const double legend_height = legend_.empty() ? 0.0 : 8.0 + row * static_cast<double>(legend_rows);
   const double total = height_ + legend_height;
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Fixed(width_, 0) +
                     "\" height=\"" + Fixed(total, 0) + "\" viewBox=\"0 0 " + Fixed(width_, 0) +
@@ -246,7 +228,8 @@ std::string SvgPlot::Svg() const {
   for (std::size_t i = 0; i < legend_.size(); ++i) {
     const Entry& e = legend_[i];
     const double x = i % 2 == 0 ? 12.0 : width_ / 2 + 6.0;
-    const double y = height_ + 4.0 + row * static_cast<double>(i / 2) + row / 2;
+    const std::size_t legend_row = i / 2;
+    const double y = height_ + 4.0 + row * static_cast<double>(legend_row) + row / 2;
     if (e.band) {
       out += "<rect x=\"" + Fixed(x) + "\" y=\"" + Fixed(y - 5) +
              "\" width=\"22\" height=\"10\" fill=\"" + e.stroke.color +

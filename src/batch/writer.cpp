@@ -122,8 +122,9 @@ struct BatchWriter::State {
 
   // The streams closed before their files are put in place.
   void Close() {
-    for (std::ofstream* out : {&results_csv, &results_jsonl, &hazard_csv, &summary_csv}) {
-      out->close();
+    for (std::ofstream* out :
+         {&results_csv, &results_jsonl, &hazard_csv, &summary_csv, &calibrated_csv}) {
+      if (out->is_open()) out->close();
     }
   }
 
@@ -247,6 +248,15 @@ void BatchWriter::Finish() {
   s.Check(s.summary_csv, "summary.csv");
   if (s.calibrated_csv.is_open()) s.Check(s.calibrated_csv, "calibrated.csv");
   s.warnings = batch_output::WriteOpenQuake(s.plan, s.cells, s.folder / "openquake", s.outputs);
+  std::error_code error;
+  if (!s.calibrated_csv.is_open() &&
+      std::filesystem::is_regular_file(s.folder / "calibrated.csv", error)) {
+    // An earlier run's intervals would read as this run's.
+    s.outputs.Retire(s.folder / "calibrated.csv");
+    s.warnings.push_back(
+        "calibrated.csv: written by an earlier run with calibrated_intervals, "
+        "removed");
+  }
   s.outputs.Write(s.folder / "report.html", batch_output::ReportHtml(s.plan, s.cells, s.warnings));
   s.Close();
   s.outputs.Commit();

@@ -1,5 +1,6 @@
 #include "companion/manpage.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -7,6 +8,16 @@ namespace qev::companion {
 
 namespace {
 
+// A named character \(xx in plain text.
+std::string NamedCharacter(const std::string& name) {
+  if (name == "bu") return "*";
+  if (name == "em") return "--";
+  if (name == "+-") return "+-";
+  if (name == "mu") return "x";
+  return "";
+}
+
+// The escapes of running text as plain text.
 std::string Inline(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -17,19 +28,12 @@ std::string Inline(const std::string& text) {
     const char next = text[++i];
     if (next == 'f' && i + 1 < text.size()) {
       ++i;  // font changes show as nothing in plain text
-    } else if (next == '-') {
-      out += '-';
-    } else if (next == 'e' || next == '\\') {
-      out += '\\';
-    } else if (next == '&') {
-      // zero-width
     } else if (next == '(' && i + 2 < text.size()) {
-      const std::string name = text.substr(i + 1, 2);
+      out += NamedCharacter(text.substr(i + 1, 2));
       i += 2;
-      out += name == "bu"
-                 ? "*"
-                 : (name == "em" ? "--" : (name == "+-" ? "+-" : (name == "mu" ? "x" : "")));
-    } else {
+    } else if (next == 'e') {
+      out += '\\';
+    } else if (next != '&') {  // \& is zero-width; \- \\ and the rest stand for themselves
       out += next;
     }
   }
@@ -69,104 +73,130 @@ std::string Arguments(const std::string& line) {
 
 }  // namespace
 
-std::string RenderManPage(const std::string& source) {
-  std::ostringstream out;
-  std::istringstream in(source);
-  std::string line;
-  int indent = 0;       // of running text
-  int extraIndent = 0;  // .RS blocks
-  bool fill = true;
-  bool tagPending = false;
-  std::string paragraph;
-  auto flush = [&]() {
-    if (paragraph.empty()) return;
-    // Fill to 78 columns.
-    std::istringstream words(paragraph);
+namespace {
+
+// The page as plain text, request by request: running text filled to 78
+// columns, indented 7 under a heading and 11 under a tag, 4 more in each
+// .RS block.
+class ManPageRenderer {
+ public:
+  void Line(const std::string& line) {
+    if (line.rfind(".\\\"", 0) == 0 || line.rfind("'\\\"", 0) == 0) return;  // comments
+    if (!line.empty() && line[0] == '.') {
+      const std::size_t space = line.find(' ');
+      Request(line.substr(1, space == std::string::npos ? std::string::npos : space - 1), line);
+    } else {
+      Text(Inline(line));
+    }
+  }
+
+  std::string Finish() {
+    Flush();
+    return out_.str();
+  }
+
+ private:
+  void Request(const std::string& request, const std::string& line) {
+    if (request == "SH" || request == "SS") {
+      Flush();
+      out_ << "\n" << std::string(request == "SS" ? 2 : 0, ' ') << Arguments(line) << "\n";
+      indent_ = 7;
+      extraIndent_ = 0;
+    } else if (request == "PP" || request == "LP" || request == "P") {
+      Flush();
+      out_ << "\n";
+      indent_ = 7;
+    } else if (request == "TP") {
+      Flush();
+      out_ << "\n";
+      tagPending_ = true;
+    } else if (request == "IP") {
+      Flush();
+      out_ << "\n";
+      const std::string tag = Arguments(line);
+      if (!tag.empty()) out_ << Margin(7 + extraIndent_) << tag << "\n";
+      indent_ = 11;
+    } else if (request == "RS" || request == "RE") {
+      Flush();
+      extraIndent_ = request == "RS" ? extraIndent_ + 4 : std::max(extraIndent_ - 4, 0);
+    } else if (request == "nf" || request == "br") {
+      Flush();
+      fill_ = fill_ && request == "br";
+    } else if (request == "fi") {
+      fill_ = true;
+    } else if (request == "B" || request == "I" || request == "BR" || request == "IR" ||
+               request == "BI") {
+      Words(Arguments(line));
+    }
+  }
+
+  // Font requests: their words join the running text, or are the tag.
+  void Words(const std::string& words) {
+    if (tagPending_) {
+      Tag(words);
+    } else {
+      paragraph_ += (paragraph_.empty() ? "" : " ") + words;
+    }
+  }
+
+  void Text(const std::string& text) {
+    if (tagPending_) {
+      Tag(text);
+    } else if (!fill_) {
+      out_ << Margin(indent_ + extraIndent_) << text << "\n";
+    } else if (text.empty()) {
+      Flush();
+      out_ << "\n";
+    } else {
+      paragraph_ += (paragraph_.empty() ? "" : " ") + text;
+    }
+  }
+
+  void Tag(const std::string& text) {
+    out_ << Margin(7 + extraIndent_) << text << "\n";
+    tagPending_ = false;
+    indent_ = 11;
+  }
+
+  static std::string Margin(int columns) {
+    return std::string(static_cast<std::size_t>(columns), ' ');
+  }
+
+  // The running text so far, filled to 78 columns.
+  void Flush() {
+    if (paragraph_.empty()) return;
+    std::istringstream words(paragraph_);
     std::string word;
-    std::string current(static_cast<std::size_t>(indent + extraIndent), ' ');
+    std::string current = Margin(indent_ + extraIndent_);
     const std::size_t base = current.size();
     for (bool first = true; words >> word; first = false) {
       if (!first && current.size() + 1 + word.size() > 78) {
-        out << current << "\n";
+        out_ << current << "\n";
         current.assign(base, ' ');
         first = true;
       }
       if (current.size() > base) current += ' ';
       current += word;
     }
-    if (current.size() > base) out << current << "\n";
-    paragraph.clear();
-  };
-  while (std::getline(in, line)) {
-    if (line.rfind(".\\\"", 0) == 0 || line.rfind("'\\\"", 0) == 0) continue;
-    if (!line.empty() && line[0] == '.') {
-      const std::string request = line.substr(
-          1, line.find(' ') == std::string::npos ? std::string::npos : line.find(' ') - 1);
-      if (request == "TH") {
-        continue;
-      } else if (request == "SH" || request == "SS") {
-        flush();
-        out << "\n" << std::string(request == "SS" ? 2 : 0, ' ') << Arguments(line) << "\n";
-        indent = 7;
-        extraIndent = 0;
-      } else if (request == "PP" || request == "LP" || request == "P") {
-        flush();
-        out << "\n";
-        indent = 7;
-      } else if (request == "TP") {
-        flush();
-        out << "\n";
-        tagPending = true;
-      } else if (request == "IP") {
-        flush();
-        out << "\n";
-        const std::string tag = Arguments(line);
-        indent = 7;
-        if (!tag.empty())
-          out << std::string(static_cast<std::size_t>(indent + extraIndent), ' ') << tag << "\n";
-        indent = 11;
-      } else if (request == "RS") {
-        flush();
-        extraIndent += 4;
-      } else if (request == "RE") {
-        flush();
-        extraIndent = extraIndent >= 4 ? extraIndent - 4 : 0;
-      } else if (request == "nf") {
-        flush();
-        fill = false;
-      } else if (request == "fi") {
-        fill = true;
-      } else if (request == "br") {
-        flush();
-      } else if (request == "B" || request == "I" || request == "BR" || request == "IR" ||
-                 request == "BI") {
-        if (tagPending) {
-          out << std::string(7 + static_cast<std::size_t>(extraIndent), ' ') << Arguments(line)
-              << "\n";
-          tagPending = false;
-          indent = 11;
-        } else {
-          paragraph += (paragraph.empty() ? "" : " ") + Arguments(line);
-        }
-      }
-      continue;
-    }
-    const std::string text = Inline(line);
-    if (tagPending) {
-      out << std::string(7 + static_cast<std::size_t>(extraIndent), ' ') << text << "\n";
-      tagPending = false;
-      indent = 11;
-    } else if (!fill) {
-      out << std::string(static_cast<std::size_t>(indent + extraIndent), ' ') << text << "\n";
-    } else if (text.empty()) {
-      flush();
-      out << "\n";
-    } else {
-      paragraph += (paragraph.empty() ? "" : " ") + text;
-    }
+    if (current.size() > base) out_ << current << "\n";
+    paragraph_.clear();
   }
-  flush();
-  return out.str();
+
+  std::ostringstream out_;
+  int indent_ = 0;       // of running text
+  int extraIndent_ = 0;  // .RS blocks
+  bool fill_ = true;
+  bool tagPending_ = false;
+  std::string paragraph_;
+};
+
+}  // namespace
+
+std::string RenderManPage(const std::string& source) {
+  std::istringstream in(source);
+  ManPageRenderer page;
+  for (std::string line; std::getline(in, line);) page.Line(line);
+  return page.Finish();
 }
 
 }  // namespace qev::companion

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "textio/number_text.h"
+#include "textio/xml_text.h"
 
 namespace qev::companion {
 
@@ -37,28 +38,7 @@ std::string SpanName(const Field& span, int index) {
   return text;
 }
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Escape(const std::string& text) { return XmlEscaped(text); }
 
 std::string Shown(const Field& field, int decimals) {
   if (field.IsNumber()) return FixedText(field.Value, decimals);

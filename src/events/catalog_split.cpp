@@ -163,13 +163,13 @@ void BuildWindows(const ExtremeWindows& windows, const std::vector<std::int64_t>
   }
 }
 
-// The extreme part: the largest event of each window of the span.
-void SplitExtreme(const EventTable& events, const SplitOptions& options, const TimeOrder& time,
-                  SplitResult& result) {
-  const std::size_t n = events.size();
-  const std::vector<double>& days = time.days;
+// The span of the extreme part: from extreme_from (else the first year of
+// the catalog or of the selection, whichever is later) to extreme_to (else
+// the day before the first completeness period, else the last event).
+PartPeriod ExtremePeriod(const EventTable& events, const SplitOptions& options,
+                         const TimeOrder& time) {
   const std::vector<std::size_t>& order = time.order;
-  if (n == 0 && !options.extreme_from) {
+  if (events.size() == 0 && !options.extreme_from) {
     throw CatalogError("no events: the start of the extreme span must be given");
   }
   PartPeriod period;
@@ -183,11 +183,24 @@ void SplitExtreme(const EventTable& events, const SplitOptions& options, const T
     period.last_day = LastDayOf(*options.extreme_to);
   } else if (!options.completeness.empty()) {
     period.last_day = DayBefore(options.completeness.front().year);
-  } else if (n > 0) {
+  } else if (events.size() > 0) {
     period.last_day = CompletedDate(events.date(order.back()));
   } else {
     throw CatalogError("the end of the extreme span must be given");
   }
+  return period;
+}
+
+// The extreme part: the largest event of each window of the span.
+void SplitExtreme(const EventTable& events, const SplitOptions& options, const TimeOrder& time,
+                  SplitResult& result) {
+  const std::size_t n = events.size();
+  const std::vector<double>& days = time.days;
+  const std::vector<std::size_t>& order = time.order;
+  if (n == 0 && !options.extreme_from) {
+    throw CatalogError("no events: the start of the extreme span must be given");
+  }
+  const PartPeriod period = ExtremePeriod(events, options, time);
   const double first = DayNumber(period.first_day);
   const double after = DayNumber(period.last_day) + 1.0;
   if (after <= first) {

@@ -128,6 +128,30 @@ bool IsEventType(std::string_view text) {
   return false;
 }
 
+// The closing quote of a quoted field whose opening quote is at `open`
+// (a doubled quote stands for one and is passed over; `doubled` tells
+// whether there was one); npos while the quote is still open.
+std::size_t ClosingQuote(std::string_view record, std::size_t open, bool& doubled) {
+  doubled = false;
+  for (std::size_t j = open + 1;;) {
+    const std::size_t quote = record.find('"', j);
+    if (quote == std::string_view::npos) return quote;
+    if (quote + 1 >= record.size() || record[quote + 1] != '"') return quote;
+    doubled = true;
+    j = quote + 2;
+  }
+}
+
+// A quoted field's text with each doubled quote made one.
+std::string Undoubled(std::string_view inner) {
+  std::string text;
+  for (std::size_t k = 0; k < inner.size(); ++k) {
+    text.push_back(inner[k]);
+    if (inner[k] == '"') ++k;
+  }
+  return text;
+}
+
 // Splits a record into fields. A field that starts with a quote runs to the
 // closing quote (a doubled quote stands for one). Returns false when a quote
 // is still open at the end of the record (it continues on the next line).
@@ -141,29 +165,11 @@ bool SplitFields(std::string_view record, char separator, const FieldContext& at
     std::size_t begin = i;
     while (begin < record.size() && record[begin] == ' ') ++begin;
     if (begin < record.size() && record[begin] == '"') {
-      std::size_t j = begin + 1;
       bool doubled = false;
-      for (;;) {
-        const std::size_t quote = record.find('"', j);
-        if (quote == std::string_view::npos) return false;
-        if (quote + 1 < record.size() && record[quote + 1] == '"') {
-          doubled = true;
-          j = quote + 2;
-          continue;
-        }
-        j = quote;
-        break;
-      }
+      const std::size_t j = ClosingQuote(record, begin, doubled);
+      if (j == std::string_view::npos) return false;
       std::string_view inner = record.substr(begin + 1, j - begin - 1);
-      if (doubled) {
-        std::string text;
-        for (std::size_t k = 0; k < inner.size(); ++k) {
-          text.push_back(inner[k]);
-          if (inner[k] == '"') ++k;
-        }
-        inner = unquoted.emplace_back(std::move(text));
-      }
-      fields.push_back(inner);
+      fields.push_back(doubled ? std::string_view(unquoted.emplace_back(Undoubled(inner))) : inner);
       std::size_t after = j + 1;
       while (after < record.size() && record[after] == ' ') ++after;
       if (after == record.size()) return true;
@@ -368,10 +374,52 @@ class CsvReader {
       throw bad.error;
     }
     column_.fill(-1);
-    auto header_error = [&](const std::string& text, const std::string& expected) {
-      throw ReadingError(source_, line_, text, expected);
-    };
-    // Columns named by the caller first.
+    const std::string whole(header);
+    // Columns named by the caller first, then the conventional names.
+    const std::array<bool, kRoleCount> mapped = MapNamedColumns(whole);
+    MapConventionalColumns(mapped);
+    FindMagnitudeColumns(whole);
+    for (int r : {kLongitude, kLatitude, kMagnitude}) {
+      if (r == kMagnitude && !magnitude_columns_.empty()) continue;
+      if (column_[r] < 0) {
+        HeaderError(whole, std::string("a column for the ") + kRoles[r].role +
+                               " (by its usual name or a column mapping " + kRoles[r].role +
+                               "=NAME)");
+      }
+    }
+    if (column_[kTime] < 0 && column_[kYear] < 0) {
+      HeaderError(whole,
+                  "a column 'time' (ISO 8601) or columns 'year', 'month', 'day' (or a column "
+                  "mapping time=NAME or year=NAME)");
+    }
+  }
+
+  [[noreturn]] void HeaderError(const std::string& text, const std::string& expected) const {
+    throw ReadingError(source_, line_, text, expected);
+  }
+
+  // The column of `name`: the one of that name, else the one of that name
+  // in any case; two such columns are an error.
+  int ColumnNamed(const std::string& name, const std::string& role,
+                  const std::string& header) const {
+    int found = -1;
+    for (int pass = 0; pass < 2 && found < 0; ++pass) {
+      for (std::size_t c = 0; c < names_.size(); ++c) {
+        const bool same = pass == 0 ? names_[c] == name : EqualsIgnoringCase(names_[c], name);
+        if (!same) continue;
+        if (found >= 0) {
+          HeaderError(name, "one column named '" + name + "' for the " + role + ", not two");
+        }
+        found = static_cast<int>(c);
+      }
+    }
+    if (found < 0) HeaderError(header, "a column named '" + name + "' for the " + role);
+    return found;
+  }
+
+  // The roles of ReadOptions::columns; returns which roles the caller set
+  // (an empty name switches a role off).
+  std::array<bool, kRoleCount> MapNamedColumns(const std::string& header) {
     std::array<bool, kRoleCount> mapped{};
     for (const auto& [role, name] : options_.columns) {
       int r = 0;
@@ -382,57 +430,37 @@ class CsvReader {
                     "latitude, depth, magnitude, magtype, sd, type, agency)");
       }
       mapped[r] = true;
-      if (name.empty()) continue;  // the role switched off
-      int found = -1;
-      for (int pass = 0; pass < 2 && found < 0; ++pass) {
-        for (std::size_t c = 0; c < names_.size(); ++c) {
-          const bool same = pass == 0 ? names_[c] == name : EqualsIgnoringCase(names_[c], name);
-          if (!same) continue;
-          if (found >= 0) {
-            header_error(name, "one column named '" + name + "' for the " + role + ", not two");
-          }
-          found = static_cast<int>(c);
-        }
-      }
-      if (found < 0)
-        header_error(std::string(header), "a column named '" + name + "' for the " + role);
-      column_[r] = found;
+      if (!name.empty()) column_[r] = ColumnNamed(name, role, header);
     }
-    // Then the conventional names.
+    return mapped;
+  }
+
+  // The other roles by their conventional names; two columns for one role
+  // are an error.
+  void MapConventionalColumns(const std::array<bool, kRoleCount>& mapped) {
     for (std::size_t c = 0; c < names_.size(); ++c) {
       for (int r = 0; r < kRoleCount; ++r) {
-        if (mapped[r]) continue;
-        for (const char* alias : kRoles[r].headers) {
-          if (alias == nullptr || !EqualsIgnoringCase(names_[c], alias)) continue;
-          if (column_[r] >= 0) {
-            header_error(names_[c], "one column for the " + std::string(kRoles[r].role) +
-                                        ", not both '" + names_[column_[r]] + "' and '" +
-                                        names_[c] + "' (name one with a column mapping " +
-                                        kRoles[r].role + "=NAME)");
-          }
-          column_[r] = static_cast<int>(c);
+        if (mapped[r] || !IsAlias(names_[c], r)) continue;
+        if (column_[r] >= 0) {
+          HeaderError(names_[c], "one column for the " + std::string(kRoles[r].role) +
+                                     ", not both '" + names_[column_[r]] + "' and '" + names_[c] +
+                                     "' (name one with a column mapping " + kRoles[r].role +
+                                     "=NAME)");
         }
+        column_[r] = static_cast<int>(c);
       }
-    }
-    FindMagnitudeColumns(header_error, std::string(header));
-    for (int r : {kLongitude, kLatitude, kMagnitude}) {
-      if (r == kMagnitude && !magnitude_columns_.empty()) continue;
-      if (column_[r] < 0) {
-        header_error(std::string(header), std::string("a column for the ") + kRoles[r].role +
-                                              " (by its usual name or a column mapping " +
-                                              kRoles[r].role + "=NAME)");
-      }
-    }
-    if (column_[kTime] < 0 && column_[kYear] < 0) {
-      header_error(std::string(header),
-                   "a column 'time' (ISO 8601) or columns 'year', 'month', 'day' (or a column "
-                   "mapping time=NAME or year=NAME)");
     }
   }
 
+  static bool IsAlias(const std::string& name, int role) {
+    for (const char* alias : kRoles[role].headers) {
+      if (alias != nullptr && EqualsIgnoringCase(name, alias)) return true;
+    }
+    return false;
+  }
+
   // The columns of ReadOptions::magnitude_columns, by name as a role's are.
-  template <class Fail>
-  void FindMagnitudeColumns(const Fail& header_error, const std::string& header) {
+  void FindMagnitudeColumns(const std::string& header) {
     auto find = [&](const std::string& name, const std::string& what) {
       int found = -1;
       for (std::size_t c = 0; c < names_.size(); ++c) {
@@ -440,7 +468,7 @@ class CsvReader {
           found = static_cast<int>(c);
         }
       }
-      if (found < 0) header_error(header, "a column named '" + name + "' for " + what);
+      if (found < 0) HeaderError(header, "a column named '" + name + "' for " + what);
       return found;
     };
     for (const ReadOptions::MagnitudeColumn& m : options_.magnitude_columns) {

@@ -237,86 +237,109 @@ std::optional<float> ParseFloat(std::string_view text) {
   return value;
 }
 
-std::optional<DateTime> ParseIsoTime(std::string_view text) {
-  text = Trim(text);
-  DateTime t;
+namespace {
+
+// The date of an ISO 8601 time: a year of four to six digits (a sign
+// before it allowed), '-', two digits of month, '-', two of day. `at` ends
+// after the day.
+bool ParseIsoDate(std::string_view text, std::size_t& at, CivilDate& date) {
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
     text.remove_prefix(1);
+    ++at;
   }
-  // The year: four digits or more, up to the first '-'.
   const std::size_t dash = text.find('-');
-  if (dash == std::string_view::npos || dash < 4 || dash > 6) return std::nullopt;
-  if (!Digits(text, 0, dash, t.date.year)) return std::nullopt;
-  if (negative) t.date.year = -t.date.year;
-  std::size_t at = dash;
-  if (text.size() < at + 6 || text[at] != '-' || text[at + 3] != '-') return std::nullopt;
-  if (!Digits(text, at + 1, 2, t.date.month) || !Digits(text, at + 4, 2, t.date.day)) {
-    return std::nullopt;
+  if (dash == std::string_view::npos || dash < 4 || dash > 6) return false;
+  if (!Digits(text, 0, dash, date.year)) return false;
+  if (negative) date.year = -date.year;
+  if (text.size() < dash + 6 || text[dash + 3] != '-') return false;
+  if (!Digits(text, dash + 1, 2, date.month) || !Digits(text, dash + 4, 2, date.day)) {
+    return false;
   }
-  at += 6;
+  at += dash + 6;
+  return true;
+}
+
+// hh:mm, then :ss with any decimals, from `at`; `at` ends after them.
+bool ParseClock(std::string_view text, std::size_t& at, DateTime& t) {
+  if (!Digits(text, at, 2, t.hour) || at + 2 >= text.size() || text[at + 2] != ':' ||
+      !Digits(text, at + 3, 2, t.minute)) {
+    return false;
+  }
+  at += 5;
+  if (at >= text.size() || text[at] != ':') return true;
+  std::size_t stop = at + 1;
+  while (stop < text.size() && ((text[stop] >= '0' && text[stop] <= '9') || text[stop] == '.')) {
+    ++stop;
+  }
+  if (stop - at - 1 < 2) return false;
+  const auto seconds = ParseDouble(text.substr(at + 1, stop - at - 1));
+  if (!seconds) return false;
+  t.second = static_cast<float>(*seconds);
+  at = stop;
+  return true;
+}
+
+// What follows the clock to the end of the text: nothing, 'Z', or an offset
+// +hh, +hhmm or +hh:mm (or with '-') from UTC, in minutes.
+bool ParseUtcOffset(std::string_view text, std::size_t at, int& offset_minutes) {
+  if (at == text.size()) return true;
+  if (text[at] == 'Z') return at + 1 == text.size();
+  if (text[at] != '+' && text[at] != '-') return false;
+  const int sign = text[at] == '-' ? -1 : 1;
+  std::int32_t hh = 0;
+  std::int32_t mm = 0;
+  std::size_t p = at + 1;
+  if (!Digits(text, p, 2, hh)) return false;
+  p += 2;
+  if (p < text.size() && text[p] == ':') ++p;
+  if (p < text.size()) {
+    if (!Digits(text, p, 2, mm)) return false;
+    p += 2;
+  }
+  if (p != text.size() || hh > 23 || mm > 59) return false;
+  offset_minutes = sign * (hh * 60 + mm);
+  return true;
+}
+
+// The local time `t`, `offset_minutes` ahead of UTC, as UTC.
+void ShiftToUtc(DateTime& t, int offset_minutes) {
+  int minutes = t.hour * 60 + t.minute - offset_minutes;
+  int days = 0;
+  while (minutes < 0) {
+    minutes += 1440;
+    --days;
+  }
+  while (minutes >= 1440) {
+    minutes -= 1440;
+    ++days;
+  }
+  t.date = StepDay(t.date, days);
+  t.hour = minutes / 60;
+  t.minute = minutes % 60;
+}
+
+}  // namespace
+
+std::optional<DateTime> ParseIsoTime(std::string_view text) {
+  text = Trim(text);
+  DateTime t;
+  std::size_t at = 0;
+  if (!ParseIsoDate(text, at, t.date)) return std::nullopt;
   int offset_minutes = 0;
   if (at < text.size()) {
     if (text[at] != 'T' && text[at] != ' ') return std::nullopt;
     ++at;
-    if (!Digits(text, at, 2, t.hour) || at + 2 >= text.size() || text[at + 2] != ':' ||
-        !Digits(text, at + 3, 2, t.minute)) {
+    if (!ParseClock(text, at, t) || !ParseUtcOffset(text, at, offset_minutes)) {
       return std::nullopt;
-    }
-    at += 5;
-    if (at < text.size() && text[at] == ':') {
-      std::size_t stop = at + 1;
-      while (stop < text.size() &&
-             ((text[stop] >= '0' && text[stop] <= '9') || text[stop] == '.')) {
-        ++stop;
-      }
-      if (stop - at - 1 < 2) return std::nullopt;
-      const auto seconds = ParseDouble(text.substr(at + 1, stop - at - 1));
-      if (!seconds) return std::nullopt;
-      t.second = static_cast<float>(*seconds);
-      at = stop;
-    }
-    if (at < text.size()) {
-      if (text[at] == 'Z' && at + 1 == text.size()) {
-        at = text.size();
-      } else if (text[at] == '+' || text[at] == '-') {
-        const int sign = text[at] == '-' ? -1 : 1;
-        std::int32_t hh = 0;
-        std::int32_t mm = 0;
-        std::size_t p = at + 1;
-        if (!Digits(text, p, 2, hh)) return std::nullopt;
-        p += 2;
-        if (p < text.size() && text[p] == ':') ++p;
-        if (p < text.size()) {
-          if (!Digits(text, p, 2, mm)) return std::nullopt;
-          p += 2;
-        }
-        if (p != text.size() || hh > 23 || mm > 59) return std::nullopt;
-        offset_minutes = sign * (hh * 60 + mm);
-        at = p;
-      } else {
-        return std::nullopt;
-      }
     }
   }
   // A date or time that does not exist is left for the caller to name.
   const bool exists = IsValidDate(t.date) && t.hour <= 23 && t.minute <= 59 && t.second < 61.0f;
   if (offset_minutes != 0 && exists) {
     if (t.date.month == 0 || t.date.day == 0) return std::nullopt;
-    int minutes = t.hour * 60 + t.minute - offset_minutes;
-    int days = 0;
-    while (minutes < 0) {
-      minutes += 1440;
-      --days;
-    }
-    while (minutes >= 1440) {
-      minutes -= 1440;
-      ++days;
-    }
-    t.date = StepDay(t.date, days);
-    t.hour = minutes / 60;
-    t.minute = minutes % 60;
+    ShiftToUtc(t, offset_minutes);
   }
   return t;
 }

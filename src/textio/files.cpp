@@ -311,6 +311,13 @@ fs::path OutputSet::Add(const fs::path& target) {
   struct stat status {};
   const bool exists = ::stat(target.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) OutputFails(target, "cannot be written", EISDIR);
+  // A device, pipe or socket cannot be replaced by a finished file (and as
+  // the superuser a device's node would be).
+  if (exists && !S_ISREG(status.st_mode)) {
+    throw Error(target.string() +
+                ": cannot be written (it is a device or a pipe, not a file; the outputs are put "
+                "in place as files, name a file)");
+  }
   if (const std::optional<FileIdentity> file = RegularFileOf(target)) {
     for (const fs::path& input : inputs_) {
       if (RegularFileOf(input) == file) {
@@ -362,6 +369,21 @@ void OutputSet::Commit() {
     file.temporary.clear();
   }
   files_.clear();
+  // The new files are in place: what they supersede goes. A file that
+  // cannot be removed stays; the caller has named it in its warnings.
+  for (const fs::path& earlier : retired_) ::unlink(earlier.c_str());
+  retired_.clear();
+}
+
+void OutputSet::Retire(const fs::path& earlier) {
+  std::error_code ignored;
+  const fs::path resolved = fs::weakly_canonical(earlier, ignored);
+  for (const File& file : files_) {
+    if (file.target == resolved || file.target == earlier) {
+      throw Error(earlier.string() + ": written and retired at once");
+    }
+  }
+  retired_.push_back(earlier);
 }
 
 void OutputSet::Abandon() {
@@ -370,6 +392,7 @@ void OutputSet::Abandon() {
     FreeSlot(file.slot);
   }
   files_.clear();
+  retired_.clear();
 }
 
 }  // namespace qev

@@ -154,7 +154,12 @@ class OutputSet {
   std::filesystem::path Add(const std::filesystem::path& target);
   // Add, then the whole text written to the temporary file.
   void Write(const std::filesystem::path& target, std::string_view text);
-  // Every temporary file synced and renamed to its target, in order.
+  // A file of an earlier run that this run supersedes without writing it
+  // again (the source model of a branch no longer in the job): removed by
+  // Commit once the new files are in place; a run that fails leaves it.
+  void Retire(const std::filesystem::path& earlier);
+  // Every temporary file synced and renamed to its target, in order; then
+  // the retired files removed.
   void Commit();
   // The temporary files removed (what the destructor does uncommitted).
   void Abandon();
@@ -168,6 +173,7 @@ class OutputSet {
   };
   std::vector<std::filesystem::path> inputs_;
   std::vector<File> files_;
+  std::vector<std::filesystem::path> retired_;
 };
 
 // Removes the temporary files of every uncommitted OutputSet; only calls

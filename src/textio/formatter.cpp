@@ -198,50 +198,61 @@ class FormatRun {
       const char c = format_[pos];
       if (c == ')') return pos + 1;
       if (c == '\'') {
-        const std::size_t close = format_.find('\'', pos + 1);
-        if (close == std::string_view::npos) Fail("unterminated literal");
-        current_.append(format_.substr(pos + 1, close - pos - 1));
-        pos = close + 1;
-        continue;
-      }
-      if (c == '/') {
-        finishedCharacters_ += current_.size();
-        records_.push_back(current_);
-        current_.clear();
+        pos = Literal(pos);
+      } else if (c == '/') {
+        EndRecord();
         ++pos;
-        continue;
-      }
-      const int count = Number(pos);
-      if (pos >= format_.size()) Fail("descriptor expected");
-      const char d = static_cast<char>(format_[pos] & ~0x20);  // upper case
-      if (format_[pos] == '(') {
-        if (count <= 0) Fail("repeat count expected");
-        std::size_t after = 0;
-        for (int i = 0; i < count; ++i) {
-          after = Group(pos + 1);
-          if (after == std::string_view::npos) return after;
-        }
-        pos = after;
-        continue;
-      }
-      if (d == 'X') {
-        current_.append(count > 0 ? count : 1, ' ');
-        ++pos;
-        continue;
-      }
-      ++pos;
-      const int width = Number(pos);
-      int decimals = -1;
-      if (pos < format_.size() && format_[pos] == '.') {
-        ++pos;
-        decimals = Number(pos);
-      }
-      const int repeat = count > 0 ? count : 1;
-      for (int r = 0; r < repeat; ++r) {
-        if (next_ >= items_.size()) return std::string_view::npos;
-        Field(d, width, decimals, items_[next_++]);
+      } else {
+        pos = Descriptor(pos);
+        if (pos == std::string_view::npos) return pos;
       }
     }
+  }
+
+  // A quoted text, copied as it is; returns the position after its quote.
+  std::size_t Literal(std::size_t pos) {
+    const std::size_t close = format_.find('\'', pos + 1);
+    if (close == std::string_view::npos) Fail("unterminated literal");
+    current_.append(format_.substr(pos + 1, close - pos - 1));
+    return close + 1;
+  }
+
+  void EndRecord() {
+    finishedCharacters_ += current_.size();
+    records_.push_back(current_);
+    current_.clear();
+  }
+
+  // A repeated group n(...), nX, or a data descriptor with its repeat count,
+  // width and decimals; returns the position after it, or npos when output
+  // stopped for want of an item.
+  std::size_t Descriptor(std::size_t pos) {
+    const int count = Number(pos);
+    if (pos >= format_.size()) Fail("descriptor expected");
+    const char d = static_cast<char>(format_[pos] & ~0x20);  // upper case
+    if (format_[pos] == '(') {
+      if (count <= 0) Fail("repeat count expected");
+      std::size_t after = 0;
+      for (int i = 0; i < count && after != std::string_view::npos; ++i) after = Group(pos + 1);
+      return after;
+    }
+    if (d == 'X') {
+      current_.append(count > 0 ? count : 1, ' ');
+      return pos + 1;
+    }
+    ++pos;
+    const int width = Number(pos);
+    int decimals = -1;
+    if (pos < format_.size() && format_[pos] == '.') {
+      ++pos;
+      decimals = Number(pos);
+    }
+    const int repeat = count > 0 ? count : 1;
+    for (int r = 0; r < repeat; ++r) {
+      if (next_ >= items_.size()) return std::string_view::npos;
+      Field(d, width, decimals, items_[next_++]);
+    }
+    return pos;
   }
 
   void Field(char d, int width, int decimals, const Item& item) {

@@ -108,6 +108,22 @@ bool ParseInteger(std::string_view text, std::int32_t& out) {
   return true;
 }
 
+// The exponent of a real from `i` (E or D, optional sign, digits) to the
+// end of the text, appended to `normal` in C's form; false if malformed.
+bool AppendExponent(std::string_view text, std::size_t i, std::string& normal) {
+  const char e = text[i];
+  if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return false;
+  normal += 'e';
+  ++i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
+  if (i == text.size()) return false;
+  for (; i < text.size(); ++i) {
+    if (!IsDigit(text[i])) return false;
+    normal += text[i];
+  }
+  return true;
+}
+
 // Optional sign, digits with an optional decimal point, an optional exponent
 // (E or D, optional sign, digits); finite and within single precision.
 bool ParseReal(std::string_view text, float& out) {
@@ -116,29 +132,13 @@ bool ParseReal(std::string_view text, float& out) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
   bool digits = false;
   bool point = false;
-  for (; i < text.size(); ++i) {
-    if (IsDigit(text[i])) {
-      digits = true;
-    } else if (text[i] == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  for (; i < text.size() && (IsDigit(text[i]) || (text[i] == '.' && !point)); ++i) {
+    digits = digits || IsDigit(text[i]);
+    point = point || text[i] == '.';
     normal += text[i];
   }
   if (!digits) return false;
-  if (i < text.size()) {
-    const char e = text[i];
-    if (e != 'e' && e != 'E' && e != 'd' && e != 'D') return false;
-    normal += 'e';
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) normal += text[i++];
-    if (i == text.size()) return false;
-    for (; i < text.size(); ++i) {
-      if (!IsDigit(text[i])) return false;
-      normal += text[i];
-    }
-  }
+  if (i < text.size() && !AppendExponent(text, i, normal)) return false;
   errno = 0;
   const float value = std::strtof(normal.c_str(), nullptr);
   if (!std::isfinite(value)) return false;
@@ -202,59 +202,90 @@ const char* Expected(const Target& target) {
 
 }  // namespace
 
-ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
-                           bool endOfFileBranch, ReadProgress* progress) {
-  StatementInput input(source);
-  std::size_t next = 0;
-  ReadProgress ignored;
-  ReadProgress& reached = progress != nullptr ? *progress : ignored;
-  reached = ReadProgress{};
-  const auto passed = [&](std::size_t count) {
-    next += count;
-    reached.reached = next;
-    reached.line = source.LineNumber();
-  };
-  auto atEnd = [&]() {
-    if (endOfFileBranch) return ReadOutcome::EndOfFile;
-    InputEnds(source, Expected(targets[next]));
-  };
-  if (targets.empty()) {
-    if (!input.Start() && !endOfFileBranch) InputEnds(source, "a line");
+namespace {
+
+// One list-directed read statement over its targets, value by value.
+class ListRead {
+ public:
+  ListRead(LineSource& source, const std::vector<Target>& targets, bool endOfFileBranch,
+           ReadProgress& reached)
+      : source_(source),
+        input_(source),
+        targets_(targets),
+        endOfFileBranch_(endOfFileBranch),
+        reached_(reached) {}
+
+  ReadOutcome Run() {
+    if (targets_.empty()) {
+      if (!input_.Start() && !endOfFileBranch_) InputEnds(source_, "a line");
+      return ReadOutcome::Completed;
+    }
+    if (!input_.Start()) return AtEnd();
+    bool lastWasValue = false;
+    while (next_ < targets_.size()) {
+      if (!input_.SkipBlanks()) return AtEnd();
+      const char c = input_.Peek();
+      if (c == '/') return ReadOutcome::Completed;  // the rest stays unchanged
+      if (c == ',') {
+        input_.Advance();
+        if (!lastWasValue) Passed();  // a null value leaves its target unchanged
+        lastWasValue = false;
+        continue;
+      }
+      Value(input_.Token());
+      lastWasValue = true;
+    }
     return ReadOutcome::Completed;
   }
-  if (!input.Start()) return atEnd();
-  bool lastWasValue = false;
-  while (next < targets.size()) {
-    if (!input.SkipBlanks()) return atEnd();
-    const char c = input.Peek();
-    if (c == '/') return ReadOutcome::Completed;  // the rest stays unchanged
-    if (c == ',') {
-      input.Advance();
-      if (!lastWasValue) passed(1);  // a null value leaves its target unchanged
-      lastWasValue = false;
-      continue;
-    }
-    const std::string_view token = input.Token();
-    lastWasValue = true;
+
+ private:
+  // v, r*v (r copies of v) or r* (r null values).
+  void Value(std::string_view token) {
     const std::size_t star = token.find('*');
     if (star == std::string_view::npos) {
-      Assign(source, targets[next], token);
-      passed(1);
-      continue;
+      Assign(source_, targets_[next_], token);
+      Passed();
+      return;
     }
-    // r*v: r copies of v; r*: r null values.
     std::int32_t repeat = 0;
     if (!ParseInteger(token.substr(0, star), repeat) || repeat <= 0 || token[0] == '+' ||
         token[0] == '-') {
-      MalformedValue(source, token, "a repeat count before '*'");
+      MalformedValue(source_, token, "a repeat count before '*'");
     }
     const std::string_view value = token.substr(star + 1);
-    for (std::int32_t r = 0; r < repeat && next < targets.size(); ++r) {
-      if (!value.empty()) Assign(source, targets[next], value);
-      passed(1);
+    for (std::int32_t r = 0; r < repeat && next_ < targets_.size(); ++r) {
+      if (!value.empty()) Assign(source_, targets_[next_], value);
+      Passed();
     }
   }
-  return ReadOutcome::Completed;
+
+  void Passed() {
+    ++next_;
+    reached_.reached = next_;
+    reached_.line = source_.LineNumber();
+  }
+
+  ReadOutcome AtEnd() {
+    if (endOfFileBranch_) return ReadOutcome::EndOfFile;
+    InputEnds(source_, Expected(targets_[next_]));
+  }
+
+  LineSource& source_;
+  StatementInput input_;
+  const std::vector<Target>& targets_;
+  bool endOfFileBranch_;
+  ReadProgress& reached_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+ReadOutcome FreeFormatRead(LineSource& source, const std::vector<Target>& targets,
+                           bool endOfFileBranch, ReadProgress* progress) {
+  ReadProgress ignored;
+  ReadProgress& reached = progress != nullptr ? *progress : ignored;
+  reached = ReadProgress{};
+  return ListRead(source, targets, endOfFileBranch, reached).Run();
 }
 
 void LineRead(LineSource& source, std::string& text, std::size_t length) {

@@ -65,6 +65,18 @@ Rows ReadRows(const TempFolder& folder, const std::string& out) {
   return rows;
 }
 
+// One branch of the source-model branch set: a unique id, a positive
+// weight, a file that exists and is named once.
+void CheckBranch(const TempFolder& folder, const std::string& oq, pugi::xml_node branch,
+                 std::set<std::string>& ids, std::map<std::string, double>& files) {
+  EXPECT_TRUE(ids.insert(branch.attribute("branchID").value()).second);
+  const std::string file = branch.child_value("uncertaintyModel");
+  const double weight = std::stod(branch.child_value("uncertaintyWeight"));
+  EXPECT_GT(weight, 0.0);
+  EXPECT_TRUE(files.emplace(file, weight).second) << file;
+  EXPECT_TRUE(std::filesystem::exists(folder.Path(oq + "/" + file))) << file;
+}
+
 // Rules of a source-model logic tree; returns the files named and weights.
 std::map<std::string, double> CheckLogicTree(const TempFolder& folder, const std::string& oq) {
   pugi::xml_document tree;
@@ -79,13 +91,8 @@ std::map<std::string, double> CheckLogicTree(const TempFolder& folder, const std
   std::set<std::string> ids;
   long long total = 0;
   for (auto branch : set.children("logicTreeBranch")) {
-    EXPECT_TRUE(ids.insert(branch.attribute("branchID").value()).second);
-    const std::string file = branch.child_value("uncertaintyModel");
-    const double weight = std::stod(branch.child_value("uncertaintyWeight"));
-    EXPECT_GT(weight, 0.0);
+    CheckBranch(folder, oq, branch, ids, files);
     total += DecimalUnits(branch.child_value("uncertaintyWeight"));
-    EXPECT_TRUE(files.emplace(file, weight).second) << file;
-    EXPECT_TRUE(std::filesystem::exists(folder.Path(oq + "/" + file))) << file;
   }
   EXPECT_EQ(total, 1000000000000LL) << "weights summing to exactly 1";
   return files;
@@ -95,6 +102,35 @@ long long Sum(pugi::xml_node parent, const char* child) {
   long long total = 0;
   for (auto n : parent.children(child)) total += DecimalUnits(n.attribute("probability").value());
   return total;
+}
+
+// An area source's ring: open (the first vertex not repeated) and
+// counter-clockwise, longitudes taken continuously across the antimeridian.
+void CheckRing(std::vector<double> xy) {
+  ASSERT_EQ(xy.size() % 2, 0u);
+  ASSERT_GE(xy.size(), 6u);
+  EXPECT_FALSE(xy[0] == xy[xy.size() - 2] && xy[1] == xy.back()) << "closed ring";
+  for (std::size_t i = 2; i < xy.size(); i += 2) {
+    while (xy[i] - xy[i - 2] > 180.0) xy[i] -= 360.0;
+    while (xy[i] - xy[i - 2] < -180.0) xy[i] += 360.0;
+  }
+  double twice_area = 0.0;
+  for (std::size_t i = 0; i < xy.size(); i += 2) {
+    const std::size_t j = (i + 2) % xy.size();
+    twice_area += xy[i] * xy[j + 1] - xy[j] * xy[i + 1];
+  }
+  EXPECT_GT(twice_area, 0.0) << "counter-clockwise";
+}
+
+// Probabilities of the nodal planes and hypocentral depths summing to
+// exactly 1, the depths within the seismogenic layer.
+void CheckDistributions(pugi::xml_node source, double upper, double lower) {
+  EXPECT_EQ(Sum(source.child("nodalPlaneDist"), "nodalPlane"), 1000000000000LL);
+  EXPECT_EQ(Sum(source.child("hypoDepthDist"), "hypoDepth"), 1000000000000LL);
+  for (auto d : source.child("hypoDepthDist").children("hypoDepth")) {
+    EXPECT_GE(d.attribute("depth").as_double(), upper);
+    EXPECT_LE(d.attribute("depth").as_double(), lower);
+  }
 }
 
 // The elements of one source, in NRML's order; returns its MFD.
@@ -116,34 +152,14 @@ OpenQuakeMfd CheckSource(pugi::xml_node source) {
   const double lower = std::stod(geometry.child_value("lowerSeismoDepth"));
   EXPECT_LT(upper, lower);
   if (area) {
-    // An open ring (the first vertex not repeated), counter-clockwise.
-    std::vector<double> xy = Numbers(geometry.child("gml:Polygon")
-                                         .child("gml:exterior")
-                                         .child("gml:LinearRing")
-                                         .child_value("gml:posList"));
-    EXPECT_EQ(xy.size() % 2, 0u);
-    EXPECT_GE(xy.size(), 6u);
-    EXPECT_FALSE(xy[0] == xy[xy.size() - 2] && xy[1] == xy.back()) << "closed ring";
-    // Longitudes taken continuously across the antimeridian.
-    for (std::size_t i = 2; i < xy.size(); i += 2) {
-      while (xy[i] - xy[i - 2] > 180.0) xy[i] -= 360.0;
-      while (xy[i] - xy[i - 2] < -180.0) xy[i] += 360.0;
-    }
-    double twice_area = 0.0;
-    for (std::size_t i = 0; i < xy.size(); i += 2) {
-      const std::size_t j = (i + 2) % xy.size();
-      twice_area += xy[i] * xy[j + 1] - xy[j] * xy[i + 1];
-    }
-    EXPECT_GT(twice_area, 0.0) << "counter-clockwise";
+    CheckRing(Numbers(geometry.child("gml:Polygon")
+                          .child("gml:exterior")
+                          .child("gml:LinearRing")
+                          .child_value("gml:posList")));
   } else {
     EXPECT_EQ(Numbers(geometry.child("gml:Point").child_value("gml:pos")).size(), 2u);
   }
-  EXPECT_EQ(Sum(source.child("nodalPlaneDist"), "nodalPlane"), 1000000000000LL);
-  EXPECT_EQ(Sum(source.child("hypoDepthDist"), "hypoDepth"), 1000000000000LL);
-  for (auto d : source.child("hypoDepthDist").children("hypoDepth")) {
-    EXPECT_GE(d.attribute("depth").as_double(), upper);
-    EXPECT_LE(d.attribute("depth").as_double(), lower);
-  }
+  CheckDistributions(source, upper, lower);
   const auto mfd = source.child("truncGutenbergRichterMFD");
   return {mfd.attribute("aValue").as_double(), mfd.attribute("bValue").as_double(),
           mfd.attribute("minMag").as_double(), mfd.attribute("maxMag").as_double()};
@@ -161,11 +177,17 @@ std::map<std::string, OpenQuakeMfd> CheckModel(const TempFolder& folder, const s
   for (auto group : model.children("sourceGroup")) {
     const std::string region = group.attribute("tectonicRegion").value();
     for (auto source : group.children()) {
-      EXPECT_TRUE(ids.insert(source.attribute("id").value()).second) << path;
-      EXPECT_EQ(region, source.attribute("tectonicRegion").value());
       const std::string zone = source.attribute("name").value();
+      EXPECT_TRUE(ids.insert(source.attribute("id").value()).second) << path << " " << zone;
       laws[zone] = CheckSource(source);
-      (*regions)[zone] = region;
+      (*regions)[zone] = source.attribute("tectonicRegion").value();
+    }
+  }
+  // Each source in the group of its tectonic region.
+  for (auto group : model.children("sourceGroup")) {
+    for (auto source : group.children()) {
+      EXPECT_EQ((*regions)[source.attribute("name").value()],
+                group.attribute("tectonicRegion").value());
     }
   }
   return laws;
@@ -231,6 +253,36 @@ TEST(OpenQuakeFolder, ModelsAreWholeBranchesAndReproduceTheEngineRates) {
   EXPECT_NE(model.find("minMag=\"4.9\""), std::string::npos) << "shortest digits";
 }
 
+// The same folder again without bootstrap branches or calibrated
+// intervals: the resample models and calibrated.csv of the first run go,
+// so the folder holds exactly what its logic tree names, and the run says
+// what it removed.
+void ExpectRerunRemovesWhatItDoesNotWrite(const TempFolder& folder,
+                                          const std::map<std::string, double>& first) {
+  ASSERT_TRUE(std::filesystem::exists(folder.Path("out/calibrated.csv")));
+  const auto again = folder.Run(std::string("'") + QEV_BATCH_BINARY + "' -o out '" +
+                                QEV_BATCH_DATA_DIR + "/openquake_job.toml'");
+  ASSERT_LE(again.status, 2) << again.out;
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("out/calibrated.csv")));
+  EXPECT_NE(again.out.find("calibrated.csv: written by an earlier run"), std::string::npos);
+  std::set<std::string> named;
+  for (const auto& [file, weight] : CheckLogicTree(folder, "out/openquake")) named.insert(file);
+  std::set<std::string> present;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path("out/openquake"))) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("source_model_", 0) == 0 && name != "source_model_logic_tree.xml") {
+      present.insert(name);
+    }
+  }
+  EXPECT_EQ(present, named);
+  for (const auto& [file, weight] : first) {
+    if (named.count(file) != 0) continue;
+    EXPECT_NE(again.out.find("openquake/" + file + ": written by an earlier run, removed"),
+              std::string::npos)
+        << again.out;
+  }
+}
+
 // With bootstrap_branches = 3 each branch becomes three models of a third of
 // its weight, each zone's law that of one whole resample (b and Mmax of one
 // row), the three ordered by their rate above the catalog's Xmax.
@@ -243,6 +295,7 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
     at += base.size() + 2;
   }
   job.replace(job.find("[openquake]\n"), 12, "[openquake]\nbootstrap_branches = 3\n");
+  job.insert(0, "calibrated_intervals = 20\n");
   folder.Write("boot.toml", job);
   const auto run = folder.Run(std::string("'") + QEV_BATCH_BINARY + "' -o out boot.toml");
   ASSERT_LE(run.status, 2) << run.out;
@@ -277,6 +330,8 @@ TEST(OpenQuakeFolder, BootstrapBranchesAreWholeResamples) {
   if (branch_weight.size() == 2) {
     EXPECT_NEAR(branch_weight["proc=cramer"], 0.7, 1e-9);
   }
+
+  ExpectRerunRemovesWhatItDoesNotWrite(folder, files);
 }
 
 TEST(OpenQuakeFolder, NumbersAreTheShortestThatReadBack) {

@@ -41,7 +41,7 @@ TEST(CompanionTools, BadCommandLinesEndWithAnErrorLineAndStatusOne) {
     EXPECT_TRUE(outcome.Console.empty()) << command;
     ++commands;
   }
-  EXPECT_EQ(commands, 15);
+  EXPECT_EQ(commands, 19);
   for (const char* name : {"extreme.dat", "f.svg", "x"}) {
     EXPECT_FALSE(std::filesystem::exists(folder.Dir() / name)) << name;
   }

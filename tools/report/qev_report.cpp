@@ -1,4 +1,7 @@
 // qev-report: CSV tables and an SVG figure from a qev report file.
+#include <unistd.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +16,7 @@
 #include "companion/report_output.h"
 #include "qev/version.h"
 #include "qev_report_manual.h"
+#include "textio/files.h"
 
 namespace {
 
@@ -24,26 +28,36 @@ constexpr const char* kUsage =
 
 using qev::companion::UsageError;
 
+// A report of the classic program is some hundred kilobytes; anything far
+// larger is no report and is refused before it fills the memory.
+constexpr std::uint64_t kLargestReport = std::uint64_t{1} << 26;  // 64 MiB
+
 std::string ReadAll(const std::string& name) {
-  if (name == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw UsageError("cannot open the report file '" + name + "'");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  if (name == "-") {
+    std::string text;
+    char block[1 << 16];
+    while (std::cin.read(block, sizeof block) || std::cin.gcount() > 0) {
+      text.append(block, static_cast<std::size_t>(std::cin.gcount()));
+      if (text.size() > kLargestReport) {
+        throw std::runtime_error("the report on standard input is larger than " +
+                                 std::to_string(kLargestReport) + " bytes: no report of qev");
+      }
+    }
+    return text;
+  }
+  // Only a regular file: a pipe without writer or a device would never end.
+  const qev::OpenedInput opened = qev::OpenRegularInput(name);
+  if (!opened.reason.empty()) {
+    throw UsageError("cannot open the report file '" + name + "' (" + opened.reason + ")");
+  }
+  ::close(opened.descriptor);
+  return qev::ReadRegularFile(name, "the report file", kLargestReport);
 }
 
-void WriteAll(const std::string& name, const std::string& text) {
-  if (name == "-") {
-    std::cout << text;
-    std::cout.flush();
-    if (!std::cout) throw std::runtime_error("cannot write to standard output");
-    return;
-  }
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) throw std::runtime_error("cannot write the file '" + name + "'");
+void WriteStandardOutput(const std::string& text) {
+  std::cout << text;
+  std::cout.flush();
+  if (!std::cout) throw std::runtime_error("cannot write to standard output");
 }
 
 // Whether two names given for files are one file; "-" is a stream, no file.
@@ -53,9 +67,29 @@ bool SameFile(const std::string& a, const std::string& b) {
   return a == b || std::filesystem::equivalent(a, b, error);
 }
 
+// An output never replaces the report it is made from, nor another output.
+void CheckOutputNames(const std::string& reportName, const std::string& hazardCsv,
+                      const std::string& resultsCsv, const std::string& svg) {
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--hazard-csv", &hazardCsv}, {"--results-csv", &resultsCsv}, {"--svg", &svg}};
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    const auto& [option, name] = outputs[i];
+    if (name->empty()) continue;
+    if (SameFile(*name, reportName)) {
+      throw UsageError(std::string(option) + " names the report file itself");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (SameFile(*name, *outputs[j].second)) {
+        throw UsageError(std::string(outputs[j].first) + " and " + option + " name the same file");
+      }
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  qev::RemoveOutputTemporariesOnSignals();
   using namespace qev::companion;
   try {
     std::string reportName;
@@ -95,22 +129,7 @@ int main(int argc, char** argv) {
     }
     if (reportName.empty()) throw UsageError("no report file given");
     if (hazardCsv.empty() && resultsCsv.empty() && svg.empty()) hazardCsv = "-";
-    // An output never replaces the report it is made from, nor another output.
-    const std::pair<const char*, const std::string*> outputs[] = {
-        {"--hazard-csv", &hazardCsv}, {"--results-csv", &resultsCsv}, {"--svg", &svg}};
-    for (std::size_t i = 0; i < std::size(outputs); ++i) {
-      const auto& [option, name] = outputs[i];
-      if (name->empty()) continue;
-      if (SameFile(*name, reportName)) {
-        throw UsageError(std::string(option) + " names the report file itself");
-      }
-      for (std::size_t j = 0; j < i; ++j) {
-        if (SameFile(*name, *outputs[j].second)) {
-          throw UsageError(std::string(outputs[j].first) + " and " + option +
-                           " name the same file");
-        }
-      }
-    }
+    CheckOutputNames(reportName, hazardCsv, resultsCsv, svg);
     const ReportFile report = ParseReport(ReadAll(reportName));
     if (!hazardCsv.empty() && !report.HasHazardTable) {
       throw ReportError(
@@ -120,9 +139,21 @@ int main(int argc, char** argv) {
     const std::string hazardText = hazardCsv.empty() ? "" : HazardCsv(report);
     const std::string resultsText = resultsCsv.empty() ? "" : ResultsCsv(report);
     const std::string svgText = svg.empty() ? "" : HazardSvg(report, plot);
-    if (!hazardCsv.empty()) WriteAll(hazardCsv, hazardText);
-    if (!resultsCsv.empty()) WriteAll(resultsCsv, resultsText);
-    if (!svg.empty()) WriteAll(svg, svgText);
+    // Each file beside its place until all are written (a run that fails or
+    // is stopped leaves the earlier files as they were).
+    qev::OutputSet files(reportName == "-" ? std::vector<std::filesystem::path>{}
+                                           : std::vector<std::filesystem::path>{reportName});
+    for (const auto& [name, text] :
+         {std::pair{&hazardCsv, &hazardText}, std::pair{&resultsCsv, &resultsText},
+          std::pair{&svg, &svgText}}) {
+      if (!name->empty() && *name != "-") files.Write(*name, *text);
+    }
+    files.Commit();
+    for (const auto& [name, text] :
+         {std::pair{&hazardCsv, &hazardText}, std::pair{&resultsCsv, &resultsText},
+          std::pair{&svg, &svgText}}) {
+      if (*name == "-") WriteStandardOutput(*text);
+    }
     return 0;
   } catch (const UsageError& error) {
     std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
