@@ -52,6 +52,7 @@ qev::BatchPlan MakePlan(const fs::path& folder) {
   plan.job.replicates = 1;
   qev::BatchZone& zone = plan.job.zones.emplace_back();
   zone.name = "z";
+  zone.openquake.location = {{20.0, 40.0}};  // a point source: the zone goes to the OpenQuake files
   plan.branches = qev::CrossBranches({});
   plan.zone_sources.emplace_back();
   qev::Cell& cell = plan.cells.emplace_back();

@@ -274,8 +274,8 @@ struct AnalysisResult {
 // Cancelled when options.cancel is raised.
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options);
 
-// Throws UnusableEstimate when a figure of the result is no estimate: Beta,
-// Lambda, Mmax, b, an SD, the transmission coefficient, a contribution or
+// Throws UnusableEstimate when a figure of the result is no estimate: Mmin,
+// Xmax, Beta, Lambda, Mmax, b, an SD, the transmission coefficient, a contribution or
 // the data share that is not a finite number; a Beta or Lambda below the
 // smallest normal single-precision number; an Mmax not above Mmin.
 void CheckEstimates(const AnalysisResult& result);

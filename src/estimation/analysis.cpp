@@ -525,6 +525,8 @@ void CheckEstimates(const AnalysisResult& result) {
     }
   };
   // An Mmax not above Mmin leaves the law no range: the other figures follow from that.
+  finite(result.settings.mmin, "Mmin");
+  finite(result.settings.xmax, "Xmax");
   finite(result.mmax, "Mmax");
   if (!(result.mmax > result.settings.mmin)) {
     throw UnusableEstimate("Mmax", "Mmax " + ShownValue(result.mmax) + " is not above Mmin " +

@@ -253,6 +253,7 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   const std::string zone = "[[zone]]\nname = \"z\"\ncomplete = [\"sd.dat\"]\n";
   folder.Write("sd.toml", "[defaults]\nmmin = 4.0\n" + zone);
   folder.Write("xmax.toml", "[defaults]\nmmin = 4.0\nxmax = 3.0\n" + zone);
+  folder.Write("mmax.toml", good + "mmax = [100]\n");  // once maxMag="100" in OpenQuake
   const ToolRun runs[] = {
       {"some tasks fail", "-o small '" + data + "/small_job.toml'", 2,
        "16 of 64 tasks failed (see small/results.csv)"},
@@ -267,6 +268,7 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
       {"capped Mmax", "capped.toml", 0, ""},
       {"SDs of 5", "sd.toml", 2, "1 of 1 tasks failed"},
       {"Xmax below Mmin", "xmax.toml", 2, "1 of 1 tasks failed"},
+      {"an Mmax of 100", "mmax.toml", 2, "3 of 3 tasks failed"},
   };
   for (const ToolRun& run : runs) {
     const auto outcome = folder.Run(tool + run.job);
@@ -281,7 +283,8 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   EXPECT_NE(folder.Read("capped-results/report.html").find("<td>fixed</td>"), std::string::npos);
   EXPECT_EQ(folder.Read("capped-results/report.html").find("did not settle"), std::string::npos);
   for (const auto& [job, reason] : {std::pair{"sd", "SD(Beta) is nan, not a finite number"},
-                                    std::pair{"xmax", "Mmax 3.5 is not above Mmin 4"}}) {
+                                    std::pair{"xmax", "Mmax 3.5 is not above Mmin 4"},
+                                    std::pair{"mmax", "the transmission coefficient is nan"}}) {
     const std::string rows = folder.Read(std::string(job) + "-results/results.csv");
     EXPECT_NE(
         rows.find(std::string(",unusable-estimate,\"the analysis gives no usable estimate: ") +

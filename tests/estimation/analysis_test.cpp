@@ -258,7 +258,8 @@ TEST(Analyze, FiguresThatAreNoEstimateAreAFailureNotAResult) {
        }(),
        "SD(Mmax)", "the analysis gives no usable estimate: SD(Mmax) is inf, not a finite number"},
       // A given Xmax below Mmin: the run at Xmax + 0.5 has no range above Mmin.
-      {OneCompletePart(), [] {
+      {OneCompletePart(),
+       [] {
          AnalysisOptions o = Options(4.0f, 3.0f);
          o.procedure = MmaxProcedure::None;
          return o;
@@ -292,6 +293,7 @@ TEST(Analyze, FiguresThatAreNoEstimateAreAFailureNotAResult) {
       {"the data share of Beta",
        [](AnalysisResult& r) { r.uncertainties.data_share_beta = std::nanf(""); }},
       {"Mmax", [](AnalysisResult& r) { r.mmax = r.settings.mmin; }},
+      {"Xmax", [](AnalysisResult& r) { r.settings.xmax = std::nanf(""); }},
   };
   for (const auto& [figure, spoil] : spoiled) {
     AnalysisResult r = good;
