@@ -37,6 +37,16 @@ inline void CheckPrintable(std::string_view text) {
   }
 }
 
+// The library's messages show the text read with every control character (a
+// NUL among them, which would cut the message short) as '?'; other bytes,
+// such as the UTF-8 of a name, stay as they are.
+inline void CheckNoControlCharacters(std::string_view text) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) Broken("an error message must show no control characters");
+  }
+}
+
 // A classic catalog file's reading error names the source, a line that was
 // read, the text and what was expected; a catalog error names its place.
 inline void CheckFileError(const qev::ReadingError& error) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "qev/catalog.h"
+#include "qev/classic_bounds.h"
 #include "qev/errors.h"
 #include "qev/events.h"
 
@@ -85,11 +86,11 @@ struct SplitResult {
 // interval resolution).
 SplitResult Split(const EventTable& events, const SplitOptions& options);
 
-// Limits of the classic files.
-inline constexpr std::size_t kClassicExtremeEvents = 500;
-inline constexpr std::size_t kClassicCompleteRows = 1500;
-inline constexpr std::size_t kClassicCompleteParts = 5;
-inline constexpr std::size_t kClassicNameLength = 15;
+// Limits of the classic files (qev/classic_bounds.h).
+inline constexpr std::size_t kClassicExtremeEvents = classic::kExtremeEvents;
+inline constexpr std::size_t kClassicCompleteRows = classic::kCompleteRows;
+inline constexpr std::size_t kClassicCompleteParts = classic::kCompleteParts;
+inline constexpr std::size_t kClassicNameLength = classic::kNameLength;
 
 // A part that the classic files cannot hold; the message names the part, the
 // count, the limit and what to do.

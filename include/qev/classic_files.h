@@ -18,16 +18,16 @@
 //
 // Errors: ReadingError (EndOfInput in the header) naming the source, line, the
 // text read and what was expected: a malformed value, a negative SD or
-// frequency, a fractional frequency, a magnitude (or threshold) above the
-// largest the caller allows, a value whose hundredths (or whole number) do
-// not fit 32 bits, the end of the file inside a record (some of its values
-// read, the rest missing), a complete part without data lines that ends
-// before it starts, a longer line; StreamError when the stream
-// itself fails. CatalogError for an event less than 0.001 year after the one
-// before it (or the start), an end of the extreme period before its last
-// event (both name the event), and a complete part with data lines that ends
-// before it starts (found at its first data line). The readers have no
-// capacity limit.
+// frequency, an SD above 2.5 (classic::kLargestSd), a fractional frequency,
+// a magnitude (or threshold) above the largest the caller allows, a value
+// whose hundredths (or whole number) do not fit 32 bits, the end of the file
+// inside a record (some of its values read, the rest missing), a complete part
+// without data lines that ends before it starts, a longer line; StreamError
+// when the stream itself fails. CatalogError for an event less than 0.001 year
+// after the one before it (or the start), an end of the extreme period before
+// its last event (both name the event), and a complete part with data lines
+// that ends before it starts (found at its first data line). The readers have
+// no capacity limit.
 #pragma once
 
 #include <cstddef>

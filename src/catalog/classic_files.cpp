@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "catalog/scaled.h"
+#include "qev/classic_bounds.h"
 #include "qev/errors.h"
 #include "textio/number_text.h"
 #include "textio/reader.h"
@@ -42,6 +43,14 @@ void CheckNotNegative(const LineSource& file, float value, const std::string& wh
   if (value >= 0.0f) return;
   throw ReadingError(file.Description(), file.LineNumber(), what + " " + ShownValue(value),
                      "a " + what + " not below 0");
+}
+
+// An SD above classic::kLargestSd: the likelihood's apparent factor would not
+// be a number.
+void CheckSdWithinLikelihood(const LineSource& file, float sd) {
+  if (!(sd > classic::kLargestSd)) return;
+  throw ReadingError(file.Description(), file.LineNumber(), "standard deviation " + ShownValue(sd),
+                     "a standard deviation not above " + ShownValue(classic::kLargestSd));
 }
 
 // A magnitude (or intensity) above the largest the caller allows.
@@ -99,6 +108,7 @@ float ReadHeaderSd(LineSource& file) {
   FreeFormatRead(file, {&sd});
   CheckNotNegative(file, sd, "standard deviation");
   CheckedScaled(file, sd, 100.0, "standard deviation");
+  CheckSdWithinLikelihood(file, sd);
   return sd;
 }
 
@@ -190,6 +200,7 @@ const ExtremeLine& ExtremeFileReader::AcceptLine() {
   CheckedScaled(s.file, s.magnitude, 100.0, "magnitude");
   if (s.layout != ExtremeLayout::CommonSd) {
     CheckedScaled(s.file, s.sd, 100.0, "standard deviation");
+    CheckSdWithinLikelihood(s.file, s.sd);
   }
   line.date.year = s.year;
   line.date.month = s.month;
@@ -329,6 +340,7 @@ const MagnitudeRow& CompleteFileReader::AcceptLine() {
   CheckedScaled(s.file, s.line.magnitude, 100.0, "magnitude");
   if (s.layout == CompleteLayout::PerEventSd) {
     CheckedScaled(s.file, s.line.sd, 100.0, "standard deviation");
+    CheckSdWithinLikelihood(s.file, s.line.sd);
   }
   const std::int32_t frequency = CheckedScaled(s.file, s.line.frequency, 1.0, "frequency");
   s.events += frequency;

@@ -2,10 +2,12 @@
 // message box beyond them. The library itself has no such limits.
 #pragma once
 
+#include "qev/classic_bounds.h"
+
 namespace qev {
 
-inline constexpr int nex = 500;   // events of the extreme file
-inline constexpr int nfx = 1500;  // rows of one complete file
-inline constexpr int ncpx = 5;    // number of complete parts
+inline constexpr int nex = classic::kExtremeEvents;   // events of the extreme file
+inline constexpr int nfx = classic::kCompleteRows;    // rows of one complete file
+inline constexpr int ncpx = classic::kCompleteParts;  // number of complete parts
 
 }  // namespace qev

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "qev/analysis.h"
+#include "qev/classic_bounds.h"
 
 namespace qev {
 
 // The largest earthquake size the program takes, the upper limit of its Mmax
 // dialog: 10.0 for magnitudes, 12.0 for intensities (any units answer but 1).
 // Catalog values, an own Xmax, a starting Mmax and SIG(Xmax) stay within it.
-inline float UpperLimitOf(std::int32_t units) { return units == 1 ? 10.0f : 12.0f; }
+inline float UpperLimitOf(std::int32_t units) { return classic::UpperLimitOfUnits(units); }
 
 struct SessionSettings {
   std::string OutputFileName;  // 15 characters, blank-padded

@@ -23,6 +23,7 @@
 #include "classic/starting_point.h"
 #include "classic/threshold_dialog.h"
 #include "qev/analysis.h"
+#include "qev/classic_bounds.h"
 #include "qev/errors.h"
 #include "textio/stop.h"
 
@@ -169,14 +170,16 @@ void AskHazardSpans(Session& session) {
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  // A span of zero years or less has no probability of exceedance: asked again.
+  // A span of zero years or less has no probability of exceedance, one below
+  // the smallest normal number only 0 / 0 (1#IND): asked again.
   auto& spans = session.settings.HazardSpans;
   do {
     sink.ConsoleLine(" ENTER: 3 time  intervals for hazard assessment");
     sink.ConsoleLine("        (SUGGESTED times: 50, 100, and 1000 YEARS)");
     sink.ConsoleEmpty();
     session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
-  } while (!(spans[0] > 0.0f && spans[1] > 0.0f && spans[2] > 0.0f));
+  } while (!(spans[0] >= classic::kSmallestSpan && spans[1] >= classic::kSmallestSpan &&
+             spans[2] >= classic::kSmallestSpan));
 
   WriteOutputHeader(sink);
   sink.Format(Dest::File, "(/,'                * * * SUMMARY OF INPUT DATA * * *',/)");

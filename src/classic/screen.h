@@ -5,13 +5,14 @@
 #include <cstddef>
 #include <string>
 
+#include "qev/classic_bounds.h"
 #include "textio/sink.h"
 #include "textio/textio.h"
 
 namespace qev {
 
 // The output file name keeps at most this many characters of the answer.
-inline constexpr std::size_t kOutputFileNameLength = 15;
+inline constexpr std::size_t kOutputFileNameLength = classic::kNameLength;
 
 // One blank and 58 asterisks: the ruler of the first introductory screen.
 inline constexpr const char* kAsteriskRuler =

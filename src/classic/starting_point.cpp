@@ -4,18 +4,17 @@
 #include <string>
 
 #include "qev/analysis.h"
+#include "qev/classic_bounds.h"
 #include "qev/errors.h"
 #include "textio/stop.h"
 
 namespace qev {
 namespace {
 
-// The largest prior b-value: its Beta (6.9) times the largest size (12)
-// keeps exp(-Beta m) a normal single-precision number, which the likelihood
-// and the keyboard start need. Real b-values lie between about 0.5 and 2.
-// A b-value of 0 or below is taken: as the starting Beta of a keyboard start
-// it ends the session with the box of the trial point not above zero.
-constexpr float kLargestPriorB = 3.0f;
+// A prior b-value above classic::kLargestPriorB is asked again. A b-value of
+// 0 or below is taken: as the starting Beta of a keyboard start it ends the
+// session with the box of the trial point not above zero.
+using classic::kLargestPriorB;
 
 // Screen feed of this dialog: 29 slashes, 30 empty records.
 constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/)";
@@ -67,12 +66,17 @@ void AskKeyboardStart(Session& session) {
   settings.StartFromKeyboard = true;
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
-  // Taken as typed: a Lambda of 0 or below ends the session when the
-  // minimisation starts, with the box "SOUGHT PARAMETERS LESS than 0 !!!".
-  sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
-  sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
-  sink.ConsoleEmpty();
-  session.io.ReadConsole({&settings.KeyboardLambda});
+  // A Lambda of 0 or below is taken: it ends the session when the
+  // minimisation starts, with the box "SOUGHT PARAMETERS LESS than 0 !!!". A
+  // positive Lambda below the smallest normal number can only give estimates
+  // without SDs (the likelihood is flat in it): asked again, silently.
+  do {
+    sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
+    sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
+    sink.ConsoleEmpty();
+    session.io.ReadConsole({&settings.KeyboardLambda});
+  } while (settings.KeyboardLambda > 0.0f &&
+           settings.KeyboardLambda < classic::kSmallestStartLambda);
   sink.ConsoleEmpty();
   // Taken as typed, even below Xmax. An Mmax not above Mmin leaves no
   // magnitude range for the law at all, one above the units' upper limit is

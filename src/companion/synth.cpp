@@ -7,9 +7,9 @@
 #include <map>
 #include <sstream>
 
-#include "classic/capacities.h"
 #include "companion/random.h"
 #include "qev/catalog.h"
+#include "qev/classic_bounds.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
 #include "textio/number_text.h"
@@ -202,8 +202,8 @@ void CheckModel(const SynthPlan& plan) {
   if (!plan.Extreme && plan.Complete.empty()) {
     throw SynthError("no catalog part: give --extreme and/or --complete");
   }
-  if (plan.Complete.size() > static_cast<std::size_t>(ncpx)) {
-    throw SynthError("at most " + std::to_string(ncpx) +
+  if (plan.Complete.size() > static_cast<std::size_t>(classic::kCompleteParts)) {
+    throw SynthError("at most " + std::to_string(classic::kCompleteParts) +
                      " complete parts (ncpx) can be read by qev, " +
                      std::to_string(plan.Complete.size()) + " were given");
   }
@@ -217,10 +217,11 @@ PartSetting CheckExtreme(const SynthPlan& plan, std::vector<std::string>& warnin
   if (e.Layout < 1 || e.Layout > 3) throw SynthError("the extreme layout must be 1, 2 or 3");
   if (!(e.Window >= 0.01f)) throw SynthError("the extreme window must be at least 0.01 years");
   const double windows = std::ceil((static_cast<double>(s.End) - s.Start) / e.Window);
-  if (windows > nex) {
+  if (windows > classic::kExtremeEvents) {
     throw SynthError("the extreme part would have " + FixedText(windows, 0) + " windows of " +
                      FixedText(e.Window, 2) +
-                     " years, and so up to that many events, more than the " + std::to_string(nex) +
+                     " years, and so up to that many events, more than the " +
+                     std::to_string(classic::kExtremeEvents) +
                      " (nex) that qev reads; lengthen the window or shorten the period");
   }
   return s;
@@ -243,9 +244,9 @@ std::vector<PartSetting> CheckComplete(const SynthPlan& plan, std::vector<std::s
                          (std::exp(-beta * plan.Mmin) - std::exp(-beta * plan.Mmax));
     const double expected = plan.Lambda * (static_cast<double>(s.End) - s.Start) *
                             std::min(1.0, above) * std::exp(beta * beta * s.Sd * s.Sd / 2.0);
-    if (c.Layout != 3 && expected > nfx) {
+    if (c.Layout != 3 && expected > classic::kCompleteRows) {
       throw SynthError(name + " would hold about " + FixedText(expected, 0) +
-                       " events, more than the " + std::to_string(nfx) +
+                       " events, more than the " + std::to_string(classic::kCompleteRows) +
                        " rows (nfx) that qev reads from one file; shorten its period, "
                        "raise its threshold or use layout 3");
     }
@@ -412,10 +413,10 @@ GeneratedPart DrawComplete(const SynthPlan& plan, std::size_t p, const PartSetti
     text << frequency << ' ' << FixedText(static_cast<double>(steps) * step, magDecimals) << '\n';
     ++part.RowCount;
   }
-  if (part.RowCount > nfx) {
+  if (part.RowCount > classic::kCompleteRows) {
     throw SynthError("complete part " + std::to_string(p + 1) + " drew " +
                      std::to_string(part.RowCount) + " lines of data, more than the " +
-                     std::to_string(nfx) +
+                     std::to_string(classic::kCompleteRows) +
                      " rows (nfx) that qev reads from one file; shorten its period, raise its "
                      "threshold or use layout 3");
   }

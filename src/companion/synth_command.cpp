@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "classic/capacities.h"
 #include "companion/command_line.h"
+#include "qev/classic_bounds.h"
 
 namespace qev::companion {
 
@@ -111,8 +111,8 @@ void FinishDesign(const DesignOptions& design) {
   if (design.Extreme.size() > 1) {
     throw UsageError("--extreme given twice: a catalog has one extreme part");
   }
-  if (design.Complete.size() > static_cast<std::size_t>(ncpx)) {
-    throw UsageError("at most " + std::to_string(ncpx) +
+  if (design.Complete.size() > static_cast<std::size_t>(classic::kCompleteParts)) {
+    throw UsageError("at most " + std::to_string(classic::kCompleteParts) +
                      " complete parts (ncpx) can be read by qev");
   }
   if (!design.Extreme.empty()) plan.Extreme = ParseExtreme(design.Extreme.front());

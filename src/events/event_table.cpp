@@ -100,6 +100,8 @@ CivilDate ParseDate(std::string_view text, const std::string& what) {
   }
   auto number = [&](std::int32_t& value, int min_digits, int max_digits) {
     const char* start = p;
+    // Digits only: from_chars would take a sign of its own ("--027" as 27).
+    if (p == end || *p < '0' || *p > '9') fail();
     auto [next, ec] = std::from_chars(p, end, value);
     if (ec != std::errc() || next - start < min_digits || next - start > max_digits) fail();
     p = next;

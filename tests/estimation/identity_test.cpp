@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -85,8 +86,10 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   const float upper = s.units == 1 ? 10.0f : 12.0f;
   do s.kind = a.Get();
   while (s.kind < 1 || s.kind > 3);
+  // Spans and a starting Lambda below the smallest normal number are asked again.
+  constexpr float kTiny = std::numeric_limits<float>::min();
   do a.Read(&s.spans[0], &s.spans[1], &s.spans[2]);
-  while (!(s.spans[0] > 0.0f && s.spans[1] > 0.0f && s.spans[2] > 0.0f));
+  while (!(s.spans[0] >= kTiny && s.spans[1] >= kTiny && s.spans[2] >= kTiny));
   float lowest = s.kind == 2 ? 99.0f : 0.0f;
   if (s.kind == 1 || s.kind == 3) {
     const std::int32_t layout = a.Get();
@@ -148,7 +151,7 @@ SessionPlan Interpret(const fs::path& folder, const std::vector<std::string>& ar
   if (a.Get() == 2) {
     o.start = StartingPointKind::Given;
     do o.start_lambda = a.Get<float>();
-    while (!(o.start_lambda > 0.0f));
+    while (!(o.start_lambda >= kTiny));
     o.start_mmax = 0.0f;
     do a.Read(&o.start_mmax);
     while (!(o.start_mmax > o.mmin && o.start_mmax <= upper));

@@ -160,21 +160,48 @@ std::string SyntheticCatalog() {
   return text;
 }
 
+// The classic session written to out/ runs to its end: qev on its answers
+// exits with 0 and its report holds results that are numbers.
+void ExpectClassicSessionRuns(const TempFolder& folder) {
+  std::string answers;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path("out"))) {
+    if (entry.path().string().ends_with("_answers.txt")) answers = entry.path().filename();
+  }
+  ASSERT_FALSE(answers.empty()) << "no answers file in out/";
+  const auto session =
+      folder.Run(std::string("cd out && '") + QEV_BINARY + "' < '" + answers + "' 2>&1");
+  EXPECT_EQ(session.status, 0) << session.out.substr(
+      session.out.size() > 1500 ? session.out.size() - 1500 : 0);
+  std::istringstream lines(folder.Read("out/" + answers));
+  std::string report;
+  for (int k = 0; k < 3; ++k) std::getline(lines, report);  // two pauses, then the name
+  const std::string text = folder.Read("out/" + report);
+  EXPECT_NE(text.find("RESULTS"), std::string::npos) << report;
+  EXPECT_EQ(text.find("1#"), std::string::npos) << text;  // no value that is not a number
+}
+
 // The bad-input table of the tool (data/prepare_runs.tsv): each run's exit
-// status and output, and no file written by a run that stops.
+// status and output, no file written by a run that stops, and every classic
+// session written marked RUNS run through qev to its end.
 TEST(PrepareTool, BadInputsStopWithTheirMessageAndWriteNothing) {
   TempFolder folder;
   folder.Write("cat.csv", SyntheticCatalog());
   for (const auto& c : testing::TableRows(QEV_GOLDEN_DIR "/../events/data/prepare_runs.tsv", "")) {
     SCOPED_TRACE(c[0]);
     std::filesystem::remove_all(folder.Path("out"));
+    if (c.size() > 4) {  // NAME=TEXT: a file the run reads
+      const std::size_t equals = c[4].find('=');
+      folder.Write(c[4].substr(0, equals), testing::Unescape(c[4].substr(equals + 1)));
+    }
     const auto run = folder.Run(kPrepare + " " + c[1] + " 2>&1");
     EXPECT_EQ(run.status, std::stoi(c[2])) << run.out;
     std::istringstream fragments(c[3]);
     for (std::string f; std::getline(fragments, f, '|');) {
       f = f.substr(f.find_first_not_of(' '));
       f = f.substr(0, f.find_last_not_of(' ') + 1);
-      if (f == "NOFILES") {
+      if (f == "RUNS") {
+        ExpectClassicSessionRuns(folder);
+      } else if (f == "NOFILES") {
         EXPECT_FALSE(std::filesystem::exists(folder.Path("out")) &&
                      !std::filesystem::is_empty(folder.Path("out")));
       } else if (f[0] == '!') {
