@@ -247,11 +247,10 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   // unless Mmax is capped (fixed at the cap).
   folder.Write("unsettled.toml", good + "max_runs = 1\n");
   folder.Write("capped.toml", good + "max_runs = 1\nmmax_cap = 7.0\n");
-  // Figures that are no estimate: the SDs of errors of 5 on every event, an
-  // Xmax below Mmin (both once ok rows with exit status 0).
-  folder.Write("sd.dat", "1950 1 1\n1999 12 31\n4.0\n4.5 5\n4.7 5\n5.1 5\n4.2 5\n4.4 5\n");
-  const std::string zone = "[[zone]]\nname = \"z\"\ncomplete = [\"sd.dat\"]\n";
-  folder.Write("sd.toml", "[defaults]\nmmin = 4.0\n" + zone);
+  // Figures that are no estimate: an Xmax below Mmin, an Mmax of 100 (both
+  // once ok rows with exit status 0).
+  folder.Write("x.dat", "1950 1 1\n1999 12 31\n4.0\n4.5 0.1\n4.7 0.1\n5.1 0.1\n4.2 0.1\n");
+  const std::string zone = "[[zone]]\nname = \"z\"\ncomplete = [\"x.dat\"]\n";
   folder.Write("xmax.toml", "[defaults]\nmmin = 4.0\nxmax = 3.0\n" + zone);
   folder.Write("mmax.toml", good + "mmax = [100]\n");  // once maxMag="100" in OpenQuake
   const ToolRun runs[] = {
@@ -266,7 +265,6 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
        "WARNING: zone ex, branch base: Mmax did not settle (7.2): left out of the OpenQuake "
        "files; fix or cap Mmax (mmax, mmax_cap)"},
       {"capped Mmax", "capped.toml", 0, ""},
-      {"SDs of 5", "sd.toml", 2, "1 of 1 tasks failed"},
       {"Xmax below Mmin", "xmax.toml", 2, "1 of 1 tasks failed"},
       {"an Mmax of 100", "mmax.toml", 2, "3 of 3 tasks failed"},
   };
@@ -282,8 +280,7 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   EXPECT_NE(folder.Read("capped-results/summary.csv").find(",fixed,"), std::string::npos);
   EXPECT_NE(folder.Read("capped-results/report.html").find("<td>fixed</td>"), std::string::npos);
   EXPECT_EQ(folder.Read("capped-results/report.html").find("did not settle"), std::string::npos);
-  for (const auto& [job, reason] : {std::pair{"sd", "SD(Beta) is nan, not a finite number"},
-                                    std::pair{"xmax", "Mmax 3.5 is not above Mmin 4"},
+  for (const auto& [job, reason] : {std::pair{"xmax", "Mmax 3.5 is not above Mmin 4"},
                                     std::pair{"mmax", "the transmission coefficient is nan"}}) {
     const std::string rows = folder.Read(std::string(job) + "-results/results.csv");
     EXPECT_NE(
