@@ -18,6 +18,8 @@
 // nothing keeps state between calls.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -73,6 +75,9 @@ struct AnalysisOptions {
   // simplex_tolerance, or after iteration_limit steps.
   float simplex_tolerance = 0.002f;
   std::int32_t iteration_limit = 99;
+  // Raised by another thread, it ends the analysis with Cancelled before the
+  // next step of the simplex (or the next run); none: it runs to its end.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The starting point of every run.
@@ -199,10 +204,34 @@ std::vector<HazardPoint> Hazard(const HazardModel& model, const std::vector<floa
 // The classic table: from Mmin in steps of 0.1 (a running single-precision
 // sum) to below Mmax, Mmin itself taken as Mmin + 0.004; it ends early where
 // the step no longer moves the sum. VisitHazardTable hands the rows over one
-// by one without keeping them.
-std::vector<HazardPoint> HazardTable(const HazardModel& model, const std::vector<float>& spans);
+// by one without keeping them. Hazard and VisitHazardTable compute what they
+// are given, as the classic program prints it; HazardTable and CheckedHazard
+// below check first.
 void VisitHazardTable(const HazardModel& model, const std::vector<float>& spans,
                       const std::function<void(const HazardPoint&)>& visit);
+
+// The most rows a hazard table or a list of hazard magnitudes may have: the
+// classic table over 1000 magnitude units (a table over the whole scale has
+// about 100).
+inline constexpr std::size_t kMostHazardRows = 10000;
+// Rows of the classic table of the model (Mmin to Mmax in steps of 0.1),
+// counted without building it; 0 for an Mmax not above Mmin.
+std::size_t HazardTableRows(const HazardModel& model);
+// Throws InvalidOptions, naming the value and the bound, for a model and
+// spans that can give no hazard: a Beta, Lambda or span that is not a finite
+// number at or above the smallest normal single-precision number (1.18e-38),
+// an SD of Lambda that is negative or not finite, an Mmin or Mmax that is not
+// finite, an Mmax not above Mmin.
+void CheckHazardModel(const HazardModel& model, const std::vector<float>& spans);
+// The hazard for the tools and Python: the model checked, the magnitudes
+// finite and at most kMostHazardRows of them (HazardTable: its rows counted
+// before it is built), and every figure of every row a finite number
+// (InvalidOptions naming the magnitude and the model otherwise: a Beta so
+// large that exp(-Beta m) leaves single precision).
+std::vector<HazardPoint> CheckedHazard(const HazardModel& model,
+                                       const std::vector<float>& magnitudes,
+                                       const std::vector<float>& spans);
+std::vector<HazardPoint> HazardTable(const HazardModel& model, const std::vector<float>& spans);
 
 // How the Mmax of the estimates came about: the suggestions settled on it,
 // they did not settle (the last run's Mmax is no estimate), or it was given
@@ -240,7 +269,15 @@ struct AnalysisResult {
 // max_runs runs. With mmax_values the runs use exactly those values; with
 // MmaxProcedure::None and no list there is one run at the starting Mmax.
 // With mmax_cap (and no list) see AnalysisOptions::mmax_cap.
-// The catalog is decoded once for all the runs.
+// The catalog is decoded once for all the runs. A result whose figures are
+// no estimate (CheckEstimates) is not returned: UnusableEstimate is thrown.
+// Cancelled when options.cancel is raised.
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options);
+
+// Throws UnusableEstimate when a figure of the result is no estimate: Mmin,
+// Xmax, Beta, Lambda, Mmax, b, an SD, the transmission coefficient, a contribution or
+// the data share that is not a finite number; a Beta or Lambda below the
+// smallest normal single-precision number; an Mmax not above Mmin.
+void CheckEstimates(const AnalysisResult& result);
 
 }  // namespace qev

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -246,7 +247,14 @@ struct BatchPlan {
 // settings that are missing or out of range in a cell (no Mmin for classic
 // files, a prepare job that cannot be read) throw ReadingError: the job is
 // invalid.
-BatchPlan PlanBatch(BatchJob job);
+// A job of more than kMostTasks tasks (zones x branches x (replicates + 1))
+// throws InvalidOptions with the count and the limit before a cell is made,
+// unless `force` (qev-batch --force, Python force=True).
+inline constexpr std::uint64_t kMostTasks = 1000000;
+BatchPlan PlanBatch(BatchJob job, bool force = false);
+// The tasks of the job, counted from its sets' sizes without making the
+// branches (saturated at 2^64 - 1).
+std::uint64_t CountTasks(const BatchJob& job);
 
 // ---------------------------------------------------------------- tasks
 
@@ -273,8 +281,12 @@ struct TaskResult {
 
 // Runs task `index` (cells in order, replicates 0..N within each). Errors of
 // the analysis become the status and message; nothing is thrown for them.
-// In a strict job a task with input warnings fails as `input-warning`.
-TaskResult RunTask(const BatchPlan& plan, std::size_t index);
+// An analysis whose figures are no estimate (not finite, Mmax not above Mmin:
+// see CheckEstimates) fails as `unusable-estimate`. In a strict job a task
+// with input warnings fails as `input-warning`. Cancelled is thrown when
+// `cancel` is raised during the task.
+TaskResult RunTask(const BatchPlan& plan, std::size_t index,
+                   const std::atomic<bool>* cancel = nullptr);
 
 // A task's result in the forms the writers need: its lines of results.csv,
 // results.jsonl and hazard.csv, and the numbers of the summaries. Small and
@@ -298,6 +310,8 @@ struct TaskRecord {
   std::string hazard_csv;
   std::string calibrated_csv;  // its line of calibrated.csv (replicate 0 of such a job)
 };
+// A result marked ok whose figures are no estimate (CheckEstimates, or a
+// hazard figure that is not finite) becomes an `unusable-estimate` row.
 TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result);
 std::string PackRecord(const TaskRecord& record);
 // Throws Error for bytes that are not a packed record.
@@ -392,6 +406,10 @@ struct RunOptions {
   std::size_t window = 0;  // tasks in flight; 0: 4 per thread
   std::function<void(const Progress&)> progress;    // after each record written
   std::function<void(const std::string&)> warning;  // each warning of the writer, at the end
+  // Raised by another thread, it stops the run: no task starts after it, the
+  // tasks running end at their next step, nothing is put in place, and
+  // RunBatch throws Cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The whole job on this process: plan's tasks, written into `folder`.

@@ -102,8 +102,35 @@ class NoEstimate : public Error {
   explicit NoEstimate(std::string reason);
   const std::string& reason() const { return reason_; }
 
+ protected:
+  NoEstimate(const std::string& message, std::string reason);
+
  private:
   std::string reason_;
+};
+
+// The analysis ended, but its figures are no estimate: a Beta, Lambda, Mmax,
+// standard deviation, transmission coefficient, data contribution or data
+// share that is not a finite number, a Beta or Lambda not above the smallest
+// normal single-precision number (the arithmetic underflowed), or an Mmax not
+// above Mmin. figure() names the first such figure ("SD(Beta)"), reason()
+// says what it is ("SD(Beta) is nan, not a finite number"). A kind of
+// NoEstimate: what catches that catches this.
+class UnusableEstimate : public NoEstimate {
+ public:
+  UnusableEstimate(std::string figure, const std::string& reason);
+  const std::string& figure() const { return figure_; }
+
+ private:
+  std::string figure_;
+};
+
+// A long computation (an analysis, a batch run, bootstrap intervals) was
+// asked to stop through its cancellation flag (AnalysisOptions::cancel,
+// RunOptions::cancel) and did: nothing it would have given is complete.
+class Cancelled : public Error {
+ public:
+  Cancelled() : Error("the computation was cancelled") {}
 };
 
 // Options that no analysis can use: a threshold, Xmax, SIG(Xmax), prior or

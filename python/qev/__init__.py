@@ -45,6 +45,7 @@ from ._qev import (
     NoEstimate,
     ReadingError,
     TrialPointNotPositive,
+    UnusableEstimate,
 )
 
 # The project's version, as `qev --version` prints it.
@@ -52,7 +53,7 @@ __version__ = _qev.__version__
 
 __all__ = [
     "Error", "ReadingError", "EndOfInput", "CatalogError", "TrialPointNotPositive",
-    "NoEstimate", "InvalidOptions",
+    "NoEstimate", "UnusableEstimate", "InvalidOptions",
     "ExtremePart", "CompletePart", "Catalog", "read_classic", "read_extreme_file",
     "read_complete_file", "decimal_year",
     "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard", "Weichert",
@@ -616,7 +617,10 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
     input checks warn.
 
     Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions
-    (also for an Mmin above the lowest completeness threshold).
+    (also for an Mmin above the lowest completeness threshold), and
+    UnusableEstimate (a NoEstimate) when the figures are no estimate: a value
+    that is not a finite number, Mmax not above Mmin. Ctrl-C stops it
+    (KeyboardInterrupt).
     """
     catalog = _catalog_of(parts)
     options = _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data,

@@ -155,16 +155,19 @@ def job_to_toml(job: dict) -> str:
     return "\n".join(lines) + "\n"
 
 
-def run_batch(job, *, output=None, threads: int = 0, base=None) -> BatchResult:
+def run_batch(job, *, output=None, threads: int = 0, base=None, force: bool = False) -> BatchResult:
     """Runs a batch job and returns its rows.
 
     job: a job file (TOML, docs/batch.md) or a dict of the same layout (relative
     paths in it start at `base`, default the working folder). output: the
     output folder; default the job's `output`, else for a file
     "<job name>-results" beside it, and for a dict a temporary folder removed
-    once its tables are read. threads: 0 for every core.
+    once its tables are read. threads: 0 for every core. force: run a job of
+    more than 1000000 tasks (zones x branches x (replicates + 1)), which is
+    otherwise refused with InvalidOptions before anything is read.
     Raises ReadingError for an invalid job; failed tasks are rows with their
-    status and message, not exceptions."""
+    status and message, not exceptions. Ctrl-C stops the run within a second
+    (KeyboardInterrupt); the output folder keeps what it held."""
     if isinstance(threads, bool) or not isinstance(threads, numbers.Integral) or threads < 0:
         raise ValueError(f"threads is {threads!r}, expected 0 (every core) or more")
     temporary = None
@@ -180,7 +183,8 @@ def run_batch(job, *, output=None, threads: int = 0, base=None) -> BatchResult:
             output = temporary
     try:
         failed, tasks, folder = _qev.run_batch(
-            text, source, base_dir, None if output is None else os.fspath(output), int(threads))
+            text, source, base_dir, None if output is None else os.fspath(output), int(threads),
+            bool(force))
         folder = Path(folder)
         return BatchResult(_read_table(folder / "results.csv"), _read_table(folder / "summary.csv"),
                            _read_table(folder / "hazard.csv"), failed, tasks,

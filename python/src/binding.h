@@ -8,8 +8,15 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "qev/catalog.h"
@@ -52,6 +59,47 @@ Catalog CatalogFrom(py::handle catalog);
 py::tuple ExtremeToTuple(const ExtremePart& part);
 py::tuple CompleteToTuple(const CompletePart& part);
 py::tuple CatalogToTuple(const Catalog& catalog);
+
+// Runs work(cancel) on a thread of its own, without the GIL, while the
+// calling thread, the interpreter's, looks for signals every 50 ms
+// (PyErr_CheckSignals, the GIL held). When a signal's handler raises (Ctrl-C:
+// KeyboardInterrupt), `cancel` is raised, the work ends at its next step (the
+// library's loops poll it) and the handler's exception is raised; what the
+// work gave is dropped. Work must not touch Python objects. When the system
+// cannot start a thread the work runs on this one, without the check.
+template <typename Work>
+auto Interruptible(Work&& work) -> decltype(work(std::declval<const std::atomic<bool>*>())) {
+  using Result = decltype(work(std::declval<const std::atomic<bool>*>()));
+  std::atomic<bool> cancel{false};
+  std::packaged_task<Result()> task([&work, &cancel] { return work(&cancel); });
+  std::future<Result> done = task.get_future();
+  std::thread worker;
+  try {
+    worker = std::thread(std::ref(task));
+  } catch (const std::system_error&) {
+    py::gil_scoped_release release;
+    task();
+    return done.get();
+  }
+  bool interrupted = false;
+  for (;;) {
+    {
+      py::gil_scoped_release release;
+      if (done.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready) break;
+    }
+    if (PyErr_CheckSignals() != 0) {
+      interrupted = true;
+      cancel = true;
+      break;
+    }
+  }
+  {
+    py::gil_scoped_release release;
+    worker.join();
+  }
+  if (interrupted) throw py::error_already_set();
+  return done.get();
+}
 
 void BindErrors(py::module_& m);
 void BindEngine(py::module_& m);

@@ -300,11 +300,11 @@ void BindEngine(py::module_& m) {
       [](py::handle catalog, const py::dict& options) {
         const Catalog c = CatalogFrom(catalog);
         const AnalysisOptions o = OptionsFrom(options);
-        AnalysisResult result;
-        {
-          py::gil_scoped_release release;
-          result = Analyze(c, o);
-        }
+        const AnalysisResult result = Interruptible([&](const std::atomic<bool>* cancel) {
+          AnalysisOptions with = o;
+          with.cancel = cancel;
+          return Analyze(c, with);
+        });
         py::dict d = ResultToDict(result);
         AddChecks(c, result, d);
         return d;
@@ -328,11 +328,14 @@ void BindEngine(py::module_& m) {
         b.seed = seed;
         b.threads = threads;
         b.hazard_magnitudes = FloatVector(magnitudes, "hazard_magnitudes");
-        CalibratedIntervals result;
-        {
-          py::gil_scoped_release release;
-          result = BootstrapIntervals(c, o, Analyze(c, o), b);
-        }
+        const CalibratedIntervals result = Interruptible([&](const std::atomic<bool>* cancel) {
+          AnalysisOptions with = o;
+          with.cancel = cancel;
+          CalibratedIntervals intervals = BootstrapIntervals(c, with, Analyze(c, with), b);
+          // Cancelled replicates fail; they must not pass for intervals.
+          if (cancel->load()) throw Cancelled();
+          return intervals;
+        });
         auto value = [](const CalibratedValue& v) {
           return py::make_tuple(v.estimate, v.bias, v.corrected, v.sd, v.lower68, v.upper68,
                                 v.lower95, v.upper95);
@@ -367,7 +370,7 @@ void BindEngine(py::module_& m) {
         std::vector<HazardPoint> points;
         {
           py::gil_scoped_release release;
-          points = Hazard(h, m_values, s_values);
+          points = CheckedHazard(h, m_values, s_values);
         }
         return HazardToDict(points, s_values.size());
       },

@@ -19,6 +19,7 @@ struct ErrorTypes {
   PyObject* catalog = nullptr;
   PyObject* trial_point = nullptr;
   PyObject* no_estimate = nullptr;
+  PyObject* unusable = nullptr;
   PyObject* invalid_options = nullptr;
 };
 
@@ -85,34 +86,42 @@ void BindErrors(py::module_& m) {
                           {t.error});
   t.no_estimate =
       NewType(m, "NoEstimate", "The catalog gives no starting point; attribute reason.", {t.error});
+  t.unusable = NewType(m, "UnusableEstimate",
+                       "The analysis ended but its figures are no estimate (not finite numbers, "
+                       "Mmax not above Mmin); attributes reason and figure.",
+                       {t.no_estimate});
   t.invalid_options = NewType(m, "InvalidOptions",
                               "Options that no analysis can use; the message names the option.",
                               {t.error, PyExc_ValueError});
 
-  py::register_exception_translator([](std::exception_ptr p) {
-    const ErrorTypes& t = Types();
-    try {
-      if (p) std::rethrow_exception(p);
-    } catch (const EndOfInput& e) {
-      ReadingAttributes(e, t.end_of_input);
-    } catch (const ReadingError& e) {
-      ReadingAttributes(e, t.reading);
-    } catch (const CatalogError& e) {
-      Raise(t.catalog, e.what(),
-            {{"source", Text(e.source())},
-             {"line", py::int_(e.line())},
-             {"event", py::int_(e.event())}});
-    } catch (const TrialPointNotPositive& e) {
-      Raise(t.trial_point, e.what(),
-            {{"beta", py::float_(e.beta())}, {"lambda_", py::float_(e.lambda())}});
-    } catch (const NoEstimate& e) {
-      Raise(t.no_estimate, e.what(), {{"reason", Text(e.reason())}});
-    } catch (const InvalidOptions& e) {
-      Raise(t.invalid_options, e.what());
-    } catch (const Error& e) {
-      Raise(t.error, e.what());
-    }
-  });
+  // pybind11's translator takes the pointer by value.
+  py::register_exception_translator(
+      [](std::exception_ptr p) {  // NOLINT(performance-unnecessary-value-param)
+        const ErrorTypes& t = Types();
+        try {
+          if (p) std::rethrow_exception(p);
+        } catch (const EndOfInput& e) {
+          ReadingAttributes(e, t.end_of_input);
+        } catch (const ReadingError& e) {
+          ReadingAttributes(e, t.reading);
+        } catch (const CatalogError& e) {
+          Raise(t.catalog, e.what(),
+                {{"source", Text(e.source())},
+                 {"line", py::int_(e.line())},
+                 {"event", py::int_(e.event())}});
+        } catch (const TrialPointNotPositive& e) {
+          Raise(t.trial_point, e.what(),
+                {{"beta", py::float_(e.beta())}, {"lambda_", py::float_(e.lambda())}});
+        } catch (const UnusableEstimate& e) {
+          Raise(t.unusable, e.what(), {{"reason", Text(e.reason())}, {"figure", Text(e.figure())}});
+        } catch (const NoEstimate& e) {
+          Raise(t.no_estimate, e.what(), {{"reason", Text(e.reason())}});
+        } catch (const InvalidOptions& e) {
+          Raise(t.invalid_options, e.what());
+        } catch (const Error& e) {
+          Raise(t.error, e.what());
+        }
+      });
 }
 
 }  // namespace qev::python

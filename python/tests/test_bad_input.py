@@ -90,6 +90,29 @@ CASES = [
      ValueError, "spans"),
     ("hazard magnitudes as text", lambda: qev.hazard(2.3, 10.0, 3.0, 7.0, "4.0"), TypeError,
      "magnitudes"),
+    # Hazard figures that could only be NaN, and a table of millions of rows.
+    ("hazard of a NaN Beta", lambda: qev.hazard(math.nan, 10.0, 3.0, 7.0), qev.InvalidOptions,
+     "the hazard's Beta nan is not a finite number"),
+    ("hazard of a zero Lambda", lambda: qev.hazard(2.3, 0.0, 3.0, 7.0), qev.InvalidOptions,
+     "the hazard's Lambda 0 is not a finite number at or above 1.18e-38"),
+    ("hazard spans of 1e-45 years", lambda: qev.hazard(2.3, 10.0, 3.0, 7.0, [4.0], spans=[1e-45]),
+     qev.InvalidOptions, "the hazard span 1 (years) 1.401298e-45"),
+    ("hazard of Beta 1e30", lambda: qev.hazard(1e30, 10.0, 3.0, 7.0, [4.0]), qev.InvalidOptions,
+     "gives no finite hazard at magnitude 4"),
+    ("hazard Mmax at Mmin", lambda: qev.hazard(2.3, 10.0, 7.0, 7.0), qev.InvalidOptions,
+     "the hazard's Mmax 7 is not above its Mmin 7"),
+    ("hazard table of ten million rows", lambda: qev.hazard(2.3, 10, -1e6, 7), qev.InvalidOptions,
+     "rows, more than the 10000 a hazard table may have"),
+    # Results whose figures are no estimate are an exception, not a result.
+    ("SIG(Xmax) of 1e30", lambda: qev.analyze(GOOD, mmin=3.0, sig_xmax=1e30),
+     qev.UnusableEstimate, "the analysis gives no usable estimate: SD(Mmax) is inf"),
+    ("a logic tree of 2^20 branches", lambda: qev.run_batch(
+        {"zone": [{"name": "z", "complete": ["none.dat"], "mmin": 3.0}],
+         "branch_set": [{"name": f"s{k}", "alternative": [{"name": "a", "weight": 0.5},
+                                                           {"name": "b", "weight": 0.5}]}
+                        for k in range(20)]}),
+     qev.InvalidOptions, "the job makes 1048576 tasks (1 zones x 1048576 branches of 20 branch "
+     "sets x 1 replicates), more than the limit of 1000000"),
     ("unknown layout", lambda: qev.read_extreme_file(EXAMPLES / "ext_l1.dat", layout=4),
      ValueError, "layout is 4"),
     ("missing file", lambda: qev.read_classic(extreme=EXAMPLES / "none.dat"), FileNotFoundError,
@@ -102,6 +125,21 @@ def test_bad_input_raises_a_python_exception_naming_the_fault(what, call, error,
     with pytest.raises(error) as caught:
         call()
     assert words in str(caught.value)
+
+
+def test_an_unusable_estimate_is_a_no_estimate_naming_its_figure():
+    with pytest.raises(qev.NoEstimate) as caught:
+        qev.analyze(GOOD, mmin=3.0, sig_xmax=1e30)
+    assert isinstance(caught.value, qev.UnusableEstimate)
+    assert caught.value.figure == "SD(Mmax)"
+
+
+def test_a_nan_simplex_tolerance_ends_at_the_iteration_limit():
+    # No comparison with NaN ends the search: the limit does (or the simplex
+    # shrinking to a point); 2^31 - 1 steps must not run for ever.
+    fixed = qev.analyze(GOOD, mmin=3.0, mmax_values=[7.0], simplex_tolerance=math.nan,
+                        iteration_limit=2**31 - 1)
+    assert math.isfinite(fixed.beta) and math.isfinite(fixed.sd_beta)
 
 
 def test_library_errors_are_the_qev_hierarchy_and_carry_their_values(tmp_path):

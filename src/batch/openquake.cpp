@@ -28,8 +28,14 @@ std::string ShortestFloat(float value) {
   return std::string(text, end);
 }
 
+bool FiniteLaw(const Estimate& e) {
+  const qev::OpenQuakeMfd law = qev::ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax);
+  return std::isfinite(law.a) && std::isfinite(law.b) && std::isfinite(law.min_mag) &&
+         std::isfinite(law.max_mag) && law.max_mag > law.min_mag;
+}
+
 bool Usable(const Estimate& estimate) {
-  return estimate.ok && estimate.mmax_status != qev::MmaxStatus::Unsettled;
+  return estimate.ok && estimate.mmax_status != qev::MmaxStatus::Unsettled && FiniteLaw(estimate);
 }
 
 namespace {
@@ -601,6 +607,12 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
         warnings.push_back("zone " + plan.job.zones[z].name + ", branch " + plan.branches[b].name +
                            ": Mmax did not settle (" + mmax +
                            "): left out of the OpenQuake files; fix or cap Mmax (mmax, mmax_cap)");
+      } else if (e.ok && !FiniteLaw(e)) {
+        warnings.push_back("zone " + plan.job.zones[z].name + ", branch " + plan.branches[b].name +
+                           ": its law (Beta " + ShortestFloat(e.beta) + ", Lambda " +
+                           ShortestFloat(e.lambda) + ", Mmin " + ShortestFloat(e.mmin) + ", Mmax " +
+                           ShortestFloat(e.mmax) +
+                           ") has no finite OpenQuake a-value: left out of the OpenQuake files");
       }
     }
     if (!any) {

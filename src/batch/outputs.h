@@ -37,9 +37,11 @@ struct CellOutcome {
   std::size_t failed = 0;            // resamples that failed
 };
 
-// An estimate a source model may carry: it succeeded and its Mmax is fixed
-// or settled.
+// An estimate a source model may carry: it succeeded, its Mmax is fixed or
+// settled, and its law in OpenQuake's terms (ToOpenQuake) is finite with
+// maxMag above minMag.
 bool Usable(const Estimate& estimate);
+bool FiniteLaw(const Estimate& estimate);
 
 // A float as the shortest decimal that reads back as the same float.
 std::string ShortestFloat(float value);

@@ -1,6 +1,7 @@
 // From the job to its cells: each zone's catalog read once, split under each
 // completeness table of the tree, and the settings of every (zone, branch).
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <set>
@@ -165,23 +166,83 @@ void SetCellSettings(const BatchJob& job, const BatchZone& zone, const Branch& b
 
 }  // namespace
 
-BatchPlan PlanBatch(BatchJob job) {
+std::uint64_t CountTasks(const BatchJob& job) {
+  constexpr std::uint64_t kMost = UINT64_MAX;
+  const auto times = [](std::uint64_t a, std::uint64_t b) {
+    return b != 0 && a > kMost / b ? kMost : a * b;
+  };
+  std::uint64_t tasks = times(job.zones.size(), static_cast<std::uint64_t>(job.replicates) + 1);
+  for (const BranchSet& set : job.branch_sets) tasks = times(tasks, set.alternatives.size());
+  return tasks;
+}
+
+namespace {
+
+// A job of more than kMostTasks tasks, refused before a branch is made.
+void RefuseLargeTree(const BatchJob& job) {
+  const std::uint64_t tasks = CountTasks(job);
+  if (tasks <= kMostTasks) return;
+  std::uint64_t branches = 1;
+  for (const BranchSet& set : job.branch_sets) {
+    branches = set.alternatives.empty() || branches <= UINT64_MAX / set.alternatives.size()
+                   ? branches * set.alternatives.size()
+                   : UINT64_MAX;
+  }
+  const std::string count =
+      tasks == UINT64_MAX ? "more than 18446744073709551614" : std::to_string(tasks);
+  throw InvalidOptions(
+      job.source + ": the job makes " + count + " tasks (" + std::to_string(job.zones.size()) +
+      " zones x " + (branches == UINT64_MAX ? std::string("too many") : std::to_string(branches)) +
+      " branches of " + std::to_string(job.branch_sets.size()) + " branch sets x " +
+      std::to_string(job.replicates + 1) + " replicates), more than the limit of " +
+      std::to_string(kMostTasks) + "; run it with --force (Python: force=True) if it is meant");
+}
+
+// The zone's prepare job (read) when it has one; every file the zone reads
+// added to `inputs`.
+std::optional<PreparedZone> ZoneInputs(const BatchJob& job, const BatchZone& zone,
+                                       std::vector<std::string>& inputs) {
+  std::optional<PreparedZone> prepared;
+  if (!zone.prepare.empty()) {
+    inputs.push_back(Resolved(job.base, zone.prepare));
+    prepared = ReadPrepareJob(inputs.back());
+    inputs.push_back(prepared->job.catalog);
+    if (!prepared->job.zone_file.empty()) inputs.push_back(prepared->job.zone_file);
+  }
+  if (zone.extreme) inputs.push_back(Resolved(job.base, zone.extreme->path));
+  for (const ClassicZoneFile& f : zone.complete) inputs.push_back(Resolved(job.base, f.path));
+  return prepared;
+}
+
+// The settings of a zone under a branch: the defaults, the prepare job's,
+// the zone's, then each alternative's (and its completeness table of the zone).
+SettingsLayer BranchSettings(const BatchJob& job, const std::optional<PreparedZone>& prepared,
+                             const BatchZone& zone, const Branch& branch) {
+  SettingsLayer s = job.defaults;
+  if (prepared) s.Overlay(prepared->analysis);
+  s.Overlay(zone.settings);
+  for (std::size_t k = 0; k < branch.choice.size(); ++k) {
+    const Alternative& a = job.branch_sets[k].alternatives[branch.choice[k]];
+    s.Overlay(a.settings);
+    if (const auto found = a.zone_completeness.find(zone.name);
+        found != a.zone_completeness.end()) {
+      s.completeness = found->second;
+    }
+  }
+  return s;
+}
+
+}  // namespace
+
+BatchPlan PlanBatch(BatchJob job, bool force) {
+  if (!force) RefuseLargeTree(job);
   BatchPlan plan;
   plan.inputs.push_back(job.source);
   plan.branches = CrossBranches(job.branch_sets);
   EventFiles event_files;
   for (std::size_t z = 0; z < job.zones.size(); ++z) {
     const BatchZone& zone = job.zones[z];
-    std::optional<PreparedZone> prepared;
-    if (!zone.prepare.empty()) {
-      plan.inputs.push_back(Resolved(job.base, zone.prepare));
-      prepared = ReadPrepareJob(plan.inputs.back());
-      plan.inputs.push_back(prepared->job.catalog);
-      if (!prepared->job.zone_file.empty()) plan.inputs.push_back(prepared->job.zone_file);
-    }
-    if (zone.extreme) plan.inputs.push_back(Resolved(job.base, zone.extreme->path));
-    for (const ClassicZoneFile& f : zone.complete)
-      plan.inputs.push_back(Resolved(job.base, f.path));
+    const std::optional<PreparedZone> prepared = ZoneInputs(job, zone, plan.inputs);
 
     // The zone's catalog: classic files read here, a standard catalog split
     // per completeness table below.
@@ -222,17 +283,7 @@ BatchPlan PlanBatch(BatchJob job) {
 
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
       const Branch& branch = plan.branches[b];
-      SettingsLayer s = job.defaults;
-      if (prepared) s.Overlay(prepared->analysis);
-      s.Overlay(zone.settings);
-      for (std::size_t k = 0; k < branch.choice.size(); ++k) {
-        const Alternative& a = job.branch_sets[k].alternatives[branch.choice[k]];
-        s.Overlay(a.settings);
-        if (const auto found = a.zone_completeness.find(zone.name);
-            found != a.zone_completeness.end()) {
-          s.completeness = found->second;
-        }
-      }
+      const SettingsLayer s = BranchSettings(job, prepared, zone, branch);
       Cell cell;
       cell.zone = z;
       cell.branch = b;

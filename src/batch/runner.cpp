@@ -123,9 +123,19 @@ std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,
   std::vector<std::size_t> indices(plan.task_count());
   for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = i;
   const unsigned threads = ResolveThreads(options.threads);
+  const std::atomic<bool>* cancel = options.cancel;
+  const auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
   OrderedPool pool(std::move(indices), threads, ResolveWindow(options.window, threads),
-                   [&plan](std::size_t i) { return MakeRecord(plan, RunTask(plan, i)); });
-  while (std::optional<TaskRecord> record = pool.Next()) writer.Add(*record);
+                   [&plan, cancel, &cancelled](std::size_t i) {
+                     if (cancelled()) throw Cancelled();
+                     return MakeRecord(plan, RunTask(plan, i, cancel));
+                   });
+  while (std::optional<TaskRecord> record = pool.Next()) {
+    if (cancelled()) throw Cancelled();
+    writer.Add(*record);
+  }
+  // A task cancelled late may have ended as a failed row: nothing goes in place.
+  if (cancelled()) throw Cancelled();
   writer.Finish();
   if (options.warning) {
     for (const std::string& w : writer.warnings()) options.warning(w);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "batch/task_status.h"
 #include "qev/batch.h"
@@ -11,6 +12,7 @@
 namespace qev {
 
 std::string StatusOf(const Error& error) {
+  if (dynamic_cast<const UnusableEstimate*>(&error)) return "unusable-estimate";
   if (dynamic_cast<const NoEstimate*>(&error)) return "no-estimate";
   if (dynamic_cast<const CatalogError*>(&error)) return "catalog-error";
   if (dynamic_cast<const TrialPointNotPositive*>(&error)) return "trial-point-not-positive";
@@ -32,7 +34,8 @@ namespace {
 
 // The parametric-bootstrap intervals of the catalog itself; a failure of
 // theirs leaves the analysis standing and is written in their row.
-void Calibrate(const Catalog& catalog, const Cell& cell, const BatchJob& job, TaskResult& result) {
+void Calibrate(const Catalog& catalog, const AnalysisOptions& options, const BatchJob& job,
+               TaskResult& result) {
   BootstrapOptions bootstrap;
   bootstrap.replicates = job.calibrated_intervals;
   bootstrap.method = job.calibrated_method;
@@ -40,7 +43,11 @@ void Calibrate(const Catalog& catalog, const Cell& cell, const BatchJob& job, Ta
   for (const HazardPoint& p : result.hazard) bootstrap.hazard_magnitudes.push_back(p.magnitude);
   result.calibrated_error.clear();
   try {
-    result.calibrated = BootstrapIntervals(catalog, cell.options, *result.analysis, bootstrap);
+    result.calibrated = BootstrapIntervals(catalog, options, *result.analysis, bootstrap);
+    // A cancelled run fails its replicates; it must not pass for intervals.
+    if (options.cancel != nullptr && options.cancel->load()) throw Cancelled();
+  } catch (const Cancelled&) {
+    throw;
   } catch (const Error& e) {
     result.calibrated_error = e.what();
   }
@@ -68,7 +75,7 @@ void CheckTask(const Cell& cell, const Catalog& catalog, TaskResult& result) {
 
 }  // namespace
 
-TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
+TaskResult RunTask(const BatchPlan& plan, std::size_t index, const std::atomic<bool>* cancel) {
   const std::size_t per = plan.tasks_per_cell();
   TaskResult result;
   result.index = index;
@@ -90,24 +97,28 @@ TaskResult RunTask(const BatchPlan& plan, std::size_t index) {
       resampled = Bootstrap(*catalog, random);
       catalog = &resampled;
     }
-    result.analysis = Analyze(*catalog, cell.options);
+    AnalysisOptions options = cell.options;
+    options.cancel = cancel;
+    result.analysis = Analyze(*catalog, options);
     CheckTask(cell, *catalog, result);
     if (plan.job.strict) RefuseWarnings(result.warnings);
     if (result.replicate == 0) {
       const HazardModel model = result.analysis->hazard_model();
       if (cell.hazard_magnitudes.empty()) {
-        result.hazard = HazardTable(model, cell.hazard_spans);
+        result.hazard = HazardTable(model, cell.hazard_spans);  // checked
       } else {
         std::vector<float> inside;
         for (float m : cell.hazard_magnitudes) {
           if (m >= model.mmin && m < model.mmax) inside.push_back(m);
         }
-        result.hazard = Hazard(model, inside, cell.hazard_spans);
+        result.hazard = CheckedHazard(model, inside, cell.hazard_spans);
       }
       if (plan.job.calibrated_intervals > 0) {
-        Calibrate(*catalog, cell, plan.job, result);
+        Calibrate(*catalog, options, plan.job, result);
       }
     }
+  } catch (const Cancelled&) {
+    throw;
   } catch (const Error& e) {
     result.status = StatusOf(e);
     result.message = e.what();
@@ -203,7 +214,44 @@ std::string CalibratedLine(const std::string& zone, const std::string& branch,
 
 }  // namespace
 
-TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
+namespace {
+
+// Why an ok result's figures are no estimate, or nothing: the analysis's
+// check (Analyze makes it; a result made otherwise is checked again here) and
+// every figure of its hazard rows.
+std::optional<std::string> Unusable(const TaskResult& result) {
+  if (!result.ok() || !result.analysis) return std::nullopt;
+  try {
+    CheckEstimates(*result.analysis);
+  } catch (const UnusableEstimate& e) {
+    return std::string(e.what());
+  }
+  for (const HazardPoint& p : result.hazard) {
+    bool finite = std::isfinite(p.magnitude) && std::isfinite(p.annual_rate) &&
+                  std::isfinite(p.return_period);
+    for (const float q : p.probabilities) finite = finite && std::isfinite(q);
+    if (!finite) {
+      return "the analysis gives no usable estimate: its hazard at magnitude " + Real(p.magnitude) +
+             " is not a finite number";
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& checked) {
+  TaskResult failed;
+  const std::optional<std::string> unusable = Unusable(checked);
+  if (unusable) {
+    failed.index = checked.index;
+    failed.cell = checked.cell;
+    failed.replicate = checked.replicate;
+    failed.seed = checked.seed;
+    failed.status = "unusable-estimate";
+    failed.message = *unusable;
+  }
+  const TaskResult& result = unusable ? failed : checked;
   const Cell& cell = plan.cells.at(result.cell);
   const std::string& zone = plan.job.zones[cell.zone].name;
   const std::string& branch = plan.branches[cell.branch].name;

@@ -29,6 +29,27 @@ double OpenQuakeRate(const OpenQuakeMfd& mfd, double m) {
 
 namespace {
 
+// A record marked ok must carry an estimate: finite figures, Mmax above Mmin
+// (MakeRecord sees to it; a record that came as bytes from another rank is
+// checked again before anything of it is written).
+void CheckRecord(const TaskRecord& r) {
+  if (!r.ok) return;
+  const std::pair<const char*, float> figures[] = {
+      {"beta", r.beta}, {"lambda", r.lambda}, {"mmin", r.mmin},           {"mmax", r.mmax},
+      {"b", r.b},       {"sd_b", r.sd_b},     {"sd_lambda", r.sd_lambda}, {"sd_mmax", r.sd_mmax},
+      {"xmax", r.xmax}};
+  for (const auto& [name, value] : figures) {
+    if (!std::isfinite(value)) {
+      throw Error("task " + std::to_string(r.index) + " is marked ok but its " + name + " is " +
+                  Real(value));
+    }
+  }
+  if (!(r.mmax > r.mmin)) {
+    throw Error("task " + std::to_string(r.index) + " is marked ok but its Mmax " + Real(r.mmax) +
+                " is not above its Mmin " + Real(r.mmin));
+  }
+}
+
 std::string Number(double value, int digits = 9) {
   char text[40];
   std::snprintf(text, sizeof text, "%.*g", digits, value);
@@ -177,6 +198,7 @@ void BatchWriter::Add(const TaskRecord& record) {
     throw Error("task " + std::to_string(record.index) + " came when task " +
                 std::to_string(s.next) + " was due");
   }
+  CheckRecord(record);
   ++s.next;
   s.results_csv << record.csv;
   s.results_jsonl << record.jsonl;

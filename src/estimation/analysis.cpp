@@ -1,6 +1,7 @@
 // The analysis steps of qev/analysis.h on the engine's decoded catalog.
 #include "qev/analysis.h"
 
+#include <cfloat>
 #include <cmath>
 #include <string>
 
@@ -196,8 +197,8 @@ RunResult RunOf(const Prepared& prepared, const AnalysisOptions& options,
   const ResolvedSettings& settings = prepared.settings;
   const LikelihoodData data = DataOf(prepared, mmax);
   Simplex simplex = BuildStartingSimplex(data, start.beta, start.lambda);
-  const SimplexOutcome outcome =
-      SimplexMinimize(simplex, data, options.simplex_tolerance, options.iteration_limit);
+  const SimplexOutcome outcome = SimplexMinimize(simplex, data, options.simplex_tolerance,
+                                                 options.iteration_limit, options.cancel);
   RunResult run;
   run.mmax = mmax;
   run.beta = simplex.Vertex[0][0];
@@ -348,9 +349,92 @@ void VisitHazardTable(const HazardModel& model, const std::vector<float>& spans,
   }
 }
 
+std::size_t HazardTableRows(const HazardModel& model) {
+  if (!(model.mmax > model.mmin)) return 0;
+  const double steps =
+      (static_cast<double>(model.mmax) - static_cast<double>(model.mmin)) / kTableStep;
+  // Beyond the cap the exact count does not matter.
+  if (!(steps < 1e12)) return static_cast<std::size_t>(1e12);
+  return static_cast<std::size_t>(std::ceil(steps)) + 1;
+}
+
+void CheckHazardModel(const HazardModel& model, const std::vector<float>& spans) {
+  const auto normal = [](float value, const std::string& name) {
+    if (!std::isfinite(value) || !(value >= FLT_MIN)) {
+      throw InvalidOptions(name + " " + ShownValue(value) +
+                           " is not a finite number at or above 1.18e-38 (the smallest normal "
+                           "single-precision number)");
+    }
+  };
+  normal(model.beta, "the hazard's Beta");
+  normal(model.lambda, "the hazard's Lambda");
+  for (std::size_t k = 0; k < spans.size(); ++k) {
+    normal(spans[k], "the hazard span " + std::to_string(k + 1) + " (years)");
+  }
+  if (!std::isfinite(model.sd_lambda) || model.sd_lambda < 0.0f) {
+    throw InvalidOptions("the hazard's SD of Lambda " + ShownValue(model.sd_lambda) +
+                         " is not a finite number at or above 0");
+  }
+  if (!std::isfinite(model.mmin) || !std::isfinite(model.mmax)) {
+    throw InvalidOptions("the hazard's Mmin " + ShownValue(model.mmin) + " and Mmax " +
+                         ShownValue(model.mmax) + " must be finite numbers");
+  }
+  if (!(model.mmax > model.mmin)) {
+    throw InvalidOptions("the hazard's Mmax " + ShownValue(model.mmax) + " is not above its Mmin " +
+                         ShownValue(model.mmin));
+  }
+}
+
+namespace {
+
+void CheckRowCount(std::size_t rows, const std::string& what) {
+  if (rows > kMostHazardRows) {
+    throw InvalidOptions(what + " would have " + std::to_string(rows) + " rows, more than the " +
+                         std::to_string(kMostHazardRows) + " a hazard table may have");
+  }
+}
+
+void CheckRows(const HazardModel& model, const std::vector<HazardPoint>& rows) {
+  for (const HazardPoint& row : rows) {
+    bool finite = std::isfinite(row.annual_rate) && std::isfinite(row.return_period) &&
+                  std::isfinite(row.return_period_lower) &&
+                  std::isfinite(row.return_period_upper) && std::isfinite(row.probability_one_year);
+    for (const float p : row.probabilities) finite = finite && std::isfinite(p);
+    if (!finite) {
+      throw InvalidOptions("the law Beta " + ShownValue(model.beta) + ", Lambda " +
+                           ShownValue(model.lambda) + " between Mmin " + ShownValue(model.mmin) +
+                           " and Mmax " + ShownValue(model.mmax) +
+                           " gives no finite hazard at magnitude " + ShownValue(row.magnitude) +
+                           " (exp(-Beta m) leaves single precision)");
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<HazardPoint> CheckedHazard(const HazardModel& model,
+                                       const std::vector<float>& magnitudes,
+                                       const std::vector<float>& spans) {
+  CheckHazardModel(model, spans);
+  CheckRowCount(magnitudes.size(), "the list of hazard magnitudes");
+  for (const float m : magnitudes) {
+    if (!std::isfinite(m)) {
+      throw InvalidOptions("the hazard magnitude " + ShownValue(m) + " is not a finite number");
+    }
+  }
+  std::vector<HazardPoint> rows = Hazard(model, magnitudes, spans);
+  CheckRows(model, rows);
+  return rows;
+}
+
 std::vector<HazardPoint> HazardTable(const HazardModel& model, const std::vector<float>& spans) {
+  CheckHazardModel(model, spans);
+  CheckRowCount(HazardTableRows(model), "the hazard table from Mmin " + ShownValue(model.mmin) +
+                                            " to Mmax " + ShownValue(model.mmax) +
+                                            " in steps of 0.1");
   std::vector<HazardPoint> rows;
   VisitHazardTable(model, spans, [&rows](const HazardPoint& row) { rows.push_back(row); });
+  CheckRows(model, rows);
   return rows;
 }
 
@@ -367,6 +451,7 @@ const char* MmaxStatusName(MmaxStatus status) {
 }
 
 AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
+  if (options.cancel != nullptr && options.cancel->load()) throw Cancelled();
   Validate(options);
   Prepared prepared = Prepare(catalog, options);
   const ResolvedSettings& settings = prepared.settings;
@@ -391,6 +476,7 @@ AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
   } else {
     float mmax = result.start.mmax;
     for (std::int32_t k = 0; k < options.max_runs; ++k) {
+      if (options.cancel != nullptr && options.cancel->load()) throw Cancelled();
       result.runs.push_back(RunOf(prepared, options, result.start, mmax));
       const std::optional<float> next = Offered(result.runs.back(), options, settings.xmax);
       if (!next || std::fabs(*next - mmax) < options.mmax_tolerance) break;
@@ -419,7 +505,48 @@ AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
   result.lambda = last.lambda;
   result.mmax = last.mmax;
   result.uncertainties = UncertaintiesOf(prepared, result.beta, result.lambda, result.mmax);
+  CheckEstimates(result);
   return result;
+}
+
+void CheckEstimates(const AnalysisResult& result) {
+  const Uncertainties& u = result.uncertainties;
+  const auto finite = [](float value, const std::string& figure) {
+    if (!std::isfinite(value)) {
+      throw UnusableEstimate(figure, figure + " is " + ShownValue(value) + ", not a finite number");
+    }
+  };
+  const auto normal = [&finite](float value, const std::string& figure) {
+    finite(value, figure);
+    if (!(value >= FLT_MIN)) {
+      throw UnusableEstimate(figure, figure + " is " + ShownValue(value) +
+                                         ", below the smallest normal single-precision number");
+    }
+  };
+  // An Mmax not above Mmin leaves the law no range: the other figures follow from that.
+  finite(result.settings.mmin, "Mmin");
+  finite(result.settings.xmax, "Xmax");
+  finite(result.mmax, "Mmax");
+  if (!(result.mmax > result.settings.mmin)) {
+    throw UnusableEstimate("Mmax", "Mmax " + ShownValue(result.mmax) + " is not above Mmin " +
+                                       ShownValue(result.settings.mmin));
+  }
+  normal(result.beta, "Beta");
+  normal(result.lambda, "Lambda");
+  const std::pair<float, const char*> figures[] = {
+      {u.sd_beta, "SD(Beta)"},
+      {u.sd_lambda, "SD(Lambda)"},
+      {u.b, "b"},
+      {u.sd_b, "SD(b)"},
+      {u.sd_mmax, "SD(Mmax)"},
+      {u.transmission_coefficient, "the transmission coefficient"},
+      {u.data_share_beta, "the data share of Beta"}};
+  for (const auto& [value, figure] : figures) finite(value, figure);
+  for (std::size_t k = 0; k < u.contributions.size(); ++k) {
+    const std::string part = "the contribution of part " + std::to_string(k + 1);
+    finite(u.contributions[k].beta, part + " to Beta");
+    finite(u.contributions[k].lambda, part + " to Lambda");
+  }
 }
 
 }  // namespace qev

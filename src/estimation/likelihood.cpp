@@ -16,6 +16,8 @@ constexpr float kBelowThreshold = 0.02f;  // rows this far below the threshold a
 constexpr float kInside = 0.01f;          // moves a magnitude just inside the law's range
 constexpr float kCountFloor = 1.0e-35f;   // keeps the log of an expected count finite
 constexpr float kStartOffset = 1.05f;
+// Steps without a better best value after which the simplex search ends.
+constexpr std::int32_t kStallSteps = 1000;
 
 // The trial point must be positive; a comparison with NaN fails as well.
 void GuardTrialPoint(float beta, float lambda) {
@@ -243,12 +245,14 @@ Simplex BuildStartingSimplex(const LikelihoodData& data, float beta0, float lamb
 }
 
 SimplexOutcome SimplexMinimize(Simplex& simplex, const LikelihoodData& data, float tolerance,
-                               std::int32_t limit) {
+                               std::int32_t limit, const std::atomic<bool>* cancel) {
   using Point = std::array<float, 2>;
   auto& v = simplex.Vertex;
   auto& value = simplex.Value;
   auto evaluate = [&data](const Point& p) { return NegLogLikelihood(data, p[0], p[1]); };
   SimplexOutcome outcome;
+  float best = INFINITY;
+  std::int32_t stalled = 0;
   for (;;) {
     // Best (lo), worst (hi) and second worst (nh) vertex.
     int lo = 0;
@@ -272,11 +276,21 @@ SimplexOutcome SimplexMinimize(Simplex& simplex, const LikelihoodData& data, flo
     float spread = std::fabs(v[0][0] - v[1][0]);
     const float spread3 = std::fabs(v[0][0] - v[2][0]);
     if (spread3 > spread) spread = spread3;
-    if (spread < tolerance) {
+    if (spread < tolerance || (v[0] == v[1] && v[0] == v[2])) {
       outcome.Converged = true;
       break;
     }
     if (outcome.Iterations >= limit) break;
+    // No step improved the best value for kStallSteps steps: the simplex
+    // circles at the resolution of single precision, where a tolerance of 0
+    // or NaN would keep it going to the limit.
+    if (value[lo] < best) {
+      best = value[lo];
+      stalled = 0;
+    } else if (++stalled > kStallSteps) {
+      break;
+    }
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) throw Cancelled();
     outcome.Iterations = outcome.Iterations + 1;
 
     Point c{};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "estimation/decoded_catalog.h"
@@ -40,9 +41,14 @@ struct SimplexOutcome {
   bool Converged = false;  // false: the iteration limit ended the search
 };
 
-// Nelder-Mead search; finishes when max_i |Beta(1) - Beta(i)| < tolerance or
-// after `limit` steps, and leaves the centroid of the last simplex in vertex 0.
+// Nelder-Mead search; finishes when max_i |Beta(1) - Beta(i)| < tolerance,
+// when the three vertices are one point (no step can move them again), after
+// 1000 steps in a row that did not lower the best value (the simplex circles
+// at the resolution of single precision: a tolerance of 0 or NaN is never
+// met), or after `limit` steps, and leaves the centroid of the last simplex in
+// vertex 0. Converged is set by the first two. Throws Cancelled when `cancel`
+// is raised (polled before every step).
 SimplexOutcome SimplexMinimize(Simplex& simplex, const LikelihoodData& data, float tolerance,
-                               std::int32_t limit);
+                               std::int32_t limit, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace qev

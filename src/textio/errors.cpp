@@ -82,4 +82,11 @@ NoEstimate::NoEstimate(std::string reason)
     : Error("no starting point can be formed from this catalog: " + reason),
       reason_(std::move(reason)) {}
 
+NoEstimate::NoEstimate(const std::string& message, std::string reason)
+    : Error(message), reason_(std::move(reason)) {}
+
+UnusableEstimate::UnusableEstimate(std::string figure, const std::string& reason)
+    : NoEstimate("the analysis gives no usable estimate: " + reason, reason),
+      figure_(std::move(figure)) {}
+
 }  // namespace qev

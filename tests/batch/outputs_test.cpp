@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -57,6 +59,103 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
   EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
+}
+
+// A result marked ok whose figures are no estimate becomes an
+// unusable-estimate row with nothing of it in the hazard, and a record marked
+// ok with such figures (as it could come from another rank) stops the writer
+// before it writes anything of it.
+TEST(BatchOutputs, NoRowIsOkWithAFigureThatIsNoEstimate) {
+  const BatchPlan plan = PlanBatch(ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml"));
+  const TaskResult good = RunTask(plan, 0);
+  ASSERT_TRUE(good.ok()) << good.message;
+  ASSERT_FALSE(good.hazard.empty());
+  const std::pair<const char*, std::function<void(TaskResult&)>> spoiled[] = {
+      {"SD(Beta) is nan", [](TaskResult& r) { r.analysis->uncertainties.sd_beta = NAN; }},
+      {"Mmax 3.4 is not above Mmin 3.4", [](TaskResult& r) { r.analysis->mmax = 3.4f; }},
+      {"the contribution of part 1 to Beta is inf",
+       [](TaskResult& r) { r.analysis->uncertainties.contributions.at(0).beta = INFINITY; }},
+      {"its hazard at magnitude", [](TaskResult& r) { r.hazard.back().probabilities[0] = NAN; }},
+  };
+  for (const auto& [words, spoil] : spoiled) {
+    TaskResult r = good;
+    spoil(r);
+    const TaskRecord record = MakeRecord(plan, r);
+    EXPECT_FALSE(record.ok) << words;
+    EXPECT_NE(record.csv.find(",unusable-estimate,"), std::string::npos) << record.csv;
+    EXPECT_NE(record.csv.find(words), std::string::npos) << record.csv;
+    EXPECT_TRUE(record.hazard_csv.empty()) << words;
+  }
+
+  TempFolder folder;
+  folder.MakeDir("out");
+  folder.Write("out/results.csv", "earlier\n");
+  TaskRecord record = MakeRecord(plan, good);
+  ASSERT_TRUE(record.ok);
+  record.sd_lambda = NAN;
+  {
+    BatchWriter writer(plan, folder.Path("out"));
+    try {
+      writer.Add(record);
+      ADD_FAILURE() << "a record marked ok with SD(Lambda) nan was written";
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), "task 0 is marked ok but its sd_lambda is nan");
+    }
+  }
+  EXPECT_EQ(folder.Read("out/results.csv"), "earlier\n");
+}
+
+// Logic trees are counted before any branch is made: beyond 10^6 tasks the
+// job is refused with the count and the limit (the count saturates).
+TEST(BatchJob, TreesBeyondTheTaskLimitAreRefusedBeforeAnythingIsRead) {
+  const struct {
+    std::size_t zones;
+    std::int32_t replicates;
+    std::size_t sets;  // of two alternatives each
+    std::uint64_t tasks;
+  } trees[] = {{1, 0, 19, 524288},     {1, 0, 20, 1048576},    {3, 99, 0, 300},
+               {1, 0, 30, 1073741824}, {2, 1, 63, UINT64_MAX}, {1, 0, 64, UINT64_MAX}};
+  for (const auto& t : trees) {
+    BatchJob job;
+    job.source = "tree.toml";
+    job.replicates = t.replicates;
+    for (std::size_t z = 0; z < t.zones; ++z) {
+      BatchZone& zone = job.zones.emplace_back();
+      zone.name = "z" + std::to_string(z);
+      zone.complete.push_back({"no_such.dat", 1});
+    }
+    for (std::size_t k = 0; k < t.sets; ++k) {
+      job.branch_sets.push_back(
+          {"s" + std::to_string(k), {{"a", 0.5, {}, {}}, {"b", 0.5, {}, {}}}});
+    }
+    EXPECT_EQ(CountTasks(job), t.tasks) << t.sets << " sets";
+    if (t.tasks <= kMostTasks) continue;
+    try {
+      PlanBatch(job);
+      ADD_FAILURE() << t.sets << " sets: planned";
+    } catch (const InvalidOptions& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind("tree.toml: the job makes ", 0), 0u) << message;
+      EXPECT_NE(message.find("more than the limit of 1000000; run it with --force"),
+                std::string::npos)
+          << message;
+    }
+  }
+}
+
+// A run whose cancellation flag is raised stops and puts nothing in place.
+TEST(BatchRun, ACancelledRunLeavesTheEarlierResults) {
+  const BatchPlan plan = PlanBatch(ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml"));
+  TempFolder folder;
+  folder.MakeDir("out");
+  folder.Write("out/results.csv", "earlier\n");
+  std::atomic<bool> cancel{true};
+  RunOptions options;
+  options.threads = 2;
+  options.cancel = &cancel;
+  EXPECT_THROW(RunBatch(plan, folder.Path("out"), options), Cancelled);
+  EXPECT_EQ(folder.Read("out/results.csv"), "earlier\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("out/summary.csv")));
 }
 
 // A job asking for calibrated intervals: each cell's catalog gets its line of
@@ -149,6 +248,12 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   // unless Mmax is capped (fixed at the cap).
   folder.Write("unsettled.toml", good + "max_runs = 1\n");
   folder.Write("capped.toml", good + "max_runs = 1\nmmax_cap = 7.0\n");
+  // Figures that are no estimate: an Xmax below Mmin, an Mmax of 100 (both
+  // once ok rows with exit status 0).
+  folder.Write("x.dat", "1950 1 1\n1999 12 31\n4.0\n4.5 0.1\n4.7 0.1\n5.1 0.1\n4.2 0.1\n");
+  const std::string zone = "[[zone]]\nname = \"z\"\ncomplete = [\"x.dat\"]\n";
+  folder.Write("xmax.toml", "[defaults]\nmmin = 4.0\nxmax = 3.0\n" + zone);
+  folder.Write("mmax.toml", good + "mmax = [100]\n");  // once maxMag="100" in OpenQuake
   const ToolRun runs[] = {
       {"some tasks fail", "-o small '" + data + "/small_job.toml'", 2,
        "16 of 64 tasks failed (see small/results.csv)"},
@@ -161,6 +266,8 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
        "WARNING: zone ex, branch base: Mmax did not settle (7.2): left out of the OpenQuake "
        "files; fix or cap Mmax (mmax, mmax_cap)"},
       {"capped Mmax", "capped.toml", 0, ""},
+      {"Xmax below Mmin", "xmax.toml", 2, "1 of 1 tasks failed"},
+      {"an Mmax of 100", "mmax.toml", 2, "3 of 3 tasks failed"},
   };
   for (const ToolRun& run : runs) {
     const auto outcome = folder.Run(tool + run.job);
@@ -174,6 +281,16 @@ TEST(BatchTool, ExitStatusesAndTheFilesWritten) {
   EXPECT_NE(folder.Read("capped-results/summary.csv").find(",fixed,"), std::string::npos);
   EXPECT_NE(folder.Read("capped-results/report.html").find("<td>fixed</td>"), std::string::npos);
   EXPECT_EQ(folder.Read("capped-results/report.html").find("did not settle"), std::string::npos);
+  for (const auto& [job, reason] : {std::pair{"xmax", "Mmax 3.5 is not above Mmin 4"},
+                                    std::pair{"mmax", "the transmission coefficient is nan"}}) {
+    const std::string rows = folder.Read(std::string(job) + "-results/results.csv");
+    EXPECT_NE(
+        rows.find(std::string(",unusable-estimate,\"the analysis gives no usable estimate: ") +
+                  reason),
+        std::string::npos)
+        << rows;
+    EXPECT_EQ(folder.Read(std::string(job) + "-results/hazard.csv"), kHazardCsvHeader);
+  }
 
   // The zones of classic files without a place and the zone without a
   // catalog are left out of the OpenQuake models, each with a warning.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -238,6 +239,134 @@ TEST(Analyze, ErrorsAreTypedAndSayWhatIsWrong) {
   Catalog both = TwoExtremeEvents();
   both.complete = OneCompletePart().complete;
   EXPECT_NO_THROW(Resolve(both, extremes));
+}
+
+// An analysis that ends with figures that are no estimate fails with the
+// figure named, never returns them; a raised cancellation flag ends it.
+TEST(Analyze, FiguresThatAreNoEstimateAreAFailureNotAResult) {
+  const struct {
+    Catalog catalog;
+    AnalysisOptions options;
+    std::string figure;
+    std::string message;
+  } cases[] = {
+      // SIG(Xmax)^2 leaves single precision: the SD of Mmax is infinite.
+      {OneCompletePart(),
+       [] {
+         AnalysisOptions o = Options(4.0f, 6.3f);
+         o.sig_xmax = 1e30f;
+         return o;
+       }(),
+       "SD(Mmax)", "the analysis gives no usable estimate: SD(Mmax) is inf, not a finite number"},
+      // A given Xmax below Mmin: the run at Xmax + 0.5 has no range above Mmin.
+      {OneCompletePart(),
+       [] {
+         AnalysisOptions o = Options(4.0f, 3.0f);
+         o.procedure = MmaxProcedure::None;
+         return o;
+       }(),
+       "Mmax", "the analysis gives no usable estimate: Mmax 3.5 is not above Mmin 4"},
+  };
+  for (const auto& c : cases) {
+    try {
+      const AnalysisResult r = Analyze(c.catalog, c.options);
+      ADD_FAILURE() << c.message << ": returned Beta " << r.beta << ", SD "
+                    << r.uncertainties.sd_beta;
+    } catch (const UnusableEstimate& e) {
+      EXPECT_EQ(e.what(), c.message);
+      EXPECT_EQ(e.figure(), c.figure);
+    } catch (const Error& e) {
+      ADD_FAILURE() << c.message << ": " << e.what();
+    }
+  }
+  // The check itself, on a result made by hand: each figure in turn.
+  AnalysisResult good = Analyze(ExampleRegion(), Options(3.4f, 6.3f));
+  EXPECT_NO_THROW(CheckEstimates(good));
+  const std::vector<std::pair<std::string, std::function<void(AnalysisResult&)>>> spoiled = {
+      {"Beta", [](AnalysisResult& r) { r.beta = 1e-40f; }},
+      {"Lambda", [](AnalysisResult& r) { r.lambda = 0.0f; }},
+      {"SD(Beta)", [](AnalysisResult& r) { r.uncertainties.sd_beta = std::nanf(""); }},
+      {"SD(Lambda)", [](AnalysisResult& r) { r.uncertainties.sd_lambda = INFINITY; }},
+      {"the transmission coefficient",
+       [](AnalysisResult& r) { r.uncertainties.transmission_coefficient = std::nanf(""); }},
+      {"the contribution of part 2 to Lambda",
+       [](AnalysisResult& r) { r.uncertainties.contributions.at(1).lambda = std::nanf(""); }},
+      {"the data share of Beta",
+       [](AnalysisResult& r) { r.uncertainties.data_share_beta = std::nanf(""); }},
+      {"Mmax", [](AnalysisResult& r) { r.mmax = r.settings.mmin; }},
+      {"Xmax", [](AnalysisResult& r) { r.settings.xmax = std::nanf(""); }},
+  };
+  for (const auto& [figure, spoil] : spoiled) {
+    AnalysisResult r = good;
+    spoil(r);
+    try {
+      CheckEstimates(r);
+      ADD_FAILURE() << figure << ": passed";
+    } catch (const UnusableEstimate& e) {
+      EXPECT_EQ(e.figure(), figure) << e.what();
+    }
+  }
+  std::atomic<bool> cancel{true};
+  AnalysisOptions cancelled = Options(3.4f, 6.3f);
+  cancelled.cancel = &cancel;
+  EXPECT_THROW(Analyze(ExampleRegion(), cancelled), Cancelled);
+}
+
+// The hazard for the tools: models, spans and magnitudes that give no hazard
+// are refused with the value and the bound; the classic table over a sound
+// range is built as before.
+TEST(Hazard, ModelsThatGiveNoHazardAreRefusedWithTheBound) {
+  const HazardModel sound{2.3f, 10.0f, 0.5f, 3.0f, 7.0f};
+  const std::vector<float> spans{50.0f, 100.0f};
+  const struct {
+    HazardModel model;
+    std::vector<float> spans;
+    std::vector<float> magnitudes;  // empty: the classic table
+    std::string words;
+  } cases[] = {
+      {{std::nanf(""), 10.0f, 0.5f, 3.0f, 7.0f},
+       spans,
+       {},
+       "the hazard's Beta nan is not a finite"},
+      {{2.3f, 0.0f, 0.5f, 3.0f, 7.0f},
+       spans,
+       {},
+       "the hazard's Lambda 0 is not a finite number at or above 1.18e-38"},
+      {{2.3f, 1e-45f, 0.5f, 3.0f, 7.0f}, spans, {}, "the hazard's Lambda 1.401298e-45"},
+      {sound, {50.0f, 1e-45f}, {}, "the hazard span 2 (years) 1.401298e-45"},
+      {sound, {-1.0f}, {}, "the hazard span 1 (years) -1"},
+      {{2.3f, 10.0f, -0.5f, 3.0f, 7.0f},
+       spans,
+       {},
+       "SD of Lambda -0.5 is not a finite number at or above 0"},
+      {{2.3f, 10.0f, 0.5f, 7.0f, 7.0f}, spans, {}, "the hazard's Mmax 7 is not above its Mmin 7"},
+      {{2.3f, 10.0f, 0.5f, 3.0f, INFINITY}, spans, {}, "must be finite numbers"},
+      {{2.3f, 10.0f, 0.5f, -1e6f, 7.0f},
+       spans,
+       {},
+       "the hazard table from Mmin -1000000 to Mmax 7 in steps of 0.1 would have 10000071 rows, "
+       "more than the 10000"},
+      {{1e30f, 10.0f, 0.5f, 3.0f, 7.0f}, spans, {4.0f}, "gives no finite hazard at magnitude 4"},
+      {sound, spans, {4.0f, std::nanf("")}, "the hazard magnitude nan is not a finite number"},
+      {sound, spans, std::vector<float>(10001, 4.0f),
+       "the list of hazard magnitudes would have 10001 rows"},
+  };
+  for (const auto& c : cases) {
+    try {
+      if (c.magnitudes.empty()) {
+        HazardTable(c.model, c.spans);
+      } else {
+        CheckedHazard(c.model, c.magnitudes, c.spans);
+      }
+      ADD_FAILURE() << c.words << ": accepted";
+    } catch (const InvalidOptions& e) {
+      EXPECT_NE(std::string(e.what()).find(c.words), std::string::npos) << e.what();
+    }
+  }
+  // The bound counts the rows the table has.
+  EXPECT_EQ(HazardTableRows(sound), HazardTable(sound, spans).size());
+  EXPECT_EQ(CheckedHazard(sound, {4.0f}, spans).front().annual_rate,
+            Hazard(sound, {4.0f}, spans).front().annual_rate);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <vector>
 
 #include "estimation/engine_detail.h"
 #include "estimation/uncertainty.h"
+#include "qev/errors.h"
 #include "worked_catalog.h"
 
 namespace qev {
@@ -61,6 +63,29 @@ TEST(SimplexMinimize, IterationLimitEndsWithTheCentroidWithoutConvergence) {
   EXPECT_EQ(outcome.Iterations, 99);
   EXPECT_FALSE(outcome.Converged);
   EXPECT_TRUE(std::isfinite(simplex.Vertex[0][0]));
+
+  // A tolerance that is not a number passes no comparison: the limit ends
+  // the search (the same steps as a tolerance of 0), and with a limit of
+  // 2^31 - 1 the search ends where 1000 steps no longer lower the best value.
+  Simplex nan = start;
+  outcome = SimplexMinimize(nan, example.Data(), std::nanf(""), 99);
+  EXPECT_EQ(outcome.Iterations, 99);
+  EXPECT_EQ(nan.Vertex, simplex.Vertex);
+  nan = start;
+  outcome = SimplexMinimize(nan, example.Data(), std::nanf(""), 2147483647);
+  EXPECT_FALSE(outcome.Converged);
+  EXPECT_LT(outcome.Iterations, 100000);
+  EXPECT_GT(outcome.Iterations, 1000);
+  // It ends at the minimum the converged search finds.
+  Simplex converged = start;
+  SimplexMinimize(converged, example.Data(), 0.002f, 99);
+  EXPECT_NEAR(nan.Vertex[0][0], converged.Vertex[0][0], 0.002f);
+  EXPECT_NEAR(nan.Vertex[0][1], converged.Vertex[0][1], 0.01f * converged.Vertex[0][1]);
+
+  // A raised cancellation flag ends the search before its next step.
+  std::atomic<bool> cancel{true};
+  simplex = start;
+  EXPECT_THROW(SimplexMinimize(simplex, example.Data(), 0.002f, 99, &cancel), Cancelled);
 }
 
 // Random catalogs, with magnitudes on a coarse grid and on any hundredth, SDs

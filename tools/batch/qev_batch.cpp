@@ -22,7 +22,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: qev-batch [--jobs N] [--output DIR] [--quiet] JOB.toml\n"
+    "Usage: qev-batch [--jobs N] [--output DIR] [--quiet] [--force] JOB.toml\n"
     "       mpirun -np N qev-batch [--jobs N] [--output DIR] JOB.toml\n"
     "       qev-batch -h | --help | --version\n";
 
@@ -60,13 +60,14 @@ int Run(int argc, char** argv) {
 #endif
   CLI::App app("qev-batch");
   app.set_help_flag();
-  bool short_help = false, help = false, version = false, quiet = false;
+  bool short_help = false, help = false, version = false, quiet = false, force = false;
   unsigned jobs = 0;
   std::string job_file, output;
   app.add_flag("-h", short_help);
   app.add_flag("--help", help);
   app.add_flag("--version", version);
   app.add_flag("-q,--quiet", quiet);
+  app.add_flag("--force", force);
   app.add_option("-j,--jobs", jobs)->check(CLI::Range(1u, 4096u));
   app.add_option("-o,--output", output);
   app.add_option("job", job_file);
@@ -96,7 +97,7 @@ int Run(int argc, char** argv) {
   try {
     qev::BatchJob job = qev::ReadBatchJob(job_file);
     if (!output.empty()) job.output = output;
-    plan = qev::PlanBatch(std::move(job));
+    plan = qev::PlanBatch(std::move(job), force);
   } catch (const std::exception& error) {
     if (rank0) std::cerr << "ERROR: " << error.what() << "\n";
     return 1;
