@@ -357,8 +357,10 @@ std::vector<Replicate> RunReplicates(const Catalog& catalog, const AnalysisOptio
   for (std::size_t i = 0; i < replicates.size(); ++i) seeds.push_back(detail::SplitMix64(state));
   const std::size_t threads =
       std::min<std::size_t>(static_cast<std::size_t>(bootstrap.threads), replicates.size());
+  // A raised cancellation flag ends every thread at its next replicate.
+  const auto cancelled = [&] { return options.cancel != nullptr && options.cancel->load(); };
   auto work = [&](std::size_t first) {
-    for (std::size_t i = first; i < replicates.size(); i += threads) {
+    for (std::size_t i = first; i < replicates.size() && !cancelled(); i += threads) {
       replicates[i] =
           RunReplicate(catalog, options, law, envelope, bootstrap.hazard_magnitudes, seeds[i]);
     }
@@ -367,6 +369,7 @@ std::vector<Replicate> RunReplicates(const Catalog& catalog, const AnalysisOptio
   for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work, t);
   work(0);
   for (std::thread& thread : pool) thread.join();
+  if (cancelled()) throw Cancelled();
   return replicates;
 }
 

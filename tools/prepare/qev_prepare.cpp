@@ -464,6 +464,12 @@ void PrepareAndAnalyze(qev::PrepareJob job, bool print) {
     for (std::size_t k = 1; analysis && k < analysis->runs.size(); ++k) {
       options.session.next_mmax.push_back(analysis->runs[k].mmax);
     }
+    // Without an analysis the runs at the Mmax the user fixed are still
+    // typed, so that the classic checks see them (an Mmax below Xmax gives no
+    // estimate and is no answer the classic program takes).
+    if (!analysis && job.analysis.mmax_values) {
+      for (const float mmax : *job.analysis.mmax_values) options.session.next_mmax.push_back(mmax);
+    }
     options.inputs.emplace_back(job.catalog);
     if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
     if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
