@@ -18,10 +18,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "fuzz_common.h"
 #include "console/formatter.h"
 #include "console/sink.h"
 #include "console/stop.h"
+#include "fuzz_common.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "console/stop.h"
 #include "fuzz_common.h"
 #include "qev/errors.h"
 #include "textio/reader.h"
-#include "console/stop.h"
 
 namespace {
 

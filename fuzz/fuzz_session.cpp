@@ -34,9 +34,9 @@
 #include <vector>
 
 #include "classic/run_session.h"
+#include "console/textio.h"
 #include "fuzz_common.h"
 #include "textio/reader.h"
-#include "console/textio.h"
 
 namespace fs = std::filesystem;
 

@@ -7,9 +7,9 @@
 #include "catalog/scaled.h"
 #include "classic/capacities.h"
 #include "classic/catalog_reading.h"
+#include "console/stop.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
-#include "console/stop.h"
 
 namespace qev {
 

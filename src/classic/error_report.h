@@ -3,8 +3,8 @@
 // not positive.
 #pragma once
 
-#include "qev/errors.h"
 #include "console/stop.h"
+#include "qev/errors.h"
 
 namespace qev {
 

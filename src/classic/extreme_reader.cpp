@@ -5,9 +5,9 @@
 
 #include "classic/capacities.h"
 #include "classic/catalog_reading.h"
+#include "console/stop.h"
 #include "qev/classic_files.h"
 #include "qev/errors.h"
-#include "console/stop.h"
 
 namespace qev {
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "classic/figure_formats.h"
-#include "qev/analysis.h"
 #include "console/sink.h"
+#include "qev/analysis.h"
 
 namespace qev {
 

@@ -1,8 +1,8 @@
 #include "classic/results_report.h"
 
 #include "classic/figure_formats.h"
-#include "qev/analysis.h"
 #include "console/sink.h"
+#include "qev/analysis.h"
 
 namespace qev {
 

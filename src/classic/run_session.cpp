@@ -22,10 +22,10 @@
 #include "classic/session.h"
 #include "classic/starting_point.h"
 #include "classic/threshold_dialog.h"
+#include "console/stop.h"
 #include "qev/analysis.h"
 #include "qev/classic_bounds.h"
 #include "qev/errors.h"
-#include "console/stop.h"
 
 namespace qev {
 

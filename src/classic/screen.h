@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <string>
 
-#include "qev/classic_bounds.h"
 #include "console/sink.h"
 #include "console/textio.h"
+#include "qev/classic_bounds.h"
 
 namespace qev {
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "classic/records.h"
+#include "console/textio.h"
 #include "qev/analysis.h"
 #include "qev/catalog.h"
-#include "console/textio.h"
 
 namespace qev {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "console/stop.h"
 #include "qev/analysis.h"
 #include "qev/classic_bounds.h"
 #include "qev/errors.h"
-#include "console/stop.h"
 
 namespace qev {
 namespace {

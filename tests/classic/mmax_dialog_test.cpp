@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "harness/harness.h"
 #include "console/formatter.h"
+#include "harness/harness.h"
 
 namespace qev {
 namespace {

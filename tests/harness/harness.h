@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "classic/session.h"
-#include "qev/catalog.h"
 #include "console/stop.h"
 #include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev::testing {
 
