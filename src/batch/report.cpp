@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "batch/outputs.h"
@@ -305,12 +306,16 @@ std::string HazardFigures(const BatchPlan& plan, const std::vector<CellOutcome>&
 
 std::string Histogram(const std::string& id, const std::string& label,
                       const std::vector<double>& values, double own) {
-  double low = own, high = own;
+  // The range of the finite values and the catalog's own (a figure that is
+  // no number has no bin).
+  double low = std::isfinite(own) ? own : std::numeric_limits<double>::infinity();
+  double high = std::isfinite(own) ? own : -std::numeric_limits<double>::infinity();
   for (double x : values) {
-    if (std::isnan(x)) continue;
+    if (!std::isfinite(x)) continue;
     low = std::min(low, x);
     high = std::max(high, x);
   }
+  if (low > high || !std::isfinite(high - low)) low = high = std::isfinite(own) ? own : 0.0;
   if (!(high > low)) {
     low -= 0.5;
     high += 0.5;
@@ -319,8 +324,9 @@ std::string Histogram(const std::string& id, const std::string& label,
   const double width = (high - low) / kBins;
   std::vector<double> counts(kBins, 0.0);
   for (double x : values) {
-    if (std::isnan(x)) continue;
-    counts[std::min(kBins - 1, static_cast<int>((x - low) / width))] += 1.0;
+    if (!std::isfinite(x)) continue;
+    const double at = (x - low) / width;  // outside [low, high] when the range was reset
+    counts[static_cast<std::size_t>(at > 0.0 ? std::min(at, kBins - 1.0) : 0.0)] += 1.0;
   }
   const double most = *std::max_element(counts.begin(), counts.end());
   SvgPlot plot(id, 240, 200, {low - width, high + width, false, label},

@@ -175,10 +175,14 @@ std::string SvgPlot::Ticks() const {
            "\" stroke=\"#e4e4e4\"/>\n<text x=\"" + Fixed(left_ - 4) + "\" y=\"" + Fixed(Y(v) + 3) +
            "\" font-size=\"10\" text-anchor=\"end\">" + text + "</text>\n";
   };
+  // An axis whose ends are no numbers, or too far out for its width to be
+  // resolved in double precision, gets no ticks.
   auto each = [&](const Axis& a, auto&& draw) {
     if (a.log) {
-      const int first = static_cast<int>(std::ceil(std::log10(a.low) - 1e-9));
-      const int last = static_cast<int>(std::floor(std::log10(a.high) + 1e-9));
+      const double low = std::log10(a.low), high = std::log10(a.high);
+      if (!std::isfinite(low) || !std::isfinite(high)) return;
+      const int first = static_cast<int>(std::ceil(low - 1e-9));
+      const int last = static_cast<int>(std::floor(high + 1e-9));
       const int step = std::max(1, (last - first) / 6 + 1);
       for (int e = first; e <= last; e += step) {
         char text[16];
@@ -188,7 +192,15 @@ std::string SvgPlot::Ticks() const {
       return;
     }
     const double step = NiceStep(a.high - a.low, 6);
-    for (double v = std::ceil(a.low / step - 1e-9) * step; v <= a.high + 1e-9 * step; v += step) {
+    if (!std::isfinite(a.low) || !std::isfinite(a.high) || !(step > 0.0) || !std::isfinite(step)) {
+      return;
+    }
+    const double first = std::ceil(a.low / step - 1e-9);
+    const double last = std::floor(a.high / step + 1e-9);
+    if (!(last - first < 100.0)) return;
+    const int ticks = static_cast<int>(last - first);
+    for (int k = 0; k <= ticks; ++k) {
+      const double v = (first + k) * step;
       draw(v, TickText(std::fabs(v) < 1e-12 * step ? 0.0 : v));
     }
   };

@@ -276,14 +276,15 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& checked) {
     std::string runs;
     std::string json_runs;
     for (const RunResult& run : a.runs) {
-      runs += (runs.empty() ? "" : " ") + Real(run.mmax) + ":" +
-              (run.suggested_mmax ? Real(*run.suggested_mmax) : "") + ":" +
-              std::to_string(run.iterations) + ":" + (run.converged ? "1" : "0");
-      json_runs +=
-          std::string(json_runs.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
-          ",\"suggested\":" + (run.suggested_mmax ? JsonReal(*run.suggested_mmax) : "null") +
-          ",\"iterations\":" + std::to_string(run.iterations) +
-          ",\"converged\":" + (run.converged ? "true" : "false") + "}";
+      // A suggestion that is no number is no suggestion (empty, null).
+      const bool suggested = run.suggested_mmax && std::isfinite(*run.suggested_mmax);
+      runs += (runs.empty() ? "" : " ") + (std::isfinite(run.mmax) ? Real(run.mmax) : "") + ":" +
+              (suggested ? Real(*run.suggested_mmax) : "") + ":" + std::to_string(run.iterations) +
+              ":" + (run.converged ? "1" : "0");
+      json_runs += std::string(json_runs.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
+                   ",\"suggested\":" + (suggested ? JsonReal(*run.suggested_mmax) : "null") +
+                   ",\"iterations\":" + std::to_string(run.iterations) +
+                   ",\"converged\":" + (run.converged ? "true" : "false") + "}";
     }
     std::string contributions;
     std::string json_contributions;
