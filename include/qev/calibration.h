@@ -85,11 +85,14 @@ struct BootstrapOptions {
 // corrected estimate the estimate less that bias, sd the SD of stage 2's
 // re-estimates (inverted: carried back to the law's scale). The intervals:
 //   Inverted (Carpenter 1999): stage 3 gives the slopes S of the mean
-//     re-estimates of (b, Lambda, Mmax) against the law's; each stage 2
-//     re-estimate's deviation from their mean is carried back as S^-1 times
-//     it, and the bounds are the corrected law plus S^-1 (estimate - mean)
-//     less the 84.13th/15.87th (97.5th/2.5th) percentiles of those. With Mmax
-//     given, b and Lambda only.
+//     re-estimates of (b, Lambda, Mmax) against the law's, and how the
+//     spread of each grows with its law; each stage 2 re-estimate's
+//     deviation from their mean is carried back as S^-1 times it, and the
+//     bounds are the corrected law plus S^-1 (estimate - mean) less the
+//     84.13th/15.87th (97.5th/2.5th) percentiles of those, scaled by the
+//     spread at the bound's law. With Mmax given, b and Lambda only. The
+//     hazard band: the percentiles of the rate over the laws of the
+//     inversion (the others: the basic construction on the log rate).
 //   Studentized: t = (re-estimate - the value of the law it was drawn from) /
 //     (its own reported SD) over the replicates of both stages; the bounds
 //     the estimate less the 84.13th/15.87th (97.5th/2.5th) percentiles of t
@@ -133,7 +136,7 @@ struct CalibratedIntervals {
   // False when the intervals cannot be trusted to cover the truth as stated:
   // Mmax far above the largest observed event (the likelihood hardly bounds
   // it); many unsettled or failed replicates; for the inverted intervals a
-  // slope outside 0.25-2, slopes that cannot be inverted, or stage 1's mean
+  // slope outside 0.5-2, slopes that cannot be inverted, or stage 1's mean
   // re-estimate more than three standard errors from where the slopes put it
   // (the re-estimates do not move linearly with the law); for the others a
   // bias that changes fast with the law (the mean re-estimate moving by less

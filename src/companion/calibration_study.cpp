@@ -272,7 +272,9 @@ std::string StudyCsv(const StudyResult& result) {
 std::string EstimatesCsv(const StudyResult& result) {
   std::ostringstream out;
   out << "seed,procedure,ok,b,sd_b,lambda,sd_lambda,mmax,sd_mmax,b_corrected,lambda_corrected,"
-         "mmax_corrected,b_boot_sd,lambda_boot_sd,mmax_boot_sd\n";
+         "mmax_corrected,b_boot_sd,lambda_boot_sd,mmax_boot_sd,b_lower68,b_upper68,b_lower95,"
+         "b_upper95,lambda_lower68,lambda_upper68,lambda_lower95,lambda_upper95,mmax_lower68,"
+         "mmax_upper68,mmax_lower95,mmax_upper95,calibrated\n";
   for (const StudyEstimate& e : result.Estimates) {
     out << e.Seed << ',' << e.Procedure << ',' << (e.Ok ? 1 : 0) << ',' << Number(e.B, 4) << ','
         << Number(e.SdB, 4) << ',' << Number(e.Lambda, 4) << ',' << Number(e.SdLambda, 4) << ','
@@ -282,8 +284,13 @@ std::string EstimatesCsv(const StudyResult& result) {
       out << ',' << Number(b.Bc[0], 4) << ',' << Number(b.Lc[0], 4) << ',' << Number(b.Mc[0], 4)
           << ',' << Number(b.BootSd[0], 4) << ',' << Number(b.BootSd[1], 4) << ','
           << Number(b.BootSd[2], 4);
+      // The bounds of the first method, to see on which side the truth is missed.
+      for (const double* bounds : {b.Bc, b.Lc, b.Mc}) {
+        for (int k = 1; k < 5; ++k) out << ',' << Number(bounds[k], 4);
+      }
+      out << ',' << (b.Calibrated ? 1 : 0);
     } else {
-      out << ",,,,,,";
+      out << std::string(19, ',');
     }
     out << '\n';
   }

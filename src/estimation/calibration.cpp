@@ -286,6 +286,13 @@ CalibratedValue Summarise(double estimate, double centre, const std::vector<doub
 // result is flagged.
 constexpr double kFlattestSlope = 0.25;
 constexpr double kSteepestSlope = 2.0;
+// Below this slope the estimate follows its truth by less than half (with
+// little data the prior on b and the other quantities' errors carry it): the
+// intervals are built, but the result is flagged.
+constexpr double kFollowsTruth = 0.5;
+// The growth of the spread with the law, times the farthest a bound's
+// deviation or the middle lies from the corrected law, is held below this.
+constexpr double kMostSpreadGrowth = 0.5;
 // Standard errors by which stage 1's mean may miss the linear model's.
 constexpr double kLinearCheck = 3.0;
 
@@ -492,6 +499,37 @@ double SlopeOf(const BootstrapSample& sample, std::size_t p, std::size_t q) {
   return n > 0.0 ? sum / n / step : std::nan("");
 }
 
+// How the spread of the re-estimates of quantity q grows with the law's q
+// (on the scales above): the SD of stage 3's re-estimates with q moved over
+// the SD of the same seeds' re-estimates in stage 2, less one, per unit of
+// the move. Zero without enough pairs or where the spreads are not finite.
+double SpreadGrowth(const BootstrapSample& sample, std::size_t q) {
+  const std::vector<Replicate>& shifted = sample.shifted[q];
+  const double law = LawValues(sample.corrected)[q];
+  const double step = Scaled(q, law + sample.shifts[q]) - Scaled(q, law);
+  std::vector<double> moved;
+  std::vector<double> kept;
+  for (std::size_t i = 0; i < shifted.size() && i < sample.stage2.size(); ++i) {
+    if (!shifted[i].ok || !sample.stage2[i].ok) continue;
+    const double a = Scaled(q, shifted[i].*kFields[q]);
+    const double b = Scaled(q, sample.stage2[i].*kFields[q]);
+    if (!std::isfinite(a) || !std::isfinite(b)) continue;
+    moved.push_back(a);
+    kept.push_back(b);
+  }
+  if (moved.size() < 3 || !(step > 0.0)) return 0.0;
+  auto sd = [](const std::vector<double>& x) {
+    double mean = 0.0;
+    for (double v : x) mean += v / static_cast<double>(x.size());
+    double squares = 0.0;
+    for (double v : x) squares += (v - mean) * (v - mean);
+    return std::sqrt(squares / static_cast<double>(x.size() - 1));
+  };
+  const double below = sd(kept);
+  const double growth = (sd(moved) / below - 1.0) / step;
+  return below > 0.0 && std::isfinite(growth) ? growth : 0.0;
+}
+
 // The slopes of the mean re-estimates against the law (column q: the law's
 // quantity q moved), flagged and replaced by the clamped diagonal where an
 // estimate hardly follows its own truth, overshoots it, or the matrix cannot
@@ -524,6 +562,8 @@ Matrix Slopes(const BootstrapSample& sample, std::size_t n, CalibratedIntervals&
     if (!(slopes[q][q] >= kFlattestSlope && slopes[q][q] <= kSteepestSlope)) {
       FlagSlope(result, q, slopes[q][q]);
       diagonal = true;
+    } else if (slopes[q][q] < kFollowsTruth) {
+      FlagSlope(result, q, slopes[q][q]);
     }
   }
   Matrix check;
@@ -594,8 +634,11 @@ void CheckLinear(const BootstrapSample& sample, const Matrix& slopes, std::size_
 // slopes^-1, and the bounds of a quantity are the linear inversion of the
 // estimate less the percentiles of those. With Mmax given (no procedure) only
 // b and Lambda are inverted.
-void InvertAll(const BootstrapSample& sample, bool mmax_estimated, const Vector& estimate,
-               CalibratedIntervals& result) {
+// Returns the laws of the test inversion, one per stage 2 replicate: the
+// corrected law plus slopes^-1 (estimate - mean - deviation), whose spread
+// gives the hazard band.
+std::vector<SimulationLaw> InvertAll(const BootstrapSample& sample, bool mmax_estimated,
+                                     const Vector& estimate, CalibratedIntervals& result) {
   const std::size_t n = mmax_estimated ? 3 : 2;
   const std::string flagged = result.warning;
   const Matrix slopes = Slopes(sample, n, result);
@@ -609,18 +652,35 @@ void InvertAll(const BootstrapSample& sample, bool mmax_estimated, const Vector&
   for (std::size_t p = 0; p < n; ++p) offset[p] = Scaled(p, estimate[p]) - mean[p];
   const Vector centre = Times(inverse, offset, n);
   std::array<std::vector<double>, 3> carried;
+  std::vector<SimulationLaw> laws;
   for (const Vector& x : draws) {
     Vector deviation = {0.0, 0.0, 0.0};
     for (std::size_t p = 0; p < n; ++p) deviation[p] = x[p] - mean[p];
     const Vector back = Times(inverse, deviation, n);
     for (std::size_t p = 0; p < n; ++p) carried[p].push_back(back[p]);
+    SimulationLaw moved = sample.corrected;
+    moved.beta = (kBFromBeta * moved.beta + centre[0] - back[0]) / kBFromBeta;
+    moved.lambda = Unscaled(1, Scaled(1, moved.lambda) + centre[1] - back[1]);
+    moved.mmax += centre[2] - back[2];
+    laws.push_back(moved);
   }
   CalibratedValue* values[3] = {&result.b, &result.lambda, &result.mmax};
   for (std::size_t p = 0; p < n; ++p) {
     CalibratedValue& v = *values[p];
-    const double middle = Scaled(p, law[p]) + centre[p];
+    const double at = Scaled(p, law[p]);
+    const double middle = at + centre[p];
+    // The law L at which the estimate lies at the percentile: the deviation
+    // c there is stage 2's scaled by 1 + g (L - at), so that
+    // L = middle - c (1 + g (middle - at)) / (1 + g c). With |g| at most
+    // half the inverse of the largest |c| and of |middle - at| the bounds
+    // keep their order and the scale stays within 1/3-3.
+    double reach = std::fabs(middle - at);
+    for (double q : {0.025, 0.975}) reach = std::max(reach, std::fabs(Percentile(carried[p], q)));
+    const double most = reach > 0.0 ? kMostSpreadGrowth / reach : 0.0;
+    const double g = std::clamp(SpreadGrowth(sample, p), -most, most);
     auto bound = [&](double percentile) {
-      return Unscaled(p, middle - Percentile(carried[p], percentile));
+      const double c = Percentile(carried[p], percentile);
+      return Unscaled(p, middle - c * (1.0 + g * (middle - at)) / (1.0 + g * c));
     };
     v.lower68 = bound(0.8413);
     v.upper68 = bound(0.1587);
@@ -628,6 +688,32 @@ void InvertAll(const BootstrapSample& sample, bool mmax_estimated, const Vector&
     v.upper95 = bound(0.025);
     v.sd = (v.upper68 - v.lower68) / 2.0;
   }
+  return laws;
+}
+
+// The band of the logarithm of the annual rate above m over the laws of the
+// test inversion: their percentiles, and the rate of their median law as the
+// corrected value (laws that give no finite rate are left out).
+CalibratedValue BandOfLaws(double estimate, const std::vector<SimulationLaw>& laws, double m) {
+  std::vector<double> log_rates;
+  log_rates.reserve(laws.size());
+  for (const SimulationLaw& law : laws) {
+    const double r = LogRate(law, m);
+    if (std::isfinite(r)) log_rates.push_back(r);
+  }
+  CalibratedValue v;
+  v.estimate = estimate;
+  if (log_rates.empty()) {
+    v.corrected = v.lower68 = v.upper68 = v.lower95 = v.upper95 = std::nan("");
+    return v;
+  }
+  v.corrected = Percentile(log_rates, 0.5);
+  v.bias = estimate - v.corrected;
+  v.lower68 = Percentile(log_rates, 0.1587);
+  v.upper68 = Percentile(log_rates, 0.8413);
+  v.lower95 = Percentile(log_rates, 0.025);
+  v.upper95 = Percentile(log_rates, 0.975);
+  return v;
 }
 
 }  // namespace
@@ -747,9 +833,10 @@ CalibratedIntervals IntervalsFromSample(const BootstrapSample& sample,
   result.b = Summarise(kBFromBeta * fit.beta, kBFromBeta * law.beta, b);
   result.lambda = Summarise(fit.lambda, law.lambda, lambda);
   result.mmax = Summarise(fit.mmax, law.mmax, mmax);
+  std::vector<SimulationLaw> inverted;
   if (bootstrap.method == BootstrapMethod::Inverted) {
-    InvertAll(sample, options.procedure != MmaxProcedure::None,
-              {kBFromBeta * fit.beta, fit.lambda, fit.mmax}, result);
+    inverted = InvertAll(sample, options.procedure != MmaxProcedure::None,
+                         {kBFromBeta * fit.beta, fit.lambda, fit.mmax}, result);
   } else if (bootstrap.method == BootstrapMethod::Studentized) {
     const Uncertainties& u = fit.uncertainties;
     const struct {
@@ -790,7 +877,9 @@ CalibratedIntervals IntervalsFromSample(const BootstrapSample& sample,
   }
   for (std::size_t j = 0; j < rates.size(); ++j) {
     const double m = bootstrap.hazard_magnitudes[j];
-    const CalibratedValue v = Summarise(LogRate(sample.fitted, m), LogRate(law, m), rates[j]);
+    const CalibratedValue v = inverted.empty()
+                                  ? Summarise(LogRate(sample.fitted, m), LogRate(law, m), rates[j])
+                                  : BandOfLaws(LogRate(sample.fitted, m), inverted, m);
     result.hazard.push_back({m, std::exp(v.estimate), std::exp(v.corrected), std::exp(v.lower68),
                              std::exp(v.upper68), std::exp(v.lower95), std::exp(v.upper95)});
   }

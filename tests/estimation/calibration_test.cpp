@@ -134,6 +134,14 @@ TEST(BootstrapIntervals, FlagsWhatTheConstructionCannotCorrect) {
   EXPECT_NE(flat.warning.find("estimate of b moves by 0.1"), std::string::npos) << flat.warning;
   EXPECT_NEAR(flat.b.upper95, 0.92 + (0.05 + 0.095) / 0.25, 1e-5);
 
+  // Between 0.25 and 0.5 the bounds are the slope's own, the result flagged.
+  const CalibratedIntervals shallow =
+      IntervalsOf(MakeHandSample(0.4, 0.04f), BootstrapMethod::Inverted);
+  EXPECT_FALSE(shallow.calibrated);
+  EXPECT_NE(shallow.warning.find("estimate of b moves by 0.4"), std::string::npos)
+      << shallow.warning;
+  EXPECT_NEAR(shallow.b.upper95, 0.92 + (0.05 + 0.095) / 0.4, 1e-5);
+
   const HandSample noSd = MakeHandSample(1.0, std::nanf(""));
   const CalibratedIntervals studentized = IntervalsOf(noSd, BootstrapMethod::Studentized);
   const CalibratedIntervals basic = IntervalsOf(noSd, BootstrapMethod::Basic);
@@ -141,6 +149,52 @@ TEST(BootstrapIntervals, FlagsWhatTheConstructionCannotCorrect) {
   EXPECT_NE(studentized.warning.find("reported SD of b"), std::string::npos);
   EXPECT_DOUBLE_EQ(studentized.b.lower95, basic.b.lower95);
   EXPECT_DOUBLE_EQ(studentized.b.upper68, basic.b.upper68);
+}
+
+// A spread that grows with the law: stage 3 raises b by 0.04 and its
+// re-estimates by as much, their deviations from the mean by a tenth
+// (growth 0.1 / 0.04 = 2.5 per unit of b). A bound is the law L where the
+// estimate lies at the percentile, the deviation c (+-0.06826 at 68 %)
+// scaled by 1 + 2.5 (L - 0.92), from the middle 0.92 + (0.95 - 0.90) = 0.97:
+// L = 0.97 - c (1 + 2.5 (0.97 - c - 0.92) / (1 + 2.5 c)), 0.904402 below and
+// 1.062594 above; without the growth 0.90174 and 1.03826. The hazard band at
+// Mmin is the band of Lambda itself, from the same laws (Lambda's spread
+// kept).
+TEST(BootstrapIntervals, InvertedBoundsFollowASpreadThatGrowsWithTheLaw) {
+  HandSample h = MakeHandSample(1.0, 0.04f);
+  for (std::size_t k = 0; k < h.sample.shifted[0].size(); ++k) {
+    h.sample.shifted[0][k].b += 0.1 * (h.sample.stage2[k].b - 0.90);
+    // Lambda raised by a tenth, its re-estimates too: its spread on the log
+    // scale unchanged.
+    h.sample.shifted[1][k].lambda = 1.1 * h.sample.stage2[k].lambda;
+  }
+  BootstrapOptions options;
+  options.hazard_magnitudes = {4.0f, 5.0f, 6.0f};
+  AnalysisOptions analysis;
+  analysis.mmin = 4.0f;
+  const CalibratedIntervals r = IntervalsFromSample(h.sample, analysis, h.fit, options);
+  EXPECT_TRUE(r.calibrated) << r.warning;
+  EXPECT_NEAR(r.b.lower68, 0.904402, 1e-5);
+  EXPECT_NEAR(r.b.upper68, 1.062594, 1e-5);
+  ASSERT_EQ(r.hazard.size(), 3u);
+  EXPECT_NEAR(r.hazard[0].lower68, r.lambda.lower68, 1e-9);
+  EXPECT_NEAR(r.hazard[0].upper95, r.lambda.upper95, 1e-9);
+  for (const CalibratedRate& rate : r.hazard) {
+    EXPECT_LT(rate.lower95, rate.lower68);
+    EXPECT_LT(rate.lower68, rate.upper68);
+    EXPECT_LT(rate.upper68, rate.upper95);
+  }
+  EXPECT_LT(r.hazard[2].upper95, r.hazard[1].lower95);  // rates fall with magnitude
+
+  // A spread that shrinks fast (to a fifth over the raise) is held where the
+  // bounds keep their order.
+  for (std::size_t k = 0; k < h.sample.shifted[0].size(); ++k) {
+    h.sample.shifted[0][k].b = h.sample.stage2[k].b + 0.04 - 0.8 * (h.sample.stage2[k].b - 0.90);
+  }
+  const CalibratedIntervals shrinking = IntervalsFromSample(h.sample, analysis, h.fit, options);
+  EXPECT_LT(shrinking.b.lower95, shrinking.b.lower68);
+  EXPECT_LT(shrinking.b.lower68, shrinking.b.upper68);
+  EXPECT_LT(shrinking.b.upper68, shrinking.b.upper95);
 }
 
 Catalog ExampleCatalog() {
