@@ -12,7 +12,7 @@
 // limits below widen the target by about one and a half of those: the 68 %
 // interval holding the truth in 55-80 % of the catalogs, the 95 % interval in
 // 88-99 %, the mean of (estimate - truth) / SD within 0.3 (the inverted
-// intervals of the manual's example measured 65-70 % and 92-94 %, within 0.23
+// intervals of the manual's example measured 66-68 % and 92-95 %, within 0.22
 // SD; docs/method.md, section 12). The classic intervals of that design (b
 // +1.3 SD, Mmax +1.4 SD, Lambda +0.85 SD on average) cannot pass them; the
 // last case checks that they do not.
