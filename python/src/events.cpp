@@ -79,48 +79,65 @@ py::dict SummaryToDict(const ReadSummary& s) {
   return d;
 }
 
-// A table from columns given by Python, each row checked as a reader checks
-// it; `what` names the row in errors.
-EventTable TableFromColumns(const py::dict& c) {
-  const auto year = IntVector(c["year"], "year");
-  const auto month = IntVector(c["month"], "month");
-  const auto day = IntVector(c["day"], "day");
-  const auto hour = IntVector(c["hour"], "hour");
-  const auto minute = IntVector(c["minute"], "minute");
-  const auto second = FloatVector(c["second"], "second");
-  const auto longitude = DoubleVector(c["longitude"], "longitude");
-  const auto latitude = DoubleVector(c["latitude"], "latitude");
-  const auto depth = FloatVector(c["depth"], "depth");
-  const auto magnitude = FloatVector(c["magnitude"], "magnitude");
-  const auto sd = FloatVector(c["sd"], "sd");
-  const auto types = c["magnitude_type"].cast<std::vector<std::string>>();
-  const auto ids = c["id"].cast<std::vector<std::string>>();
-  const std::size_t n = magnitude.size();
+// The columns of a table as Python gives them.
+struct GivenColumns {
+  std::vector<std::int32_t> year, month, day, hour, minute;
+  std::vector<float> second;
+  std::vector<double> longitude, latitude;
+  std::vector<float> depth, magnitude, sd;
+  std::vector<std::string> types, ids;
   // Optional: the agency, and the original magnitude and type of a
   // converted table.
-  const auto agency = c.contains("agency") ? c["agency"].cast<std::vector<std::string>>()
-                                           : std::vector<std::string>(n);
-  const auto original_magnitude = c.contains("original_magnitude")
-                                      ? FloatVector(c["original_magnitude"], "original_magnitude")
-                                      : magnitude;
-  const auto original_type =
-      c.contains("original_type") ? c["original_type"].cast<std::vector<std::string>>() : types;
-  const std::pair<const char*, std::size_t> lengths[] = {{"year", year.size()},
-                                                         {"month", month.size()},
-                                                         {"day", day.size()},
-                                                         {"hour", hour.size()},
-                                                         {"minute", minute.size()},
-                                                         {"second", second.size()},
-                                                         {"longitude", longitude.size()},
-                                                         {"latitude", latitude.size()},
-                                                         {"depth", depth.size()},
-                                                         {"sd", sd.size()},
-                                                         {"magnitude_type", types.size()},
-                                                         {"id", ids.size()}};
+  std::vector<std::string> agency;
+  std::vector<float> original_magnitude;
+  std::vector<std::string> original_type;
+};
+
+GivenColumns ColumnsOf(const py::dict& c) {
+  GivenColumns g;
+  g.year = IntVector(c["year"], "year");
+  g.month = IntVector(c["month"], "month");
+  g.day = IntVector(c["day"], "day");
+  g.hour = IntVector(c["hour"], "hour");
+  g.minute = IntVector(c["minute"], "minute");
+  g.second = FloatVector(c["second"], "second");
+  g.longitude = DoubleVector(c["longitude"], "longitude");
+  g.latitude = DoubleVector(c["latitude"], "latitude");
+  g.depth = FloatVector(c["depth"], "depth");
+  g.magnitude = FloatVector(c["magnitude"], "magnitude");
+  g.sd = FloatVector(c["sd"], "sd");
+  g.types = c["magnitude_type"].cast<std::vector<std::string>>();
+  g.ids = c["id"].cast<std::vector<std::string>>();
+  const std::size_t n = g.magnitude.size();
+  g.agency = c.contains("agency") ? c["agency"].cast<std::vector<std::string>>()
+                                  : std::vector<std::string>(n);
+  g.original_magnitude = c.contains("original_magnitude")
+                             ? FloatVector(c["original_magnitude"], "original_magnitude")
+                             : g.magnitude;
+  g.original_type =
+      c.contains("original_type") ? c["original_type"].cast<std::vector<std::string>>() : g.types;
+  return g;
+}
+
+// Every column as long as the magnitudes.
+void CheckLengths(const GivenColumns& g) {
+  const std::size_t n = g.magnitude.size();
+  const std::pair<const char*, std::size_t> lengths[] = {{"year", g.year.size()},
+                                                         {"month", g.month.size()},
+                                                         {"day", g.day.size()},
+                                                         {"hour", g.hour.size()},
+                                                         {"minute", g.minute.size()},
+                                                         {"second", g.second.size()},
+                                                         {"longitude", g.longitude.size()},
+                                                         {"latitude", g.latitude.size()},
+                                                         {"depth", g.depth.size()},
+                                                         {"sd", g.sd.size()},
+                                                         {"magnitude_type", g.types.size()},
+                                                         {"id", g.ids.size()}};
   const std::pair<const char*, std::size_t> optional_lengths[] = {
-      {"agency", agency.size()},
-      {"original_magnitude", original_magnitude.size()},
-      {"original_type", original_type.size()}};
+      {"agency", g.agency.size()},
+      {"original_magnitude", g.original_magnitude.size()},
+      {"original_type", g.original_type.size()}};
   for (const auto& [name, size] : lengths) {
     if (size != n) {
       throw py::value_error(std::string(name) + " has " + std::to_string(size) +
@@ -130,48 +147,58 @@ EventTable TableFromColumns(const py::dict& c) {
   for (const auto& [name, size] : optional_lengths) {
     if (size != n) throw py::value_error(std::string(name) + " is not as long as magnitude");
   }
-  EventTable table;
-  table.Reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::string row = "row " + std::to_string(i) + ": ";
-    auto bad = [&](const std::string& field, const std::string& value, const char* expected) {
-      throw py::value_error(row + field + " is " + value + ", expected " + expected);
-    };
-    const CivilDate date{year[i], month[i], day[i]};
-    if (!IsValidDate(date)) bad("the date", FormatDate(date), "a date that exists");
-    if (hour[i] < 0 || hour[i] > 23) bad("hour", std::to_string(hour[i]), "0 to 23");
-    if (minute[i] < 0 || minute[i] > 59) bad("minute", std::to_string(minute[i]), "0 to 59");
-    if (!(second[i] >= 0.0f && second[i] < 61.0f)) {
-      bad("second", std::to_string(second[i]), "0 to below 61");
-    }
-    if (!(longitude[i] >= -180.0 && longitude[i] <= 360.0)) {
-      bad("longitude", std::to_string(longitude[i]), "-180 to 360 degrees");
-    }
-    if (!(latitude[i] >= -90.0 && latitude[i] <= 90.0)) {
-      bad("latitude", std::to_string(latitude[i]), "-90 to 90 degrees");
-    }
-    if (std::isinf(depth[i])) bad("depth", "infinite", "km or NaN (not known)");
-    if (!std::isfinite(magnitude[i])) bad("magnitude", std::to_string(magnitude[i]), "a number");
-    if (!(sd[i] >= 0.0f) || !std::isfinite(sd[i])) {
-      bad("sd", std::to_string(sd[i]), "a finite number not below 0");
-    }
-    EventTable::Row r;
-    r.date = date;
-    r.hour = hour[i];
-    r.minute = minute[i];
-    r.second = second[i];
-    r.longitude = longitude[i];
-    r.latitude = latitude[i];
-    r.depth = depth[i];
-    r.magnitude = magnitude[i];
-    r.sd = sd[i];
-    r.magnitude_type = types[i];
-    r.id = ids[i];
-    r.agency = agency[i];
-    r.original_magnitude = original_magnitude[i];
-    r.original_type = original_type[i];
-    table.Append(r);
+}
+
+// Row i checked as a reader checks it.
+EventTable::Row CheckedRow(const GivenColumns& g, std::size_t i) {
+  const std::string row = "row " + std::to_string(i) + ": ";
+  auto bad = [&](const std::string& field, const std::string& value, const char* expected) {
+    throw py::value_error(row + field + " is " + value + ", expected " + expected);
+  };
+  const CivilDate date{g.year[i], g.month[i], g.day[i]};
+  if (!IsValidDate(date)) bad("the date", FormatDate(date), "a date that exists");
+  if (g.hour[i] < 0 || g.hour[i] > 23) bad("hour", std::to_string(g.hour[i]), "0 to 23");
+  if (g.minute[i] < 0 || g.minute[i] > 59) bad("minute", std::to_string(g.minute[i]), "0 to 59");
+  if (!(g.second[i] >= 0.0f && g.second[i] < 61.0f)) {
+    bad("second", std::to_string(g.second[i]), "0 to below 61");
   }
+  if (!(g.longitude[i] >= -180.0 && g.longitude[i] <= 360.0)) {
+    bad("longitude", std::to_string(g.longitude[i]), "-180 to 360 degrees");
+  }
+  if (!(g.latitude[i] >= -90.0 && g.latitude[i] <= 90.0)) {
+    bad("latitude", std::to_string(g.latitude[i]), "-90 to 90 degrees");
+  }
+  if (std::isinf(g.depth[i])) bad("depth", "infinite", "km or NaN (not known)");
+  if (!std::isfinite(g.magnitude[i])) bad("magnitude", std::to_string(g.magnitude[i]), "a number");
+  if (!(g.sd[i] >= 0.0f) || !std::isfinite(g.sd[i])) {
+    bad("sd", std::to_string(g.sd[i]), "a finite number not below 0");
+  }
+  EventTable::Row r;
+  r.date = date;
+  r.hour = g.hour[i];
+  r.minute = g.minute[i];
+  r.second = g.second[i];
+  r.longitude = g.longitude[i];
+  r.latitude = g.latitude[i];
+  r.depth = g.depth[i];
+  r.magnitude = g.magnitude[i];
+  r.sd = g.sd[i];
+  r.magnitude_type = g.types[i];
+  r.id = g.ids[i];
+  r.agency = g.agency[i];
+  r.original_magnitude = g.original_magnitude[i];
+  r.original_type = g.original_type[i];
+  return r;
+}
+
+// A table from columns given by Python, each row checked as a reader checks
+// it; errors name the row.
+EventTable TableFromColumns(const py::dict& c) {
+  const GivenColumns g = ColumnsOf(c);
+  CheckLengths(g);
+  EventTable table;
+  table.Reserve(g.magnitude.size());
+  for (std::size_t i = 0; i < g.magnitude.size(); ++i) table.Append(CheckedRow(g, i));
   return table;
 }
 
@@ -322,6 +349,13 @@ void BindCompleteness(py::module_& m) {
 
 }  // namespace
 
+namespace {
+
+void BindSelection(py::module_& m);
+void BindSplitting(py::module_& m);
+
+}  // namespace
+
 void BindEvents(py::module_& m) {
   BindEventTable(m);
 
@@ -369,7 +403,16 @@ void BindEvents(py::module_& m) {
                   "A zone file: WKT when the name ends in .wkt, GeoJSON otherwise.")
       .def("contains", &Zone::Contains, py::arg("longitude"), py::arg("latitude"))
       .def_property_readonly("polygons", [](const Zone& z) { return z.polygons.size(); });
+  BindSelection(m);
+  BindSplitting(m);
+  m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
+  BindCompleteness(m);
+}
 
+namespace {
+
+// Selection and declustering.
+void BindSelection(py::module_& m) {
   m.def(
       "select",
       [](const EventTable& t, py::handle from, py::handle until, py::handle min_magnitude,
@@ -437,7 +480,10 @@ void BindEvents(py::module_& m) {
     }
     return rows;
   });
+}
 
+// The split into parts, the catalog's end and the conversion of magnitudes.
+void BindSplitting(py::module_& m) {
   m.def(
       "split",
       [](const EventTable& t, const std::vector<std::pair<std::int32_t, float>>& completeness,
@@ -520,9 +566,8 @@ void BindEvents(py::module_& m) {
         return py::make_tuple(std::move(r.events), IndexArray(r.rows), d);
       },
       py::arg("events"), py::arg("text"), py::arg("source"), py::arg("default_sd"));
-
-  m.def("lowest_level", [](py::handle catalog) { return LowestLevel(CatalogFrom(catalog)); });
-  BindCompleteness(m);
 }
+
+}  // namespace
 
 }  // namespace qev::python

@@ -88,19 +88,20 @@ void WarnBelowThreshold(ReportSink& sink) {
 }
 
 // Reads part `number` (1-based) and writes its summary.
-CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number) {
-  ReportSink& sink = session.io.Sink();
+CompletePart ReadPart(TextIo& io, SessionSettings& settings, std::int32_t layout,
+                      std::int32_t number) {
+  ReportSink& sink = io.Sink();
   bool belowThreshold = false;
 
   sink.Format(Dest::Console, kScreenFeed);
   sink.Format(Dest::Console, "('  Enter FILE NAME of COMPLETE part of catalog no. ',I2)", {number});
   sink.List(Dest::Console);
   std::string fileName;
-  session.io.ReadConsoleLine(fileName, 15);
-  CatalogStream file = session.io.OpenCatalogFile(fileName);
+  io.ReadConsoleLine(fileName, 15);
+  CatalogStream file = io.OpenCatalogFile(fileName);
 
   CompleteFileReader reader(*file.stream, file.description, static_cast<CompleteLayout>(layout),
-                            UpperLimitOf(session.settings.Units));
+                            UpperLimitOf(settings.Units));
   const CompleteHeader& header = reader.header();
 
   // Data lines until the end of the file.
@@ -150,7 +151,7 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
     sink.FormatBoth("('  Standard Deviation = ',F5.2)", {part.sd});
     sink.List(Dest::Console);
   }
-  if (part.threshold < session.settings.Mmin) session.settings.Mmin = part.threshold;
+  if (part.threshold < settings.Mmin) settings.Mmin = part.threshold;
   if (belowThreshold) {
     sink.Format(Dest::File, "(/,'  WARNING: Catalog contains EQ-s with MAGNITUDES < THRESHOLD')");
     sink.Format(Dest::File, "('             !!! Such EQ-s are IGNORED !!!')");
@@ -160,12 +161,12 @@ CompletePart ReadPart(Session& session, std::int32_t layout, std::int32_t number
 
 }  // namespace
 
-void ReadCompleteParts(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void ReadCompleteParts(TextIo& io, SessionSettings& settings, Catalog& catalog) {
+  ReportSink& sink = io.Sink();
 
   WriteMenu(sink);
   std::int32_t layout = 0;
-  session.io.ReadConsole({&layout});
+  io.ReadConsole({&layout});
   if (layout != kPerEventSd && layout != kCommonSd && layout != kGrouped) StopUnknownLayout(sink);
 
   // With the complete parts alone, no part leaves nothing to estimate from:
@@ -175,16 +176,16 @@ void ReadCompleteParts(Session& session) {
     sink.Format(Dest::Console, kScreenFeed);
     sink.List(Dest::Console, {std::string(" ENTER : Number of COMPLETE parts of catalog ...")});
     sink.List(Dest::Console);
-    session.io.ReadConsole({&partCount});
-  } while (session.settings.DataKind == 2 && partCount < 1);
+    io.ReadConsole({&partCount});
+  } while (settings.DataKind == 2 && partCount < 1);
   if (partCount > ncpx) StopTooManyParts(sink);
   // Zero and negative answers read no part.
   partCount = std::max<std::int32_t>(partCount, 0);
 
-  if (session.settings.DataKind == 2) session.settings.Mmin = 99.0f;
+  if (settings.DataKind == 2) settings.Mmin = 99.0f;
 
   for (std::int32_t c = 1; c <= partCount; ++c) {
-    session.catalog.complete.push_back(ReadPart(session, layout, c));
+    catalog.complete.push_back(ReadPart(io, settings, layout, c));
   }
 }
 

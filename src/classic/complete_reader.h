@@ -1,10 +1,12 @@
 // Dialog, reading and summaries of the complete catalog parts (three file layouts).
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev {
 
-void ReadCompleteParts(Session& session);
+void ReadCompleteParts(TextIo& io, SessionSettings& settings, Catalog& catalog);
 
 }  // namespace qev

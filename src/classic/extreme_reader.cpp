@@ -77,23 +77,23 @@ void WriteMenu(ReportSink& sink) {
 
 }  // namespace
 
-void ReadExtremeCatalog(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void ReadExtremeCatalog(TextIo& io, SessionSettings& settings, Catalog& catalog) {
+  ReportSink& sink = io.Sink();
 
   WriteMenu(sink);
   std::int32_t layout = 0;
-  session.io.ReadConsole({&layout});
+  io.ReadConsole({&layout});
 
   sink.Format(Dest::Console, kScreenFeed);
   sink.List(Dest::Console, {std::string(" Enter FILE NAME of EXTREME catalog :")});
   sink.List(Dest::Console);
   std::string fileName;
-  session.io.ReadConsoleLine(fileName, 15);
-  CatalogStream file = session.io.OpenCatalogFile(fileName);
+  io.ReadConsoleLine(fileName, 15);
+  CatalogStream file = io.OpenCatalogFile(fileName);
 
   // Header: start and end of the extreme period, then (layout 2) the SD.
   ExtremeFileReader reader(*file.stream, file.description, LayoutOf(layout),
-                           UpperLimitOf(session.settings.Units));
+                           UpperLimitOf(settings.Units));
   const ExtremeHeader& header = reader.header();
 
   sink.List(Dest::Console);
@@ -125,10 +125,10 @@ void ReadExtremeCatalog(Session& session) {
   }
   file.stream.reset();
   const std::int32_t n = static_cast<std::int32_t>(part.events.size());
-  session.catalog.extreme = part;
+  catalog.extreme = part;
 
   // The largest magnitudes so far are those of the extreme part.
-  const ObservedMaxima maxima = ObservedMaximaOf(session.catalog);
+  const ObservedMaxima maxima = ObservedMaximaOf(catalog);
   sink.List(Dest::Console);
   sink.FormatBoth("('  Number of earthquakes :',I4)", {n});
   sink.Format(Dest::File, "('  MAX OBS. IN EXTREME PART OF CATALOG = ',F5.2)", {maxima.largest});
@@ -139,11 +139,11 @@ void ReadExtremeCatalog(Session& session) {
   for (const ExtremeEvent& event : part.events) {
     if (smallest > event.magnitude) smallest = event.magnitude;
   }
-  session.settings.Mmin = smallest;
+  settings.Mmin = smallest;
 
   // Extremes together with complete parts: an empty extreme part simply
   // contributes nothing and the complete parts set Mmin.
-  if (n == 0 && session.settings.DataKind != 3) StopNoEvents(sink);
+  if (n == 0 && settings.DataKind != 3) StopNoEvents(sink);
 }
 
 }  // namespace qev

@@ -1,10 +1,12 @@
 // Dialog, reading, checks, echo and summary of the extreme catalog file.
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev {
 
-void ReadExtremeCatalog(Session& session);
+void ReadExtremeCatalog(TextIo& io, SessionSettings& settings, Catalog& catalog);
 
 }  // namespace qev

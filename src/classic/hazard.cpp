@@ -1,5 +1,6 @@
 #include "classic/hazard.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -21,10 +22,10 @@ constexpr const char* kTableUnderline =
     "('                ===========================================')";
 
 // Step B: answers magnitude queries until the user enters 0.
-void AnswerQueries(Session& session, const HazardModel& model) {
-  ReportSink& sink = session.io.Sink();
-  const float mmin = session.settings.Mmin;
-  const float mmax = session.model.Mmax;
+void AnswerQueries(TextIo& io, const HazardModel& model) {
+  ReportSink& sink = io.Sink();
+  const float mmin = model.mmin;
+  const float mmax = model.mmax;
   // A null answer leaves the magnitude as it was: 0 (end) before the first
   // answer, the previous magnitude afterwards.
   float m = 0.0f;
@@ -32,7 +33,7 @@ void AnswerQueries(Session& session, const HazardModel& model) {
     sink.List(Dest::Console);
     sink.Format(Dest::Console, kEnterMagnitude, {mmin, mmax});
     sink.List(Dest::Console);
-    session.io.ReadConsole({&m});
+    io.ReadConsole({&m});
     sink.Format(Dest::Console, kClear);
 
     if (m == 0.0f) return;
@@ -65,9 +66,9 @@ void AnswerQueries(Session& session, const HazardModel& model) {
 }
 
 // Step C: the table, one row per 0.1 magnitude unit from Mmin to below Mmax.
-void WriteTable(Session& session, const HazardModel& model, bool toConsole) {
-  ReportSink& sink = session.io.Sink();
-  const auto& spans = session.settings.HazardSpans;
+void WriteTable(TextIo& io, const std::array<float, 3>& spans, const HazardModel& model,
+                bool toConsole) {
+  ReportSink& sink = io.Sink();
   const Items header{spans[0], spans[1], spans[2]};
 
   sink.List(Dest::Console);
@@ -93,11 +94,10 @@ void WriteTable(Session& session, const HazardModel& model, bool toConsole) {
 
 }  // namespace
 
-void EvaluateHazard(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  const HazardModel model{session.model.Beta, session.model.Lambda,
-                          session.model.Deviations.sd_lambda, session.settings.Mmin,
-                          session.model.Mmax};
+void EvaluateHazard(TextIo& io, const SessionSettings& settings, const ModelParameters& model) {
+  ReportSink& sink = io.Sink();
+  const HazardModel law{model.Beta, model.Lambda, model.Deviations.sd_lambda, settings.Mmin,
+                        model.Mmax};
 
   sink.Format(Dest::Console, "(/,/,/)");
   sink.List(Dest::Console, {" SEISMIC HAZARD ? (0/1)"});
@@ -106,11 +106,11 @@ void EvaluateHazard(Session& session) {
   sink.List(Dest::Console);
   // A null answer leaves 0: no queries.
   std::int32_t answer = 0;
-  session.io.ReadConsole({&answer});
+  io.ReadConsole({&answer});
   sink.Format(Dest::Console, kClear);
 
-  if (answer != 0) AnswerQueries(session, model);
-  WriteTable(session, model, answer == 1);
+  if (answer != 0) AnswerQueries(io, law);
+  WriteTable(io, settings.HazardSpans, law, answer == 1);
 
   sink.CloseOutputFile();
 }

@@ -32,12 +32,12 @@ void ShowSuggestion(ReportSink& sink, const ModelParameters& model, float xmax, 
 
 }  // namespace
 
-void AskMmax(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  const float xmax = session.settings.Xmax;
-  const float upperLimit = UpperLimitOf(session.settings.Units);
+bool AskMmax(TextIo& io, const SessionSettings& settings, ModelParameters& model) {
+  ReportSink& sink = io.Sink();
+  const float xmax = settings.Xmax;
+  const float upperLimit = UpperLimitOf(settings.Units);
 
-  ShowSuggestion(sink, session.model, xmax, upperLimit);
+  ShowSuggestion(sink, model, xmax, upperLimit);
 
   // Out-of-range answers are asked again without a message; both bounds
   // accept equality.
@@ -52,16 +52,12 @@ void AskMmax(Session& session) {
     sink.ConsoleLine(" *******************************");
     sink.ConsoleEmpty();
     float answer = 0.0f;
-    session.io.ReadConsole({&answer});
-    if (answer < kStopBelow) {
-      session.StopRequested = true;
-      return;
-    }
+    io.ReadConsole({&answer});
+    if (answer < kStopBelow) return true;
     // Written as the acceptance test, so that an unordered answer is asked again.
     if (answer <= upperLimit && answer >= xmax) {
-      session.model.Mmax = answer;
-      session.StopRequested = false;
-      return;
+      model.Mmax = answer;
+      return false;
     }
   }
 }

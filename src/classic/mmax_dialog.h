@@ -1,10 +1,11 @@
 // The Mmax suggestion and entry dialog at the end of every run.
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
 
 namespace qev {
 
-void AskMmax(Session& session);
+[[nodiscard]] bool AskMmax(TextIo& io, const SessionSettings& settings, ModelParameters& model);
 
 }  // namespace qev

@@ -1,6 +1,7 @@
 #include "classic/results_report.h"
 
 #include "classic/figure_formats.h"
+#include "classic/session.h"
 #include "console/sink.h"
 #include "qev/analysis.h"
 
@@ -21,9 +22,8 @@ constexpr const char* kContributionHeader = "('                     Beta (%)    
 // Procedure code whose report file states M_max without its uncertainty.
 constexpr std::int32_t kMmaxWithoutSdProcedure = 7;
 
-void WriteContributionTable(ReportSink& sink, const Session& session) {
-  const SessionSettings& settings = session.settings;
-  const std::vector<DataContribution>& shares = session.model.Deviations.contributions;
+void WriteContributionTable(ReportSink& sink, const SessionSettings& settings,
+                            const std::vector<DataContribution>& shares) {
   // The complete parts come first, the extreme part (unless only complete
   // parts were read) last.
   const std::size_t parts = settings.DataKind != 2 ? shares.size() - 1 : shares.size();
@@ -48,19 +48,17 @@ void WriteContributionTable(ReportSink& sink, const Session& session) {
 
 }  // namespace
 
-void ReportResults(Session& session) {
-  const SessionSettings& settings = session.settings;
-  ModelParameters& model = session.model;
-
-  model.Deviations = EstimateUncertainties(session.catalog, OptionsOf(session), model.Beta,
-                                           model.Lambda, model.Mmax);
+void ReportResults(TextIo& io, const SessionSettings& settings, const Catalog& catalog,
+                   ModelParameters& model) {
+  model.Deviations =
+      EstimateUncertainties(catalog, OptionsOf(settings), model.Beta, model.Lambda, model.Mmax);
   const Uncertainties& u = model.Deviations;
   const Items beta{model.Beta, u.sd_beta, u.b, u.sd_b};
   const Items lambda{model.Lambda, u.sd_lambda, settings.Mmin};
   const Items mmax{model.Mmax, u.sd_mmax, settings.SigXmax};
   const Items transmission{u.transmission_coefficient};
 
-  ReportSink& sink = session.io.Sink();
+  ReportSink& sink = io.Sink();
   sink.Format(Dest::Console, kConsoleFeed);
   sink.Format(Dest::Console, kResultsTitle);
   sink.Format(Dest::File, kResultsTitle);
@@ -82,8 +80,8 @@ void ReportResults(Session& session) {
   // One extreme part alone, or one complete part alone, holds all the
   // information: no table.
   const bool singleSlot =
-      settings.DataKind == 1 || (settings.DataKind == 2 && session.catalog.complete.size() == 1);
-  if (!singleSlot) WriteContributionTable(sink, session);
+      settings.DataKind == 1 || (settings.DataKind == 2 && catalog.complete.size() == 1);
+  if (!singleSlot) WriteContributionTable(sink, settings, u.contributions);
 }
 
 }  // namespace qev

@@ -1,10 +1,13 @@
 // The final RESULTS block and the table of data contributions.
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev {
 
-void ReportResults(Session& session);
+void ReportResults(TextIo& io, const SessionSettings& settings, const Catalog& catalog,
+                   ModelParameters& model);
 
 }  // namespace qev

@@ -42,8 +42,8 @@ void WriteAuthorLines(ReportSink& sink) {
 }
 
 // The first introductory screen.
-void FirstScreen(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void FirstScreen(TextIo& io) {
+  ReportSink& sink = io.Sink();
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleLine(kAsteriskRuler);
@@ -66,12 +66,12 @@ void FirstScreen(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine("  to CONTINUE press ANY key ...");
   sink.ConsoleEmpty();
-  PauseForKey(session.io);
+  PauseForKey(io);
 }
 
 // The second introductory screen (the apparent magnitude).
-void SecondScreen(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void SecondScreen(TextIo& io) {
+  ReportSink& sink = io.Sink();
   sink.ConsoleEmpty();
   ClearScreen(sink);
   sink.ConsoleLine("  Each earthquake is specified by TWO values:");
@@ -89,12 +89,11 @@ void SecondScreen(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine("  to CONTINUE press ANY key ...");
   sink.ConsoleEmpty();
-  PauseForKey(session.io);
+  PauseForKey(io);
 }
 
 // The third introductory screen, the output file and its top lines.
-void ThirdScreenAndOutputFile(Session& session) {
-  TextIo& io = session.io;
+void ThirdScreenAndOutputFile(TextIo& io, SessionSettings& settings) {
   ReportSink& sink = io.Sink();
   ClearScreen(sink);
   sink.ConsoleLine(" It is assumed that the SIZE of earthquake is       ");
@@ -112,7 +111,6 @@ void ThirdScreenAndOutputFile(Session& session) {
   sink.ConsoleLine(" Enter : NAME of OUTPUT file");
   sink.ConsoleEmpty();
 
-  SessionSettings& settings = session.settings;
   io.ReadConsoleLine(settings.OutputFileName, kOutputFileNameLength);
   io.OpenOutputFile(settings.OutputFileName);
   settings.DateText = DateText(io.Today());
@@ -125,8 +123,8 @@ void ThirdScreenAndOutputFile(Session& session) {
 }
 
 // Units of earthquake size.
-void AskUnits(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void AskUnits(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   ClearScreen(sink);
   sink.ConsoleLine("          UNITS of INPUT data specification  ");
   sink.ConsoleLine("        -------------------------------------");
@@ -139,17 +137,17 @@ void AskUnits(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine("  Enter proper NUMBER ...");
   sink.ConsoleEmpty();
-  session.io.ReadConsole({&session.settings.Units});
+  io.ReadConsole({&settings.Units});
 }
 
 // Kind of input data.
-void AskDataKind(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void AskDataKind(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
   // Any other answer would read no catalog: the menu is asked again.
-  std::int32_t& kind = session.settings.DataKind;
+  std::int32_t& kind = settings.DataKind;
   do {
     sink.ConsoleLine("INPUT data determination : ");
     sink.ConsoleEmpty();
@@ -160,24 +158,24 @@ void AskDataKind(Session& session) {
     sink.ConsoleEmpty();
     sink.ConsoleLine("  Enter proper NUMBER ...");
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&kind});
+    io.ReadConsole({&kind});
   } while (kind != 1 && kind != 2 && kind != 3);
 }
 
 // The three time spans, then the report header and the summary title.
-void AskHazardSpans(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void AskHazardSpans(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   ClearScreen(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
   // A span of zero years or less has no probability of exceedance, one below
   // the smallest normal number only 0 / 0 (1#IND): asked again.
-  auto& spans = session.settings.HazardSpans;
+  auto& spans = settings.HazardSpans;
   do {
     sink.ConsoleLine(" ENTER: 3 time  intervals for hazard assessment");
     sink.ConsoleLine("        (SUGGESTED times: 50, 100, and 1000 YEARS)");
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&spans[0], &spans[1], &spans[2]});
+    io.ReadConsole({&spans[0], &spans[1], &spans[2]});
   } while (!(spans[0] >= classic::kSmallestSpan && spans[1] >= classic::kSmallestSpan &&
              spans[2] >= classic::kSmallestSpan));
 
@@ -186,30 +184,29 @@ void AskHazardSpans(Session& session) {
 }
 
 // The catalog files of the chosen data kind (1, 2 or 3).
-void ReadCatalog(Session& session) {
-  switch (session.settings.DataKind) {
+void ReadCatalog(TextIo& io, SessionSettings& settings, Catalog& catalog) {
+  switch (settings.DataKind) {
     case 1:
-      ReadExtremeCatalog(session);
+      ReadExtremeCatalog(io, settings, catalog);
       break;
     case 2:
-      ReadCompleteParts(session);
+      ReadCompleteParts(io, settings, catalog);
       break;
     case 3:
-      ReadExtremeCatalog(session);
-      ReadCompleteParts(session);
+      ReadExtremeCatalog(io, settings, catalog);
+      ReadCompleteParts(io, settings, catalog);
       break;
   }
 }
 
 // One run per pass, until the Mmax dialog asks to stop.
-void RunLoop(Session& session) {
-  SessionSettings& settings = session.settings;
-  ModelParameters& model = session.model;
+void RunLoop(TextIo& io, SessionSettings& settings, const Catalog& catalog,
+             ModelParameters& model) {
   for (;;) {
     settings.RunNumber = settings.RunNumber + 1;
-    PrepareStartingPoint(session);
+    PrepareStartingPoint(io, settings, catalog, model);
 
-    const RunResult run = EstimateRun(session.catalog, OptionsOf(session), model.Start, model.Mmax);
+    const RunResult run = EstimateRun(catalog, OptionsOf(settings), model.Start, model.Mmax);
     model.Iterations = run.iterations;
     model.Beta = run.beta;
     model.Lambda = run.lambda;
@@ -224,33 +221,34 @@ void RunLoop(Session& session) {
     }
 
     // The run summary, on the console only.
-    WriteRunSummary(session.io.Sink(), settings, model);
+    WriteRunSummary(io.Sink(), settings, model);
 
-    AskMmax(session);
-    if (session.StopRequested) return;
+    if (AskMmax(io, settings, model)) return;
   }
 }
 
 // The whole session up to the stop; returns at the normal end, a ProgramStop
 // ends it early.
 void RunSteps(Session& session) {
+  TextIo& io = session.io;
   SessionSettings& settings = session.settings;
+  Catalog& catalog = session.catalog;
+  ModelParameters& model = session.model;
   settings.RunNumber = 0;
   settings.IterationLimit = 99;
-  session.model.SuggestedMmax = 0.0f;
-  session.StopRequested = false;
+  model.SuggestedMmax = 0.0f;
 
-  FirstScreen(session);
-  SecondScreen(session);
-  ThirdScreenAndOutputFile(session);
-  AskUnits(session);
-  AskDataKind(session);
-  AskHazardSpans(session);
-  ReadCatalog(session);
-  ChooseThresholdXmaxProcedure(session);
-  RunLoop(session);
-  ReportResults(session);
-  EvaluateHazard(session);
+  FirstScreen(io);
+  SecondScreen(io);
+  ThirdScreenAndOutputFile(io, settings);
+  AskUnits(io, settings);
+  AskDataKind(io, settings);
+  AskHazardSpans(io, settings);
+  ReadCatalog(io, settings, catalog);
+  ChooseThresholdXmaxProcedure(io, settings, catalog);
+  RunLoop(io, settings, catalog, model);
+  ReportResults(io, settings, catalog, model);
+  EvaluateHazard(io, settings, model);
 }
 
 // The stop: message lines (if any), the report put in place (the normal end)

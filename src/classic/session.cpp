@@ -2,8 +2,7 @@
 
 namespace qev {
 
-AnalysisOptions OptionsOf(const Session& session) {
-  const SessionSettings& s = session.settings;
+AnalysisOptions OptionsOf(const SessionSettings& s) {
   AnalysisOptions options;
   options.units = s.Units == 2 ? Units::Intensity : Units::Magnitude;
   options.data_kind = static_cast<DataKind>(s.DataKind);

@@ -1,5 +1,6 @@
 // One session: its input/output and the shared records, created once at the
-// start and alive to the end. Every dialog and reader works on it.
+// start and alive to the end. Each dialog and reader takes the console and
+// the records it reads or fills.
 #pragma once
 
 #include "classic/records.h"
@@ -16,10 +17,9 @@ struct Session {
   SessionSettings settings;
   Catalog catalog;  // the parts read, in the order of the dialogs
   ModelParameters model;
-  bool StopRequested = false;
 };
 
 // The options of the library's analysis steps from the session's answers.
-AnalysisOptions OptionsOf(const Session& session);
+AnalysisOptions OptionsOf(const SessionSettings& settings);
 
 }  // namespace qev

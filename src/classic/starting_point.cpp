@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "classic/session.h"
 #include "console/stop.h"
 #include "qev/analysis.h"
 #include "qev/classic_bounds.h"
@@ -25,8 +26,8 @@ void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
 // event count of zero, a mean magnitude at the threshold, a zero denominator
 // from the extreme intervals): say so and suggest the keyboard start, instead
 // of handing an infinity or an undefined value to the estimation.
-[[noreturn]] void StartingPointUnusable(Session& session, const std::string& reason) {
-  ReportSink& sink = session.io.Sink();
+[[noreturn]] void StartingPointUnusable(TextIo& io, const std::string& reason) {
+  ReportSink& sink = io.Sink();
   const std::string ruler = " " + std::string(56, '*');
   Clear(sink);
   sink.ConsoleLine(ruler);
@@ -40,9 +41,8 @@ void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
   StopWithError();
 }
 
-void AskPrior(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  SessionSettings& settings = session.settings;
+void AskPrior(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
@@ -54,15 +54,14 @@ void AskPrior(Session& session) {
     sink.ConsoleLine(" ENTER: Prior b-value of Gutenberg-Richter and its STANDARD DEVIATION ...");
     sink.ConsoleLine("        (SUGGESTED VALUES: b = 1.0  and  SD[b] = 0.1)");
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
+    io.ReadConsole({&settings.PriorB, &settings.PriorBSd});
   } while (settings.PriorB > kLargestPriorB);
   sink.Format(Dest::File, "('  PRIOR b-value & SD[of PRIOR b] = ',F4.2,'   ',F7.3)",
               {settings.PriorB, settings.PriorBSd});
 }
 
-void AskKeyboardStart(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  SessionSettings& settings = session.settings;
+void AskKeyboardStart(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   settings.StartFromKeyboard = true;
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
@@ -74,7 +73,7 @@ void AskKeyboardStart(Session& session) {
     sink.ConsoleLine(" Enter first approximation of LAMBDA = ");
     sink.Format(Dest::Console, "(' (LAMBDA should be given for Mmin=',F4.1,')')", {settings.Mmin});
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&settings.KeyboardLambda});
+    io.ReadConsole({&settings.KeyboardLambda});
   } while (settings.KeyboardLambda > 0.0f &&
            settings.KeyboardLambda < classic::kSmallestStartLambda);
   sink.ConsoleEmpty();
@@ -85,13 +84,13 @@ void AskKeyboardStart(Session& session) {
   do {
     sink.Format(Dest::Console, "('  Enter Mmax (NOT LESS than ',F5.2,')')", {settings.Xmax});
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&settings.KeyboardMmax});
+    io.ReadConsole({&settings.KeyboardMmax});
   } while (!(settings.KeyboardMmax > settings.Mmin &&
              settings.KeyboardMmax <= UpperLimitOf(settings.Units)));
 }
 
-void ChooseStartingPoint(Session& session) {
-  ReportSink& sink = session.io.Sink();
+StartingValues ChooseStartingPoint(TextIo& io, SessionSettings& settings, const Catalog& catalog) {
+  ReportSink& sink = io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
@@ -109,23 +108,24 @@ void ChooseStartingPoint(Session& session) {
   sink.ConsoleLine(" Enter proper NUMBER ...");
   sink.ConsoleEmpty();
   std::int32_t answer = 0;
-  session.io.ReadConsole({&answer});
-  if (answer == 2) AskKeyboardStart(session);
+  io.ReadConsole({&answer});
+  if (answer == 2) AskKeyboardStart(io, settings);
   try {
-    session.model.Start = StartingPoint(session.catalog, OptionsOf(session));
+    return StartingPoint(catalog, OptionsOf(settings));
   } catch (const NoEstimate& none) {
-    StartingPointUnusable(session, none.reason());
+    StartingPointUnusable(io, none.reason());
   }
 }
 
 }  // namespace
 
-void PrepareStartingPoint(Session& session) {
-  Clear(session.io.Sink());
-  if (session.settings.RunNumber <= 1) {
-    AskPrior(session);
-    ChooseStartingPoint(session);
-    session.model.Mmax = session.model.Start.mmax;
+void PrepareStartingPoint(TextIo& io, SessionSettings& settings, const Catalog& catalog,
+                          ModelParameters& model) {
+  Clear(io.Sink());
+  if (settings.RunNumber <= 1) {
+    AskPrior(io, settings);
+    model.Start = ChooseStartingPoint(io, settings, catalog);
+    model.Mmax = model.Start.mmax;
   }
 }
 

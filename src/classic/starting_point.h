@@ -2,10 +2,13 @@
 // run; every run starts from the same point, against its own Mmax).
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev {
 
-void PrepareStartingPoint(Session& session);
+void PrepareStartingPoint(TextIo& io, SessionSettings& settings, const Catalog& catalog,
+                          ModelParameters& model);
 
 }  // namespace qev

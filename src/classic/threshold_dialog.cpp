@@ -15,15 +15,15 @@ constexpr const char* kClearing = "(/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,/,
 
 void Clear(ReportSink& sink) { sink.Format(Dest::Console, kClearing); }
 
-std::int32_t ReadInteger(Session& session) {
+std::int32_t ReadInteger(TextIo& io) {
   std::int32_t answer = 0;
-  session.io.ReadConsole({&answer});
+  io.ReadConsole({&answer});
   return answer;
 }
 
-float ReadReal(Session& session) {
+float ReadReal(TextIo& io) {
   float answer = 0.0f;
-  session.io.ReadConsole({&answer});
+  io.ReadConsole({&answer});
   return answer;
 }
 
@@ -41,19 +41,18 @@ float LastPartEnd(const Catalog& catalog) {
   return catalog.complete.empty() ? 0.0f : catalog.complete.back().end;
 }
 
-void WriteXmaxLines(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void WriteXmaxLines(TextIo& io, const SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   sink.Format(Dest::File, "(/,'         Maximum OBSERVED magnitude Xmax = ',F5.2)",
-              {session.settings.Xmax});
-  sink.Format(Dest::File, "('  SECOND Maximum OBSERVED magnitude Xmax = ',F5.2)",
-              {session.settings.Xmax2});
+              {settings.Xmax});
+  sink.Format(Dest::File, "('  SECOND Maximum OBSERVED magnitude Xmax = ',F5.2)", {settings.Xmax2});
 }
 
 // Threshold for the whole catalog: one below the lowest level, or typed in
 // below that level.
-void ChooseThreshold(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  const float lowest = session.settings.Mmin;
+void ChooseThreshold(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
+  const float lowest = settings.Mmin;
   const float suggested = lowest - 1.0f;
 
   Clear(sink);
@@ -69,11 +68,11 @@ void ChooseThreshold(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine(" ENTER proper number ...(1/2)");
   sink.ConsoleEmpty();
-  const std::int32_t answer = ReadInteger(session);
+  const std::int32_t answer = ReadInteger(io);
   Clear(sink);
 
   if (answer == 1) {
-    session.settings.Mmin = suggested;
+    settings.Mmin = suggested;
     return;
   }
   sink.ConsoleEmpty();
@@ -81,9 +80,9 @@ void ChooseThreshold(Session& session) {
     sink.Format(Dest::Console, "('  ENTER: Threshold magnitude Mmin (LESS than',F5.2,')')",
                 {lowest});
     sink.ConsoleEmpty();
-    const float x = ReadReal(session);
+    const float x = ReadReal(io);
     if (lowest > x) {
-      session.settings.Mmin = x;
+      settings.Mmin = x;
       return;
     }
   }
@@ -103,11 +102,11 @@ std::optional<float> CatalogStart(const Catalog& catalog) {
 // Occurrence date of an Xmax earlier than the catalog; the span runs from it
 // to the end of the catalog. Zeros of month and day are converted as typed. A
 // date after the start of the catalog is asked again.
-void ReadOccurrenceBeforeCatalog(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void ReadOccurrenceBeforeCatalog(TextIo& io, SessionSettings& settings, const Catalog& catalog) {
+  ReportSink& sink = io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
-  const std::optional<float> start = CatalogStart(session.catalog);
+  const std::optional<float> start = CatalogStart(catalog);
   float year = 0.0f;
   float month = 0.0f;
   float day = 0.0f;
@@ -115,19 +114,18 @@ void ReadOccurrenceBeforeCatalog(Session& session) {
   do {
     sink.ConsoleLine(" ENTER: year, month, day of such EQ-e occurrence");
     sink.ConsoleEmpty();
-    session.io.ReadConsole({&year, &month, &day});
+    io.ReadConsole({&year, &month, &day});
     occurred = DecimalYear(year, month, day);
   } while (start && occurred > *start);
   sink.Format(Dest::File, "('  Occurred at ',I5,'/',I2,'/',I2)",
               {TruncatedForEcho(year), TruncatedForEcho(month), TruncatedForEcho(day)});
-  const float catalogEnd =
-      session.settings.DataKind == 1 ? session.catalog.extreme->end : LastPartEnd(session.catalog);
-  session.settings.SpanT = catalogEnd - occurred;
+  const float catalogEnd = settings.DataKind == 1 ? catalog.extreme->end : LastPartEnd(catalog);
+  settings.SpanT = catalogEnd - occurred;
 }
 
-void ChooseXmax(Session& session) {
-  ReportSink& sink = session.io.Sink();
-  const ObservedMaxima maxima = ObservedMaximaOf(session.catalog);
+void ChooseXmax(TextIo& io, SessionSettings& settings, const Catalog& catalog) {
+  ReportSink& sink = io.Sink();
+  const ObservedMaxima maxima = ObservedMaximaOf(catalog);
   const float observed = maxima.largest;
 
   Clear(sink);
@@ -144,14 +142,14 @@ void ChooseXmax(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine(" ENTER proper number ...(1/2)");
   sink.ConsoleEmpty();
-  const std::int32_t answer = ReadInteger(session);
+  const std::int32_t answer = ReadInteger(io);
   Clear(sink);
 
   if (answer == 1) {
-    session.settings.Xmax = observed;
-    session.settings.Xmax2 = maxima.second;
-    WriteXmaxLines(session);
-    session.settings.SpanT.reset();  // the span of the whole catalog
+    settings.Xmax = observed;
+    settings.Xmax2 = maxima.second;
+    WriteXmaxLines(io, settings);
+    settings.SpanT.reset();  // the span of the whole catalog
     return;
   }
 
@@ -161,13 +159,11 @@ void ChooseXmax(Session& session) {
     sink.Format(Dest::Console, "('  Enter:  MAXIMUM observed MAGNITUDE (NOT LESS than ',F5.2,')')",
                 {observed});
     sink.ConsoleEmpty();
-    session.settings.Xmax = ReadReal(session);
-    if (session.settings.Xmax >= observed &&
-        session.settings.Xmax <= UpperLimitOf(session.settings.Units))
-      break;
+    settings.Xmax = ReadReal(io);
+    if (settings.Xmax >= observed && settings.Xmax <= UpperLimitOf(settings.Units)) break;
   }
-  session.settings.Xmax2 = observed;
-  WriteXmaxLines(session);
+  settings.Xmax2 = observed;
+  WriteXmaxLines(io, settings);
 
   Clear(sink);
   sink.ConsoleEmpty();
@@ -177,29 +173,29 @@ void ChooseXmax(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleLine(" ENTER proper number ...(0/1)");
   sink.ConsoleEmpty();
-  if (ReadInteger(session) == 1) {
-    ReadOccurrenceBeforeCatalog(session);
+  if (ReadInteger(io) == 1) {
+    ReadOccurrenceBeforeCatalog(io, settings, catalog);
   } else {
-    session.settings.SpanT.reset();
+    settings.SpanT.reset();
   }
 }
 
 // SIG(Xmax): an error, so not below 0, and not beyond the whole scale of
 // sizes (the uncertainty of Mmax squares it).
-void ReadXmaxError(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void ReadXmaxError(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   Clear(sink);
   sink.ConsoleEmpty();
-  float& sig = session.settings.SigXmax;
+  float& sig = settings.SigXmax;
   do {
     sink.ConsoleLine(" ENTER: approximate ERROR of maximum OBSERVED magnitude");
     sink.ConsoleEmpty();
-    sig = ReadReal(session);
-  } while (!(sig >= 0.0f && sig <= UpperLimitOf(session.settings.Units)));
+    sig = ReadReal(io);
+  } while (!(sig >= 0.0f && sig <= UpperLimitOf(settings.Units)));
 }
 
-void ChooseProcedure(Session& session) {
-  ReportSink& sink = session.io.Sink();
+void ChooseProcedure(TextIo& io, SessionSettings& settings) {
+  ReportSink& sink = io.Sink();
   Clear(sink);
   for (int i = 0; i < 4; ++i) sink.ConsoleEmpty();
   sink.ConsoleLine("       Selection of M_max determination procedure ");
@@ -213,24 +209,24 @@ void ChooseProcedure(Session& session) {
   sink.ConsoleEmpty();
   sink.ConsoleEmpty();
   sink.ConsoleLine(" ENTER proper number ...");
-  session.settings.Procedure = ReadInteger(session);
+  settings.Procedure = ReadInteger(io);
 
-  if (session.settings.Procedure == 1) {
+  if (settings.Procedure == 1) {
     sink.Format(
         Dest::File,
         "(/,'  M_max is determined according to Tolve-Brandholm (Cramers Approximation)',/)");
-  } else if (session.settings.Procedure == 2) {
+  } else if (settings.Procedure == 2) {
     sink.Format(Dest::File, "(/,'  M_max is determined according to Tolve-Brandholm-Bayes',/)");
   }
 }
 
 }  // namespace
 
-void ChooseThresholdXmaxProcedure(Session& session) {
-  ChooseThreshold(session);
-  ChooseXmax(session);
-  ReadXmaxError(session);
-  ChooseProcedure(session);
+void ChooseThresholdXmaxProcedure(TextIo& io, SessionSettings& settings, const Catalog& catalog) {
+  ChooseThreshold(io, settings);
+  ChooseXmax(io, settings, catalog);
+  ReadXmaxError(io, settings);
+  ChooseProcedure(io, settings);
 }
 
 }  // namespace qev

@@ -2,10 +2,12 @@
 // M_max procedure.
 #pragma once
 
-#include "classic/session.h"
+#include "classic/records.h"
+#include "console/textio.h"
+#include "qev/catalog.h"
 
 namespace qev {
 
-void ChooseThresholdXmaxProcedure(Session& session);
+void ChooseThresholdXmaxProcedure(TextIo& io, SessionSettings& settings, const Catalog& catalog);
 
 }  // namespace qev

@@ -450,51 +450,70 @@ const char* MmaxStatusName(MmaxStatus status) {
   return "unsettled";
 }
 
-AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
+namespace {
+
+void ThrowIfCancelled(const AnalysisOptions& options) {
   if (options.cancel != nullptr && options.cancel->load()) throw Cancelled();
-  Validate(options);
-  Prepared prepared = Prepare(catalog, options);
-  const ResolvedSettings& settings = prepared.settings;
+}
+
+// The Mmax values and the cap on Mmax, when given, lie above Mmin.
+void CheckMmaxChoices(const AnalysisOptions& options, float mmin) {
   for (const float mmax : options.mmax_values) {
-    if (!(mmax > settings.mmin) || !std::isfinite(mmax)) {
+    if (!(mmax > mmin) || !std::isfinite(mmax)) {
       throw InvalidOptions("the Mmax value " + std::to_string(mmax) +
-                           " is not a finite number above Mmin " + std::to_string(settings.mmin));
+                           " is not a finite number above Mmin " + std::to_string(mmin));
     }
   }
-  if (options.mmax_cap &&
-      (!(*options.mmax_cap > settings.mmin) || !std::isfinite(*options.mmax_cap))) {
+  if (options.mmax_cap && (!(*options.mmax_cap > mmin) || !std::isfinite(*options.mmax_cap))) {
     throw InvalidOptions("the cap on Mmax " + std::to_string(*options.mmax_cap) +
-                         " is not a finite number above Mmin " + std::to_string(settings.mmin));
+                         " is not a finite number above Mmin " + std::to_string(mmin));
   }
-  AnalysisResult result;
-  result.settings = settings;
-  result.start = StartOf(prepared, options);
+}
+
+// One run at each Mmax value given; without them, runs at the Mmax the
+// procedure offers until it moves by less than the tolerance.
+void AddRuns(const Prepared& prepared, const AnalysisOptions& options, AnalysisResult& result) {
   if (!options.mmax_values.empty()) {
     for (const float mmax : options.mmax_values) {
       result.runs.push_back(RunOf(prepared, options, result.start, mmax));
     }
-  } else {
-    float mmax = result.start.mmax;
-    for (std::int32_t k = 0; k < options.max_runs; ++k) {
-      if (options.cancel != nullptr && options.cancel->load()) throw Cancelled();
-      result.runs.push_back(RunOf(prepared, options, result.start, mmax));
-      const std::optional<float> next = Offered(result.runs.back(), options, settings.xmax);
-      if (!next || std::fabs(*next - mmax) < options.mmax_tolerance) break;
-      mmax = *next;
-    }
+    return;
   }
+  float mmax = result.start.mmax;
+  for (std::int32_t k = 0; k < options.max_runs; ++k) {
+    ThrowIfCancelled(options);
+    result.runs.push_back(RunOf(prepared, options, result.start, mmax));
+    const std::optional<float> next = Offered(result.runs.back(), options, result.settings.xmax);
+    if (!next || std::fabs(*next - mmax) < options.mmax_tolerance) break;
+    mmax = *next;
+  }
+}
+
+// The Mmax the last run offers lies within the tolerance of the one it used.
+bool Settled(const AnalysisResult& result, const AnalysisOptions& options) {
+  const RunResult& last = result.runs.back();
+  const std::optional<float> offered = Offered(last, options, result.settings.xmax);
+  return offered && std::fabs(*offered - last.mmax) < options.mmax_tolerance;
+}
+
+}  // namespace
+
+AnalysisResult Analyze(const Catalog& catalog, const AnalysisOptions& options) {
+  ThrowIfCancelled(options);
+  Validate(options);
+  Prepared prepared = Prepare(catalog, options);
+  CheckMmaxChoices(options, prepared.settings.mmin);
+  AnalysisResult result;
+  result.settings = prepared.settings;
+  result.start = StartOf(prepared, options);
+  AddRuns(prepared, options, result);
   const bool given = !options.mmax_values.empty() || options.procedure == MmaxProcedure::None;
-  const auto settled = [&] {
-    const RunResult& last = result.runs.back();
-    const std::optional<float> offered = Offered(last, options, settings.xmax);
-    return offered && std::fabs(*offered - last.mmax) < options.mmax_tolerance;
-  };
-  result.mmax_converged = settled();
+  result.mmax_converged = Settled(result, options);
   bool capped = false;
   if (options.mmax_cap && !given &&
       (!result.mmax_converged || result.runs.back().mmax > *options.mmax_cap)) {
     result.runs.push_back(RunOf(prepared, options, result.start, *options.mmax_cap));
-    result.mmax_converged = settled();
+    result.mmax_converged = Settled(result, options);
     capped = true;
   }
   result.mmax_status = given || capped         ? MmaxStatus::Fixed

@@ -129,6 +129,102 @@ float ExtremeLogDensity(const LawState& law, float x, float m0, float t, float s
   return std::log(law.Beta * e * k / (e0 - law.ExpMax)) - k * (e - law.ExpMax) / (e0 - law.ExpMax);
 }
 
+namespace {
+
+// sc with the terms of one switched-on part added, row by row, then its
+// expected count.
+float AddPartTermsPlain(const LawState& law, const DecodedPart& part, float lambda, float sc) {
+  const float span = part.End - part.Start;
+  const float mc = part.Threshold;
+  float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
+  float w = 0.0f;
+  float q = 0.0f;
+  for (const DecodedRow& row : part.Rows) {
+    float m = row.Magnitude;
+    const float sigma = row.Sd;
+    const float freq = row.Frequency;
+    if (mc - kBelowThreshold > m) continue;
+    if (mc > m) m = mc + kInside;
+    w = w + freq;
+    q = q + freq * ApparentFactor(law, m, sigma);
+    sc = sc + freq * TruncatedLogDensity(law, m, mc);
+  }
+  if (w == 0.0f) return sc;  // no row at or near the threshold: the part says nothing
+  mu = (q / w) * mu;
+  if (mu < kCountFloor) mu = kCountFloor;
+  return sc + w * std::log(mu) - mu;
+}
+
+// The sum of the log densities of the extreme events in use.
+float ExtremeTermsPlain(const LawState& law, const LikelihoodData& data) {
+  const DecodedExtreme& extreme = data.catalog->Extreme;
+  const std::size_t events = ExtremeEventsInUse(extreme);
+  float se = 0.0f;
+  for (std::size_t k = 0; k < events; ++k) {
+    const DecodedEvent& event = extreme.Events[k];
+    se = se + ExtremeLogDensity(law, event.Magnitude, data.Mmin, event.Interval, event.Sd);
+  }
+  return se;
+}
+
+// AddPartTermsPlain with the threshold terms computed once and the apparent
+// factors taken from the cache.
+float AddPartTerms(const LawState& law, const DecodedPart& part, float lambda, FactorCache& cache,
+                   float sc) {
+  const float span = part.End - part.Start;
+  const float mc = part.Threshold;
+  float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
+  const float lowest = mc - kBelowThreshold;
+  const float inside = mc + kInside;
+  const float top = law.Mmax - kInside;
+  const float logNorm = std::log(law.Beta / (std::exp(-(law.Beta * mc)) - law.ExpMax));
+  float w = 0.0f;
+  float q = 0.0f;
+  for (const DecodedRow& row : part.Rows) {
+    float m = row.Magnitude;
+    if (lowest > m) continue;
+    if (mc > m) m = inside;
+    const float freq = row.Frequency;
+    w = w + freq;
+    q = q + freq * cache.Get(m, row.Sd).Factor;
+    float y = m;
+    if (mc >= m) y = inside;
+    if (law.Mmax <= m) y = top;
+    sc = sc + freq * (logNorm - law.Beta * y);
+  }
+  if (w == 0.0f) return sc;
+  mu = (q / w) * mu;
+  if (mu < kCountFloor) mu = kCountFloor;
+  return sc + w * std::log(mu) - mu;
+}
+
+// ExtremeTermsPlain with what depends only on Mmin computed once and the
+// apparent factors taken from the cache.
+float ExtremeTerms(const LawState& law, const LikelihoodData& data, FactorCache& cache) {
+  const DecodedExtreme& extreme = data.catalog->Extreme;
+  const std::size_t events = ExtremeEventsInUse(extreme);
+  const float m0 = data.Mmin;
+  const float e0 = std::exp(-(law.Beta * m0));
+  const float lowest = m0 - kBelowThreshold;
+  const float inside = m0 + kInside;
+  const float r = (law.ExpMax - e0) / (law.ExpMax - law.ExpMin);
+  const float denom = e0 - law.ExpMax;
+  float se = 0.0f;
+  for (std::size_t k = 0; k < events; ++k) {
+    const DecodedEvent& event = extreme.Events[k];
+    const float x = event.Magnitude;
+    if (lowest > x) continue;
+    const float y = m0 >= x ? inside : x;
+    const FactorCache::Entry entry = cache.Get(y, event.Sd);
+    const float count = law.Lambda * event.Interval * r * entry.Factor;
+    const float e = entry.Expo;
+    se = se + (std::log(law.Beta * e * count / denom) - count * (e - law.ExpMax) / denom);
+  }
+  return se;
+}
+
+}  // namespace
+
 float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda) {
   GuardTrialPoint(beta, lambda);
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
@@ -137,36 +233,10 @@ float NegLogLikelihoodPlain(const LikelihoodData& data, float beta, float lambda
   float se = 0.0f;
   if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
-      if (!SwitchedOn(part)) continue;
-      const float span = part.End - part.Start;
-      const float mc = part.Threshold;
-      float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
-      float w = 0.0f;
-      float q = 0.0f;
-      for (const DecodedRow& row : part.Rows) {
-        float m = row.Magnitude;
-        const float sigma = row.Sd;
-        const float freq = row.Frequency;
-        if (mc - kBelowThreshold > m) continue;
-        if (mc > m) m = mc + kInside;
-        w = w + freq;
-        q = q + freq * ApparentFactor(law, m, sigma);
-        sc = sc + freq * TruncatedLogDensity(law, m, mc);
-      }
-      if (w == 0.0f) continue;  // no row at or near the threshold: the part says nothing
-      mu = (q / w) * mu;
-      if (mu < kCountFloor) mu = kCountFloor;
-      sc = sc + w * std::log(mu) - mu;
+      if (SwitchedOn(part)) sc = AddPartTermsPlain(law, part, lambda, sc);
     }
   }
-  if (UsesExtremes(catalog.Kind)) {
-    const DecodedExtreme& extreme = catalog.Extreme;
-    const std::size_t events = ExtremeEventsInUse(extreme);
-    for (std::size_t k = 0; k < events; ++k) {
-      const DecodedEvent& event = extreme.Events[k];
-      se = se + ExtremeLogDensity(law, event.Magnitude, data.Mmin, event.Interval, event.Sd);
-    }
-  }
+  if (UsesExtremes(catalog.Kind)) se = ExtremeTermsPlain(law, data);
   return PriorPenalty(data, beta) - sc - se;
 }
 
@@ -182,54 +252,10 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
   float se = 0.0f;
   if (UsesParts(catalog.Kind)) {
     for (const DecodedPart& part : catalog.Parts) {
-      if (!SwitchedOn(part)) continue;
-      const float span = part.End - part.Start;
-      const float mc = part.Threshold;
-      float mu = lambda * (1.0f - MagnitudeCdf(law, mc)) * span;
-      const float lowest = mc - kBelowThreshold;
-      const float inside = mc + kInside;
-      const float top = law.Mmax - kInside;
-      const float logNorm = std::log(law.Beta / (std::exp(-(law.Beta * mc)) - law.ExpMax));
-      float w = 0.0f;
-      float q = 0.0f;
-      for (const DecodedRow& row : part.Rows) {
-        float m = row.Magnitude;
-        if (lowest > m) continue;
-        if (mc > m) m = inside;
-        const float freq = row.Frequency;
-        w = w + freq;
-        q = q + freq * cache.Get(m, row.Sd).Factor;
-        float y = m;
-        if (mc >= m) y = inside;
-        if (law.Mmax <= m) y = top;
-        sc = sc + freq * (logNorm - law.Beta * y);
-      }
-      if (w == 0.0f) continue;
-      mu = (q / w) * mu;
-      if (mu < kCountFloor) mu = kCountFloor;
-      sc = sc + w * std::log(mu) - mu;
+      if (SwitchedOn(part)) sc = AddPartTerms(law, part, lambda, cache, sc);
     }
   }
-  if (UsesExtremes(catalog.Kind)) {
-    const DecodedExtreme& extreme = catalog.Extreme;
-    const std::size_t events = ExtremeEventsInUse(extreme);
-    const float m0 = data.Mmin;
-    const float e0 = std::exp(-(law.Beta * m0));
-    const float lowest = m0 - kBelowThreshold;
-    const float inside = m0 + kInside;
-    const float r = (law.ExpMax - e0) / (law.ExpMax - law.ExpMin);
-    const float denom = e0 - law.ExpMax;
-    for (std::size_t k = 0; k < events; ++k) {
-      const DecodedEvent& event = extreme.Events[k];
-      const float x = event.Magnitude;
-      if (lowest > x) continue;
-      const float y = m0 >= x ? inside : x;
-      const FactorCache::Entry entry = cache.Get(y, event.Sd);
-      const float count = law.Lambda * event.Interval * r * entry.Factor;
-      const float e = entry.Expo;
-      se = se + (std::log(law.Beta * e * count / denom) - count * (e - law.ExpMax) / denom);
-    }
-  }
+  if (UsesExtremes(catalog.Kind)) se = ExtremeTerms(law, data, cache);
   return PriorPenalty(data, beta) - sc - se;
 }
 
@@ -244,99 +270,143 @@ Simplex BuildStartingSimplex(const LikelihoodData& data, float beta0, float lamb
   return simplex;
 }
 
+namespace {
+
+using Point = std::array<float, 2>;
+
+float Evaluate(const LikelihoodData& data, const Point& p) {
+  return NegLogLikelihood(data, p[0], p[1]);
+}
+
+// Best (lo), worst (hi) and second worst (nh) vertex.
+struct VertexRanks {
+  int lo = 0;
+  int hi = 1;
+  int nh = 0;
+};
+
+VertexRanks RankVertices(const std::array<float, 3>& value) {
+  VertexRanks rank;
+  if (value[0] > value[1]) {
+    rank.hi = 0;
+    rank.nh = 1;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (value[i] < value[rank.lo]) rank.lo = i;
+    if (value[i] > value[rank.hi]) {
+      rank.nh = rank.hi;
+      rank.hi = i;
+    } else if (value[i] > value[rank.nh] && i != rank.hi) {
+      rank.nh = i;
+    }
+  }
+  return rank;
+}
+
+// Converged when the Beta of every vertex lies within the tolerance of the
+// Beta of vertex 0 (Lambda and the values play no part), or when the three
+// vertices are one point.
+bool SimplexConverged(const Simplex& simplex, float tolerance) {
+  const auto& v = simplex.Vertex;
+  float spread = std::fabs(v[0][0] - v[1][0]);
+  const float spread3 = std::fabs(v[0][0] - v[2][0]);
+  if (spread3 > spread) spread = spread3;
+  return spread < tolerance || (v[0] == v[1] && v[0] == v[2]);
+}
+
+// Counts the steps that did not improve the best value: after kStallSteps of
+// them the simplex circles at the resolution of single precision, where a
+// tolerance of 0 or NaN would keep it going to the limit.
+class StallWatch {
+ public:
+  bool Stalled(float lowest) {
+    if (lowest < best_) {
+      best_ = lowest;
+      stalled_ = 0;
+      return false;
+    }
+    return ++stalled_ > kStallSteps;
+  }
+
+ private:
+  float best_ = INFINITY;
+  std::int32_t stalled_ = 0;
+};
+
+void Replace(Simplex& simplex, int i, const Point& p, float value) {
+  simplex.Vertex[i] = p;
+  simplex.Value[i] = value;
+}
+
+// The reflection was no better than the second worst vertex: contract the
+// worst vertex toward the centroid c, or else shrink the simplex toward the
+// best vertex.
+void ContractOrShrink(Simplex& simplex, const LikelihoodData& data, const VertexRanks& rank,
+                      const Point& c) {
+  auto& v = simplex.Vertex;
+  Point k{};
+  for (int d = 0; d < 2; ++d) k[d] = 0.5f * v[rank.hi][d] + 0.5f * c[d];
+  const float vk = Evaluate(data, k);
+  if (vk < simplex.Value[rank.hi]) {
+    Replace(simplex, rank.hi, k, vk);
+    return;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (i == rank.lo) continue;
+    for (int d = 0; d < 2; ++d) v[i][d] = 0.5f * (v[i][d] + v[rank.lo][d]);
+    simplex.Value[i] = Evaluate(data, v[i]);
+  }
+}
+
+// One step: the worst vertex reflected through the centroid of the other
+// two, then expanded, contracted or the simplex shrunk.
+void SimplexStep(Simplex& simplex, const LikelihoodData& data, const VertexRanks& rank) {
+  const auto& v = simplex.Vertex;
+  const auto& value = simplex.Value;
+  Point c{};
+  const int a = rank.hi == 0 ? 1 : 0;
+  const int b = rank.hi == 2 ? 1 : 2;
+  for (int d = 0; d < 2; ++d) c[d] = (v[a][d] + v[b][d]) / 2.0f;
+  Point r{};
+  for (int d = 0; d < 2; ++d) r[d] = 2.0f * c[d] - v[rank.hi][d];
+  const float vr = Evaluate(data, r);
+  if (vr <= value[rank.lo]) {
+    Point e{};
+    for (int d = 0; d < 2; ++d) e[d] = 2.0f * r[d] - c[d];
+    const float ve = Evaluate(data, e);
+    if (ve < value[rank.lo]) {
+      Replace(simplex, rank.hi, e, ve);
+    } else {
+      Replace(simplex, rank.hi, r, vr);
+    }
+  } else if (vr >= value[rank.nh]) {
+    if (vr < value[rank.hi]) Replace(simplex, rank.hi, r, vr);
+    ContractOrShrink(simplex, data, rank, c);
+  } else {
+    Replace(simplex, rank.hi, r, vr);
+  }
+}
+
+}  // namespace
+
 SimplexOutcome SimplexMinimize(Simplex& simplex, const LikelihoodData& data, float tolerance,
                                std::int32_t limit, const std::atomic<bool>* cancel) {
-  using Point = std::array<float, 2>;
-  auto& v = simplex.Vertex;
-  auto& value = simplex.Value;
-  auto evaluate = [&data](const Point& p) { return NegLogLikelihood(data, p[0], p[1]); };
   SimplexOutcome outcome;
-  float best = INFINITY;
-  std::int32_t stalled = 0;
+  StallWatch stall;
   for (;;) {
-    // Best (lo), worst (hi) and second worst (nh) vertex.
-    int lo = 0;
-    int hi = 1;
-    int nh = 0;
-    if (value[0] > value[1]) {
-      hi = 0;
-      nh = 1;
-    }
-    for (int i = 0; i < 3; ++i) {
-      if (value[i] < value[lo]) lo = i;
-      if (value[i] > value[hi]) {
-        nh = hi;
-        hi = i;
-      } else if (value[i] > value[nh] && i != hi) {
-        nh = i;
-      }
-    }
-    // Converged when the Beta of every vertex lies within the tolerance of
-    // the Beta of vertex 0 (Lambda and the values play no part).
-    float spread = std::fabs(v[0][0] - v[1][0]);
-    const float spread3 = std::fabs(v[0][0] - v[2][0]);
-    if (spread3 > spread) spread = spread3;
-    if (spread < tolerance || (v[0] == v[1] && v[0] == v[2])) {
+    const VertexRanks rank = RankVertices(simplex.Value);
+    if (SimplexConverged(simplex, tolerance)) {
       outcome.Converged = true;
       break;
     }
     if (outcome.Iterations >= limit) break;
-    // No step improved the best value for kStallSteps steps: the simplex
-    // circles at the resolution of single precision, where a tolerance of 0
-    // or NaN would keep it going to the limit.
-    if (value[lo] < best) {
-      best = value[lo];
-      stalled = 0;
-    } else if (++stalled > kStallSteps) {
-      break;
-    }
+    if (stall.Stalled(simplex.Value[rank.lo])) break;
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) throw Cancelled();
     outcome.Iterations = outcome.Iterations + 1;
-
-    Point c{};
-    {
-      const int a = hi == 0 ? 1 : 0;
-      const int b = hi == 2 ? 1 : 2;
-      for (int d = 0; d < 2; ++d) c[d] = (v[a][d] + v[b][d]) / 2.0f;
-    }
-    Point r{};
-    for (int d = 0; d < 2; ++d) r[d] = 2.0f * c[d] - v[hi][d];
-    const float vr = evaluate(r);
-    if (vr <= value[lo]) {
-      Point e{};
-      for (int d = 0; d < 2; ++d) e[d] = 2.0f * r[d] - c[d];
-      const float ve = evaluate(e);
-      if (ve < value[lo]) {
-        v[hi] = e;
-        value[hi] = ve;
-      } else {
-        v[hi] = r;
-        value[hi] = vr;
-      }
-    } else if (vr >= value[nh]) {
-      if (vr < value[hi]) {
-        v[hi] = r;
-        value[hi] = vr;
-      }
-      Point k{};
-      for (int d = 0; d < 2; ++d) k[d] = 0.5f * v[hi][d] + 0.5f * c[d];
-      const float vk = evaluate(k);
-      if (vk < value[hi]) {
-        v[hi] = k;
-        value[hi] = vk;
-      } else {
-        for (int i = 0; i < 3; ++i) {
-          if (i == lo) continue;
-          for (int d = 0; d < 2; ++d) v[i][d] = 0.5f * (v[i][d] + v[lo][d]);
-          value[i] = evaluate(v[i]);
-        }
-      }
-    } else {
-      v[hi] = r;
-      value[hi] = vr;
-    }
+    SimplexStep(simplex, data, rank);
   }
   // Both ways out end with the centroid of the last simplex in vertex 0.
+  auto& v = simplex.Vertex;
   for (int d = 0; d < 2; ++d) v[0][d] = (v[0][d] + v[1][d] + v[2][d]) / 3.0f;
   return outcome;
 }

@@ -239,28 +239,29 @@ class TomlJob {
     job.decluster = options;
   }
 
+  // The completeness table: [year, Mc] pairs, or "auto" for the estimated one.
+  void CompletenessTable(const toml::node& n, const std::string& k, PrepareJob& job) const {
+    if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
+      job.completeness_auto = true;
+      return;
+    }
+    const toml::array* steps = n.as_array();
+    if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs or \"auto\"");
+    for (const toml::node& step : *steps) {
+      const toml::array* pair = step.as_array();
+      if (pair == nullptr || pair->size() != 2) Fail(step, k, "a pair [year, Mc]");
+      const double year = Number(*pair->get(0), k);
+      if (year != std::floor(year) || std::fabs(year) > 1e6) Fail(*pair->get(0), k, "a whole year");
+      job.split.completeness.push_back(
+          {static_cast<std::int32_t>(year), static_cast<float>(Number(*pair->get(1), k))});
+    }
+  }
+
   void Split(const toml::table& t, const std::string& p, PrepareJob& job) {
     SplitOptions& s = job.split;
     Keys(t, p + ".",
          {{"completeness",
-           [&](const toml::node& n, const std::string& k) {
-             if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
-               job.completeness_auto = true;
-               return;
-             }
-             const toml::array* steps = n.as_array();
-             if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs or \"auto\"");
-             for (const toml::node& step : *steps) {
-               const toml::array* pair = step.as_array();
-               if (pair == nullptr || pair->size() != 2) Fail(step, k, "a pair [year, Mc]");
-               const double year = Number(*pair->get(0), k);
-               if (year != std::floor(year) || std::fabs(year) > 1e6) {
-                 Fail(*pair->get(0), k, "a whole year");
-               }
-               s.completeness.push_back(
-                   {static_cast<std::int32_t>(year), static_cast<float>(Number(*pair->get(1), k))});
-             }
-           }},
+           [&](const toml::node& n, const std::string& k) { CompletenessTable(n, k, job); }},
           {"end", [&](const toml::node& n, const std::string& k) { s.end = Date(n, k); }},
           {"extreme_window",
            [&](const toml::node& n, const std::string& k) {
@@ -558,6 +559,72 @@ PrepareReport RunPrepare(const PrepareJob& job) {
   return RunPrepare(job, ReadEventFile(job.catalog, job.read, job.format));
 }
 
+namespace {
+
+// The events read, converted to the job's magnitude type.
+void HomogeniseEvents(const PrepareJob& job, EventTable& events, PrepareReport& report) {
+  HomogeniseOptions options = *job.homogenise;
+  if (!options.default_sd) options.default_sd = job.read.default_sd;
+  HomogeniseResult converted = Homogenise(events, options);
+  events = std::move(converted.events);
+  report.homogenised = std::move(converted.counts);
+}
+
+// The mainshocks of the selected events become the report's events.
+void DeclusterEvents(const PrepareJob& job, const SplitOptions& split, const EventTable& selected,
+                     PrepareReport& report) {
+  DeclusterOptions options = *job.decluster;
+  if (!options.completeness_magnitude && !split.completeness.empty()) {
+    options.completeness_magnitude = LowestThreshold(split.completeness);
+  }
+  const DeclusterResult clusters = Decluster(selected, options);
+  report.mainshocks = clusters.mainshocks.size();
+  report.removed_by_declustering = clusters.removed_total();
+  for (std::size_t r : clusters.removed) {
+    report.largest_cluster = std::max(report.largest_cluster, r);
+  }
+  report.events = selected.Subset(clusters.mainshocks);
+}
+
+// The completeness table estimated from the events, and its figures.
+void EstimateTable(const PrepareJob& job, SplitOptions& split, PrepareReport& report) {
+  report.completeness = EstimateCompleteness(report.events, job.completeness, split.end);
+  split.completeness = report.completeness->table;
+  if (!job.completeness_figures.empty()) {
+    report.completeness_figures =
+        WriteCompletenessFigures(report.events, *report.completeness, job.completeness_figures);
+  }
+}
+
+// The complete parts checked against Mmin and Weichert's estimate beside them.
+void CheckCompleteParts(PrepareReport& report) {
+  if (report.split.catalog.complete.empty()) return;
+  // The analysis refuses an Mmin above a threshold: so does the job, before
+  // any file is written.
+  AnalysisOptions options;
+  options.mmin = report.mmin;
+  options.data_kind = DataKind::Complete;
+  Resolve(report.split.catalog, options);
+  try {
+    report.weichert = Weichert(report.split.catalog, {report.mmin});
+  } catch (const NoEstimate& e) {
+    report.weichert_note = e.reason();
+  }
+}
+
+void WriteClassic(const PrepareJob& job, PrepareReport& report) {
+  ClassicFilesOptions options;
+  options.directory = *job.classic_directory;
+  options.prefix = job.classic_prefix;
+  options.session = ClassicSessionOf(report, job);
+  options.inputs.emplace_back(job.catalog);
+  if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
+  if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
+  report.classic = WriteClassicFiles(report.split, options);
+}
+
+}  // namespace
+
 PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   PrepareReport report;
   report.read = std::move(read.summary);
@@ -568,13 +635,7 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   SplitOptions split = job.split;
   if (!split.end) split.end = ObservedEnd(read.events, std::nullopt, job.selection.until);
 
-  if (job.homogenise) {
-    HomogeniseOptions options = *job.homogenise;
-    if (!options.default_sd) options.default_sd = job.read.default_sd;
-    HomogeniseResult converted = Homogenise(read.events, options);
-    read.events = std::move(converted.events);
-    report.homogenised = std::move(converted.counts);
-  }
+  if (job.homogenise) HomogeniseEvents(job, read.events, report);
 
   const std::vector<std::size_t> kept = Select(read.events, job.selection, report.selection);
   if (kept.empty()) RefuseEmptySelection(read.events, job.selection, report);
@@ -584,57 +645,20 @@ PrepareReport RunPrepare(const PrepareJob& job, ReadResult read) {
   read.events = EventTable{};
 
   if (job.decluster) {
-    DeclusterOptions options = *job.decluster;
-    if (!options.completeness_magnitude && !split.completeness.empty()) {
-      options.completeness_magnitude = LowestThreshold(split.completeness);
-    }
-    const DeclusterResult clusters = Decluster(selected, options);
-    report.mainshocks = clusters.mainshocks.size();
-    report.removed_by_declustering = clusters.removed_total();
-    for (std::size_t r : clusters.removed)
-      report.largest_cluster = std::max(report.largest_cluster, r);
-    report.events = selected.Subset(clusters.mainshocks);
+    DeclusterEvents(job, split, selected, report);
   } else {
     report.events = std::move(selected);
   }
 
-  if (job.completeness_auto) {
-    report.completeness = EstimateCompleteness(report.events, job.completeness, split.end);
-    split.completeness = report.completeness->table;
-    if (!job.completeness_figures.empty()) {
-      report.completeness_figures =
-          WriteCompletenessFigures(report.events, *report.completeness, job.completeness_figures);
-    }
-  }
+  if (job.completeness_auto) EstimateTable(job, split, report);
   report.split = Split(report.events, split);
   const float lowest = LowestLevel(report.split.catalog);
   report.mmin = job.analysis.mmin.value_or(lowest - kDefaultMminStep);
-  if (!report.split.catalog.complete.empty()) {
-    // The analysis refuses an Mmin above a threshold: so does the job, before
-    // any file is written.
-    AnalysisOptions options;
-    options.mmin = report.mmin;
-    options.data_kind = DataKind::Complete;
-    Resolve(report.split.catalog, options);
-    try {
-      report.weichert = Weichert(report.split.catalog, {report.mmin});
-    } catch (const NoEstimate& e) {
-      report.weichert_note = e.reason();
-    }
-  }
+  CheckCompleteParts(report);
   report.warnings = CheckPrepared(report, job);
   if (job.strict) RefuseWarnings(report.warnings);
 
-  if (job.classic_directory) {
-    ClassicFilesOptions options;
-    options.directory = *job.classic_directory;
-    options.prefix = job.classic_prefix;
-    options.session = ClassicSessionOf(report, job);
-    options.inputs.emplace_back(job.catalog);
-    if (!job.zone_file.empty()) options.inputs.emplace_back(job.zone_file);
-    if (!job.job_file.empty()) options.inputs.emplace_back(job.job_file);
-    report.classic = WriteClassicFiles(report.split, options);
-  }
+  if (job.classic_directory) WriteClassic(job, report);
   return report;
 }
 
@@ -656,23 +680,21 @@ void ExtremeWindowLines(std::string& out, const SplitResult& split) {
   }
 }
 
-}  // namespace
-
-std::string FormatPrepareSummary(const PrepareReport& report) {
+// What the reading gave: rows, skipped rows, notes and events.
+void ReadingLines(std::string& out, const ReadSummary& read, std::size_t events_read) {
   static const char* kFormats[] = {"CSV", "ZMAP", "QuakeML"};
-  std::string out =
-      report.read.source + " (" + kFormats[static_cast<int>(report.read.format)] + ")\n";
-  Line(out, "rows read", std::to_string(report.read.rows_read));
-  for (const ReadSummary::Skipped& s : report.read.skipped) {
+  out += read.source + " (" + kFormats[static_cast<int>(read.format)] + ")\n";
+  Line(out, "rows read", std::to_string(read.rows_read));
+  for (const ReadSummary::Skipped& s : read.skipped) {
     Line(out, "skipped, " + s.reason, std::to_string(s.count));
   }
-  if (report.read.sd_defaulted > 0) {
-    Line(out, "magnitude SD defaulted", std::to_string(report.read.sd_defaulted));
-  }
-  for (const std::string& note : report.read.notes) Line(out, "note", note);
-  Line(out, "events read", std::to_string(report.events_read));
-  if (report.homogenised) AppendConversion(out, *report.homogenised);
-  const SelectionCounts& c = report.selection;
+  if (read.sd_defaulted > 0) Line(out, "magnitude SD defaulted", std::to_string(read.sd_defaulted));
+  for (const std::string& note : read.notes) Line(out, "note", note);
+  Line(out, "events read", std::to_string(events_read));
+}
+
+// The events each filter of the selection left out.
+void SelectionLines(std::string& out, const SelectionCounts& c) {
   const std::pair<const char*, std::size_t> left_out[] = {
       {"outside the time window", c.outside_time},
       {"outside the magnitude range", c.outside_magnitude},
@@ -682,16 +704,10 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
   for (const auto& [label, count] : left_out) {
     if (count > 0) Line(out, label, std::to_string(count));
   }
-  if (report.mainshocks > 0 || report.removed_by_declustering > 0) {
-    Line(out, "removed by declustering",
-         std::to_string(report.removed_by_declustering) + " (by " +
-             std::to_string(report.mainshocks) + " mainshocks, at most " +
-             std::to_string(report.largest_cluster) + " by one)");
-  }
-  Line(out, "events for the parts", std::to_string(report.events.size()));
-  if (report.completeness) out += FormatCompletenessReport(*report.completeness);
-  for (const std::string& figure : report.completeness_figures) Line(out, "written", figure);
-  const SplitResult& split = report.split;
+}
+
+// The extreme part, the complete parts and the events in none of them.
+void PartLines(std::string& out, const SplitResult& split) {
   if (split.extreme_period) {
     Line(out,
          "extreme part " + FormatDate(split.extreme_period->first_day) + " to " +
@@ -711,19 +727,41 @@ std::string FormatPrepareSummary(const PrepareReport& report) {
     Line(out, "below the threshold of their period", std::to_string(split.below_threshold));
   }
   if (split.outside_parts > 0) Line(out, "in no period", std::to_string(split.outside_parts));
-  if (!report.events.empty()) {
-    std::size_t largest = 0;
-    for (std::size_t i = 1; i < report.events.size(); ++i) {
-      if (report.events.magnitude[i] > report.events.magnitude[largest]) largest = i;
-    }
-    const EventTable& e = report.events;
-    std::string text = "M " + FixedText(e.magnitude[largest], 2);
-    if (!e.type_name(largest).empty()) text += " " + e.type_name(largest);
-    text += " on " + FormatDate(e.date(largest)) + " at " + FixedText(e.latitude[largest], 3) +
-            ", " + FixedText(e.longitude[largest], 3);
-    if (!e.id(largest).empty()) text += " (" + std::string(e.id(largest)) + ")";
-    Line(out, "largest event", text);
+}
+
+// The largest of the events (the first of equals), when there are any.
+void LargestEventLine(std::string& out, const EventTable& e) {
+  if (e.empty()) return;
+  std::size_t largest = 0;
+  for (std::size_t i = 1; i < e.size(); ++i) {
+    if (e.magnitude[i] > e.magnitude[largest]) largest = i;
   }
+  std::string text = "M " + FixedText(e.magnitude[largest], 2);
+  if (!e.type_name(largest).empty()) text += " " + e.type_name(largest);
+  text += " on " + FormatDate(e.date(largest)) + " at " + FixedText(e.latitude[largest], 3) + ", " +
+          FixedText(e.longitude[largest], 3);
+  if (!e.id(largest).empty()) text += " (" + std::string(e.id(largest)) + ")";
+  Line(out, "largest event", text);
+}
+
+}  // namespace
+
+std::string FormatPrepareSummary(const PrepareReport& report) {
+  std::string out;
+  ReadingLines(out, report.read, report.events_read);
+  if (report.homogenised) AppendConversion(out, *report.homogenised);
+  SelectionLines(out, report.selection);
+  if (report.mainshocks > 0 || report.removed_by_declustering > 0) {
+    Line(out, "removed by declustering",
+         std::to_string(report.removed_by_declustering) + " (by " +
+             std::to_string(report.mainshocks) + " mainshocks, at most " +
+             std::to_string(report.largest_cluster) + " by one)");
+  }
+  Line(out, "events for the parts", std::to_string(report.events.size()));
+  if (report.completeness) out += FormatCompletenessReport(*report.completeness);
+  for (const std::string& figure : report.completeness_figures) Line(out, "written", figure);
+  PartLines(out, report.split);
+  LargestEventLine(out, report.events);
   Line(out, "Mmin", FixedText(report.mmin, 2));
   if (report.classic) {
     for (const std::filesystem::path& path : report.classic->written) {

@@ -5,10 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
+#include "estimation/example_catalog.h"
 #include "qev/batch.h"
-#include "qev/classic_files.h"
 
 namespace qev {
 namespace {
@@ -46,18 +45,6 @@ TEST(TaskSeeds, SeedsAndDrawsMatchTheIndependentComputation) {
   }
 }
 
-Catalog ExampleCatalog() {
-  Catalog catalog;
-  std::ifstream extreme(QEV_EXAMPLES_DIR "/ext_l1.dat");
-  catalog.extreme = ReadExtremeFile(extreme, "ext_l1.dat", ExtremeLayout::PerEventSd).part;
-  std::ifstream c1(QEV_EXAMPLES_DIR "/cp1900_l1.dat");
-  catalog.complete.push_back(
-      ReadCompleteFile(c1, "cp1900_l1.dat", CompleteLayout::PerEventSd).part);
-  std::ifstream c3(QEV_EXAMPLES_DIR "/cp1960_l3.dat");
-  catalog.complete.push_back(ReadCompleteFile(c3, "cp1960_l3.dat", CompleteLayout::Grouped).part);
-  return catalog;
-}
-
 std::int64_t EventsInUse(const CompletePart& part) {
   std::int64_t n = 0;
   for (const MagnitudeRow& row : part.rows) {
@@ -69,7 +56,7 @@ std::int64_t EventsInUse(const CompletePart& part) {
 }
 
 TEST(Bootstrap, PartsKeepTheirPeriodsAndCountsAndDrawOnlyTheirOwnEvents) {
-  const Catalog catalog = ExampleCatalog();
+  const Catalog catalog = testing::ExampleCatalog(true);
   const ExtremePart& original = *catalog.extreme;
   for (std::int64_t replicate = 1; replicate <= 200; ++replicate) {
     RandomStream random(TaskSeed(5, "example", "base", replicate));
@@ -120,7 +107,7 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
   // Every event at the threshold: no starting Beta.
   const auto flat = std::make_shared<Catalog>(
       Catalog{std::nullopt, {{1900.0f, 2000.0f, 4.0f, 0.1f, {{4.0f, 0.1f, 5}}}}});
-  const auto example = std::make_shared<Catalog>(ExampleCatalog());
+  const auto example = std::make_shared<Catalog>(testing::ExampleCatalog(true));
   const Zone zones[] = {
       {"flat", flat, "", 0.0f, "no-estimate", "no starting point", 3.9f},
       {"broken", flat, "b.dat, line 3: the period ends before it starts", 0.0f, "catalog-error",

@@ -17,6 +17,10 @@
 namespace qev {
 namespace {
 
+// The readers on the records of the harness's session.
+void ReadExtremesOnSession(Session& s) { ReadExtremeCatalog(s.io, s.settings, s.catalog); }
+void ReadCompletePartsOnSession(Session& s) { ReadCompleteParts(s.io, s.settings, s.catalog); }
+
 using testing::ProcedureRun;
 
 // Intervals in thousandths of a year, as the engine stores them.
@@ -27,7 +31,7 @@ TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNot
   run.ws.WriteFile("d.dat",
                    "1900 1 1\n1910 1 1\n1905 3 3 6.0 0.2\n1905 3 4 5.0 0.2\n"
                    "1909 12 31 5.5 0.2\n1910 1 1 5.1 0.2\n");
-  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  ASSERT_FALSE(run.Run(ReadExtremesOnSession));
   const DecodedCatalog decoded = Decode(run.session.catalog, DataKind::Extremes);
   ASSERT_EQ(decoded.Extreme.Events.size(), 4u);
   EXPECT_EQ(Thousandths(decoded.Extreme.Events[1].Interval), 2);  // one day
@@ -39,7 +43,7 @@ TEST(ExtremeReader, ConsecutiveDaysAndNewYearAreAcceptedAndEndOnLastEventAddsNot
 TEST(ExtremeReader, FileWithoutEventsBesideCompletePartsIsAnEmptyPart) {
   ProcedureRun run("1\nempty.dat\n", 3);
   run.ws.WriteFile("empty.dat", "1900 1 1\n1990 0 0\n\n");
-  ASSERT_FALSE(run.Run(ReadExtremeCatalog));
+  ASSERT_FALSE(run.Run(ReadExtremesOnSession));
   ASSERT_TRUE(run.session.catalog.extreme);
   EXPECT_TRUE(run.session.catalog.extreme->events.empty());
   EXPECT_EQ(run.session.settings.Mmin, 999.0f);
@@ -53,7 +57,7 @@ TEST(CatalogReaders, CapacitiesFitExactly) {
     extreme += std::to_string(year) + " 1 1 5.0 0.2\n";
   ProcedureRun extremes("1\nf.dat\n", 1);  // layout 1, the name
   extremes.ws.WriteFile("f.dat", extreme);
-  ASSERT_FALSE(extremes.Run(ReadExtremeCatalog));
+  ASSERT_FALSE(extremes.Run(ReadExtremesOnSession));
   const DecodedCatalog events = Decode(extremes.session.catalog, DataKind::Extremes);
   ASSERT_EQ(events.Extreme.Events.size(), 500u);
   EXPECT_FLOAT_EQ(events.Extreme.Events[499].Magnitude, 5.0f);
@@ -62,7 +66,7 @@ TEST(CatalogReaders, CapacitiesFitExactly) {
   for (int i = 0; i < nfx; ++i) complete += i % 2 ? "3.5\n" : "4.25\n";
   ProcedureRun rows("2\n1\nf.dat\n", 2);  // layout 2, one part, its name
   rows.ws.WriteFile("f.dat", complete);
-  ASSERT_FALSE(rows.Run(ReadCompleteParts));
+  ASSERT_FALSE(rows.Run(ReadCompletePartsOnSession));
   const DecodedCatalog parts = Decode(rows.session.catalog, DataKind::Complete);
   ASSERT_EQ(parts.Parts.at(0).Rows.size(), 1500u);
   EXPECT_FLOAT_EQ(parts.Parts[0].Rows[1499].Magnitude, 3.5f);

@@ -12,6 +12,9 @@
 namespace qev {
 namespace {
 
+// The hazard dialog on the records of the harness's session.
+void EvaluateOnSession(Session& s) { EvaluateHazard(s.io, s.settings, s.model); }
+
 using testing::ProcedureRun;
 
 // The model of most cases: b = 0.87, 0.2 events a year above magnitude 4.
@@ -56,7 +59,7 @@ TEST(HazardTable, SdLambdaAtOrAboveLambdaOrUndefinedOverflowsTheBounds) {
     SCOPED_TRACE(c.sdLambda);
     ProcedureRun h("0\n");
     SetModel(h.session, 4.0f, 8.0f, c.sdLambda);
-    ASSERT_FALSE(h.Run(EvaluateHazard));
+    ASSERT_FALSE(h.Run(EvaluateOnSession));
     const std::vector<std::string> rows = FileRows(h);
     ASSERT_EQ(rows.size(), 41u);
     for (const std::string& row : rows)
@@ -71,7 +74,7 @@ TEST(HazardTable, MagnitudesBeyondTheStepResolutionEndAfterOneRow) {
   // is; the table must still end.
   ProcedureRun h("0\n");
   SetModel(h.session, 3.0e7f, 3.1e7f);
-  ASSERT_FALSE(h.Run(EvaluateHazard));
+  ASSERT_FALSE(h.Run(EvaluateOnSession));
   const std::vector<std::string> rows = FileRows(h);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].substr(0, 5), " ****");

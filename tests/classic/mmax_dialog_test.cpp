@@ -61,9 +61,10 @@ TEST(MmaxDialog, SuggestionLineFollowsTheFirstRuleThatHolds) {
     Dialog d("0\n", 6.3f, c.units);
     d.h.session.model.SuggestedMmax = c.suggested;
     d.h.session.model.SuggestionUndefined = c.undefined;
-    ASSERT_FALSE(d.h.Run(AskMmax));
+    bool stop = false;
+    ASSERT_FALSE(d.h.Run([&stop](Session& s) { stop = AskMmax(s.io, s.settings, s.model); }));
     EXPECT_EQ(d.h.Console(), c.box + "\r\n" + PromptBlock(" 6.30"));
-    EXPECT_TRUE(d.h.session.StopRequested);
+    EXPECT_TRUE(stop);
     EXPECT_EQ(d.h.session.model.Mmax, 7.0f);
     EXPECT_EQ(d.h.File(), "");  // console only
   }
@@ -97,10 +98,10 @@ TEST(MmaxDialog, OutOfRangeAnswersAreAskedAgainSilentlyAndSmallOnesStop) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answers);
     Dialog d(c.answers, c.xmax, c.units);
-    d.h.session.StopRequested = c.accepted != kStop;
+    bool stop = c.accepted != kStop;
     d.h.session.model.SuggestedMmax = 6.9f;
-    ASSERT_FALSE(d.h.Run(AskMmax));
-    EXPECT_EQ(d.h.session.StopRequested, c.accepted == kStop);
+    ASSERT_FALSE(d.h.Run([&stop](Session& s) { stop = AskMmax(s.io, s.settings, s.model); }));
+    EXPECT_EQ(stop, c.accepted == kStop);
     EXPECT_EQ(d.h.session.model.Mmax, c.accepted == kStop ? 7.0f : c.accepted);
     const std::string console = d.h.Console();
     const std::string block = PromptBlock(FormatFixed(c.xmax, 5, 2));

@@ -8,6 +8,9 @@
 namespace qev {
 namespace {
 
+// The dialogs on the records of the harness's session.
+void ChooseOnSession(Session& s) { ChooseThresholdXmaxProcedure(s.io, s.settings, s.catalog); }
+
 using testing::ProcedureRun;
 
 // Lowest level 4.0, observed maxima 6.3 and 5.8; extremes 1500-1900 without
@@ -22,7 +25,9 @@ void FillCatalog(Session& s, int dataKind) {
 
 // The span the estimation uses: the one of the dialog or, when it set none,
 // the span of the whole catalog for the data kind.
-float SpanOf(const Session& session) { return Resolve(session.catalog, OptionsOf(session)).span_t; }
+float SpanOf(const Session& session) {
+  return Resolve(session.catalog, OptionsOf(session.settings)).span_t;
+}
 
 // The full span follows the data kind; a date before the catalog counts, with
 // extremes only, to the end of the extreme part. (With complete parts, and
@@ -40,14 +45,14 @@ TEST(ThresholdDialog, SpanFollowsTheDataKindOrADateBeforeTheCatalog) {
       ProcedureRun h(answers);
       FillCatalog(h.session, c.dataKind);
       h.session.settings.SpanT = 12.5f;  // an earlier date before the catalog is forgotten
-      ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
+      ASSERT_FALSE(h.Run(ChooseOnSession));
       EXPECT_FALSE(h.session.settings.SpanT);
       EXPECT_EQ(SpanOf(h.session), c.span);
     }
   }
   ProcedureRun h("1\n2\n7.0\n1\n1400 1 1\n0.3\n7\n");
   FillCatalog(h.session, 1);
-  ASSERT_FALSE(h.Run(ChooseThresholdXmaxProcedure));
+  ASSERT_FALSE(h.Run(ChooseOnSession));
   EXPECT_EQ(SpanOf(h.session), 1900.0f - DecimalYear(1400.0f, 1.0f, 1.0f));
 }
 

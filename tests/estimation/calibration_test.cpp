@@ -6,12 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <numeric>
 #include <string>
 #include <vector>
 
-#include "qev/classic_files.h"
+#include "estimation/example_catalog.h"
 #include "qev/errors.h"
 
 namespace qev {
@@ -197,16 +196,6 @@ TEST(BootstrapIntervals, InvertedBoundsFollowASpreadThatGrowsWithTheLaw) {
   EXPECT_LT(shrinking.b.upper68, shrinking.b.upper95);
 }
 
-Catalog ExampleCatalog() {
-  Catalog catalog;
-  std::ifstream extreme(QEV_EXAMPLES_DIR "/ext_l1.dat");
-  catalog.extreme = ReadExtremeFile(extreme, "ext_l1.dat", ExtremeLayout::PerEventSd).part;
-  std::ifstream c1(QEV_EXAMPLES_DIR "/cp1900_l1.dat");
-  catalog.complete.push_back(
-      ReadCompleteFile(c1, "cp1900_l1.dat", CompleteLayout::PerEventSd).part);
-  return catalog;
-}
-
 std::size_t Listed(const Catalog& c) {
   std::size_t n = c.extreme ? c.extreme->events.size() : 0;
   for (const CompletePart& p : c.complete) {
@@ -221,7 +210,7 @@ std::size_t Listed(const Catalog& c) {
 // under one envelope couples the laws: a Lambda 5 % higher adds events and
 // changes no listed magnitude, so that the catalog grows by a few events.
 TEST(SimulateCatalog, ThinnedCandidatesKeepTheLawAndCoupleNearbyLaws) {
-  const Catalog design = ExampleCatalog();
+  const Catalog design = testing::ExampleCatalog(false);
   const SimulationLaw law{0.9 / kBFromBeta, 10.0, 4.0, 7.0};
   constexpr int kCatalogs = 300;
   double plain = 0.0, thinned = 0.0, plainSquares = 0.0;
@@ -259,7 +248,7 @@ TEST(SimulateCatalog, ThinnedCandidatesKeepTheLawAndCoupleNearbyLaws) {
 // paired changes of b scatter far less than b itself, the slopes lie in a
 // sensible range, and the inverted intervals nest around the estimate.
 TEST(BootstrapIntervals, InvertedIntervalsOfTheExampleFromCoupledStages) {
-  const Catalog catalog = ExampleCatalog();
+  const Catalog catalog = testing::ExampleCatalog(false);
   AnalysisOptions options;
   options.mmin = 4.0f;
   const AnalysisResult fit = Analyze(catalog, options);

@@ -74,32 +74,59 @@ std::vector<std::string> Items(const std::string& field) {
   return items;
 }
 
+// The entries of a table field made in the workspace: links (NAME->TARGET),
+// named pipes (NAME<>), folders (NAME/) and files (NAME=BYTES). Returns the
+// names; the files' bytes go to `before`.
+std::vector<std::string> MakeEntries(Workspace& work, const std::string& field,
+                                     std::map<std::string, std::string>& before) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> entries;
+  for (const std::string& entry : Items(field)) {
+    const std::size_t link = entry.find("->"), pipe = entry.find("<>"), equals = entry.find('=');
+    entries.push_back(entry.substr(0, std::min({link, pipe, equals})));
+    if (link < equals) {
+      fs::create_symlink(entry.substr(link + 2), work.Dir() / entries.back());
+    } else if (pipe < equals) {
+      EXPECT_EQ(mkfifo((work.Dir() / entries.back()).c_str(), 0600), 0) << entries.back();
+    } else if (entry.ends_with('/')) {
+      work.MakeDir(entries.back());
+    } else {
+      before[entries.back()] = entry.substr(equals + 1);
+      work.WriteFile(entries.back(), before[entries.back()]);
+    }
+  }
+  return entries;
+}
+
+// The regular files of the folder and their bytes.
+std::map<std::string, std::string> RegularFiles(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& file : std::filesystem::directory_iterator(folder)) {
+    if (file.is_regular_file()) files[file.path().filename()] = ReadBytes(file.path());
+  }
+  return files;
+}
+
+// The file a name of the table stands for: itself or, ending in '*' (a
+// temporary name), the first file so beginning.
+std::string WrittenName(const std::map<std::string, std::string>& left, const std::string& name) {
+  if (!name.ends_with('*')) return name;
+  const std::string stem = name.substr(0, name.size() - 1);
+  const auto found = left.lower_bound(stem);
+  return found != left.end() && found->first.starts_with(stem) ? found->first : name;
+}
+
 // Each row of data/hostile_inputs.tsv is a session (in-process, or the program
 // itself when it needs its standard input or a shell): exit status 1, the
 // message lines in order, the files it leaves beside its inputs (whole lines
 // each), and every file that was there before, byte for byte.
 TEST(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
-  namespace fs = std::filesystem;
   for (auto row : TableRows(QEV_GOLDEN_DIR "/../reliability/data/hostile_inputs.tsv")) {
     row.resize(7);  // the empty fields at the end of a line
     SCOPED_TRACE(row[0]);
     Workspace work;
     std::map<std::string, std::string> before;  // the regular files and their bytes
-    std::vector<std::string> entries;
-    for (const std::string& entry : Items(row[1])) {
-      const std::size_t link = entry.find("->"), pipe = entry.find("<>"), equals = entry.find('=');
-      entries.push_back(entry.substr(0, std::min({link, pipe, equals})));
-      if (link < equals) {
-        fs::create_symlink(entry.substr(link + 2), work.Dir() / entries.back());
-      } else if (pipe < equals) {
-        ASSERT_EQ(mkfifo((work.Dir() / entries.back()).c_str(), 0600), 0);
-      } else if (entry.ends_with('/')) {
-        work.MakeDir(entries.back());
-      } else {
-        before[entries.back()] = entry.substr(equals + 1);
-        work.WriteFile(entries.back(), before[entries.back()]);
-      }
-    }
+    const std::vector<std::string> entries = MakeEntries(work, row[1], before);
     const std::string answers = Expand(row[2]), command = Expand(row[5]);
     const SessionOutcome outcome =
         command.empty() ? work.Run(answers) : work.RunCommand(command, answers);
@@ -111,21 +138,13 @@ TEST(BadFiles, HostileInputsStopWithTheirMessageAndLeaveEveryFileAsItWas) {
     }
     EXPECT_TRUE(outcome.Console.ends_with("Stop - Program terminated.\r\n"));
     EXPECT_TRUE(row[6].empty() || outcome.Console.find(Expand(row[6])) == std::string::npos);
-    std::map<std::string, std::string> left;
-    for (const auto& file : fs::directory_iterator(work.Dir())) {
-      if (file.is_regular_file()) left[file.path().filename()] = ReadBytes(file.path());
-    }
+    std::map<std::string, std::string> left = RegularFiles(work.Dir());
     for (const std::string& name : entries) {
       EXPECT_TRUE(!before.count(name) || left[name] == before[name]) << name;
       left.erase(name);
     }
-    for (std::string name : Items(row[4])) {
-      if (name.ends_with('*')) {  // a temporary name: the first so beginning
-        const auto found = left.lower_bound(name.substr(0, name.size() - 1));
-        name = found != left.end() && found->first.starts_with(name.substr(0, name.size() - 1))
-                   ? found->first
-                   : name;
-      }
+    for (const std::string& item : Items(row[4])) {
+      const std::string name = WrittenName(left, item);
       EXPECT_TRUE(left.count(name)) << name;
       EXPECT_TRUE(left[name].starts_with("  \r\n =====") && WholeLines(left[name])) << name;
       left.erase(name);

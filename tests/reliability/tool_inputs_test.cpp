@@ -84,27 +84,48 @@ std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
   return files;
 }
 
+// The entries of a table field made in the workspace, folders above them
+// included: links (NAME->TARGET), named pipes (NAME<>), folders (NAME/) and
+// files (NAME=BYTES), whose bytes go to the map returned.
+std::map<std::string, std::string> MakeEntries(Workspace& work, const std::string& field) {
+  std::map<std::string, std::string> before;
+  for (const std::string& entry : Items(field)) {
+    const std::size_t link = entry.find("->"), pipe = entry.find("<>"), equals = entry.find('=');
+    const std::string name = entry.substr(0, std::min({link, pipe, equals}));
+    fs::create_directories((work.Dir() / name).parent_path());
+    if (link < equals) {
+      fs::create_symlink(entry.substr(link + 2), work.Dir() / name);
+    } else if (pipe < equals) {
+      EXPECT_EQ(mkfifo((work.Dir() / name).c_str(), 0600), 0) << name;
+    } else if (entry.ends_with('/')) {
+      work.MakeDir(name);
+    } else {
+      before[name] = entry.substr(equals + 1);
+      work.WriteFile(name, before[name]);
+    }
+  }
+  return before;
+}
+
+// Takes from `left` the files a name of the table stands for (itself or,
+// ending in '*', every file so beginning); returns how many.
+std::size_t TakeWritten(std::map<std::string, std::string>& left, const std::string& name) {
+  const bool prefix = name.ends_with('*');
+  const std::string stem = prefix ? name.substr(0, name.size() - 1) : name;
+  std::size_t found = 0;
+  for (auto it = left.begin(); it != left.end();) {
+    const bool match = prefix ? it->first.starts_with(stem) : it->first == stem;
+    it = match ? (++found, left.erase(it)) : std::next(it);
+  }
+  return found;
+}
+
 TEST(HostileToolInputs, StopWithTheirMessageAndLeaveEveryFileAsItWas) {
   for (auto row : TableRows(QEV_GOLDEN_DIR "/../reliability/data/hostile_tool_inputs.tsv")) {
     row.resize(6);
     SCOPED_TRACE(row[0]);
     Workspace work;
-    std::map<std::string, std::string> before;
-    for (const std::string& entry : Items(row[1])) {
-      const std::size_t link = entry.find("->"), pipe = entry.find("<>"), equals = entry.find('=');
-      const std::string name = entry.substr(0, std::min({link, pipe, equals}));
-      fs::create_directories((work.Dir() / name).parent_path());
-      if (link < equals) {
-        fs::create_symlink(entry.substr(link + 2), work.Dir() / name);
-      } else if (pipe < equals) {
-        ASSERT_EQ(mkfifo((work.Dir() / name).c_str(), 0600), 0);
-      } else if (entry.ends_with('/')) {
-        work.MakeDir(name);
-      } else {
-        before[name] = entry.substr(equals + 1);
-        work.WriteFile(name, before[name]);
-      }
-    }
+    const std::map<std::string, std::string> before = MakeEntries(work, row[1]);
     const SessionOutcome outcome = work.RunCommand(Expand(row[2]));
     EXPECT_EQ(outcome.ExitStatus, std::stoi(row[3])) << outcome.Console << outcome.ErrorStream;
     std::map<std::string, std::string> left = FilesUnder(work.Dir());
@@ -121,14 +142,7 @@ TEST(HostileToolInputs, StopWithTheirMessageAndLeaveEveryFileAsItWas) {
       left.erase(name);
     }
     for (const std::string& name : Items(row[5])) {
-      const bool prefix = name.ends_with('*');
-      const std::string stem = prefix ? name.substr(0, name.size() - 1) : name;
-      std::size_t found = 0;
-      for (auto it = left.begin(); it != left.end();) {
-        const bool match = prefix ? it->first.starts_with(stem) : it->first == stem;
-        it = match ? (++found, left.erase(it)) : std::next(it);
-      }
-      EXPECT_GT(found, 0u) << "not written: " << name;
+      EXPECT_GT(TakeWritten(left, name), 0u) << "not written: " << name;
     }
     for (const auto& [name, bytes] : left) ADD_FAILURE() << "left behind: " << name;
   }

@@ -143,15 +143,13 @@ int main(int argc, char** argv) {
     // is stopped leaves the earlier files as they were).
     qev::OutputSet files(reportName == "-" ? std::vector<std::filesystem::path>{}
                                            : std::vector<std::filesystem::path>{reportName});
-    for (const auto& [name, text] :
-         {std::pair{&hazardCsv, &hazardText}, std::pair{&resultsCsv, &resultsText},
-          std::pair{&svg, &svgText}}) {
+    const std::pair<const std::string*, const std::string*> outputs[] = {
+        {&hazardCsv, &hazardText}, {&resultsCsv, &resultsText}, {&svg, &svgText}};
+    for (const auto& [name, text] : outputs) {
       if (!name->empty() && *name != "-") files.Write(*name, *text);
     }
     files.Commit();
-    for (const auto& [name, text] :
-         {std::pair{&hazardCsv, &hazardText}, std::pair{&resultsCsv, &resultsText},
-          std::pair{&svg, &svgText}}) {
+    for (const auto& [name, text] : outputs) {
       if (*name == "-") WriteStandardOutput(*text);
     }
     return 0;
