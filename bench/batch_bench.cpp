@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "batch/pool.h"
+#include "batch/record.h"
 #include "full_capacity.h"
 #include "qev/batch.h"
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <memory>
 
+#include "batch/record.h"
+#include "batch/writer.h"
 #include "qev/batch.h"
 
 namespace {
@@ -69,11 +71,12 @@ const std::vector<TaskRecord>& Records() {
       record.index = i;
       if (r > 0) {
         const float f = 1.0f + 0.01f * static_cast<float>(static_cast<int>(r % 11) - 5);
-        record.beta *= f;
-        record.b *= f;
-        record.lambda *= 2.0f - f;
-        record.mmax += 0.05f * static_cast<float>(static_cast<int>(r % 7) - 3);
-        record.hazard_csv.clear();
+        record.estimate.replicate = static_cast<std::int32_t>(r);
+        record.estimate.beta *= f;
+        record.estimate.b *= f;
+        record.estimate.lambda *= 2.0f - f;
+        record.estimate.mmax += 0.05f * static_cast<float>(static_cast<int>(r % 7) - 3);
+        record.hazard.clear();
       }
       all.push_back(std::move(record));
     }

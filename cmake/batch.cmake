@@ -42,6 +42,12 @@ function(qev_batch_tool)
                      -DWORK=${CMAKE_BINARY_DIR}/batch-identity
                      -P ${PROJECT_SOURCE_DIR}/tests/batch/identity_check.cmake)
     set_tests_properties(batch_outputs_identical_on_threads_and_ranks PROPERTIES TIMEOUT 600)
+    add_test(NAME batch_example_identical_on_threads_and_ranks
+             COMMAND ${CMAKE_COMMAND} -DBATCH=$<TARGET_FILE:qev-batch> -DMPIRUN=${mpirun}
+                     -DJOB=${PROJECT_SOURCE_DIR}/examples/batch/national.toml
+                     -DWORK=${CMAKE_BINARY_DIR}/batch-example-identity
+                     -P ${PROJECT_SOURCE_DIR}/tests/batch/identity_check.cmake)
+    set_tests_properties(batch_example_identical_on_threads_and_ranks PROPERTIES TIMEOUT 600)
     # report.html laid out and drawn by a headless browser (skipped without one).
     find_package(Python COMPONENTS Interpreter QUIET)
     if(Python_EXECUTABLE)

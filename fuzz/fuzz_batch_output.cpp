@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/record.h"
+#include "batch/writer.h"
 #include "fuzz_common.h"
 #include "qev/batch.h"
 
@@ -106,14 +108,18 @@ bool HasNonFinite(std::string_view text) {
   return bad();
 }
 
-void CheckRecord(const qev::TaskRecord& r) {
-  if (!r.ok) return;
+void CheckRecord(const qev::BatchPlan& plan, const qev::TaskRecord& record) {
+  if (!record.ok()) return;
+  const qev::TaskEstimate& r = record.estimate;
   for (float v : {r.beta, r.lambda, r.mmin, r.mmax, r.b, r.sd_b, r.sd_lambda, r.sd_mmax, r.xmax}) {
     if (!std::isfinite(v)) fuzz::Broken("a record marked ok holds a figure that is not finite");
   }
   if (!(r.mmax > r.mmin)) fuzz::Broken("a record marked ok has Mmax not above Mmin");
-  if (HasNonFinite(r.csv) || HasNonFinite(r.jsonl) || HasNonFinite(r.hazard_csv)) {
-    fuzz::Broken("a record marked ok writes nan or inf", r.csv + r.hazard_csv);
+  const std::string csv = qev::ResultsCsvRow(plan, record);
+  const std::string hazard = qev::HazardCsvRows(plan, record);
+  if (HasNonFinite(csv) || HasNonFinite(qev::ResultsJsonLine(plan, record)) ||
+      HasNonFinite(hazard)) {
+    fuzz::Broken("a record marked ok writes nan or inf", csv + hazard);
   }
 }
 
@@ -165,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<qev::TaskRecord> records;
   for (std::size_t index = 0; index < plan.task_count(); ++index) {
     const qev::TaskRecord record = qev::MakeRecord(plan, MakeResult(in, index));
-    CheckRecord(record);
+    CheckRecord(plan, record);
     const qev::TaskRecord back = qev::UnpackRecord(qev::PackRecord(record));
     if (qev::PackRecord(back) != qev::PackRecord(record))
       fuzz::Broken("a record changed in transit");

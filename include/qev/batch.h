@@ -288,47 +288,7 @@ struct TaskResult {
 TaskResult RunTask(const BatchPlan& plan, std::size_t index,
                    const std::atomic<bool>* cancel = nullptr);
 
-// A task's result in the forms the writers need: its lines of results.csv,
-// results.jsonl and hazard.csv, and the numbers of the summaries. Small and
-// flat, so that it travels between MPI ranks as bytes.
-struct TaskRecord {
-  std::uint64_t index = 0;
-  bool ok = false;
-  float beta = 0.0f;
-  float lambda = 0.0f;
-  float mmin = 0.0f;
-  float mmax = 0.0f;
-  float b = 0.0f;
-  float sd_b = 0.0f;
-  float sd_lambda = 0.0f;
-  float sd_mmax = 0.0f;
-  float xmax = 0.0f;
-  bool mmax_converged = false;
-  MmaxStatus mmax_status = MmaxStatus::Unsettled;
-  std::string csv;
-  std::string jsonl;
-  std::string hazard_csv;
-  std::string calibrated_csv;  // its line of calibrated.csv (replicate 0 of such a job)
-};
-// A result marked ok whose figures are no estimate (CheckEstimates, or a
-// hazard figure that is not finite) becomes an `unusable-estimate` row.
-TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result);
-std::string PackRecord(const TaskRecord& record);
-// Throws Error for bytes that are not a packed record.
-TaskRecord UnpackRecord(std::string_view bytes);
-
-// A real as "%.9g": nine significant digits read back as the same float.
-std::string Real(float value);
-// The shortest decimal text that reads back as the same double
-// (std::to_chars): 5.4f is "5.400000095367432", 0.25 is "0.25".
-std::string ShortestReal(double value);
-
 // ---------------------------------------------------------------- outputs
-
-// The header lines of the two CSV tables (results.csv, hazard.csv).
-extern const char* const kResultsCsvHeader;
-extern const char* const kHazardCsvHeader;
-extern const char* const kCalibratedCsvHeader;
 
 // OpenQuake values of a doubly truncated law in double precision:
 // b = Beta log10(e), a = log10(Lambda) - log10(10^(-b Mmin) - 10^(-b Mmax)),
@@ -350,56 +310,7 @@ struct Progress {
   double seconds = 0.0;  // since the start
 };
 
-// Writes the records into the output folder as they come, in task order:
-// results.csv, results.jsonl, hazard.csv at once, summary.csv when a cell's
-// replicates are complete, and on Finish the OpenQuake job folder
-// (openquake/: a source model per branch, the source-model logic tree, a
-// placeholder ground-motion logic tree and job.ini) and report.html; a branch
-// whose catalog estimate failed or whose Mmax did not settle is left out of
-// the OpenQuake files (see warnings()). Throws Error when a file cannot be
-// written or would replace one of the job's inputs. `progress`, when given, is
-// told after each record written (seconds since the writer was made).
-class BatchWriter {
- public:
-  BatchWriter(const BatchPlan& plan, const std::filesystem::path& folder,
-              std::function<void(const Progress&)> progress = {});
-  ~BatchWriter();
-  BatchWriter(const BatchWriter&) = delete;
-  BatchWriter& operator=(const BatchWriter&) = delete;
-  void Add(const TaskRecord& record);  // records in index order
-  void Finish();
-  std::size_t failed() const;
-  // Lines for the user after Finish: each branch left out of the OpenQuake
-  // files because its Mmax did not settle.
-  const std::vector<std::string>& warnings() const;
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
-
 // ---------------------------------------------------------------- running
-
-// Runs compute(i) for the given task indices on `threads` threads, at most
-// `window` tasks ahead of the one Next gives, and returns the records in the
-// order of the indices. One producer of each index; Next on one thread.
-class OrderedPool {
- public:
-  OrderedPool(std::vector<std::size_t> indices, unsigned threads, std::size_t window,
-              std::function<TaskRecord(std::size_t)> compute);
-  ~OrderedPool();
-  OrderedPool(const OrderedPool&) = delete;
-  OrderedPool& operator=(const OrderedPool&) = delete;
-  // The next record in order; none when all were given. An exception that
-  // escaped compute is rethrown in the place of its task's record (no task
-  // after it is started).
-  std::optional<TaskRecord> Next();
-
- private:
-  void Stop();
-  struct State;
-  std::unique_ptr<State> state_;
-};
 
 struct RunOptions {
   unsigned threads = 0;    // 0: every core the machine has; more than it has: as many as it has

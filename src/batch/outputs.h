@@ -8,27 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "batch/record.h"
 #include "qev/batch.h"
 #include "textio/files.h"
 
 namespace qev::batch_output {
 
 // One task's estimates (replicate 0 or a bootstrap resample).
-struct Estimate {
-  bool ok = false;
-  bool converged = false;
-  qev::MmaxStatus mmax_status = qev::MmaxStatus::Unsettled;
-  std::int32_t replicate = 0;
-  float beta = 0.0f;
-  float lambda = 0.0f;
-  float mmin = 0.0f;
-  float mmax = 0.0f;
-  float b = 0.0f;
-  float sd_b = 0.0f;
-  float sd_lambda = 0.0f;
-  float sd_mmax = 0.0f;
-  float xmax = 0.0f;
-};
+using Estimate = TaskEstimate;
 
 struct CellOutcome {
   Estimate catalog;                  // replicate 0

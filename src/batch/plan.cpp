@@ -1,5 +1,9 @@
-// From the job to its cells: each zone's catalog read once, split under each
-// completeness table of the tree, and the settings of every (zone, branch).
+// From the job to its cells, in stages: reading the zone's prepare job and
+// catalog, caching the catalog files, splitting under each completeness table
+// and declustering of the tree, overlaying the settings of every (zone,
+// branch) and validating them.
+#include "batch/plan.h"
+
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -7,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "batch/record.h"
 #include "batch/task_status.h"
 #include "qev/batch.h"
 #include "qev/classic_files.h"
@@ -176,9 +181,6 @@ std::uint64_t CountTasks(const BatchJob& job) {
   return tasks;
 }
 
-namespace {
-
-// A job of more than kMostTasks tasks, refused before a branch is made.
 void RefuseLargeTree(const BatchJob& job) {
   const std::uint64_t tasks = CountTasks(job);
   if (tasks <= kMostTasks) return;
@@ -197,6 +199,8 @@ void RefuseLargeTree(const BatchJob& job) {
       std::to_string(job.replicates + 1) + " replicates), more than the limit of " +
       std::to_string(kMostTasks) + "; run it with --force (Python: force=True) if it is meant");
 }
+
+namespace {
 
 // The zone's prepare job (read) when it has one; every file the zone reads
 // added to `inputs`.
@@ -234,118 +238,201 @@ SettingsLayer BranchSettings(const BatchJob& job, const std::optional<PreparedZo
 
 }  // namespace
 
-BatchPlan PlanBatch(BatchJob job, bool force) {
-  if (!force) RefuseLargeTree(job);
-  BatchPlan plan;
-  plan.inputs.push_back(job.source);
-  plan.branches = CrossBranches(job.branch_sets);
-  EventFiles event_files;
-  for (std::size_t z = 0; z < job.zones.size(); ++z) {
-    const BatchZone& zone = job.zones[z];
-    const std::optional<PreparedZone> prepared = ZoneInputs(job, zone, plan.inputs);
+namespace {
 
-    // The zone's catalog: classic files read here, a standard catalog split
-    // per completeness table below.
-    std::shared_ptr<const Catalog> classic;
-    std::string status;
-    std::string message;
-    const ReadResult* events = nullptr;
+// A zone's catalog under one completeness table and declustering, with its
+// Mmin and what the input checks need of the split.
+struct SplitCatalog {
+  std::shared_ptr<const Catalog> catalog;
+  float mmin = 0.0f;
+  std::vector<std::pair<std::string, std::size_t>> magnitude_types;
+  std::size_t extreme_windows = 0;
+  std::size_t empty_extreme_windows = 0;
+  std::vector<CompletenessStep> table;  // the one given, or the one estimated
+  std::vector<float> depths;            // of the events kept (known depths)
+};
+
+// Splitting: the zone's events under the layer's completeness table and
+// declustering (the prepare job's where the layer sets none).
+SplitCatalog SplitZone(const PreparedZone& prepared, const ReadResult& events,
+                       const SettingsLayer& s) {
+  SplitCatalog split;
+  split.table = s.completeness.value_or(std::vector<CompletenessStep>{});
+  PrepareJob job = SplitJob(prepared.job, s.completeness, s.decluster);
+  job.strict = false;  // the tasks check, with their analyses
+  PrepareReport report = RunPrepare(job, events);
+  for (float d : report.events.depth) {
+    if (std::isfinite(d)) split.depths.push_back(d);
+  }
+  split.mmin = report.mmin;
+  split.extreme_windows = report.split.extreme_window_count;
+  split.empty_extreme_windows = report.split.empty_windows;
+  split.magnitude_types = MagnitudeTypesOfParts(report);
+  if (report.completeness) split.table = report.completeness->table;
+  split.catalog = std::make_shared<const Catalog>(std::move(report.split.catalog));
+  return split;
+}
+
+// What a cell takes of its zone's split.
+void TakeSplit(const SplitCatalog& split, Cell& cell) {
+  cell.catalog = split.catalog;
+  std::vector<std::pair<std::int32_t, float>> table;
+  table.reserve(split.table.size());
+  for (const CompletenessStep& step : split.table) table.emplace_back(step.year, step.threshold);
+  cell.completeness = table;
+  cell.magnitude_types = split.magnitude_types;
+  cell.extreme_windows = split.extreme_windows;
+  cell.empty_extreme_windows = split.empty_extreme_windows;
+}
+
+// Validating the keys of a zone of classic files: no completeness table or
+// declustering (they split a catalog), and an Mmin.
+void CheckClassicZone(const BatchJob& job, const BatchZone& zone, const Branch& branch,
+                      const SettingsLayer& s) {
+  if (s.completeness) {
+    Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+            "a completeness table only for zones read from a catalog ('prepare')");
+  }
+  if (s.decluster) {
+    Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
+            "a declustering method only for zones read from a catalog ('prepare')");
+  }
+  if (!s.mmin) {
+    Invalid(job, zone, "zone " + zone.name,
+            "an Mmin ('mmin' in [defaults], the zone or a branch alternative)");
+  }
+}
+
+constexpr const char* kNotRead = "the zone's catalog was not read on this process";
+
+}  // namespace
+
+struct ZonePlanner::State {
+  BatchPlan& plan;
+  EventFiles event_files;                             // caching
+  std::vector<std::optional<PreparedZone>> prepared;  // by zone
+  std::vector<std::vector<SettingsLayer>> layers;     // by zone and branch
+
+  explicit State(BatchPlan& p) : plan(p) {}
+
+  Cell& CellOf(std::size_t zone, std::size_t branch) {
+    return plan.cells[zone * plan.branches.size() + branch];
+  }
+
+  // Reading: the zone's catalog (classic files, or the events of its prepare
+  // job's catalog, read once per file and reading options); the error that
+  // kept it from being read is the status of its cells.
+  std::shared_ptr<const Catalog> ReadZone(std::size_t z, const ReadResult*& events,
+                                          std::string& status, std::string& message) {
+    const BatchJob& job = plan.job;
+    const BatchZone& zone = job.zones[z];
     try {
-      if (prepared) {
-        events = &event_files.Read(prepared->job);
-      } else {
-        const Units units =
-            zone.settings.units.value_or(job.defaults.units.value_or(Units::Magnitude));
-        classic = std::make_shared<const Catalog>(ReadClassicZone(zone, job.base, units));
+      if (prepared[z]) {
+        events = &event_files.Read(prepared[z]->job);
+        return nullptr;
       }
+      const Units units =
+          zone.settings.units.value_or(job.defaults.units.value_or(Units::Magnitude));
+      return std::make_shared<const Catalog>(ReadClassicZone(zone, job.base, units));
     } catch (const Error& e) {
       status = StatusOf(e);
       message = e.what();
     }
-    // A zone's catalog under each completeness table, with its Mmin and what
-    // the input checks need of the split.
-    struct SplitCatalog {
-      std::shared_ptr<const Catalog> catalog;
-      float mmin = 0.0f;
-      std::vector<std::pair<std::string, std::size_t>> magnitude_types;
-      std::size_t extreme_windows = 0;
-      std::size_t empty_extreme_windows = 0;
-      std::vector<CompletenessStep> table;  // the one given, or the one estimated
-    };
-    std::map<std::string, SplitCatalog> splits;
-    ZoneSource& source = plan.zone_sources.emplace_back();
-    if (prepared) {
-      source.polygon = prepared->job.selection.zone;
-      source.min_depth = prepared->job.selection.min_depth;
-      source.max_depth = prepared->job.selection.max_depth;
-    }
-    bool depths_kept = false;
+    return nullptr;
+  }
 
+  // The splits of a prepared zone's catalog, one per completeness table and
+  // declustering of the tree, into its cells (a split that fails is their
+  // error); then the settings of each cell, whose Mmin may come of its split.
+  void SplitCells(std::size_t z, const ReadResult* events) {
+    const PreparedZone& zone = *prepared[z];
+    std::map<std::string, SplitCatalog> splits;
+    bool depths_kept = false;
     for (std::size_t b = 0; b < plan.branches.size(); ++b) {
-      const Branch& branch = plan.branches[b];
-      const SettingsLayer s = BranchSettings(job, prepared, zone, branch);
-      Cell cell;
-      cell.zone = z;
-      cell.branch = b;
-      cell.error_status = status;
-      cell.error_message = message;
-      cell.catalog = classic;
+      const SettingsLayer& s = layers[z][b];
+      Cell& cell = CellOf(z, b);
       std::optional<float> mmin = s.mmin;
-      if (!prepared && s.completeness) {
-        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                "a completeness table only for zones read from a catalog ('prepare')");
-      }
-      if (!prepared && s.decluster) {
-        Invalid(job, zone, "zone " + zone.name + " under " + branch.name,
-                "a declustering method only for zones read from a catalog ('prepare')");
-      }
-      if (prepared && status.empty()) {
-        auto& split = splits[SplitKey(s.completeness, s.decluster)];
-        if (!split.catalog && cell.error_status.empty()) {
-          split.table = s.completeness.value_or(std::vector<CompletenessStep>{});
-          try {
-            PrepareJob pj = SplitJob(prepared->job, s.completeness, s.decluster);
-            pj.strict = false;  // the tasks check, with their analyses
-            PrepareReport report = RunPrepare(pj, *events);
-            // The depths of the events kept under the first branch's
-            // declustering (the completeness table does not change them).
-            if (!depths_kept) {
-              for (float d : report.events.depth) {
-                if (std::isfinite(d)) source.depths.push_back(d);
-              }
-              depths_kept = true;
-            }
-            split.mmin = report.mmin;
-            split.extreme_windows = report.split.extreme_window_count;
-            split.empty_extreme_windows = report.split.empty_windows;
-            split.magnitude_types = MagnitudeTypesOfParts(report);
-            if (report.completeness) split.table = report.completeness->table;
-            split.catalog = std::make_shared<const Catalog>(std::move(report.split.catalog));
-          } catch (const Error& e) {
-            cell.error_status = StatusOf(e);
-            cell.error_message = e.what();
-          }
+      if (events != nullptr) {
+        SplitCatalog& split = splits[SplitKey(s.completeness, s.decluster)];
+        try {
+          if (!split.catalog) split = SplitZone(zone, *events, s);
+          // The depths of the events kept under the first declustering that
+          // splits (the completeness table does not change them).
+          if (!depths_kept) plan.zone_sources[z].depths = split.depths;
+          depths_kept = true;
+          if (!mmin) mmin = split.mmin;
+        } catch (const Error& e) {
+          cell.error_status = StatusOf(e);
+          cell.error_message = e.what();
         }
-        cell.catalog = split.catalog;
-        if (!mmin && split.catalog) mmin = split.mmin;
-        std::vector<std::pair<std::int32_t, float>> table;
-        table.reserve(split.table.size());
-        for (const CompletenessStep& step : split.table)
-          table.emplace_back(step.year, step.threshold);
-        cell.completeness = table;
-        cell.magnitude_types = split.magnitude_types;
-        cell.extreme_windows = split.extreme_windows;
-        cell.empty_extreme_windows = split.empty_extreme_windows;
+        TakeSplit(split, cell);
       }
-      if (!mmin && !prepared) {
-        Invalid(job, zone, "zone " + zone.name,
-                "an Mmin ('mmin' in [defaults], the zone or a branch alternative)");
-      }
-      SetCellSettings(job, zone, branch, s, mmin.value_or(0.0f), cell);
-      plan.cells.push_back(std::move(cell));
+      SetCellSettings(plan.job, plan.job.zones[z], plan.branches[b], s, mmin.value_or(0.0f), cell);
     }
   }
+};
+
+ZonePlanner::ZonePlanner(BatchPlan& plan) : state_(std::make_unique<State>(plan)) {
+  plan.inputs.push_back(plan.job.source);
+  plan.branches = CrossBranches(plan.job.branch_sets);
+  plan.zone_sources.resize(plan.job.zones.size());
+  plan.cells.resize(plan.job.zones.size() * plan.branches.size());
+  state_->prepared.resize(plan.job.zones.size());
+  state_->layers.resize(plan.job.zones.size());
+}
+
+ZonePlanner::~ZonePlanner() = default;
+
+void ZonePlanner::Outline(std::size_t z) {
+  State& s = *state_;
+  const BatchJob& job = s.plan.job;
+  const BatchZone& zone = job.zones[z];
+  s.prepared[z] = ZoneInputs(job, zone, s.plan.inputs);
+  for (std::size_t b = 0; b < s.plan.branches.size(); ++b) {
+    const Branch& branch = s.plan.branches[b];
+    const SettingsLayer& layer =
+        s.layers[z].emplace_back(BranchSettings(job, s.prepared[z], zone, branch));
+    Cell& cell = s.CellOf(z, b);
+    cell.zone = z;
+    cell.branch = b;
+    cell.error_status = "error";
+    cell.error_message = kNotRead;
+    if (s.prepared[z]) continue;  // its settings are checked with its split
+    CheckClassicZone(job, zone, branch, layer);
+    SetCellSettings(job, zone, branch, layer, *layer.mmin, cell);
+  }
+}
+
+void ZonePlanner::Prepare(std::size_t z) {
+  State& s = *state_;
+  std::string status;
+  std::string message;
+  const ReadResult* events = nullptr;
+  const std::shared_ptr<const Catalog> classic = s.ReadZone(z, events, status, message);
+  if (const auto& prepared = s.prepared[z]) {
+    ZoneSource& source = s.plan.zone_sources[z];
+    source.polygon = prepared->job.selection.zone;
+    source.min_depth = prepared->job.selection.min_depth;
+    source.max_depth = prepared->job.selection.max_depth;
+  }
+  for (std::size_t b = 0; b < s.plan.branches.size(); ++b) {
+    Cell& cell = s.CellOf(z, b);
+    cell.error_status = status;
+    cell.error_message = message;
+    cell.catalog = classic;
+  }
+  if (s.prepared[z]) s.SplitCells(z, events);
+}
+
+BatchPlan PlanBatch(BatchJob job, bool force) {
+  if (!force) RefuseLargeTree(job);
+  BatchPlan plan;
   plan.job = std::move(job);
+  ZonePlanner planner(plan);
+  for (std::size_t z = 0; z < plan.job.zones.size(); ++z) {
+    planner.Outline(z);
+    planner.Prepare(z);
+  }
   return plan;
 }
 

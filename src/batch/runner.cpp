@@ -1,4 +1,5 @@
 // Tasks on a pool of threads, given back in order, at most a window ahead.
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <map>
@@ -7,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "batch/pool.h"
+#include "batch/writer.h"
 #include "qev/batch.h"
 
 namespace qev {
@@ -27,10 +30,11 @@ std::size_t ResolveWindow(std::size_t window, unsigned threads) {
 
 struct OrderedPool::State {
   std::vector<std::size_t> indices;
+  bool closed = true;  // no index comes after the last
   std::size_t window = 1;
   std::function<TaskRecord(std::size_t)> compute;
-  std::mutex mutex;
-  std::condition_variable work;            // a slot in the window opened, or stop
+  mutable std::mutex mutex;
+  std::condition_variable work;            // a slot in the window opened, an index came, or stop
   std::condition_variable ready;           // a record arrived, or an error
   std::size_t claimed = 0;                 // positions handed to workers
   std::size_t given = 0;                   // positions handed to Next
@@ -40,19 +44,24 @@ struct OrderedPool::State {
   bool stop = false;
   std::vector<std::thread> threads;
 
+  // Whether a worker has nothing to do now (or ever, with `stop`).
+  bool Idle() const { return claimed >= indices.size() || claimed >= given + window; }
+
   void Work() {
     for (;;) {
-      std::size_t position;
+      std::size_t position = 0;
+      std::size_t index = 0;
       {
         std::unique_lock lock(mutex);
         work.wait(lock, [&] {
-          return stop || error || claimed >= indices.size() || claimed < given + window;
+          return stop || error || !Idle() || (closed && claimed >= indices.size());
         });
-        if (stop || error || claimed >= indices.size()) return;
+        if (stop || error || Idle()) return;
         position = claimed++;
+        index = indices[position];
       }
       try {
-        TaskRecord record = compute(indices[position]);
+        TaskRecord record = compute(index);
         std::lock_guard lock(mutex);
         done.emplace(position, std::move(record));
       } catch (...) {
@@ -65,6 +74,21 @@ struct OrderedPool::State {
       ready.notify_one();
     }
   }
+
+  // Whether the record at `given` is there (or its task's error).
+  bool Due() const { return done.count(given) > 0 || (error && error_at == given); }
+
+  // The record at `given`, which is due; the lock is released.
+  TaskRecord Take(std::unique_lock<std::mutex>& lock) {
+    auto found = done.find(given);
+    if (found == done.end()) std::rethrow_exception(error);
+    TaskRecord record = std::move(found->second);
+    done.erase(found);
+    ++given;
+    lock.unlock();
+    work.notify_all();
+    return record;
+  }
 };
 
 OrderedPool::OrderedPool(std::vector<std::size_t> indices, unsigned threads, std::size_t window,
@@ -73,6 +97,19 @@ OrderedPool::OrderedPool(std::vector<std::size_t> indices, unsigned threads, std
   state_->indices = std::move(indices);
   state_->window = window > 0 ? window : 1;
   state_->compute = std::move(compute);
+  Start(threads);
+}
+
+OrderedPool::OrderedPool(unsigned threads, std::size_t window,
+                         std::function<TaskRecord(std::size_t)> compute)
+    : state_(std::make_unique<State>()) {
+  state_->closed = false;
+  state_->window = window > 0 ? window : 1;
+  state_->compute = std::move(compute);
+  Start(threads);
+}
+
+void OrderedPool::Start(unsigned threads) {
   const unsigned n = ResolveThreads(threads);
   try {
     state_->threads.reserve(n);
@@ -99,22 +136,45 @@ void OrderedPool::Stop() {
 
 OrderedPool::~OrderedPool() { Stop(); }
 
+void OrderedPool::Append(const std::vector<std::size_t>& indices) {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->indices.insert(state_->indices.end(), indices.begin(), indices.end());
+  }
+  state_->work.notify_all();
+}
+
+void OrderedPool::Close() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->closed = true;
+  }
+  state_->work.notify_all();
+}
+
+std::size_t OrderedPool::pending() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->indices.size() - state_->given;
+}
+
 std::optional<TaskRecord> OrderedPool::Next() {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
-  if (s.given >= s.indices.size()) return std::nullopt;
   // The records before a failed task come first: every one of them was
   // claimed before it and is finished by its worker.
-  s.ready.wait(lock,
-               [&] { return s.done.count(s.given) > 0 || (s.error && s.error_at == s.given); });
-  auto found = s.done.find(s.given);
-  if (found == s.done.end()) std::rethrow_exception(s.error);
-  TaskRecord record = std::move(found->second);
-  s.done.erase(found);
-  ++s.given;
-  lock.unlock();
-  s.work.notify_all();
-  return record;
+  s.ready.wait(lock, [&] { return s.Due() || (s.closed && s.given >= s.indices.size()); });
+  if (!s.Due()) return std::nullopt;
+  return s.Take(lock);
+}
+
+std::optional<TaskRecord> OrderedPool::TryNext(std::chrono::microseconds wait) {
+  State& s = *state_;
+  std::unique_lock lock(s.mutex);
+  if (!s.Due() && wait.count() > 0 && s.given < s.indices.size()) {
+    s.ready.wait_for(lock, wait, [&] { return s.Due(); });
+  }
+  if (!s.Due()) return std::nullopt;
+  return s.Take(lock);
 }
 
 std::size_t RunBatch(const BatchPlan& plan, const std::filesystem::path& folder,

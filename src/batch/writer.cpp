@@ -1,5 +1,7 @@
 // The output folder: task rows streamed, summaries per cell, OpenQuake files
 // at the end.
+#include "batch/writer.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,21 +34,22 @@ namespace {
 // A record marked ok must carry an estimate: finite figures, Mmax above Mmin
 // (MakeRecord sees to it; a record that came as bytes from another rank is
 // checked again before anything of it is written).
-void CheckRecord(const TaskRecord& r) {
-  if (!r.ok) return;
+void CheckRecord(const TaskRecord& record) {
+  if (!record.ok()) return;
+  const TaskEstimate& r = record.estimate;
   const std::pair<const char*, float> figures[] = {
       {"beta", r.beta}, {"lambda", r.lambda}, {"mmin", r.mmin},           {"mmax", r.mmax},
       {"b", r.b},       {"sd_b", r.sd_b},     {"sd_lambda", r.sd_lambda}, {"sd_mmax", r.sd_mmax},
       {"xmax", r.xmax}};
   for (const auto& [name, value] : figures) {
     if (!std::isfinite(value)) {
-      throw Error("task " + std::to_string(r.index) + " is marked ok but its " + name + " is " +
-                  Real(value));
+      throw Error("task " + std::to_string(record.index) + " is marked ok but its " + name +
+                  " is " + Real(value));
     }
   }
   if (!(r.mmax > r.mmin)) {
-    throw Error("task " + std::to_string(r.index) + " is marked ok but its Mmax " + Real(r.mmax) +
-                " is not above its Mmin " + Real(r.mmin));
+    throw Error("task " + std::to_string(record.index) + " is marked ok but its Mmax " +
+                Real(r.mmax) + " is not above its Mmin " + Real(r.mmin));
   }
 }
 
@@ -64,24 +67,6 @@ double Percentile(const std::vector<float>& sorted, double p) {
   const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
   return sorted[lo] +
          (h - static_cast<double>(lo)) * (static_cast<double>(sorted[hi]) - sorted[lo]);
-}
-
-batch_output::Estimate EstimateOf(const TaskRecord& r, std::int32_t replicate) {
-  batch_output::Estimate e;
-  e.ok = r.ok;
-  e.converged = r.mmax_converged;
-  e.mmax_status = r.mmax_status;
-  e.replicate = replicate;
-  e.beta = r.beta;
-  e.lambda = r.lambda;
-  e.mmin = r.mmin;
-  e.mmax = r.mmax;
-  e.b = r.b;
-  e.sd_b = r.sd_b;
-  e.sd_lambda = r.sd_lambda;
-  e.sd_mmax = r.sd_mmax;
-  e.xmax = r.xmax;
-  return e;
 }
 
 }  // namespace
@@ -200,27 +185,19 @@ void BatchWriter::Add(const TaskRecord& record) {
   }
   CheckRecord(record);
   ++s.next;
-  s.results_csv << record.csv;
-  s.results_jsonl << record.jsonl;
-  s.hazard_csv << record.hazard_csv;
-  if (s.calibrated_csv.is_open()) s.calibrated_csv << record.calibrated_csv;
-  if (!record.ok) ++s.failed;
+  s.results_csv << ResultsCsvRow(s.plan, record);
+  s.results_jsonl << ResultsJsonLine(s.plan, record);
+  s.hazard_csv << HazardCsvRows(s.plan, record);
+  if (s.calibrated_csv.is_open()) s.calibrated_csv << CalibratedCsvRow(s.plan, record);
+  if (!record.ok()) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
   const auto replicate = static_cast<std::int32_t>(record.index % per);
   if (replicate == 0) {
-    s.cells[cell].catalog = EstimateOf(record, 0);
-    // The status is the fifth field of the row (names hold no commas).
-    std::size_t at = 0;
-    for (int field = 0; field < 4 && at != std::string::npos; ++field) {
-      at = record.csv.find(',', at);
-      if (at != std::string::npos) ++at;
-    }
-    if (at != std::string::npos) {
-      s.cells[cell].status = record.csv.substr(at, record.csv.find(',', at) - at);
-    }
-  } else if (record.ok) {
-    s.cells[cell].replicates.push_back(EstimateOf(record, replicate));
+    s.cells[cell].catalog = record.estimate;
+    s.cells[cell].status = record.status;
+  } else if (record.ok()) {
+    s.cells[cell].replicates.push_back(record.estimate);
   } else {
     ++s.cells[cell].failed;
   }

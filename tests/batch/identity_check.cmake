@@ -1,18 +1,25 @@
 # The same job on one thread, on two threads and, when MPIRUN is given, on two
-# MPI ranks: every output file must be the same bytes, and the exit status
-# the same.
+# and three MPI ranks: every output file must be the same bytes, and the exit
+# status the same. The ranks take the tasks in chunks on demand (of 2 tasks
+# and 1 for the 64 tasks of the small job, 37 and 25 for the 1,212 of the
+# example job), so the chunks of one rank and another interleave in the
+# rows.
 file(REMOVE_RECURSE ${WORK})
 set(runs one two)
 set(one_command ${BATCH} --quiet --jobs 1 --output ${WORK}/one ${JOB})
 set(two_command ${BATCH} --quiet --jobs 2 --output ${WORK}/two ${JOB})
 if(MPIRUN)
   list(APPEND runs mpi)
+  list(APPEND runs mpi3)
   set(mpi_command ${MPIRUN} --allow-run-as-root --oversubscribe -np 2 ${BATCH} --jobs 1
                   --output ${WORK}/mpi ${JOB})
+  set(mpi3_command ${MPIRUN} --allow-run-as-root --oversubscribe -np 3 ${BATCH} --jobs 1
+                   --output ${WORK}/mpi3 ${JOB})
 endif()
 # Open MPI keeps some memory to the end: no leak report for the ranks of a
 # sanitizer build (the single-process runs are checked for leaks).
 set(mpi_environment ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0)
+set(mpi3_environment ${mpi_environment})
 foreach(run ${runs})
   execute_process(COMMAND ${${run}_environment} ${${run}_command} RESULT_VARIABLE status
                   ERROR_VARIABLE errors)

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "../events/temp_folder.h"
+#include "batch/record.h"
 #include "qev/batch.h"
 
 namespace qev {

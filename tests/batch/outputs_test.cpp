@@ -14,6 +14,8 @@
 #include <sstream>
 
 #include "../events/temp_folder.h"
+#include "batch/record.h"
+#include "batch/writer.h"
 #include "qev/batch.h"
 
 namespace qev {
@@ -27,34 +29,40 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
                           123456789.0f};
   for (float v : values) EXPECT_EQ(std::strtof(Real(v).c_str(), nullptr), v) << Real(v);
 
-  // Packed records travel intact between ranks; cut ones are refused.
-  TaskRecord record{41,
-                    true,
-                    2.4f,
-                    11.25f,
-                    3.4f,
-                    6.93f,
-                    1.05f,
-                    0.04f,
-                    0.7f,
-                    0.35f,
-                    6.5f,
-                    true,
-                    MmaxStatus::Fixed,
-                    "a,b\n",
-                    "{\"x\":1}\n",
-                    "",
-                    "z,base,40\n"};
+  // Packed records travel intact between ranks, every value of them (the
+  // rows written from the unpacked record are the same bytes); cut ones are
+  // refused.
+  BatchJob job = ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml");
+  job.calibrated_intervals = 20;
+  const BatchPlan plan = PlanBatch(job);
+  TaskRecord record = MakeRecord(plan, RunTask(plan, 0));
+  ASSERT_TRUE(record.ok()) << record.message;
+  ASSERT_TRUE(record.weichert && record.calibrated && !record.hazard.empty());
+  ASSERT_FALSE(record.runs.empty() || record.contributions.empty());
+  record.warnings.push_back({InputWarningKind::WeichertDiffers, "b \"1.2\", not 0.9"});
+  record.message = "a \"quoted\",\nmessage";
+  record.runs.front().suggested = NAN;  // no suggestion
+  record.estimate.sd_mmax = 0.35f;
   const std::string bytes = PackRecord(record);
   const TaskRecord back = UnpackRecord(bytes);
   EXPECT_EQ(PackRecord(back), bytes);
-  EXPECT_EQ(back.csv, record.csv);
-  EXPECT_EQ(back.calibrated_csv, record.calibrated_csv);
-  EXPECT_EQ(back.lambda, record.lambda);
-  EXPECT_EQ(back.sd_mmax, record.sd_mmax);
-  EXPECT_EQ(back.xmax, record.xmax);
-  EXPECT_EQ(back.mmax_converged, record.mmax_converged);
-  EXPECT_EQ(back.mmax_status, MmaxStatus::Fixed);
+  for (const auto& row : {ResultsCsvRow, ResultsJsonLine, HazardCsvRows, CalibratedCsvRow}) {
+    EXPECT_EQ(row(plan, back), row(plan, record));
+  }
+  EXPECT_FALSE(CalibratedCsvRow(plan, back).empty());
+  EXPECT_EQ(back.estimate.sd_mmax, 0.35f);
+  EXPECT_EQ(back.estimate.mmax_status, record.estimate.mmax_status);
+  EXPECT_EQ(back.warnings.size(), record.warnings.size());
+  EXPECT_NE(ResultsCsvRow(plan, back).find(",\"a \"\"quoted\"\", message\","), std::string::npos);
+  // A value out of its range (the Mmax status 3, a flag 2) is refused.
+  for (const std::uint64_t bad : {3u, 2u}) {
+    std::string spoiled = bytes;
+    // The Mmax status and the flags follow index, seed and the two texts.
+    const std::size_t at =
+        8 + 8 + 8 + record.status.size() + 8 + record.message.size() + (bad == 3 ? 16 : 0);
+    spoiled[at] = static_cast<char>(bad);
+    EXPECT_THROW(UnpackRecord(spoiled), Error) << bad;
+  }
   for (std::size_t cut : {std::size_t{0}, std::size_t{12}, bytes.size() - 1}) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
@@ -81,18 +89,19 @@ TEST(BatchOutputs, NoRowIsOkWithAFigureThatIsNoEstimate) {
     TaskResult r = good;
     spoil(r);
     const TaskRecord record = MakeRecord(plan, r);
-    EXPECT_FALSE(record.ok) << words;
-    EXPECT_NE(record.csv.find(",unusable-estimate,"), std::string::npos) << record.csv;
-    EXPECT_NE(record.csv.find(words), std::string::npos) << record.csv;
-    EXPECT_TRUE(record.hazard_csv.empty()) << words;
+    const std::string csv = ResultsCsvRow(plan, record);
+    EXPECT_FALSE(record.ok()) << words;
+    EXPECT_NE(csv.find(",unusable-estimate,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(words), std::string::npos) << csv;
+    EXPECT_TRUE(HazardCsvRows(plan, record).empty()) << words;
   }
 
   TempFolder folder;
   folder.MakeDir("out");
   folder.Write("out/results.csv", "earlier\n");
   TaskRecord record = MakeRecord(plan, good);
-  ASSERT_TRUE(record.ok);
-  record.sd_lambda = NAN;
+  ASSERT_TRUE(record.ok());
+  record.estimate.sd_lambda = NAN;
   {
     BatchWriter writer(plan, folder.Path("out"));
     try {
@@ -172,14 +181,14 @@ TEST(BatchOutputs, CalibratedIntervalsOfEachCell) {
   int calibrated = 0;
   for (std::size_t cell = 0; cell < plan.cells.size(); ++cell) {
     const TaskResult r = RunTask(plan, cell * plan.tasks_per_cell());
-    const TaskRecord record = MakeRecord(plan, r);
-    ASSERT_FALSE(record.calibrated_csv.empty());
+    const std::string row = CalibratedCsvRow(plan, MakeRecord(plan, r));
+    ASSERT_FALSE(row.empty());
     if (!r.calibrated) continue;
     // Quoted warnings hold no comma here: the fields can be counted.
     std::vector<std::string> values;
-    std::stringstream line(record.calibrated_csv.substr(0, record.calibrated_csv.size() - 1));
+    std::stringstream line(row.substr(0, row.size() - 1));
     for (std::string value; std::getline(line, value, ',');) values.push_back(value);
-    ASSERT_EQ(values.size(), fields) << record.calibrated_csv;
+    ASSERT_EQ(values.size(), fields) << row;
     EXPECT_EQ(values.back(), "inverted");  // the default construction, named
     for (std::size_t q = 0; q < 3; ++q) {
       const std::size_t at = 6 + 7 * q;  // estimate, bias, corrected, l68, u68, l95, u95
@@ -197,7 +206,7 @@ TEST(BatchOutputs, CalibratedIntervalsOfEachCell) {
   }
   EXPECT_GT(calibrated, 0);
   ASSERT_GT(plan.tasks_per_cell(), 1u);
-  EXPECT_TRUE(MakeRecord(plan, RunTask(plan, 1)).calibrated_csv.empty());
+  EXPECT_TRUE(CalibratedCsvRow(plan, MakeRecord(plan, RunTask(plan, 1))).empty());
 }
 
 // The catalog's own estimates (zone "example" of the small job) as OpenQuake

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "batch/record.h"
 #include "estimation/example_catalog.h"
 #include "qev/batch.h"
 
@@ -135,14 +136,15 @@ TEST(BatchTasks, FailuresBecomeRowsWithStatusAndMessage) {
   for (std::size_t i = 0; i < plan.task_count(); ++i) {
     const Zone& z = zones[i / 2];
     const TaskRecord record = MakeRecord(plan, RunTask(plan, i));
-    EXPECT_EQ(record.csv.rfind(std::string(z.name) + ",base,", 0), 0u) << record.csv;
-    EXPECT_NE(record.csv.find("," + z.status + ",\""), std::string::npos) << record.csv;
-    EXPECT_EQ(record.ok, z.status == "ok");
-    if (!record.ok) {
-      EXPECT_NE(record.csv.find("\"" + std::string(20, ',') + "\n"), std::string::npos)
-          << record.csv;
-      EXPECT_NE(record.jsonl.find("\"message\":\"" + z.message), std::string::npos) << record.jsonl;
-      EXPECT_TRUE(record.hazard_csv.empty());
+    const std::string csv = ResultsCsvRow(plan, record);
+    const std::string json = ResultsJsonLine(plan, record);
+    EXPECT_EQ(csv.rfind(std::string(z.name) + ",base,", 0), 0u) << csv;
+    EXPECT_NE(csv.find("," + z.status + ",\""), std::string::npos) << csv;
+    EXPECT_EQ(record.ok(), z.status == "ok");
+    if (!record.ok()) {
+      EXPECT_NE(csv.find("\"" + std::string(20, ',') + "\n"), std::string::npos) << csv;
+      EXPECT_NE(json.find("\"message\":\"" + z.message), std::string::npos) << json;
+      EXPECT_TRUE(HazardCsvRows(plan, record).empty());
     }
   }
 }

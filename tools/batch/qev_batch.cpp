@@ -8,15 +8,16 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "companion/manpage.h"
 #include "qev/batch.h"
+#include "qev/version.h"
 #include "qev_batch_manual.h"
 #include "textio/files.h"
 #ifdef QEV_WITH_MPI
 #include "qev/batch_mpi.h"
-#include "qev/version.h"
 #endif
 
 namespace {
@@ -50,6 +51,146 @@ class ProgressLine {
   double shown_ = -1.0;
 };
 
+// The command line.
+struct CommandLine {
+  bool short_help = false;
+  bool help = false;
+  bool version = false;
+  bool quiet = false;
+  bool force = false;
+  unsigned jobs = 0;
+  std::string job_file;
+  std::string output;
+};
+
+// The command line read; an exit status when the run ends here (an error,
+// the help or the version).
+std::optional<int> ReadCommandLine(int argc, char** argv, bool rank0, CommandLine& line) {
+  CLI::App app("qev-batch");
+  app.set_help_flag();
+  app.add_flag("-h", line.short_help);
+  app.add_flag("--help", line.help);
+  app.add_flag("--version", line.version);
+  app.add_flag("-q,--quiet", line.quiet);
+  app.add_flag("--force", line.force);
+  app.add_option("-j,--jobs", line.jobs)->check(CLI::Range(1u, 4096u));
+  app.add_option("-o,--output", line.output);
+  app.add_option("job", line.job_file);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    if (rank0) std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
+    return 1;
+  }
+  if (line.version || line.help || line.short_help) {
+    if (!rank0) return 0;
+    if (line.version) {
+      std::cout << "qev-batch " << QEV_VERSION_STRING << "\n";
+    } else if (line.help) {
+      std::cout << qev::companion::RenderManPage(kManual);
+    } else {
+      std::cout << kUsage << "For full documentation type: qev-batch --help\n";
+    }
+    return 0;
+  }
+  if (line.job_file.empty()) {
+    if (rank0) std::cerr << "ERROR: no job file given\n" << kUsage;
+    return 1;
+  }
+  return std::nullopt;
+}
+
+qev::BatchJob ReadJob(const CommandLine& line) {
+  qev::BatchJob job = qev::ReadBatchJob(line.job_file);
+  if (!line.output.empty()) job.output = line.output;
+  return job;
+}
+
+// The threads, the progress line (on a terminal, not with --quiet) and the
+// warnings (also with --quiet) of rank 0.
+qev::RunOptions MakeRunOptions(const CommandLine& line, bool rank0, ProgressLine& progress) {
+  qev::RunOptions options;
+  options.threads = line.jobs;
+  if (rank0 && line.jobs > qev::CoreCount()) {
+    std::cerr << "note: --jobs " << line.jobs << " is more than the " << qev::CoreCount()
+              << " cores of this machine; " << qev::CoreCount() << " threads run the tasks\n";
+  }
+  if (rank0 && !line.quiet && isatty(STDERR_FILENO)) {
+    options.progress = [&progress](const qev::Progress& p) { progress.Show(p); };
+  }
+  if (rank0) {
+    options.warning = [](const std::string& w) { std::cerr << "WARNING: " << w << "\n"; };
+  }
+  return options;
+}
+
+// The exit status of a run that ended: 0, or 2 with the count of failed tasks.
+int Ended(std::size_t failed, const qev::BatchPlan& plan) {
+  if (failed == 0) return 0;
+  std::cerr << failed << " of " << plan.task_count() << " tasks failed (see "
+            << (plan.job.output / "results.csv").string() << ")\n";
+  return 2;
+}
+
+void RunFailed(const std::exception& error, const qev::BatchPlan& plan, bool rank0) {
+  std::cerr << "ERROR: " << error.what() << "\n";
+  if (rank0) {
+    std::cerr << "The files in " << plan.job.output.string()
+              << " are left as they were; nothing of this run was put in place\n";
+  }
+}
+
+int RunHere(const CommandLine& line) {
+  qev::BatchPlan plan;
+  try {
+    plan = qev::PlanBatch(ReadJob(line), line.force);
+  } catch (const std::exception& error) {
+    std::cerr << "ERROR: " << error.what() << "\n";
+    return 1;
+  }
+  // Ctrl-C or kill: the outputs written so far removed, the earlier ones kept.
+  qev::RemoveOutputTemporariesOnSignals();
+  ProgressLine progress;
+  const qev::RunOptions options = MakeRunOptions(line, true, progress);
+  try {
+    return Ended(qev::RunBatch(plan, plan.job.output, options), plan);
+  } catch (const std::exception& error) {
+    RunFailed(error, plan, true);
+  }
+  return 1;
+}
+
+#ifdef QEV_WITH_MPI
+int RunOnRanks(const qev::MpiSession& mpi, const CommandLine& line) {
+  const bool rank0 = mpi.rank() == 0;
+  std::unique_ptr<qev::RankPlan> plan;
+  try {
+    plan = std::make_unique<qev::RankPlan>(
+        mpi, [&line] { return ReadJob(line); }, line.force);
+  } catch (const std::exception& error) {
+    if (rank0) std::cerr << "ERROR: " << error.what() << "\n";
+    return 1;
+  }
+  qev::RemoveOutputTemporariesOnSignals();
+  ProgressLine progress;
+  qev::RunOptions options = MakeRunOptions(line, rank0, progress);
+  // One thread per rank on a machine the ranks share, unless told.
+  if (line.jobs == 0) {
+    options.threads =
+        std::max(1u, qev::ResolveThreads(0) / static_cast<unsigned>(mpi.local_size()));
+  }
+  std::size_t failed = 0;
+  try {
+    failed = qev::RunBatchMpi(mpi, *plan, plan->plan().job.output, options);
+  } catch (const std::exception& error) {
+    RunFailed(error, plan->plan(), rank0);
+    if (mpi.size() > 1) mpi.Abort(1);
+    return 1;
+  }
+  return rank0 ? Ended(failed, plan->plan()) : 0;
+}
+#endif
+
 int Run(int argc, char** argv) {
 #ifdef QEV_WITH_MPI
   std::unique_ptr<qev::MpiSession> mpi;
@@ -58,100 +199,12 @@ int Run(int argc, char** argv) {
 #else
   const bool rank0 = true;
 #endif
-  CLI::App app("qev-batch");
-  app.set_help_flag();
-  bool short_help = false, help = false, version = false, quiet = false, force = false;
-  unsigned jobs = 0;
-  std::string job_file, output;
-  app.add_flag("-h", short_help);
-  app.add_flag("--help", help);
-  app.add_flag("--version", version);
-  app.add_flag("-q,--quiet", quiet);
-  app.add_flag("--force", force);
-  app.add_option("-j,--jobs", jobs)->check(CLI::Range(1u, 4096u));
-  app.add_option("-o,--output", output);
-  app.add_option("job", job_file);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    if (rank0) std::cerr << "ERROR: " << error.what() << "\n" << kUsage;
-    return 1;
-  }
-  if (version || help || short_help) {
-    if (!rank0) return 0;
-    if (version) {
-      std::cout << "qev-batch " << QEV_VERSION_STRING << "\n";
-    } else if (help) {
-      std::cout << qev::companion::RenderManPage(kManual);
-    } else {
-      std::cout << kUsage << "For full documentation type: qev-batch --help\n";
-    }
-    return 0;
-  }
-  if (job_file.empty()) {
-    if (rank0) std::cerr << "ERROR: no job file given\n" << kUsage;
-    return 1;
-  }
-
-  qev::BatchPlan plan;
-  try {
-    qev::BatchJob job = qev::ReadBatchJob(job_file);
-    if (!output.empty()) job.output = output;
-    plan = qev::PlanBatch(std::move(job), force);
-  } catch (const std::exception& error) {
-    if (rank0) std::cerr << "ERROR: " << error.what() << "\n";
-    return 1;
-  }
-
-  // Ctrl-C or kill: the outputs written so far removed, the earlier ones kept.
-  qev::RemoveOutputTemporariesOnSignals();
-  qev::RunOptions options;
-  options.threads = jobs;
-  if (rank0 && jobs > qev::CoreCount()) {
-    std::cerr << "note: --jobs " << jobs << " is more than the " << qev::CoreCount()
-              << " cores of this machine; " << qev::CoreCount() << " threads run the tasks\n";
-  }
-  ProgressLine line;
-  if (rank0 && !quiet && isatty(STDERR_FILENO)) {
-    options.progress = [&line](const qev::Progress& p) { line.Show(p); };
-  }
-  if (rank0) {  // the warnings also with --quiet (it quiets the progress line)
-    options.warning = [](const std::string& w) { std::cerr << "WARNING: " << w << "\n"; };
-  }
-  std::size_t failed = 0;
-  try {
+  CommandLine line;
+  if (const std::optional<int> status = ReadCommandLine(argc, argv, rank0, line)) return *status;
 #ifdef QEV_WITH_MPI
-    if (mpi) {
-      // One thread per rank on a machine the ranks share, unless told.
-      if (jobs == 0) {
-        options.threads =
-            std::max(1u, qev::ResolveThreads(0) / static_cast<unsigned>(mpi->local_size()));
-      }
-      failed = qev::RunBatchMpi(*mpi, plan, plan.job.output, options);
-    } else {
-      failed = qev::RunBatch(plan, plan.job.output, options);
-    }
-#else
-    failed = qev::RunBatch(plan, plan.job.output, options);
+  if (mpi) return RunOnRanks(*mpi, line);
 #endif
-  } catch (const std::exception& error) {
-    std::cerr << "ERROR: " << error.what() << "\n";
-    if (rank0) {
-      std::cerr << "The files in " << plan.job.output.string()
-                << " are left as they were; nothing of this run was put in place\n";
-    }
-#ifdef QEV_WITH_MPI
-    if (mpi && mpi->size() > 1) mpi->Abort(1);
-#endif
-    return 1;
-  }
-  if (!rank0) return 0;
-  if (failed > 0) {
-    std::cerr << failed << " of " << plan.task_count() << " tasks failed (see "
-              << (plan.job.output / "results.csv").string() << ")\n";
-    return 2;
-  }
-  return 0;
+  return RunHere(line);
 }
 
 }  // namespace
