@@ -27,6 +27,9 @@ std::span<const OptionsRow<Selection>> SelectionSettings();
 std::span<const OptionsRow<DeclusterOptions>> DeclusterSettings();
 // [split]: end, extreme_window, extreme_from, extreme_to, empty_windows.
 std::span<const OptionsRow<SplitOptions>> SplitSettings();
+// [completeness]: the methods and numbers of the estimated table (figures,
+// the folder of the SVG figures, is the reader's own).
+std::span<const OptionsRow<CompletenessOptions>> CompletenessSettings();
 
 // The row of a key in rows; none for a key that is no row.
 template <class Options>

@@ -39,6 +39,20 @@ auto DateRow(const SettingSpec& spec) {
   return row;
 }
 
+// The row of a member of a member (mc.bin of CompletenessOptions).
+template <auto Outer, auto Inner>
+auto NestedRow(const SettingSpec& spec) {
+  using Class = typename settings_detail::MemberOf<decltype(Outer)>::Class;
+  using Type = typename settings_detail::MemberOf<decltype(Inner)>::Type;
+  OptionsRow<Class> row;
+  static_cast<SettingSpec&>(row) = spec;
+  row.set = [](Class& o, const SettingValue& v) {
+    (o.*Outer).*Inner = settings_detail::FromValue<Type>(v);
+  };
+  row.get = [](const Class& o) { return settings_detail::ToValue((o.*Outer).*Inner); };
+  return row;
+}
+
 // A row leaves out the members that keep their defaults.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -138,6 +152,120 @@ std::vector<OptionsRow<SplitOptions>> MakeSplitRows() {
   };
 }
 
+// The ranges are those CompletenessOptions::Validate and McOptions::Validate
+// keep; they add what two of them must be together (spans of one bin at least).
+std::vector<OptionsRow<CompletenessOptions>> MakeCompletenessRows() {
+  using C = CompletenessOptions;
+  using M = McOptions;
+  constexpr double kMostEvents = 1e9;
+  constexpr auto kWhole = SettingType::Whole;
+  return {
+      MemberRow<&C::table>({.key = "table",
+                            .type = SettingType::Choice,
+                            .names = "windows|stepp",
+                            .codes = {static_cast<int>(CompletenessTableMethod::McWindows),
+                                      static_cast<int>(CompletenessTableMethod::Stepp)},
+                            .default_text = "windows",
+                            .description = "windows: Mc in successive windows; stepp: Stepp (1971) "
+                                           "(--completeness-method)",
+                            .expected = "windows or stepp"}),
+      NestedRow<&C::mc, &M::method>(
+          {.key = "mc_method",
+           .member = "mc.method",
+           .type = SettingType::Choice,
+           .names = "maxc|gft90|gft95|mbs",
+           .codes = {static_cast<int>(McMethod::MaxCurvature),
+                     static_cast<int>(McMethod::GoodnessOfFit90),
+                     static_cast<int>(McMethod::GoodnessOfFit95),
+                     static_cast<int>(McMethod::BValueStability)},
+           .default_text = "maxc",
+           .description = "Mc by maximum curvature, goodness of fit (90 or 95 %) or b-value "
+                          "stability (--mc-method)",
+           .expected = "maxc, gft90, gft95 or mbs"}),
+      NestedRow<&C::mc, &M::bin>({.key = "bin",
+                                  .member = "mc.bin",
+                                  .low = 0.001,
+                                  .high = 1.0,
+                                  .default_text = "0.1",
+                                  .description = "magnitude bin"}),
+      NestedRow<&C::mc, &M::maxc_correction>({.key = "maxc_correction",
+                                              .member = "mc.maxc_correction",
+                                              .low = -1.0,
+                                              .high = 1.0,
+                                              .default_text = "0.2",
+                                              .description = "added to the maximum curvature"}),
+      NestedRow<&C::mc, &M::min_events>(
+          {.key = "min_events",
+           .member = "mc.min_events",
+           .type = kWhole,
+           .low = 2,
+           .high = kMostEvents,
+           .default_text = "50",
+           .description = "events at and above a trial Mc (goodness of fit, b-value stability)"}),
+      NestedRow<&C::mc, &M::mbs_span>(
+          {.key = "mbs_span",
+           .member = "mc.mbs_span",
+           .low = 0.001,
+           .high = 2.0,
+           .default_text = "0.5",
+           .description = "magnitude span of the b-value average (one bin at least)"}),
+      NestedRow<&C::mc, &M::bootstrap>({.key = "bootstrap",
+                                        .member = "mc.bootstrap",
+                                        .type = kWhole,
+                                        .high = 100000,
+                                        .default_text = "200",
+                                        .description = "bootstrap samples of the SD of Mc"}),
+      NestedRow<&C::mc, &M::seed>({.key = "seed",
+                                   .member = "mc.seed",
+                                   .type = kWhole,
+                                   .high = kMostEvents,
+                                   .default_text = "1",
+                                   .description = "seed of the bootstrap"}),
+      MemberRow<&C::window_years>(
+          {.key = "window_years",
+           .low = 0.01,
+           .high = 1000.0,
+           .default_text = "5",
+           .description = "the windows, from 1 January of the first event's year"}),
+      MemberRow<&C::window_min_events>(
+          {.key = "window_min_events",
+           .type = kWhole,
+           .low = 1,
+           .high = kMostEvents,
+           .default_text = "50",
+           .description = "the fewest events of a window (fewer: joined to the next)"}),
+      MemberRow<&C::merge_tolerance>(
+          {.key = "merge_tolerance",
+           .high = 2.0,
+           .default_text = "0.25",
+           .description = "windows within it of their step's mean are one step"}),
+      MemberRow<&C::stepp_class_width>(
+          {.key = "stepp_class_width",
+           .low = 0.001,
+           .high = 3.0,
+           .default_text = "0.5",
+           .description = "Stepp's magnitude classes (one bin at least)"}),
+      MemberRow<&C::stepp_interval_years>({.key = "stepp_interval_years",
+                                           .low = 0.01,
+                                           .high = 1000.0,
+                                           .default_text = "5",
+                                           .description = "Stepp's span step, in years"}),
+      MemberRow<&C::stepp_significance>(
+          {.key = "stepp_significance",
+           .high = 0.5,
+           .low_open = true,
+           .default_text = "0.01",
+           .description = "Poisson lower tail of a class's departure from its rate",
+           .accepts = [](double p) { return p < 0.5; },
+           .expected = "a number above 0, below 0.5"}),
+      MemberRow<&C::stepp_min_events>({.key = "stepp_min_events",
+                                       .type = kWhole,
+                                       .high = kMostEvents,
+                                       .default_text = "10",
+                                       .description = "the fewest events of a class"}),
+  };
+}
+
 #pragma GCC diagnostic pop
 
 // Texts made for the rows (the method table's names, the parameters' words).
@@ -220,6 +348,11 @@ std::span<const OptionsRow<DeclusterOptions>> DeclusterSettings() {
 
 std::span<const OptionsRow<SplitOptions>> SplitSettings() {
   static const std::vector<OptionsRow<SplitOptions>> rows = MakeSplitRows();
+  return rows;
+}
+
+std::span<const OptionsRow<CompletenessOptions>> CompletenessSettings() {
+  static const std::vector<OptionsRow<CompletenessOptions>> rows = MakeCompletenessRows();
   return rows;
 }
 

@@ -239,31 +239,11 @@ class TomlJob {
   // [completeness]: the options of the estimated table, by the library's
   // names, and the folder of the figures.
   void Completeness(const toml::table& t, const std::string& p, PrepareJob& job) {
-    for (auto&& [key, node] : t) {
-      const std::string name = p + "." + std::string(key.str());
-      if (key.str() == "figures") {
-        job.completeness_figures = Path(node, name);
-        continue;
-      }
-      std::string text;
-      if (auto s = node.value<std::string>()) {
-        text = *s;
-      } else if (node.is_integer()) {
-        text = std::to_string(*node.value<std::int64_t>());
-      } else if (node.is_floating_point()) {
-        char digits[40];
-        std::snprintf(digits, sizeof digits, "%.17g", *node.value<double>());
-        text = digits;
-      } else {
-        Fail(node, name, "a number or a text");
-      }
-      try {
-        SetCompletenessOption(job.completeness, key.str(), text, "[completeness]");
-      } catch (const InvalidOptions& e) {
-        throw ReadingError(source_, static_cast<long>(key.source().begin.line), text,
-                           std::string("for '") + name + "' " + e.what());
-      }
-    }
+    Handlers handlers{{"figures", [&](const toml::node& n, const std::string& k) {
+                         job.completeness_figures = Path(n, k);
+                       }}};
+    AddRows(handlers, CompletenessSettings(), job.completeness);
+    Keys(t, p + ".", handlers);
     try {
       job.completeness.Validate();
     } catch (const InvalidOptions& e) {

@@ -215,6 +215,8 @@ void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& d
   }
 }
 
+void ValidateCompleteness(const CompletenessOptions& options) { options.Validate(); }
+
 TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<PrepareJob>(PrepareJobSettings(), PrepareJob{}, nullptr);
   CheckOwnMembers<ReadOptions>(ReadSettings(), ReadOptions{}, Validate);
@@ -222,6 +224,8 @@ TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<DeclusterOptions>(DeclusterSettings(), DeclusterOptions{}, Validate);
   CheckOwnMembers<SplitOptions>(SplitSettings(), SplitOptions{}, Validate);
   CheckOwnMembers<BatchJob>(BatchSettings(), BatchJob{}, Validate);
+  CheckOwnMembers<CompletenessOptions>(CompletenessSettings(), CompletenessOptions{},
+                                       ValidateCompleteness);
 }
 
 // The declustering rows are the method table's parameters, in its order.
@@ -316,6 +320,9 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
     }
     if (c.table == "split") CheckValidateRefuses<SplitOptions>(SplitSettings(), c, Validate);
     if (c.table == "batch") CheckValidateRefuses<BatchJob>(BatchSettings(), c, Validate);
+    if (c.table == "completeness") {
+      CheckValidateRefuses<CompletenessOptions>(CompletenessSettings(), c, ValidateCompleteness);
+    }
   }
 }
 
@@ -330,13 +337,14 @@ TEST(Settings, DocsKeyTablesAreTheTables) {
       {"SelectionSettings", OptionsMarkdownTable(SelectionSettings())},
       {"DeclusterSettings", OptionsMarkdownTable(DeclusterSettings())},
       {"SplitSettings", OptionsMarkdownTable(SplitSettings())},
+      {"CompletenessSettings", OptionsMarkdownTable(CompletenessSettings())},
       {"SettingsMarkdownTable prepare_job", SettingsMarkdownTable(true)},
       {"BatchSettings", OptionsMarkdownTable(BatchSettings())}};
   const std::map<std::string, std::vector<std::string>> docs = {
       {"batch.md", {"BatchSettings", "SettingsMarkdownTable"}},
       {"catalogs.md",
        {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
-        "SplitSettings", "SettingsMarkdownTable prepare_job"}}};
+        "SplitSettings", "SettingsMarkdownTable prepare_job", "CompletenessSettings"}}};
   const std::string begin = "<!-- the settings table (";
   const std::string end = "<!-- end of the settings table -->";
   for (const auto& [doc, names] : docs) {
