@@ -30,6 +30,9 @@ std::span<const OptionsRow<SplitOptions>> SplitSettings();
 // [completeness]: the methods and numbers of the estimated table (figures,
 // the folder of the SVG figures, is the reader's own).
 std::span<const OptionsRow<CompletenessOptions>> CompletenessSettings();
+// [homogenise]: target and default_sd (target_types, priority and the
+// relations are the reader's own).
+std::span<const OptionsRow<HomogeniseOptions>> HomogeniseSettings();
 
 // The row of a key in rows; none for a key that is no row.
 template <class Options>

@@ -49,8 +49,8 @@ from ._qev import (
 )
 
 # The rows of a settings table ("analysis", "prepare", "read", "select",
-# "decluster", "split", "completeness", "batch"): key, member, type, the
-# values it takes, default and meaning, as docs/api.md and the job files use them.
+# "decluster", "split", "completeness", "homogenise", "batch"): key, member,
+# type, the values it takes, default and meaning, as the job files use them.
 settings_table = _qev.settings_table
 
 # The project's version, as `qev --version` prints it.

@@ -343,10 +343,11 @@ py::tuple SettingsTable(const std::string& name) {
   if (name == "decluster") return RowsToTuple(DeclusterSettings());
   if (name == "split") return RowsToTuple(SplitSettings());
   if (name == "completeness") return RowsToTuple(CompletenessSettings());
+  if (name == "homogenise") return RowsToTuple(HomogeniseSettings());
   if (name == "batch") return RowsToTuple(BatchSettings());
   throw py::value_error("table is '" + name +
                         "', expected one of 'analysis', 'prepare', 'read', 'select', 'decluster', "
-                        "'split', 'completeness', 'batch'");
+                        "'split', 'completeness', 'homogenise', 'batch'");
 }
 
 void BindEngine(py::module_& m) {

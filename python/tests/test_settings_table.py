@@ -5,7 +5,8 @@ import pytest
 
 import qev
 
-TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "batch"]
+TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "homogenise",
+          "batch"]
 
 
 def test_the_analysis_keywords_are_the_keys_of_the_settings_table():

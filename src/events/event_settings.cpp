@@ -266,6 +266,21 @@ std::vector<OptionsRow<CompletenessOptions>> MakeCompletenessRows() {
   };
 }
 
+std::vector<OptionsRow<HomogeniseOptions>> MakeHomogeniseRows() {
+  return {
+      MemberRow<&HomogeniseOptions::target>(
+          {.key = "target",
+           .type = SettingType::Text,
+           .default_text = "required",
+           .description = "the scale's name, the magnitude type of every converted event"}),
+      MemberRow<&HomogeniseOptions::default_sd>(
+          {.key = "default_sd",
+           .high = kLargestSd,
+           .default_text = "the reader's default SD",
+           .description = "the SD of a further magnitude the catalog gives without one"}),
+  };
+}
+
 #pragma GCC diagnostic pop
 
 // Texts made for the rows (the method table's names, the parameters' words).
@@ -353,6 +368,11 @@ std::span<const OptionsRow<SplitOptions>> SplitSettings() {
 
 std::span<const OptionsRow<CompletenessOptions>> CompletenessSettings() {
   static const std::vector<OptionsRow<CompletenessOptions>> rows = MakeCompletenessRows();
+  return rows;
+}
+
+std::span<const OptionsRow<HomogeniseOptions>> HomogeniseSettings() {
+  static const std::vector<OptionsRow<HomogeniseOptions>> rows = MakeHomogeniseRows();
   return rows;
 }
 

@@ -226,6 +226,7 @@ TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<BatchJob>(BatchSettings(), BatchJob{}, Validate);
   CheckOwnMembers<CompletenessOptions>(CompletenessSettings(), CompletenessOptions{},
                                        ValidateCompleteness);
+  CheckOwnMembers<HomogeniseOptions>(HomogeniseSettings(), HomogeniseOptions{}, nullptr);
 }
 
 // The declustering rows are the method table's parameters, in its order.
@@ -299,6 +300,8 @@ void CheckValidateRefuses(std::span<const OptionsRow<Options>> rows, const Refus
   } catch (const InvalidSetting& e) {
     EXPECT_EQ(e.key(), c.key);
     EXPECT_NE(e.expected().find(c.bound), std::string::npos) << e.what();
+  } catch (const ReadingError& e) {  // the relations' check names the source too
+    EXPECT_NE(e.expected().find("for '" + c.key + "' " + c.bound), std::string::npos) << e.what();
   }
 }
 
@@ -320,6 +323,9 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
     }
     if (c.table == "split") CheckValidateRefuses<SplitOptions>(SplitSettings(), c, Validate);
     if (c.table == "batch") CheckValidateRefuses<BatchJob>(BatchSettings(), c, Validate);
+    if (c.table == "homogenise") {
+      CheckValidateRefuses<HomogeniseOptions>(HomogeniseSettings(), c, ValidateHomogenise);
+    }
     if (c.table == "completeness") {
       CheckValidateRefuses<CompletenessOptions>(CompletenessSettings(), c, ValidateCompleteness);
     }
@@ -338,13 +344,15 @@ TEST(Settings, DocsKeyTablesAreTheTables) {
       {"DeclusterSettings", OptionsMarkdownTable(DeclusterSettings())},
       {"SplitSettings", OptionsMarkdownTable(SplitSettings())},
       {"CompletenessSettings", OptionsMarkdownTable(CompletenessSettings())},
+      {"HomogeniseSettings", OptionsMarkdownTable(HomogeniseSettings())},
       {"SettingsMarkdownTable prepare_job", SettingsMarkdownTable(true)},
       {"BatchSettings", OptionsMarkdownTable(BatchSettings())}};
   const std::map<std::string, std::vector<std::string>> docs = {
       {"batch.md", {"BatchSettings", "SettingsMarkdownTable"}},
       {"catalogs.md",
        {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
-        "SplitSettings", "SettingsMarkdownTable prepare_job", "CompletenessSettings"}}};
+        "SplitSettings", "SettingsMarkdownTable prepare_job", "HomogeniseSettings",
+        "CompletenessSettings"}}};
   const std::string begin = "<!-- the settings table (";
   const std::string end = "<!-- end of the settings table -->";
   for (const auto& [doc, names] : docs) {
