@@ -132,20 +132,22 @@ std::span<const DeclusterParameterInfo> DeclusterParameters() { return kParamete
 
 void SetDeclusterParameter(DeclusterOptions& options, std::string_view key, double value,
                            const std::string& what) {
-  std::string keys;
-  for (const DeclusterParameterInfo& p : kParameters) {
-    if (p.key == key) {
-      if (!(value >= p.low && value <= p.high)) {
-        throw ReadingError(what, 0, Shown(value),
-                           "for '" + std::string(key) + "' a value from " + Shown(p.low) + " to " +
-                               Shown(p.high) + " (" + std::string(p.description) + ")");
-      }
-      p.set(options, value);
-      return;
+  // The parameters' rows of the settings table (the method's row is no parameter).
+  const OptionsRow<DeclusterOptions>* row = FindOption(DeclusterSettings(), key);
+  if (row == nullptr || row->type != SettingType::Number) {
+    std::string keys;
+    for (const DeclusterParameterInfo& p : kParameters) {
+      keys += (keys.empty() ? "" : ", ") + std::string(p.key);
     }
-    keys += (keys.empty() ? "" : ", ") + std::string(p.key);
+    throw ReadingError(what, 0, std::string(key), "a declustering parameter: one of " + keys);
   }
-  throw ReadingError(what, 0, std::string(key), "a declustering parameter: one of " + keys);
+  try {
+    SetOption(options, *row, value);
+  } catch (const InvalidSetting& e) {
+    throw ReadingError(what, 0, Shown(value),
+                       "for '" + std::string(key) + "' " + e.expected() + " (" +
+                           std::string(row->description) + ")");
+  }
 }
 
 void Validate(const DeclusterOptions& options) {
