@@ -115,6 +115,7 @@ struct DeclusterParameterInfo {
   double low;                    // the range accepted
   double high;
   void (*set)(DeclusterOptions&, double);
+  std::optional<double> (*get)(const DeclusterOptions&);  // none: not set (xmeff)
 };
 std::span<const DeclusterParameterInfo> DeclusterParameters();
 // Sets a parameter by key; throws ReadingError naming `what` for an unknown

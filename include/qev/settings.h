@@ -11,10 +11,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -64,23 +66,28 @@ struct AnalysisLayer {
   void ApplyTo(HazardOptions& options) const;
 };
 
-// A value as a front end hands it over: a number (integers too), a name, or
-// a list of numbers; none for a value that is not set.
-using SettingValue = std::variant<std::monostate, double, std::string, std::vector<double>>;
+// A value as a front end hands it over: a number (integers too), a name or a
+// text, a list of numbers, or a flag; none for a value that is not set.
+using SettingValue = std::variant<std::monostate, double, std::string, std::vector<double>, bool>;
 
 enum class SettingType {
   Number,   // a real number
   Whole,    // a whole number
   Choice,   // one of the row's names
   Numbers,  // a list of real numbers (one number is a list of one)
+  Flag,     // true or false
+  Text,     // a text
+  Date,     // a date "YYYY-MM-DD" (or YYYY-MM, YYYY) or a year as a whole number
 };
 
 enum class SettingTarget { Analysis, Hazard };
 
-struct SettingRow {
-  std::string_view key;     // in job files and Python's keyword arguments
-  std::string_view member;  // of AnalysisOptions or HazardOptions
-  SettingTarget target = SettingTarget::Analysis;
+// What a setting is, whatever options struct holds it: one row of a table.
+// Rows are written as designated initializers ({.key = ..., .low = ...});
+// what a row leaves out takes the defaults below.
+struct SettingSpec {
+  std::string_view key;     // in job files, options (--KEY, '-' for '_') and Python keywords
+  std::string_view member;  // of the options struct; "" when it is the key
   SettingType type = SettingType::Number;
   // The range of a number, of each number of a list: from low (above it when
   // low_open) to high; with units_limit the high end is the units' upper
@@ -104,6 +111,14 @@ struct SettingRow {
   // Also a key of a prepare job's [analysis] (what its classic answers and
   // --analyze use); every row is a key of the batch jobs.
   bool prepare_job = false;
+  // A further condition on a number within the range (none: the range
+  // alone), and what a value must then be, in words (replaces the range's).
+  bool (*accepts)(double) = nullptr;
+  std::string_view expected;
+};
+
+struct SettingRow : SettingSpec {
+  SettingTarget target = SettingTarget::Analysis;
   // Only checked where this holds (start_lambda with a given start); none: always.
   bool (*applies)(const AnalysisOptions&) = nullptr;
   // Reached through these, made from the members by the table.
@@ -114,6 +129,70 @@ struct SettingRow {
   void (*apply_hazard)(const AnalysisLayer&, HazardOptions&) = nullptr;
   SettingValue (*read_analysis)(const AnalysisOptions&) = nullptr;
   SettingValue (*read_hazard)(const HazardOptions&) = nullptr;
+};
+
+namespace settings_detail {
+
+template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+template <class M>
+struct MemberOf;
+template <class C, class T>
+struct MemberOf<T C::*> {
+  using Class = C;
+  using Type = T;
+};
+
+// A member's value as a SettingValue (none for an optional not set).
+template <class T>
+SettingValue ToValue(const T& value) {
+  if constexpr (IsOptional<T>::value) {
+    return value ? ToValue(*value) : SettingValue{};
+  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
+    return SettingValue(value);
+  } else if constexpr (std::is_enum_v<T>) {
+    return static_cast<double>(static_cast<int>(value));
+  } else if constexpr (std::is_arithmetic_v<T>) {
+    return static_cast<double>(value);
+  } else {
+    return std::vector<double>(value.begin(), value.end());
+  }
+}
+
+// A member from a value already checked and brought to its row's form (a
+// choice as its code, a single number of a list as a list).
+template <class T>
+T FromValue(const SettingValue& value) {
+  if constexpr (IsOptional<T>::value) {
+    return T(FromValue<typename T::value_type>(value));
+  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
+    return std::get<T>(value);
+  } else if constexpr (std::is_enum_v<T>) {
+    return static_cast<T>(static_cast<int>(std::get<double>(value)));
+  } else if constexpr (std::is_arithmetic_v<T>) {
+    return static_cast<T>(std::get<double>(value));
+  } else {
+    T list;
+    for (double v : std::get<std::vector<double>>(value)) {
+      list.push_back(static_cast<typename T::value_type>(v));
+    }
+    return list;
+  }
+}
+
+}  // namespace settings_detail
+
+// A row of the settings of one options struct (reading, selection,
+// declustering, split, batch): the spec, and the member reached by key. `set`
+// takes a value already checked against the spec (CheckedValue); `get` gives
+// none for a member that is not set.
+template <class Options>
+struct OptionsRow : SettingSpec {
+  std::function<void(Options&, const SettingValue&)> set;
+  std::function<SettingValue(const Options&)> get;
 };
 
 // The rows, in the order of the docs' tables.
@@ -138,9 +217,57 @@ class InvalidSetting : public InvalidOptions {
 
 // What a row accepts, in words ("a number above 0, at most 3"); the upper
 // limit of the given units, or the larger of the two without units.
-std::string ExpectedText(const SettingRow& row, std::optional<Units> units = std::nullopt);
+std::string ExpectedText(const SettingSpec& row, std::optional<Units> units = std::nullopt);
 // The value as messages show it (a number with %g, a name quoted).
 std::string ShownValue(const SettingValue& value);
+
+// The value in the spec's form (a choice as its code, one number of a list as
+// a list of one, the empty word as an empty list, a year as its text);
+// InvalidSetting naming the key and the bound when the spec refuses it.
+SettingValue CheckedValue(const SettingSpec& spec, const SettingValue& value,
+                          std::optional<Units> units = std::nullopt);
+
+// The row of a member of an options struct: set and get reach the member
+// (numbers, whole numbers, flags, texts, choices as enums, lists).
+template <auto Member>
+auto MemberRow(const SettingSpec& spec) {
+  using Class = typename settings_detail::MemberOf<decltype(Member)>::Class;
+  using Type = typename settings_detail::MemberOf<decltype(Member)>::Type;
+  OptionsRow<Class> row;
+  static_cast<SettingSpec&>(row) = spec;
+  if (row.member.empty()) row.member = row.key;
+  row.set = [](Class& o, const SettingValue& v) {
+    o.*Member = settings_detail::FromValue<Type>(v);
+  };
+  row.get = [](const Class& o) { return settings_detail::ToValue(o.*Member); };
+  return row;
+}
+
+// Sets a member of an options struct through its row, checked first.
+template <class Options>
+void SetOption(Options& options, const OptionsRow<Options>& row, const SettingValue& value) {
+  row.set(options, CheckedValue(row, value));
+}
+
+// Every member of the options that its row reaches within the row's range;
+// InvalidSetting naming the first that is not.
+template <class Options>
+void ValidateRows(const Options& options, std::span<const OptionsRow<Options>> rows) {
+  for (const OptionsRow<Options>& row : rows) {
+    const SettingValue value = row.get(options);
+    if (!std::holds_alternative<std::monostate>(value)) CheckedValue(row, value);
+  }
+}
+
+// Rows as the Markdown table of the docs (key, value, default, meaning).
+std::string SpecsMarkdownTable(std::span<const SettingSpec* const> specs,
+                               std::optional<Units> units = std::nullopt);
+template <class Options>
+std::string OptionsMarkdownTable(std::span<const OptionsRow<Options>> rows) {
+  std::vector<const SettingSpec*> specs;
+  for (const OptionsRow<Options>& row : rows) specs.push_back(&row);
+  return SpecsMarkdownTable(specs);
+}
 
 // Checks `value` against the row (without units the larger units' limit:
 // the units may be set elsewhere) and stores it in the layer; throws

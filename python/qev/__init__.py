@@ -48,6 +48,11 @@ from ._qev import (
     UnusableEstimate,
 )
 
+# The rows of a settings table ("analysis", "prepare", "read", "select",
+# "decluster", "split", "completeness", "homogenise", "batch"): key, member,
+# type, the values it takes, default and meaning, as the job files use them.
+settings_table = _qev.settings_table
+
 # The project's version, as `qev --version` prints it.
 __version__ = _qev.__version__
 
@@ -55,7 +60,7 @@ __all__ = [
     "Error", "ReadingError", "EndOfInput", "CatalogError", "TrialPointNotPositive",
     "NoEstimate", "UnusableEstimate", "InvalidOptions",
     "ExtremePart", "CompletePart", "Catalog", "read_classic", "read_extreme_file",
-    "read_complete_file", "decimal_year",
+    "read_complete_file", "decimal_year", "settings_table",
     "analyze", "AnalysisResult", "Run", "Settings", "Hazard", "hazard", "Weichert",
     "InputWarningsError", "calibrated_intervals", "CalibratedIntervals", "CalibratedValue",
 ]
@@ -564,31 +569,32 @@ def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, d
                       iteration_limit, mmax_cap=None) -> dict:
     if not _pair(prior_b):
         raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
-    # The keys of the settings table (docs/api.md): the library checks the
-    # values and names the key and the bound of one it refuses.
-    options = {
-        "units": _choice("units", units, _UNITS),
-        "data_kind": _choice("data", data, _DATA_KINDS),
-        "mmin": _real("mmin", mmin),
-        "xmax": None if xmax is None else _real("xmax", xmax),
-        "sig_xmax": _real("sig_xmax", sig_xmax),
-        "span_t": None if span_t is None else _real("span_t", span_t),
-        "procedure": _choice("procedure", procedure, _PROCEDURES),
-        "prior_b": _real("prior_b", prior_b[0]),
-        "prior_b_sd": _real("prior_b sd", prior_b[1]),
-        "mmax_tolerance": _real("mmax_tolerance", mmax_tolerance),
-        "max_runs": _integer("max_runs", max_runs),
-        "simplex_tolerance": _real("simplex_tolerance", simplex_tolerance),
-        "iteration_limit": _integer("iteration_limit", iteration_limit),
-        "mmax_cap": None if mmax_cap is None else _real("mmax_cap", mmax_cap),
-    }
+    # The keywords are the keys of the settings table (qev.settings_table(),
+    # docs/api.md); the library checks the values and names the key and the
+    # bound of one it refuses.
+    options = dict(
+        units=_choice("units", units, _UNITS),
+        data_kind=_choice("data", data, _DATA_KINDS),
+        mmin=_real("mmin", mmin),
+        xmax=None if xmax is None else _real("xmax", xmax),
+        sig_xmax=_real("sig_xmax", sig_xmax),
+        span_t=None if span_t is None else _real("span_t", span_t),
+        procedure=_choice("procedure", procedure, _PROCEDURES),
+        prior_b=_real("prior_b", prior_b[0]),
+        prior_b_sd=_real("prior_b sd", prior_b[1]),
+        mmax_tolerance=_real("mmax_tolerance", mmax_tolerance),
+        max_runs=_integer("max_runs", max_runs),
+        simplex_tolerance=_real("simplex_tolerance", simplex_tolerance),
+        iteration_limit=_integer("iteration_limit", iteration_limit),
+        mmax_cap=None if mmax_cap is None else _real("mmax_cap", mmax_cap),
+    )
     if start is not None:
         if not _pair(start):
             raise TypeError(f"start is {start!r}, expected (lambda_, mmax)")
         options.update(start="given", start_lambda=_real("start lambda_", start[0]),
                        start_mmax=_real("start mmax", start[1]))
     if mmax_values is not None:
-        options["mmax"] = [float(m) for m in _array("mmax_values", mmax_values, np.float32)]
+        options.update(mmax=[float(m) for m in _array("mmax_values", mmax_values, np.float32)])
     return options
 
 

@@ -87,10 +87,8 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
     for role, name in columns.items():
         if not isinstance(name, str):
             raise TypeError(f"column {role} is {type(name).__name__}, expected a column name")
-    if default_sd is not None:
-        default_sd = float(default_sd)
-        if not default_sd >= 0:
-            raise ValueError(f"default_sd is {default_sd}, expected an SD of 0 or more")
+    # The library checks the range (qev.InvalidOptions naming the key and the bound).
+    default_sd = _optional_real("default_sd", default_sd)
     extra = []
     for type_, column in (magnitude_columns or {}).items():
         value, sd = (column, "") if isinstance(column, str) else tuple(column)

@@ -8,8 +8,10 @@
 
 #include "binding.h"
 #include "qev/analysis.h"
+#include "qev/batch_settings.h"
 #include "qev/calibration.h"
 #include "qev/classic_files.h"
+#include "qev/event_settings.h"
 #include "qev/input_checks.h"
 #include "qev/settings.h"
 #include "qev/weichert.h"
@@ -294,7 +296,62 @@ py::tuple CatalogToTuple(const Catalog& catalog) {
       complete);
 }
 
+const char* TypeName(SettingType type) {
+  switch (type) {
+    case SettingType::Number:
+      return "number";
+    case SettingType::Whole:
+      return "whole";
+    case SettingType::Choice:
+      return "choice";
+    case SettingType::Numbers:
+      return "numbers";
+    case SettingType::Flag:
+      return "flag";
+    case SettingType::Text:
+      return "text";
+    case SettingType::Date:
+      break;
+  }
+  return "date";
+}
+
+py::dict SpecToDict(const SettingSpec& spec) {
+  py::dict d;
+  d["key"] = std::string(spec.key);
+  d["member"] = std::string(spec.member);
+  d["type"] = TypeName(spec.type);
+  d["expected"] = ExpectedText(spec);
+  d["default"] = std::string(spec.default_text);
+  d["description"] = std::string(spec.description);
+  return d;
+}
+
+template <class Rows>
+py::tuple RowsToTuple(const Rows& rows) {
+  py::list list;
+  for (const auto& row : rows) list.append(SpecToDict(row));
+  return py::tuple(list);
+}
+
+// The rows of one of the settings tables by the name of its options.
+py::tuple SettingsTable(const std::string& name) {
+  if (name == "analysis") return RowsToTuple(AnalysisSettings());
+  if (name == "prepare") return RowsToTuple(PrepareJobSettings());
+  if (name == "read") return RowsToTuple(ReadSettings());
+  if (name == "select") return RowsToTuple(SelectionSettings());
+  if (name == "decluster") return RowsToTuple(DeclusterSettings());
+  if (name == "split") return RowsToTuple(SplitSettings());
+  if (name == "completeness") return RowsToTuple(CompletenessSettings());
+  if (name == "homogenise") return RowsToTuple(HomogeniseSettings());
+  if (name == "batch") return RowsToTuple(BatchSettings());
+  throw py::value_error("table is '" + name +
+                        "', expected one of 'analysis', 'prepare', 'read', 'select', 'decluster', "
+                        "'split', 'completeness', 'homogenise', 'batch'");
+}
+
 void BindEngine(py::module_& m) {
+  m.def("settings_table", &SettingsTable, py::arg("table") = "analysis");
   m.def(
       "analyze",
       [](py::handle catalog, const py::dict& options) {

@@ -111,6 +111,20 @@ CASES = [
                         for k in range(20)]}),
      qev.InvalidOptions, "the job makes 1048576 tasks (1 zones x 1048576 branches of 20 branch "
      "sets x 1 replicates), more than the limit of 1000000"),
+    # The catalog import's settings, refused by the library with the key and the bound.
+    ("a default SD of 11", lambda: qev.read_catalog(EXAMPLES / "usgs_tonga_m5_2022_2024.csv",
+                                                    default_sd=11), qev.InvalidOptions,
+     "default_sd is 11, expected a number from 0 to 10"),
+    ("a negative default SD", lambda: qev.read_catalog(EXAMPLES / "usgs_tonga_m5_2022_2024.csv",
+                                                       default_sd=-0.1), qev.InvalidOptions,
+     "default_sd is -0.1, expected a number from 0 to 10"),
+    ("a magnitude bound of 20", lambda: qev.select(
+        qev.read_catalog(EXAMPLES / "usgs_tonga_m5_2022_2024.csv", default_sd=0.1),
+        min_magnitude=20), qev.InvalidOptions,
+     "min_magnitude is 20, expected a number from -10 to 10"),
+    ("a depth bound of 1e30 km", lambda: qev.select(
+        qev.read_catalog(EXAMPLES / "usgs_tonga_m5_2022_2024.csv", default_sd=0.1),
+        max_depth=1e30), qev.InvalidOptions, "max_depth is 1e+30, expected a number from -10 to 1000"),
     ("unknown layout", lambda: qev.read_extreme_file(EXAMPLES / "ext_l1.dat", layout=4),
      ValueError, "layout is 4"),
     ("missing file", lambda: qev.read_classic(extreme=EXAMPLES / "none.dat"), FileNotFoundError,

@@ -15,6 +15,7 @@
 
 #include "events/settings_toml.h"
 #include "qev/batch.h"
+#include "qev/batch_settings.h"
 #include "textio/files.h"
 
 namespace qev {
@@ -43,6 +44,69 @@ void SourceSettings::Overlay(const SourceSettings& above) {
 }
 
 namespace {
+
+// Above 2^53 a seed is read as the whole number it is (SeedOf), not as a double.
+constexpr double kLargestSeed = 9223372036854775807.0;
+constexpr double kLeastCalibrated = 20;  // simulated catalogs of calibrated intervals
+
+// A row leaves out the members that keep their defaults.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+std::vector<OptionsRow<BatchJob>> MakeBatchRows() {
+  OptionsRow<BatchJob> output;
+  static_cast<SettingSpec&>(output) = {
+      .key = "output",
+      .type = SettingType::Text,
+      .default_text = "\"<job name>-results\" beside the job file",
+      .description = "the output folder, relative to the job file (--output overrides)",
+      .expected = "a folder name"};
+  output.set = [](BatchJob& job, const SettingValue& v) {
+    const std::string& folder = std::get<std::string>(v);
+    if (folder.empty()) throw InvalidSetting("output", ShownValue(v), "a folder name");
+    job.output = folder;
+  };
+  output.get = [](const BatchJob& job) { return SettingValue(job.output.string()); };
+  return {
+      output,
+      MemberRow<&BatchJob::seed>({.key = "seed",
+                                  .type = SettingType::Whole,
+                                  .high = kLargestSeed,
+                                  .default_text = "1",
+                                  .description = "the master seed of the bootstrap",
+                                  .expected = "a whole number from 0 to 9223372036854775807"}),
+      MemberRow<&BatchJob::replicates>({.key = "replicates",
+                                        .type = SettingType::Whole,
+                                        .high = 1000000,
+                                        .default_text = "0",
+                                        .description = "bootstrap resamples per zone and branch"}),
+      MemberRow<&BatchJob::calibrated_intervals>(
+          {.key = "calibrated_intervals",
+           .type = SettingType::Whole,
+           .high = 100000,
+           .default_text = "0: none",
+           .description = "simulated catalogs of the parametric-bootstrap intervals of each zone "
+                          "and branch (calibrated.csv)",
+           .accepts = [](double n) { return n == 0 || n >= kLeastCalibrated; },
+           .expected = "a whole number, 0 (none) or at least 20 simulated catalogs, at most "
+                       "100000"}),
+      MemberRow<&BatchJob::calibrated_method>(
+          {.key = "calibrated_method",
+           .type = SettingType::Choice,
+           .names = "inverted|studentized|basic",
+           .codes = {static_cast<int>(BootstrapMethod::Inverted),
+                     static_cast<int>(BootstrapMethod::Studentized),
+                     static_cast<int>(BootstrapMethod::Basic)},
+           .default_text = "inverted",
+           .description = "how the calibrated intervals are built (docs/method.md, section 12)",
+           .expected = "\"inverted\", \"studentized\" or \"basic\""}),
+      MemberRow<&BatchJob::strict>(
+          {.key = "strict",
+           .type = SettingType::Flag,
+           .default_text = "false",
+           .description = "a task whose input checks warn fails (status input-warning)"}),
+  };
+}
+#pragma GCC diagnostic pop
 
 using Handler = std::function<void(const toml::node&, const std::string&)>;
 using Handlers = std::vector<std::pair<std::string, Handler>>;
@@ -491,68 +555,64 @@ class JobReader {
     BatchJob job;
     job.source = source_;
     long bootstrap_line = 0;
-    Handlers h = {
-        {"output",
-         [&](const toml::node& n, const std::string& k) {
-           job.output = Text(n, k);
-           if (job.output.empty()) Fail(n, k, "a folder name");
-         }},
-        {"seed",
-         [&](const toml::node& n, const std::string& k) {
-           job.seed =
-               static_cast<std::uint64_t>(Whole(n, k, 0, std::numeric_limits<std::int64_t>::max()));
-         }},
-        {"replicates",
-         [&](const toml::node& n, const std::string& k) {
-           job.replicates = static_cast<std::int32_t>(Whole(n, k, 0, 1000000));
-         }},
-        {"calibrated_intervals",
-         [&](const toml::node& n, const std::string& k) {
-           job.calibrated_intervals = static_cast<std::int32_t>(Whole(n, k, 0, 100000));
-           if (job.calibrated_intervals > 0 && job.calibrated_intervals < 20) {
-             Fail(n, k, "0 (none) or at least 20 simulated catalogs");
-           }
-         }},
-        {"calibrated_method",
-         [&](const toml::node& n, const std::string& k) {
-           const auto method = BootstrapMethodFromName(Text(n, k));
-           if (!method) Fail(n, k, "\"inverted\", \"studentized\" or \"basic\"");
-           job.calibrated_method = *method;
-         }},
-        {"strict",
-         [&](const toml::node& n, const std::string& k) {
-           if (!n.is_boolean()) Fail(n, k, "true or false");
-           job.strict = *n.value<bool>();
-         }},
-        {"defaults",
-         [&](const toml::node& n, const std::string& k) {
-           Handlers settings;
-           AddSettings(settings, job.defaults);
-           Keys(Table(n, k), k + ".", settings);
-         }},
-        {"openquake",
-         [&](const toml::node& n, const std::string& k) {
-           Handlers source;
-           AddSource(source, job.openquake);
-           source.emplace_back(
-               "bootstrap_branches", [&](const toml::node& v, const std::string& w) {
-                 job.bootstrap_branches = static_cast<std::int32_t>(Whole(v, w, 0, 99));
-                 bootstrap_line = Line(v);
-               });
-           Keys(Table(n, k), k + ".", source);
-         }},
-        {"zone",
-         [&](const toml::node& n, const std::string& k) {
-           const toml::array& zones = Array(n, k, "tables ([[zone]])");
-           for (const toml::node& z : zones) job.zones.push_back(Zone(Table(z, k), k));
-         }},
-        {"branch_set",
-         [&](const toml::node& n, const std::string& k) {
-           const toml::array& sets = Array(n, k, "tables ([[branch_set]])");
-           for (const toml::node& s : sets) job.branch_sets.push_back(Set(Table(s, k), k));
-         }},
-    };
+    Handlers h;
+    for (const OptionsRow<BatchJob>& row : BatchSettings()) {
+      h.emplace_back(std::string(row.key),
+                     [&, row = &row](const toml::node& n, const std::string& k) {
+                       if (row->key == "seed") return Seed(n, k, *row, job);
+                       ReadOption(n, *row, k, source_, job);
+                     });
+    }
+    h.emplace_back("defaults", [&](const toml::node& n, const std::string& k) {
+      Handlers settings;
+      AddSettings(settings, job.defaults);
+      Keys(Table(n, k), k + ".", settings);
+    });
+    h.emplace_back("openquake", [&](const toml::node& n, const std::string& k) {
+      bootstrap_line = OpenQuake(Table(n, k), k, job);
+    });
+    h.emplace_back("zone", [&](const toml::node& n, const std::string& k) {
+      for (const toml::node& z : Array(n, k, "tables ([[zone]])")) {
+        job.zones.push_back(Zone(Table(z, k), k));
+      }
+    });
+    h.emplace_back("branch_set", [&](const toml::node& n, const std::string& k) {
+      for (const toml::node& set : Array(n, k, "tables ([[branch_set]])")) {
+        job.branch_sets.push_back(Set(Table(set, k), k));
+      }
+    });
     Keys(root, "", h);
+    CheckJob(job, bootstrap_line);
+    return job;
+  }
+
+ private:
+  // The seed as the whole number written (a double holds 53 bits of it).
+  void Seed(const toml::node& node, const std::string& key, const OptionsRow<BatchJob>& row,
+            BatchJob& job) const {
+    const auto seed = node.value_exact<std::int64_t>();
+    if (!seed || *seed < 0) RefuseNode(node, key, source_, std::string(row.expected));
+    job.seed = static_cast<std::uint64_t>(*seed);
+  }
+
+  // [openquake]: the sources of every zone and bootstrap_branches; the line
+  // of bootstrap_branches (0: not given).
+  long OpenQuake(const toml::table& t, const std::string& key, BatchJob& job) const {
+    long line = 0;
+    Handlers source;
+    AddSource(source, job.openquake);
+    source.emplace_back("bootstrap_branches", [&](const toml::node& v, const std::string& w) {
+      job.bootstrap_branches = static_cast<std::int32_t>(Whole(v, w, 0, 99));
+      line = Line(v);
+    });
+    Keys(t, key + ".", source);
+    return line;
+  }
+
+  // What the job's parts must agree on: a zone at least, bootstrap branches
+  // within the replicates, unique zone and set names, the zones an
+  // alternative's completeness names.
+  void CheckJob(const BatchJob& job, long bootstrap_line) const {
     if (job.zones.empty()) Fail(0, "no [[zone]]", "", "at least one [[zone]] table");
     if (job.bootstrap_branches > 0 && job.replicates < job.bootstrap_branches) {
       Fail(bootstrap_line, std::to_string(job.bootstrap_branches), "openquake.bootstrap_branches",
@@ -568,23 +628,32 @@ class JobReader {
     std::set<std::string> sets;
     for (const BranchSet& s : job.branch_sets) {
       if (!sets.insert(s.name).second) Fail(0, "branch set " + s.name, "", "unique set names");
-      for (const Alternative& a : s.alternatives) {
-        for (const auto& [zone, steps] : a.zone_completeness) {
-          if (names.count(zone) == 0) {
-            Fail(0, "completeness." + zone, "",
-                 "a zone of the job in the completeness of " + s.name + "=" + a.name);
-          }
+      CheckZonesNamed(s, names);
+    }
+  }
+
+  void CheckZonesNamed(const BranchSet& s, const std::set<std::string>& zones) const {
+    for (const Alternative& a : s.alternatives) {
+      for (const auto& [zone, steps] : a.zone_completeness) {
+        if (zones.count(zone) == 0) {
+          Fail(0, "completeness." + zone, "",
+               "a zone of the job in the completeness of " + s.name + "=" + a.name);
         }
       }
     }
-    return job;
   }
 
- private:
   std::string source_;
 };
 
 }  // namespace
+
+std::span<const OptionsRow<BatchJob>> BatchSettings() {
+  static const std::vector<OptionsRow<BatchJob>> rows = MakeBatchRows();
+  return rows;
+}
+
+void Validate(const BatchJob& job) { ValidateRows(job, BatchSettings()); }
 
 BatchJob ParseBatchJob(std::string_view text, const std::string& source,
                        const std::filesystem::path& base) {

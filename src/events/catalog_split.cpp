@@ -7,6 +7,8 @@
 #include <numeric>
 #include <string>
 
+#include "qev/event_settings.h"
+
 namespace qev {
 
 namespace {
@@ -285,6 +287,7 @@ std::size_t CountOutside(const std::vector<double>& days, const SplitResult& res
 }  // namespace
 
 SplitResult Split(const EventTable& events, const SplitOptions& options) {
+  Validate(options);
   SplitResult result;
   const std::size_t n = events.size();
   TimeOrder time;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "events/reading.h"
+#include "qev/event_settings.h"
 #include "textio/number_text.h"
 
 namespace qev {
@@ -389,92 +390,35 @@ std::vector<CompletenessStep> SteppTable(const std::vector<SteppClass>& classes,
   return table;
 }
 
-// One row of the option table: its name and how its text is set.
-struct OptionRow {
-  const char* key;
-  void (*set)(CompletenessOptions&, std::string_view, const std::string&);
-};
-
-double RealValue(std::string_view text, const std::string& what) {
-  const auto value = events_detail::ParseDouble(events_detail::Trim(text));
-  if (!value || !std::isfinite(*value)) Invalid(what, "'" + std::string(text) + "'", "a number");
-  return *value;
+// A value as written: a number when the whole text is one, else the text.
+SettingValue TextValue(std::string_view text) {
+  const std::string_view trimmed = events_detail::Trim(text);
+  if (const auto number = events_detail::ParseDouble(trimmed)) return *number;
+  return std::string(trimmed);
 }
-
-std::size_t CountValue(std::string_view text, const std::string& what) {
-  const double value = RealValue(text, what);
-  if (value != std::floor(value) || value < 0.0 || value > 1e9) {
-    Invalid(what, "'" + std::string(text) + "'", "a whole number, 0 or more");
-  }
-  return static_cast<std::size_t>(value);
-}
-
-// The numeric options: where each lives.
-struct RealRow {
-  const char* key;
-  double* (*member)(CompletenessOptions&);
-};
-struct CountRow {
-  const char* key;
-  std::size_t* (*member)(CompletenessOptions&);
-};
-const RealRow kRealRows[] = {
-    {"bin", [](CompletenessOptions& o) { return &o.mc.bin; }},
-    {"maxc_correction", [](CompletenessOptions& o) { return &o.mc.maxc_correction; }},
-    {"mbs_span", [](CompletenessOptions& o) { return &o.mc.mbs_span; }},
-    {"window_years", [](CompletenessOptions& o) { return &o.window_years; }},
-    {"merge_tolerance", [](CompletenessOptions& o) { return &o.merge_tolerance; }},
-    {"stepp_class_width", [](CompletenessOptions& o) { return &o.stepp_class_width; }},
-    {"stepp_interval_years", [](CompletenessOptions& o) { return &o.stepp_interval_years; }},
-    {"stepp_significance", [](CompletenessOptions& o) { return &o.stepp_significance; }},
-};
-const CountRow kCountRows[] = {
-    {"min_events", [](CompletenessOptions& o) { return &o.mc.min_events; }},
-    {"bootstrap", [](CompletenessOptions& o) { return &o.mc.bootstrap; }},
-    {"window_min_events", [](CompletenessOptions& o) { return &o.window_min_events; }},
-    {"stepp_min_events", [](CompletenessOptions& o) { return &o.stepp_min_events; }},
-};
-const OptionRow kOptionRows[] = {
-    {"table", [](CompletenessOptions& o, std::string_view v,
-                 const std::string& w) { o.table = ParseCompletenessTableMethod(v, w); }},
-    {"mc_method", [](CompletenessOptions& o, std::string_view v,
-                     const std::string& w) { o.mc.method = ParseMcMethod(v, w); }},
-    {"seed",
-     [](CompletenessOptions& o, std::string_view v, const std::string& w) {
-       o.mc.seed = static_cast<std::uint64_t>(CountValue(v, w));
-     }},
-};
 
 }  // namespace
 
 void SetCompletenessOption(CompletenessOptions& options, std::string_view key,
                            std::string_view value, const std::string& what) {
-  const std::string named = what + " " + std::string(key);
-  for (const OptionRow& row : kOptionRows) {
-    if (key == row.key) return row.set(options, value, named);
+  const OptionsRow<CompletenessOptions>* row = FindOption(CompletenessSettings(), key);
+  if (row == nullptr) {
+    std::string known;
+    for (const std::string& k : CompletenessOptionKeys()) known += (known.empty() ? "" : ", ") + k;
+    Invalid(what, "'" + std::string(key) + "'", "one of the keys " + known);
   }
-  for (const RealRow& row : kRealRows) {
-    if (key == row.key) {
-      *row.member(options) = RealValue(value, named);
-      return;
-    }
+  try {
+    SetOption(options, *row, TextValue(value));
+  } catch (const InvalidSetting& e) {
+    Invalid(what + " " + std::string(key), "'" + std::string(value) + "'", e.expected());
   }
-  for (const CountRow& row : kCountRows) {
-    if (key == row.key) {
-      *row.member(options) = CountValue(value, named);
-      return;
-    }
-  }
-  std::string known;
-  for (const std::string& k : CompletenessOptionKeys()) known += (known.empty() ? "" : ", ") + k;
-  Invalid(what, "'" + std::string(key) + "'", "one of the keys " + known);
 }
 
 std::vector<std::string> CompletenessOptionKeys() {
   std::vector<std::string> keys;
-  for (const OptionRow& row : kOptionRows) keys.emplace_back(row.key);
-  for (const RealRow& row : kRealRows) keys.emplace_back(row.key);
-  for (const CountRow& row : kCountRows) keys.emplace_back(row.key);
+  for (const OptionsRow<CompletenessOptions>& row : CompletenessSettings()) {
+    keys.emplace_back(row.key);
+  }
   return keys;
 }
 
@@ -522,6 +466,8 @@ void McOptions::Validate() const {
 }
 
 void CompletenessOptions::Validate() const {
+  // The ranges of the rows, then what two of them must be together.
+  ValidateRows(*this, CompletenessSettings());
   mc.Validate();
   if (!(window_years >= 0.01 && window_years <= 1000.0)) {
     Invalid("the window", Shown(window_years) + " years", "0.01 to 1000 years");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "events/reading.h"
+#include "qev/event_settings.h"
 #include "qev/events.h"
 
 namespace qev {
@@ -634,11 +635,13 @@ class CsvReader {
 
 ReadResult ReadCsvText(std::string_view text, const std::string& source,
                        const ReadOptions& options) {
+  Validate(options);
   auto lines = TextLines(text);
   return CsvReader(*lines, source, options).Read();
 }
 
 ReadResult ReadCsvFile(const std::string& path, const ReadOptions& options) {
+  Validate(options);
   auto lines = FileLines(path);
   return CsvReader(*lines, path, options).Read();
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "events/declustering_detail.h"
+#include "qev/event_settings.h"
 
 namespace qev {
 
@@ -35,25 +36,33 @@ constexpr std::array<DeclusterMethodInfo, 4> kMethods{{
 constexpr std::array<DeclusterParameterInfo, 8> kParameters{{
     {"foreshock_fraction", "gk, uhrhammer, gruenthal",
      "the foreshock window as a fraction of the aftershock window (default 0)", 0.0, 1.0,
-     [](DeclusterOptions& o, double v) { o.foreshock_fraction = v; }},
+     [](DeclusterOptions& o, double v) { o.foreshock_fraction = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.foreshock_fraction; }},
     {"tau_min", "reasenberg", "shortest look-ahead time in days (default 1)", 1e-6, 36500.0,
-     [](DeclusterOptions& o, double v) { o.reasenberg.tau_min_days = v; }},
+     [](DeclusterOptions& o, double v) { o.reasenberg.tau_min_days = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.tau_min_days; }},
     {"tau_max", "reasenberg", "longest look-ahead time in days (default 10)", 1e-6, 36500.0,
-     [](DeclusterOptions& o, double v) { o.reasenberg.tau_max_days = v; }},
+     [](DeclusterOptions& o, double v) { o.reasenberg.tau_max_days = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.tau_max_days; }},
     {"p1", "reasenberg",
      "probability of seeing the cluster's next event within the look-ahead time (default 0.99)",
-     1e-6, 1.0 - 1e-6, [](DeclusterOptions& o, double v) { o.reasenberg.p1 = v; }},
+     1e-6, 1.0 - 1e-6, [](DeclusterOptions& o, double v) { o.reasenberg.p1 = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.p1; }},
     {"xk", "reasenberg",
      "share of the cluster's largest magnitude added to the cut-off within a cluster "
      "(default 0.5)",
-     0.0, 0.99, [](DeclusterOptions& o, double v) { o.reasenberg.xk = v; }},
+     0.0, 0.99, [](DeclusterOptions& o, double v) { o.reasenberg.xk = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.xk; }},
     {"xmeff", "reasenberg",
      "effective magnitude cut-off (default the completeness magnitude, else the lowest magnitude)",
-     -10.0, 100.0, [](DeclusterOptions& o, double v) { o.reasenberg.xmeff = v; }},
+     -10.0, 100.0, [](DeclusterOptions& o, double v) { o.reasenberg.xmeff = v; },
+     [](const DeclusterOptions& o) { return o.reasenberg.xmeff; }},
     {"rfact", "reasenberg", "interaction zone in source radii (default 10)", 1e-3, 1e4,
-     [](DeclusterOptions& o, double v) { o.reasenberg.rfact = v; }},
+     [](DeclusterOptions& o, double v) { o.reasenberg.rfact = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.rfact; }},
     {"crust_km", "reasenberg", "longest interaction distance in km (default 30)", 1e-3, 1e5,
-     [](DeclusterOptions& o, double v) { o.reasenberg.crust_km = v; }},
+     [](DeclusterOptions& o, double v) { o.reasenberg.crust_km = v; },
+     [](const DeclusterOptions& o) -> std::optional<double> { return o.reasenberg.crust_km; }},
 }};
 
 std::string Lowered(std::string_view text) {
@@ -123,23 +132,28 @@ std::span<const DeclusterParameterInfo> DeclusterParameters() { return kParamete
 
 void SetDeclusterParameter(DeclusterOptions& options, std::string_view key, double value,
                            const std::string& what) {
-  std::string keys;
-  for (const DeclusterParameterInfo& p : kParameters) {
-    if (p.key == key) {
-      if (!(value >= p.low && value <= p.high)) {
-        throw ReadingError(what, 0, Shown(value),
-                           "for '" + std::string(key) + "' a value from " + Shown(p.low) + " to " +
-                               Shown(p.high) + " (" + std::string(p.description) + ")");
-      }
-      p.set(options, value);
-      return;
+  // The parameters' rows of the settings table (the method's row is no parameter).
+  const OptionsRow<DeclusterOptions>* row = FindOption(DeclusterSettings(), key);
+  if (row == nullptr || row->type != SettingType::Number) {
+    std::string keys;
+    for (const DeclusterParameterInfo& p : kParameters) {
+      keys += (keys.empty() ? "" : ", ") + std::string(p.key);
     }
-    keys += (keys.empty() ? "" : ", ") + std::string(p.key);
+    throw ReadingError(what, 0, std::string(key), "a declustering parameter: one of " + keys);
   }
-  throw ReadingError(what, 0, std::string(key), "a declustering parameter: one of " + keys);
+  try {
+    SetOption(options, *row, value);
+  } catch (const InvalidSetting& e) {
+    throw ReadingError(what, 0, Shown(value),
+                       "for '" + std::string(key) + "' " + e.expected() + " (" +
+                           std::string(row->description) + ")");
+  }
 }
 
 void Validate(const DeclusterOptions& options) {
+  // The ranges of the rows (those the job files and options take), then what
+  // the parameters must be together.
+  ValidateRows(options, DeclusterSettings());
   if (!(options.foreshock_fraction >= 0.0 && options.foreshock_fraction <= 1.0)) {
     throw Error("the foreshock window must be a fraction 0..1 of the aftershock window, not " +
                 std::to_string(options.foreshock_fraction));

@@ -13,6 +13,8 @@
 
 #include "events/homogenise_toml.h"
 #include "events/reading.h"
+#include "events/settings_toml.h"
+#include "qev/event_settings.h"
 
 namespace qev {
 
@@ -221,6 +223,11 @@ float SdOf(const Candidate& c, const EventTable& e, std::size_t i, const Homogen
 }  // namespace
 
 void ValidateHomogenise(const HomogeniseOptions& o) {
+  try {
+    ValidateRows(o, HomogeniseSettings());
+  } catch (const InvalidSetting& e) {
+    throw ReadingError(o.source, o.line, e.value(), "for '" + e.key() + "' " + e.expected());
+  }
   if (Trim(o.target).empty()) {
     throw ReadingError(o.source, o.line, "\"\"", "a target scale ('target', e.g. \"Mw\")");
   }
@@ -441,14 +448,13 @@ class TomlRelations {
     o.line = Line(t);
     const std::string p = prefix.empty() ? "" : prefix + ".";
     Known(t, p, {"target", "target_types", "priority", "default_sd", "relation"});
-    if (const toml::node* n = t.get("target")) o.target = Text(*n, p + "target");
+    for (const OptionsRow<HomogeniseOptions>& row : HomogeniseSettings()) {
+      if (const toml::node* n = t.get(row.key)) {
+        ReadOption(*n, row, p + std::string(row.key), source_, o);
+      }
+    }
     if (const toml::node* n = t.get("target_types")) o.target_types = Texts(*n, p + "target_types");
     if (const toml::node* n = t.get("priority")) o.priority = Texts(*n, p + "priority");
-    if (const toml::node* n = t.get("default_sd")) {
-      const double sd = Real(*n, p + "default_sd");
-      if (sd < 0.0) Fail(*n, p + "default_sd", "an SD of 0 or more");
-      o.default_sd = static_cast<float>(sd);
-    }
     if (const toml::node* n = t.get("relation")) {
       const toml::array* list = n->as_array();
       if (list == nullptr) Fail(*n, p + "relation", "[[" + p + "relation]] tables");

@@ -13,6 +13,7 @@
 #include "events/homogenise_toml.h"
 #include "events/reading.h"
 #include "events/settings_toml.h"
+#include "qev/event_settings.h"
 #include "textio/number_text.h"
 
 namespace qev {
@@ -22,12 +23,6 @@ using events_detail::ParseDouble;
 using events_detail::Trim;
 
 namespace {
-
-std::string RangeText(double low, double high) {
-  char text[80];
-  std::snprintf(text, sizeof text, "a value from %g to %g", low, high);
-  return text;
-}
 
 class TomlJob {
  public:
@@ -79,10 +74,22 @@ class TomlJob {
     Fail(node, key, "a table");
   }
 
+  using Handlers =
+      std::map<std::string, std::function<void(const toml::node&, const std::string&)>>;
+
+  // The keys of the rows, read into `options` through the settings reader.
+  template <class Options>
+  void AddRows(Handlers& handlers, std::span<const OptionsRow<Options>> rows,
+               Options& options) const {
+    for (const OptionsRow<Options>& row : rows) {
+      handlers.emplace(row.key, [&, row = &row](const toml::node& n, const std::string& k) {
+        ReadOption(n, *row, k, source_, options);
+      });
+    }
+  }
+
   // Calls the handler of each key; an unknown key is an error.
-  void Keys(const toml::table& table, const std::string& prefix,
-            const std::map<std::string, std::function<void(const toml::node&, const std::string&)>>&
-                handlers) const {
+  void Keys(const toml::table& table, const std::string& prefix, const Handlers& handlers) const {
     for (auto&& [key, node] : table) {
       const std::string name = prefix + std::string(key.str());
       const auto handler = handlers.find(std::string(key.str()));
@@ -105,106 +112,78 @@ class TomlJob {
                          "TOML (" + std::string(e.description()) + ")");
     }
     PrepareJob job;
-    Keys(root, "",
-         {{"catalog", [&](const toml::node& n, const std::string& k) { job.catalog = Path(n, k); }},
-          {"format",
-           [&](const toml::node& n, const std::string& k) {
-             const std::string name = Lower(Text(n, k));
-             if (name == "csv") {
-               job.format = EventFormat::Csv;
-             } else if (name == "zmap") {
-               job.format = EventFormat::Zmap;
-             } else if (name == "quakeml") {
-               job.format = EventFormat::QuakeMl;
-             } else {
-               Fail(n, k, "csv, zmap or quakeml");
-             }
-           }},
-          {"read", [&](const toml::node& n, const std::string& k) { Read(Table(n, k), k, job); }},
-          {"homogenise",
-           [&](const toml::node& n, const std::string& k) {
-             job.homogenise = events_detail::HomogeniseFromToml(Table(n, k), k, source_);
-           }},
-          {"select",
-           [&](const toml::node& n, const std::string& k) { Select(Table(n, k), k, job); }},
-          {"decluster",
-           [&](const toml::node& n, const std::string& k) { Decluster(Table(n, k), k, job); }},
-          {"split", [&](const toml::node& n, const std::string& k) { Split(Table(n, k), k, job); }},
-          {"completeness",
-           [&](const toml::node& n, const std::string& k) { Completeness(Table(n, k), k, job); }},
-          {"analysis",
-           [&](const toml::node& n, const std::string& k) { Analysis(Table(n, k), k, job); }},
-          {"classic",
-           [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }},
-          {"strict", [&](const toml::node& n, const std::string& k) { job.strict = Flag(n, k); }}});
+    Handlers handlers{
+        {"catalog", [&](const toml::node& n, const std::string& k) { job.catalog = Path(n, k); }},
+        {"read", [&](const toml::node& n, const std::string& k) { Read(Table(n, k), k, job); }},
+        {"homogenise",
+         [&](const toml::node& n, const std::string& k) {
+           job.homogenise = events_detail::HomogeniseFromToml(Table(n, k), k, source_);
+         }},
+        {"select", [&](const toml::node& n, const std::string& k) { Select(Table(n, k), k, job); }},
+        {"decluster",
+         [&](const toml::node& n, const std::string& k) { Decluster(Table(n, k), k, job); }},
+        {"split", [&](const toml::node& n, const std::string& k) { Split(Table(n, k), k, job); }},
+        {"completeness",
+         [&](const toml::node& n, const std::string& k) { Completeness(Table(n, k), k, job); }},
+        {"analysis",
+         [&](const toml::node& n, const std::string& k) { Analysis(Table(n, k), k, job); }},
+        {"classic",
+         [&](const toml::node& n, const std::string& k) { Classic(Table(n, k), k, job); }}};
+    AddRows(handlers, PrepareJobSettings(), job);
+    Keys(root, "", handlers);
     return job;
   }
 
  private:
   void Read(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Keys(t, p + ".",
-         {{"default_sd",
-           [&](const toml::node& n, const std::string& k) {
-             const double sd = Number(n, k);
-             if (sd < 0.0) Fail(n, k, "an SD of 0 or more");
-             job.read.default_sd = static_cast<float>(sd);
-           }},
-          {"skip_bad_rows",
-           [&](const toml::node& n, const std::string& k) { job.read.skip_bad_rows = Flag(n, k); }},
-          {"columns",
-           [&](const toml::node& n, const std::string& k) {
-             for (auto&& [role, name] : Table(n, k)) {
-               job.read.columns[std::string(role.str())] =
-                   Text(name, k + "." + std::string(role.str()));
-             }
-           }},
-          {"magnitude_columns", [&](const toml::node& n, const std::string& k) {
-             const toml::array* list = n.as_array();
-             if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
-             for (const toml::node& item : *list) {
-               ReadOptions::MagnitudeColumn column;
-               Keys(Table(item, k), k + ".",
-                    {{"type", [&](const toml::node& v,
-                                  const std::string& key) { column.type = Text(v, key); }},
-                     {"column", [&](const toml::node& v,
-                                    const std::string& key) { column.column = Text(v, key); }},
-                     {"sd", [&](const toml::node& v, const std::string& key) {
-                        column.sd_column = Text(v, key);
-                      }}});
-               if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
-               job.read.magnitude_columns.push_back(column);
-             }
-           }}});
+    Handlers handlers{
+        {"columns",
+         [&](const toml::node& n, const std::string& k) {
+           for (auto&& [role, name] : Table(n, k)) {
+             job.read.columns[std::string(role.str())] =
+                 Text(name, k + "." + std::string(role.str()));
+           }
+         }},
+        {"magnitude_columns", [&](const toml::node& n, const std::string& k) {
+           const toml::array* list = n.as_array();
+           if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
+           for (const toml::node& item : *list) {
+             ReadOptions::MagnitudeColumn column;
+             Keys(Table(item, k), k + ".",
+                  {{"type", [&](const toml::node& v,
+                                const std::string& key) { column.type = Text(v, key); }},
+                   {"column", [&](const toml::node& v,
+                                  const std::string& key) { column.column = Text(v, key); }},
+                   {"sd", [&](const toml::node& v, const std::string& key) {
+                      column.sd_column = Text(v, key);
+                    }}});
+             if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
+             job.read.magnitude_columns.push_back(column);
+           }
+         }}};
+    AddRows(handlers, ReadSettings(), job.read);
+    Keys(t, p + ".", handlers);
   }
 
   void Select(const toml::table& t, const std::string& p, PrepareJob& job) {
     Selection& s = job.selection;
-    auto number = [&](std::optional<float>& target) {
-      return [&](const toml::node& n, const std::string& k) {
-        target = static_cast<float>(Number(n, k));
-      };
-    };
-    Keys(t, p + ".",
-         {{"from", [&](const toml::node& n, const std::string& k) { s.from = Date(n, k); }},
-          {"until", [&](const toml::node& n, const std::string& k) { s.until = Date(n, k); }},
-          {"min_magnitude", number(s.min_magnitude)},
-          {"max_magnitude", number(s.max_magnitude)},
-          {"min_depth", number(s.min_depth)},
-          {"max_depth", number(s.max_depth)},
-          {"magnitude_types",
-           [&](const toml::node& n, const std::string& k) {
-             const toml::array* types = n.as_array();
-             if (types == nullptr) Fail(n, k, "an array of texts");
-             for (const toml::node& type : *types) s.magnitude_types.push_back(Text(type, k));
-           }},
-          {"zone",
-           [&](const toml::node& n, const std::string& k) {
-             job.zone_file = Path(n, k);
-             s.zone = ReadZoneFile(job.zone_file);
-           }},
-          {"zone_wkt", [&](const toml::node& n, const std::string& k) {
-             s.zone = ZoneFromWkt(Text(n, k), source_ + ", " + k);
-           }}});
+    Handlers handlers{{"magnitude_types",
+                       [&](const toml::node& n, const std::string& k) {
+                         const toml::array* types = n.as_array();
+                         if (types == nullptr) Fail(n, k, "an array of texts");
+                         for (const toml::node& type : *types)
+                           s.magnitude_types.push_back(Text(type, k));
+                       }},
+                      {"zone",
+                       [&](const toml::node& n, const std::string& k) {
+                         job.zone_file = Path(n, k);
+                         s.zone = ReadZoneFile(job.zone_file);
+                       }},
+                      {"zone_wkt", [&](const toml::node& n, const std::string& k) {
+                         s.zone = ZoneFromWkt(Text(n, k), source_ + ", " + k);
+                       }}};
+    AddRows(handlers, SelectionSettings(), s);
+    Keys(t, p + ".", handlers);
   }
 
   // [decluster]: the method by name ('window', its older key, still read)
@@ -212,24 +191,16 @@ class TomlJob {
   void Decluster(const toml::table& t, const std::string& p, PrepareJob& job) {
     DeclusterOptions options;
     bool named = false;
-    const auto method = [&](const toml::node& n, const std::string& k) {
+    Handlers handlers;
+    AddRows(handlers, DeclusterSettings(), options);
+    const auto read_method = handlers.at("method");
+    const auto method = [&, read_method](const toml::node& n, const std::string& k) {
       if (named) Fail(n, k, "one of 'method' and 'window', not both");
       named = true;
-      const std::optional<DeclusterMethod> found = FindDeclusterMethod(Text(n, k));
-      if (!found) Fail(n, k, "a declustering method: " + DeclusterMethodNames());
-      options.method = *found;
+      read_method(n, k);
     };
-    std::map<std::string, std::function<void(const toml::node&, const std::string&)>> handlers{
-        {"method", method}, {"window", method}};
-    for (const DeclusterParameterInfo& parameter : DeclusterParameters()) {
-      handlers.emplace(parameter.key, [&, parameter](const toml::node& n, const std::string& k) {
-        const double value = Number(n, k);
-        if (!(value >= parameter.low && value <= parameter.high)) {
-          Fail(n, k, RangeText(parameter.low, parameter.high));
-        }
-        parameter.set(options, value);
-      });
-    }
+    handlers["method"] = method;
+    handlers["window"] = method;
     Keys(t, p + ".", handlers);
     try {
       Validate(options);
@@ -239,8 +210,16 @@ class TomlJob {
     job.decluster = options;
   }
 
-  // The completeness table: [year, Mc] pairs, or "auto" for the estimated one.
-  void CompletenessTable(const toml::node& n, const std::string& k, PrepareJob& job) const {
+  void Split(const toml::table& t, const std::string& p, PrepareJob& job) {
+    Handlers handlers{{"completeness", [&](const toml::node& n, const std::string& k) {
+                         SplitCompleteness(n, k, job);
+                       }}};
+    AddRows(handlers, SplitSettings(), job.split);
+    Keys(t, p + ".", handlers);
+  }
+
+  // [split] completeness: [[year, Mc], ...] or "auto".
+  void SplitCompleteness(const toml::node& n, const std::string& k, PrepareJob& job) const {
     if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
       job.completeness_auto = true;
       return;
@@ -257,59 +236,14 @@ class TomlJob {
     }
   }
 
-  void Split(const toml::table& t, const std::string& p, PrepareJob& job) {
-    SplitOptions& s = job.split;
-    Keys(t, p + ".",
-         {{"completeness",
-           [&](const toml::node& n, const std::string& k) { CompletenessTable(n, k, job); }},
-          {"end", [&](const toml::node& n, const std::string& k) { s.end = Date(n, k); }},
-          {"extreme_window",
-           [&](const toml::node& n, const std::string& k) {
-             const auto years = n.is_integer() ? n.value<std::int64_t>() : std::nullopt;
-             if (!years || *years < 1 || *years > 100000)
-               Fail(n, k, "a whole number of years, 1 or more");
-             s.extreme_window_years = static_cast<std::int32_t>(*years);
-           }},
-          {"extreme_from",
-           [&](const toml::node& n, const std::string& k) { s.extreme_from = Date(n, k); }},
-          {"extreme_to",
-           [&](const toml::node& n, const std::string& k) { s.extreme_to = Date(n, k); }},
-          {"empty_windows", [&](const toml::node& n, const std::string& k) {
-             const auto choice = n.value<std::string>();
-             if (!choice || (*choice != "merge" && *choice != "refuse"))
-               Fail(n, k, "\"merge\" or \"refuse\"");
-             s.empty_windows = *choice == "merge" ? EmptyWindows::Merge : EmptyWindows::Refuse;
-           }}});
-  }
-
   // [completeness]: the options of the estimated table, by the library's
   // names, and the folder of the figures.
   void Completeness(const toml::table& t, const std::string& p, PrepareJob& job) {
-    for (auto&& [key, node] : t) {
-      const std::string name = p + "." + std::string(key.str());
-      if (key.str() == "figures") {
-        job.completeness_figures = Path(node, name);
-        continue;
-      }
-      std::string text;
-      if (auto s = node.value<std::string>()) {
-        text = *s;
-      } else if (node.is_integer()) {
-        text = std::to_string(*node.value<std::int64_t>());
-      } else if (node.is_floating_point()) {
-        char digits[40];
-        std::snprintf(digits, sizeof digits, "%.17g", *node.value<double>());
-        text = digits;
-      } else {
-        Fail(node, name, "a number or a text");
-      }
-      try {
-        SetCompletenessOption(job.completeness, key.str(), text, "[completeness]");
-      } catch (const InvalidOptions& e) {
-        throw ReadingError(source_, static_cast<long>(key.source().begin.line), text,
-                           std::string("for '") + name + "' " + e.what());
-      }
-    }
+    Handlers handlers{{"figures", [&](const toml::node& n, const std::string& k) {
+                         job.completeness_figures = Path(n, k);
+                       }}};
+    AddRows(handlers, CompletenessSettings(), job.completeness);
+    Keys(t, p + ".", handlers);
     try {
       job.completeness.Validate();
     } catch (const InvalidOptions& e) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "events/reading.h"
+#include "qev/event_settings.h"
 #include "qev/events.h"
 
 namespace qev {
@@ -161,6 +162,7 @@ void FindEvents(const pugi::xml_node& document, std::vector<pugi::xml_node>& eve
 
 ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
                            const ReadOptions& options) {
+  Validate(options);
   ReadResult result;
   result.summary.source = source;
   result.summary.format = EventFormat::QuakeMl;

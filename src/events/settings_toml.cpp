@@ -7,6 +7,7 @@ namespace qev {
 SettingValue TomlSettingValue(const toml::node& node) {
   if (node.is_number()) return *node.value<double>();
   if (const auto text = node.value_exact<std::string>()) return *text;
+  if (const auto flag = node.value_exact<bool>()) return *flag;
   const toml::array* array = node.as_array();
   if (array == nullptr) return {};
   std::vector<double> values;
@@ -17,20 +18,25 @@ SettingValue TomlSettingValue(const toml::node& node) {
   return values;
 }
 
+std::string ShownNode(const toml::node& node) {
+  if (const auto whole = node.value_exact<std::int64_t>()) return std::to_string(*whole);
+  const SettingValue value = TomlSettingValue(node);
+  if (!std::holds_alternative<std::monostate>(value)) return ShownValue(value);
+  return node.is_array() ? "an array" : node.is_table() ? "a table" : "a date or time";
+}
+
+void RefuseNode(const toml::node& node, const std::string& key, const std::string& source,
+                const std::string& expected) {
+  throw ReadingError(source, static_cast<long>(node.source().begin.line), ShownNode(node),
+                     "for '" + key + "' " + expected);
+}
+
 void ReadSetting(const toml::node& node, const SettingRow& row, const std::string& key,
                  const std::string& source, AnalysisLayer& layer, std::optional<Units> units) {
-  const SettingValue value = TomlSettingValue(node);
   try {
-    SetSetting(layer, row, value, units);
+    SetSetting(layer, row, TomlSettingValue(node), units);
   } catch (const InvalidSetting& e) {
-    std::string shown = ShownValue(value);
-    if (node.is_boolean()) {
-      shown = *node.value<bool>() ? "true" : "false";
-    } else if (std::holds_alternative<std::monostate>(value)) {
-      shown = node.is_array() ? "an array" : node.is_table() ? "a table" : "a date or time";
-    }
-    throw ReadingError(source, static_cast<long>(node.source().begin.line), shown,
-                       "for '" + key + "' " + e.expected());
+    RefuseNode(node, key, source, e.expected());
   }
 }
 

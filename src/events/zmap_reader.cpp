@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "events/reading.h"
+#include "qev/event_settings.h"
 #include "qev/events.h"
 
 namespace qev {
@@ -67,6 +68,7 @@ void FromFraction(double decimal_year, DateTime& when) {
 }
 
 ReadResult ReadZmap(LineSource& lines, const std::string& source, const ReadOptions& options) {
+  Validate(options);
   ReadResult result;
   result.summary.source = source;
   result.summary.format = EventFormat::Zmap;

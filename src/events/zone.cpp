@@ -6,6 +6,7 @@
 
 #include "events/reading.h"
 #include "qev/event_selection.h"
+#include "qev/event_settings.h"
 
 namespace qev {
 
@@ -270,6 +271,7 @@ Zone ReadZoneFile(const std::string& path) {
 
 std::vector<std::size_t> Select(const EventTable& events, const Selection& selection,
                                 SelectionCounts& counts) {
+  Validate(selection);
   counts = SelectionCounts{};
   const double from = selection.from ? DayNumber(FirstDayOf(*selection.from)) : -1e300;
   const double until = selection.until ? DayNumber(FirstDayOf(*selection.until)) : 1e300;

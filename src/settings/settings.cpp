@@ -19,54 +19,19 @@ double UnitsLimit(std::optional<Units> units) {
   return units && *units == Units::Magnitude ? 10.0 : 12.0;
 }
 
-template <class T>
-struct IsOptional : std::false_type {};
-template <class T>
-struct IsOptional<std::optional<T>> : std::true_type {};
-
-template <class T>
-SettingValue ToValue(const T& value) {
-  if constexpr (IsOptional<T>::value) {
-    return value ? ToValue(*value) : SettingValue{};
-  } else if constexpr (std::is_enum_v<T>) {
-    return static_cast<double>(static_cast<int>(value));
-  } else if constexpr (std::is_arithmetic_v<T>) {
-    return static_cast<double>(value);
-  } else {
-    return std::vector<double>(value.begin(), value.end());
-  }
-}
-
-// From a value already checked and brought to its row's form (a choice as
-// its code, a single number of a list as a list).
-template <class T>
-T FromValue(const SettingValue& value) {
-  if constexpr (std::is_enum_v<T>) {
-    return static_cast<T>(static_cast<int>(std::get<double>(value)));
-  } else if constexpr (std::is_arithmetic_v<T>) {
-    return static_cast<T>(std::get<double>(value));
-  } else {
-    T list;
-    for (double v : std::get<std::vector<double>>(value)) {
-      list.push_back(static_cast<typename T::value_type>(v));
-    }
-    return list;
-  }
-}
-
-template <class M>
-struct MemberOf;
-template <class C, class T>
-struct MemberOf<T C::*> {
-  using Class = C;
-  using Type = T;
-};
+using settings_detail::FromValue;
+using settings_detail::MemberOf;
+using settings_detail::ToValue;
 
 // The row's functions from the layer's member and the options' member.
 template <auto Layer, auto Options>
-SettingRow Bind(SettingRow row) {
+SettingRow Bind(const SettingSpec& spec, bool (*applies)(const AnalysisOptions&) = nullptr) {
   using Value = typename MemberOf<decltype(Layer)>::Type::value_type;
   using Target = typename MemberOf<decltype(Options)>::Class;
+  SettingRow row;
+  static_cast<SettingSpec&>(row) = spec;
+  if (row.member.empty()) row.member = row.key;
+  row.applies = applies;
   row.store = [](AnalysisLayer& l, const SettingValue& v) { l.*Layer = FromValue<Value>(v); };
   row.is_set = [](const AnalysisLayer& l) { return (l.*Layer).has_value(); };
   row.take = [](AnalysisLayer& below, const AnalysisLayer& above) {
@@ -92,135 +57,154 @@ bool GivenStart(const AnalysisOptions& o) { return o.start == StartingPointKind:
 
 constexpr double kLowestSize = -10.0;  // the lowest magnitude or threshold a job may give
 constexpr double kLongestSpan = 1e7;   // years
+constexpr auto kWhole = SettingType::Whole;
+constexpr auto kChoice = SettingType::Choice;
+constexpr auto kNumbers = SettingType::Numbers;
+constexpr std::string_view kGiven = "required with start = \"given\"";
 
-SettingRow Size(std::string_view key, std::string_view member, std::string_view default_text,
-                std::string_view description) {
-  SettingRow row;
-  row.key = key;
-  row.member = member;
-  row.low = kLowestSize;
-  row.units_limit = true;
-  row.default_text = default_text;
-  row.description = description;
-  return row;
-}
-
-SettingRow Number(std::string_view key, std::string_view member, double low, double high,
-                  bool low_open, std::string_view default_text, std::string_view description) {
-  SettingRow row;
-  row.key = key;
-  row.member = member;
-  row.low = low;
-  row.high = high;
-  row.low_open = low_open;
-  row.default_text = default_text;
-  row.description = description;
-  return row;
-}
-
-SettingRow Whole(std::string_view key, std::string_view member, double low, double high,
-                 std::string_view default_text, std::string_view description) {
-  SettingRow row = Number(key, member, low, high, false, default_text, description);
-  row.type = SettingType::Whole;
-  return row;
-}
-
-SettingRow Choice(std::string_view key, std::string_view member, std::string_view names,
-                  std::array<int, 4> codes, std::string_view default_text,
-                  std::string_view description) {
-  SettingRow row = Number(key, member, 0.0, 0.0, false, default_text, description);
-  row.type = SettingType::Choice;
-  row.names = names;
-  row.codes = codes;
-  return row;
-}
-
-SettingRow Numbers(SettingRow row, std::size_t least, std::size_t most, std::string_view empty,
-                   bool increasing = false) {
-  row.type = SettingType::Numbers;
-  row.least = least;
-  row.most = most;
-  row.names = empty;
-  row.increasing = increasing;
-  return row;
-}
-
-SettingRow Prepare(SettingRow row) {
-  row.prepare_job = true;
-  return row;
-}
-
-SettingRow Given(SettingRow row) {
-  row.applies = GivenStart;
-  return row;
-}
-
+// A row leaves out the members that keep their defaults.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 std::vector<SettingRow> MakeRows() {
   using L = AnalysisLayer;
   using O = AnalysisOptions;
   using H = HazardOptions;
   return {
-      Bind<&L::units, &O::units>(Choice("units", "units", "magnitude|intensity", {1, 2},
-                                        "magnitude",
-                                        "the size of the events: magnitude or intensity")),
-      Bind<&L::mmin, &O::mmin>(Prepare(
-          Size("mmin", "mmin", "0.1 below the lowest level of a prepared catalog; else required",
-               "threshold magnitude of the analysis"))),
-      Bind<&L::xmax, &O::xmax>(
-          Size("xmax", "xmax", "the largest of the parts in use", "largest observed magnitude")),
-      Bind<&L::sig_xmax, &O::sig_xmax>([] {
-        SettingRow row = Size("sig_xmax", "sig_xmax", "0.2", "SIG(Xmax), the error of Xmax");
-        row.low = 0.0;
-        return Prepare(row);
-      }()),
-      Bind<&L::span_t, &O::span_t>(Number("span_t", "span_t", 1e-3, kLongestSpan, false,
-                                          "the span of the parts in use",
-                                          "years to which Xmax belongs")),
+      Bind<&L::units, &O::units>({.key = "units",
+                                  .type = kChoice,
+                                  .names = "magnitude|intensity",
+                                  .codes = {1, 2},
+                                  .default_text = "magnitude",
+                                  .description = "the size of the events: magnitude or intensity"}),
+      Bind<&L::mmin, &O::mmin>(
+          {.key = "mmin",
+           .low = kLowestSize,
+           .units_limit = true,
+           .default_text = "0.1 below the lowest level of a prepared catalog; else required",
+           .description = "threshold magnitude of the analysis",
+           .prepare_job = true}),
+      Bind<&L::xmax, &O::xmax>({.key = "xmax",
+                                .low = kLowestSize,
+                                .units_limit = true,
+                                .default_text = "the largest of the parts in use",
+                                .description = "largest observed magnitude"}),
+      Bind<&L::sig_xmax, &O::sig_xmax>({.key = "sig_xmax",
+                                        .units_limit = true,
+                                        .default_text = "0.2",
+                                        .description = "SIG(Xmax), the error of Xmax",
+                                        .prepare_job = true}),
+      Bind<&L::span_t, &O::span_t>({.key = "span_t",
+                                    .low = 1e-3,
+                                    .high = kLongestSpan,
+                                    .default_text = "the span of the parts in use",
+                                    .description = "years to which Xmax belongs"}),
       Bind<&L::procedure, &O::procedure>(
-          Prepare(Choice("procedure", "procedure", "cramer|bayes|none", {1, 2, 0}, "cramer",
-                         "how Mmax is estimated after each run (\"none\" not in prepare jobs)"))),
-      Bind<&L::prior_b, &O::prior_b>(
-          Prepare(Number("prior_b", "prior_b", 0.0, 3.0, true, "1.0", "prior decimal b-value"))),
-      Bind<&L::prior_b_sd, &O::prior_b_sd>(
-          Prepare(Number("prior_b_sd", "prior_b_sd", 0.0, 10.0, false, "0.1",
-                         "standard deviation of the prior b"))),
-      Bind<&L::start, &O::start>(Choice("start", "start", "program|given", {1, 2}, "program",
-                                        "the starting point: from the catalog or given")),
+          {.key = "procedure",
+           .type = kChoice,
+           .names = "cramer|bayes|none",
+           .codes = {1, 2, 0},
+           .default_text = "cramer",
+           .description = "how Mmax is estimated after each run (\"none\" not in prepare jobs)",
+           .prepare_job = true}),
+      Bind<&L::prior_b, &O::prior_b>({.key = "prior_b",
+                                      .high = 3.0,
+                                      .low_open = true,
+                                      .default_text = "1.0",
+                                      .description = "prior decimal b-value",
+                                      .prepare_job = true}),
+      Bind<&L::prior_b_sd, &O::prior_b_sd>({.key = "prior_b_sd",
+                                            .high = 10.0,
+                                            .default_text = "0.1",
+                                            .description = "standard deviation of the prior b",
+                                            .prepare_job = true}),
+      Bind<&L::start, &O::start>({.key = "start",
+                                  .type = kChoice,
+                                  .names = "program|given",
+                                  .codes = {1, 2},
+                                  .default_text = "program",
+                                  .description = "the starting point: from the catalog or given"}),
       Bind<&L::start_lambda, &O::start_lambda>(
-          Given(Number("start_lambda", "start_lambda", 1e-30, 1e30, false,
-                       "required with start = \"given\"", "given start: Lambda, events a year"))),
+          {.key = "start_lambda",
+           .low = 1e-30,
+           .high = 1e30,
+           .default_text = kGiven,
+           .description = "given start: Lambda, events a year"},
+          GivenStart),
       Bind<&L::start_mmax, &O::start_mmax>(
-          Given(Size("start_mmax", "start_mmax", "required with start = \"given\"",
-                     "given start: Mmax of the first run, above Mmin"))),
+          {.key = "start_mmax",
+           .low = kLowestSize,
+           .units_limit = true,
+           .default_text = kGiven,
+           .description = "given start: Mmax of the first run, above Mmin"},
+          GivenStart),
       Bind<&L::mmax_values, &O::mmax_values>(
-          Prepare(Numbers(Size("mmax", "mmax_values", "converge",
-                               "the Mmax of each run, or \"converge\": each run takes the last "
-                               "suggestion until it moves less than mmax_tolerance"),
-                          0, 100, "converge"))),
+          {.key = "mmax",
+           .member = "mmax_values",
+           .type = kNumbers,
+           .low = kLowestSize,
+           .units_limit = true,
+           .names = "converge",
+           .most = 100,
+           .default_text = "converge",
+           .description = "the Mmax of each run, or \"converge\": each run takes the last "
+                          "suggestion until it moves less than mmax_tolerance",
+           .prepare_job = true}),
       Bind<&L::mmax_tolerance, &O::mmax_tolerance>(
-          Number("mmax_tolerance", "mmax_tolerance", 0.0, 10.0, false, "0.005",
-                 "the suggestions have settled when they move less than this")),
-      Bind<&L::max_runs, &O::max_runs>(
-          Whole("max_runs", "max_runs", 1, 1000, "20", "the most runs towards a settled Mmax")),
+          {.key = "mmax_tolerance",
+           .high = 10.0,
+           .default_text = "0.005",
+           .description = "the suggestions have settled when they move less than this"}),
+      Bind<&L::max_runs, &O::max_runs>({.key = "max_runs",
+                                        .type = kWhole,
+                                        .low = 1,
+                                        .high = 1000,
+                                        .default_text = "20",
+                                        .description = "the most runs towards a settled Mmax"}),
       Bind<&L::mmax_cap, &O::mmax_cap>(
-          Prepare(Size("mmax_cap", "mmax_cap", "none",
-                       "a cap on Mmax: a last run at the cap when the suggestions do not settle "
-                       "below it"))),
+          {.key = "mmax_cap",
+           .low = kLowestSize,
+           .units_limit = true,
+           .default_text = "none",
+           .description = "a cap on Mmax: a last run at the cap when the suggestions do not "
+                          "settle below it",
+           .prepare_job = true}),
       Bind<&L::simplex_tolerance, &O::simplex_tolerance>(
-          Number("simplex_tolerance", "simplex_tolerance", 0.0, 10.0, true, "0.002",
-                 "the simplex stops when Beta spreads less than this over its vertices")),
-      Bind<&L::iteration_limit, &O::iteration_limit>(Whole(
-          "iteration_limit", "iteration_limit", 1, 10000, "99", "the most steps of the simplex")),
-      Bind<&L::hazard_spans, &H::spans>(
-          Numbers(Number("hazard_spans", "spans", 1e-3, kLongestSpan, false, "[50, 100, 1000]",
-                         "years of the exceedance probabilities"),
-                  1, 20, "", true)),
-      Bind<&L::hazard_magnitudes, &H::magnitudes>(Numbers(
-          Size("hazard_magnitudes", "magnitudes", "[] (the classic table: Mmin in steps of 0.1)",
-               "magnitudes of the hazard table (those from Mmin to below Mmax are used)"),
-          0, 1000, "", true)),
+          {.key = "simplex_tolerance",
+           .high = 10.0,
+           .low_open = true,
+           .default_text = "0.002",
+           .description = "the simplex stops when Beta spreads less than this over its vertices"}),
+      Bind<&L::iteration_limit, &O::iteration_limit>(
+          {.key = "iteration_limit",
+           .type = kWhole,
+           .low = 1,
+           .high = 10000,
+           .default_text = "99",
+           .description = "the most steps of the simplex"}),
+      Bind<&L::hazard_spans, &H::spans>({.key = "hazard_spans",
+                                         .member = "spans",
+                                         .type = kNumbers,
+                                         .low = 1e-3,
+                                         .high = kLongestSpan,
+                                         .least = 1,
+                                         .most = 20,
+                                         .increasing = true,
+                                         .default_text = "[50, 100, 1000]",
+                                         .description = "years of the exceedance probabilities"}),
+      Bind<&L::hazard_magnitudes, &H::magnitudes>(
+          {.key = "hazard_magnitudes",
+           .member = "magnitudes",
+           .type = kNumbers,
+           .low = kLowestSize,
+           .units_limit = true,
+           .most = 1000,
+           .increasing = true,
+           .default_text = "[] (the classic table: Mmin in steps of 0.1)",
+           .description = "magnitudes of the hazard table (those from Mmin to below Mmax are "
+                          "used)"}),
   };
 }
+#pragma GCC diagnostic pop
 
 const std::vector<SettingRow>& Rows() {
   static const std::vector<SettingRow> rows = MakeRows();
@@ -239,7 +223,7 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-std::vector<std::string_view> Names(const SettingRow& row) {
+std::vector<std::string_view> Names(const SettingSpec& row) {
   std::vector<std::string_view> names;
   std::string_view rest = row.names;
   while (!rest.empty()) {
@@ -250,77 +234,91 @@ std::vector<std::string_view> Names(const SettingRow& row) {
   return names;
 }
 
-std::string RangeText(const SettingRow& row, std::optional<Units> units) {
-  std::string high = NumberText(row.units_limit ? UnitsLimit(units) : row.high);
+// A whole number's bounds as integers (1000000, not 1e+06).
+std::string BoundText(const SettingSpec& row, double bound) {
+  if (row.type == SettingType::Whole && std::fabs(bound) < 1e18) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", bound);
+    return text;
+  }
+  return NumberText(bound);
+}
+
+std::string RangeText(const SettingSpec& row, std::optional<Units> units) {
+  std::string high = BoundText(row, row.units_limit ? UnitsLimit(units) : row.high);
   if (row.units_limit && !units) high = "10 (12 for intensity)";
-  if (row.low_open) return "above " + NumberText(row.low) + ", at most " + high;
-  return "from " + NumberText(row.low) + " to " + high;
+  if (row.low_open) return "above " + BoundText(row, row.low) + ", at most " + high;
+  return "from " + BoundText(row, row.low) + " to " + high;
 }
 
 // Compared as the options hold them (single precision), so that a value
 // read at a bound stays within it.
-bool InRange(const SettingRow& row, double value, std::optional<Units> units) {
+bool InRange(const SettingSpec& row, double value, std::optional<Units> units) {
   if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
+  if (row.type == SettingType::Whole) {
+    return value >= row.low && value <= row.high && value == std::floor(value) &&
+           (row.accepts == nullptr || row.accepts(value));
+  }
   const auto v = static_cast<float>(value);
   const auto low = static_cast<float>(row.low);
   const auto high = static_cast<float>(row.units_limit ? UnitsLimit(units) : row.high);
-  return (row.low_open ? v > low : v >= low) && v <= high;
+  return (row.low_open ? v > low : v >= low) && v <= high &&
+         (row.accepts == nullptr || row.accepts(value));
 }
 
-[[noreturn]] void Refuse(const SettingRow& row, const SettingValue& value,
+[[noreturn]] void Refuse(const SettingSpec& row, const SettingValue& value,
                          std::optional<Units> units) {
   throw InvalidSetting(std::string(row.key), ShownValue(value), ExpectedText(row, units));
 }
 
-// The value in its row's form (a choice as its code, a number of a list as
-// a list of one, the empty word as an empty list); refused when out of range.
-SettingValue Checked(const SettingRow& row, const SettingValue& value, std::optional<Units> units) {
+SettingValue CheckedChoice(const SettingSpec& row, const SettingValue& value) {
   const double* number = std::get_if<double>(&value);
   const std::string* name = std::get_if<std::string>(&value);
-  const std::vector<double>* list = std::get_if<std::vector<double>>(&value);
-  switch (row.type) {
-    case SettingType::Number:
-      if (number == nullptr || !InRange(row, *number, units)) Refuse(row, value, units);
-      return value;
-    case SettingType::Whole:
-      if (number == nullptr || !InRange(row, *number, units) || *number != std::floor(*number)) {
-        Refuse(row, value, units);
-      }
-      return value;
-    case SettingType::Choice: {
-      const std::vector<std::string_view> names = Names(row);
-      for (std::size_t i = 0; i < names.size(); ++i) {
-        if ((name != nullptr && Lower(*name) == names[i]) ||
-            (number != nullptr && *number == row.codes[i])) {
-          return static_cast<double>(row.codes[i]);
-        }
-      }
+  const std::vector<std::string_view> names = Names(row);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if ((name != nullptr && Lower(*name) == names[i]) ||
+        (number != nullptr && *number == row.codes[i])) {
+      return static_cast<double>(row.codes[i]);
+    }
+  }
+  Refuse(row, value, std::nullopt);
+}
+
+// A list: one number is a list of one, the empty word an empty list.
+SettingValue CheckedList(const SettingSpec& row, const SettingValue& value,
+                         std::optional<Units> units) {
+  std::vector<double> values;
+  if (const double* number = std::get_if<double>(&value)) {
+    values.push_back(*number);
+  } else if (const auto* list = std::get_if<std::vector<double>>(&value)) {
+    values = *list;
+  } else {
+    const std::string* name = std::get_if<std::string>(&value);
+    if (name == nullptr || row.names.empty() || Lower(*name) != row.names) {
       Refuse(row, value, units);
     }
-    case SettingType::Numbers:
-      break;
-  }
-  std::vector<double> values;
-  if (number != nullptr) {
-    values.push_back(*number);
-  } else if (list != nullptr) {
-    values = *list;
-  } else if (name == nullptr || row.names.empty() || Lower(*name) != row.names) {
-    Refuse(row, value, units);
   }
   if (values.size() < row.least || values.size() > row.most) Refuse(row, value, units);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (!InRange(row, values[i], units)) Refuse(row, value, units);
-    if (row.increasing && i > 0 &&
-        !(static_cast<float>(values[i]) > static_cast<float>(values[i - 1]))) {
-      Refuse(row, value, units);
-    }
+    const bool after = i == 0 || static_cast<float>(values[i]) > static_cast<float>(values[i - 1]);
+    if (!InRange(row, values[i], units) || (row.increasing && !after)) Refuse(row, value, units);
   }
   return values;
 }
 
+// A date as a text, or a year as a whole number (then its text); the reader
+// of the dates checks that it exists.
+SettingValue CheckedDate(const SettingSpec& row, const SettingValue& value) {
+  if (std::holds_alternative<std::string>(value)) return value;
+  const double* year = std::get_if<double>(&value);
+  if (year == nullptr || *year != std::floor(*year) || std::fabs(*year) > 1e6) {
+    Refuse(row, value, std::nullopt);
+  }
+  return std::to_string(static_cast<long>(*year));
+}
+
 void Check(const SettingRow& row, const SettingValue& value, Units units) {
-  if (!std::holds_alternative<std::monostate>(value)) Checked(row, value, units);
+  if (!std::holds_alternative<std::monostate>(value)) CheckedValue(row, value, units);
 }
 
 std::string Cell(std::string_view text) {
@@ -346,8 +344,15 @@ const SettingRow* FindSetting(std::string_view key) {
   return nullptr;
 }
 
-std::string ExpectedText(const SettingRow& row, std::optional<Units> units) {
+std::string ExpectedText(const SettingSpec& row, std::optional<Units> units) {
+  if (!row.expected.empty()) return std::string(row.expected);
   switch (row.type) {
+    case SettingType::Flag:
+      return "true or false";
+    case SettingType::Text:
+      return "a text in quotes";
+    case SettingType::Date:
+      return "a date \"YYYY-MM-DD\" or a year";
     case SettingType::Number:
       return "a number " + RangeText(row, units);
     case SettingType::Whole:
@@ -387,12 +392,37 @@ std::string ShownValue(const SettingValue& value) {
     }
     return text + (list->size() > 5 ? ", ...]" : "]");
   }
+  if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
   return "nothing";
+}
+
+SettingValue CheckedValue(const SettingSpec& spec, const SettingValue& value,
+                          std::optional<Units> units) {
+  const double* number = std::get_if<double>(&value);
+  switch (spec.type) {
+    case SettingType::Number:
+    case SettingType::Whole:
+      if (number == nullptr || !InRange(spec, *number, units)) Refuse(spec, value, units);
+      return value;
+    case SettingType::Choice:
+      return CheckedChoice(spec, value);
+    case SettingType::Numbers:
+      return CheckedList(spec, value, units);
+    case SettingType::Flag:
+      if (!std::holds_alternative<bool>(value)) Refuse(spec, value, units);
+      return value;
+    case SettingType::Text:
+      if (!std::holds_alternative<std::string>(value)) Refuse(spec, value, units);
+      return value;
+    case SettingType::Date:
+      break;
+  }
+  return CheckedDate(spec, value);
 }
 
 void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value,
                 std::optional<Units> units) {
-  row.store(layer, Checked(row, value, units));
+  row.store(layer, CheckedValue(row, value, units));
 }
 
 void SetSetting(AnalysisLayer& layer, std::string_view key, const SettingValue& value) {
@@ -435,17 +465,24 @@ void Validate(const HazardOptions& options, Units units) {
   }
 }
 
-std::string SettingsMarkdownTable(bool prepare_job) {
+std::string SpecsMarkdownTable(std::span<const SettingSpec* const> specs,
+                               std::optional<Units> units) {
   std::string table = "| key | value | default | meaning |\n|---|---|---|---|\n";
-  for (const SettingRow& row : Rows()) {
-    if (prepare_job && !row.prepare_job) continue;
-    // A prepare job's events are magnitudes.
-    const std::optional<Units> units =
-        prepare_job ? std::optional<Units>(Units::Magnitude) : std::nullopt;
-    table += "| `" + std::string(row.key) + "` | " + Cell(ExpectedText(row, units)) + " | " +
-             Cell(row.default_text) + " | " + Cell(row.description) + " |\n";
+  for (const SettingSpec* row : specs) {
+    table += "| `" + std::string(row->key) + "` | " + Cell(ExpectedText(*row, units)) + " | " +
+             Cell(row->default_text) + " | " + Cell(row->description) + " |\n";
   }
   return table;
+}
+
+std::string SettingsMarkdownTable(bool prepare_job) {
+  std::vector<const SettingSpec*> specs;
+  for (const SettingRow& row : Rows()) {
+    if (!prepare_job || row.prepare_job) specs.push_back(&row);
+  }
+  // A prepare job's events are magnitudes.
+  return SpecsMarkdownTable(specs,
+                            prepare_job ? std::optional<Units>(Units::Magnitude) : std::nullopt);
 }
 
 }  // namespace qev

@@ -161,7 +161,7 @@ TEST(Completeness, OptionsByNameAreCheckedWithTheirName) {
     const char* expected;
   };
   const Bad bad[] = {
-      {"colour", "1", "one of the keys table, mc_method, seed, bin"},
+      {"colour", "1", "one of the keys table, mc_method, bin, maxc_correction"},
       {"bootstrap", "1.5", "a whole number"},
       {"bin", "0.1x", "a number"},
       {"mc_method", "gft99", "maxc, gft90, gft95 or mbs"},
@@ -197,7 +197,7 @@ TEST(Completeness, JobFileAsksForTheEstimateWithItsOptions) {
   EXPECT_EQ(job.completeness_figures, "/base/fig");
   const std::pair<const char*, const char*> bad[] = {
       {"[completeness]\nwindow = 5\n", "job.toml, line 2"},
-      {"[completeness]\nbin = 0\n", "the magnitude bin is 0"},
+      {"[completeness]\nbin = 0\n", "for 'completeness.bin' a number from 0.001 to 1"},
       {"[split]\ncompleteness = \"automatic\"\n", "or \"auto\""},
   };
   for (const auto& [text, expected] : bad) {

@@ -7,12 +7,15 @@
 
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "events/settings_toml.h"
 #include "qev/batch.h"
+#include "qev/batch_settings.h"
+#include "qev/event_settings.h"
 #include "qev/prepare.h"
 
 namespace qev {
@@ -166,23 +169,210 @@ TEST(Settings, SizesAreBoundByTheUnits) {
   EXPECT_NO_THROW(Validate(hazard, Units::Intensity));
 }
 
-// The key tables of docs/batch.md and docs/catalogs.md are the table's: the
-// text between the markers is what SettingsMarkdownTable writes.
-TEST(Settings, DocsKeyTablesAreTheTable) {
-  const std::string begin = "<!-- the settings table (SettingsMarkdownTable) -->\n";
+// ---------------------------------------------------------------- the options tables
+
+// A value the row takes that changes the member from its default and that
+// the options' Validate then accepts: the first of the candidates (the
+// range's ends and middle, each name, a date, a flag, a method, a folder).
+template <class Options>
+SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaults,
+                           void (*validate)(const Options&)) {
+  std::vector<SettingValue> candidates = {
+      row.low, row.high, (row.low + row.high) / 2,  std::string("1999-12-31"),
+      true,    false,    std::string("reasenberg"), std::string("elsewhere")};
+  std::string_view names = row.names;
+  while (!names.empty()) {
+    const std::size_t bar = std::min(names.find('|'), names.size());
+    candidates.emplace_back(std::string(names.substr(0, bar)));
+    names.remove_prefix(std::min(bar + 1, names.size()));
+  }
+  for (const SettingValue& v : candidates) {
+    try {
+      Options o = defaults;
+      SetOption(o, row, v);
+      if (validate != nullptr) validate(o);
+      if (row.get(o) != row.get(defaults)) return v;
+    } catch (const Error&) {
+    }
+  }
+  ADD_FAILURE() << row.key << ": no value changes the member";
+  return {};
+}
+
+// Each key reaches its own member and no other.
+template <class Options>
+void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& defaults,
+                     void (*validate)(const Options&)) {
+  ASSERT_FALSE(rows.empty());
+  for (const OptionsRow<Options>& row : rows) {
+    SCOPED_TRACE(std::string(row.key));
+    EXPECT_EQ(FindOption(rows, row.key), &row) << "a key written twice";
+    Options changed = defaults;
+    SetOption(changed, row, ChangingValue(row, defaults, validate));
+    for (const OptionsRow<Options>& other : rows) {
+      EXPECT_EQ(other.get(changed) != other.get(defaults), &other == &row) << other.key;
+    }
+  }
+}
+
+void ValidateCompleteness(const CompletenessOptions& options) { options.Validate(); }
+
+TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
+  CheckOwnMembers<PrepareJob>(PrepareJobSettings(), PrepareJob{}, nullptr);
+  CheckOwnMembers<ReadOptions>(ReadSettings(), ReadOptions{}, Validate);
+  CheckOwnMembers<Selection>(SelectionSettings(), Selection{}, Validate);
+  CheckOwnMembers<DeclusterOptions>(DeclusterSettings(), DeclusterOptions{}, Validate);
+  CheckOwnMembers<SplitOptions>(SplitSettings(), SplitOptions{}, Validate);
+  CheckOwnMembers<BatchJob>(BatchSettings(), BatchJob{}, Validate);
+  CheckOwnMembers<CompletenessOptions>(CompletenessSettings(), CompletenessOptions{},
+                                       ValidateCompleteness);
+  CheckOwnMembers<HomogeniseOptions>(HomogeniseSettings(), HomogeniseOptions{}, nullptr);
+}
+
+// The declustering rows are the method table's parameters, in its order.
+TEST(Settings, DeclusterRowsAreTheParameterTable) {
+  const auto rows = DeclusterSettings();
+  const auto parameters = DeclusterParameters();
+  ASSERT_EQ(rows.size(), parameters.size() + 1);
+  EXPECT_EQ(rows[0].key, "method");
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    EXPECT_EQ(rows[i + 1].key, parameters[i].key);
+    EXPECT_EQ(rows[i + 1].low, parameters[i].low);
+    EXPECT_EQ(rows[i + 1].high, parameters[i].high);
+  }
+}
+
+struct RefusedOption {
+  std::string table, key, toml, bound;
+};
+
+std::vector<RefusedOption> RefusedOptions() {
+  std::ifstream in(QEV_SETTINGS_DATA_DIR "/refused_options.tsv");
+  std::vector<RefusedOption> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    RefusedOption& c = cases.emplace_back();
+    std::getline(fields, c.table, '\t');
+    std::getline(fields, c.key, '\t');
+    std::getline(fields, c.toml, '\t');
+    std::getline(fields, c.bound, '\t');
+  }
+  return cases;
+}
+
+// The message of the job reader for KEY = VALUE in its table.
+std::string JobMessage(const RefusedOption& c) {
+  if (c.table == "batch") {
+    return Message([&] {
+      ParseBatchJob(
+          "\n" + c.key + " = " + c.toml + "\n[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n",
+          "job.toml", ".");
+    });
+  }
+  const std::string table = c.table == "prepare" ? "" : "[" + c.table + "]";
+  return Message([&] { ParsePrepareToml(table + "\n" + c.key + " = " + c.toml, "job.toml", "."); });
+}
+
+// The value stored without the row's check (where the member can hold it),
+// then refused by the library's Validate with the key and the bound.
+template <class Options>
+void CheckValidateRefuses(std::span<const OptionsRow<Options>> rows, const RefusedOption& c,
+                          void (*validate)(const Options&)) {
+  const OptionsRow<Options>* row = FindOption(rows, c.key);
+  ASSERT_NE(row, nullptr) << c.key;
+  const toml::table parsed = toml::parse("v = " + c.toml);
+  const SettingValue value = TomlSettingValue(*parsed.get("v"));
+  const double* number = std::get_if<double>(&value);
+  if (row->type == SettingType::Whole && number != nullptr && *number != std::floor(*number)) {
+    return;  // a whole member cannot hold a fraction: the readers' refusal
+  }
+  if (row->type == SettingType::Whole && number != nullptr && *number < 0) return;  // unsigned
+  Options options;
+  try {
+    row->set(options, value);
+  } catch (const std::exception&) {
+    return;  // a value of another type, a date that does not exist: no member holds it
+  }
+  try {
+    validate(options);
+    ADD_FAILURE() << "accepted by Validate";
+  } catch (const InvalidSetting& e) {
+    EXPECT_EQ(e.key(), c.key);
+    EXPECT_NE(e.expected().find(c.bound), std::string::npos) << e.what();
+  } catch (const ReadingError& e) {  // the relations' check names the source too
+    EXPECT_NE(e.expected().find("for '" + c.key + "' " + c.bound), std::string::npos) << e.what();
+  }
+}
+
+TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
+  const std::vector<RefusedOption> cases = RefusedOptions();
+  ASSERT_GE(cases.size(), 25u);
+  for (const RefusedOption& c : cases) {
+    SCOPED_TRACE(c.table + "." + c.key + " = " + c.toml);
+    const std::string message = JobMessage(c);
+    const std::string key =
+        c.table == "batch" || c.table == "prepare" ? c.key : c.table + "." + c.key;
+    EXPECT_EQ(message.rfind("job.toml, line 2: read ", 0), 0u) << message;
+    EXPECT_NE(message.find("expected for '" + key + "' "), std::string::npos) << message;
+    EXPECT_NE(message.find(c.bound), std::string::npos) << message;
+    if (c.table == "read") CheckValidateRefuses<ReadOptions>(ReadSettings(), c, Validate);
+    if (c.table == "select") CheckValidateRefuses<Selection>(SelectionSettings(), c, Validate);
+    if (c.table == "decluster") {
+      CheckValidateRefuses<DeclusterOptions>(DeclusterSettings(), c, Validate);
+    }
+    if (c.table == "split") CheckValidateRefuses<SplitOptions>(SplitSettings(), c, Validate);
+    if (c.table == "batch") CheckValidateRefuses<BatchJob>(BatchSettings(), c, Validate);
+    if (c.table == "homogenise") {
+      CheckValidateRefuses<HomogeniseOptions>(HomogeniseSettings(), c, ValidateHomogenise);
+    }
+    if (c.table == "completeness") {
+      CheckValidateRefuses<CompletenessOptions>(CompletenessSettings(), c, ValidateCompleteness);
+    }
+  }
+}
+
+// The key tables of the docs are the tables': the text between the markers
+// "<!-- the settings table (NAME) -->" and "<!-- end of the settings table -->"
+// is what the table NAME writes, and every table of a doc is there.
+TEST(Settings, DocsKeyTablesAreTheTables) {
+  const std::map<std::string, std::string> tables = {
+      {"SettingsMarkdownTable", SettingsMarkdownTable(false)},
+      {"PrepareJobSettings", OptionsMarkdownTable(PrepareJobSettings())},
+      {"ReadSettings", OptionsMarkdownTable(ReadSettings())},
+      {"SelectionSettings", OptionsMarkdownTable(SelectionSettings())},
+      {"DeclusterSettings", OptionsMarkdownTable(DeclusterSettings())},
+      {"SplitSettings", OptionsMarkdownTable(SplitSettings())},
+      {"CompletenessSettings", OptionsMarkdownTable(CompletenessSettings())},
+      {"HomogeniseSettings", OptionsMarkdownTable(HomogeniseSettings())},
+      {"SettingsMarkdownTable prepare_job", SettingsMarkdownTable(true)},
+      {"BatchSettings", OptionsMarkdownTable(BatchSettings())}};
+  const std::map<std::string, std::vector<std::string>> docs = {
+      {"batch.md", {"BatchSettings", "SettingsMarkdownTable"}},
+      {"catalogs.md",
+       {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
+        "SplitSettings", "SettingsMarkdownTable prepare_job", "HomogeniseSettings",
+        "CompletenessSettings"}}};
+  const std::string begin = "<!-- the settings table (";
   const std::string end = "<!-- end of the settings table -->";
-  for (const auto& [doc, prepare_job] :
-       {std::pair{"batch.md", false}, std::pair{"catalogs.md", true}}) {
+  for (const auto& [doc, names] : docs) {
     std::ifstream in(std::string(QEV_EXAMPLES_DIR "/../docs/") + doc);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t from = text.find(begin);
-    const std::size_t to = text.find(end, from);
-    ASSERT_NE(from, std::string::npos) << doc;
-    ASSERT_NE(to, std::string::npos) << doc;
-    EXPECT_EQ(text.substr(from + begin.size(), to - from - begin.size()),
-              SettingsMarkdownTable(prepare_job))
-        << doc << " should hold, between the markers:\n"
-        << SettingsMarkdownTable(prepare_job);
+    std::vector<std::string> found;
+    for (std::size_t from = text.find(begin); from != std::string::npos;
+         from = text.find(begin, from + 1)) {
+      const std::size_t close = text.find(") -->\n", from);
+      const std::size_t to = text.find(end, from);
+      ASSERT_NE(close, std::string::npos) << doc;
+      ASSERT_NE(to, std::string::npos) << doc;
+      const std::string name = text.substr(from + begin.size(), close - from - begin.size());
+      ASSERT_EQ(tables.count(name), 1u) << doc << ": " << name;
+      found.push_back(name);
+      EXPECT_EQ(text.substr(close + 6, to - close - 6), tables.at(name))
+          << doc << " should hold, between the markers of " << name << ":\n"
+          << tables.at(name);
+    }
+    EXPECT_EQ(found, names) << doc;
   }
 }
 

@@ -5,14 +5,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "companion/manpage.h"
+#include "qev/event_settings.h"
 #include "qev/prepare.h"
 #include "qev/version.h"
 #include "textio/files.h"
@@ -74,10 +77,6 @@ std::string DeclusterHelp() {
   return text;
 }
 
-qev::CivilDate Date(const std::string& text, const std::string& option) {
-  return qev::ParseDate(text, "option " + option);
-}
-
 #ifdef QEV_WITH_ANALYZE
 // Analyze on the prepared parts with the job's settings (the same the answers
 // file gives the classic session), printed with the parameters' SDs.
@@ -115,24 +114,31 @@ std::string FormatAnalysis(const qev::AnalysisResult& a) {
 }
 #endif
 
+// An option made from a row of the settings tables (--KEY with '-' for '_';
+// a flag for a row of true or false), applied to the job through the row.
+struct TableOption {
+  const qev::SettingSpec* spec = nullptr;
+  std::string value;
+  bool flag = false;
+  CLI::Option* option = nullptr;
+  std::function<void(qev::PrepareJob&, const qev::SettingValue&)> apply;
+};
+
 // The command line as given, before it is applied to the job.
 struct CommandLine {
   bool short_help = false;
   bool help = false;
   bool version = false;
-  std::string config, catalog, format, default_sd, homogenise, from, until, zone, zone_wkt,
-      decluster, completeness, completeness_method, mc_method, completeness_figures, end,
-      extreme_from, extreme_to, empty_windows, classic, prefix, report;
+  std::string config, catalog, homogenise, zone, zone_wkt, decluster, completeness,
+      completeness_method, mc_method, completeness_figures, classic, prefix, report;
   std::vector<std::string> columns, magnitude_columns, magnitude_types, completeness_set,
       decluster_parameters;
-  double min_magnitude = 0, max_magnitude = 0, min_depth = 0, max_depth = 0, fraction = 0;
-  int extreme_window = 0;
-  bool skip_bad_rows = false;
+  double fraction = 0;
   bool analyze = false;
-  bool strict = false;
-  // The numeric options, to tell a given 0 from none.
-  CLI::Option *o_min_m = nullptr, *o_max_m = nullptr, *o_min_d = nullptr, *o_max_d = nullptr,
-              *o_fraction = nullptr, *o_window = nullptr;
+  // To tell a given 0 from none.
+  CLI::Option* o_fraction = nullptr;
+  // The options of the rows of the prepare job's settings tables.
+  std::vector<TableOption> table_options;
   // The analysis settings of a prepare job, one option per row of the
   // settings table (--KEY with '-' for '_').
   struct Setting {
@@ -167,26 +173,48 @@ void AddSettingOptions(CLI::App& app, CommandLine& c) {
       ->excludes(SettingOption(c, &qev::AnalysisLayer::mmax_cap));
 }
 
+// The rows of one table, each applied to the part of the job `part` gives.
+template <class Options>
+void AddTable(CommandLine& c, std::span<const qev::OptionsRow<Options>> rows,
+              Options& (*part)(qev::PrepareJob&)) {
+  for (const qev::OptionsRow<Options>& row : rows) {
+    TableOption& t = c.table_options.emplace_back();
+    t.spec = &row;
+    t.apply = [&row, part](qev::PrepareJob& job, const qev::SettingValue& value) {
+      qev::SetOption(part(job), row, value);
+    };
+  }
+}
+
+void AddTableOptions(CLI::App& app, CommandLine& c) {
+  AddTable<qev::PrepareJob>(
+      c, qev::PrepareJobSettings(), [](qev::PrepareJob & j) -> auto& { return j; });
+  AddTable<qev::ReadOptions>(
+      c, qev::ReadSettings(), [](qev::PrepareJob & j) -> auto& { return j.read; });
+  AddTable<qev::Selection>(
+      c, qev::SelectionSettings(), [](qev::PrepareJob & j) -> auto& { return j.selection; });
+  AddTable<qev::SplitOptions>(
+      c, qev::SplitSettings(), [](qev::PrepareJob & j) -> auto& { return j.split; });
+  for (TableOption& t : c.table_options) {
+    std::string name = "--" + std::string(t.spec->key);
+    std::replace(name.begin(), name.end(), '_', '-');
+    t.option = t.spec->type == qev::SettingType::Flag ? app.add_flag(name, t.flag)
+                                                      : app.add_option(name, t.value);
+  }
+}
+
 void AddOptions(CLI::App& app, CommandLine& c) {
   app.set_help_flag();
   app.add_flag("-h", c.short_help);
   app.add_flag("--help", c.help);
   app.add_flag("--version", c.version);
   app.add_option("--config", c.config);
-  app.add_option("--format", c.format);
+  AddTableOptions(app, c);
   // One value an occurrence, so that the catalog after it stays the catalog.
   app.add_option("--column", c.columns)->allow_extra_args(false);
   app.add_option("--magnitude-column", c.magnitude_columns)->allow_extra_args(false);
-  app.add_option("--default-sd", c.default_sd);
-  app.add_flag("--skip-bad-rows", c.skip_bad_rows);
   app.add_option("--homogenise", c.homogenise);
-  app.add_option("--from", c.from);
-  app.add_option("--until", c.until);
-  c.o_min_m = app.add_option("--min-magnitude", c.min_magnitude);
-  c.o_max_m = app.add_option("--max-magnitude", c.max_magnitude);
   app.add_option("--magnitude-type", c.magnitude_types)->delimiter(',')->allow_extra_args(false);
-  c.o_min_d = app.add_option("--min-depth", c.min_depth);
-  c.o_max_d = app.add_option("--max-depth", c.max_depth);
   auto* o_zone = app.add_option("--zone", c.zone);
   auto* o_wkt = app.add_option("--zone-wkt", c.zone_wkt);
   o_zone->excludes(o_wkt);
@@ -202,13 +230,7 @@ void AddOptions(CLI::App& app, CommandLine& c) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--completeness-figures", c.completeness_figures);
-  app.add_option("--end", c.end);
-  c.o_window = app.add_option("--extreme-window", c.extreme_window);
-  app.add_option("--extreme-from", c.extreme_from);
-  app.add_option("--extreme-to", c.extreme_to);
-  app.add_option("--empty-windows", c.empty_windows);
   AddSettingOptions(app, c);
-  app.add_flag("--strict", c.strict);
   app.add_option("--classic", c.classic);
   app.add_option("--prefix", c.prefix);
   app.add_option("--report", c.report);
@@ -228,20 +250,46 @@ qev::PrepareJob ReadJob(const CommandLine& c) {
   return job;
 }
 
+// A value as typed: a number when the whole text is one, else the text.
+qev::SettingValue TypedValue(const std::string& text) {
+  char* end = nullptr;
+  const double number = std::strtod(text.c_str(), &end);
+  if (!text.empty() && end == text.c_str() + text.size()) return number;
+  return text;
+}
+
+// The options of the settings tables, refused as --KEY VALUE: expected ...
+void ApplyTableOptions(const CommandLine& c, qev::PrepareJob& job) {
+  for (const TableOption& t : c.table_options) {
+    if (t.option->count() == 0) continue;
+    const qev::SettingValue value = t.flag ? qev::SettingValue(true) : TypedValue(t.value);
+    try {
+      t.apply(job, value);
+    } catch (const qev::InvalidSetting& e) {
+      throw qev::Error(t.option->get_name() + " " + t.value + ": expected " + e.expected());
+    }
+  }
+}
+
+// --magnitude-column TYPE=NAME[:SDNAME]
+qev::ReadOptions::MagnitudeColumn MagnitudeColumn(const std::string& column) {
+  const std::size_t equals = column.find('=');
+  const std::size_t colon = column.find(':', equals == std::string::npos ? 0 : equals);
+  if (equals == std::string::npos || equals == 0 || equals + 1 == column.size() ||
+      colon == equals + 1 || colon + 1 == column.size()) {
+    throw qev::Error("--magnitude-column " + column +
+                     ": expected TYPE=NAME or TYPE=NAME:SDNAME, e.g. Ms=MS:MS_unc");
+  }
+  qev::ReadOptions::MagnitudeColumn m;
+  m.type = column.substr(0, equals);
+  m.column = column.substr(equals + 1, colon == std::string::npos ? colon : colon - equals - 1);
+  if (colon != std::string::npos) m.sd_column = column.substr(colon + 1);
+  return m;
+}
+
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
   if (!c.catalog.empty()) job.catalog = c.catalog;
   if (job.catalog.empty()) throw qev::Error("no catalog file given");
-  if (!c.format.empty()) {
-    if (c.format == "csv") {
-      job.format = qev::EventFormat::Csv;
-    } else if (c.format == "zmap") {
-      job.format = qev::EventFormat::Zmap;
-    } else if (c.format == "quakeml") {
-      job.format = qev::EventFormat::QuakeMl;
-    } else {
-      throw qev::Error("--format " + c.format + ": expected csv, zmap or quakeml");
-    }
-  }
   for (const std::string& column : c.columns) {
     const std::size_t equals = column.find('=');
     // ROLE= (no name) switches the role off.
@@ -251,45 +299,14 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
     job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
   }
   for (const std::string& column : c.magnitude_columns) {
-    const std::size_t equals = column.find('=');
-    const std::size_t colon = column.find(':', equals == std::string::npos ? 0 : equals);
-    if (equals == std::string::npos || equals == 0 || equals + 1 == column.size() ||
-        colon == equals + 1 || colon + 1 == column.size()) {
-      throw qev::Error("--magnitude-column " + column +
-                       ": expected TYPE=NAME or TYPE=NAME:SDNAME, e.g. Ms=MS:MS_unc");
-    }
-    qev::ReadOptions::MagnitudeColumn m;
-    m.type = column.substr(0, equals);
-    m.column = column.substr(equals + 1, colon == std::string::npos ? colon : colon - equals - 1);
-    if (colon != std::string::npos) m.sd_column = column.substr(colon + 1);
-    job.read.magnitude_columns.push_back(m);
+    job.read.magnitude_columns.push_back(MagnitudeColumn(column));
   }
-  if (!c.default_sd.empty()) {
-    double sd = 0.0;
-    std::size_t used = 0;
-    try {
-      sd = std::stod(c.default_sd, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used != c.default_sd.size() || !(sd >= 0.0) || sd > 10.0) {
-      throw qev::Error("--default-sd " + c.default_sd + ": expected an SD from 0 to 10");
-    }
-    job.read.default_sd = static_cast<float>(sd);
-  }
-  if (c.skip_bad_rows) job.read.skip_bad_rows = true;
   if (!c.homogenise.empty()) job.homogenise = qev::ReadHomogeniseFile(c.homogenise);
 }
 
 void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
   qev::Selection& s = job.selection;
-  if (!c.from.empty()) s.from = Date(c.from, "--from");
-  if (!c.until.empty()) s.until = Date(c.until, "--until");
-  if (c.o_min_m->count()) s.min_magnitude = static_cast<float>(c.min_magnitude);
-  if (c.o_max_m->count()) s.max_magnitude = static_cast<float>(c.max_magnitude);
   if (!c.magnitude_types.empty()) s.magnitude_types = c.magnitude_types;
-  if (c.o_min_d->count()) s.min_depth = static_cast<float>(c.min_depth);
-  if (c.o_max_d->count()) s.max_depth = static_cast<float>(c.max_depth);
   if (!c.zone.empty()) {
     job.zone_file = c.zone;
     s.zone = qev::ReadZoneFile(c.zone);
@@ -374,22 +391,6 @@ void ApplyCompleteness(const CommandLine& c, qev::PrepareJob& job) {
 
 void ApplySplit(const CommandLine& c, qev::PrepareJob& job) {
   ApplyCompleteness(c, job);
-  if (!c.end.empty()) job.split.end = Date(c.end, "--end");
-  if (c.o_window->count()) {
-    if (c.extreme_window < 1) {
-      throw qev::Error("--extreme-window: expected whole years, 1 or more");
-    }
-    job.split.extreme_window_years = c.extreme_window;
-  }
-  if (!c.extreme_from.empty()) job.split.extreme_from = Date(c.extreme_from, "--extreme-from");
-  if (!c.extreme_to.empty()) job.split.extreme_to = Date(c.extreme_to, "--extreme-to");
-  if (!c.empty_windows.empty()) {
-    if (c.empty_windows != "merge" && c.empty_windows != "refuse") {
-      throw qev::Error("--empty-windows: expected merge or refuse");
-    }
-    job.split.empty_windows =
-        c.empty_windows == "merge" ? qev::EmptyWindows::Merge : qev::EmptyWindows::Refuse;
-  }
   if (job.split.completeness.empty() && !job.completeness_auto &&
       job.split.extreme_window_years == 0) {
     throw qev::Error(
@@ -422,7 +423,6 @@ void ApplySession(const CommandLine& c, qev::PrepareJob& job) {
     job.analysis.mmax_cap.reset();
   }
   job.analysis.Overlay(given);
-  if (c.strict) job.strict = true;
   if (!c.classic.empty()) job.classic_directory = c.classic;
   if (!c.prefix.empty()) job.classic_prefix = c.prefix;
   if (!c.report.empty()) job.session.report_name = c.report;
@@ -507,6 +507,7 @@ int Run(int argc, char** argv) {
   qev::RemoveOutputTemporariesOnSignals();
   // Options given on the command line override the job file.
   qev::PrepareJob job = ReadJob(c);
+  ApplyTableOptions(c, job);
   ApplyReading(c, job);
   ApplySelection(c, job);
   ApplyDecluster(c, job);
