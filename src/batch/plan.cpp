@@ -14,6 +14,7 @@
 #include "batch/record.h"
 #include "batch/task_status.h"
 #include "qev/batch.h"
+#include "qev/batch_settings.h"
 #include "qev/classic_files.h"
 #include "textio/files.h"
 
@@ -425,6 +426,7 @@ void ZonePlanner::Prepare(std::size_t z) {
 }
 
 BatchPlan PlanBatch(BatchJob job, bool force) {
+  Validate(job);  // a job built in code gets the job file's checks
   if (!force) RefuseLargeTree(job);
   BatchPlan plan;
   plan.job = std::move(job);
