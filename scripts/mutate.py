@@ -71,7 +71,10 @@ STATE_DIR = ROOT / "build-mutate" / "mutate-state"
 BUILD_TARGET = "all"
 # The unit tests alone, with the programs they start: built and run first; a
 # mutant they kill needs neither the rest of the build nor the rest of the suite.
+# They stop at the first failure; the tests that take longer than SLOW_SECONDS
+# on the unmutated sources are left to the whole suite.
 FAST_TARGET = "qev_tests"
+SLOW_SECONDS = 5.0
 
 # Line counts of the test budget: tests against the program.
 TEST_DIRS = ("tests", "fuzz")
@@ -410,7 +413,9 @@ class Runner:
         self.jobs = jobs
         self.suite_timeout = suite_timeout
         self.log_dir = log_dir
-        self.fast_timeout = 120
+        self.fast_timeout = 600
+        self.slow_tests = []
+        self.fast_times = []
         self.child = None
 
     def run(self, command, timeout, log):
@@ -465,8 +470,13 @@ class Runner:
     def fast_test(self, name):
         """Runs the unit-test binary alone. Returns (exit status or None on
         time-out, failing tests)."""
-        status, output = self.run([str(self.build_dir / FAST_TARGET), "--gtest_brief=1"],
-                                  self.fast_timeout, self.log_dir / f"{name}-fast.log")
+        command = [str(self.build_dir / FAST_TARGET), "--gtest_fail_fast"]
+        if self.slow_tests:
+            command.append("--gtest_filter=-" + ":".join(self.slow_tests))
+        status, output = self.run(command, self.fast_timeout, self.log_dir / f"{name}-fast.log")
+        if status == 0:
+            self.fast_times = [(float(ms) / 1000.0, test) for test, ms in
+                               re.findall(r"^\[       OK \] (\S+) \((\d+) ms\)", output, re.M)]
         return status, re.findall(r"^\[  FAILED  \] (\S+\.\S+)", output, re.M)
 
     def test(self, name):
@@ -496,16 +506,21 @@ def tests_ran(output):
     return int(match.group(3)) if match else 0
 
 
-def baseline(runner):
+def baseline(runner, whole_suite=True):
     """The unmutated sources must build and pass, or no mutant means anything."""
     status, output = runner.build("baseline")
     if status != 0:
         sys.exit("the unmutated sources do not build:\n" + output[-3000:])
-    start = time.monotonic()
     status, failed = runner.fast_test("baseline")
     if status != 0:
         sys.exit(f"the unmutated sources fail {FAST_TARGET} (" + ", ".join(failed) + ")")
-    runner.fast_timeout = max(60, round(10 * (time.monotonic() - start)))
+    runner.slow_tests = [test for seconds, test in runner.fast_times if seconds > SLOW_SECONDS]
+    rest = sum(seconds for seconds, test in runner.fast_times if seconds <= SLOW_SECONDS)
+    runner.fast_timeout = max(60, round(10 * rest))
+    print(f"baseline: {FAST_TARGET} passes; {len(runner.slow_tests)} tests slower than "
+          f"{SLOW_SECONDS:.0f} s left to the whole suite, the rest takes {rest:.0f} s", flush=True)
+    if not whole_suite:
+        return 0, None
     start = time.monotonic()
     status, output, failed, timed_out = runner.test("baseline")
     if status != 0 or tests_ran(output) == 0:
@@ -747,6 +762,9 @@ def main():
                         "times the unmutated suite's time, at least 120)")
     parser.add_argument("--skip-baseline", action="store_true",
                         help="do not first check that the unmutated sources pass")
+    parser.add_argument("--unit-baseline", action="store_true",
+                        help=f"check the unmutated sources with {FAST_TARGET} alone (the whole "
+                        "suite having just passed on them)")
     parser.add_argument("--random", type=int, metavar="N",
                         help="instead of the list, N mutants drawn at random from the code "
                         "lines of --dirs; the sample is written beside the results as a list")
@@ -814,15 +832,17 @@ def main():
         runner.configure()
         tests = 0
         if not args.skip_baseline:
-            tests, seconds = baseline(runner)
-            if args.suite_timeout is None:
+            tests, seconds = baseline(runner, not args.unit_baseline)
+            if args.suite_timeout is None and seconds is not None:
                 runner.suite_timeout = max(120, round(10 * seconds))
         header = [
             f"mutation run of commit {git_commit()}, started {started_at}",
             f"mutants from {args.mutants.relative_to(ROOT) if args.mutants.is_relative_to(ROOT) else args.mutants}"
             + (f" (only {','.join(map(str, sorted(args.only)))})" if args.only else ""),
             f"build {build_dir.name} (RelWithDebInfo, -j{args.jobs}): target {FAST_TARGET} run "
-            f"alone first (stopped after {runner.fast_timeout} s), then target {BUILD_TARGET} "
+            f"alone first (stopped after {runner.fast_timeout} s"
+            + (f", without {', '.join(runner.slow_tests)}" if runner.slow_tests else "")
+            + f"), then target {BUILD_TARGET} "
             f"and ctest for what it lets live, the suite stopped after {runner.suite_timeout} s"
             + (f"; the unmutated suite passes its {tests} tests" if tests else ""),
             line_count_text(),
