@@ -531,7 +531,7 @@ def baseline(runner, whole_suite=True):
     return tests_ran(output), seconds
 
 
-def try_mutant(mutant, planter, runner):
+def try_mutant(mutant, planter, runner, unit_only=False):
     found = locate(mutant)
     if isinstance(found, str):
         return Outcome(mutant.ident, "not-applicable", "-", 0.0, found)
@@ -554,6 +554,9 @@ def try_mutant(mutant, planter, runner):
                     detail = (f"{FAST_TARGET} timed out after {runner.fast_timeout} s"
                               if status is None else f"{FAST_TARGET}: {len(failed)} failed: {shown}")
                     return Outcome(mutant.ident, "killed", place, time.monotonic() - start, detail)
+                if unit_only:
+                    return Outcome(mutant.ident, "survived", place, time.monotonic() - start,
+                                   f"{FAST_TARGET} passed (the whole suite not run)")
         status, output, failed, timed_out = runner.test(name)
         seconds = time.monotonic() - start
         if status == 0 and not timed_out:
@@ -765,6 +768,9 @@ def main():
     parser.add_argument("--unit-baseline", action="store_true",
                         help=f"check the unmutated sources with {FAST_TARGET} alone (the whole "
                         "suite having just passed on them)")
+    parser.add_argument("--unit-only", action="store_true",
+                        help=f"run {FAST_TARGET} alone on each mutant: a survivor is one it lets "
+                        "live (the killed share is then a lower bound)")
     parser.add_argument("--random", type=int, metavar="N",
                         help="instead of the list, N mutants drawn at random from the code "
                         "lines of --dirs; the sample is written beside the results as a list")
@@ -848,14 +854,14 @@ def main():
             line_count_text(),
         ]
         for index, mutant in enumerate(mutants, 1):
-            outcome = try_mutant(mutant, planter, runner)
+            outcome = try_mutant(mutant, planter, runner, args.unit_only)
             outcomes.append(outcome)
             print(f"[{index}/{len(mutants)}] {outcome.ident:3d} {outcome.status:14s} "
                   f"{outcome.place}  {outcome.seconds:.0f} s  {outcome.detail}", flush=True)
             write_results(out, header, outcomes, by_id, False)
         complete = True
         # Leave the build directory built from the sources as they are.
-        runner.build("final")
+        runner.build("final", FAST_TARGET if args.unit_only else BUILD_TARGET)
     except Interrupted as stop:
         print(f"interrupted ({stop}); the sources are back as they were", file=sys.stderr)
     finally:
