@@ -853,6 +853,9 @@ def main():
             + (f"; the unmutated suite passes its {tests} tests" if tests else ""),
             line_count_text(),
         ]
+        if args.unit_only:
+            header.insert(3, f"--unit-only: {FAST_TARGET} alone on each mutant, the whole suite "
+                          "not run; the killed share is a lower bound")
         for index, mutant in enumerate(mutants, 1):
             outcome = try_mutant(mutant, planter, runner, args.unit_only)
             outcomes.append(outcome)
