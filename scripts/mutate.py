@@ -514,10 +514,10 @@ def baseline(runner, whole_suite=True):
     status, failed = runner.fast_test("baseline")
     if status != 0:
         sys.exit(f"the unmutated sources fail {FAST_TARGET} (" + ", ".join(failed) + ")")
-    runner.slow_tests = [test for seconds, test in runner.fast_times if seconds > SLOW_SECONDS]
+    runner.slow_tests += [test for seconds, test in runner.fast_times if seconds > SLOW_SECONDS]
     rest = sum(seconds for seconds, test in runner.fast_times if seconds <= SLOW_SECONDS)
     runner.fast_timeout = max(60, round(10 * rest))
-    print(f"baseline: {FAST_TARGET} passes; {len(runner.slow_tests)} tests slower than "
+    print(f"baseline: {FAST_TARGET} passes; {len(runner.slow_tests)} tests skipped or slower than "
           f"{SLOW_SECONDS:.0f} s left to the whole suite, the rest takes {rest:.0f} s", flush=True)
     if not whole_suite:
         return 0, None
@@ -771,6 +771,9 @@ def main():
     parser.add_argument("--unit-only", action="store_true",
                         help=f"run {FAST_TARGET} alone on each mutant: a survivor is one it lets "
                         "live (the killed share is then a lower bound)")
+    parser.add_argument("--unit-skip", default="", metavar="TESTS",
+                        help=f"{FAST_TARGET} tests (gtest patterns, separated by ':') left to the "
+                        "whole suite, e.g. tests whose timing fails on a loaded machine")
     parser.add_argument("--random", type=int, metavar="N",
                         help="instead of the list, N mutants drawn at random from the code "
                         "lines of --dirs; the sample is written beside the results as a list")
@@ -822,6 +825,7 @@ def main():
     log_dir = build_dir / "mutate-logs"
     log_dir.mkdir(parents=True, exist_ok=True)
     runner = Runner(build_dir, args.jobs, args.suite_timeout or 300, log_dir)
+    runner.slow_tests = [t for t in args.unit_skip.split(":") if t]
 
     def interrupt(signum, frame):
         raise Interrupted(signal.Signals(signum).name)
