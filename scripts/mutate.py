@@ -477,7 +477,8 @@ class Runner:
         if status == 0:
             self.fast_times = [(float(ms) / 1000.0, test) for test, ms in
                                re.findall(r"^\[       OK \] (\S+) \((\d+) ms\)", output, re.M)]
-        return status, re.findall(r"^\[  FAILED  \] (\S+\.\S+)", output, re.M)
+        failed = re.findall(r"^\[  FAILED  \] (\S+\.\S+)", output, re.M)
+        return status, list(dict.fromkeys(failed))  # each named once, not again in the summary
 
     def test(self, name):
         """Runs the whole suite. Each test keeps the time limit the project
