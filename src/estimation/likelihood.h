@@ -37,7 +37,7 @@ struct Simplex {
 Simplex BuildStartingSimplex(const LikelihoodData& data, float beta0, float lambda0);
 
 struct SimplexOutcome {
-  std::int32_t Iterations = 1;
+  std::int32_t Iterations = 0;
   bool Converged = false;  // false: the iteration limit ended the search
 };
 
