@@ -4,7 +4,7 @@
 Each mutant of scripts/mutants.tsv changes one source line (a comparison or
 arithmetic operator, or a constant). For each one in turn the script plants
 it, builds the tests incrementally in a build directory of its own, runs the
-whole ctest suite and puts the original file back. A mutant is
+tests and puts the original file back. A mutant is
 
   killed        a test failed or timed out,
   survived      every test passed (a hint of a gap in the tests),
@@ -26,6 +26,20 @@ journal that the next start of the script (or --restore) undoes first.
   scripts/mutate.py --count-lines       test and code line counts
   scripts/mutate.py --compare OLD NEW   mutants killed in OLD but not in NEW
   scripts/mutate.py --out docs/mutation-baseline.txt   the committed record
+  scripts/mutate.py --random 60 --seed 7 --dirs src/events,src/batch
+                                        a random sample instead of the list
+
+A random sample is drawn from the code lines of the folders given: a line that
+holds a mutable token (a comparison, arithmetic or logical operator, a number,
+true or false, ++ or --, the value of a return statement), then one mutation
+of one of its tokens. Comments, literals and preprocessor lines are left out.
+The sample is written beside the results as a mutant list (FILE.mutants.tsv,
+each mutant hinted with the file and line it was drawn from), which --mutants
+and --only run again.
+
+To keep a mutant cheap the unit-test binary is built and run first (with the
+programs it starts); only a mutant it lets live has everything built and the
+whole suite run.
 
 Standard library only; run with /usr/bin/python3.
 """
@@ -35,7 +49,9 @@ import dataclasses
 import datetime
 import json
 import os
+import random
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -53,6 +69,12 @@ STATE_DIR = ROOT / "build-mutate" / "mutate-state"
 # Everything the suite runs: the tests, the programs, the Python module and the
 # manual pages that the install check installs.
 BUILD_TARGET = "all"
+# The unit tests alone, with the programs they start: built and run first; a
+# mutant they kill needs neither the rest of the build nor the rest of the suite.
+# They stop at the first failure; the tests that take longer than SLOW_SECONDS
+# on the unmutated sources are left to the whole suite.
+FAST_TARGET = "qev_tests"
+SLOW_SECONDS = 5.0
 
 # Line counts of the test budget: tests against the program.
 TEST_DIRS = ("tests", "fuzz")
@@ -149,16 +171,27 @@ def find_spans(text, pattern):
     return [(m.start(), m.end()) for m in pattern.finditer(text)]
 
 
+def split_hint(hint):
+    """A hint is a file, or a file and the line the snippet was drawn from
+    (FILE:LINE), which settles a snippet that occurs more than once in it."""
+    match = re.fullmatch(r"(.+):(\d+)", hint)
+    return (match.group(1), int(match.group(2))) if match else (hint, None)
+
+
 def locate(mutant):
     """Where the mutant applies, or the reason it does not (a string)."""
     pattern = snippet_pattern(mutant.snippet)
-    hint = ROOT / mutant.hint
+    name, line = split_hint(mutant.hint)
+    hint = ROOT / name
     if hint.is_file():
-        spans = find_spans(hint.read_text(encoding="utf-8"), pattern)
+        text = hint.read_text(encoding="utf-8")
+        spans = find_spans(text, pattern)
+        if len(spans) > 1 and line is not None:
+            spans = [s for s in spans if text.count("\n", 0, s[0]) + 1 == line] or spans
         if len(spans) == 1:
             return Place(hint, *spans[0])
         if len(spans) > 1:
-            return f"ambiguous: the snippet occurs {len(spans)} times in {mutant.hint}"
+            return f"ambiguous: the snippet occurs {len(spans)} times in {name}"
     hits = []
     for path in source_files():
         for span in find_spans(path.read_text(encoding="utf-8"), pattern):
@@ -174,6 +207,133 @@ def locate(mutant):
 def describe_place(place):
     text = place.path.read_text(encoding="utf-8")
     return f"{place.path.relative_to(ROOT)}:{place.line(text)}"
+
+
+# ------------------------------------------------------------- random sample
+
+# One mutation per kind of token. Binary operators are taken only with a blank
+# on each side, as the house format writes them: that leaves out template
+# brackets, pointers, references, unary signs and the arrow.
+BINARY_SWAPS = {
+    "<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==",
+    "+": "-", "-": "+", "*": "/", "/": "*", "%": "*",
+    "+=": "-=", "-=": "+=", "*=": "/=", "/=": "*=",
+    "&&": "||", "||": "&&",
+}
+BINARY_KIND = {
+    "<": "comparison", "<=": "comparison", ">": "comparison", ">=": "comparison",
+    "==": "comparison", "!=": "comparison", "&&": "logical", "||": "logical",
+}
+TOKEN = re.compile(
+    r"(?<=\s)(?P<binary><=|>=|==|!=|\+=|-=|\*=|/=|&&|\|\||[<>+\-*/%])(?=\s)"
+    r"|(?P<step>\+\+|--)"
+    r"|(?<![\w.])(?P<number>(?:\d+\.\d*|\.\d+|\d+)(?:[eE][+-]?\d+)?)(?P<suffix>[fFuUlL]*)(?![\w.'])"
+    r"|\b(?P<boolean>true|false)\b"
+)
+# A whole return statement on one line: its value becomes the type's default.
+RETURN = re.compile(r"\breturn\s+(?P<value>[^;{}]+?|\{[^;]+\});\s*$")
+
+
+def mutate_number(text, suffix):
+    """0 becomes 1, 1 becomes 0, another integer grows by one, a real doubles."""
+    if re.fullmatch(r"\d+", text) and "f" not in suffix.lower():
+        value = int(text)
+        return str(1 - value if value <= 1 else value + 1) + suffix
+    value = float(text)
+    changed = 1.0 if value == 0.0 else 2.0 * value
+    shown = repr(changed)
+    return (shown if "." in shown or "e" in shown else shown + ".0") + suffix
+
+
+def joins_text(code, start, end):
+    """Whether the operator between start and end has a string literal (masked
+    to quote marks) right beside it."""
+    return code[:start].rstrip().endswith('"') or code[end:].lstrip().startswith('"')
+
+
+def mutations_of_line(code):
+    """Every one-token mutation of a line whose comments and literals are
+    masked: (start, end, replacement, kind) in the line's columns."""
+    found = []
+    for m in TOKEN.finditer(code):
+        if m.group("binary"):
+            op = m.group("binary")
+            if op in ("+", "+=") and joins_text(code, m.start(), m.end()):
+                continue  # text joined to text: minus would not build
+            kind = BINARY_KIND.get(op, "arithmetic")
+            found.append((m.start("binary"), m.end("binary"), BINARY_SWAPS[op], kind))
+        elif m.group("step"):
+            op = m.group("step")
+            found.append((m.start(), m.end(), "--" if op == "++" else "++", "increment"))
+        elif m.group("number"):
+            new = mutate_number(m.group("number"), m.group("suffix"))
+            found.append((m.start(), m.end(), new, "constant"))
+        elif m.group("boolean"):
+            new = "false" if m.group("boolean") == "true" else "true"
+            found.append((m.start(), m.end(), new, "boolean"))
+    returned = RETURN.search(code)
+    if returned and returned.group("value").strip() != "{}":
+        found.append((returned.start("value"), returned.end("value"), "{}", "return value"))
+    return found
+
+
+def candidate_lines(dirs):
+    """(path, line number, source line, mutations) of every code line that
+    holds a mutable token; preprocessor lines and their continuations left out."""
+    candidates = []
+    for d in dirs:
+        base = ROOT / d
+        if not base.is_dir():
+            sys.exit(f"no folder {d}")
+        for path in sorted(base.rglob("*")):
+            if not (path.is_file() and path.suffix in SOURCE_SUFFIXES):
+                continue
+            source = path.read_text(encoding="utf-8").splitlines()
+            continued = False
+            for number, code in enumerate(masked_lines("\n".join(source)), 1):
+                directive = continued or code.lstrip().startswith("#")
+                continued = directive and code.rstrip().endswith("\\")
+                if directive or not code.strip() or "\t" in source[number - 1]:
+                    continue
+                found = mutations_of_line(code)
+                if found:
+                    candidates.append((path, number, source[number - 1], found))
+    return candidates
+
+
+def draw_sample(dirs, count, seed):
+    """count mutants, at most one per line: a line drawn at random among those
+    with a mutable token, then one of its tokens. Mutants whose line reads
+    the same afterwards are skipped. The same seed and sources give the same
+    sample."""
+    generator = random.Random(seed)
+    candidates = candidate_lines(dirs)
+    order = generator.sample(range(len(candidates)), len(candidates))
+    mutants = []
+    for index in order:
+        if len(mutants) == count:
+            break
+        path, number, line, found = candidates[index]
+        start, end, new, kind = found[generator.randrange(len(found))]
+        mutated = line[:start] + new + line[end:]
+        if mutated.strip() == line.strip():
+            continue
+        relative = path.relative_to(ROOT)
+        description = f"{kind}: {line[start:end]} -> {new}"
+        mutants.append(Mutant(len(mutants) + 1, f"{relative}:{number}", line.strip(),
+                              mutated.strip(), description))
+    if len(mutants) < count:
+        sys.exit(f"only {len(mutants)} mutable lines in {', '.join(dirs)}")
+    return mutants
+
+
+def write_mutants(path, mutants, heading):
+    """The sample as a mutant list that --mutants reads back."""
+    lines = [f"# {h}" for h in heading]
+    lines += [f"{m.ident}\t{m.hint}\t{m.snippet}\t{m.replacement}\t{m.description}"
+              for m in mutants]
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text("\n".join(lines) + "\n", encoding="utf-8")
 
 
 # ------------------------------------------------------- planting and undoing
@@ -253,6 +413,9 @@ class Runner:
         self.jobs = jobs
         self.suite_timeout = suite_timeout
         self.log_dir = log_dir
+        self.fast_timeout = 600
+        self.slow_tests = []
+        self.fast_times = []
         self.child = None
 
     def run(self, command, timeout, log):
@@ -291,17 +454,31 @@ class Runner:
 
     def configure(self):
         self.build_dir.mkdir(parents=True, exist_ok=True)
+        launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if shutil.which("ccache") else []
         status, output = self.run(
             ["cmake", "-S", str(ROOT), "-B", str(self.build_dir),
-             "-DCMAKE_BUILD_TYPE=RelWithDebInfo"],
+             "-DCMAKE_BUILD_TYPE=RelWithDebInfo"] + launcher,
             600, self.log_dir / "configure.log")
         if status != 0:
             sys.exit("cmake configure failed:\n" + output[-3000:])
 
-    def build(self, name):
+    def build(self, name, target=BUILD_TARGET):
         return self.run(
-            ["cmake", "--build", str(self.build_dir), "-j", str(self.jobs), "--target", BUILD_TARGET],
-            1800, self.log_dir / f"{name}-build.log")
+            ["cmake", "--build", str(self.build_dir), "-j", str(self.jobs), "--target", target],
+            1800, self.log_dir / f"{name}-{target}-build.log")
+
+    def fast_test(self, name):
+        """Runs the unit-test binary alone. Returns (exit status or None on
+        time-out, failing tests)."""
+        command = [str(self.build_dir / FAST_TARGET), "--gtest_fail_fast"]
+        if self.slow_tests:
+            command.append("--gtest_filter=-" + ":".join(self.slow_tests))
+        status, output = self.run(command, self.fast_timeout, self.log_dir / f"{name}-fast.log")
+        if status == 0:
+            self.fast_times = [(float(ms) / 1000.0, test) for test, ms in
+                               re.findall(r"^\[       OK \] (\S+) \((\d+) ms\)", output, re.M)]
+        failed = re.findall(r"^\[  FAILED  \] (\S+\.\S+)", output, re.M)
+        return status, list(dict.fromkeys(failed))  # each named once, not again in the summary
 
     def test(self, name):
         """Runs the whole suite. Each test keeps the time limit the project
@@ -330,11 +507,21 @@ def tests_ran(output):
     return int(match.group(3)) if match else 0
 
 
-def baseline(runner):
+def baseline(runner, whole_suite=True):
     """The unmutated sources must build and pass, or no mutant means anything."""
     status, output = runner.build("baseline")
     if status != 0:
         sys.exit("the unmutated sources do not build:\n" + output[-3000:])
+    status, failed = runner.fast_test("baseline")
+    if status != 0:
+        sys.exit(f"the unmutated sources fail {FAST_TARGET} (" + ", ".join(failed) + ")")
+    runner.slow_tests += [test for seconds, test in runner.fast_times if seconds > SLOW_SECONDS]
+    rest = sum(seconds for seconds, test in runner.fast_times if seconds <= SLOW_SECONDS)
+    runner.fast_timeout = max(60, round(10 * rest))
+    print(f"baseline: {FAST_TARGET} passes; {len(runner.slow_tests)} tests skipped or slower than "
+          f"{SLOW_SECONDS:.0f} s left to the whole suite, the rest takes {rest:.0f} s", flush=True)
+    if not whole_suite:
+        return 0, None
     start = time.monotonic()
     status, output, failed, timed_out = runner.test("baseline")
     if status != 0 or tests_ran(output) == 0:
@@ -345,7 +532,7 @@ def baseline(runner):
     return tests_ran(output), seconds
 
 
-def try_mutant(mutant, planter, runner):
+def try_mutant(mutant, planter, runner, unit_only=False):
     found = locate(mutant)
     if isinstance(found, str):
         return Outcome(mutant.ident, "not-applicable", "-", 0.0, found)
@@ -353,13 +540,25 @@ def try_mutant(mutant, planter, runner):
     start = time.monotonic()
     planter.plant(found, mutant.replacement)
     try:
-        status, output = runner.build(f"mutant-{mutant.ident}")
-        if status != 0:
-            reason = "build timed out" if status is None else "does not build"
-            errors = [l.strip() for l in output.splitlines() if "error" in l][:1]
-            detail = reason + (": " + errors[0] if errors else "")
-            return Outcome(mutant.ident, "stillborn", place, time.monotonic() - start, detail)
-        status, output, failed, timed_out = runner.test(f"mutant-{mutant.ident}")
+        name = f"mutant-{mutant.ident}"
+        for target in (FAST_TARGET, BUILD_TARGET):
+            status, output = runner.build(name, target)
+            if status != 0:
+                reason = "build timed out" if status is None else "does not build"
+                errors = [l.strip() for l in output.splitlines() if "error" in l][:1]
+                detail = reason + (": " + errors[0] if errors else "")
+                return Outcome(mutant.ident, "stillborn", place, time.monotonic() - start, detail)
+            if target == FAST_TARGET:
+                status, failed = runner.fast_test(name)
+                if status != 0:
+                    shown = ", ".join(failed[:3]) + (", ..." if len(failed) > 3 else "")
+                    detail = (f"{FAST_TARGET} timed out after {runner.fast_timeout} s"
+                              if status is None else f"{FAST_TARGET}: {len(failed)} failed: {shown}")
+                    return Outcome(mutant.ident, "killed", place, time.monotonic() - start, detail)
+                if unit_only:
+                    return Outcome(mutant.ident, "survived", place, time.monotonic() - start,
+                                   f"{FAST_TARGET} passed (the whole suite not run)")
+        status, output, failed, timed_out = runner.test(name)
         seconds = time.monotonic() - start
         if status == 0 and not timed_out:
             return Outcome(mutant.ident, "survived", place, seconds,
@@ -411,9 +610,11 @@ def write_results(path, header, outcomes, mutants_by_id, complete):
     if not complete:
         lines.append("# INCOMPLETE: the run has not finished or was interrupted")
     lines += [f"# {line}" for line in summary_lines(outcomes, mutants_by_id)]
-    lines.append("# id\tstatus\tplace\tseconds\tdetail")
+    lines.append("# id\tstatus\tplace\tseconds\tdetail\toriginal\tmutated")
     for o in outcomes:
-        lines.append(f"{o.ident}\t{o.status}\t{o.place}\t{o.seconds:.1f}\t{o.detail}")
+        m = mutants_by_id[o.ident]
+        lines.append(f"{o.ident}\t{o.status}\t{o.place}\t{o.seconds:.1f}\t{o.detail}"
+                     f"\t{m.snippet}\t{m.replacement}")
     path.parent.mkdir(parents=True, exist_ok=True)
     temporary = path.with_name(path.name + ".tmp")
     temporary.write_text("\n".join(lines) + "\n", encoding="utf-8")
@@ -445,60 +646,76 @@ def compare(old_path, new_path):
 # ---------------------------------------------------------------- line counts
 
 
-def code_lines(text):
-    """Non-blank lines that hold something besides comments (C++ lexing of
-    comments, string, character and raw string literals)."""
-    count = 0
+def masked_lines(text):
+    """The lines of a C++ source with comments blanked out and the contents of
+    string, character and raw string literals replaced by quote marks, column
+    for column: what is left of a line is its code, and no operator or number
+    inside a comment or a literal is seen as one."""
+    masked = []
     in_block = False
     raw_end = None  # closing delimiter of an open raw string literal
     for line in text.splitlines():
+        out = list(line)
         i = 0
-        code = False
         n = len(line)
+
+        def blank(a, b, fill):
+            for k in range(a, min(b, n)):
+                out[k] = fill
+
         while i < n:
             if raw_end is not None:
-                code = True
                 j = line.find(raw_end, i)
                 if j < 0:
-                    i = n
+                    blank(i, n, '"')
                     break
+                blank(i, j + len(raw_end), '"')
                 i = j + len(raw_end)
                 raw_end = None
                 continue
             if in_block:
                 j = line.find("*/", i)
                 if j < 0:
-                    i = n
+                    blank(i, n, " ")
                     break
+                blank(i, j + 2, " ")
                 in_block = False
                 i = j + 2
                 continue
             c = line[i]
             if line.startswith("//", i):
+                blank(i, n, " ")
                 break
             if line.startswith("/*", i):
                 in_block = True
+                blank(i, i + 2, " ")
                 i += 2
                 continue
             if c.isspace():
                 i += 1
                 continue
-            code = True
             raw = re.match(r'(?:u8|u|U|L)?R"([^()\\ ]{0,16})\(', line[i:])
             if raw:
                 raw_end = ")" + raw.group(1) + '"'
+                blank(i, i + raw.end(), '"')
                 i += raw.end()
                 continue
-            if c in "\"'":
+            if c in "\"'" and not (c == "'" and i > 0 and line[i - 1].isalnum()):
                 j = i + 1
                 while j < n and line[j] != c:
                     j += 2 if line[j] == "\\" else 1
+                blank(i, j + 1, '"')
                 i = j + 1
                 continue
             i += 1
-        if code:
-            count += 1
-    return count
+        masked.append("".join(out))
+    return masked
+
+
+def code_lines(text):
+    """Non-blank lines that hold something besides comments (C++ lexing of
+    comments, string, character and raw string literals)."""
+    return sum(1 for line in masked_lines(text) if line.strip())
 
 
 def count_tree(dirs):
@@ -549,6 +766,21 @@ def main():
                         "times the unmutated suite's time, at least 120)")
     parser.add_argument("--skip-baseline", action="store_true",
                         help="do not first check that the unmutated sources pass")
+    parser.add_argument("--unit-baseline", action="store_true",
+                        help=f"check the unmutated sources with {FAST_TARGET} alone (the whole "
+                        "suite having just passed on them)")
+    parser.add_argument("--unit-only", action="store_true",
+                        help=f"run {FAST_TARGET} alone on each mutant: a survivor is one it lets "
+                        "live (the killed share is then a lower bound)")
+    parser.add_argument("--unit-skip", default="", metavar="TESTS",
+                        help=f"{FAST_TARGET} tests (gtest patterns, separated by ':') left to the "
+                        "whole suite, e.g. tests whose timing fails on a loaded machine")
+    parser.add_argument("--random", type=int, metavar="N",
+                        help="instead of the list, N mutants drawn at random from the code "
+                        "lines of --dirs; the sample is written beside the results as a list")
+    parser.add_argument("--seed", type=int, default=1, help="seed of the random draw (default 1)")
+    parser.add_argument("--dirs", default="src/events,src/estimation,src/batch",
+                        help="folders of the random draw, separated by commas")
     args = parser.parse_args()
 
     if args.count_lines:
@@ -567,7 +799,16 @@ def main():
             print("nothing to put back")
         return 0
 
-    mutants = read_mutants(args.mutants)
+    out = args.out or build_dir / "mutation-results.txt"
+    if args.random:
+        dirs = [d.strip() for d in args.dirs.split(",") if d.strip()]
+        mutants = draw_sample(dirs, args.random, args.seed)
+        source = (f"--random {args.random} --seed {args.seed} --dirs {','.join(dirs)} "
+                  f"(commit {git_commit()})")
+        args.mutants = out.with_name(out.name + ".mutants.tsv")
+        write_mutants(args.mutants, mutants, [f"random sample {source}"])
+    else:
+        mutants = read_mutants(args.mutants)
     by_id = {m.ident: m for m in mutants}
     if args.only:
         unknown = sorted(args.only - by_id.keys())
@@ -584,8 +825,8 @@ def main():
 
     log_dir = build_dir / "mutate-logs"
     log_dir.mkdir(parents=True, exist_ok=True)
-    out = args.out or build_dir / "mutation-results.txt"
     runner = Runner(build_dir, args.jobs, args.suite_timeout or 300, log_dir)
+    runner.slow_tests = [t for t in args.unit_skip.split(":") if t]
 
     def interrupt(signum, frame):
         raise Interrupted(signal.Signals(signum).name)
@@ -602,27 +843,33 @@ def main():
         runner.configure()
         tests = 0
         if not args.skip_baseline:
-            tests, seconds = baseline(runner)
-            if args.suite_timeout is None:
+            tests, seconds = baseline(runner, not args.unit_baseline)
+            if args.suite_timeout is None and seconds is not None:
                 runner.suite_timeout = max(120, round(10 * seconds))
         header = [
             f"mutation run of commit {git_commit()}, started {started_at}",
             f"mutants from {args.mutants.relative_to(ROOT) if args.mutants.is_relative_to(ROOT) else args.mutants}"
             + (f" (only {','.join(map(str, sorted(args.only)))})" if args.only else ""),
-            f"build {build_dir.name} (RelWithDebInfo, target {BUILD_TARGET}, -j{args.jobs}); "
-            f"ctest, the suite stopped after {runner.suite_timeout} s"
+            f"build {build_dir.name} (RelWithDebInfo, -j{args.jobs}): target {FAST_TARGET} run "
+            f"alone first (stopped after {runner.fast_timeout} s"
+            + (f", without {', '.join(runner.slow_tests)}" if runner.slow_tests else "")
+            + f"), then target {BUILD_TARGET} "
+            f"and ctest for what it lets live, the suite stopped after {runner.suite_timeout} s"
             + (f"; the unmutated suite passes its {tests} tests" if tests else ""),
             line_count_text(),
         ]
+        if args.unit_only:
+            header.insert(3, f"--unit-only: {FAST_TARGET} alone on each mutant, the whole suite "
+                          "not run; the killed share is a lower bound")
         for index, mutant in enumerate(mutants, 1):
-            outcome = try_mutant(mutant, planter, runner)
+            outcome = try_mutant(mutant, planter, runner, args.unit_only)
             outcomes.append(outcome)
             print(f"[{index}/{len(mutants)}] {outcome.ident:3d} {outcome.status:14s} "
                   f"{outcome.place}  {outcome.seconds:.0f} s  {outcome.detail}", flush=True)
             write_results(out, header, outcomes, by_id, False)
         complete = True
         # Leave the build directory built from the sources as they are.
-        runner.build("final")
+        runner.build("final", FAST_TARGET if args.unit_only else BUILD_TARGET)
     except Interrupted as stop:
         print(f"interrupted ({stop}); the sources are back as they were", file=sys.stderr)
     finally:

@@ -16,6 +16,7 @@
 // Format details and every option: docs/catalogs.md.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -193,6 +194,9 @@ struct ReadOptions {
     std::string sd_column;  // empty: none
   };
   std::vector<MagnitudeColumn> magnitude_columns;
+  // When given and raised during a read, the reader stops at its next row
+  // or event and throws Cancelled.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // What a read saw besides the events it kept.

@@ -373,11 +373,11 @@ void BindEvents(py::module_& m) {
         }
         std::optional<EventFormat> f;
         if (!format.is_none()) f = static_cast<EventFormat>(format.cast<int>());
-        ReadResult result;
-        {
-          py::gil_scoped_release release;
-          result = ReadEventFile(path, options, f);
-        }
+        ReadResult result = Interruptible([&](const std::atomic<bool>* cancel) {
+          ReadOptions with = options;
+          with.cancel = cancel;
+          return ReadEventFile(path, with, f);
+        });
         py::dict summary = SummaryToDict(result.summary);
         return py::make_tuple(std::move(result.events), summary);
       },

@@ -233,6 +233,7 @@ class CsvReader {
     std::size_t bytes = 0;
     bool reserved = false;
     while (NextRecord(record)) {
+      CheckCancelled(options_);
       bytes += record.size() + 1;
       if (Trim(record).empty()) continue;
       ++result_.summary.rows_read;

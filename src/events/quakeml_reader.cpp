@@ -196,6 +196,7 @@ ReadResult ReadQuakeMlText(std::string_view text, const std::string& source,
   std::vector<OtherMagnitude> others;
 
   for (const pugi::xml_node& event : events) {
+    CheckCancelled(options);
     ++result.summary.rows_read;
     const FieldContext at{source, line_of(event.offset_debug())};
     const std::string_view type = Text(Child(event, "type"));

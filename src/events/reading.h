@@ -3,6 +3,7 @@
 // bad rows (stop, or skip and count).
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -68,6 +69,13 @@ class BadRows {
   ReadSummary& summary_;
   const ReadOptions& options_;
 };
+
+// Throws Cancelled when the read's cancellation flag is raised.
+inline void CheckCancelled(const ReadOptions& options) {
+  if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+    throw Cancelled();
+  }
+}
 
 std::string_view Trim(std::string_view text);
 std::string Lower(std::string_view text);

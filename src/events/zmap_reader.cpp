@@ -76,6 +76,7 @@ ReadResult ReadZmap(LineSource& lines, const std::string& source, const ReadOpti
   std::vector<std::string_view> fields;
   std::string_view line;
   while (lines.Next(line)) {
+    CheckCancelled(options);
     SplitWhitespace(line, fields);
     if (fields.empty() || fields[0].front() == '#') continue;
     ++result.summary.rows_read;

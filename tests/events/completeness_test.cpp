@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -270,6 +272,41 @@ TEST(Completeness, KnownHistoriesAreRecoveredByEveryMethod) {
 
 // From qev-synth's catalog file to the table qev-prepare prints and uses,
 // and the figures it writes.
+// What a figure draws lies inside its frame (the second rectangle: the plot),
+// every point of a line and every dot, and the rows of its legend, right of
+// the frame, do not overlap.
+void ExpectDrawnInsideTheFrame(const std::string& svg, const std::string& figure) {
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      svg, m,
+      std::regex(R"re(<rect x="([-\d.]+)" y="([-\d.]+)" width="([\d.]+)" height="([\d.]+)")re")))
+      << figure;
+  const double left = std::stod(m[1]), top = std::stod(m[2]);
+  const double right = left + std::stod(m[3]), bottom = top + std::stod(m[4]);
+  // The points of the lines, then the centres of the dots.
+  std::string drawn;
+  const std::regex attribute(R"re(points="([^"]*)"|cx="([-\d.]+)" cy="([-\d.]+)")re");
+  for (std::sregex_iterator a(svg.begin(), svg.end(), attribute), end; a != end; ++a) {
+    drawn += (*a)[1].matched ? (*a)[1].str() + " " : (*a)[2].str() + "," + (*a)[3].str() + " ";
+  }
+  const std::regex pair(R"re((-?[\d.]+),(-?[\d.]+))re");
+  int points = 0;
+  for (std::sregex_iterator p(drawn.begin(), drawn.end(), pair), end; p != end; ++p, ++points) {
+    const double x = std::stod((*p)[1]), y = std::stod((*p)[2]);
+    EXPECT_TRUE(x >= left - 0.1 && x <= right + 0.1 && y >= top - 0.1 && y <= bottom + 0.1)
+        << figure << ": " << p->str() << " outside the frame";
+  }
+  EXPECT_GT(points, 0) << figure;
+  std::set<std::string> rows;
+  const std::regex legend(R"re(<text x="([\d.]+)" y="([\d.]+)">)re");
+  for (std::sregex_iterator t(svg.begin(), svg.end(), legend), end; t != end; ++t) {
+    if (std::stod((*t)[1]) > right) {
+      EXPECT_TRUE(rows.insert((*t)[2]).second) << figure << ": " << t->str();
+    }
+  }
+  EXPECT_GE(rows.size(), 2u) << figure;
+}
+
 TEST(Completeness, ToolsRecoverAHistoryAndDrawIt) {
   events_testing::TempFolder folder;
   const auto synth = folder.Run(std::string("'") + QEV_SYNTH_BINARY +
@@ -289,7 +326,9 @@ TEST(Completeness, ToolsRecoverAHistoryAndDrawIt) {
   EXPECT_NE(run.out.find("complete part 3 1990-01-01"), std::string::npos) << run.out;
   for (const char* figure :
        {"completeness_cumulative.svg", "completeness_stepp.svg", "completeness_mc.svg"}) {
-    EXPECT_EQ(folder.Read(std::string("figures/") + figure).rfind("<svg", 0), 0u) << figure;
+    const std::string svg = folder.Read(std::string("figures/") + figure);
+    EXPECT_EQ(svg.rfind("<svg", 0), 0u) << figure;
+    ExpectDrawnInsideTheFrame(svg, figure);
   }
   const auto bad = folder.Run(std::string("'") + QEV_PREPARE_BINARY +
                               "' --completeness 1900:6 --mc-method gft95 h.csv");

@@ -133,6 +133,13 @@ TEST(CatalogSplit, TheObservedStartShortensThePeriods) {
   const SplitResult from1850 = Split(kHistory, options);
   EXPECT_EQ(from1850.extreme_period->first_day, (CivilDate{1850, 1, 1}));
   EXPECT_EQ(from1850.complete_periods[0].first_day, (CivilDate{1900, 1, 1}));
+
+  // One event starts the extreme span in its year; no event needs a start.
+  options.start.reset();
+  options.completeness.clear();
+  const EventTable one = TableOf({{{1950, 6, 1}, 6.0f, 0.1f}});
+  EXPECT_EQ(Split(one, options).extreme_period->first_day, (CivilDate{1950, 1, 1}));
+  events_testing::ExpectErrorWith<CatalogError>("no events", [&] { Split(EventTable{}, options); });
 }
 
 TEST(CatalogSplit, InconsistentTablesAreRefused) {
