@@ -203,19 +203,6 @@ class JobReader {
     if (const toml::array* a = node.as_array()) return *a;
     Fail(node, key, "an array of " + of);
   }
-  std::vector<float> Reals(const toml::node& node, const std::string& key, double low, double high,
-                           const std::string& what, std::size_t most) const {
-    const toml::array& items = Array(node, key, what);
-    if (items.size() > most) Fail(node, key, "at most " + std::to_string(most) + " " + what);
-    std::vector<float> values;
-    double last = -1e31;
-    for (const toml::node& item : items) {
-      values.push_back(Real(item, key, low, high, what));
-      if (values.back() <= last) Fail(item, key, "increasing " + what);
-      last = values.back();
-    }
-    return values;
-  }
   std::string Choice(const toml::node& node, const std::string& key,
                      const std::vector<std::string>& names) const {
     std::string value = Text(node, key);

@@ -123,6 +123,26 @@ TEST(BootstrapIntervals, BoundsOfEachConstructionMatchTheHandWorkedSample) {
   EXPECT_FALSE(BootstrapMethodFromName("percentile").has_value());
 }
 
+// Every cross term of a full 3 x 3 slope matrix: b moves by -0.25 per unit of
+// Mmax (as above) and the Mmax re-estimates by 0.4 per unit of b (stage 1
+// moved alike, so that the linear model holds). S = [[1, 0, -0.25],
+// [0, 1, 0], [0.4, 0, 1]], det S = 1 + 0.25 * 0.4 = 1.1, and the first row of
+// S^-1 carries (db, dm) back as (db + 0.25 dm) / 1.1 = 1.25 / 1.1 db here;
+// the middle is 0.92 + 0.05 / 1.1 (the Mmax estimate at its mean).
+TEST(BootstrapIntervals, InvertedIntervalsCarryEveryCrossTermOfTheSlopes) {
+  HandSample h = MakeHandSample(1.0, 0.04f, -0.25);
+  for (BootstrapReplicate& r : h.sample.shifted[0]) r.mmax += 0.4 * 0.04;
+  for (BootstrapReplicate& r : h.sample.stage1) r.mmax += 0.4 * 0.03;
+  const CalibratedIntervals r = IntervalsOf(h, BootstrapMethod::Inverted);
+  EXPECT_TRUE(r.calibrated) << r.warning;
+  const double middle = 0.92 + 0.05 / 1.1;
+  const double carried = 1.25 / 1.1;
+  EXPECT_NEAR(r.b.lower68, middle - carried * 0.06826, 1e-5);
+  EXPECT_NEAR(r.b.upper68, middle + carried * 0.06826, 1e-5);
+  EXPECT_NEAR(r.b.lower95, middle - carried * 0.095, 1e-5);
+  EXPECT_NEAR(r.b.upper95, middle + carried * 0.095, 1e-5);
+}
+
 // Where the construction cannot hold, the result says so: an estimate that
 // hardly follows the truth (slope below 0.25, taken as 0.25), and a data SD
 // the studentized errors cannot be scaled by (the basic bounds instead).
