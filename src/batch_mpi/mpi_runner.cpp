@@ -123,7 +123,10 @@ class Worker {
 
   void Run() {
     while (!finished_ || held_.size() > 0) {
-      bool progress = Ask() | Answered();
+      // Both every time: ask for the next chunk and take in what came back.
+      const bool asked = Ask();
+      const bool answered = Answered();
+      bool progress = asked || answered;
       const bool idle = !progress && held_.size() == 0;
       while (std::optional<TaskRecord> record =
                  pool_.TryNext(progress || idle ? std::chrono::microseconds{} : kPoll)) {
@@ -187,8 +190,7 @@ class Dispatcher {
  public:
   Dispatcher(const MpiSession& mpi, const BatchPlan& plan, const std::filesystem::path& folder,
              const RunOptions& options)
-      : plan_(plan),
-        total_(plan.task_count()),
+      : total_(plan.task_count()),
         chunk_(ChunkSize(total_, static_cast<std::size_t>(mpi.size()))),
         ahead_(chunk_ * (4 * static_cast<std::size_t>(mpi.size()) + 2)),
         workers_(static_cast<std::size_t>(mpi.size()) - 1),
@@ -292,7 +294,6 @@ class Dispatcher {
     return progress;
   }
 
-  const BatchPlan& plan_;
   std::size_t total_;
   std::size_t chunk_;
   std::size_t ahead_;
