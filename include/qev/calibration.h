@@ -142,7 +142,8 @@ struct CalibratedIntervals {
   // bias that changes fast with the law (the mean re-estimate moving by less
   // than 0.7 of a measurable step between the stages' laws: the corrected
   // estimate then scatters more than the intervals show), and for the
-  // studentized ones a missing reported SD. `warning` says which.
+  // studentized ones a missing reported SD; and data that are an extreme
+  // part alone. `warning` says which.
   bool calibrated = true;
   std::string warning;
 };
@@ -175,6 +176,10 @@ struct BootstrapSample {
   // shifts[q] (its SD in stage 1; decimal b), the others kept.
   std::array<std::vector<BootstrapReplicate>, 3> shifted;
   std::array<double, 3> shifts = {0.0, 0.0, 0.0};
+  // The data are an extreme part without a complete part: a design on which
+  // the intervals of b and Lambda hold the truth less often than they claim
+  // (docs/method.md, section 12), so that the result is flagged.
+  bool extreme_alone = false;
 };
 
 // Draws both stages for `fit`, the analysis of `catalog` with `options`.

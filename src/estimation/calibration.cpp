@@ -750,6 +750,7 @@ BootstrapSample DrawBootstrapSample(const Catalog& catalog, const AnalysisOption
   }
   if (bootstrap.threads < 1) throw InvalidOptions("the bootstrap needs at least one thread");
   BootstrapSample sample;
+  sample.extreme_alone = catalog.extreme.has_value() && catalog.complete.empty();
   sample.fitted = {fit.beta, fit.lambda, fit.settings.mmin, fit.mmax};
   CheckLaw(sample.fitted);
   // Stage 1: the bias at the fitted law gives a first corrected law.
@@ -885,6 +886,12 @@ CalibratedIntervals IntervalsFromSample(const BootstrapSample& sample,
   }
   FlagTroubles(options, fit, law, sample.stage1, static_cast<std::int32_t>(sample.stage2.size()),
                bootstrap.method != BootstrapMethod::Inverted, result);
+  if (sample.extreme_alone) {
+    Flag(result,
+         "the data are an extreme part alone: on such catalogs the intervals of b and Lambda hold "
+         "the truth less often than they claim (the estimate of b follows the prior more than "
+         "the data); add a complete part");
+  }
   return result;
 }
 

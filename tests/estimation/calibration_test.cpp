@@ -303,6 +303,20 @@ TEST(BootstrapIntervals, InvertedIntervalsOfTheExampleFromCoupledStages) {
   BootstrapOptions studentized = bootstrap;
   studentized.method = BootstrapMethod::Studentized;
   EXPECT_TRUE(DrawBootstrapSample(catalog, options, fit, studentized).shifted[0].empty());
+
+  // The extreme part alone: a design the intervals cannot be trusted on,
+  // whatever the replicates show.
+  EXPECT_FALSE(sample.extreme_alone);
+  Catalog alone;
+  alone.extreme = catalog.extreme;
+  const AnalysisResult alone_fit = Analyze(alone, options);
+  bootstrap.replicates = 20;
+  const BootstrapSample alone_sample = DrawBootstrapSample(alone, options, alone_fit, bootstrap);
+  EXPECT_TRUE(alone_sample.extreme_alone);
+  const CalibratedIntervals flagged =
+      IntervalsFromSample(alone_sample, options, alone_fit, bootstrap);
+  EXPECT_FALSE(flagged.calibrated);
+  EXPECT_NE(flagged.warning.find("extreme part alone"), std::string::npos) << flagged.warning;
 }
 
 }  // namespace
