@@ -44,6 +44,43 @@ void CheckError(const qev::ReadingError& error, const qev::LineSource& source) {
   fuzz::CheckPrintable(error.what());
 }
 
+// One whole-line read: it fills its text exactly and takes one line.
+void CheckLineRead(qev::LineSource& source, const Statement& s) {
+  const long linesBefore = source.LineNumber();
+  std::string line;
+  qev::LineRead(source, line, s.length);
+  if (line.size() != s.length) Broken("a whole-line read must fill its text exactly");
+  if (source.LineNumber() != linesBefore + 1) Broken("a whole-line read takes one line");
+}
+
+// One list-directed read into the statement's targets; false at the end
+// branch, where the readers stop.
+bool CheckFreeFormatRead(qev::LineSource& source, const Statement& s, bool endOfFileBranch,
+                         std::vector<std::int32_t>& integers, std::vector<float>& reals) {
+  const long linesBefore = source.LineNumber();
+  std::vector<qev::Target> targets;
+  for (int i = 0; i < s.targets; ++i) {
+    if (s.realMask & (1u << i)) {
+      targets.emplace_back(&reals[i]);
+    } else {
+      targets.emplace_back(&integers[i]);
+    }
+  }
+  const qev::ReadOutcome outcome = qev::FreeFormatRead(source, targets, endOfFileBranch);
+  for (const float r : reals) {
+    if (!std::isfinite(r)) Broken("a real target must stay finite");
+  }
+  if (outcome == qev::ReadOutcome::EndOfFile) {
+    if (!endOfFileBranch) Broken("end of file reported without the branch");
+    return false;
+  }
+  if (source.LineNumber() < linesBefore) Broken("line numbers must not go back");
+  if (source.LineNumber() == linesBefore && !(s.targets == 0 && endOfFileBranch)) {
+    Broken("a completed statement starts at a new line");
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -68,33 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   try {
     for (const Statement& s : statements) {
-      const long linesBefore = source.LineNumber();
       if (s.lineRead) {
-        std::string line;
-        qev::LineRead(source, line, s.length);
-        if (line.size() != s.length) Broken("a whole-line read must fill its text exactly");
-        if (source.LineNumber() != linesBefore + 1) Broken("a whole-line read takes one line");
-        continue;
-      }
-      std::vector<qev::Target> targets;
-      for (int i = 0; i < s.targets; ++i) {
-        if (s.realMask & (1u << i)) {
-          targets.emplace_back(&reals[i]);
-        } else {
-          targets.emplace_back(&integers[i]);
-        }
-      }
-      const qev::ReadOutcome outcome = qev::FreeFormatRead(source, targets, endOfFileBranch);
-      for (const float r : reals) {
-        if (!std::isfinite(r)) Broken("a real target must stay finite");
-      }
-      if (outcome == qev::ReadOutcome::EndOfFile) {
-        if (!endOfFileBranch) Broken("end of file reported without the branch");
-        break;  // the readers stop at their end branch
-      }
-      if (source.LineNumber() < linesBefore) Broken("line numbers must not go back");
-      if (source.LineNumber() == linesBefore && !(s.targets == 0 && endOfFileBranch)) {
-        Broken("a completed statement starts at a new line");
+        CheckLineRead(source, s);
+      } else if (!CheckFreeFormatRead(source, s, endOfFileBranch, integers, reals)) {
+        break;
       }
     }
   } catch (const qev::ReadingError& error) {

@@ -117,31 +117,51 @@ std::string EstimateOf(const std::string& report, const std::string& label) {
   return report.substr(value, report.find(' ', report.find_first_not_of(' ', value)) - value);
 }
 
-// Every file the session wrote (or rewrote) is made of whole lines, no
-// temporary report file is left, an error stop leaves every file of the
-// folder as it was and a normal end changes at most one; a normal end leaves
-// a report whose Beta, Lambda and Mmax are numbers.
-void CheckFiles(const std::string& console, int status,
-                const std::vector<std::string>& temporaries) {
+// No temporary report file is left, unless the console names it as where
+// the partial report is (an earlier NAME.partial that is an input or a
+// folder).
+void CheckTemporaries(const std::string& console, const std::vector<std::string>& temporaries) {
   std::error_code error;
   for (const std::string& temporary : temporaries) {
-    // Unless the console names it as where the partial report is (an earlier
-    // NAME.partial that is an input or a folder).
     if (fs::exists(temporary, error) &&
         console.find("report so far is in '" + qev::ShownName(temporary) + "'") ==
             std::string::npos) {
       Broken("a temporary report file is left", console);
     }
   }
+}
+
+// A report of a normal end gives Beta, Lambda and Mmax as numbers.
+void CheckEstimates(const std::string& console, const std::string& text) {
+  for (const char* label : {"  Beta   = ", "  Lambda = ", "  M_max  = "}) {
+    const std::string estimate = EstimateOf(text, label);
+    if (estimate.empty() || estimate.find('#') != std::string::npos) {
+      Broken("a normal end reports a Beta, Lambda or Mmax that is not a number", console);
+    }
+  }
+}
+
+std::string Contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Every file the session wrote (or rewrote) is made of whole lines, no
+// temporary report file is left, an error stop leaves every file of the
+// folder as it was and a normal end changes at most one; a normal end leaves
+// a report whose Beta, Lambda and Mmax are numbers.
+void CheckFiles(const std::string& console, int status,
+                const std::vector<std::string>& temporaries) {
+  CheckTemporaries(console, temporaries);
+  std::error_code error;
   int changed = 0;
   bool results = false;
   for (const auto& entry : fs::directory_iterator(WorkDir(), error)) {
     if (!entry.is_regular_file(error)) continue;
     const std::string name = entry.path().filename().string();
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const std::string text = bytes.str();
+    const std::string text = Contents(entry.path());
     const auto written = writtenFiles.find(name);
     if (written != writtenFiles.end() && written->second == text) continue;
     // An earlier partial report may give way to this session's.
@@ -153,12 +173,7 @@ void CheckFiles(const std::string& console, int status,
     }
     if (status != 0 || text.find("RESULTS\r\n") == std::string::npos) continue;
     results = true;
-    for (const char* label : {"  Beta   = ", "  Lambda = ", "  M_max  = "}) {
-      const std::string estimate = EstimateOf(text, label);
-      if (estimate.empty() || estimate.find('#') != std::string::npos) {
-        Broken("a normal end reports a Beta, Lambda or Mmax that is not a number", console);
-      }
-    }
+    CheckEstimates(console, text);
   }
   if (status != 0 && changed > 0) Broken("an error stop changed a file of the folder", console);
   if (status == 0 && changed > 1) Broken("a session changed more than its report", console);
