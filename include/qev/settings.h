@@ -85,7 +85,7 @@ enum class SettingTarget { Analysis, Hazard };
 // What a setting is, whatever options struct holds it: one row of a table.
 // Rows are written as designated initializers ({.key = ..., .low = ...});
 // what a row leaves out takes the defaults below.
-struct SettingSpec {
+struct SettingTerms {
   std::string_view key;     // in job files, options (--KEY, '-' for '_') and Python keywords
   std::string_view member;  // of the options struct; "" when it is the key
   SettingType type = SettingType::Number;
@@ -117,7 +117,7 @@ struct SettingSpec {
   std::string_view expected;
 };
 
-struct SettingRow : SettingSpec {
+struct SettingRow : SettingTerms {
   SettingTarget target = SettingTarget::Analysis;
   // Only checked where this holds (start_lambda with a given start); none: always.
   bool (*applies)(const AnalysisOptions&) = nullptr;
@@ -186,11 +186,11 @@ T FromValue(const SettingValue& value) {
 }  // namespace settings_detail
 
 // A row of the settings of one options struct (reading, selection,
-// declustering, split, batch): the spec, and the member reached by key. `set`
-// takes a value already checked against the spec (CheckedValue); `get` gives
+// declustering, split, batch): the terms, and the member reached by key. `set`
+// takes a value already checked against the terms (CheckedValue); `get` gives
 // none for a member that is not set.
 template <class Options>
-struct OptionsRow : SettingSpec {
+struct OptionsRow : SettingTerms {
   std::function<void(Options&, const SettingValue&)> set;
   std::function<SettingValue(const Options&)> get;
 };
@@ -217,24 +217,24 @@ class InvalidSetting : public InvalidOptions {
 
 // What a row accepts, in words ("a number above 0, at most 3"); the upper
 // limit of the given units, or the larger of the two without units.
-std::string ExpectedText(const SettingSpec& row, std::optional<Units> units = std::nullopt);
+std::string ExpectedText(const SettingTerms& row, std::optional<Units> units = std::nullopt);
 // The value as messages show it (a number with %g, a name quoted).
 std::string ShownValue(const SettingValue& value);
 
-// The value in the spec's form (a choice as its code, one number of a list as
+// The value in the terms' form (a choice as its code, one number of a list as
 // a list of one, the empty word as an empty list, a year as its text);
-// InvalidSetting naming the key and the bound when the spec refuses it.
-SettingValue CheckedValue(const SettingSpec& spec, const SettingValue& value,
+// InvalidSetting naming the key and the bound when the terms refuse it.
+SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
                           std::optional<Units> units = std::nullopt);
 
 // The row of a member of an options struct: set and get reach the member
 // (numbers, whole numbers, flags, texts, choices as enums, lists).
 template <auto Member>
-auto MemberRow(const SettingSpec& spec) {
+auto MemberRow(const SettingTerms& terms) {
   using Class = typename settings_detail::MemberOf<decltype(Member)>::Class;
   using Type = typename settings_detail::MemberOf<decltype(Member)>::Type;
   OptionsRow<Class> row;
-  static_cast<SettingSpec&>(row) = spec;
+  static_cast<SettingTerms&>(row) = terms;
   if (row.member.empty()) row.member = row.key;
   row.set = [](Class& o, const SettingValue& v) {
     o.*Member = settings_detail::FromValue<Type>(v);
@@ -260,13 +260,13 @@ void ValidateRows(const Options& options, std::span<const OptionsRow<Options>> r
 }
 
 // Rows as the Markdown table of the docs (key, value, default, meaning).
-std::string SpecsMarkdownTable(std::span<const SettingSpec* const> specs,
+std::string TermsMarkdownTable(std::span<const SettingTerms* const> all_terms,
                                std::optional<Units> units = std::nullopt);
 template <class Options>
 std::string OptionsMarkdownTable(std::span<const OptionsRow<Options>> rows) {
-  std::vector<const SettingSpec*> specs;
-  for (const OptionsRow<Options>& row : rows) specs.push_back(&row);
-  return SpecsMarkdownTable(specs);
+  std::vector<const SettingTerms*> all_terms;
+  for (const OptionsRow<Options>& row : rows) all_terms.push_back(&row);
+  return TermsMarkdownTable(all_terms);
 }
 
 // Checks `value` against the row (without units the larger units' limit:

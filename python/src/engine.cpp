@@ -316,21 +316,21 @@ const char* TypeName(SettingType type) {
   return "date";
 }
 
-py::dict SpecToDict(const SettingSpec& spec) {
+py::dict TermsToDict(const SettingTerms& terms) {
   py::dict d;
-  d["key"] = std::string(spec.key);
-  d["member"] = std::string(spec.member);
-  d["type"] = TypeName(spec.type);
-  d["expected"] = ExpectedText(spec);
-  d["default"] = std::string(spec.default_text);
-  d["description"] = std::string(spec.description);
+  d["key"] = std::string(terms.key);
+  d["member"] = std::string(terms.member);
+  d["type"] = TypeName(terms.type);
+  d["expected"] = ExpectedText(terms);
+  d["default"] = std::string(terms.default_text);
+  d["description"] = std::string(terms.description);
   return d;
 }
 
 template <class Rows>
 py::tuple RowsToTuple(const Rows& rows) {
   py::list list;
-  for (const auto& row : rows) list.append(SpecToDict(row));
+  for (const auto& row : rows) list.append(TermsToDict(row));
   return py::tuple(list);
 }
 

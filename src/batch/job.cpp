@@ -54,7 +54,7 @@ constexpr double kLeastCalibrated = 20;  // simulated catalogs of calibrated int
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 std::vector<OptionsRow<BatchJob>> MakeBatchRows() {
   OptionsRow<BatchJob> output;
-  static_cast<SettingSpec&>(output) = {
+  static_cast<SettingTerms&>(output) = {
       .key = "output",
       .type = SettingType::Text,
       .default_text = "\"<job name>-results\" beside the job file",

@@ -19,13 +19,13 @@ constexpr double kLargestSd = 10.0;          // a reader's default SD
 // The row of a date member (std::optional<CivilDate>): a text that names a
 // day, a month or a year, or a year as a whole number.
 template <auto Member>
-auto DateRow(const SettingSpec& spec) {
+auto DateRow(const SettingTerms& terms) {
   using Class = typename settings_detail::MemberOf<decltype(Member)>::Class;
   OptionsRow<Class> row;
-  static_cast<SettingSpec&>(row) = spec;
+  static_cast<SettingTerms&>(row) = terms;
   row.member = row.key;
   row.type = SettingType::Date;
-  row.set = [key = std::string(spec.key)](Class& o, const SettingValue& v) {
+  row.set = [key = std::string(terms.key)](Class& o, const SettingValue& v) {
     const std::string& text = std::get<std::string>(v);
     try {
       o.*Member = ParseDate(text, key);
@@ -41,11 +41,11 @@ auto DateRow(const SettingSpec& spec) {
 
 // The row of a member of a member (mc.bin of CompletenessOptions).
 template <auto Outer, auto Inner>
-auto NestedRow(const SettingSpec& spec) {
+auto NestedRow(const SettingTerms& terms) {
   using Class = typename settings_detail::MemberOf<decltype(Outer)>::Class;
   using Type = typename settings_detail::MemberOf<decltype(Inner)>::Type;
   OptionsRow<Class> row;
-  static_cast<SettingSpec&>(row) = spec;
+  static_cast<SettingTerms&>(row) = terms;
   row.set = [](Class& o, const SettingValue& v) {
     (o.*Outer).*Inner = settings_detail::FromValue<Type>(v);
   };
@@ -93,18 +93,18 @@ std::vector<OptionsRow<ReadOptions>> MakeReadRows() {
 
 std::vector<OptionsRow<Selection>> MakeSelectionRows() {
   const auto magnitude = [](std::string_view key, std::string_view description) {
-    return SettingSpec{.key = key,
-                       .low = kLowestMagnitude,
-                       .high = kHighestMagnitude,
-                       .default_text = "none",
-                       .description = description};
+    return SettingTerms{.key = key,
+                        .low = kLowestMagnitude,
+                        .high = kHighestMagnitude,
+                        .default_text = "none",
+                        .description = description};
   };
   const auto depth = [](std::string_view key, std::string_view description) {
-    return SettingSpec{.key = key,
-                       .low = kLowestDepth,
-                       .high = kDeepest,
-                       .default_text = "none",
-                       .description = description};
+    return SettingTerms{.key = key,
+                        .low = kLowestDepth,
+                        .high = kDeepest,
+                        .default_text = "none",
+                        .description = description};
   };
   return {
       DateRow<&Selection::from>({.key = "from",

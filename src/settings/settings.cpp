@@ -25,11 +25,11 @@ using settings_detail::ToValue;
 
 // The row's functions from the layer's member and the options' member.
 template <auto Layer, auto Options>
-SettingRow Bind(const SettingSpec& spec, bool (*applies)(const AnalysisOptions&) = nullptr) {
+SettingRow Bind(const SettingTerms& terms, bool (*applies)(const AnalysisOptions&) = nullptr) {
   using Value = typename MemberOf<decltype(Layer)>::Type::value_type;
   using Target = typename MemberOf<decltype(Options)>::Class;
   SettingRow row;
-  static_cast<SettingSpec&>(row) = spec;
+  static_cast<SettingTerms&>(row) = terms;
   if (row.member.empty()) row.member = row.key;
   row.applies = applies;
   row.store = [](AnalysisLayer& l, const SettingValue& v) { l.*Layer = FromValue<Value>(v); };
@@ -223,7 +223,7 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-std::vector<std::string_view> Names(const SettingSpec& row) {
+std::vector<std::string_view> Names(const SettingTerms& row) {
   std::vector<std::string_view> names;
   std::string_view rest = row.names;
   while (!rest.empty()) {
@@ -235,7 +235,7 @@ std::vector<std::string_view> Names(const SettingSpec& row) {
 }
 
 // A whole number's bounds as integers (1000000, not 1e+06).
-std::string BoundText(const SettingSpec& row, double bound) {
+std::string BoundText(const SettingTerms& row, double bound) {
   if (row.type == SettingType::Whole && std::fabs(bound) < 1e18) {
     char text[32];
     std::snprintf(text, sizeof text, "%.0f", bound);
@@ -244,7 +244,7 @@ std::string BoundText(const SettingSpec& row, double bound) {
   return NumberText(bound);
 }
 
-std::string RangeText(const SettingSpec& row, std::optional<Units> units) {
+std::string RangeText(const SettingTerms& row, std::optional<Units> units) {
   std::string high = BoundText(row, row.units_limit ? UnitsLimit(units) : row.high);
   if (row.units_limit && !units) high = "10 (12 for intensity)";
   if (row.low_open) return "above " + BoundText(row, row.low) + ", at most " + high;
@@ -253,7 +253,7 @@ std::string RangeText(const SettingSpec& row, std::optional<Units> units) {
 
 // Compared as the options hold them (single precision), so that a value
 // read at a bound stays within it.
-bool InRange(const SettingSpec& row, double value, std::optional<Units> units) {
+bool InRange(const SettingTerms& row, double value, std::optional<Units> units) {
   if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return false;
   if (row.type == SettingType::Whole) {
     return value >= row.low && value <= row.high && value == std::floor(value) &&
@@ -266,12 +266,12 @@ bool InRange(const SettingSpec& row, double value, std::optional<Units> units) {
          (row.accepts == nullptr || row.accepts(value));
 }
 
-[[noreturn]] void Refuse(const SettingSpec& row, const SettingValue& value,
+[[noreturn]] void Refuse(const SettingTerms& row, const SettingValue& value,
                          std::optional<Units> units) {
   throw InvalidSetting(std::string(row.key), ShownValue(value), ExpectedText(row, units));
 }
 
-SettingValue CheckedChoice(const SettingSpec& row, const SettingValue& value) {
+SettingValue CheckedChoice(const SettingTerms& row, const SettingValue& value) {
   const double* number = std::get_if<double>(&value);
   const std::string* name = std::get_if<std::string>(&value);
   const std::vector<std::string_view> names = Names(row);
@@ -285,7 +285,7 @@ SettingValue CheckedChoice(const SettingSpec& row, const SettingValue& value) {
 }
 
 // A list: one number is a list of one, the empty word an empty list.
-SettingValue CheckedList(const SettingSpec& row, const SettingValue& value,
+SettingValue CheckedList(const SettingTerms& row, const SettingValue& value,
                          std::optional<Units> units) {
   std::vector<double> values;
   if (const double* number = std::get_if<double>(&value)) {
@@ -308,7 +308,7 @@ SettingValue CheckedList(const SettingSpec& row, const SettingValue& value,
 
 // A date as a text, or a year as a whole number (then its text); the reader
 // of the dates checks that it exists.
-SettingValue CheckedDate(const SettingSpec& row, const SettingValue& value) {
+SettingValue CheckedDate(const SettingTerms& row, const SettingValue& value) {
   if (std::holds_alternative<std::string>(value)) return value;
   const double* year = std::get_if<double>(&value);
   if (year == nullptr || *year != std::floor(*year) || std::fabs(*year) > 1e6) {
@@ -344,7 +344,7 @@ const SettingRow* FindSetting(std::string_view key) {
   return nullptr;
 }
 
-std::string ExpectedText(const SettingSpec& row, std::optional<Units> units) {
+std::string ExpectedText(const SettingTerms& row, std::optional<Units> units) {
   if (!row.expected.empty()) return std::string(row.expected);
   switch (row.type) {
     case SettingType::Flag:
@@ -396,28 +396,28 @@ std::string ShownValue(const SettingValue& value) {
   return "nothing";
 }
 
-SettingValue CheckedValue(const SettingSpec& spec, const SettingValue& value,
+SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
                           std::optional<Units> units) {
   const double* number = std::get_if<double>(&value);
-  switch (spec.type) {
+  switch (terms.type) {
     case SettingType::Number:
     case SettingType::Whole:
-      if (number == nullptr || !InRange(spec, *number, units)) Refuse(spec, value, units);
+      if (number == nullptr || !InRange(terms, *number, units)) Refuse(terms, value, units);
       return value;
     case SettingType::Choice:
-      return CheckedChoice(spec, value);
+      return CheckedChoice(terms, value);
     case SettingType::Numbers:
-      return CheckedList(spec, value, units);
+      return CheckedList(terms, value, units);
     case SettingType::Flag:
-      if (!std::holds_alternative<bool>(value)) Refuse(spec, value, units);
+      if (!std::holds_alternative<bool>(value)) Refuse(terms, value, units);
       return value;
     case SettingType::Text:
-      if (!std::holds_alternative<std::string>(value)) Refuse(spec, value, units);
+      if (!std::holds_alternative<std::string>(value)) Refuse(terms, value, units);
       return value;
     case SettingType::Date:
       break;
   }
-  return CheckedDate(spec, value);
+  return CheckedDate(terms, value);
 }
 
 void SetSetting(AnalysisLayer& layer, const SettingRow& row, const SettingValue& value,
@@ -465,10 +465,10 @@ void Validate(const HazardOptions& options, Units units) {
   }
 }
 
-std::string SpecsMarkdownTable(std::span<const SettingSpec* const> specs,
+std::string TermsMarkdownTable(std::span<const SettingTerms* const> all_terms,
                                std::optional<Units> units) {
   std::string table = "| key | value | default | meaning |\n|---|---|---|---|\n";
-  for (const SettingSpec* row : specs) {
+  for (const SettingTerms* row : all_terms) {
     table += "| `" + std::string(row->key) + "` | " + Cell(ExpectedText(*row, units)) + " | " +
              Cell(row->default_text) + " | " + Cell(row->description) + " |\n";
   }
@@ -476,12 +476,12 @@ std::string SpecsMarkdownTable(std::span<const SettingSpec* const> specs,
 }
 
 std::string SettingsMarkdownTable(bool prepare_job) {
-  std::vector<const SettingSpec*> specs;
+  std::vector<const SettingTerms*> all_terms;
   for (const SettingRow& row : Rows()) {
-    if (!prepare_job || row.prepare_job) specs.push_back(&row);
+    if (!prepare_job || row.prepare_job) all_terms.push_back(&row);
   }
   // A prepare job's events are magnitudes.
-  return SpecsMarkdownTable(specs,
+  return TermsMarkdownTable(all_terms,
                             prepare_job ? std::optional<Units>(Units::Magnitude) : std::nullopt);
 }
 

@@ -117,7 +117,7 @@ std::string FormatAnalysis(const qev::AnalysisResult& a) {
 // An option made from a row of the settings tables (--KEY with '-' for '_';
 // a flag for a row of true or false), applied to the job through the row.
 struct TableOption {
-  const qev::SettingSpec* spec = nullptr;
+  const qev::SettingTerms* terms = nullptr;
   std::string value;
   bool flag = false;
   CLI::Option* option = nullptr;
@@ -179,7 +179,7 @@ void AddTable(CommandLine& c, std::span<const qev::OptionsRow<Options>> rows,
               Options& (*part)(qev::PrepareJob&)) {
   for (const qev::OptionsRow<Options>& row : rows) {
     TableOption& t = c.table_options.emplace_back();
-    t.spec = &row;
+    t.terms = &row;
     t.apply = [&row, part](qev::PrepareJob& job, const qev::SettingValue& value) {
       qev::SetOption(part(job), row, value);
     };
@@ -196,10 +196,10 @@ void AddTableOptions(CLI::App& app, CommandLine& c) {
   AddTable<qev::SplitOptions>(
       c, qev::SplitSettings(), [](qev::PrepareJob & j) -> auto& { return j.split; });
   for (TableOption& t : c.table_options) {
-    std::string name = "--" + std::string(t.spec->key);
+    std::string name = "--" + std::string(t.terms->key);
     std::replace(name.begin(), name.end(), '_', '-');
-    t.option = t.spec->type == qev::SettingType::Flag ? app.add_flag(name, t.flag)
-                                                      : app.add_option(name, t.value);
+    t.option = t.terms->type == qev::SettingType::Flag ? app.add_flag(name, t.flag)
+                                                       : app.add_option(name, t.value);
   }
 }
 
