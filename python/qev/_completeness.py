@@ -12,6 +12,7 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._keywords import _date_text, _known_end
 
 
 @dataclass(frozen=True, repr=False)
@@ -71,8 +72,6 @@ def completeness(events, *, table: str = "windows", mc_method: str = "maxc", end
     200), seed, window_years (default 5), window_min_events, merge_tolerance,
     stepp_class_width, stepp_interval_years, stepp_significance,
     stepp_min_events. Raises InvalidOptions naming a bad option."""
-    from ._events import _date_text, _known_end
-
     known = set(_qev.completeness_keys())
     settings = {"table": str(table), "mc_method": str(mc_method)}
     for key, value in options.items():

@@ -4,7 +4,6 @@ the library's memory."""
 
 from __future__ import annotations
 
-import datetime
 import os
 from dataclasses import dataclass
 from typing import Optional
@@ -12,7 +11,9 @@ from typing import Optional
 import numpy as np
 
 from . import _qev
+from ._completeness import completeness as _estimate_completeness
 from ._files import _readable
+from ._keywords import TableKeywords, _date_text, _known_end, _optional_real
 from ._qev import EventTable, Zone
 
 _FORMATS = {None: None, "csv": 0, "zmap": 1, "quakeml": 2}
@@ -84,11 +85,12 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
     a row is one more magnitude of the event (qev.homogenise picks among
     them). The table's `summary` is a ReadSummary.
     """
+    # The keys of the reading table are settings, the other keywords columns.
+    given = {"default_sd": default_sd, "skip_bad_rows": skip_bad_rows}
+    given.update((k, columns.pop(k)) for k in list(columns) if k in _READ.rows)
     for role, name in columns.items():
         if not isinstance(name, str):
             raise TypeError(f"column {role} is {type(name).__name__}, expected a column name")
-    # The library checks the range (qev.InvalidOptions naming the key and the bound).
-    default_sd = _optional_real("default_sd", default_sd)
     extra = []
     for type_, column in (magnitude_columns or {}).items():
         value, sd = (column, "") if isinstance(column, str) else tuple(column)
@@ -97,12 +99,15 @@ def read_catalog(path, format: Optional[str] = None, *, default_sd: Optional[flo
                             "or (column, sd column)")
         extra.append((str(type_), value, sd))
     table, summary = _qev.read_event_file(_readable(path), _choice("format", format, _FORMATS),
-                                          default_sd, bool(skip_bad_rows), columns, extra)
+                                          _READ.settings(given), columns, extra)
     summary["skipped"] = tuple(summary["skipped"])
     summary["notes"] = tuple(summary["notes"])
     table.summary = ReadSummary(**summary)
     table._ends_with_itself = True  # its end is found when first asked for
     return table
+
+
+_READ = TableKeywords(read_catalog, "read", own=("columns", "magnitude_columns"), rest=True)
 
 
 def _catalog_end(self) -> Optional[str]:
@@ -119,34 +124,7 @@ def _set_catalog_end(self, value: Optional[str]) -> None:
     self.__dict__["_catalog_end"] = value
 
 
-def _known_end(events):
-    """The end of the catalog a table came from, where it is known."""
-    return events.catalog_end
-
-
-def _date_text(name, value) -> Optional[str]:
-    """A date bound as the library reads it: YYYY, YYYY-MM or YYYY-MM-DD."""
-    if value is None or isinstance(value, str):
-        return value
-    if isinstance(value, (datetime.date, np.datetime64)):
-        return str(np.datetime64(value, "D"))
-    if isinstance(value, (int, np.integer)) and not isinstance(value, bool):
-        return f"{'-' if value < 0 else ''}{abs(int(value)):04d}"
-    raise TypeError(f"{name} is {type(value).__name__}, expected a date (text YYYY[-MM[-DD]], "
-                    "a datetime.date or a year)")
-
-
-def _optional_real(name, value):
-    if value is None:
-        return None
-    if isinstance(value, bool) or not isinstance(value, (int, float, np.number)):
-        raise TypeError(f"{name} is {type(value).__name__}, expected a number")
-    return float(value)
-
-
-def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
-           max_magnitude=None, magnitude_types=(), min_depth=None, max_depth=None,
-           zone=None) -> EventTable:
+def select(events: EventTable, *, magnitude_types=(), zone=None, **criteria) -> EventTable:
     """The events kept by every criterion given, in table order, as a new table
     whose `rows` are their rows in `events` and `selection` a SelectionCounts.
 
@@ -155,6 +133,7 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
     kept at and between the bounds; an event of unknown depth is left out when
     a depth bound is given. magnitude_types: the types kept (any case). zone:
     a qev.Zone or a zone file (WKT when it ends in .wkt, GeoJSON otherwise).
+    The criteria are the keys of the selection table (`from` spelled start).
     """
     if isinstance(zone, (str, os.PathLike)):
         zone = Zone.read(_readable(zone))
@@ -162,22 +141,23 @@ def select(events: EventTable, *, start=None, until=None, min_magnitude=None,
         raise TypeError(f"zone is {type(zone).__name__}, expected a qev.Zone or a file name")
     if isinstance(magnitude_types, str):
         magnitude_types = [magnitude_types]
-    rows, counts = _qev.select(
-        events, _date_text("start", start), _date_text("until", until),
-        _optional_real("min_magnitude", min_magnitude),
-        _optional_real("max_magnitude", max_magnitude), list(magnitude_types),
-        _optional_real("min_depth", min_depth), _optional_real("max_depth", max_depth), zone)
+    settings = _SELECT.settings(criteria)
+    rows, counts = _qev.select(events, settings, list(magnitude_types), zone)
     kept = events.subset(rows)
     kept.rows = rows
     kept.selection = SelectionCounts(**counts)
     # The catalog still observes the days after the last event kept, but
-    # not the days before `start`: the split's periods begin there.
-    kept.catalog_end = _qev.catalog_end(events, _known_end(events), _date_text("until", until))
-    first = _date_text("start", start)
+    # not the days before `from`: the split's periods begin there.
+    kept.catalog_end = _qev.catalog_end(events, _known_end(events), settings.get("until"))
+    first = settings.get("from")
     earlier = getattr(events, "catalog_start", None)
     kept.catalog_start = max(first, earlier, key=_date_key) if first and earlier else (
         first or earlier)
     return kept
+
+
+_SELECT = TableKeywords(select, "select", own=("magnitude_types", "zone", "zone_wkt"),
+                        spelled={"from": "start"})
 
 
 def _date_key(text: str):
@@ -274,7 +254,7 @@ def _completeness(steps):
 
 
 def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=None,
-          extreme_from=None, extreme_to=None) -> Split:
+          **settings) -> Split:
     """Splits the table into catalog parts.
 
     completeness: [[year, Mc], ...]: from 1 January of each year on, the catalog
@@ -299,15 +279,17 @@ def split(events: EventTable, completeness=(), extreme_window: int = 0, *, end=N
         # "auto": the table qev.completeness estimates with its defaults.
         if completeness.lower() != "auto":
             raise ValueError(f"completeness is {completeness!r}, expected steps or 'auto'")
-        from ._completeness import completeness as _estimate
-        completeness = _estimate(events, end=end).table
-    d = _qev.split(events, _completeness(completeness), int(extreme_window),
-                   _date_text("end", end) or _known_end(events),
-                   _date_text("extreme_from", extreme_from),
-                   _date_text("extreme_to", extreme_to), getattr(events, "catalog_start", None))
+        completeness = _estimate_completeness(events, end=end).table
+    settings.update(extreme_window=int(extreme_window),
+                    end=_date_text("end", end) or _known_end(events))
+    d = _qev.split(events, _completeness(completeness), _SPLIT.settings(settings),
+                   getattr(events, "catalog_start", None))
     return Split(_catalog_from(d["catalog"]), d["extreme_period"], d["extreme_rows"],
                  tuple(d["complete_periods"]), tuple(d["complete_rows"]), d["below_threshold"],
                  d["outside_parts"])
+
+
+_SPLIT = TableKeywords(split, "split", own=("completeness",))
 
 
 # ---------------------------------------------------------------- pandas

@@ -12,7 +12,9 @@ from dataclasses import dataclass
 from typing import Optional
 
 from . import _qev
-from ._events import EventTable, _known_end, _optional_real, _readable
+from ._files import _readable
+from ._keywords import _known_end, _optional_real
+from ._qev import EventTable
 
 
 @dataclass(frozen=True)

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -20,6 +21,8 @@
 #include <vector>
 
 #include "qev/catalog.h"
+#include "qev/event_settings.h"
+#include "qev/settings.h"
 
 namespace qev::python {
 
@@ -99,6 +102,26 @@ auto Interruptible(Work&& work) -> decltype(work(std::declval<const std::atomic<
   }
   if (interrupted) throw py::error_already_set();
   return done.get();
+}
+
+// A keyword argument as a setting's value: a flag, a number (NumPy's too), a
+// text or a sequence of numbers, which the setting's row then checks.
+SettingValue SettingFrom(py::handle value, const std::string& key);
+
+// Sets the options of the keywords the dictionary holds, by the rows of their
+// settings table (None: the option keeps its default). The rows check the
+// values: InvalidSetting (qev.InvalidOptions) names the key and the bound of
+// one they refuse; a key of no row is a TypeError.
+template <class Options>
+void SetKeywords(Options& options, std::span<const OptionsRow<Options>> rows,
+                 const py::dict& keywords) {
+  for (const auto& [name, value] : keywords) {
+    if (value.is_none()) continue;
+    const std::string key = py::str(name);
+    const OptionsRow<Options>* row = FindOption(rows, key);
+    if (row == nullptr) throw py::type_error("'" + key + "' is no key of the settings table");
+    SetOption(options, *row, SettingFrom(value, key));
+  }
 }
 
 void BindErrors(py::module_& m);

@@ -51,18 +51,6 @@ void SameLength(std::size_t expected, std::size_t got, const std::string& what) 
   }
 }
 
-// A keyword argument as a setting's value: a number, a text or a sequence of
-// numbers (anything else is handed over as nothing, which the row refuses).
-SettingValue SettingFrom(py::handle value, const std::string& key) {
-  if (py::isinstance<py::bool_>(value)) return {};
-  if (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)) {
-    return value.cast<double>();
-  }
-  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
-  const std::vector<double> list = Vector<double>(value, key);
-  return list;
-}
-
 // The options of the settings table's keys the dictionary holds (None: the
 // default), checked by the table's rows; data_kind beside them.
 AnalysisOptions OptionsFrom(const py::dict& d) {
@@ -490,6 +478,19 @@ void BindEngine(py::module_& m) {
                                                                 file.below_threshold.end())));
       },
       py::arg("text"), py::arg("source"), py::arg("layout"));
+}
+
+SettingValue SettingFrom(py::handle value, const std::string& key) {
+  // NumPy's bool_ is a number to Python; a flag given as one is a flag.
+  if (py::isinstance<py::bool_>(value) ||
+      py::isinstance(value, py::module_::import("numpy").attr("bool_"))) {
+    return py::cast<bool>(py::bool_(py::reinterpret_borrow<py::object>(value)));
+  }
+  if (py::isinstance<py::str>(value)) return value.cast<std::string>();
+  if (PyNumber_Check(value.ptr()) != 0 && PySequence_Check(value.ptr()) == 0) {
+    return py::cast<double>(py::float_(py::reinterpret_borrow<py::object>(value)));
+  }
+  return Vector<double>(value, key);
 }
 
 }  // namespace qev::python

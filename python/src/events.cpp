@@ -361,12 +361,11 @@ void BindEvents(py::module_& m) {
 
   m.def(
       "read_event_file",
-      [](const std::string& path, py::handle format, py::handle default_sd, bool skip_bad_rows,
+      [](const std::string& path, py::handle format, const py::dict& settings,
          const std::map<std::string, std::string>& columns,
          const std::vector<std::tuple<std::string, std::string, std::string>>& magnitude_columns) {
         ReadOptions options;
-        options.default_sd = OptionalFloat(default_sd);
-        options.skip_bad_rows = skip_bad_rows;
+        SetKeywords(options, ReadSettings(), settings);
         options.columns = columns;
         for (const auto& [type, column, sd] : magnitude_columns) {
           options.magnitude_columns.push_back({type, column, sd});
@@ -381,8 +380,7 @@ void BindEvents(py::module_& m) {
         py::dict summary = SummaryToDict(result.summary);
         return py::make_tuple(std::move(result.events), summary);
       },
-      py::arg("path"), py::arg("format"), py::arg("default_sd"), py::arg("skip_bad_rows"),
-      py::arg("columns"),
+      py::arg("path"), py::arg("format"), py::arg("settings"), py::arg("columns"),
       py::arg("magnitude_columns") =
           std::vector<std::tuple<std::string, std::string, std::string>>{});
 
@@ -415,17 +413,11 @@ namespace {
 void BindSelection(py::module_& m) {
   m.def(
       "select",
-      [](const EventTable& t, py::handle from, py::handle until, py::handle min_magnitude,
-         py::handle max_magnitude, const std::vector<std::string>& magnitude_types,
-         py::handle min_depth, py::handle max_depth, std::optional<Zone> zone) {
+      [](const EventTable& t, const py::dict& settings,
+         const std::vector<std::string>& magnitude_types, std::optional<Zone> zone) {
         Selection s;
-        s.from = OptionalDate(from, "from");
-        s.until = OptionalDate(until, "until");
-        s.min_magnitude = OptionalFloat(min_magnitude);
-        s.max_magnitude = OptionalFloat(max_magnitude);
+        SetKeywords(s, SelectionSettings(), settings);
         s.magnitude_types = magnitude_types;
-        s.min_depth = OptionalFloat(min_depth);
-        s.max_depth = OptionalFloat(max_depth);
         s.zone = std::move(zone);
         SelectionCounts counts;
         std::vector<std::size_t> rows;
@@ -442,9 +434,7 @@ void BindSelection(py::module_& m) {
         c["kept"] = counts.kept;
         return py::make_tuple(IndexArray(rows), c);
       },
-      py::arg("events"), py::arg("from_"), py::arg("until"), py::arg("min_magnitude"),
-      py::arg("max_magnitude"), py::arg("magnitude_types"), py::arg("min_depth"),
-      py::arg("max_depth"), py::arg("zone"));
+      py::arg("events"), py::arg("settings"), py::arg("magnitude_types"), py::arg("zone"));
 
   m.def(
       "decluster",
@@ -487,15 +477,11 @@ void BindSplitting(py::module_& m) {
   m.def(
       "split",
       [](const EventTable& t, const std::vector<std::pair<std::int32_t, float>>& completeness,
-         std::int32_t extreme_window, py::handle end, py::handle extreme_from,
-         py::handle extreme_to, py::handle start) {
+         const py::dict& settings, py::handle start) {
         SplitOptions o;
         for (const auto& [year, threshold] : completeness)
           o.completeness.push_back({year, threshold});
-        o.extreme_window_years = extreme_window;
-        o.end = OptionalDate(end, "end");
-        o.extreme_from = OptionalDate(extreme_from, "extreme_from");
-        o.extreme_to = OptionalDate(extreme_to, "extreme_to");
+        SetKeywords(o, SplitSettings(), settings);
         o.start = OptionalDate(start, "start");
         SplitResult r;
         {
@@ -522,8 +508,8 @@ void BindSplitting(py::module_& m) {
         d["outside_parts"] = r.outside_parts;
         return d;
       },
-      py::arg("events"), py::arg("completeness"), py::arg("extreme_window"), py::arg("end"),
-      py::arg("extreme_from"), py::arg("extreme_to"), py::arg("start") = py::none());
+      py::arg("events"), py::arg("completeness"), py::arg("settings"),
+      py::arg("start") = py::none());
 
   // The last day the catalog observes (ObservedEnd).
   m.def(

@@ -165,7 +165,7 @@ BAD = [
     ("a parameter out of range", lambda t: qev.decluster(t, "reasenberg", p1=1.5),
      qev.Error, "p1"),
     ("a date that does not exist", lambda t: qev.select(t, start="2023-02-30"),
-     qev.ReadingError, "2023-02-30"),
+     qev.InvalidOptions, "from is \"2023-02-30\", expected a date"),
     ("completeness out of order", lambda t: qev.split(t, completeness=[[2023, 5], [2022, 5]]),
      qev.CatalogError, ""),
     ("a fractional completeness year", lambda t: qev.split(t, completeness=[[2022.5, 5]]),

@@ -1,9 +1,19 @@
 """The settings tables as Python sees them: the keywords of qev.analyze are
 keys of the analysis table, and every table lists each key once."""
 
+import numpy as np
 import pytest
 
 import qev
+from conftest import EXAMPLES
+
+TONGA = EXAMPLES / "usgs_tonga_m5_2022_2024.csv"
+GLOBAL = EXAMPLES / "usgs_global_m5_2022_2024_extract.csv"
+
+
+@pytest.fixture(scope="module")
+def tonga():
+    return qev.read_catalog(TONGA, default_sd=0.1)
 
 TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "homogenise",
           "batch"]
@@ -31,3 +41,65 @@ def test_every_table_lists_each_key_once_with_what_it_takes(table):
 def test_an_unknown_table_names_the_tables():
     with pytest.raises(ValueError, match="expected one of 'analysis'"):
         qev.settings_table("reading")
+
+
+# Functions whose keywords are the keys of a settings table: the keys they take
+# in a form of their own, and the keys Python spells otherwise.
+TABLE_KEYWORDS = [
+    ("read_catalog", "read", {"columns", "magnitude_columns"}, {}),
+    ("select", "select", {"magnitude_types", "zone", "zone_wkt"}, {"from": "start"}),
+    ("split", "split", {"completeness"}, {}),
+]
+
+
+@pytest.mark.parametrize("function,table,own,spelled", TABLE_KEYWORDS,
+                         ids=[t[0] for t in TABLE_KEYWORDS])
+def test_every_key_of_the_table_is_a_keyword_of_the_function(function, table, own, spelled):
+    import inspect
+
+    parameters = inspect.signature(getattr(qev, function)).parameters
+    doc = getattr(qev, function).__doc__
+    for row in qev.settings_table(table):
+        if row["key"] in own:
+            continue
+        name = spelled.get(row["key"], row["key"])
+        assert name in parameters, (function, name)
+        assert f"      {name}" in doc and row["description"] in doc, (function, name)
+
+
+def test_the_table_keywords_reach_the_library(tonga):
+    """Values given by keyword are the library's settings: NumPy numbers and
+    flags are taken as numbers and flags, and a key of the split table that
+    the function never spelled (empty_windows) works."""
+    kept = qev.select(tonga, min_magnitude=np.float32(6.0), start=2023)
+    assert len(kept) and (kept.magnitude >= 6.0).all() and (kept.year >= 2023).all()
+    # Windows of one year from 2010: the years before the catalog hold no event.
+    merged = qev.split(tonga, [[2024, 5.0]], 1, extreme_from="2010", empty_windows="merge")
+    assert merged.catalog.extreme is not None
+    with pytest.raises(qev.CatalogError):
+        qev.split(tonga, [[2024, 5.0]], 1, extreme_from="2010", empty_windows="refuse")
+    table = qev.read_catalog(GLOBAL, default_sd=np.float64(0.1), skip_bad_rows=np.bool_(True))
+    assert table.summary.sd_defaulted > 0
+
+
+BAD_KEYWORDS = [
+    ("a magnitude out of range", lambda t: qev.select(t, min_magnitude=20),
+     qev.InvalidOptions, "min_magnitude is 20, expected"),
+    ("a flag given as a number", lambda t: qev.read_catalog(TONGA, skip_bad_rows=1),
+     qev.InvalidOptions, "skip_bad_rows is 1, expected"),
+    ("a negative window", lambda t: qev.split(t, [[2024, 5.0]], -1),
+     qev.InvalidOptions, "extreme_window is -1"),
+    ("a name of no choice", lambda t: qev.split(t, [[2024, 5.0]], empty_windows="drop"),
+     qev.InvalidOptions, "empty_windows is \"drop\""),
+    ("a key of no row", lambda t: qev.select(t, min_mag=5),
+     TypeError, "select() got an unexpected keyword argument 'min_mag' (its keywords: "),
+    ("the key where Python spells it otherwise", lambda t: qev.select(t, **{"from": 2023}),
+     TypeError, "unexpected keyword argument 'from'"),
+]
+
+
+@pytest.mark.parametrize("what,call,error,words", BAD_KEYWORDS, ids=[b[0] for b in BAD_KEYWORDS])
+def test_a_bad_table_keyword_names_the_key(tonga, what, call, error, words):
+    with pytest.raises(error) as caught:
+        call(tonga)
+    assert words in str(caught.value)
