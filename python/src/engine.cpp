@@ -310,6 +310,14 @@ const char* TypeName(SettingType type) {
       return "flag";
     case SettingType::Text:
       return "text";
+    case SettingType::Texts:
+      return "texts";
+    case SettingType::Path:
+      return "path";
+    case SettingType::Rows:
+      return "rows";
+    case SettingType::Labels:
+      return "labels";
     case SettingType::Date:
       break;
   }
@@ -324,6 +332,17 @@ py::dict TermsToDict(const SettingTerms& terms) {
   d["expected"] = ExpectedText(terms);
   d["default"] = std::string(terms.default_text);
   d["description"] = std::string(terms.description);
+  // Rows: the columns of each row; Numbers: the range of each place.
+  py::list columns;
+  for (const SettingColumn& c : terms.columns) {
+    py::dict column;
+    column["name"] = std::string(c.name);
+    column["low"] = c.low;
+    column["high"] = c.high;
+    column["whole"] = c.whole;
+    columns.append(column);
+  }
+  d["columns"] = columns;
   return d;
 }
 
@@ -345,9 +364,14 @@ py::tuple SettingsTable(const std::string& name) {
   if (name == "completeness") return RowsToTuple(CompletenessSettings());
   if (name == "homogenise") return RowsToTuple(HomogeniseSettings());
   if (name == "batch") return RowsToTuple(BatchSettings());
+  if (name == "layer") return RowsToTuple(LayerSettings());
+  if (name == "zone") return RowsToTuple(ZoneSettings());
+  if (name == "alternative") return RowsToTuple(AlternativeSettings());
+  if (name == "openquake") return RowsToTuple(OpenQuakeSettings());
   throw py::value_error("table is '" + name +
                         "', expected one of 'analysis', 'prepare', 'read', 'select', 'decluster', "
-                        "'split', 'completeness', 'homogenise', 'batch'");
+                        "'split', 'completeness', 'homogenise', 'batch', 'layer', 'zone', "
+                        "'alternative', 'openquake'");
 }
 
 void BindEngine(py::module_& m) {

@@ -6,7 +6,7 @@ import pytest
 import qev
 
 TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "homogenise",
-          "batch"]
+          "batch", "layer", "zone", "alternative", "openquake"]
 
 
 def test_the_analysis_keywords_are_the_keys_of_the_settings_table():
@@ -24,8 +24,13 @@ def test_every_table_lists_each_key_once_with_what_it_takes(table):
     keys = [row["key"] for row in rows]
     assert rows and len(keys) == len(set(keys))
     for row in rows:
-        assert row["type"] in {"number", "whole", "choice", "numbers", "flag", "text", "date"}
+        assert row["type"] in {"number", "whole", "choice", "numbers", "flag", "text", "date",
+                               "texts", "path", "rows", "labels"}
         assert row["expected"] and row["description"], row
+        # A table of numbers names its columns, each with its range.
+        assert (row["type"] == "rows") <= bool(row["columns"]), row
+        for column in row["columns"]:
+            assert column["name"] and column["low"] <= column["high"], row
 
 
 def test_an_unknown_table_names_the_tables():

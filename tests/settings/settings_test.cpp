@@ -177,9 +177,21 @@ TEST(Settings, SizesAreBoundByTheUnits) {
 template <class Options>
 SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaults,
                            void (*validate)(const Options&)) {
-  std::vector<SettingValue> candidates = {
-      row.low, row.high, (row.low + row.high) / 2,  std::string("1999-12-31"),
-      true,    false,    std::string("reasenberg"), std::string("elsewhere")};
+  std::vector<SettingValue> candidates = {row.low,
+                                          row.high,
+                                          (row.low + row.high) / 2,
+                                          std::string("1999-12-31"),
+                                          true,
+                                          false,
+                                          std::string("reasenberg"),
+                                          std::string("elsewhere"),
+                                          std::vector<std::string>{"magnitude=mag"},
+                                          std::string(QEV_EXAMPLES_DIR "/tonga_zone.geojson")};
+  // A table of one row, or a list, at the columns' high ends.
+  std::vector<double> highs;
+  for (const SettingColumn& column : row.columns) highs.push_back(column.high);
+  candidates.emplace_back(std::vector<std::vector<double>>{highs});
+  candidates.emplace_back(highs);
   std::string_view names = row.names;
   while (!names.empty()) {
     const std::size_t bar = std::min(names.find('|'), names.size());
@@ -199,7 +211,8 @@ SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaul
   return {};
 }
 
-// Each key reaches its own member and no other.
+// Each key reaches its own member and no other (a row without `get`, one
+// that reads a zone, cannot be compared).
 template <class Options>
 void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& defaults,
                      void (*validate)(const Options&)) {
@@ -207,9 +220,11 @@ void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& d
   for (const OptionsRow<Options>& row : rows) {
     SCOPED_TRACE(std::string(row.key));
     EXPECT_EQ(FindOption(rows, row.key), &row) << "a key written twice";
+    if (!row.get) continue;
     Options changed = defaults;
     SetOption(changed, row, ChangingValue(row, defaults, validate));
     for (const OptionsRow<Options>& other : rows) {
+      if (!other.get) continue;
       EXPECT_EQ(other.get(changed) != other.get(defaults), &other == &row) << other.key;
     }
   }
@@ -227,6 +242,10 @@ TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<CompletenessOptions>(CompletenessSettings(), CompletenessOptions{},
                                        ValidateCompleteness);
   CheckOwnMembers<HomogeniseOptions>(HomogeniseSettings(), HomogeniseOptions{}, nullptr);
+  CheckOwnMembers<SettingsLayer>(LayerSettings(), SettingsLayer{}, nullptr);
+  CheckOwnMembers<BatchZone>(ZoneSettings(), BatchZone{}, nullptr);
+  CheckOwnMembers<Alternative>(AlternativeSettings(), Alternative{}, nullptr);
+  CheckOwnMembers<SourceSettings>(OpenQuakeSettings(), SourceSettings{}, nullptr);
 }
 
 // The declustering rows are the method table's parameters, in its order.
@@ -261,14 +280,28 @@ std::vector<RefusedOption> RefusedOptions() {
   return cases;
 }
 
+// A batch job with KEY = VALUE on its line 2, and the key as the reader
+// names it, by the table of the case (batch: the top level; layer: a layer,
+// [defaults]; zone; alternative; openquake: the sources).
+std::pair<std::string, std::string> BatchCase(const RefusedOption& c) {
+  const std::string zone = "[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n";
+  const std::string line = c.key + " = " + c.toml + "\n";
+  if (c.table == "batch") return {"\n" + line + zone, c.key};
+  if (c.table == "layer") return {"[defaults]\n" + line + zone, "defaults." + c.key};
+  if (c.table == "openquake") return {"[openquake]\n" + line + zone, "openquake." + c.key};
+  if (c.table == "zone") return {"[[zone]]\n" + line, "zone." + c.key};
+  if (c.table == "alternative") {
+    return {"\nbranch_set = [{ name = \"b\", alternative = [{ " + c.key + " = " + c.toml +
+                " }] }]\n" + zone,
+            "branch_set.alternative." + c.key};
+  }
+  return {};
+}
+
 // The message of the job reader for KEY = VALUE in its table.
 std::string JobMessage(const RefusedOption& c) {
-  if (c.table == "batch") {
-    return Message([&] {
-      ParseBatchJob(
-          "\n" + c.key + " = " + c.toml + "\n[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n",
-          "job.toml", ".");
-    });
+  if (const auto [job, key] = BatchCase(c); !job.empty()) {
+    return Message([&, job = job] { ParseBatchJob(job, "job.toml", "."); });
   }
   const std::string table = c.table == "prepare" ? "" : "[" + c.table + "]";
   return Message([&] { ParsePrepareToml(table + "\n" + c.key + " = " + c.toml, "job.toml", "."); });
@@ -311,11 +344,13 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
   for (const RefusedOption& c : cases) {
     SCOPED_TRACE(c.table + "." + c.key + " = " + c.toml);
     const std::string message = JobMessage(c);
-    const std::string key =
-        c.table == "batch" || c.table == "prepare" ? c.key : c.table + "." + c.key;
+    std::string key = c.table == "prepare" ? c.key : c.table + "." + c.key;
+    if (!BatchCase(c).first.empty()) key = BatchCase(c).second;
     EXPECT_EQ(message.rfind("job.toml, line 2: read ", 0), 0u) << message;
     EXPECT_NE(message.find("expected for '" + key + "' "), std::string::npos) << message;
     EXPECT_NE(message.find(c.bound), std::string::npos) << message;
+    // The prepare job's own keys in the tables ("select.zone") have no Validate.
+    if (FindOption(PrepareJobSettings(), c.table + "." + c.key) != nullptr) continue;
     if (c.table == "read") CheckValidateRefuses<ReadOptions>(ReadSettings(), c, Validate);
     if (c.table == "select") CheckValidateRefuses<Selection>(SelectionSettings(), c, Validate);
     if (c.table == "decluster") {
@@ -346,9 +381,15 @@ TEST(Settings, DocsKeyTablesAreTheTables) {
       {"CompletenessSettings", OptionsMarkdownTable(CompletenessSettings())},
       {"HomogeniseSettings", OptionsMarkdownTable(HomogeniseSettings())},
       {"SettingsMarkdownTable prepare_job", SettingsMarkdownTable(true)},
-      {"BatchSettings", OptionsMarkdownTable(BatchSettings())}};
+      {"BatchSettings", OptionsMarkdownTable(BatchSettings())},
+      {"LayerSettings", OptionsMarkdownTable(LayerSettings())},
+      {"ZoneSettings", OptionsMarkdownTable(ZoneSettings())},
+      {"AlternativeSettings", OptionsMarkdownTable(AlternativeSettings())},
+      {"OpenQuakeSettings", OptionsMarkdownTable(OpenQuakeSettings())}};
   const std::map<std::string, std::vector<std::string>> docs = {
-      {"batch.md", {"BatchSettings", "SettingsMarkdownTable"}},
+      {"batch.md",
+       {"BatchSettings", "SettingsMarkdownTable", "LayerSettings", "ZoneSettings",
+        "AlternativeSettings", "OpenQuakeSettings"}},
       {"catalogs.md",
        {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
         "SplitSettings", "SettingsMarkdownTable prepare_job", "HomogeniseSettings",
