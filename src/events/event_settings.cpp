@@ -501,6 +501,7 @@ std::vector<CompletenessStep> CompletenessSteps(const SettingValue& rows) {
 
 SettingValue CompletenessRows(const std::vector<CompletenessStep>& steps) {
   std::vector<std::vector<double>> rows;
+  rows.reserve(steps.size());
   for (const CompletenessStep& s : steps) rows.push_back({double(s.year), double(s.threshold)});
   return rows.empty() ? SettingValue{} : SettingValue(rows);
 }

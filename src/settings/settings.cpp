@@ -350,7 +350,7 @@ SettingValue CheckedTexts(const SettingTerms& row, const SettingValue& value) {
 
 // Texts "NAME=TEXT", each with a name (the text may be empty).
 SettingValue CheckedLabels(const SettingTerms& row, const SettingValue& value) {
-  const SettingValue texts = CheckedTexts(row, value);
+  SettingValue texts = CheckedTexts(row, value);
   for (const std::string& label : std::get<std::vector<std::string>>(texts)) {
     const std::size_t equals = label.find('=');
     if (equals == std::string::npos || equals == 0) Refuse(row, value, std::nullopt);
@@ -452,6 +452,17 @@ std::string Cell(std::string_view text) {
   return cell;
 }
 
+// A list as messages show it: its first five items, each as ShownValue
+// shows it.
+template <class Item>
+std::string ListText(const std::vector<Item>& list) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < list.size() && i < 5; ++i) {
+    text += (i == 0 ? "" : ", ") + ShownValue(SettingValue(list[i]));
+  }
+  return text + (list.size() > 5 ? ", ...]" : "]");
+}
+
 }  // namespace
 
 InvalidSetting::InvalidSetting(std::string key, const std::string& value, std::string expected)
@@ -521,27 +532,11 @@ std::string ShownValue(const SettingValue& value) {
     }
     return text + "\"";
   }
-  if (const auto* list = std::get_if<std::vector<double>>(&value)) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < list->size() && i < 5; ++i) {
-      text += (i == 0 ? "" : ", ") + NumberText((*list)[i]);
-    }
-    return text + (list->size() > 5 ? ", ...]" : "]");
-  }
+  if (const auto* list = std::get_if<std::vector<double>>(&value)) return ListText(*list);
   if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
-  if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < texts->size() && i < 5; ++i) {
-      text += (i == 0 ? "" : ", ") + ShownValue((*texts)[i]);
-    }
-    return text + (texts->size() > 5 ? ", ...]" : "]");
-  }
+  if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) return ListText(*texts);
   if (const auto* rows = std::get_if<std::vector<std::vector<double>>>(&value)) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < rows->size() && i < 5; ++i) {
-      text += (i == 0 ? "" : ", ") + ShownValue((*rows)[i]);
-    }
-    return text + (rows->size() > 5 ? ", ...]" : "]");
+    return ListText(*rows);
   }
   return "nothing";
 }
