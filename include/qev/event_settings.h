@@ -18,7 +18,8 @@ namespace qev {
 
 // The prepare job's own keys: at the top of its file catalog, format and
 // strict; in the tables of the options (keys "TABLE.KEY") select.zone,
-// select.zone_wkt, split.completeness and completeness.figures.
+// select.zone_wkt, split.completeness, completeness.figures and the keys of
+// [classic].
 std::span<const OptionsRow<PrepareJob>> PrepareJobSettings();
 
 // The terms of a completeness table (key "completeness"): [[year, Mc], ...]

@@ -141,6 +141,63 @@ std::vector<OptionsRow<PrepareJob>> MakePrepareTableRows() {
   };
 }
 
+// The [classic] table: where the classic files go and the rest of their
+// answers (the classic writer checks the names and spans it can write).
+std::vector<OptionsRow<PrepareJob>> MakeClassicRows() {
+  constexpr double kLargestSpan = 3.4e38;  // years, as a float holds them
+  return {
+      JobRow(
+          {.key = "classic.directory",
+           .member = "classic_directory",
+           .type = SettingType::Path,
+           .default_text = "none: no classic files",
+           .description = "the folder of the classic catalog files and answers (--classic)",
+           .expected = "a folder name"},
+          [](PrepareJob& job, const SettingValue& v) {
+            job.classic_directory = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) {
+            return job.classic_directory ? SettingValue(job.classic_directory->string())
+                                         : SettingValue{};
+          }),
+      MemberRow<&PrepareJob::classic_prefix>({.key = "classic.prefix",
+                                              .member = "classic_prefix",
+                                              .type = SettingType::Text,
+                                              .default_text = "qev",
+                                              .description = "the start of the files' names "
+                                                             "(--prefix)"}),
+      JobRow(
+          {.key = "classic.report",
+           .member = "session.report_name",
+           .type = SettingType::Text,
+           .default_text = "session.out",
+           .description = "the report file the answers name (--report)"},
+          [](PrepareJob& job, const SettingValue& v) {
+            job.session.report_name = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) { return SettingValue(job.session.report_name); }),
+      JobRow(
+          {.key = "classic.spans",
+           .member = "session.spans",
+           .type = SettingType::Numbers,
+           .low = -kLargestSpan,
+           .high = kLargestSpan,
+           .least = 3,
+           .most = 3,
+           .default_text = "[50, 100, 1000]",
+           .description = "the three spans of the classic hazard table, in years",
+           .expected = "three spans in years"},
+          [](PrepareJob& job, const SettingValue& v) {
+            const auto& spans = std::get<std::vector<double>>(v);
+            for (std::size_t i = 0; i < 3; ++i) job.session.spans[i] = static_cast<float>(spans[i]);
+          },
+          [](const PrepareJob& job) {
+            const float* spans = job.session.spans;
+            return SettingValue(std::vector<double>(spans, spans + 3));
+          }),
+  };
+}
+
 std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
   std::vector<OptionsRow<PrepareJob>> rows = {
       MemberRow<&PrepareJob::catalog>({.key = "catalog",
@@ -162,6 +219,7 @@ std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
            .description = "warnings of the input checks stop the job before any file is written"}),
   };
   for (OptionsRow<PrepareJob>& row : MakePrepareTableRows()) rows.push_back(std::move(row));
+  for (OptionsRow<PrepareJob>& row : MakeClassicRows()) rows.push_back(std::move(row));
   return rows;
 }
 

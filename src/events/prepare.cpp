@@ -44,17 +44,9 @@ class TomlJob {
                        "for '" + key + "' " + expected);
   }
 
-  double Number(const toml::node& node, const std::string& key) const {
-    if (auto value = node.value<double>(); value && std::isfinite(*value)) return *value;
-    Fail(node, key, "a finite number");
-  }
   std::string Text(const toml::node& node, const std::string& key) const {
     if (auto value = node.value<std::string>()) return *value;
     Fail(node, key, "a text in quotes");
-  }
-  std::string Path(const toml::node& node, const std::string& key) const {
-    const std::filesystem::path path = Text(node, key);
-    return (path.is_absolute() ? path : base_ / path).string();
   }
   const toml::table& Table(const toml::node& node, const std::string& key) const {
     if (const toml::table* t = node.as_table()) return *t;
@@ -224,20 +216,9 @@ class TomlJob {
   }
 
   void Classic(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Keys(t, p + ".",
-         {{"directory",
-           [&](const toml::node& n, const std::string& k) { job.classic_directory = Path(n, k); }},
-          {"prefix",
-           [&](const toml::node& n, const std::string& k) { job.classic_prefix = Text(n, k); }},
-          {"report", [&](const toml::node& n,
-                         const std::string& k) { job.session.report_name = Text(n, k); }},
-          {"spans", [&](const toml::node& n, const std::string& k) {
-             const toml::array* spans = n.as_array();
-             if (spans == nullptr || spans->size() != 3) Fail(n, k, "three spans in years");
-             for (std::size_t i = 0; i < 3; ++i) {
-               job.session.spans[i] = static_cast<float>(Number(*spans->get(i), k));
-             }
-           }}});
+    Handlers handlers;
+    AddRows(handlers, PrepareJobSettings(), job, "classic");
+    Keys(t, p + ".", handlers);
   }
 
   const std::string& source_;

@@ -192,6 +192,7 @@ SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaul
   for (const SettingColumn& column : row.columns) highs.push_back(column.high);
   candidates.emplace_back(std::vector<std::vector<double>>{highs});
   candidates.emplace_back(highs);
+  candidates.emplace_back(std::vector<double>(std::max<std::size_t>(row.least, 1), row.high));
   std::string_view names = row.names;
   while (!names.empty()) {
     const std::size_t bar = std::min(names.find('|'), names.size());
@@ -365,6 +366,50 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
       CheckValidateRefuses<CompletenessOptions>(CompletenessSettings(), c, ValidateCompleteness);
     }
   }
+}
+
+// The files, lists and tables as the jobs hold them: file names from the job
+// file's folder (unless absolute), one text as a list of one, a table of
+// texts by name, rows as a text, the empty table's word, the columns a table
+// row leaves out.
+TEST(Settings, FilesListsAndTablesReachTheJob) {
+  const PrepareJob job = ParsePrepareToml(
+      "catalog = \"c.csv\"\n[read]\ncolumns = { magnitude = \"mag\", depth = \"\" }\n"
+      "[select]\nmagnitude_types = \"Mw\"\n[split]\ncompleteness = \"1964:5.5, 1990:5\"\n"
+      "[completeness]\nfigures = \"/abs/figures\"\n[classic]\ndirectory = \"out\"\n",
+      "job.toml", "/base");
+  EXPECT_EQ(job.catalog, "/base/c.csv");
+  EXPECT_EQ(job.completeness_figures, "/abs/figures");
+  EXPECT_EQ(job.classic_directory, std::filesystem::path("/base/out"));
+  EXPECT_EQ(job.read.columns,
+            (std::map<std::string, std::string>{{"depth", ""}, {"magnitude", "mag"}}));
+  EXPECT_EQ(job.selection.magnitude_types, std::vector<std::string>{"Mw"});
+  ASSERT_EQ(job.split.completeness.size(), 2u);
+  EXPECT_EQ(job.split.completeness[1].year, 1990);
+  EXPECT_EQ(job.split.completeness[0].threshold, 5.5f);
+  EXPECT_FALSE(job.completeness_auto);
+  const PrepareJob automatic = ParsePrepareToml("[split]\ncompleteness = \"AUTO\"", "j", ".");
+  EXPECT_TRUE(automatic.completeness_auto);
+  EXPECT_TRUE(automatic.split.completeness.empty());
+
+  const BatchJob batch = ParseBatchJob(
+      "[openquake]\nnodal_planes = [{ strike = 10, probability = 1 }]\nhypo_depths = "
+      "\"catalog\"\nlocation = [170, -20]\n[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n"
+      "completeness = \"auto\"\n[zone.openquake]\nhypo_depths = [[5, 0.25], [10, 0.75]]\n",
+      "job.toml", "/base");
+  ASSERT_TRUE(batch.openquake.nodal_planes.has_value());
+  const NodalPlane& plane = batch.openquake.nodal_planes->front();
+  EXPECT_EQ(std::vector<double>({plane.strike, plane.dip, plane.rake, plane.probability}),
+            std::vector<double>({10, 90, 0, 1}));
+  EXPECT_FALSE(batch.openquake.hypo_depths.has_value());
+  EXPECT_EQ(batch.openquake.hypo_depth_bin, kDefaultHypoDepthBin);
+  EXPECT_EQ(batch.openquake.location, (std::array<double, 2>{170, -20}));
+  const BatchZone& zone = batch.zones.front();
+  EXPECT_EQ(zone.prepare, "p.toml");  // the planner takes it from the job's folder
+  EXPECT_TRUE(zone.settings.completeness && zone.settings.completeness->empty());
+  ASSERT_TRUE(zone.openquake.hypo_depths.has_value());
+  EXPECT_EQ(zone.openquake.hypo_depths->back().probability, 0.75);
+  EXPECT_FALSE(zone.openquake.hypo_depth_bin.has_value());
 }
 
 // The key tables of the docs are the tables': the text between the markers
