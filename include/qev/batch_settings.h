@@ -20,8 +20,12 @@ std::span<const OptionsRow<BatchJob>> BatchSettings();
 std::span<const OptionsRow<SettingsLayer>> LayerSettings();
 
 // A [[zone]]'s own keys: name and prepare (its classic files, extreme and
-// complete, are the reader's own: a file name or a table {file, layout}).
+// complete, are each a file name or a table of ClassicFileSettings()).
 std::span<const OptionsRow<BatchZone>> ZoneSettings();
+
+// A zone's classic file written as a table: file and layout (written as a
+// name, the file alone).
+std::span<const OptionsRow<ClassicZoneFile>> ClassicFileSettings();
 
 // An alternative's own keys: name and weight.
 std::span<const OptionsRow<Alternative>> AlternativeSettings();

@@ -366,12 +366,13 @@ py::tuple SettingsTable(const std::string& name) {
   if (name == "batch") return RowsToTuple(BatchSettings());
   if (name == "layer") return RowsToTuple(LayerSettings());
   if (name == "zone") return RowsToTuple(ZoneSettings());
+  if (name == "classic_file") return RowsToTuple(ClassicFileSettings());
   if (name == "alternative") return RowsToTuple(AlternativeSettings());
   if (name == "openquake") return RowsToTuple(OpenQuakeSettings());
   throw py::value_error("table is '" + name +
                         "', expected one of 'analysis', 'prepare', 'read', 'select', 'decluster', "
                         "'split', 'completeness', 'homogenise', 'batch', 'layer', 'zone', "
-                        "'alternative', 'openquake'");
+                        "'classic_file', 'alternative', 'openquake'");
 }
 
 void BindEngine(py::module_& m) {

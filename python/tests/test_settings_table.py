@@ -6,7 +6,7 @@ import pytest
 import qev
 
 TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "homogenise",
-          "batch", "layer", "zone", "alternative", "openquake"]
+          "batch", "layer", "zone", "classic_file", "alternative", "openquake"]
 
 
 def test_the_analysis_keywords_are_the_keys_of_the_settings_table():

@@ -194,6 +194,25 @@ std::vector<OptionsRow<BatchZone>> MakeZoneRows() {
   };
 }
 
+std::vector<OptionsRow<ClassicZoneFile>> MakeClassicFileRows() {
+  return {
+      CheckedTextRow<&ClassicZoneFile::path>(
+          {.key = "file",
+           .member = "path",
+           .type = SettingType::Path,
+           .default_text = "required",
+           .description = "the classic catalog file (from the job's folder)"},
+          AnyFile),
+      MemberRow<&ClassicZoneFile::layout>(
+          {.key = "layout",
+           .type = SettingType::Whole,
+           .low = 1,
+           .high = 3,
+           .default_text = "1",
+           .description = "the layout of its lines, as the classic program numbers them"}),
+  };
+}
+
 std::vector<OptionsRow<Alternative>> MakeAlternativeRows() {
   return {
       CheckedTextRow<&Alternative::name>({.key = "name",
@@ -465,25 +484,18 @@ class JobReader {
     AddRows(h, LayerSettings(), layer);
   }
 
-  ClassicZoneFile File(const toml::node& node, const std::string& key, int layouts) const {
+  // A classic file: its name, or a table {file, layout}.
+  ClassicZoneFile File(const toml::node& node, const std::string& key) const {
     ClassicZoneFile file;
     if (node.is_string()) {
-      file.path = Text(node, key);
-    } else {
-      const toml::table& t = Table(node, key);
-      bool has_file = false;
-      Keys(t, key + ".",
-           {{"file",
-             [&](const toml::node& n, const std::string& k) {
-               file.path = Text(n, k);
-               has_file = true;
-             }},
-            {"layout", [&](const toml::node& n, const std::string& k) {
-               file.layout = static_cast<int>(Whole(n, k, 1, layouts));
-             }}});
-      if (!has_file) Fail(node, key, "a file name or a table with 'file' and 'layout'");
+      ReadOption(node, ClassicFileSettings().front(), key, source_, file);
+      return file;
     }
-    if (file.path.empty()) Fail(node, key, "a file name");
+    const toml::table& t = Table(node, key);
+    Handlers h;
+    AddRows(h, ClassicFileSettings(), file);
+    Keys(t, key + ".", h);
+    if (!t.contains("file")) Fail(node, key, "a file name or a table with 'file' and 'layout'");
     return file;
   }
 
@@ -491,12 +503,11 @@ class JobReader {
     BatchZone zone;
     zone.line = Line(t);
     Handlers h = {
-        {"extreme",
-         [&](const toml::node& n, const std::string& k) { zone.extreme = File(n, k, 3); }},
+        {"extreme", [&](const toml::node& n, const std::string& k) { zone.extreme = File(n, k); }},
         {"complete",
          [&](const toml::node& n, const std::string& k) {
            const toml::array& files = Array(n, k, "file names");
-           for (const toml::node& f : files) zone.complete.push_back(File(f, k, 3));
+           for (const toml::node& f : files) zone.complete.push_back(File(f, k));
          }},
         {"openquake",
          [&](const toml::node& n, const std::string& k) {
@@ -697,6 +708,11 @@ std::span<const OptionsRow<SettingsLayer>> LayerSettings() {
 
 std::span<const OptionsRow<BatchZone>> ZoneSettings() {
   static const std::vector<OptionsRow<BatchZone>> rows = MakeZoneRows();
+  return rows;
+}
+
+std::span<const OptionsRow<ClassicZoneFile>> ClassicFileSettings() {
+  static const std::vector<OptionsRow<ClassicZoneFile>> rows = MakeClassicFileRows();
   return rows;
 }
 

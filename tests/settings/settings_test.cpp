@@ -245,6 +245,7 @@ TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<HomogeniseOptions>(HomogeniseSettings(), HomogeniseOptions{}, nullptr);
   CheckOwnMembers<SettingsLayer>(LayerSettings(), SettingsLayer{}, nullptr);
   CheckOwnMembers<BatchZone>(ZoneSettings(), BatchZone{}, nullptr);
+  CheckOwnMembers<ClassicZoneFile>(ClassicFileSettings(), ClassicZoneFile{}, nullptr);
   CheckOwnMembers<Alternative>(AlternativeSettings(), Alternative{}, nullptr);
   CheckOwnMembers<SourceSettings>(OpenQuakeSettings(), SourceSettings{}, nullptr);
 }
@@ -429,12 +430,13 @@ TEST(Settings, DocsKeyTablesAreTheTables) {
       {"BatchSettings", OptionsMarkdownTable(BatchSettings())},
       {"LayerSettings", OptionsMarkdownTable(LayerSettings())},
       {"ZoneSettings", OptionsMarkdownTable(ZoneSettings())},
+      {"ClassicFileSettings", OptionsMarkdownTable(ClassicFileSettings())},
       {"AlternativeSettings", OptionsMarkdownTable(AlternativeSettings())},
       {"OpenQuakeSettings", OptionsMarkdownTable(OpenQuakeSettings())}};
   const std::map<std::string, std::vector<std::string>> docs = {
       {"batch.md",
        {"BatchSettings", "SettingsMarkdownTable", "LayerSettings", "ZoneSettings",
-        "AlternativeSettings", "OpenQuakeSettings"}},
+        "ClassicFileSettings", "AlternativeSettings", "OpenQuakeSettings"}},
       {"catalogs.md",
        {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
         "SplitSettings", "SettingsMarkdownTable prepare_job", "HomogeniseSettings",
