@@ -100,6 +100,14 @@ std::vector<OptionsRow<BatchJob>> MakeBatchRows() {
            .default_text = "inverted",
            .description = "how the calibrated intervals are built (docs/method.md, section 12)",
            .expected = "\"inverted\", \"studentized\" or \"basic\""}),
+      MemberRow<&BatchJob::bootstrap_branches>(
+          {.key = "openquake.bootstrap_branches",
+           .member = "bootstrap_branches",
+           .type = SettingType::Whole,
+           .high = 99,
+           .default_text = "0",
+           .description = "in [openquake]: 0 writes one source model per branch, N that many "
+                          "drawn from its bootstrap (at most replicates)"}),
       MemberRow<&BatchJob::strict>(
           {.key = "strict",
            .type = SettingType::Flag,
@@ -409,14 +417,6 @@ class JobReader {
   }
   static long Line(const toml::node& node) { return static_cast<long>(node.source().begin.line); }
 
-  std::int64_t Whole(const toml::node& node, const std::string& key, std::int64_t low,
-                     std::int64_t high) const {
-    const auto value = node.value_exact<std::int64_t>();
-    if (!value || *value < low || *value > high) {
-      Fail(node, key, "a whole number from " + std::to_string(low) + " to " + std::to_string(high));
-    }
-    return *value;
-  }
   std::string Text(const toml::node& node, const std::string& key) const {
     if (auto value = node.value_exact<std::string>()) return *value;
     Fail(node, key, "a text in quotes");
@@ -605,6 +605,7 @@ class JobReader {
     long bootstrap_line = 0;
     Handlers h;
     for (const OptionsRow<BatchJob>& row : BatchSettings()) {
+      if (row.key.find('.') != std::string_view::npos) continue;  // a key of a table
       h.emplace_back(std::string(row.key),
                      [&, row = &row](const toml::node& n, const std::string& k) {
                        if (row->key == "seed") return Seed(n, k, *row, job);
@@ -649,10 +650,15 @@ class JobReader {
     long line = 0;
     Handlers source;
     AddRows(source, OpenQuakeSettings(), job.openquake);
-    source.emplace_back("bootstrap_branches", [&](const toml::node& v, const std::string& w) {
-      job.bootstrap_branches = static_cast<std::int32_t>(Whole(v, w, 0, 99));
-      line = Line(v);
-    });
+    for (const OptionsRow<BatchJob>& row : BatchSettings()) {
+      const std::string_view name = row.key;
+      if (name.substr(0, key.size() + 1) != key + ".") continue;
+      source.emplace_back(std::string(name.substr(key.size() + 1)),
+                          [&, row = &row](const toml::node& v, const std::string& w) {
+                            ReadOption(v, *row, w, source_, job);
+                            line = Line(v);
+                          });
+    }
     Keys(t, key + ".", source);
     return line;
   }
