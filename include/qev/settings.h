@@ -122,8 +122,9 @@ struct SettingTerms {
   // empty list ("" when an empty list is no value).
   std::string_view names;
   std::array<int, 4> codes{};
-  // Numbers, Texts: how many values a list may hold, and whether they must
-  // increase; Rows: how many rows, and whether the first column increases.
+  // Numbers, Texts, Labels: how many values a list may hold (Numbers: and
+  // whether they must increase); Rows: how many rows, and whether the first
+  // column increases.
   std::size_t least = 0;
   std::size_t most = 1;
   bool increasing = false;
