@@ -4,10 +4,9 @@
 // job's TOML tables, qev-prepare's options, Python's keywords, the key
 // tables of docs/catalogs.md and Validate all take them from here.
 //
-// Keys whose values are tables of names, file paths or completeness tables
-// (columns, magnitude_columns, magnitude_types, zone, zone_wkt, catalog,
-// completeness) are read by the front ends themselves and listed in the
-// docs beside these tables.
+// The arrays of tables of a job ([read] magnitude_columns, [homogenise]
+// relation) are its structure: the reader reads them, their texts and numbers
+// checked as here.
 #pragma once
 
 #include <span>
@@ -17,11 +16,24 @@
 
 namespace qev {
 
-// The prepare job's keys at the top of its file: format and strict.
+// The prepare job's own keys: at the top of its file catalog, format and
+// strict; in the tables of the options (keys "TABLE.KEY") select.zone,
+// select.zone_wkt, split.completeness, completeness.figures and the keys of
+// [classic].
 std::span<const OptionsRow<PrepareJob>> PrepareJobSettings();
-// [read]: default_sd and skip_bad_rows.
+
+// The terms of a completeness table (key "completeness"): [[year, Mc], ...]
+// with the years increasing (or the text "1964:5.5,1990:5"), or "auto", an
+// empty table: estimated from the events. The prepare job's [split] and the
+// batch job's layers take them.
+SettingTerms CompletenessTableTerms();
+// The steps of rows CheckedValue gave for those terms, and back (none for no
+// steps).
+std::vector<CompletenessStep> CompletenessSteps(const SettingValue& rows);
+SettingValue CompletenessRows(const std::vector<CompletenessStep>& steps);
+// [read]: columns, default_sd and skip_bad_rows.
 std::span<const OptionsRow<ReadOptions>> ReadSettings();
-// [select]: from, until, min_magnitude, max_magnitude, min_depth, max_depth.
+// [select]: magnitude_types, from, until, min_magnitude, max_magnitude, min_depth, max_depth.
 std::span<const OptionsRow<Selection>> SelectionSettings();
 // [decluster]: method and the parameters of DeclusterParameters(), in its order.
 std::span<const OptionsRow<DeclusterOptions>> DeclusterSettings();
@@ -30,7 +42,7 @@ std::span<const OptionsRow<SplitOptions>> SplitSettings();
 // [completeness]: the methods and numbers of the estimated table (figures,
 // the folder of the SVG figures, is the reader's own).
 std::span<const OptionsRow<CompletenessOptions>> CompletenessSettings();
-// [homogenise]: target and default_sd (target_types, priority and the
+// [homogenise]: target, default_sd, target_types and priority (the
 // relations are the reader's own).
 std::span<const OptionsRow<HomogeniseOptions>> HomogeniseSettings();
 

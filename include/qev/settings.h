@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -67,8 +68,10 @@ struct AnalysisLayer {
 };
 
 // A value as a front end hands it over: a number (integers too), a name or a
-// text, a list of numbers, or a flag; none for a value that is not set.
-using SettingValue = std::variant<std::monostate, double, std::string, std::vector<double>, bool>;
+// text, a list of numbers, a flag, a list of texts, or the rows of a table
+// of numbers; none for a value that is not set.
+using SettingValue = std::variant<std::monostate, double, std::string, std::vector<double>, bool,
+                                  std::vector<std::string>, std::vector<std::vector<double>>>;
 
 enum class SettingType {
   Number,   // a real number
@@ -78,6 +81,23 @@ enum class SettingType {
   Flag,     // true or false
   Text,     // a text
   Date,     // a date "YYYY-MM-DD" (or YYYY-MM, YYYY) or a year as a whole number
+  Texts,    // a list of texts (one text is a list of one)
+  Path,     // a file or folder name; a job file's reader takes it from the job's folder
+  Rows,     // a table of numbers: rows of the row's columns, e.g. [[year, Mc], ...]
+  Labels,   // a table of texts by name, { NAME = "TEXT" }, handed over as "NAME=TEXT" texts
+};
+
+// A column of a table of numbers (Rows), or a place of a list of numbers
+// (Numbers with columns): its name, its range, and the value a row written as
+// a table ({NAME = value, ...}) takes when it leaves the column out (NaN:
+// required).
+struct SettingColumn {
+  std::string_view name;
+  double low = 0.0;
+  double high = 0.0;
+  bool low_open = false;
+  bool whole = false;
+  double omitted = std::numeric_limits<double>::quiet_NaN();
 };
 
 enum class SettingTarget { Analysis, Hazard };
@@ -102,10 +122,17 @@ struct SettingTerms {
   // empty list ("" when an empty list is no value).
   std::string_view names;
   std::array<int, 4> codes{};
-  // Numbers: how many values a list may hold, and whether they must increase.
+  // Numbers, Texts, Labels: how many values a list may hold (Numbers: and
+  // whether they must increase); Rows: how many rows, and whether the first
+  // column increases.
   std::size_t least = 0;
   std::size_t most = 1;
   bool increasing = false;
+  // Rows: the columns of each row (Numbers: the range of each place, in
+  // place of low and high); the word of an empty table is in `names`.
+  std::span<const SettingColumn> columns;
+  // Rows: the last column holds probabilities that sum to 1.
+  bool sums_to_one = false;
   std::string_view default_text;
   std::string_view description;
   // Also a key of a prepare job's [analysis] (what its classic answers and
@@ -151,7 +178,8 @@ template <class T>
 SettingValue ToValue(const T& value) {
   if constexpr (IsOptional<T>::value) {
     return value ? ToValue(*value) : SettingValue{};
-  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
+  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string> ||
+                       std::is_same_v<T, std::vector<std::string>>) {
     return SettingValue(value);
   } else if constexpr (std::is_enum_v<T>) {
     return static_cast<double>(static_cast<int>(value));
@@ -168,7 +196,8 @@ template <class T>
 T FromValue(const SettingValue& value) {
   if constexpr (IsOptional<T>::value) {
     return T(FromValue<typename T::value_type>(value));
-  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
+  } else if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string> ||
+                       std::is_same_v<T, std::vector<std::string>>) {
     return std::get<T>(value);
   } else if constexpr (std::is_enum_v<T>) {
     return static_cast<T>(static_cast<int>(std::get<double>(value)));
@@ -222,8 +251,9 @@ std::string ExpectedText(const SettingTerms& row, std::optional<Units> units = s
 std::string ShownValue(const SettingValue& value);
 
 // The value in the terms' form (a choice as its code, one number of a list as
-// a list of one, the empty word as an empty list, a year as its text);
-// InvalidSetting naming the key and the bound when the terms refuse it.
+// a list of one, the empty word as an empty list, a year as its text, one
+// text as a list of one, the rows of a table written "1964:5.5,1990:5" as
+// rows); InvalidSetting naming the key and the bound when the terms refuse it.
 SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
                           std::optional<Units> units = std::nullopt);
 
@@ -250,10 +280,12 @@ void SetOption(Options& options, const OptionsRow<Options>& row, const SettingVa
 }
 
 // Every member of the options that its row reaches within the row's range;
-// InvalidSetting naming the first that is not.
+// InvalidSetting naming the first that is not. A row without `get` (one that
+// reads a file, as a zone) has nothing to check.
 template <class Options>
 void ValidateRows(const Options& options, std::span<const OptionsRow<Options>> rows) {
   for (const OptionsRow<Options>& row : rows) {
+    if (!row.get) continue;
     const SettingValue value = row.get(options);
     if (!std::holds_alternative<std::monostate>(value)) CheckedValue(row, value);
   }

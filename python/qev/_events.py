@@ -124,7 +124,7 @@ def _set_catalog_end(self, value: Optional[str]) -> None:
     self.__dict__["_catalog_end"] = value
 
 
-def select(events: EventTable, *, magnitude_types=(), zone=None, **criteria) -> EventTable:
+def select(events: EventTable, *, zone=None, **criteria) -> EventTable:
     """The events kept by every criterion given, in table order, as a new table
     whose `rows` are their rows in `events` and `selection` a SelectionCounts.
 
@@ -139,10 +139,8 @@ def select(events: EventTable, *, magnitude_types=(), zone=None, **criteria) -> 
         zone = Zone.read(_readable(zone))
     elif zone is not None and not isinstance(zone, Zone):
         raise TypeError(f"zone is {type(zone).__name__}, expected a qev.Zone or a file name")
-    if isinstance(magnitude_types, str):
-        magnitude_types = [magnitude_types]
     settings = _SELECT.settings(criteria)
-    rows, counts = _qev.select(events, settings, list(magnitude_types), zone)
+    rows, counts = _qev.select(events, settings, zone)
     kept = events.subset(rows)
     kept.rows = rows
     kept.selection = SelectionCounts(**counts)
@@ -156,8 +154,7 @@ def select(events: EventTable, *, magnitude_types=(), zone=None, **criteria) -> 
     return kept
 
 
-_SELECT = TableKeywords(select, "select", own=("magnitude_types", "zone", "zone_wkt"),
-                        spelled={"from": "start"})
+_SELECT = TableKeywords(select, "select", own=("zone", "zone_wkt"), spelled={"from": "start"})
 
 
 def _date_key(text: str):

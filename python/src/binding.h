@@ -105,7 +105,7 @@ auto Interruptible(Work&& work) -> decltype(work(std::declval<const std::atomic<
 }
 
 // A keyword argument as a setting's value: a flag, a number (NumPy's too), a
-// text or a sequence of numbers, which the setting's row then checks.
+// text, a sequence of texts or of numbers, which the setting's row then checks.
 SettingValue SettingFrom(py::handle value, const std::string& key);
 
 // Sets the options of the keywords the dictionary holds, by the rows of their

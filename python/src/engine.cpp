@@ -298,6 +298,14 @@ const char* TypeName(SettingType type) {
       return "flag";
     case SettingType::Text:
       return "text";
+    case SettingType::Texts:
+      return "texts";
+    case SettingType::Path:
+      return "path";
+    case SettingType::Rows:
+      return "rows";
+    case SettingType::Labels:
+      return "labels";
     case SettingType::Date:
       break;
   }
@@ -312,6 +320,17 @@ py::dict TermsToDict(const SettingTerms& terms) {
   d["expected"] = ExpectedText(terms);
   d["default"] = std::string(terms.default_text);
   d["description"] = std::string(terms.description);
+  // Rows: the columns of each row; Numbers: the range of each place.
+  py::list columns;
+  for (const SettingColumn& c : terms.columns) {
+    py::dict column;
+    column["name"] = std::string(c.name);
+    column["low"] = c.low;
+    column["high"] = c.high;
+    column["whole"] = c.whole;
+    columns.append(column);
+  }
+  d["columns"] = columns;
   return d;
 }
 
@@ -333,9 +352,15 @@ py::tuple SettingsTable(const std::string& name) {
   if (name == "completeness") return RowsToTuple(CompletenessSettings());
   if (name == "homogenise") return RowsToTuple(HomogeniseSettings());
   if (name == "batch") return RowsToTuple(BatchSettings());
+  if (name == "layer") return RowsToTuple(LayerSettings());
+  if (name == "zone") return RowsToTuple(ZoneSettings());
+  if (name == "classic_file") return RowsToTuple(ClassicFileSettings());
+  if (name == "alternative") return RowsToTuple(AlternativeSettings());
+  if (name == "openquake") return RowsToTuple(OpenQuakeSettings());
   throw py::value_error("table is '" + name +
                         "', expected one of 'analysis', 'prepare', 'read', 'select', 'decluster', "
-                        "'split', 'completeness', 'homogenise', 'batch'");
+                        "'split', 'completeness', 'homogenise', 'batch', 'layer', 'zone', "
+                        "'classic_file', 'alternative', 'openquake'");
 }
 
 void BindEngine(py::module_& m) {
@@ -489,6 +514,15 @@ SettingValue SettingFrom(py::handle value, const std::string& key) {
   if (py::isinstance<py::str>(value)) return value.cast<std::string>();
   if (PyNumber_Check(value.ptr()) != 0 && PySequence_Check(value.ptr()) == 0) {
     return py::cast<double>(py::float_(py::reinterpret_borrow<py::object>(value)));
+  }
+  // A list of texts (magnitude types); an empty list is one of numbers, which
+  // a row of texts takes as an empty list too.
+  if (py::isinstance<py::sequence>(value) && py::len(value) > 0) {
+    const auto items = py::reinterpret_borrow<py::sequence>(value);
+    if (std::all_of(items.begin(), items.end(),
+                    [](py::handle item) { return py::isinstance<py::str>(item); })) {
+      return items.cast<std::vector<std::string>>();
+    }
   }
   return Vector<double>(value, key);
 }

@@ -413,11 +413,9 @@ namespace {
 void BindSelection(py::module_& m) {
   m.def(
       "select",
-      [](const EventTable& t, const py::dict& settings,
-         const std::vector<std::string>& magnitude_types, std::optional<Zone> zone) {
+      [](const EventTable& t, const py::dict& settings, std::optional<Zone> zone) {
         Selection s;
         SetKeywords(s, SelectionSettings(), settings);
-        s.magnitude_types = magnitude_types;
         s.zone = std::move(zone);
         SelectionCounts counts;
         std::vector<std::size_t> rows;
@@ -434,7 +432,7 @@ void BindSelection(py::module_& m) {
         c["kept"] = counts.kept;
         return py::make_tuple(IndexArray(rows), c);
       },
-      py::arg("events"), py::arg("settings"), py::arg("magnitude_types"), py::arg("zone"));
+      py::arg("events"), py::arg("settings"), py::arg("zone"));
 
   m.def(
       "decluster",

@@ -15,8 +15,9 @@ GLOBAL = EXAMPLES / "usgs_global_m5_2022_2024_extract.csv"
 def tonga():
     return qev.read_catalog(TONGA, default_sd=0.1)
 
+
 TABLES = ["analysis", "prepare", "read", "select", "decluster", "split", "completeness", "homogenise",
-          "batch"]
+          "batch", "layer", "zone", "classic_file", "alternative", "openquake"]
 
 
 def test_the_analysis_keywords_are_the_keys_of_the_settings_table():
@@ -34,8 +35,13 @@ def test_every_table_lists_each_key_once_with_what_it_takes(table):
     keys = [row["key"] for row in rows]
     assert rows and len(keys) == len(set(keys))
     for row in rows:
-        assert row["type"] in {"number", "whole", "choice", "numbers", "flag", "text", "date"}
+        assert row["type"] in {"number", "whole", "choice", "numbers", "flag", "text", "date",
+                               "texts", "path", "rows", "labels"}
         assert row["expected"] and row["description"], row
+        # A table of numbers names its columns, each with its range.
+        assert (row["type"] == "rows") <= bool(row["columns"]), row
+        for column in row["columns"]:
+            assert column["name"] and column["low"] <= column["high"], row
 
 
 def test_an_unknown_table_names_the_tables():
@@ -47,7 +53,7 @@ def test_an_unknown_table_names_the_tables():
 # in a form of their own, and the keys Python spells otherwise.
 TABLE_KEYWORDS = [
     ("read_catalog", "read", {"columns", "magnitude_columns"}, {}),
-    ("select", "select", {"magnitude_types", "zone", "zone_wkt"}, {"from": "start"}),
+    ("select", "select", {"zone", "zone_wkt"}, {"from": "start"}),
     ("split", "split", {"completeness"}, {}),
 ]
 
@@ -73,6 +79,11 @@ def test_the_table_keywords_reach_the_library(tonga):
     the function never spelled (empty_windows) works."""
     kept = qev.select(tonga, min_magnitude=np.float32(6.0), start=2023)
     assert len(kept) and (kept.magnitude >= 6.0).all() and (kept.year >= 2023).all()
+    # A list of texts, and one text as a list of one.
+    for types in (["MWW", "mb"], "mww"):
+        kept = qev.select(tonga, magnitude_types=types)
+        assert 0 < len(kept) < len(tonga) and set(kept.magnitude_types[t] for t in
+                                                   kept.magnitude_type) <= {"mww", "mb"}
     # Windows of one year from 2010: the years before the catalog hold no event.
     merged = qev.split(tonga, [[2024, 5.0]], 1, extreme_from="2010", empty_windows="merge")
     assert merged.catalog.extreme is not None
@@ -91,6 +102,8 @@ BAD_KEYWORDS = [
      qev.InvalidOptions, "extreme_window is -1"),
     ("a name of no choice", lambda t: qev.split(t, [[2024, 5.0]], empty_windows="drop"),
      qev.InvalidOptions, "empty_windows is \"drop\""),
+    ("a list of numbers for texts", lambda t: qev.select(t, magnitude_types=[5.0]),
+     qev.InvalidOptions, "magnitude_types is [5], expected"),
     ("a key of no row", lambda t: qev.select(t, min_mag=5),
      TypeError, "select() got an unexpected keyword argument 'min_mag' (its keywords: "),
     ("the key where Python spells it otherwise", lambda t: qev.select(t, **{"from": 2023}),

@@ -16,6 +16,7 @@
 #include "events/settings_toml.h"
 #include "qev/batch.h"
 #include "qev/batch_settings.h"
+#include "qev/event_settings.h"
 #include "textio/files.h"
 
 namespace qev {
@@ -99,6 +100,14 @@ std::vector<OptionsRow<BatchJob>> MakeBatchRows() {
            .default_text = "inverted",
            .description = "how the calibrated intervals are built (docs/method.md, section 12)",
            .expected = "\"inverted\", \"studentized\" or \"basic\""}),
+      MemberRow<&BatchJob::bootstrap_branches>(
+          {.key = "openquake.bootstrap_branches",
+           .member = "bootstrap_branches",
+           .type = SettingType::Whole,
+           .high = 99,
+           .default_text = "0",
+           .description = "in [openquake]: 0 writes one source model per branch, N that many "
+                          "drawn from its bootstrap (at most replicates)"}),
       MemberRow<&BatchJob::strict>(
           {.key = "strict",
            .type = SettingType::Flag,
@@ -106,6 +115,267 @@ std::vector<OptionsRow<BatchJob>> MakeBatchRows() {
            .description = "a task whose input checks warn fails (status input-warning)"}),
   };
 }
+// A name used in outputs and seeds: printable, no separators of the branch
+// names or of CSV.
+constexpr std::string_view kNameExpected =
+    "a name of 1 to 64 printable characters without blanks, ; = , \" / or \\";
+bool GoodName(const std::string& name) {
+  bool good = !name.empty() && name.size() <= 64;
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x21 || u > 0x7e || c == ';' || c == '=' || c == ',' || c == '"' || c == '/' ||
+        c == '\\') {
+      good = false;
+    }
+  }
+  return good;
+}
+bool GoodRegion(const std::string& name) { return !name.empty() && name.size() <= 64; }
+bool AnyFile(const std::string& name) { return !name.empty(); }
+
+// The row of a text member that `good` must accept (the terms' `expected`
+// says what it takes).
+template <auto Member>
+auto CheckedTextRow(const SettingTerms& terms, bool (*good)(const std::string&)) {
+  auto row = MemberRow<Member>(terms);
+  row.set = [key = terms.key, expected = terms.expected, good](auto& o, const SettingValue& v) {
+    const std::string& text = std::get<std::string>(v);
+    if (!good(text)) throw InvalidSetting(std::string(key), ShownValue(v), std::string(expected));
+    o.*Member = text;
+  };
+  return row;
+}
+
+std::vector<OptionsRow<SettingsLayer>> MakeLayerRows() {
+  static const std::string decluster_expected =
+      "a declustering method: " + DeclusterMethodNames(", ") + " or none";
+  OptionsRow<SettingsLayer> completeness;
+  static_cast<SettingTerms&>(completeness) = CompletenessTableTerms();
+  completeness.description =
+      "zones read from a catalog: the completeness table, or \"auto\": estimated from the zone's "
+      "events";
+  completeness.set = [](SettingsLayer& l, const SettingValue& v) {
+    l.completeness = CompletenessSteps(v);
+  };
+  completeness.get = [](const SettingsLayer& l) {
+    if (!l.completeness) return SettingValue{};
+    return l.completeness->empty() ? SettingValue(std::string("auto"))
+                                   : CompletenessRows(*l.completeness);
+  };
+  OptionsRow<SettingsLayer> decluster;
+  static_cast<SettingTerms&>(decluster) = {
+      .key = "decluster",
+      .type = SettingType::Text,
+      .default_text = "the zone's prepare job's",
+      .description = "zones read from a catalog: the declustering method, or \"none\"",
+      .expected = decluster_expected};
+  decluster.set = [](SettingsLayer& l, const SettingValue& v) {
+    const std::string& name = std::get<std::string>(v);
+    const std::optional<DeclusterMethod> method = FindDeclusterMethod(name);
+    if (!method && name != "none") {
+      throw InvalidSetting("decluster", ShownValue(v), decluster_expected);
+    }
+    l.decluster = method;
+  };
+  decluster.get = [](const SettingsLayer& l) {
+    if (!l.decluster) return SettingValue{};
+    return SettingValue(*l.decluster ? std::string(DeclusterMethodOf(**l.decluster).name)
+                                     : std::string("none"));
+  };
+  return {completeness, decluster};
+}
+
+std::vector<OptionsRow<BatchZone>> MakeZoneRows() {
+  return {
+      CheckedTextRow<&BatchZone::name>({.key = "name",
+                                        .type = SettingType::Text,
+                                        .default_text = "required",
+                                        .description = "the zone's name in the outputs",
+                                        .expected = kNameExpected},
+                                       GoodName),
+      CheckedTextRow<&BatchZone::prepare>(
+          {.key = "prepare",
+           .type = SettingType::Path,
+           .default_text = "none: classic files ('extreme', 'complete')",
+           .description = "the prepare job of a zone read from a catalog (from the job's folder)"},
+          AnyFile),
+  };
+}
+
+std::vector<OptionsRow<ClassicZoneFile>> MakeClassicFileRows() {
+  return {
+      CheckedTextRow<&ClassicZoneFile::path>(
+          {.key = "file",
+           .member = "path",
+           .type = SettingType::Path,
+           .default_text = "required",
+           .description = "the classic catalog file (from the job's folder)"},
+          AnyFile),
+      MemberRow<&ClassicZoneFile::layout>(
+          {.key = "layout",
+           .type = SettingType::Whole,
+           .low = 1,
+           .high = 3,
+           .default_text = "1",
+           .description = "the layout of its lines, as the classic program numbers them"}),
+  };
+}
+
+std::vector<OptionsRow<Alternative>> MakeAlternativeRows() {
+  return {
+      CheckedTextRow<&Alternative::name>({.key = "name",
+                                          .type = SettingType::Text,
+                                          .default_text = "required",
+                                          .description = "the alternative's name in the outputs",
+                                          .expected = kNameExpected},
+                                         GoodName),
+      MemberRow<&Alternative::weight>({.key = "weight",
+                                       .high = 1.0,
+                                       .low_open = true,
+                                       .default_text = "required",
+                                       .description = "the weight; those of a set sum to 1"}),
+  };
+}
+
+constexpr SettingColumn kNodalPlaneColumns[] = {
+    {.name = "strike", .high = 360.0, .omitted = 0.0},
+    {.name = "dip", .high = 90.0, .low_open = true, .omitted = 90.0},
+    {.name = "rake", .low = -180.0, .high = 180.0, .omitted = 0.0},
+    {.name = "probability", .high = 1.0, .low_open = true, .omitted = 1.0}};
+constexpr SettingColumn kHypoDepthColumns[] = {
+    {.name = "depth", .high = 1000.0}, {.name = "probability", .high = 1.0, .low_open = true}};
+constexpr SettingColumn kLocationColumns[] = {{.name = "longitude", .low = -180.0, .high = 180.0},
+                                              {.name = "latitude", .low = -90.0, .high = 90.0}};
+
+OptionsRow<SourceSettings> NodalPlanesRow() {
+  OptionsRow<SourceSettings> row;
+  static_cast<SettingTerms&>(row) = {
+      .key = "nodal_planes",
+      .type = SettingType::Rows,
+      .least = 1,
+      .most = 100,
+      .columns = kNodalPlaneColumns,
+      .sums_to_one = true,
+      .default_text = "one plane: strike 0, dip 90, rake 0",
+      .description =
+          "the nodal planes, tables {strike, dip, rake, probability} (left out: 0, "
+          "90, 0, 1)"};
+  row.set = [](SourceSettings& o, const SettingValue& v) {
+    std::vector<NodalPlane> planes;
+    for (const std::vector<double>& r : std::get<std::vector<std::vector<double>>>(v)) {
+      planes.push_back({r[0], r[1], r[2], r[3]});
+    }
+    o.nodal_planes = planes;
+  };
+  row.get = [](const SourceSettings& o) {
+    if (!o.nodal_planes) return SettingValue{};
+    std::vector<std::vector<double>> rows;
+    for (const NodalPlane& p : *o.nodal_planes)
+      rows.push_back({p.strike, p.dip, p.rake, p.probability});
+    return SettingValue(rows);
+  };
+  return row;
+}
+
+// hypo_depths: given depths, or "catalog": the catalog's depths binned by
+// hypo_depth_bin (which, given, replaces the given depths).
+OptionsRow<SourceSettings> HypoDepthsRow() {
+  OptionsRow<SourceSettings> row;
+  static_cast<SettingTerms&>(row) = {
+      .key = "hypo_depths",
+      .type = SettingType::Rows,
+      .names = "catalog",
+      .least = 1,
+      .most = 100,
+      .columns = kHypoDepthColumns,
+      .sums_to_one = true,
+      .default_text = "one depth, the middle of the seismogenic range",
+      .description =
+          "hypocentre depths [depth, probability] in km, or \"catalog\": the zone's "
+          "depths binned"};
+  row.set = [](SourceSettings& o, const SettingValue& v) {
+    std::vector<HypoDepth> depths;
+    for (const std::vector<double>& r : std::get<std::vector<std::vector<double>>>(v)) {
+      depths.push_back({r[0], r[1]});
+    }
+    if (depths.empty()) {
+      o.hypo_depths.reset();
+      if (!o.hypo_depth_bin) o.hypo_depth_bin = kDefaultHypoDepthBin;
+    } else {
+      o.hypo_depths = depths;
+      o.hypo_depth_bin.reset();
+    }
+  };
+  row.get = [](const SourceSettings& o) {
+    if (!o.hypo_depths) return SettingValue{};
+    std::vector<std::vector<double>> rows;
+    for (const HypoDepth& d : *o.hypo_depths) rows.push_back({d.depth, d.probability});
+    return SettingValue(rows);
+  };
+  return row;
+}
+
+std::vector<OptionsRow<SourceSettings>> MakeOpenQuakeRows() {
+  using S = SourceSettings;
+  const auto depth = [](std::string_view key, std::string_view text, std::string_view about) {
+    return SettingTerms{.key = key, .high = 1000.0, .default_text = text, .description = about};
+  };
+  OptionsRow<S> bin = MemberRow<&S::hypo_depth_bin>(
+      {.key = "hypo_depth_bin",
+       .low = 0.1,
+       .high = 1000.0,
+       .default_text = "10",
+       .description = "km: the bins of the catalog's depths (replaces given hypo_depths)"});
+  bin.set = [](S& o, const SettingValue& v) {
+    o.hypo_depth_bin = std::get<double>(v);
+    o.hypo_depths.reset();
+  };
+  OptionsRow<S> location;
+  static_cast<SettingTerms&>(location) = {
+      .key = "location",
+      .type = SettingType::Numbers,
+      .least = 2,
+      .most = 2,
+      .columns = kLocationColumns,
+      .default_text = "none",
+      .description = "a point source's [longitude, latitude] (zones without a polygon)"};
+  location.set = [](S& o, const SettingValue& v) {
+    const auto& pair = std::get<std::vector<double>>(v);
+    o.location = std::array<double, 2>{pair[0], pair[1]};
+  };
+  location.get = [](const S& o) {
+    return o.location ? SettingValue(std::vector<double>{(*o.location)[0], (*o.location)[1]})
+                      : SettingValue{};
+  };
+  return {
+      CheckedTextRow<&S::tectonic_region>({.key = "tectonic_region",
+                                           .type = SettingType::Text,
+                                           .default_text = kDefaultTectonicRegion,
+                                           .description = "the tectonic region of the source",
+                                           .expected = "a region name of 1 to 64 characters"},
+                                          GoodRegion),
+      MemberRow<&S::upper_depth>(depth("upper_depth", "the selection's least depth, else 0",
+                                       "km: the top of the seismogenic layer")),
+      MemberRow<&S::lower_depth>(depth("lower_depth", "the selection's greatest depth, else 20",
+                                       "km: the bottom of the seismogenic layer")),
+      CheckedTextRow<&S::mag_scale_rel>({.key = "mag_scale_rel",
+                                         .type = SettingType::Text,
+                                         .default_text = kDefaultMagScaleRel,
+                                         .description = "the magnitude-scaling relation",
+                                         .expected = kNameExpected},
+                                        GoodName),
+      MemberRow<&S::rupt_aspect_ratio>({.key = "rupt_aspect_ratio",
+                                        .low = 1e-3,
+                                        .high = 1e3,
+                                        .default_text = "1.5",
+                                        .description = "the ruptures' length over width"}),
+      NodalPlanesRow(),
+      HypoDepthsRow(),
+      bin,
+      location,
+  };
+}
+
 #pragma GCC diagnostic pop
 
 using Handler = std::function<void(const toml::node&, const std::string&)>;
@@ -147,51 +417,14 @@ class JobReader {
   }
   static long Line(const toml::node& node) { return static_cast<long>(node.source().begin.line); }
 
-  double Number(const toml::node& node, const std::string& key) const {
-    if (!node.is_number()) Fail(node, key, "a number");
-    const double value = *node.value<double>();
-    if (!std::isfinite(value) || std::fabs(value) > 1e30) Fail(node, key, "a finite number");
-    return value;
-  }
-  double Double(const toml::node& node, const std::string& key, double low, double high,
-                const std::string& range) const {
-    const double value = Number(node, key);
-    if (value < low || value > high) Fail(node, key, range);
-    return value;
-  }
-  float Real(const toml::node& node, const std::string& key, double low, double high,
-             const std::string& range) const {
-    const double value = Number(node, key);
-    if (value < low || value > high) Fail(node, key, range);
-    return static_cast<float>(value);
-  }
-  std::int64_t Whole(const toml::node& node, const std::string& key, std::int64_t low,
-                     std::int64_t high) const {
-    const auto value = node.value_exact<std::int64_t>();
-    if (!value || *value < low || *value > high) {
-      Fail(node, key, "a whole number from " + std::to_string(low) + " to " + std::to_string(high));
-    }
-    return *value;
-  }
   std::string Text(const toml::node& node, const std::string& key) const {
     if (auto value = node.value_exact<std::string>()) return *value;
     Fail(node, key, "a text in quotes");
   }
-  // A name used in outputs and seeds: printable, no separators of the
-  // branch names or of CSV.
+  // A name used in outputs and seeds (GoodName).
   std::string Name(const toml::node& node, const std::string& key) const {
     std::string name = Text(node, key);
-    bool good = !name.empty() && name.size() <= 64;
-    for (char c : name) {
-      const auto u = static_cast<unsigned char>(c);
-      if (u < 0x21 || u > 0x7e || c == ';' || c == '=' || c == ',' || c == '"' || c == '/' ||
-          c == '\\') {
-        good = false;
-      }
-    }
-    if (!good) {
-      Fail(node, key, "a name of 1 to 64 printable characters without blanks, ; = , \" / or \\");
-    }
+    if (!GoodName(name)) Fail(node, key, std::string(kNameExpected));
     return name;
   }
   const toml::table& Table(const toml::node& node, const std::string& key) const {
@@ -203,17 +436,6 @@ class JobReader {
     if (const toml::array* a = node.as_array()) return *a;
     Fail(node, key, "an array of " + of);
   }
-  std::string Choice(const toml::node& node, const std::string& key,
-                     const std::vector<std::string>& names) const {
-    std::string value = Text(node, key);
-    std::string known;
-    for (const std::string& n : names) {
-      if (n == value) return value;
-      known += (known.empty() ? "" : ", ") + n;
-    }
-    Fail(node, key, "one of " + known);
-  }
-
   // Calls the handler of each key; an unknown key is refused.
   void Keys(const toml::table& table, const std::string& prefix, const Handlers& handlers) const {
     for (auto&& [key, node] : table) {
@@ -239,48 +461,15 @@ class JobReader {
     return *node;
   }
 
-  // A completeness table: [[year, Mc], ...], the text "YEAR:MC,YEAR:MC", or
-  // "auto" (an empty table: estimated from the zone's events).
-  std::vector<CompletenessStep> Completeness(const toml::node& node, const std::string& key) const {
-    if (const auto text = node.value_exact<std::string>()) {
-      std::string lower = *text;
-      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "auto") return {};
-      std::vector<CompletenessStep> table;
-      try {
-        table = ParseCompleteness(*text, key);
-      } catch (const ReadingError&) {
-        Fail(node, key,
-             "YEAR:MC pairs separated by commas, e.g. \"1964:5.5,1990:5.0\", or \"auto\"");
-      }
-      for (std::size_t i = 0; i < table.size(); ++i) {
-        if (!(table[i].threshold >= -10.0f && table[i].threshold <= 100.0f)) {
-          Fail(node, key, "thresholds Mc from -10 to 100");
-        }
-        if (i > 0 && table[i].year <= table[i - 1].year) Fail(node, key, "years increasing");
-      }
-      return table;
+  // The keys of the rows, read into `options` through the settings reader.
+  template <class Options>
+  void AddRows(Handlers& h, std::span<const OptionsRow<Options>> rows, Options& options) const {
+    for (const OptionsRow<Options>& row : rows) {
+      h.emplace_back(std::string(row.key),
+                     [&, row = &row](const toml::node& n, const std::string& k) {
+                       ReadOption(n, *row, k, source_, options);
+                     });
     }
-    const toml::array& steps = Array(node, key, "[year, Mc] pairs");
-    if (steps.empty()) Fail(node, key, "at least one [year, Mc] pair");
-    std::vector<CompletenessStep> table;
-    for (const toml::node& step : steps) {
-      const toml::array* pair = step.as_array();
-      if (pair == nullptr || pair->size() != 2) Fail(step, key, "a pair [year, Mc]");
-      const auto year = Whole(*pair->get(0), key, -100000, 100000);
-      const float mc = Real(*pair->get(1), key, -10.0, 100.0, "a threshold Mc");
-      if (!table.empty() && year <= table.back().year) Fail(step, key, "years increasing");
-      table.push_back({static_cast<std::int32_t>(year), mc});
-    }
-    return table;
-  }
-
-  // A declustering method by the name of the method table, or "none".
-  std::optional<DeclusterMethod> Decluster(const toml::node& node, const std::string& key) const {
-    const std::string name = Text(node, key);
-    if (name == "none") return std::nullopt;
-    if (const auto method = FindDeclusterMethod(name)) return method;
-    Fail(node, key, "a declustering method: " + DeclusterMethodNames(", ") + " or none");
   }
 
   // The settings keys, into `layer`: those of the settings table, the
@@ -292,135 +481,21 @@ class JobReader {
                        ReadSetting(n, *row, k, source_, layer);
                      });
     }
-    h.emplace_back("completeness", [&](const toml::node& n, const std::string& k) {
-      layer.completeness = Completeness(n, k);
-    });
-    h.emplace_back("decluster", [&](const toml::node& n, const std::string& k) {
-      layer.decluster = Decluster(n, k);
-    });
+    AddRows(h, LayerSettings(), layer);
   }
 
-  // Probabilities of a distribution: each in (0, 1], summing to 1.
-  void SumsToOne(const toml::node& node, const std::string& key, double sum) const {
-    if (std::fabs(sum - 1.0) > kWeightSumTolerance) Fail(node, key, "probabilities summing to 1");
-  }
-
-  std::vector<NodalPlane> NodalPlanes(const toml::node& node, const std::string& key) const {
-    const toml::array& list = Array(node, key, "tables {strike, dip, rake, probability}");
-    if (list.empty() || list.size() > 100) Fail(node, key, "1 to 100 nodal planes");
-    std::vector<NodalPlane> planes;
-    double sum = 0.0;
-    for (const toml::node& item : list) {
-      NodalPlane p;
-      Keys(Table(item, key), key + ".",
-           {{"strike",
-             [&](const toml::node& n, const std::string& k) {
-               p.strike = Double(n, k, 0.0, 360.0, "0 to 360");
-             }},
-            {"dip", [&](const toml::node& n,
-                        const std::string& k) { p.dip = Double(n, k, 0.0, 90.0, "0 to 90"); }},
-            {"rake",
-             [&](const toml::node& n, const std::string& k) {
-               p.rake = Double(n, k, -180.0, 180.0, "-180 to 180");
-             }},
-            {"probability", [&](const toml::node& n, const std::string& k) {
-               p.probability = Number(n, k);
-               if (!(p.probability > 0.0 && p.probability <= 1.0)) Fail(n, k, "above 0, at most 1");
-             }}});
-      if (!(p.dip > 0.0)) Fail(item, key, "a dip above 0");
-      sum += p.probability;
-      planes.push_back(p);
-    }
-    SumsToOne(node, key, sum);
-    return planes;
-  }
-
-  void HypoDepths(const toml::node& node, const std::string& key, SourceSettings& source) const {
-    if (node.is_string()) {
-      Choice(node, key, {"catalog"});
-      source.hypo_depths.reset();
-      if (!source.hypo_depth_bin) source.hypo_depth_bin = kDefaultHypoDepthBin;
-      return;
-    }
-    const toml::array& list = Array(node, key, "[depth, probability] pairs, or \"catalog\"");
-    if (list.empty() || list.size() > 100) Fail(node, key, "1 to 100 [depth, probability] pairs");
-    std::vector<HypoDepth> depths;
-    double sum = 0.0;
-    for (const toml::node& item : list) {
-      const toml::array* pair = item.as_array();
-      if (pair == nullptr || pair->size() != 2) Fail(item, key, "a pair [depth, probability]");
-      HypoDepth d;
-      d.depth = Double(*pair->get(0), key, 0.0, 1000.0, "a depth from 0 to 1000 km");
-      d.probability = Number(*pair->get(1), key);
-      if (!(d.probability > 0.0 && d.probability <= 1.0)) {
-        Fail(*pair->get(1), key, "a probability above 0, at most 1");
-      }
-      sum += d.probability;
-      depths.push_back(d);
-    }
-    SumsToOne(node, key, sum);
-    source.hypo_depths = depths;
-    source.hypo_depth_bin.reset();
-  }
-
-  // The keys of [openquake] and [zone.openquake].
-  void AddSource(Handlers& h, SourceSettings& source) const {
-    auto depth = [&](std::optional<double>& target) {
-      return [&](const toml::node& n, const std::string& k) {
-        target = Double(n, k, 0.0, 1000.0, "a depth from 0 to 1000 km");
-      };
-    };
-    h.emplace_back("tectonic_region", [&](const toml::node& n, const std::string& k) {
-      source.tectonic_region = Text(n, k);
-      if (source.tectonic_region->empty() || source.tectonic_region->size() > 64) {
-        Fail(n, k, "a region name of 1 to 64 characters");
-      }
-    });
-    h.emplace_back("upper_depth", depth(source.upper_depth));
-    h.emplace_back("lower_depth", depth(source.lower_depth));
-    h.emplace_back("mag_scale_rel", [&](const toml::node& n, const std::string& k) {
-      source.mag_scale_rel = Name(n, k);
-    });
-    h.emplace_back("rupt_aspect_ratio", [&](const toml::node& n, const std::string& k) {
-      source.rupt_aspect_ratio = Double(n, k, 1e-3, 1e3, "a ratio from 0.001 to 1000");
-    });
-    h.emplace_back("nodal_planes", [&](const toml::node& n, const std::string& k) {
-      source.nodal_planes = NodalPlanes(n, k);
-    });
-    h.emplace_back("hypo_depths",
-                   [&](const toml::node& n, const std::string& k) { HypoDepths(n, k, source); });
-    h.emplace_back("hypo_depth_bin", [&](const toml::node& n, const std::string& k) {
-      source.hypo_depth_bin = Double(n, k, 0.1, 1000.0, "a bin width from 0.1 to 1000 km");
-      source.hypo_depths.reset();
-    });
-    h.emplace_back("location", [&](const toml::node& n, const std::string& k) {
-      const toml::array& pair = Array(n, k, "[longitude, latitude]");
-      if (pair.size() != 2) Fail(n, k, "[longitude, latitude]");
-      source.location = std::array<double, 2>{
-          Double(*pair.get(0), k, -180.0, 180.0, "a longitude from -180 to 180"),
-          Double(*pair.get(1), k, -90.0, 90.0, "a latitude from -90 to 90")};
-    });
-  }
-
-  ClassicZoneFile File(const toml::node& node, const std::string& key, int layouts) const {
+  // A classic file: its name, or a table {file, layout}.
+  ClassicZoneFile File(const toml::node& node, const std::string& key) const {
     ClassicZoneFile file;
     if (node.is_string()) {
-      file.path = Text(node, key);
-    } else {
-      const toml::table& t = Table(node, key);
-      bool has_file = false;
-      Keys(t, key + ".",
-           {{"file",
-             [&](const toml::node& n, const std::string& k) {
-               file.path = Text(n, k);
-               has_file = true;
-             }},
-            {"layout", [&](const toml::node& n, const std::string& k) {
-               file.layout = static_cast<int>(Whole(n, k, 1, layouts));
-             }}});
-      if (!has_file) Fail(node, key, "a file name or a table with 'file' and 'layout'");
+      ReadOption(node, ClassicFileSettings().front(), key, source_, file);
+      return file;
     }
-    if (file.path.empty()) Fail(node, key, "a file name");
+    const toml::table& t = Table(node, key);
+    Handlers h;
+    AddRows(h, ClassicFileSettings(), file);
+    Keys(t, key + ".", h);
+    if (!t.contains("file")) Fail(node, key, "a file name or a table with 'file' and 'layout'");
     return file;
   }
 
@@ -428,26 +503,20 @@ class JobReader {
     BatchZone zone;
     zone.line = Line(t);
     Handlers h = {
-        {"name", [&](const toml::node& n, const std::string& k) { zone.name = Name(n, k); }},
-        {"extreme",
-         [&](const toml::node& n, const std::string& k) { zone.extreme = File(n, k, 3); }},
+        {"extreme", [&](const toml::node& n, const std::string& k) { zone.extreme = File(n, k); }},
         {"complete",
          [&](const toml::node& n, const std::string& k) {
            const toml::array& files = Array(n, k, "file names");
-           for (const toml::node& f : files) zone.complete.push_back(File(f, k, 3));
-         }},
-        {"prepare",
-         [&](const toml::node& n, const std::string& k) {
-           zone.prepare = Text(n, k);
-           if (zone.prepare.empty()) Fail(n, k, "a file name");
+           for (const toml::node& f : files) zone.complete.push_back(File(f, k));
          }},
         {"openquake",
          [&](const toml::node& n, const std::string& k) {
            Handlers source;
-           AddSource(source, zone.openquake);
+           AddRows(source, OpenQuakeSettings(), zone.openquake);
            Keys(Table(n, k), k + ".", source);
          }},
     };
+    AddRows(h, ZoneSettings(), zone);
     AddSettings(h, zone.settings);
     Keys(t, key + ".", h);
     Required(t, "name", key, zone.line);
@@ -500,34 +569,26 @@ class JobReader {
   Alternative AlternativeOf(const toml::node& node, const std::string& key) const {
     const toml::table& t = Table(node, key);
     Alternative a;
-    bool has_weight = false;
-    Handlers h = {
-        {"name", [&](const toml::node& n, const std::string& k) { a.name = Name(n, k); }},
-        {"weight",
-         [&](const toml::node& n, const std::string& k) {
-           a.weight = Number(n, k);
-           if (!(a.weight > 0.0 && a.weight <= 1.0)) Fail(n, k, "a weight above 0, at most 1");
-           has_weight = true;
-         }},
-    };
+    Handlers h;
+    AddRows(h, AlternativeSettings(), a);
     AddSettings(h, a.settings);
     // completeness: one table for every zone, or a table of tables by zone.
     for (auto& [k, handler] : h) {
       if (k != "completeness") continue;
-      handler = [&](const toml::node& n, const std::string& name) {
-        if (const toml::table* zones = n.as_table()) {
-          for (auto&& [zone, steps] : *zones) {
-            a.zone_completeness[std::string(zone.str())] =
-                Completeness(steps, name + "." + std::string(zone.str()));
-          }
-        } else {
-          a.settings.completeness = Completeness(n, name);
+      handler = [&, by_layer = handler](const toml::node& n, const std::string& name) {
+        const toml::table* zones = n.as_table();
+        if (zones == nullptr) return by_layer(n, name);
+        for (auto&& [zone, steps] : *zones) {
+          SettingsLayer layer;
+          ReadOption(steps, LayerSettings().front(), name + "." + std::string(zone.str()), source_,
+                     layer);
+          a.zone_completeness[std::string(zone.str())] = *layer.completeness;
         }
       };
     }
     Keys(t, key + ".", h);
     Required(t, "name", key, Line(t));
-    if (!has_weight) Fail(Line(t), "alternative " + a.name, "", "the key 'weight'");
+    if (!t.contains("weight")) Fail(Line(t), "alternative " + a.name, "", "the key 'weight'");
     return a;
   }
 
@@ -544,6 +605,7 @@ class JobReader {
     long bootstrap_line = 0;
     Handlers h;
     for (const OptionsRow<BatchJob>& row : BatchSettings()) {
+      if (row.key.find('.') != std::string_view::npos) continue;  // a key of a table
       h.emplace_back(std::string(row.key),
                      [&, row = &row](const toml::node& n, const std::string& k) {
                        if (row->key == "seed") return Seed(n, k, *row, job);
@@ -587,11 +649,16 @@ class JobReader {
   long OpenQuake(const toml::table& t, const std::string& key, BatchJob& job) const {
     long line = 0;
     Handlers source;
-    AddSource(source, job.openquake);
-    source.emplace_back("bootstrap_branches", [&](const toml::node& v, const std::string& w) {
-      job.bootstrap_branches = static_cast<std::int32_t>(Whole(v, w, 0, 99));
-      line = Line(v);
-    });
+    AddRows(source, OpenQuakeSettings(), job.openquake);
+    for (const OptionsRow<BatchJob>& row : BatchSettings()) {
+      const std::string_view name = row.key;
+      if (name.substr(0, key.size() + 1) != key + ".") continue;
+      source.emplace_back(std::string(name.substr(key.size() + 1)),
+                          [&, row = &row](const toml::node& v, const std::string& w) {
+                            ReadOption(v, *row, w, source_, job);
+                            line = Line(v);
+                          });
+    }
     Keys(t, key + ".", source);
     return line;
   }
@@ -637,6 +704,31 @@ class JobReader {
 
 std::span<const OptionsRow<BatchJob>> BatchSettings() {
   static const std::vector<OptionsRow<BatchJob>> rows = MakeBatchRows();
+  return rows;
+}
+
+std::span<const OptionsRow<SettingsLayer>> LayerSettings() {
+  static const std::vector<OptionsRow<SettingsLayer>> rows = MakeLayerRows();
+  return rows;
+}
+
+std::span<const OptionsRow<BatchZone>> ZoneSettings() {
+  static const std::vector<OptionsRow<BatchZone>> rows = MakeZoneRows();
+  return rows;
+}
+
+std::span<const OptionsRow<ClassicZoneFile>> ClassicFileSettings() {
+  static const std::vector<OptionsRow<ClassicZoneFile>> rows = MakeClassicFileRows();
+  return rows;
+}
+
+std::span<const OptionsRow<Alternative>> AlternativeSettings() {
+  static const std::vector<OptionsRow<Alternative>> rows = MakeAlternativeRows();
+  return rows;
+}
+
+std::span<const OptionsRow<SourceSettings>> OpenQuakeSettings() {
+  static const std::vector<OptionsRow<SourceSettings>> rows = MakeOpenQuakeRows();
   return rows;
 }
 

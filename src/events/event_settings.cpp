@@ -2,6 +2,7 @@
 #include "qev/event_settings.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,156 @@ auto NestedRow(const SettingTerms& terms) {
   return row;
 }
 
+// The columns of a completeness table: whole years, thresholds within the
+// magnitudes a selection may bound (a catalog's events are magnitudes).
+constexpr SettingColumn kCompletenessColumns[] = {
+    {.name = "year", .low = -100000, .high = 100000, .whole = true},
+    {.name = "Mc", .low = kLowestMagnitude, .high = kHighestMagnitude}};
+
+// A zone of WKT text; the text's errors as the row's.
+void ReadWktZone(PrepareJob& job, const SettingValue& value) {
+  try {
+    job.selection.zone = ZoneFromWkt(std::get<std::string>(value), "the WKT text");
+  } catch (const ReadingError& e) {
+    throw InvalidSetting("select.zone_wkt", ShownValue(value), e.expected());
+  }
+}
+
+// A row of the prepare job reached through `set` and `get`.
+OptionsRow<PrepareJob> JobRow(const SettingTerms& terms,
+                              std::function<void(PrepareJob&, const SettingValue&)> set,
+                              std::function<SettingValue(const PrepareJob&)> get) {
+  OptionsRow<PrepareJob> row;
+  static_cast<SettingTerms&>(row) = terms;
+  if (row.member.empty()) row.member = row.key;
+  row.set = std::move(set);
+  row.get = std::move(get);
+  return row;
+}
+
 // A row leaves out the members that keep their defaults.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
+// The rows of the job's own members that sit in the tables of the options
+// (their keys "TABLE.KEY"): the zone, the completeness table and its figures.
+std::vector<OptionsRow<PrepareJob>> MakePrepareTableRows() {
+  SettingTerms completeness = CompletenessTableTerms();
+  completeness.key = "split.completeness";
+  completeness.member = "split.completeness, completeness_auto";
   return {
+      JobRow(
+          {.key = "select.zone",
+           .member = "zone_file, selection.zone",
+           .type = SettingType::Path,
+           .default_text = "none",
+           .description = "events inside the source zone of this GeoJSON or WKT file "
+                          "(--zone)"},
+          // The zone file's own errors name it and its line.
+          [](PrepareJob& job, const SettingValue& v) {
+            job.selection.zone = ReadZoneFile(std::get<std::string>(v));
+            job.zone_file = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) {
+            return job.zone_file.empty() ? SettingValue{} : SettingValue(job.zone_file);
+          }),
+      JobRow({.key = "select.zone_wkt",
+              .member = "selection.zone",
+              .type = SettingType::Text,
+              .default_text = "none",
+              .description = "events inside the source zone of this WKT text (--zone-wkt)"},
+             ReadWktZone, nullptr),
+      JobRow(
+          completeness,
+          [](PrepareJob& job, const SettingValue& v) {
+            job.split.completeness = CompletenessSteps(v);
+            job.completeness_auto = job.split.completeness.empty();
+          },
+          [](const PrepareJob& job) {
+            return job.completeness_auto ? SettingValue(std::string("auto"))
+                                         : CompletenessRows(job.split.completeness);
+          }),
+      JobRow(
+          {.key = "completeness.figures",
+           .member = "completeness_figures",
+           .type = SettingType::Path,
+           .default_text = "none",
+           .description = "the folder of the SVG figures of the estimated table "
+                          "(--completeness-figures)",
+           .expected = "a folder name"},
+          [](PrepareJob& job, const SettingValue& v) {
+            job.completeness_figures = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) {
+            return job.completeness_figures.empty() ? SettingValue{}
+                                                    : SettingValue(job.completeness_figures);
+          }),
+  };
+}
+
+// The [classic] table: where the classic files go and the rest of their
+// answers (the classic writer checks the names and spans it can write).
+std::vector<OptionsRow<PrepareJob>> MakeClassicRows() {
+  constexpr double kLargestSpan = 3.4e38;  // years, as a float holds them
+  return {
+      JobRow(
+          {.key = "classic.directory",
+           .member = "classic_directory",
+           .type = SettingType::Path,
+           .default_text = "none: no classic files",
+           .description = "the folder of the classic catalog files and answers (--classic)",
+           .expected = "a folder name"},
+          [](PrepareJob& job, const SettingValue& v) {
+            job.classic_directory = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) {
+            return job.classic_directory ? SettingValue(job.classic_directory->string())
+                                         : SettingValue{};
+          }),
+      MemberRow<&PrepareJob::classic_prefix>({.key = "classic.prefix",
+                                              .member = "classic_prefix",
+                                              .type = SettingType::Text,
+                                              .default_text = "qev",
+                                              .description = "the start of the files' names "
+                                                             "(--prefix)"}),
+      JobRow(
+          {.key = "classic.report",
+           .member = "session.report_name",
+           .type = SettingType::Text,
+           .default_text = "session.out",
+           .description = "the report file the answers name (--report)"},
+          [](PrepareJob& job, const SettingValue& v) {
+            job.session.report_name = std::get<std::string>(v);
+          },
+          [](const PrepareJob& job) { return SettingValue(job.session.report_name); }),
+      JobRow(
+          {.key = "classic.spans",
+           .member = "session.spans",
+           .type = SettingType::Numbers,
+           .low = -kLargestSpan,
+           .high = kLargestSpan,
+           .least = 3,
+           .most = 3,
+           .default_text = "[50, 100, 1000]",
+           .description = "the three spans of the classic hazard table, in years",
+           .expected = "three spans in years"},
+          [](PrepareJob& job, const SettingValue& v) {
+            const auto& spans = std::get<std::vector<double>>(v);
+            for (std::size_t i = 0; i < 3; ++i) job.session.spans[i] = static_cast<float>(spans[i]);
+          },
+          [](const PrepareJob& job) {
+            const float* spans = job.session.spans;
+            return SettingValue(std::vector<double>(spans, spans + 3));
+          }),
+  };
+}
+
+std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
+  std::vector<OptionsRow<PrepareJob>> rows = {
+      MemberRow<&PrepareJob::catalog>({.key = "catalog",
+                                       .type = SettingType::Path,
+                                       .default_text = "required (or the command line's)",
+                                       .description = "the catalog file"}),
       MemberRow<&PrepareJob::format>(
           {.key = "format",
            .type = SettingType::Choice,
@@ -73,10 +218,34 @@ std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
            .default_text = "false",
            .description = "warnings of the input checks stop the job before any file is written"}),
   };
+  for (OptionsRow<PrepareJob>& row : MakePrepareTableRows()) rows.push_back(std::move(row));
+  for (OptionsRow<PrepareJob>& row : MakeClassicRows()) rows.push_back(std::move(row));
+  return rows;
 }
 
 std::vector<OptionsRow<ReadOptions>> MakeReadRows() {
+  OptionsRow<ReadOptions> columns;
+  static_cast<SettingTerms&>(columns) = {
+      .key = "columns",
+      .type = SettingType::Labels,
+      .most = 100,
+      .default_text = "the columns by their usual names",
+      .description =
+          "CSV: the column of each role, { ROLE = \"NAME\" }; ROLE = \"\" switches a "
+          "role off (--column ROLE=NAME)"};
+  columns.set = [](ReadOptions& o, const SettingValue& v) {
+    for (const std::string& label : std::get<std::vector<std::string>>(v)) {
+      const std::size_t equals = label.find('=');
+      o.columns[label.substr(0, equals)] = label.substr(equals + 1);
+    }
+  };
+  columns.get = [](const ReadOptions& o) {
+    std::vector<std::string> labels;
+    for (const auto& [role, name] : o.columns) labels.push_back(role + "=" + name);
+    return labels.empty() ? SettingValue{} : SettingValue(labels);
+  };
   return {
+      columns,
       MemberRow<&ReadOptions::default_sd>(
           {.key = "default_sd",
            .high = kLargestSd,
@@ -107,6 +276,13 @@ std::vector<OptionsRow<Selection>> MakeSelectionRows() {
                         .description = description};
   };
   return {
+      MemberRow<&Selection::magnitude_types>(
+          {.key = "magnitude_types",
+           .type = SettingType::Texts,
+           .most = 1000,
+           .default_text = "[] (all types)",
+           .description = "magnitude types kept, as read or converted from (any case) "
+                          "(--magnitude-type)"}),
       DateRow<&Selection::from>({.key = "from",
                                  .default_text = "none",
                                  .description = "the first day kept (a year: its 1 January)"}),
@@ -267,6 +443,13 @@ std::vector<OptionsRow<CompletenessOptions>> MakeCompletenessRows() {
 }
 
 std::vector<OptionsRow<HomogeniseOptions>> MakeHomogeniseRows() {
+  const auto types = [](std::string_view key, std::string_view description) {
+    return SettingTerms{.key = key,
+                        .type = SettingType::Texts,
+                        .most = 1000,
+                        .default_text = "[]",
+                        .description = description};
+  };
   return {
       MemberRow<&HomogeniseOptions::target>(
           {.key = "target",
@@ -278,6 +461,14 @@ std::vector<OptionsRow<HomogeniseOptions>> MakeHomogeniseRows() {
            .high = kLargestSd,
            .default_text = "the reader's default SD",
            .description = "the SD of a further magnitude the catalog gives without one"}),
+      MemberRow<&HomogeniseOptions::target_types>(
+          types("target_types",
+                "types already on the target scale (identity unless a relation "
+                "is given)")),
+      MemberRow<&HomogeniseOptions::priority>(
+          types("priority",
+                "the order in which an event's magnitudes are tried (first given "
+                "wins)")),
   };
 }
 
@@ -340,6 +531,38 @@ std::vector<OptionsRow<DeclusterOptions>> MakeDeclusterRows() {
 }
 
 }  // namespace
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+SettingTerms CompletenessTableTerms() {
+  return {.key = "completeness",
+          .type = SettingType::Rows,
+          .names = "auto",
+          .least = 1,
+          .most = 1000,
+          .increasing = true,
+          .columns = kCompletenessColumns,
+          .default_text = "none",
+          .description =
+              "the completeness table: from each year on, complete from Mc; \"auto\": "
+              "estimated from the events (--completeness YEAR:MC,...)"};
+}
+#pragma GCC diagnostic pop
+
+std::vector<CompletenessStep> CompletenessSteps(const SettingValue& rows) {
+  std::vector<CompletenessStep> steps;
+  for (const std::vector<double>& row : std::get<std::vector<std::vector<double>>>(rows)) {
+    steps.push_back({static_cast<std::int32_t>(row[0]), static_cast<float>(row[1])});
+  }
+  return steps;
+}
+
+SettingValue CompletenessRows(const std::vector<CompletenessStep>& steps) {
+  std::vector<std::vector<double>> rows;
+  rows.reserve(steps.size());
+  for (const CompletenessStep& s : steps) rows.push_back({double(s.year), double(s.threshold)});
+  return rows.empty() ? SettingValue{} : SettingValue(rows);
+}
 
 std::span<const OptionsRow<PrepareJob>> PrepareJobSettings() {
   static const std::vector<OptionsRow<PrepareJob>> rows = MakePrepareJobRows();

@@ -359,14 +359,6 @@ class TomlRelations {
     if (auto value = node.value<std::string>()) return *value;
     Fail(node, key, "a text in quotes");
   }
-  std::vector<std::string> Texts(const toml::node& node, const std::string& key) const {
-    const toml::array* list = node.as_array();
-    if (list == nullptr) Fail(node, key, "an array of texts");
-    std::vector<std::string> out;
-    for (const toml::node& item : *list) out.push_back(Text(item, key));
-    return out;
-  }
-
   // Unknown keys are refused, naming the keys known.
   void Known(const toml::table& table, const std::string& prefix,
              std::initializer_list<const char*> keys) const {
@@ -453,8 +445,6 @@ class TomlRelations {
         ReadOption(*n, row, p + std::string(row.key), source_, o);
       }
     }
-    if (const toml::node* n = t.get("target_types")) o.target_types = Texts(*n, p + "target_types");
-    if (const toml::node* n = t.get("priority")) o.priority = Texts(*n, p + "priority");
     if (const toml::node* n = t.get("relation")) {
       const toml::array* list = n->as_array();
       if (list == nullptr) Fail(*n, p + "relation", "[[" + p + "relation]] tables");

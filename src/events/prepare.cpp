@@ -18,7 +18,6 @@
 
 namespace qev {
 
-using events_detail::Lower;
 using events_detail::ParseDouble;
 using events_detail::Trim;
 
@@ -45,29 +44,9 @@ class TomlJob {
                        "for '" + key + "' " + expected);
   }
 
-  double Number(const toml::node& node, const std::string& key) const {
-    if (auto value = node.value<double>(); value && std::isfinite(*value)) return *value;
-    Fail(node, key, "a finite number");
-  }
   std::string Text(const toml::node& node, const std::string& key) const {
     if (auto value = node.value<std::string>()) return *value;
     Fail(node, key, "a text in quotes");
-  }
-  bool Flag(const toml::node& node, const std::string& key) const {
-    if (auto value = node.value<bool>()) return *value;
-    Fail(node, key, "true or false");
-  }
-  CivilDate Date(const toml::node& node, const std::string& key) const {
-    if (auto value = node.value<std::string>()) return ParseDate(*value, source_ + ", " + key);
-    // A year as a whole number (a float node is not one: toml++ would cast it).
-    if (node.is_integer()) {
-      return ParseDate(std::to_string(*node.value<std::int64_t>()), source_ + ", " + key);
-    }
-    Fail(node, key, "a date \"YYYY-MM-DD\" or a year");
-  }
-  std::string Path(const toml::node& node, const std::string& key) const {
-    const std::filesystem::path path = Text(node, key);
-    return (path.is_absolute() ? path : base_ / path).string();
   }
   const toml::table& Table(const toml::node& node, const std::string& key) const {
     if (const toml::table* t = node.as_table()) return *t;
@@ -77,13 +56,19 @@ class TomlJob {
   using Handlers =
       std::map<std::string, std::function<void(const toml::node&, const std::string&)>>;
 
-  // The keys of the rows, read into `options` through the settings reader.
+  // The keys of the rows, read into `options` through the settings reader:
+  // those of `table` (the rows "TABLE.KEY") or, without one, those without a
+  // table.
   template <class Options>
-  void AddRows(Handlers& handlers, std::span<const OptionsRow<Options>> rows,
-               Options& options) const {
+  void AddRows(Handlers& handlers, std::span<const OptionsRow<Options>> rows, Options& options,
+               std::string_view table = "") const {
     for (const OptionsRow<Options>& row : rows) {
-      handlers.emplace(row.key, [&, row = &row](const toml::node& n, const std::string& k) {
-        ReadOption(n, *row, k, source_, options);
+      std::string_view key = row.key;
+      const std::size_t dot = key.find('.');
+      if (dot == std::string_view::npos ? !table.empty() : key.substr(0, dot) != table) continue;
+      if (dot != std::string_view::npos) key.remove_prefix(dot + 1);
+      handlers.emplace(key, [&, row = &row](const toml::node& n, const std::string& k) {
+        ReadOption(n, *row, k, source_, options, base_);
       });
     }
   }
@@ -113,7 +98,6 @@ class TomlJob {
     }
     PrepareJob job;
     Handlers handlers{
-        {"catalog", [&](const toml::node& n, const std::string& k) { job.catalog = Path(n, k); }},
         {"read", [&](const toml::node& n, const std::string& k) { Read(Table(n, k), k, job); }},
         {"homogenise",
          [&](const toml::node& n, const std::string& k) {
@@ -136,53 +120,36 @@ class TomlJob {
 
  private:
   void Read(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Handlers handlers{
-        {"columns",
-         [&](const toml::node& n, const std::string& k) {
-           for (auto&& [role, name] : Table(n, k)) {
-             job.read.columns[std::string(role.str())] =
-                 Text(name, k + "." + std::string(role.str()));
-           }
-         }},
-        {"magnitude_columns", [&](const toml::node& n, const std::string& k) {
-           const toml::array* list = n.as_array();
-           if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
-           for (const toml::node& item : *list) {
-             ReadOptions::MagnitudeColumn column;
-             Keys(Table(item, k), k + ".",
-                  {{"type", [&](const toml::node& v,
-                                const std::string& key) { column.type = Text(v, key); }},
-                   {"column", [&](const toml::node& v,
-                                  const std::string& key) { column.column = Text(v, key); }},
-                   {"sd", [&](const toml::node& v, const std::string& key) {
-                      column.sd_column = Text(v, key);
-                    }}});
-             if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
-             job.read.magnitude_columns.push_back(column);
-           }
-         }}};
+    Handlers handlers{{"magnitude_columns", [&](const toml::node& n, const std::string& k) {
+                         MagnitudeColumns(n, k, job.read);
+                       }}};
     AddRows(handlers, ReadSettings(), job.read);
     Keys(t, p + ".", handlers);
   }
 
+  // [read] magnitude_columns: an array of tables {type, column, sd}.
+  void MagnitudeColumns(const toml::node& n, const std::string& k, ReadOptions& read) const {
+    const toml::array* list = n.as_array();
+    if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
+    for (const toml::node& item : *list) {
+      ReadOptions::MagnitudeColumn column;
+      Keys(Table(item, k), k + ".",
+           {{"type",
+             [&](const toml::node& v, const std::string& key) { column.type = Text(v, key); }},
+            {"column",
+             [&](const toml::node& v, const std::string& key) { column.column = Text(v, key); }},
+            {"sd", [&](const toml::node& v, const std::string& key) {
+               column.sd_column = Text(v, key);
+             }}});
+      if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
+      read.magnitude_columns.push_back(column);
+    }
+  }
+
   void Select(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Selection& s = job.selection;
-    Handlers handlers{{"magnitude_types",
-                       [&](const toml::node& n, const std::string& k) {
-                         const toml::array* types = n.as_array();
-                         if (types == nullptr) Fail(n, k, "an array of texts");
-                         for (const toml::node& type : *types)
-                           s.magnitude_types.push_back(Text(type, k));
-                       }},
-                      {"zone",
-                       [&](const toml::node& n, const std::string& k) {
-                         job.zone_file = Path(n, k);
-                         s.zone = ReadZoneFile(job.zone_file);
-                       }},
-                      {"zone_wkt", [&](const toml::node& n, const std::string& k) {
-                         s.zone = ZoneFromWkt(Text(n, k), source_ + ", " + k);
-                       }}};
-    AddRows(handlers, SelectionSettings(), s);
+    Handlers handlers;
+    AddRows(handlers, SelectionSettings(), job.selection);
+    AddRows(handlers, PrepareJobSettings(), job, "select");
     Keys(t, p + ".", handlers);
   }
 
@@ -211,38 +178,18 @@ class TomlJob {
   }
 
   void Split(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Handlers handlers{{"completeness", [&](const toml::node& n, const std::string& k) {
-                         SplitCompleteness(n, k, job);
-                       }}};
+    Handlers handlers;
     AddRows(handlers, SplitSettings(), job.split);
+    AddRows(handlers, PrepareJobSettings(), job, "split");
     Keys(t, p + ".", handlers);
-  }
-
-  // [split] completeness: [[year, Mc], ...] or "auto".
-  void SplitCompleteness(const toml::node& n, const std::string& k, PrepareJob& job) const {
-    if (n.value<std::string>() && Lower(*n.value<std::string>()) == "auto") {
-      job.completeness_auto = true;
-      return;
-    }
-    const toml::array* steps = n.as_array();
-    if (steps == nullptr) Fail(n, k, "an array of [year, Mc] pairs or \"auto\"");
-    for (const toml::node& step : *steps) {
-      const toml::array* pair = step.as_array();
-      if (pair == nullptr || pair->size() != 2) Fail(step, k, "a pair [year, Mc]");
-      const double year = Number(*pair->get(0), k);
-      if (year != std::floor(year) || std::fabs(year) > 1e6) Fail(*pair->get(0), k, "a whole year");
-      job.split.completeness.push_back(
-          {static_cast<std::int32_t>(year), static_cast<float>(Number(*pair->get(1), k))});
-    }
   }
 
   // [completeness]: the options of the estimated table, by the library's
   // names, and the folder of the figures.
   void Completeness(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Handlers handlers{{"figures", [&](const toml::node& n, const std::string& k) {
-                         job.completeness_figures = Path(n, k);
-                       }}};
+    Handlers handlers;
     AddRows(handlers, CompletenessSettings(), job.completeness);
+    AddRows(handlers, PrepareJobSettings(), job, "completeness");
     Keys(t, p + ".", handlers);
     try {
       job.completeness.Validate();
@@ -269,20 +216,9 @@ class TomlJob {
   }
 
   void Classic(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Keys(t, p + ".",
-         {{"directory",
-           [&](const toml::node& n, const std::string& k) { job.classic_directory = Path(n, k); }},
-          {"prefix",
-           [&](const toml::node& n, const std::string& k) { job.classic_prefix = Text(n, k); }},
-          {"report", [&](const toml::node& n,
-                         const std::string& k) { job.session.report_name = Text(n, k); }},
-          {"spans", [&](const toml::node& n, const std::string& k) {
-             const toml::array* spans = n.as_array();
-             if (spans == nullptr || spans->size() != 3) Fail(n, k, "three spans in years");
-             for (std::size_t i = 0; i < 3; ++i) {
-               job.session.spans[i] = static_cast<float>(Number(*spans->get(i), k));
-             }
-           }}});
+    Handlers handlers;
+    AddRows(handlers, PrepareJobSettings(), job, "classic");
+    Keys(t, p + ".", handlers);
   }
 
   const std::string& source_;

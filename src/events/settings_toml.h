@@ -7,15 +7,24 @@
 
 #include <toml++/toml.h>
 
+#include <filesystem>
 #include <string>
 
 #include "qev/settings.h"
 
 namespace qev {
 
-// The node as a setting's value: a number, a text, a flag or an array of
-// numbers (none for anything else: the row refuses it).
+// The node as a setting's value: a number, a text, a flag, an array of
+// numbers, of texts or of arrays of numbers (none for anything else: the row
+// refuses it).
 SettingValue TomlSettingValue(const toml::node& node);
+
+// The same in the form the terms take: the rows of an array of tables by the
+// names of the terms' columns (a column left out takes its `omitted` value),
+// a table of texts as "NAME=TEXT" texts, and a file name taken from `base`
+// (the job file's folder; empty: as written) unless absolute.
+SettingValue TomlSettingValue(const toml::node& node, const SettingTerms& terms,
+                              const std::filesystem::path& base = {});
 
 // The node's value as a message shows it (a number with %g, a text quoted,
 // the kind of an array, a table or a date).
@@ -33,12 +42,14 @@ void ReadSetting(const toml::node& node, const SettingRow& row, const std::strin
                  const std::string& source, AnalysisLayer& layer,
                  std::optional<Units> units = std::nullopt);
 
-// The same for a member of an options struct through its row.
+// The same for a member of an options struct through its row (file names
+// from `base`, as TomlSettingValue).
 template <class Options>
 void ReadOption(const toml::node& node, const OptionsRow<Options>& row, const std::string& key,
-                const std::string& source, Options& options) {
+                const std::string& source, Options& options,
+                const std::filesystem::path& base = {}) {
   try {
-    SetOption(options, row, TomlSettingValue(node));
+    SetOption(options, row, TomlSettingValue(node, row, base));
   } catch (const InvalidSetting& e) {
     RefuseNode(node, key, source, e.expected());
   }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -284,6 +285,17 @@ SettingValue CheckedChoice(const SettingTerms& row, const SettingValue& value) {
   Refuse(row, value, std::nullopt);
 }
 
+// A column's range as the terms of a number (or whole number) alone.
+SettingTerms ColumnTerms(const SettingTerms& row, const SettingColumn& column) {
+  SettingTerms terms;
+  terms.key = row.key;
+  terms.type = column.whole ? SettingType::Whole : SettingType::Number;
+  terms.low = column.low;
+  terms.high = column.high;
+  terms.low_open = column.low_open;
+  return terms;
+}
+
 // A list: one number is a list of one, the empty word an empty list.
 SettingValue CheckedList(const SettingTerms& row, const SettingValue& value,
                          std::optional<Units> units) {
@@ -301,7 +313,11 @@ SettingValue CheckedList(const SettingTerms& row, const SettingValue& value,
   if (values.size() < row.least || values.size() > row.most) Refuse(row, value, units);
   for (std::size_t i = 0; i < values.size(); ++i) {
     const bool after = i == 0 || static_cast<float>(values[i]) > static_cast<float>(values[i - 1]);
-    if (!InRange(row, values[i], units) || (row.increasing && !after)) Refuse(row, value, units);
+    const bool within =
+        row.columns.empty()
+            ? InRange(row, values[i], units)
+            : InRange(ColumnTerms(row, row.columns[i % row.columns.size()]), values[i], units);
+    if (!within || (row.increasing && !after)) Refuse(row, value, units);
   }
   return values;
 }
@@ -317,6 +333,115 @@ SettingValue CheckedDate(const SettingTerms& row, const SettingValue& value) {
   return std::to_string(static_cast<long>(*year));
 }
 
+// A list of texts: one text is a list of one, an empty array an empty list.
+SettingValue CheckedTexts(const SettingTerms& row, const SettingValue& value) {
+  std::vector<std::string> texts;
+  if (const std::string* text = std::get_if<std::string>(&value)) {
+    texts.push_back(*text);
+  } else if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+    texts = *list;
+  } else if (const auto* numbers = std::get_if<std::vector<double>>(&value);
+             numbers == nullptr || !numbers->empty()) {
+    Refuse(row, value, std::nullopt);
+  }
+  if (texts.size() < row.least || texts.size() > row.most) Refuse(row, value, std::nullopt);
+  return texts;
+}
+
+// Texts "NAME=TEXT", each with a name (the text may be empty).
+SettingValue CheckedLabels(const SettingTerms& row, const SettingValue& value) {
+  SettingValue texts = CheckedTexts(row, value);
+  for (const std::string& label : std::get<std::vector<std::string>>(texts)) {
+    const std::size_t equals = label.find('=');
+    if (equals == std::string::npos || equals == 0) Refuse(row, value, std::nullopt);
+  }
+  return texts;
+}
+
+// The rows of a text "1964:5.5,1990:5" (values by colons, rows by commas);
+// none when it is not one.
+std::optional<std::vector<std::vector<double>>> RowsOfText(std::string_view text) {
+  std::vector<std::vector<double>> rows(1);
+  std::string item;
+  const auto take = [&]() {
+    char* end = nullptr;
+    const double number = std::strtod(item.c_str(), &end);
+    const bool good = !item.empty() && end == item.c_str() + item.size();
+    rows.back().push_back(good ? number : std::numeric_limits<double>::quiet_NaN());
+    item.clear();
+    return good;
+  };
+  for (char c : text) {
+    if (c == ':' || c == ',') {
+      if (!take()) return std::nullopt;
+      if (c == ',') rows.emplace_back();
+    } else if (c != ' ') {
+      item += c;
+    }
+  }
+  if (!take()) return std::nullopt;
+  return rows;
+}
+
+// Each row of the columns' width and within their ranges, the first column
+// increasing, the last summing to 1 where the terms ask.
+bool RowsFit(const SettingTerms& row, const std::vector<std::vector<double>>& rows) {
+  if (rows.size() < row.least || rows.size() > row.most) return false;
+  double sum = 0.0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].size() != row.columns.size()) return false;
+    for (std::size_t c = 0; c < rows[r].size(); ++c) {
+      if (!InRange(ColumnTerms(row, row.columns[c]), rows[r][c], std::nullopt)) return false;
+    }
+    if (row.increasing && r > 0 && !(rows[r][0] > rows[r - 1][0])) return false;
+    if (!rows[r].empty()) sum += rows[r].back();
+  }
+  constexpr double kSumTolerance = 1e-5;
+  return !row.sums_to_one || rows.empty() || std::fabs(sum - 1.0) <= kSumTolerance;
+}
+
+// A table of numbers: rows, the word of an empty table, or rows as a text.
+SettingValue CheckedRows(const SettingTerms& row, const SettingValue& value) {
+  std::vector<std::vector<double>> rows;
+  if (const auto* given = std::get_if<std::vector<std::vector<double>>>(&value)) {
+    rows = *given;
+  } else if (const std::string* text = std::get_if<std::string>(&value)) {
+    if (row.names.empty() || Lower(*text) != row.names) {
+      const auto parsed = RowsOfText(*text);
+      if (!parsed) Refuse(row, value, std::nullopt);
+      rows = *parsed;
+    }
+  } else if (const auto* numbers = std::get_if<std::vector<double>>(&value);
+             numbers == nullptr || !numbers->empty()) {
+    Refuse(row, value, std::nullopt);
+  }
+  // The word stands for an empty table; an empty table written out is none.
+  const bool word = std::holds_alternative<std::string>(value) && rows.empty();
+  if (!word && !RowsFit(row, rows)) Refuse(row, value, std::nullopt);
+  return rows;
+}
+
+std::string ColumnsText(const SettingTerms& row) {
+  std::string names;
+  std::string ranges;
+  for (const SettingColumn& column : row.columns) {
+    names += (names.empty() ? "" : ", ") + std::string(column.name);
+    const SettingTerms terms = ColumnTerms(row, column);
+    ranges += (ranges.empty() ? "" : "; ") + std::string(column.name) + ": " +
+              (column.whole ? "a whole number " : "a number ") + RangeText(terms, std::nullopt);
+  }
+  return "[" + names + "] (" + ranges + ")";
+}
+
+std::string RowsText(const SettingTerms& row) {
+  std::string text =
+      std::to_string(row.least) + " to " + std::to_string(row.most) + " rows " + ColumnsText(row);
+  if (row.increasing) text += ", " + std::string(row.columns.front().name) + " increasing";
+  if (row.sums_to_one) text += ", " + std::string(row.columns.back().name) + " summing to 1";
+  if (!row.names.empty()) text += ", or \"" + std::string(row.names) + "\"";
+  return text;
+}
+
 void Check(const SettingRow& row, const SettingValue& value, Units units) {
   if (!std::holds_alternative<std::monostate>(value)) CheckedValue(row, value, units);
 }
@@ -325,6 +450,17 @@ std::string Cell(std::string_view text) {
   std::string cell;
   for (char c : text) cell += c == '|' ? std::string("\\|") : std::string(1, c);
   return cell;
+}
+
+// A list as messages show it: its first five items, each as ShownValue
+// shows it.
+template <class Item>
+std::string ListText(const std::vector<Item>& list) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < list.size() && i < 5; ++i) {
+    text += (i == 0 ? "" : ", ") + ShownValue(SettingValue(list[i]));
+  }
+  return text + (list.size() > 5 ? ", ...]" : "]");
 }
 
 }  // namespace
@@ -365,12 +501,23 @@ std::string ExpectedText(const SettingTerms& row, std::optional<Units> units) {
       }
       return text;
     }
+    case SettingType::Texts:
+      return "a list of texts";
+    case SettingType::Path:
+      return "a file name";
+    case SettingType::Labels:
+      return "a table of texts { NAME = \"TEXT\" }";
+    case SettingType::Rows:
+      return RowsText(row);
     case SettingType::Numbers:
       break;
   }
-  std::string text = (row.least > 0 ? std::to_string(row.least) + " to " : "at most ") +
-                     std::to_string(row.most) + (row.increasing ? " increasing" : "") +
-                     " numbers " + RangeText(row, units);
+  const std::string count = row.least == row.most ? std::to_string(row.most)
+                            : row.least > 0
+                                ? std::to_string(row.least) + " to " + std::to_string(row.most)
+                                : "at most " + std::to_string(row.most);
+  std::string text = count + (row.increasing ? " increasing" : "") + " numbers " +
+                     (row.columns.empty() ? RangeText(row, units) : ColumnsText(row));
   if (!row.names.empty()) text += ", or \"" + std::string(row.names) + "\"";
   return text;
 }
@@ -385,14 +532,12 @@ std::string ShownValue(const SettingValue& value) {
     }
     return text + "\"";
   }
-  if (const auto* list = std::get_if<std::vector<double>>(&value)) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < list->size() && i < 5; ++i) {
-      text += (i == 0 ? "" : ", ") + NumberText((*list)[i]);
-    }
-    return text + (list->size() > 5 ? ", ...]" : "]");
-  }
+  if (const auto* list = std::get_if<std::vector<double>>(&value)) return ListText(*list);
   if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
+  if (const auto* texts = std::get_if<std::vector<std::string>>(&value)) return ListText(*texts);
+  if (const auto* rows = std::get_if<std::vector<std::vector<double>>>(&value)) {
+    return ListText(*rows);
+  }
   return "nothing";
 }
 
@@ -414,6 +559,17 @@ SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
     case SettingType::Text:
       if (!std::holds_alternative<std::string>(value)) Refuse(terms, value, units);
       return value;
+    case SettingType::Path: {
+      const std::string* path = std::get_if<std::string>(&value);
+      if (path == nullptr || path->empty()) Refuse(terms, value, units);
+      return value;
+    }
+    case SettingType::Texts:
+      return CheckedTexts(terms, value);
+    case SettingType::Labels:
+      return CheckedLabels(terms, value);
+    case SettingType::Rows:
+      return CheckedRows(terms, value);
     case SettingType::Date:
       break;
   }

@@ -177,9 +177,22 @@ TEST(Settings, SizesAreBoundByTheUnits) {
 template <class Options>
 SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaults,
                            void (*validate)(const Options&)) {
-  std::vector<SettingValue> candidates = {
-      row.low, row.high, (row.low + row.high) / 2,  std::string("1999-12-31"),
-      true,    false,    std::string("reasenberg"), std::string("elsewhere")};
+  std::vector<SettingValue> candidates = {row.low,
+                                          row.high,
+                                          (row.low + row.high) / 2,
+                                          std::string("1999-12-31"),
+                                          true,
+                                          false,
+                                          std::string("reasenberg"),
+                                          std::string("elsewhere"),
+                                          std::vector<std::string>{"magnitude=mag"},
+                                          std::string(QEV_EXAMPLES_DIR "/tonga_zone.geojson")};
+  // A table of one row, or a list, at the columns' high ends.
+  std::vector<double> highs;
+  for (const SettingColumn& column : row.columns) highs.push_back(column.high);
+  candidates.emplace_back(std::vector<std::vector<double>>{highs});
+  candidates.emplace_back(highs);
+  candidates.emplace_back(std::vector<double>(std::max<std::size_t>(row.least, 1), row.high));
   std::string_view names = row.names;
   while (!names.empty()) {
     const std::size_t bar = std::min(names.find('|'), names.size());
@@ -199,7 +212,8 @@ SettingValue ChangingValue(const OptionsRow<Options>& row, const Options& defaul
   return {};
 }
 
-// Each key reaches its own member and no other.
+// Each key reaches its own member and no other (a row without `get`, one
+// that reads a zone, cannot be compared).
 template <class Options>
 void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& defaults,
                      void (*validate)(const Options&)) {
@@ -207,9 +221,11 @@ void CheckOwnMembers(std::span<const OptionsRow<Options>> rows, const Options& d
   for (const OptionsRow<Options>& row : rows) {
     SCOPED_TRACE(std::string(row.key));
     EXPECT_EQ(FindOption(rows, row.key), &row) << "a key written twice";
+    if (!row.get) continue;
     Options changed = defaults;
     SetOption(changed, row, ChangingValue(row, defaults, validate));
     for (const OptionsRow<Options>& other : rows) {
+      if (!other.get) continue;
       EXPECT_EQ(other.get(changed) != other.get(defaults), &other == &row) << other.key;
     }
   }
@@ -227,6 +243,11 @@ TEST(Settings, EachOptionsKeyReachesItsOwnMember) {
   CheckOwnMembers<CompletenessOptions>(CompletenessSettings(), CompletenessOptions{},
                                        ValidateCompleteness);
   CheckOwnMembers<HomogeniseOptions>(HomogeniseSettings(), HomogeniseOptions{}, nullptr);
+  CheckOwnMembers<SettingsLayer>(LayerSettings(), SettingsLayer{}, nullptr);
+  CheckOwnMembers<BatchZone>(ZoneSettings(), BatchZone{}, nullptr);
+  CheckOwnMembers<ClassicZoneFile>(ClassicFileSettings(), ClassicZoneFile{}, nullptr);
+  CheckOwnMembers<Alternative>(AlternativeSettings(), Alternative{}, nullptr);
+  CheckOwnMembers<SourceSettings>(OpenQuakeSettings(), SourceSettings{}, nullptr);
 }
 
 // The declustering rows are the method table's parameters, in its order.
@@ -261,14 +282,28 @@ std::vector<RefusedOption> RefusedOptions() {
   return cases;
 }
 
+// A batch job with KEY = VALUE on its line 2, and the key as the reader
+// names it, by the table of the case (batch: the top level; layer: a layer,
+// [defaults]; zone; alternative; openquake: the sources).
+std::pair<std::string, std::string> BatchCase(const RefusedOption& c) {
+  const std::string zone = "[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n";
+  const std::string line = c.key + " = " + c.toml + "\n";
+  if (c.table == "batch") return {"\n" + line + zone, c.key};
+  if (c.table == "layer") return {"[defaults]\n" + line + zone, "defaults." + c.key};
+  if (c.table == "openquake") return {"[openquake]\n" + line + zone, "openquake." + c.key};
+  if (c.table == "zone") return {"[[zone]]\n" + line, "zone." + c.key};
+  if (c.table == "alternative") {
+    return {"\nbranch_set = [{ name = \"b\", alternative = [{ " + c.key + " = " + c.toml +
+                " }] }]\n" + zone,
+            "branch_set.alternative." + c.key};
+  }
+  return {};
+}
+
 // The message of the job reader for KEY = VALUE in its table.
 std::string JobMessage(const RefusedOption& c) {
-  if (c.table == "batch") {
-    return Message([&] {
-      ParseBatchJob(
-          "\n" + c.key + " = " + c.toml + "\n[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n",
-          "job.toml", ".");
-    });
+  if (const auto [job, key] = BatchCase(c); !job.empty()) {
+    return Message([&, job = job] { ParseBatchJob(job, "job.toml", "."); });
   }
   const std::string table = c.table == "prepare" ? "" : "[" + c.table + "]";
   return Message([&] { ParsePrepareToml(table + "\n" + c.key + " = " + c.toml, "job.toml", "."); });
@@ -311,11 +346,13 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
   for (const RefusedOption& c : cases) {
     SCOPED_TRACE(c.table + "." + c.key + " = " + c.toml);
     const std::string message = JobMessage(c);
-    const std::string key =
-        c.table == "batch" || c.table == "prepare" ? c.key : c.table + "." + c.key;
+    std::string key = c.table == "prepare" ? c.key : c.table + "." + c.key;
+    if (!BatchCase(c).first.empty()) key = BatchCase(c).second;
     EXPECT_EQ(message.rfind("job.toml, line 2: read ", 0), 0u) << message;
     EXPECT_NE(message.find("expected for '" + key + "' "), std::string::npos) << message;
     EXPECT_NE(message.find(c.bound), std::string::npos) << message;
+    // The prepare job's own keys in the tables ("select.zone") have no Validate.
+    if (FindOption(PrepareJobSettings(), c.table + "." + c.key) != nullptr) continue;
     if (c.table == "read") CheckValidateRefuses<ReadOptions>(ReadSettings(), c, Validate);
     if (c.table == "select") CheckValidateRefuses<Selection>(SelectionSettings(), c, Validate);
     if (c.table == "decluster") {
@@ -332,6 +369,50 @@ TEST(Settings, TheJobReadersAndValidateRefuseAnOptionNamingTheKeyAndTheBound) {
   }
 }
 
+// The files, lists and tables as the jobs hold them: file names from the job
+// file's folder (unless absolute), one text as a list of one, a table of
+// texts by name, rows as a text, the empty table's word, the columns a table
+// row leaves out.
+TEST(Settings, FilesListsAndTablesReachTheJob) {
+  const PrepareJob job = ParsePrepareToml(
+      "catalog = \"c.csv\"\n[read]\ncolumns = { magnitude = \"mag\", depth = \"\" }\n"
+      "[select]\nmagnitude_types = \"Mw\"\n[split]\ncompleteness = \"1964:5.5, 1990:5\"\n"
+      "[completeness]\nfigures = \"/abs/figures\"\n[classic]\ndirectory = \"out\"\n",
+      "job.toml", "/base");
+  EXPECT_EQ(job.catalog, "/base/c.csv");
+  EXPECT_EQ(job.completeness_figures, "/abs/figures");
+  EXPECT_EQ(job.classic_directory, std::filesystem::path("/base/out"));
+  EXPECT_EQ(job.read.columns,
+            (std::map<std::string, std::string>{{"depth", ""}, {"magnitude", "mag"}}));
+  EXPECT_EQ(job.selection.magnitude_types, std::vector<std::string>{"Mw"});
+  ASSERT_EQ(job.split.completeness.size(), 2u);
+  EXPECT_EQ(job.split.completeness[1].year, 1990);
+  EXPECT_EQ(job.split.completeness[0].threshold, 5.5f);
+  EXPECT_FALSE(job.completeness_auto);
+  const PrepareJob automatic = ParsePrepareToml("[split]\ncompleteness = \"AUTO\"", "j", ".");
+  EXPECT_TRUE(automatic.completeness_auto);
+  EXPECT_TRUE(automatic.split.completeness.empty());
+
+  const BatchJob batch = ParseBatchJob(
+      "[openquake]\nnodal_planes = [{ strike = 10, probability = 1 }]\nhypo_depths = "
+      "\"catalog\"\nlocation = [170, -20]\n[[zone]]\nname = \"a\"\nprepare = \"p.toml\"\n"
+      "completeness = \"auto\"\n[zone.openquake]\nhypo_depths = [[5, 0.25], [10, 0.75]]\n",
+      "job.toml", "/base");
+  ASSERT_TRUE(batch.openquake.nodal_planes.has_value());
+  const NodalPlane& plane = batch.openquake.nodal_planes->front();
+  EXPECT_EQ(std::vector<double>({plane.strike, plane.dip, plane.rake, plane.probability}),
+            std::vector<double>({10, 90, 0, 1}));
+  EXPECT_FALSE(batch.openquake.hypo_depths.has_value());
+  EXPECT_EQ(batch.openquake.hypo_depth_bin, kDefaultHypoDepthBin);
+  EXPECT_EQ(batch.openquake.location, (std::array<double, 2>{170, -20}));
+  const BatchZone& zone = batch.zones.front();
+  EXPECT_EQ(zone.prepare, "p.toml");  // the planner takes it from the job's folder
+  EXPECT_TRUE(zone.settings.completeness && zone.settings.completeness->empty());
+  ASSERT_TRUE(zone.openquake.hypo_depths.has_value());
+  EXPECT_EQ(zone.openquake.hypo_depths->back().probability, 0.75);
+  EXPECT_FALSE(zone.openquake.hypo_depth_bin.has_value());
+}
+
 // The key tables of the docs are the tables': the text between the markers
 // "<!-- the settings table (NAME) -->" and "<!-- end of the settings table -->"
 // is what the table NAME writes, and every table of a doc is there.
@@ -346,9 +427,16 @@ TEST(Settings, DocsKeyTablesAreTheTables) {
       {"CompletenessSettings", OptionsMarkdownTable(CompletenessSettings())},
       {"HomogeniseSettings", OptionsMarkdownTable(HomogeniseSettings())},
       {"SettingsMarkdownTable prepare_job", SettingsMarkdownTable(true)},
-      {"BatchSettings", OptionsMarkdownTable(BatchSettings())}};
+      {"BatchSettings", OptionsMarkdownTable(BatchSettings())},
+      {"LayerSettings", OptionsMarkdownTable(LayerSettings())},
+      {"ZoneSettings", OptionsMarkdownTable(ZoneSettings())},
+      {"ClassicFileSettings", OptionsMarkdownTable(ClassicFileSettings())},
+      {"AlternativeSettings", OptionsMarkdownTable(AlternativeSettings())},
+      {"OpenQuakeSettings", OptionsMarkdownTable(OpenQuakeSettings())}};
   const std::map<std::string, std::vector<std::string>> docs = {
-      {"batch.md", {"BatchSettings", "SettingsMarkdownTable"}},
+      {"batch.md",
+       {"BatchSettings", "SettingsMarkdownTable", "LayerSettings", "ZoneSettings",
+        "ClassicFileSettings", "AlternativeSettings", "OpenQuakeSettings"}},
       {"catalogs.md",
        {"PrepareJobSettings", "ReadSettings", "SelectionSettings", "DeclusterSettings",
         "SplitSettings", "SettingsMarkdownTable prepare_job", "HomogeniseSettings",

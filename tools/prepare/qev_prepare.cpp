@@ -173,11 +173,22 @@ void AddSettingOptions(CLI::App& app, CommandLine& c) {
       ->excludes(SettingOption(c, &qev::AnalysisLayer::mmax_cap));
 }
 
+// Whether a row is an option --KEY of its own: a value of one word, not a
+// file, a list or a table (those have options of their own forms: --zone,
+// --magnitude-type, --column, --completeness, ...), nor a key of a table.
+bool OwnOption(const qev::SettingTerms& terms) {
+  using qev::SettingType;
+  return terms.key.find('.') == std::string_view::npos && terms.type != SettingType::Path &&
+         terms.type != SettingType::Texts && terms.type != SettingType::Rows &&
+         terms.type != SettingType::Labels;
+}
+
 // The rows of one table, each applied to the part of the job `part` gives.
 template <class Options>
 void AddTable(CommandLine& c, std::span<const qev::OptionsRow<Options>> rows,
               Options& (*part)(qev::PrepareJob&)) {
   for (const qev::OptionsRow<Options>& row : rows) {
+    if (!OwnOption(row)) continue;
     TableOption& t = c.table_options.emplace_back();
     t.terms = &row;
     t.apply = [&row, part](qev::PrepareJob& job, const qev::SettingValue& value) {
@@ -271,6 +282,19 @@ void ApplyTableOptions(const CommandLine& c, qev::PrepareJob& job) {
   }
 }
 
+// The value of an option of its own form, set through the row of `key`
+// (refused naming the option, the value and what the row takes).
+template <class Options>
+void SetThroughRow(Options& options, std::span<const qev::OptionsRow<Options>> rows,
+                   std::string_view key, const std::string& option, const std::string& given,
+                   const qev::SettingValue& value) {
+  try {
+    qev::SetOption(options, *qev::FindOption(rows, key), value);
+  } catch (const qev::InvalidSetting& e) {
+    throw qev::Error(option + " " + given + ": expected " + e.expected());
+  }
+}
+
 // --magnitude-column TYPE=NAME[:SDNAME]
 qev::ReadOptions::MagnitudeColumn MagnitudeColumn(const std::string& column) {
   const std::size_t equals = column.find('=');
@@ -290,13 +314,10 @@ qev::ReadOptions::MagnitudeColumn MagnitudeColumn(const std::string& column) {
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
   if (!c.catalog.empty()) job.catalog = c.catalog;
   if (job.catalog.empty()) throw qev::Error("no catalog file given");
+  // ROLE= (no name) switches the role off.
   for (const std::string& column : c.columns) {
-    const std::size_t equals = column.find('=');
-    // ROLE= (no name) switches the role off.
-    if (equals == std::string::npos || equals == 0) {
-      throw qev::Error("--column " + column + ": expected ROLE=NAME, e.g. magnitude=Mw, or ROLE=");
-    }
-    job.read.columns[column.substr(0, equals)] = column.substr(equals + 1);
+    SetThroughRow(job.read, qev::ReadSettings(), "columns", "--column", column,
+                  std::vector<std::string>{column});
   }
   for (const std::string& column : c.magnitude_columns) {
     job.read.magnitude_columns.push_back(MagnitudeColumn(column));
@@ -306,12 +327,19 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
 
 void ApplySelection(const CommandLine& c, qev::PrepareJob& job) {
   qev::Selection& s = job.selection;
-  if (!c.magnitude_types.empty()) s.magnitude_types = c.magnitude_types;
-  if (!c.zone.empty()) {
-    job.zone_file = c.zone;
-    s.zone = qev::ReadZoneFile(c.zone);
+  if (!c.magnitude_types.empty()) {
+    std::string given;
+    for (const std::string& type : c.magnitude_types) given += (given.empty() ? "" : ",") + type;
+    SetThroughRow(s, qev::SelectionSettings(), "magnitude_types", "--magnitude-type", given,
+                  c.magnitude_types);
   }
-  if (!c.zone_wkt.empty()) s.zone = qev::ZoneFromWkt(c.zone_wkt, "option --zone-wkt");
+  if (!c.zone.empty()) {
+    SetThroughRow(job, qev::PrepareJobSettings(), "select.zone", "--zone", c.zone, c.zone);
+  }
+  if (!c.zone_wkt.empty()) {
+    SetThroughRow(job, qev::PrepareJobSettings(), "select.zone_wkt", "--zone-wkt", c.zone_wkt,
+                  c.zone_wkt);
+  }
 }
 
 // A declustering parameter given as KEY=VALUE.
@@ -360,11 +388,9 @@ void ApplyDecluster(const CommandLine& c, qev::PrepareJob& job) {
 
 // --completeness auto and the options of the estimate.
 void ApplyCompleteness(const CommandLine& c, qev::PrepareJob& job) {
-  if (c.completeness == "auto") {
-    job.completeness_auto = true;
-  } else if (!c.completeness.empty()) {
-    job.completeness_auto = false;
-    job.split.completeness = qev::ParseCompleteness(c.completeness, "option --completeness");
+  if (!c.completeness.empty()) {
+    SetThroughRow(job, qev::PrepareJobSettings(), "split.completeness", "--completeness",
+                  c.completeness, c.completeness);
   }
   if (!c.completeness_method.empty()) {
     qev::SetCompletenessOption(job.completeness, "table", c.completeness_method, "option");
@@ -380,7 +406,10 @@ void ApplyCompleteness(const CommandLine& c, qev::PrepareJob& job) {
     qev::SetCompletenessOption(job.completeness, pair.substr(0, equals), pair.substr(equals + 1),
                                "option --completeness-set");
   }
-  if (!c.completeness_figures.empty()) job.completeness_figures = c.completeness_figures;
+  if (!c.completeness_figures.empty()) {
+    SetThroughRow(job, qev::PrepareJobSettings(), "completeness.figures", "--completeness-figures",
+                  c.completeness_figures, c.completeness_figures);
+  }
   const bool asked = !c.completeness_method.empty() || !c.mc_method.empty() ||
                      !c.completeness_set.empty() || !c.completeness_figures.empty();
   if (asked && !job.completeness_auto) {
