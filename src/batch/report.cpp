@@ -48,10 +48,16 @@ std::pair<double, double> PoissonLimits(double n) {
   return {lower, upper};
 }
 
+// The rate of the estimate's law (ToOpenQuake of it) at m: none at or above
+// its Mmax.
+double LawRate(const Estimate& e, const OpenQuakeMfd& law, double m) {
+  if (m >= e.mmax) return 0.0;
+  return OpenQuakeRate(law, std::max(m, law.min_mag));
+}
+
 double LawRate(const Estimate& e, double m) {
   if (m >= e.mmax) return 0.0;
-  const OpenQuakeMfd law = ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax);
-  return OpenQuakeRate(law, std::max(m, law.min_mag));
+  return LawRate(e, ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax), m);
 }
 
 std::vector<double> Grid(double low, double high) {
@@ -184,11 +190,19 @@ double MfdTop(const Catalog* catalog, const ZoneView& v, const Estimate& best) {
 void MfdBand(SvgPlot& plot, const BatchPlan& plan, const std::vector<CellOutcome>& cells,
              const ZoneView& v, const std::vector<double>& grid) {
   const Estimate& best = cells[v.heaviest].catalog;
+  // Each resample's law once, not once per magnitude of the grid.
+  const std::vector<Estimate>& replicates = cells[v.heaviest].replicates;
+  std::vector<OpenQuakeMfd> laws;
+  laws.reserve(replicates.size());
+  for (const Estimate& r : replicates)
+    laws.push_back(ToOpenQuake(r.beta, r.lambda, r.mmin, r.mmax));
   std::vector<double> lo, hi;
   for (double m : grid) {
     std::vector<double> rates;
     if (m >= best.mmin - 1e-9) {
-      for (const Estimate& r : cells[v.heaviest].replicates) rates.push_back(LawRate(r, m));
+      rates.reserve(laws.size());
+      for (std::size_t i = 0; i < laws.size(); ++i)
+        rates.push_back(LawRate(replicates[i], laws[i], m));
     }
     lo.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandLow));
     hi.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandHigh));
