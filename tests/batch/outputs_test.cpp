@@ -108,7 +108,7 @@ TEST(BatchOutputs, RowsWriteRealsAsPrintfAndTextsAsTheJsonLibrary) {
                                "a \"quote\"",
                                "back\\slash",
                                "tab\tand\nline\r",
-                               std::string("nul\0and\x01\x1f", 12),
+                               std::string("nul\0and\x01\x1f", 9),
                                "delete \x7f",
                                "accented \xc3\xa9 and \xe2\x82\xac",
                                "cut UTF-8 \xc3",
