@@ -80,6 +80,7 @@ struct BatchWriter::State {
   std::size_t failed = 0;
   // Every cell's estimates: the catalog's and those of its resamples.
   std::vector<batch_output::CellOutcome> cells;
+  std::vector<batch_output::ZoneReport> zone_reports;  // those of the zones complete
   std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -143,6 +144,10 @@ struct BatchWriter::State {
       }
     }
     summary_csv << row << "\n";
+    // The zone's last cell: its part of the report (cells go zone by zone).
+    if ((c + 1) % plan.branches.size() == 0) {
+      zone_reports.push_back(batch_output::ReportZone(plan, cells, cell.zone));
+    }
   }
 };
 
@@ -234,7 +239,8 @@ void BatchWriter::Finish() {
         "calibrated.csv: written by an earlier run with calibrated_intervals, "
         "removed");
   }
-  s.outputs.Write(s.folder / "report.html", batch_output::ReportHtml(s.plan, s.cells, s.warnings));
+  s.outputs.Write(s.folder / "report.html",
+                  batch_output::ReportHtml(s.plan, s.zone_reports, s.warnings));
   s.Close();
   s.outputs.Commit();
 }
