@@ -1,9 +1,12 @@
 // Batch throughput on the full-capacity catalog: whole tasks
 // (Cramer, start by program, Mmax to convergence, uncertainties, hazard
-// table) on one thread, and the pool on 1 and 2 threads.
+// table) on one thread, and the pool on 1 and 2 threads; what the writer and
+// the ranks do with each record (its rows formatted, its bytes packed and
+// unpacked).
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 #include "batch/pool.h"
 #include "batch/record.h"
@@ -68,5 +71,34 @@ void BM_Pool(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kTasks));
 }
 BENCHMARK(BM_Pool)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The rows of one task's record (results.csv, results.jsonl, hazard.csv), as
+// the writer formats them for every task: a resample's record, and the
+// catalog's with its hazard table (state.range(0) = replicate).
+void BM_RecordRows(benchmark::State& state) {
+  const TaskRecord record = MakeRecord(Plan(), RunTask(Plan(), state.range(0)));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    std::string csv = ResultsCsvRow(Plan(), record);
+    std::string json = ResultsJsonLine(Plan(), record);
+    std::string hazard = HazardCsvRows(Plan(), record);
+    bytes += csv.size() + json.size() + hazard.size();
+    benchmark::DoNotOptimize(csv);
+    benchmark::DoNotOptimize(json);
+    benchmark::DoNotOptimize(hazard);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_RecordRows)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// A record packed on one rank and unpacked on rank 0.
+void BM_RecordBytes(benchmark::State& state) {
+  const TaskRecord record = MakeRecord(Plan(), RunTask(Plan(), 1));
+  for (auto _ : state) {
+    TaskRecord back = UnpackRecord(PackRecord(record));
+    benchmark::DoNotOptimize(back);
+  }
+}
+BENCHMARK(BM_RecordBytes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

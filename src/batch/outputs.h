@@ -40,8 +40,19 @@ std::vector<std::string> WriteOpenQuake(const BatchPlan& plan,
                                         const std::vector<CellOutcome>& cells,
                                         const std::filesystem::path& folder, OutputSet& outputs);
 
-// report.html: figures per zone, the branches, the settings and warnings.
-std::string ReportHtml(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+// A zone's part of report.html, drawn as soon as the zone's cells are
+// complete (while the tasks of the next zones run): its card and, under its
+// heading and warnings, its figures and branch table.
+struct ZoneReport {
+  std::string card;
+  std::string figures;
+};
+ZoneReport ReportZone(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                      std::size_t zone);
+
+// report.html: figures per zone (`zones`: every zone's part, in order), the
+// branches, the settings and warnings.
+std::string ReportHtml(const BatchPlan& plan, const std::vector<ZoneReport>& zones,
                        const std::vector<std::string>& warnings);
 
 }  // namespace qev::batch_output

@@ -2,21 +2,14 @@
 // between ranks.
 #include "batch/record.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <type_traits>
 
 namespace qev {
-
-std::string Real(float value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-  return text;
-}
 
 const char* const kResultsCsvHeader =
     "zone,branch,replicate,seed,status,message,mmin,xmax,runs,mmax_converged,beta,sd_beta,"
@@ -133,20 +126,59 @@ TaskRecord MakeRecord(const BatchPlan& plan, const TaskResult& result) {
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
+// The pieces of a row, appended to it: a row is built in one string, its
+// figures written by std::to_chars, as the writer of every task's rows runs
+// beside the tasks of its rank.
+
+template <class Integer>
+void PutInt(std::string& out, Integer value) {
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+void PutFlag(std::string& out, bool value) { out += value ? '1' : '0'; }
+
+// A CSV field in quotes (a quote doubled, a line break made a space).
+void PutQuoted(std::string& out, std::string_view text) {
+  out += '"';
   for (char c : text) {
     if (c == '"') out += '"';
     out += (c == '\n' || c == '\r') ? ' ' : c;
   }
-  return out + "\"";
+  out += '"';
 }
 
 // A JSON number, or null for what JSON cannot hold.
-std::string JsonReal(float value) { return std::isfinite(value) ? Real(value) : "null"; }
+void PutJsonReal(std::string& out, float value) {
+  if (std::isfinite(value)) {
+    AppendReal(out, value);
+  } else {
+    out += "null";
+  }
+}
 
-std::string JsonText(const std::string& text) {
-  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+// A JSON string: printable ASCII without a quote or backslash as it is, any
+// other text as the JSON library writes it (escapes, invalid UTF-8 replaced).
+void PutJsonText(std::string& out, std::string_view text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+  });
+  if (plain) {
+    out += '"';
+    out += text;
+    out += '"';
+    return;
+  }
+  out += nlohmann::json(std::string(text))
+             .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void PutJsonFlag(std::string& out, bool value) { out += value ? "true" : "false"; }
+
+// A separator before every item of a list but the first (`start`: where the
+// list began in `out`).
+void Separate(std::string& out, std::size_t start, char separator) {
+  if (out.size() != start) out += separator;
 }
 
 // The zone and branch names of a record's cell.
@@ -173,102 +205,208 @@ std::array<std::pair<const char*, float>, 9> Figures(const TaskRecord& r) {
 constexpr const char* kWeichertNames[] = {"weichert_b", "weichert_sd_b", "weichert_rate",
                                           "weichert_sd_rate"};
 
-std::string RunsCsv(const std::vector<RunValues>& runs) {
-  std::string text;
+void PutRunsCsv(std::string& out, const std::vector<RunValues>& runs) {
+  const std::size_t start = out.size();
   for (const RunValues& run : runs) {
+    Separate(out, start, ' ');
     // A suggestion that is no number is no suggestion (empty).
-    text += (text.empty() ? "" : " ") + (std::isfinite(run.mmax) ? Real(run.mmax) : "") + ":" +
-            (std::isfinite(run.suggested) ? Real(run.suggested) : "") + ":" +
-            std::to_string(run.iterations) + ":" + (run.converged ? "1" : "0");
+    if (std::isfinite(run.mmax)) AppendReal(out, run.mmax);
+    out += ':';
+    if (std::isfinite(run.suggested)) AppendReal(out, run.suggested);
+    out += ':';
+    PutInt(out, run.iterations);
+    out += ':';
+    PutFlag(out, run.converged);
   }
-  return text;
 }
 
-std::string RunsJson(const std::vector<RunValues>& runs) {
-  std::string text;
+void PutRunsJson(std::string& out, const std::vector<RunValues>& runs) {
+  const std::size_t start = out.size();
   for (const RunValues& run : runs) {
-    text += std::string(text.empty() ? "" : ",") + "{\"mmax\":" + JsonReal(run.mmax) +
-            ",\"suggested\":" + JsonReal(run.suggested) +
-            ",\"iterations\":" + std::to_string(run.iterations) +
-            ",\"converged\":" + (run.converged ? "true" : "false") + "}";
+    Separate(out, start, ',');
+    out += "{\"mmax\":";
+    PutJsonReal(out, run.mmax);
+    out += ",\"suggested\":";
+    PutJsonReal(out, run.suggested);
+    out += ",\"iterations\":";
+    PutInt(out, run.iterations);
+    out += ",\"converged\":";
+    PutJsonFlag(out, run.converged);
+    out += '}';
   }
-  return text;
 }
 
-std::string ContributionsCsv(const TaskRecord& r) {
-  std::string text;
+void PutContributionsCsv(std::string& out, const TaskRecord& r) {
+  const std::size_t start = out.size();
   for (const auto& [beta, lambda] : r.contributions) {
-    text += (text.empty() ? "" : " ") + Real(beta) + ":" + Real(lambda);
+    Separate(out, start, ' ');
+    AppendReal(out, beta);
+    out += ':';
+    AppendReal(out, lambda);
   }
-  return text;
 }
 
-std::string ContributionsJson(const TaskRecord& r) {
-  std::string text;
+void PutContributionsJson(std::string& out, const TaskRecord& r) {
+  const std::size_t start = out.size();
   for (const auto& [beta, lambda] : r.contributions) {
-    text += std::string(text.empty() ? "" : ",") + "{\"beta\":" + JsonReal(beta) +
-            ",\"lambda\":" + JsonReal(lambda) + "}";
+    Separate(out, start, ',');
+    out += "{\"beta\":";
+    PutJsonReal(out, beta);
+    out += ",\"lambda\":";
+    PutJsonReal(out, lambda);
+    out += '}';
   }
-  return text;
 }
 
-std::string WarningsCsv(const TaskRecord& r) {
-  std::string names;
+void PutWarningsCsv(std::string& out, const TaskRecord& r) {
+  const std::size_t start = out.size();
   for (const InputWarning& w : r.warnings) {
-    names += (names.empty() ? "" : " ") + std::string(InputWarningName(w.kind));
+    Separate(out, start, ' ');
+    out += InputWarningName(w.kind);
   }
-  return names;
 }
 
-std::string WarningsJson(const TaskRecord& r) {
-  std::string text;
+void PutWarningsJson(std::string& out, const TaskRecord& r) {
+  const std::size_t start = out.size();
   for (const InputWarning& w : r.warnings) {
-    text += std::string(text.empty() ? "" : ",") +
-            "{\"kind\":" + JsonText(InputWarningName(w.kind)) + ",\"text\":" + JsonText(w.text) +
-            "}";
+    Separate(out, start, ',');
+    out += "{\"kind\":";
+    PutJsonText(out, InputWarningName(w.kind));
+    out += ",\"text\":";
+    PutJsonText(out, w.text);
+    out += '}';
   }
-  return text;
+}
+
+// zone,branch,replicate,seed,status,message: the columns of every row.
+void PutTaskCsv(std::string& out, const BatchPlan& plan, const TaskRecord& r) {
+  const auto [zone, branch] = Names(plan, r);
+  out += zone;
+  out += ',';
+  out += branch;
+  out += ',';
+  PutInt(out, r.estimate.replicate);
+  out += ',';
+  PutInt(out, r.seed);
+  out += ',';
+  out += r.status;
+  out += ',';
+  PutQuoted(out, r.message);
+}
+
+void PutTaskJson(std::string& out, const BatchPlan& plan, const TaskRecord& r) {
+  const auto [zone, branch] = Names(plan, r);
+  out += "{\"zone\":";
+  PutJsonText(out, zone);
+  out += ",\"branch\":";
+  PutJsonText(out, branch);
+  out += ",\"replicate\":";
+  PutInt(out, r.estimate.replicate);
+  out += ",\"seed\":";
+  PutInt(out, r.seed);
+  out += ",\"status\":";
+  PutJsonText(out, r.status);
+  out += ",\"message\":";
+  PutJsonText(out, r.message);
 }
 
 }  // namespace
 
-std::string ResultsCsvRow(const BatchPlan& plan, const TaskRecord& r) {
-  const auto [zone, branch] = Names(plan, r);
-  std::string csv = zone + "," + branch + "," + std::to_string(r.estimate.replicate) + "," +
-                    std::to_string(r.seed) + "," + r.status + "," + Quoted(r.message);
-  if (!r.ok()) return csv + std::string(20, ',') + "\n";  // the 20 columns after the message
-  const TaskEstimate& e = r.estimate;
-  csv += "," + Real(e.mmin) + "," + Real(e.xmax) + "," + RunsCsv(r.runs) + "," +
-         (e.converged ? "1" : "0");
-  for (const auto& [name, value] : Figures(r)) csv += "," + Real(value);
-  csv += "," + ContributionsCsv(r) + "," + MmaxStatusName(e.mmax_status) + "," + WarningsCsv(r);
-  for (std::size_t k = 0; k < 4; ++k) {
-    csv += "," + (r.weichert ? Real(static_cast<float>(r.weichert->at(k))) : std::string());
+void AppendReal(std::string& out, float value) {
+  if (std::isnan(value)) {
+    out += "nan";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "inf" : "-inf";
+  } else {
+    // As "%.9g" writes the value (a precision makes std::to_chars print as
+    // printf does), without the format string's parsing.
+    char text[32];
+    out.append(text, std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                   std::chars_format::general, 9)
+                         .ptr);
   }
-  return csv + "\n";
+}
+
+std::string Real(float value) {
+  std::string text;
+  AppendReal(text, value);
+  return text;
+}
+
+std::string ResultsCsvRow(const BatchPlan& plan, const TaskRecord& r) {
+  std::string csv;
+  csv.reserve(512);
+  PutTaskCsv(csv, plan, r);
+  if (!r.ok()) {
+    csv.append(20, ',');  // the 20 columns after the message
+    csv += '\n';
+    return csv;
+  }
+  const TaskEstimate& e = r.estimate;
+  csv += ',';
+  AppendReal(csv, e.mmin);
+  csv += ',';
+  AppendReal(csv, e.xmax);
+  csv += ',';
+  PutRunsCsv(csv, r.runs);
+  csv += ',';
+  PutFlag(csv, e.converged);
+  for (const auto& [name, value] : Figures(r)) {
+    csv += ',';
+    AppendReal(csv, value);
+  }
+  csv += ',';
+  PutContributionsCsv(csv, r);
+  csv += ',';
+  csv += MmaxStatusName(e.mmax_status);
+  csv += ',';
+  PutWarningsCsv(csv, r);
+  for (std::size_t k = 0; k < 4; ++k) {
+    csv += ',';
+    if (r.weichert) AppendReal(csv, static_cast<float>(r.weichert->at(k)));
+  }
+  csv += '\n';
+  return csv;
 }
 
 std::string ResultsJsonLine(const BatchPlan& plan, const TaskRecord& r) {
-  const auto [zone, branch] = Names(plan, r);
-  std::string json = "{\"zone\":" + JsonText(zone) + ",\"branch\":" + JsonText(branch) +
-                     ",\"replicate\":" + std::to_string(r.estimate.replicate) +
-                     ",\"seed\":" + std::to_string(r.seed) + ",\"status\":" + JsonText(r.status) +
-                     ",\"message\":" + JsonText(r.message);
-  if (!r.ok()) return json + "}\n";
+  std::string json;
+  json.reserve(1024);
+  PutTaskJson(json, plan, r);
+  if (!r.ok()) {
+    json += "}\n";
+    return json;
+  }
   const TaskEstimate& e = r.estimate;
-  json += ",\"mmin\":" + JsonReal(e.mmin) + ",\"xmax\":" + JsonReal(e.xmax) + ",\"runs\":[" +
-          RunsJson(r.runs) + "],\"mmax_converged\":" + (e.converged ? "true" : "false");
+  json += ",\"mmin\":";
+  PutJsonReal(json, e.mmin);
+  json += ",\"xmax\":";
+  PutJsonReal(json, e.xmax);
+  json += ",\"runs\":[";
+  PutRunsJson(json, r.runs);
+  json += "],\"mmax_converged\":";
+  PutJsonFlag(json, e.converged);
   for (const auto& [name, value] : Figures(r)) {
-    json += ",\"" + std::string(name) + "\":" + JsonReal(value);
+    json += ",\"";
+    json += name;
+    json += "\":";
+    PutJsonReal(json, value);
   }
-  json += ",\"contributions\":[" + ContributionsJson(r) +
-          "],\"mmax_status\":" + JsonText(MmaxStatusName(e.mmax_status)) + ",\"warnings\":[" +
-          WarningsJson(r) + "]";
+  json += ",\"contributions\":[";
+  PutContributionsJson(json, r);
+  json += "],\"mmax_status\":";
+  PutJsonText(json, MmaxStatusName(e.mmax_status));
+  json += ",\"warnings\":[";
+  PutWarningsJson(json, r);
+  json += ']';
   for (std::size_t k = 0; k < 4; ++k) {
-    const float value = r.weichert ? static_cast<float>(r.weichert->at(k)) : NAN;
-    json += ",\"" + std::string(kWeichertNames[k]) + "\":" + JsonReal(value);
+    json += ",\"";
+    json += kWeichertNames[k];
+    json += "\":";
+    PutJsonReal(json, r.weichert ? static_cast<float>(r.weichert->at(k)) : NAN);
   }
-  return json + "}\n";
+  json += "}\n";
+  return json;
 }
 
 std::string HazardCsvRows(const BatchPlan& plan, const TaskRecord& r) {
@@ -278,13 +416,18 @@ std::string HazardCsvRows(const BatchPlan& plan, const TaskRecord& r) {
   std::string rows;
   for (const HazardValues& p : r.hazard) {
     // The fields of the point once, then one row for each span.
-    const std::string point = zone + "," + branch + "," + Real(p.magnitude) + "," +
-                              Real(p.annual_rate) + "," + Real(p.return_period) + ",";
+    std::string point = zone + "," + branch + ",";
+    AppendReal(point, p.magnitude);
+    point += ',';
+    AppendReal(point, p.annual_rate);
+    point += ',';
+    AppendReal(point, p.return_period);
+    point += ',';
     for (std::size_t s = 0; s < spans.size() && s < p.probabilities.size(); ++s) {
       rows += point;
-      rows += Real(spans[s]);
+      AppendReal(rows, spans[s]);
       rows += ',';
-      rows += Real(p.probabilities[s]);
+      AppendReal(rows, p.probabilities[s]);
       rows += '\n';
     }
   }
@@ -297,14 +440,30 @@ std::string CalibratedCsvRow(const BatchPlan& plan, const TaskRecord& r) {
   std::string line = zone + "," + branch;
   if (!r.calibrated) {
     const std::string why = r.status == kStatusOk ? r.calibrated_error : "no analysis: " + r.status;
-    return line + ",0,0,0," + Quoted(why) + std::string(22, ',') +
-           BootstrapMethodName(plan.job.calibrated_method) + "\n";
+    line += ",0,0,0,";
+    PutQuoted(line, why);
+    line.append(22, ',');
+    line += BootstrapMethodName(plan.job.calibrated_method);
+    line += '\n';
+    return line;
   }
   const CalibratedValues& c = *r.calibrated;
-  line += "," + std::to_string(c.replicates) + "," + std::to_string(c.failed) + "," +
-          (c.calibrated ? "1" : "0") + "," + Quoted(c.warning);
-  for (double x : c.values) line += "," + Real(static_cast<float>(x));
-  return line + "," + BootstrapMethodName(c.method) + "\n";
+  line += ',';
+  PutInt(line, c.replicates);
+  line += ',';
+  PutInt(line, c.failed);
+  line += ',';
+  PutFlag(line, c.calibrated);
+  line += ',';
+  PutQuoted(line, c.warning);
+  for (double x : c.values) {
+    line += ',';
+    AppendReal(line, static_cast<float>(x));
+  }
+  line += ',';
+  line += BootstrapMethodName(c.method);
+  line += '\n';
+  return line;
 }
 
 // ---------------------------------------------------------------- bytes
@@ -379,7 +538,9 @@ class Packer {
 
  private:
   void Word(std::uint64_t word) {
-    for (int i = 0; i < 8; ++i) bytes += static_cast<char>((word >> (8 * i)) & 0xff);
+    char little[8];
+    for (int i = 0; i < 8; ++i) little[i] = static_cast<char>((word >> (8 * i)) & 0xff);
+    bytes.append(little, sizeof little);
   }
   template <class T>
   void Put(const T& value) {
@@ -488,6 +649,7 @@ class Unpacker {
 
 std::string PackRecord(const TaskRecord& record) {
   Packer packer;
+  packer.bytes.reserve(1024);
   packer(record);
   return std::move(packer.bytes);
 }

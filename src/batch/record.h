@@ -104,8 +104,11 @@ extern const char* const kResultsCsvHeader;
 extern const char* const kHazardCsvHeader;
 extern const char* const kCalibratedCsvHeader;
 
-// A real as "%.9g": nine significant digits read back as the same float.
+// A real as "%.9g": nine significant digits read back as the same float
+// ("nan", "inf", "-inf" for what is no number). AppendReal writes it at the
+// end of `out`.
 std::string Real(float value);
+void AppendReal(std::string& out, float value);
 // The shortest decimal text that reads back as the same double
 // (std::to_chars): 5.4f is "5.400000095367432", 0.25 is "0.25".
 std::string ShortestReal(double value);

@@ -48,10 +48,16 @@ std::pair<double, double> PoissonLimits(double n) {
   return {lower, upper};
 }
 
+// The rate of the estimate's law (ToOpenQuake of it) at m: none at or above
+// its Mmax.
+double LawRate(const Estimate& e, const OpenQuakeMfd& law, double m) {
+  if (m >= e.mmax) return 0.0;
+  return OpenQuakeRate(law, std::max(m, law.min_mag));
+}
+
 double LawRate(const Estimate& e, double m) {
   if (m >= e.mmax) return 0.0;
-  const OpenQuakeMfd law = ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax);
-  return OpenQuakeRate(law, std::max(m, law.min_mag));
+  return LawRate(e, ToOpenQuake(e.beta, e.lambda, e.mmin, e.mmax), m);
 }
 
 std::vector<double> Grid(double low, double high) {
@@ -184,11 +190,19 @@ double MfdTop(const Catalog* catalog, const ZoneView& v, const Estimate& best) {
 void MfdBand(SvgPlot& plot, const BatchPlan& plan, const std::vector<CellOutcome>& cells,
              const ZoneView& v, const std::vector<double>& grid) {
   const Estimate& best = cells[v.heaviest].catalog;
+  // Each resample's law once, not once per magnitude of the grid.
+  const std::vector<Estimate>& replicates = cells[v.heaviest].replicates;
+  std::vector<OpenQuakeMfd> laws;
+  laws.reserve(replicates.size());
+  for (const Estimate& r : replicates)
+    laws.push_back(ToOpenQuake(r.beta, r.lambda, r.mmin, r.mmax));
   std::vector<double> lo, hi;
   for (double m : grid) {
     std::vector<double> rates;
     if (m >= best.mmin - 1e-9) {
-      for (const Estimate& r : cells[v.heaviest].replicates) rates.push_back(LawRate(r, m));
+      rates.reserve(laws.size());
+      for (std::size_t i = 0; i < laws.size(); ++i)
+        rates.push_back(LawRate(replicates[i], laws[i], m));
     }
     lo.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandLow));
     hi.push_back(rates.empty() ? std::nan("") : Quantile(rates, kBandHigh));
@@ -456,7 +470,33 @@ std::string Card(const BatchPlan& plan, const std::vector<CellOutcome>& cells, c
 
 }  // namespace
 
-std::string ReportHtml(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+ZoneReport ReportZone(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
+                      std::size_t zone) {
+  const ZoneView v = ViewOf(plan, cells, zone);
+  ZoneReport report;
+  report.card = Card(plan, cells, v);
+  std::string& page = report.figures;
+  page = "<div class=\"figs\">" + MfdFigure(plan, cells, v, false) + "</div>\n";
+  const std::string hazard = HazardFigures(plan, cells, v);
+  if (!hazard.empty()) {
+    page +=
+        "<h3>Hazard: probability of exceeding m (heaviest branch, other branches dashed)</h3>"
+        "\n<div class=\"figs\">" +
+        hazard + "</div>\n";
+  }
+  const std::string boot = BootstrapFigures(cells, v);
+  if (!boot.empty()) {
+    page += "<h3>Bootstrap of the heaviest branch: " +
+            std::to_string(cells[v.heaviest].replicates.size()) +
+            " resamples</h3>\n"
+            "<div class=\"figs\">" +
+            boot + "</div>\n";
+  }
+  page += "<h3>Branches</h3>\n" + BranchTable(plan, cells, v);
+  return report;
+}
+
+std::string ReportHtml(const BatchPlan& plan, const std::vector<ZoneReport>& zones,
                        const std::vector<std::string>& warnings) {
   const std::string job = std::filesystem::path(plan.job.source).filename().string();
   std::string page =
@@ -469,31 +509,13 @@ std::string ReportHtml(const BatchPlan& plan, const std::vector<CellOutcome>& ce
       "above m; error bars are Poisson limits of one standard deviation (Gehrels 1986); bands "
       "span the 16th to 84th percentile of the resamples of the heaviest branch.</p>\n"
       "<div class=\"cards\">\n";
-  std::vector<ZoneView> views;
-  for (std::size_t z = 0; z < plan.job.zones.size(); ++z) views.push_back(ViewOf(plan, cells, z));
-  for (const ZoneView& v : views) page += Card(plan, cells, v);
+  for (const ZoneReport& zone : zones) page += zone.card;
   page += "</div>\n";
-  for (const ZoneView& v : views) {
-    const std::string& name = plan.job.zones[v.zone].name;
-    page += "<h2 id=\"zone" + std::to_string(v.zone) + "\">Zone " + Escaped(name) + "</h2>\n";
+  for (std::size_t z = 0; z < zones.size(); ++z) {
+    const std::string& name = plan.job.zones[z].name;
+    page += "<h2 id=\"zone" + std::to_string(z) + "\">Zone " + Escaped(name) + "</h2>\n";
     page += Warnings(warnings, "zone " + name + ":");
-    page += "<div class=\"figs\">" + MfdFigure(plan, cells, v, false) + "</div>\n";
-    const std::string hazard = HazardFigures(plan, cells, v);
-    if (!hazard.empty()) {
-      page +=
-          "<h3>Hazard: probability of exceeding m (heaviest branch, other branches dashed)</h3>"
-          "\n<div class=\"figs\">" +
-          hazard + "</div>\n";
-    }
-    const std::string boot = BootstrapFigures(cells, v);
-    if (!boot.empty()) {
-      page += "<h3>Bootstrap of the heaviest branch: " +
-              std::to_string(cells[v.heaviest].replicates.size()) +
-              " resamples</h3>\n"
-              "<div class=\"figs\">" +
-              boot + "</div>\n";
-    }
-    page += "<h3>Branches</h3>\n" + BranchTable(plan, cells, v);
+    page += zones[z].figures;
   }
   page += "<h2>Warnings</h2>\n" +
           (warnings.empty() ? std::string("<p>none</p>\n") : Warnings(warnings, ""));

@@ -80,6 +80,7 @@ struct BatchWriter::State {
   std::size_t failed = 0;
   // Every cell's estimates: the catalog's and those of its resamples.
   std::vector<batch_output::CellOutcome> cells;
+  std::vector<batch_output::ZoneReport> zone_reports;  // those of the zones complete
   std::vector<std::string> warnings;
   std::function<void(const Progress&)> progress;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
@@ -115,6 +116,12 @@ struct BatchWriter::State {
 
   void Check(std::ofstream& out, const char* name) {
     out.flush();
+    Written(out, name);
+  }
+
+  // A write that failed is told at once, while errno still holds its reason
+  // (drawing a zone's report, or anything after, may set errno again).
+  void Written(const std::ofstream& out, const char* name) const {
     if (!out) {
       throw Error((folder / name).string() + ": cannot be written (" + SystemReason(errno) + ")");
     }
@@ -143,6 +150,11 @@ struct BatchWriter::State {
       }
     }
     summary_csv << row << "\n";
+    Written(summary_csv, "summary.csv");
+    // The zone's last cell: its part of the report (cells go zone by zone).
+    if ((c + 1) % plan.branches.size() == 0) {
+      zone_reports.push_back(batch_output::ReportZone(plan, cells, cell.zone));
+    }
   }
 };
 
@@ -189,6 +201,10 @@ void BatchWriter::Add(const TaskRecord& record) {
   s.results_jsonl << ResultsJsonLine(s.plan, record);
   s.hazard_csv << HazardCsvRows(s.plan, record);
   if (s.calibrated_csv.is_open()) s.calibrated_csv << CalibratedCsvRow(s.plan, record);
+  s.Written(s.results_csv, "results.csv");
+  s.Written(s.results_jsonl, "results.jsonl");
+  s.Written(s.hazard_csv, "hazard.csv");
+  if (s.calibrated_csv.is_open()) s.Written(s.calibrated_csv, "calibrated.csv");
   if (!record.ok()) ++s.failed;
   const std::size_t per = s.plan.tasks_per_cell();
   const std::size_t cell = record.index / per;
@@ -234,7 +250,8 @@ void BatchWriter::Finish() {
         "calibrated.csv: written by an earlier run with calibrated_intervals, "
         "removed");
   }
-  s.outputs.Write(s.folder / "report.html", batch_output::ReportHtml(s.plan, s.cells, s.warnings));
+  s.outputs.Write(s.folder / "report.html",
+                  batch_output::ReportHtml(s.plan, s.zone_reports, s.warnings));
   s.Close();
   s.outputs.Commit();
 }

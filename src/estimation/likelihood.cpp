@@ -44,6 +44,11 @@ float PriorPenalty(const LikelihoodData& data, float beta) {
 // and 0.05, so a few hundred pairs serve thousands of rows. The values are
 // those of ApparentFactor and of exp(-(Beta m)) themselves, so caching
 // changes no bit; a pair that finds no free place is simply computed again.
+// The table is the thread's, kept from one evaluation to the next: a slot
+// belongs to this evaluation only when it bears its stamp, so that every
+// evaluation starts with all slots free without clearing the table (which on
+// a small catalog cost more than the sums). One evaluation at a time on a
+// thread (NegLogLikelihood does not call itself).
 class FactorCache {
  public:
   struct Entry {
@@ -51,21 +56,27 @@ class FactorCache {
     float Expo = 0.0f;  // exp(-(Beta m))
   };
 
-  explicit FactorCache(const LawState& law) : law_(law) { keys_.fill(kEmpty); }
+  explicit FactorCache(const LawState& law) : law_(law), table_(ThreadTable()) {
+    if (++table_.stamp == 0) {  // every stamp used: the slots cleared once
+      table_.stamps.fill(0);
+      table_.stamp = 1;
+    }
+  }
 
   Entry Get(float m, float sigma) {
     const std::uint64_t key =
         (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(sigma)) << 32) |
         std::bit_cast<std::uint32_t>(m);
-    if (key == lastKey_) return last_;
+    if (hasLast_ && key == lastKey_) return last_;
     std::uint32_t slot = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
     for (int probe = 0; probe < kProbes; ++probe) {
-      if (keys_[slot] == key) return Remember(key, values_[slot]);
-      if (keys_[slot] == kEmpty) {
-        keys_[slot] = key;
-        values_[slot] = Compute(m, sigma);
-        return Remember(key, values_[slot]);
+      if (table_.stamps[slot] != table_.stamp) {  // free in this evaluation
+        table_.stamps[slot] = table_.stamp;
+        table_.keys[slot] = key;
+        table_.values[slot] = Compute(m, sigma);
+        return Remember(key, table_.values[slot]);
       }
+      if (table_.keys[slot] == key) return Remember(key, table_.values[slot]);
       slot = (slot + 1) & (kSize - 1);
     }
     return Remember(key, Compute(m, sigma));
@@ -75,22 +86,32 @@ class FactorCache {
   static constexpr int kBits = 11;
   static constexpr std::uint32_t kSize = 1u << kBits;
   static constexpr int kProbes = 8;
-  // The bits of two NaNs: never the key of a decoded magnitude and SD.
-  static constexpr std::uint64_t kEmpty = ~0ull;
+
+  struct Table {
+    std::array<std::uint64_t, kSize> keys{};
+    std::array<Entry, kSize> values{};
+    std::array<std::uint32_t, kSize> stamps{};  // the evaluation each slot belongs to
+    std::uint32_t stamp = 0;                    // the evaluation under way
+  };
+  static Table& ThreadTable() {
+    thread_local Table table;
+    return table;
+  }
 
   Entry Compute(float m, float sigma) const {
     return Entry{ApparentFactor(law_, m, sigma), std::exp(-(law_.Beta * m))};
   }
   Entry Remember(std::uint64_t key, Entry entry) {
+    hasLast_ = true;
     lastKey_ = key;
     last_ = entry;
     return entry;
   }
 
   const LawState& law_;
-  std::array<std::uint64_t, kSize> keys_;
-  std::array<Entry, kSize> values_;
-  std::uint64_t lastKey_ = kEmpty;
+  Table& table_;
+  bool hasLast_ = false;
+  std::uint64_t lastKey_ = 0;
   Entry last_;
 };
 

@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <sstream>
+#include <vector>
 
 #include "../events/temp_folder.h"
 #include "batch/record.h"
@@ -67,6 +70,59 @@ TEST(BatchOutputs, RealsReadBackAsTheSameFloatAndRecordsTravelIntact) {
     EXPECT_THROW(UnpackRecord(std::string_view(bytes).substr(0, cut)), Error);
   }
   EXPECT_THROW(UnpackRecord(bytes + "x"), Error);
+}
+
+// The rows are built without printf or the JSON library on the common path:
+// every real as "%.9g" writes it (a sweep over the float's bit patterns:
+// normal, subnormal, negative, the largest), every text as the JSON library
+// writes it (escapes, control characters, invalid UTF-8 replaced).
+TEST(BatchOutputs, RowsWriteRealsAsPrintfAndTextsAsTheJsonLibrary) {
+  std::uint32_t bits = 0x9e3779b9u;
+  std::vector<float> values = {0.0f,          -0.0f,
+                               5.4f,          0.25f,
+                               1e-45f,        1.17549435e-38f,
+                               9.99999944e8f, 1e9f,
+                               123456789.0f,  std::numeric_limits<float>::max()};
+  for (int i = 0; i < 200000; ++i) {
+    bits = bits * 1664525u + 1013904223u;  // every exponent, both signs
+    float v = 0.0f;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v)) values.push_back(v);
+  }
+  std::size_t differ = 0;
+  for (float v : values) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.9g", static_cast<double>(v));
+    if (Real(v) != expected && ++differ <= 5) ADD_FAILURE() << expected << " written " << Real(v);
+  }
+  EXPECT_EQ(differ, 0u);
+  for (const auto& [v, text] :
+       {std::pair{NAN, "nan"}, {-NAN, "nan"}, {INFINITY, "inf"}, {-INFINITY, "-inf"}}) {
+    EXPECT_EQ(Real(v), text);
+  }
+
+  const BatchPlan plan = PlanBatch(ReadBatchJob(QEV_BATCH_DATA_DIR "/small_job.toml"));
+  TaskRecord record = MakeRecord(plan, RunTask(plan, 0));
+  ASSERT_TRUE(record.ok()) << record.message;
+  const std::string texts[] = {"plain text, no escapes",
+                               "a \"quote\"",
+                               "back\\slash",
+                               "tab\tand\nline\r",
+                               std::string("nul\0and\x01\x1f", 9),
+                               "delete \x7f",
+                               "accented \xc3\xa9 and \xe2\x82\xac",
+                               "cut UTF-8 \xc3",
+                               "stray \xff byte",
+                               ""};
+  for (const std::string& text : texts) {
+    record.warnings = {{InputWarningKind::WeichertDiffers, text}};
+    const std::string line = ResultsJsonLine(plan, record);
+    const std::string written =
+        "\"text\":" +
+        nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    EXPECT_NE(line.find(written), std::string::npos) << line;
+    EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+  }
 }
 
 // A result marked ok whose figures are no estimate becomes an
