@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "estimation/decoded_catalog.h"
@@ -195,7 +196,10 @@ StartingValues StartOf(const Prepared& prepared, const AnalysisOptions& options)
 RunResult RunOf(const Prepared& prepared, const AnalysisOptions& options,
                 const StartingValues& start, float mmax) {
   const ResolvedSettings& settings = prepared.settings;
-  const LikelihoodData data = DataOf(prepared, mmax);
+  // The minimiser's evaluations share one table of apparent factors.
+  const auto factors = std::make_unique<FactorTable>();
+  LikelihoodData data = DataOf(prepared, mmax);
+  data.factors = factors.get();
   Simplex simplex = BuildStartingSimplex(data, start.beta, start.lambda);
   const SimplexOutcome outcome = SimplexMinimize(simplex, data, options.simplex_tolerance,
                                                  options.iteration_limit, options.cancel);

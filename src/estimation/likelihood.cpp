@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <memory>
 
 #include "estimation/engine_detail.h"
 #include "qev/errors.h"
@@ -44,19 +45,15 @@ float PriorPenalty(const LikelihoodData& data, float beta) {
 // and 0.05, so a few hundred pairs serve thousands of rows. The values are
 // those of ApparentFactor and of exp(-(Beta m)) themselves, so caching
 // changes no bit; a pair that finds no free place is simply computed again.
-// The table is the thread's, kept from one evaluation to the next: a slot
-// belongs to this evaluation only when it bears its stamp, so that every
-// evaluation starts with all slots free without clearing the table (which on
-// a small catalog cost more than the sums). One evaluation at a time on a
-// thread (NegLogLikelihood does not call itself).
+// The table (FactorTable) is kept from one evaluation to the next by the run
+// that owns it: a slot belongs to this evaluation only when it bears its
+// stamp, so that every evaluation starts with all slots free without clearing
+// the table (which on a small catalog cost more than the sums).
 class FactorCache {
  public:
-  struct Entry {
-    float Factor = 0.0f;
-    float Expo = 0.0f;  // exp(-(Beta m))
-  };
+  using Entry = FactorTable::Entry;
 
-  explicit FactorCache(const LawState& law) : law_(law), table_(ThreadTable()) {
+  FactorCache(const LawState& law, FactorTable& table) : law_(law), table_(table) {
     if (++table_.stamp == 0) {  // every stamp used: the slots cleared once
       table_.stamps.fill(0);
       table_.stamp = 1;
@@ -83,20 +80,9 @@ class FactorCache {
   }
 
  private:
-  static constexpr int kBits = 11;
-  static constexpr std::uint32_t kSize = 1u << kBits;
+  static constexpr int kBits = FactorTable::kBits;
+  static constexpr std::uint32_t kSize = FactorTable::kSize;
   static constexpr int kProbes = 8;
-
-  struct Table {
-    std::array<std::uint64_t, kSize> keys{};
-    std::array<Entry, kSize> values{};
-    std::array<std::uint32_t, kSize> stamps{};  // the evaluation each slot belongs to
-    std::uint32_t stamp = 0;                    // the evaluation under way
-  };
-  static Table& ThreadTable() {
-    thread_local Table table;
-    return table;
-  }
 
   Entry Compute(float m, float sigma) const {
     return Entry{ApparentFactor(law_, m, sigma), std::exp(-(law_.Beta * m))};
@@ -109,7 +95,7 @@ class FactorCache {
   }
 
   const LawState& law_;
-  Table& table_;
+  FactorTable& table_;
   bool hasLast_ = false;
   std::uint64_t lastKey_ = 0;
   Entry last_;
@@ -268,7 +254,14 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
   GuardTrialPoint(beta, lambda);
   const LawState law = MakeLaw(beta, lambda, data.Mmin, data.Mmax);
   const DecodedCatalog& catalog = *data.catalog;
-  FactorCache cache(law);
+  // A run's evaluations share its table; an evaluation alone has its own.
+  std::unique_ptr<FactorTable> own;
+  FactorTable* table = data.factors;
+  if (table == nullptr) {
+    own = std::make_unique<FactorTable>();
+    table = own.get();
+  }
+  FactorCache cache(law, *table);
   float sc = 0.0f;
   float se = 0.0f;
   if (UsesParts(catalog.Kind)) {

@@ -10,6 +10,24 @@
 
 namespace qev {
 
+// The apparent factors of the distinct (magnitude, SD) pairs of one
+// evaluation of the objective, in slots kept from one evaluation to the next
+// (a slot belongs to the evaluation whose stamp it bears). A run owns one and
+// hands it to its evaluations through LikelihoodData; one evaluation at a
+// time uses it.
+struct FactorTable {
+  static constexpr int kBits = 11;
+  static constexpr std::uint32_t kSize = 1u << kBits;
+  struct Entry {
+    float Factor = 0.0f;
+    float Expo = 0.0f;  // exp(-(Beta m))
+  };
+  std::array<std::uint64_t, kSize> keys{};
+  std::array<Entry, kSize> values{};
+  std::array<std::uint32_t, kSize> stamps{};  // the evaluation each slot belongs to
+  std::uint32_t stamp = 0;                    // the evaluation under way
+};
+
 // What the objective reads besides the trial point: the decoded catalog (its
 // parts switched in or out by their On flags), Mmin, Mmax and the prior on
 // Beta. The data kind of the catalog chooses the terms: the complete parts
@@ -20,6 +38,9 @@ struct LikelihoodData {
   float Mmax = 0.0f;
   float PriorBeta = 0.0f;
   float PriorBetaSD = 0.0f;
+  // The run's table of apparent factors; none: each evaluation fills a table
+  // of its own (the same values, more time on a small catalog).
+  FactorTable* factors = nullptr;
 };
 
 // The objective at the trial point (beta, lambda). A trial point with

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "estimation/engine_detail.h"
@@ -89,7 +90,9 @@ LikelihoodData LikelihoodDataAt(const DecodedCatalog& catalog, const Uncertainty
 
 UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
   const std::size_t slots = catalog.Parts.size() + 1;
-  const LikelihoodData data = LikelihoodDataAt(catalog, point);
+  const auto factors = std::make_unique<FactorTable>();
+  LikelihoodData data = LikelihoodDataAt(catalog, point);
+  data.factors = factors.get();
   const float beta = point.Beta;
   const float lambda = point.Lambda;
   const float h = kRelativeStep;
