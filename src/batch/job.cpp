@@ -131,7 +131,6 @@ bool GoodName(const std::string& name) {
   return good;
 }
 bool GoodRegion(const std::string& name) { return !name.empty() && name.size() <= 64; }
-bool AnyFile(const std::string& name) { return !name.empty(); }
 
 // The row of a text member that `good` must accept (the terms' `expected`
 // says what it takes).
@@ -193,24 +192,22 @@ std::vector<OptionsRow<BatchZone>> MakeZoneRows() {
                                         .description = "the zone's name in the outputs",
                                         .expected = kNameExpected},
                                        GoodName),
-      CheckedTextRow<&BatchZone::prepare>(
+      MemberRow<&BatchZone::prepare>(
           {.key = "prepare",
            .type = SettingType::Path,
            .default_text = "none: classic files ('extreme', 'complete')",
-           .description = "the prepare job of a zone read from a catalog (from the job's folder)"},
-          AnyFile),
+           .description = "the prepare job of a zone read from a catalog (from the job's folder)"}),
   };
 }
 
 std::vector<OptionsRow<ClassicZoneFile>> MakeClassicFileRows() {
   return {
-      CheckedTextRow<&ClassicZoneFile::path>(
+      MemberRow<&ClassicZoneFile::path>(
           {.key = "file",
            .member = "path",
            .type = SettingType::Path,
            .default_text = "required",
-           .description = "the classic catalog file (from the job's folder)"},
-          AnyFile),
+           .description = "the classic catalog file (from the job's folder)"}),
       MemberRow<&ClassicZoneFile::layout>(
           {.key = "layout",
            .type = SettingType::Whole,

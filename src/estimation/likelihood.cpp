@@ -64,7 +64,7 @@ class FactorCache {
     const std::uint64_t key =
         (static_cast<std::uint64_t>(std::bit_cast<std::uint32_t>(sigma)) << 32) |
         std::bit_cast<std::uint32_t>(m);
-    if (hasLast_ && key == lastKey_) return last_;
+    if (key == lastKey_) return last_;
     std::uint32_t slot = static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
     for (int probe = 0; probe < kProbes; ++probe) {
       if (table_.stamps[slot] != table_.stamp) {  // free in this evaluation
@@ -88,7 +88,6 @@ class FactorCache {
     return Entry{ApparentFactor(law_, m, sigma), std::exp(-(law_.Beta * m))};
   }
   Entry Remember(std::uint64_t key, Entry entry) {
-    hasLast_ = true;
     lastKey_ = key;
     last_ = entry;
     return entry;
@@ -96,8 +95,8 @@ class FactorCache {
 
   const LawState& law_;
   FactorTable& table_;
-  bool hasLast_ = false;
-  std::uint64_t lastKey_ = 0;
+  // The bits of two NaNs: never the key of a decoded magnitude and SD.
+  std::uint64_t lastKey_ = ~0ull;
   Entry last_;
 };
 
