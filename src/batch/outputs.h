@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ struct ZoneReport {
 };
 ZoneReport ReportZone(const BatchPlan& plan, const std::vector<CellOutcome>& cells,
                       std::size_t zone);
+
+// The quantiles at each p of an increasing list (0..1), by linear
+// interpolation between order statistics at h = (n - 1) p; NaNs are left
+// out, and without any value each is NaN.
+std::vector<double> Quantiles(std::vector<double> values, std::initializer_list<double> ps);
 
 // report.html: figures per zone (`zones`: every zone's part, in order), the
 // branches, the settings and warnings.

@@ -1,4 +1,5 @@
 // Tasks on a pool of threads, given back in order, at most a window ahead.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -43,6 +44,11 @@ struct OrderedPool::State {
   std::size_t error_at = 0;                // ...and its position: Next rethrows it there
   bool stop = false;
   std::vector<std::thread> threads;
+  // The consumer is woken when half the window waits, not at each record (a
+  // wake-up costs the two threads about as much as writing a record); a full
+  // window wakes it whatever waits.
+  std::size_t wake_at = 1;
+  bool draining = false;  // the consumer takes the records due without waiting
 
   // Whether a worker has nothing to do now (or ever, with `stop`).
   bool Idle() const { return claimed >= indices.size() || claimed >= given + window; }
@@ -60,10 +66,12 @@ struct OrderedPool::State {
         position = claimed++;
         index = indices[position];
       }
+      bool wake = true;
       try {
         TaskRecord record = compute(index);
         std::lock_guard lock(mutex);
         done.emplace(position, std::move(record));
+        wake = Ready();
       } catch (...) {
         std::lock_guard lock(mutex);
         if (!error || position < error_at) {
@@ -71,12 +79,17 @@ struct OrderedPool::State {
           error_at = position;
         }
       }
-      ready.notify_one();
+      if (wake) ready.notify_one();
     }
   }
 
   // Whether the record at `given` is there (or its task's error).
   bool Due() const { return done.count(given) > 0 || (error && error_at == given); }
+
+  // Whether the consumer goes on: the record at `given` is due and it is
+  // taking records already, or enough of them wait, or the workers can run
+  // no further until it takes some, or a task failed.
+  bool Ready() const { return Due() && (draining || done.size() >= wake_at || Idle() || error); }
 
   // The record at `given`, which is due; the lock is released.
   TaskRecord Take(std::unique_lock<std::mutex>& lock) {
@@ -111,6 +124,7 @@ OrderedPool::OrderedPool(unsigned threads, std::size_t window,
 
 void OrderedPool::Start(unsigned threads) {
   const unsigned n = ResolveThreads(threads);
+  state_->wake_at = std::max<std::size_t>(1, state_->window / 2);
   try {
     state_->threads.reserve(n);
     for (unsigned t = 0; t < n; ++t) state_->threads.emplace_back([this] { state_->Work(); });
@@ -162,18 +176,22 @@ std::optional<TaskRecord> OrderedPool::Next() {
   std::unique_lock lock(s.mutex);
   // The records before a failed task come first: every one of them was
   // claimed before it and is finished by its worker.
-  s.ready.wait(lock, [&] { return s.Due() || (s.closed && s.given >= s.indices.size()); });
+  s.draining = s.draining && s.Due();
+  s.ready.wait(lock, [&] { return s.Ready() || (s.closed && s.given >= s.indices.size()); });
   if (!s.Due()) return std::nullopt;
+  s.draining = true;
   return s.Take(lock);
 }
 
 std::optional<TaskRecord> OrderedPool::TryNext(std::chrono::microseconds wait) {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
-  if (!s.Due() && wait.count() > 0 && s.given < s.indices.size()) {
-    s.ready.wait_for(lock, wait, [&] { return s.Due(); });
+  s.draining = s.draining && s.Due();
+  if (!s.Ready() && wait.count() > 0 && s.given < s.indices.size()) {
+    s.ready.wait_for(lock, wait, [&] { return s.Ready(); });
   }
   if (!s.Due()) return std::nullopt;
+  s.draining = true;
   return s.Take(lock);
 }
 

@@ -197,7 +197,7 @@ RunResult RunOf(const Prepared& prepared, const AnalysisOptions& options,
                 const StartingValues& start, float mmax) {
   const ResolvedSettings& settings = prepared.settings;
   // The minimiser's evaluations share one table of apparent factors.
-  const auto factors = std::make_unique<FactorTable>();
+  const auto factors = FactorTable::Make();
   LikelihoodData data = DataOf(prepared, mmax);
   data.factors = factors.get();
   Simplex simplex = BuildStartingSimplex(data, start.beta, start.lambda);

@@ -97,7 +97,7 @@ class FactorCache {
   FactorTable& table_;
   // The bits of two NaNs: never the key of a decoded magnitude and SD.
   std::uint64_t lastKey_ = ~0ull;
-  Entry last_;
+  Entry last_{};
 };
 
 }  // namespace
@@ -257,7 +257,7 @@ float NegLogLikelihood(const LikelihoodData& data, float beta, float lambda) {
   std::unique_ptr<FactorTable> own;
   FactorTable* table = data.factors;
   if (table == nullptr) {
-    own = std::make_unique<FactorTable>();
+    own = FactorTable::Make();
     table = own.get();
   }
   FactorCache cache(law, *table);

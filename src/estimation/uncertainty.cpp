@@ -90,7 +90,7 @@ LikelihoodData LikelihoodDataAt(const DecodedCatalog& catalog, const Uncertainty
 
 UncertaintyResult ParameterUncertainty(DecodedCatalog& catalog, const UncertaintyPoint& point) {
   const std::size_t slots = catalog.Parts.size() + 1;
-  const auto factors = std::make_unique<FactorTable>();
+  const auto factors = FactorTable::Make();
   LikelihoodData data = LikelihoodDataAt(catalog, point);
   data.factors = factors.get();
   const float beta = point.Beta;

@@ -2,15 +2,19 @@
 // travel intact, OpenQuake laws that reproduce the engine's rates, and the
 // exit statuses of qev-batch. (Tasks in order whatever the threads or ranks:
 // identity_check.cmake.)
+#include "batch/outputs.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -172,6 +176,44 @@ TEST(BatchOutputs, NoRowIsOkWithAFigureThatIsNoEstimate) {
 
 // Logic trees are counted before any branch is made: beyond 10^6 tasks the
 // job is refused with the count and the limit (the count saturates).
+// The report's bands select order statistics instead of sorting: the same
+// values as interpolating in the sorted values, with ties, NaNs left out,
+// one value and none.
+TEST(BatchOutputs, QuantilesAreThoseOfTheSortedValues) {
+  std::uint32_t state = 12345u;
+  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  for (const std::size_t n : {0u, 1u, 2u, 3u, 7u, 100u, 834u}) {
+    for (const bool ties : {false, true}) {
+      std::vector<double> values;
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t r = next() >> 8;
+        values.push_back(ties ? static_cast<double>(r % 5) : static_cast<double>(r) * 1e-3);
+        if (i % 9 == 4) values.push_back(std::nan(""));
+      }
+      std::vector<double> sorted;
+      std::copy_if(values.begin(), values.end(), std::back_inserter(sorted),
+                   [](double v) { return !std::isnan(v); });
+      std::sort(sorted.begin(), sorted.end());
+      const std::vector<double> got =
+          batch_output::Quantiles(values, {0.0, 0.16, 0.5, 0.5, 0.84, 1.0});
+      const double ps[] = {0.0, 0.16, 0.5, 0.5, 0.84, 1.0};
+      ASSERT_EQ(got.size(), std::size(ps));
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        if (sorted.empty()) {
+          EXPECT_TRUE(std::isnan(got[k])) << "n " << n;
+          continue;
+        }
+        const double h = (static_cast<double>(sorted.size()) - 1.0) * ps[k];
+        const auto lo = static_cast<std::size_t>(std::floor(h));
+        const std::size_t hi = std::min(lo + 1, sorted.size() - 1);
+        const double expected =
+            sorted[lo] + (h - static_cast<double>(lo)) * (sorted[hi] - sorted[lo]);
+        EXPECT_EQ(got[k], expected) << "n " << n << (ties ? " with ties" : "") << " p " << ps[k];
+      }
+    }
+  }
+}
+
 TEST(BatchJob, TreesBeyondTheTaskLimitAreRefusedBeforeAnythingIsRead) {
   const struct {
     std::size_t zones;

@@ -129,10 +129,18 @@ DecodedCatalog RandomCatalog(Draws& draws, bool coarse) {
 
 // With a table of its own and with one table shared by all 200 evaluations
 // (other catalogs, other laws: a slot of an earlier evaluation must not
-// serve), its stamps running over their end on the way.
+// serve), its stamps running over their end on the way. A new table's keys
+// and values are whatever its memory held: poisoned here, they must never
+// be read.
 TEST(NegLogLikelihood, CachedEvaluationIsBitIdenticalToThePlainLoop) {
   Draws draws(20240607u);
-  const auto shared = std::make_unique<FactorTable>();
+  const auto shared = FactorTable::Make();
+  for (std::uint32_t slot = 0; slot < FactorTable::kSize; ++slot) {
+    const auto magnitude = static_cast<std::int32_t>(400 + slot % 300);
+    shared->keys[slot] = (std::uint64_t{std::bit_cast<std::uint32_t>(FromHundredths(10))} << 32) |
+                         std::bit_cast<std::uint32_t>(FromHundredths(magnitude));
+    shared->values[slot] = {std::nanf(""), std::nanf("")};
+  }
   shared->stamp = std::numeric_limits<std::uint32_t>::max() - 100;
   for (int trial = 0; trial < 40; ++trial) {
     const DecodedCatalog catalog = RandomCatalog(draws, trial % 2 == 0);
