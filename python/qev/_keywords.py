@@ -73,6 +73,11 @@ class TableKeywords:
         dates as the library's text, pairs as their two rows; TypeError for a
         keyword of no row."""
         out = {}
+        for name in self._required:
+            if given.get(name) is None:
+                row = self.rows[name]
+                raise TypeError(f"{self.function}() needs {name} ({row['description']}), "
+                                f"{row['expected']}; it is None")
         for name, value in given.items():
             if name in self.pairs:
                 out.update(self._pair(name, value))
@@ -107,6 +112,8 @@ class TableKeywords:
                  for name in self.rows if name not in taken]
         function.__signature__ = signature.replace(parameters=kept + extra + var)
         self._keywords = [p.name for p in kept + extra if p.default is not p.empty]
+        # A row the signature requires (analyze's mmin) has no default to take.
+        self._required = [p.name for p in kept if p.default is p.empty and p.name in self.rows]
         lines = []
         for name, row in self.rows.items():
             key = "" if name == row["key"] else f" (key {row['key']})"
