@@ -37,6 +37,7 @@ import numpy as np
 
 from . import _qev
 from ._files import _readable
+from ._keywords import TableKeywords
 from ._qev import (
     CatalogError,
     EndOfInput,
@@ -50,7 +51,9 @@ from ._qev import (
 
 # The rows of a settings table ("analysis", "prepare", "read", "select",
 # "decluster", "split", "completeness", "homogenise", "batch"): key, member,
-# type, the values it takes, default and meaning, as the job files use them.
+# type, the values it takes, default and meaning, as the job files use them;
+# the analysis table's rows also what they set ("target": "analysis", a
+# keyword of analyze, or "hazard").
 settings_table = _qev.settings_table
 
 # The project's version, as `qev --version` prints it.
@@ -544,14 +547,23 @@ class AnalysisResult:
                 f"{'' if self.mmax_status == 'settled' else f', Mmax {self.mmax_status}'})")
 
 
-_PROCEDURES = {None: "none", "none": "none", "cramer": "cramer", "bayes": "bayes"}
-_UNITS = {"magnitude": "magnitude", "intensity": "intensity"}
 _DATA_KINDS = {None: None, "all": None, "extremes": 1, "complete": 2,
                "extremes_and_complete": 3}
+# analyze's keywords in forms of their own: the pairs prior_b=(b, sd) and
+# start=(lambda_, mmax) of two rows each (a start given is the start row's
+# "given"), and mmax_values for the row mmax. These are the only keys of the
+# analysis table Python spells; every other row is a keyword as it stands.
+_PAIRS = {"prior_b": ("(b, sd)", "prior_b", "prior_b_sd"),
+          "start": ("(lambda_, mmax)", "start_lambda", "start_mmax")}
+_MARKS = {"start": "given"}
+_SPELLED = {"mmax": "mmax_values"}
 
 
-def _pair(value) -> bool:
-    return not isinstance(value, (str, bytes)) and np.ndim(value) == 1 and len(value) == 2
+def _analysis_keywords(function) -> TableKeywords:
+    """The rows of the analysis table as keywords of `function` (the hazard's
+    rows are the keywords of AnalysisResult.hazard and qev.hazard instead)."""
+    return TableKeywords(function, "analysis", spelled=_SPELLED, pairs=_PAIRS, marks=_MARKS,
+                         rows=lambda row: row["target"] == "analysis")
 
 
 def _catalog_of(parts) -> Catalog:
@@ -564,78 +576,46 @@ def _catalog_of(parts) -> Catalog:
                     "(or a split result holding one)")
 
 
-def _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data, start,
-                      mmax_values, mmax_tolerance, max_runs, simplex_tolerance,
-                      iteration_limit, mmax_cap=None) -> dict:
-    if not _pair(prior_b):
-        raise TypeError(f"prior_b is {prior_b!r}, expected (b, sd)")
-    # The keywords are the keys of the settings table (qev.settings_table(),
-    # docs/api.md); the library checks the values and names the key and the
-    # bound of one it refuses.
-    options = dict(
-        units=_choice("units", units, _UNITS),
-        data_kind=_choice("data", data, _DATA_KINDS),
-        mmin=_real("mmin", mmin),
-        xmax=None if xmax is None else _real("xmax", xmax),
-        sig_xmax=_real("sig_xmax", sig_xmax),
-        span_t=None if span_t is None else _real("span_t", span_t),
-        procedure=_choice("procedure", procedure, _PROCEDURES),
-        prior_b=_real("prior_b", prior_b[0]),
-        prior_b_sd=_real("prior_b sd", prior_b[1]),
-        mmax_tolerance=_real("mmax_tolerance", mmax_tolerance),
-        max_runs=_integer("max_runs", max_runs),
-        simplex_tolerance=_real("simplex_tolerance", simplex_tolerance),
-        iteration_limit=_integer("iteration_limit", iteration_limit),
-        mmax_cap=None if mmax_cap is None else _real("mmax_cap", mmax_cap),
-    )
-    if start is not None:
-        if not _pair(start):
-            raise TypeError(f"start is {start!r}, expected (lambda_, mmax)")
-        options.update(start="given", start_lambda=_real("start lambda_", start[0]),
-                       start_mmax=_real("start mmax", start[1]))
-    if mmax_values is not None:
-        options.update(mmax=[float(m) for m in _array("mmax_values", mmax_values, np.float32)])
+def _analysis_options(keywords: TableKeywords, settings: dict, procedure, data) -> dict:
+    """The library's options: the keywords of the analysis table as given
+    (None: the row's default; the library checks the values by the rows and
+    names the key and the bound of one it refuses), procedure None as
+    "none", and the parts in use."""
+    options = keywords.settings(dict(settings, procedure="none" if procedure is None
+                                     else procedure))
+    options["data_kind"] = _choice("data", data, _DATA_KINDS)
     return options
 
 
 def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
-            prior_b: Sequence[float] = (1.0, 0.1), sig_xmax: float = 0.2,
-            xmax: Optional[float] = None, span_t: Optional[float] = None,
-            units: str = "magnitude", data: Optional[str] = None,
-            start: Optional[Sequence[float]] = None, mmax_values: Optional[Sequence[float]] = None,
-            mmax_tolerance: float = 0.005, max_runs: int = 20,
-            simplex_tolerance: float = 0.002, iteration_limit: int = 99,
-            mmax_cap: Optional[float] = None, strict: bool = False) -> AnalysisResult:
+            prior_b: Optional[Sequence[float]] = None, start: Optional[Sequence[float]] = None,
+            data: Optional[str] = None, strict: bool = False, **settings) -> AnalysisResult:
     """Estimates Beta, Lambda and Mmax of the catalog with their uncertainties.
 
     parts: a qev.Catalog (or a split result). mmin: threshold magnitude of the
-    whole catalog. procedure: "cramer", "bayes" or None (no Mmax estimate: the
-    runs use `start` or `mmax_values`). prior_b: prior decimal b-value and its
-    SD. sig_xmax: error of the largest observed magnitude Xmax (default: the
-    catalog's largest) belonging to span_t years (default the catalog's span).
-    units: "magnitude" or "intensity". data: the parts used, "extremes",
-    "complete" or all (None). start: (Lambda, Mmax) of a given starting point;
-    default the catalog's. mmax_values: the Mmax of each run; default the first
-    run at the starting Mmax and each later one at the previous suggestion
-    until it moves less than mmax_tolerance, at most max_runs runs. mmax_cap:
-    when the suggestions do not settle at or below it, a last run at the cap
-    (Mmax then counts as fixed). strict: raise InputWarningsError when the
-    input checks warn.
+    whole catalog. procedure: "cramer", "bayes" or None ("none": no Mmax
+    estimate; the runs use `start` or `mmax_values`). prior_b: prior decimal
+    b-value and its SD. start: (Lambda, Mmax) of a given starting point;
+    default the catalog's. data: the parts used, "extremes", "complete" or
+    all (None). strict: raise InputWarningsError when the input checks warn.
+    The other keywords are the rows of the analysis table
+    (qev.settings_table("analysis")), listed below with their defaults:
+    mmax_values (the row mmax) gives the Mmax of each run, by default each
+    run after the first takes the previous suggestion; a cap reached (mmax_cap)
+    makes Mmax fixed.
 
     Raises NoEstimate, TrialPointNotPositive, CatalogError or InvalidOptions
-    (also for an Mmin above the lowest completeness threshold), and
-    UnusableEstimate (a NoEstimate) when the figures are no estimate: a value
-    that is not a finite number, Mmax not above Mmin. Ctrl-C stops it
-    (KeyboardInterrupt).
+    (a value the table's row refuses, naming the key and the bound; also for
+    an Mmin above the lowest completeness threshold), and UnusableEstimate (a
+    NoEstimate) when the figures are no estimate: a value that is not a
+    finite number, Mmax not above Mmin. Ctrl-C stops it (KeyboardInterrupt).
     """
     catalog = _catalog_of(parts)
-    options = _analysis_options(mmin, procedure, prior_b, sig_xmax, xmax, span_t, units, data,
-                                start, mmax_values, mmax_tolerance, max_runs,
-                                simplex_tolerance, iteration_limit, mmax_cap)
+    options = _analysis_options(_ANALYZE, dict(settings, mmin=mmin, prior_b=prior_b,
+                                               start=start), procedure, data)
     d = _qev.analyze(catalog, options)
     s = d["settings"]
-    settings = Settings(_KIND_NAMES[s["data_kind"]], s["mmin"], s["xmax"], s["sig_xmax"],
-                        s["span_t"], s["prior_beta"], s["prior_beta_sd"])
+    settings = Settings(**dict(s, data_kind=_KIND_NAMES[s["data_kind"]]))
     result = AnalysisResult(
         settings=settings, start=tuple(d["start"]), runs=tuple(Run(**r) for r in d["runs"]),
         mmax_converged=d["mmax_converged"], beta=d["beta"], sd_beta=d["sd_beta"], b=d["b"],
@@ -648,6 +628,9 @@ def analyze(parts, *, mmin: float, procedure: Optional[str] = "cramer",
     if strict and result.warnings:
         raise InputWarningsError(result.warnings)
     return result
+
+
+_ANALYZE = _analysis_keywords(analyze)
 
 # Real catalogs and batch runs, where the module was built with them.
 if hasattr(_qev, "EventTable"):
@@ -707,6 +690,9 @@ class CalibratedIntervals:
 
 def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int = 1,
                          threads: int = 1, hazard_magnitudes=(), method: str = "inverted",
+                         procedure: Optional[str] = "cramer",
+                         prior_b: Optional[Sequence[float]] = None,
+                         start: Optional[Sequence[float]] = None, data: Optional[str] = None,
                          **settings) -> CalibratedIntervals:
     """Parametric-bootstrap intervals: the catalog is analysed as analyze()
     does (the same keyword settings), `replicates` catalogs are simulated from
@@ -718,15 +704,8 @@ def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int
     or "basic" (the spread of the re-estimates). Raises the errors of
     analyze, and InvalidOptions for fewer than 20 replicates or an unknown
     method."""
-    defaults = dict(procedure="cramer", prior_b=(1.0, 0.1), sig_xmax=0.2, xmax=None,
-                    span_t=None, units="magnitude", data=None, start=None, mmax_values=None,
-                    mmax_tolerance=0.005, max_runs=20, simplex_tolerance=0.002,
-                    iteration_limit=99)
-    unknown = set(settings) - set(defaults)
-    if unknown:
-        raise TypeError(f"unknown settings {sorted(unknown)}")
-    defaults.update(settings)
-    options = _analysis_options(mmin, **defaults)
+    options = _analysis_options(_CALIBRATED, dict(settings, mmin=mmin, prior_b=prior_b,
+                                                  start=start), procedure, data)
     d = _qev.bootstrap_intervals(_catalog_of(parts), options,
                                  _integer("replicates", replicates, 20),
                                  _integer("seed", seed, 0, 2**63 - 1),
@@ -738,6 +717,9 @@ def calibrated_intervals(parts, *, mmin: float, replicates: int = 200, seed: int
         mmax=CalibratedValue(*d["mmax"]), hazard=tuple(d["hazard"]),
         replicates=d["replicates"], failed=d["failed"], unsettled_share=d["unsettled_share"],
         calibrated=d["calibrated"], warning=d["warning"], method=d["method"])
+
+
+_CALIBRATED = _analysis_keywords(calibrated_intervals)
 
 
 def __dir__():

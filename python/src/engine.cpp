@@ -51,20 +51,25 @@ void SameLength(std::size_t expected, std::size_t got, const std::string& what) 
   }
 }
 
-// The options of the settings table's keys the dictionary holds (None: the
-// default), checked by the table's rows; data_kind beside them.
+// The options of the analysis rows' keys the dictionary holds (None: the
+// default), checked by the rows; data_kind beside them. A key of no analysis
+// row (a hazard row's too) is a TypeError: no setting is dropped unseen.
 AnalysisOptions OptionsFrom(const py::dict& d) {
   AnalysisLayer layer;
-  for (const SettingRow& row : AnalysisSettings()) {
-    const py::str key(std::string(row.key));
-    if (row.target != SettingTarget::Analysis || !d.contains(key) || d[key].is_none()) continue;
-    SetSetting(layer, row, SettingFrom(d[key], std::string(row.key)));
-  }
   AnalysisOptions o;
-  layer.ApplyTo(o);
-  if (d.contains("data_kind") && !d["data_kind"].is_none()) {
-    o.data_kind = static_cast<DataKind>(d["data_kind"].cast<int>());
+  for (const auto& [name, value] : d) {
+    const std::string key = py::str(name);
+    if (key == "data_kind") {
+      if (!value.is_none()) o.data_kind = static_cast<DataKind>(value.cast<int>());
+      continue;
+    }
+    const SettingRow* row = FindSetting(key);
+    if (row == nullptr || row->target != SettingTarget::Analysis) {
+      throw py::type_error("'" + key + "' is no key of the analysis settings");
+    }
+    if (!value.is_none()) SetSetting(layer, *row, SettingFrom(value, key));
   }
+  layer.ApplyTo(o);
   return o;
 }
 
@@ -334,10 +339,22 @@ py::dict TermsToDict(const SettingTerms& terms) {
   return d;
 }
 
+// The analysis table's rows also say what they set: "analysis" (an
+// analysis setting, a keyword of qev.analyze) or "hazard".
+py::dict RowToDict(const SettingRow& row) {
+  py::dict d = TermsToDict(row);
+  d["target"] = row.target == SettingTarget::Analysis ? "analysis" : "hazard";
+  return d;
+}
+template <class Options>
+py::dict RowToDict(const OptionsRow<Options>& row) {
+  return TermsToDict(row);
+}
+
 template <class Rows>
 py::tuple RowsToTuple(const Rows& rows) {
   py::list list;
-  for (const auto& row : rows) list.append(TermsToDict(row));
+  for (const auto& row : rows) list.append(RowToDict(row));
   return py::tuple(list);
 }
 
