@@ -4,9 +4,8 @@
 // job's TOML tables, qev-prepare's options, Python's keywords, the key
 // tables of docs/catalogs.md and Validate all take them from here.
 //
-// The arrays of tables of a job ([read] magnitude_columns, [homogenise]
-// relation) are its structure: the reader reads them, their texts and numbers
-// checked as here.
+// The arrays of tables of [homogenise] relation are the job's structure: the
+// reader reads them, their texts and numbers checked as here.
 #pragma once
 
 #include <span>
@@ -31,7 +30,7 @@ SettingTerms CompletenessTableTerms();
 // steps).
 std::vector<CompletenessStep> CompletenessSteps(const SettingValue& rows);
 SettingValue CompletenessRows(const std::vector<CompletenessStep>& steps);
-// [read]: columns, default_sd and skip_bad_rows.
+// [read]: columns, magnitude_columns, default_sd and skip_bad_rows.
 std::span<const OptionsRow<ReadOptions>> ReadSettings();
 // [select]: magnitude_types, from, until, min_magnitude, max_magnitude, min_depth, max_depth.
 std::span<const OptionsRow<Selection>> SelectionSettings();

@@ -68,10 +68,12 @@ struct AnalysisLayer {
 };
 
 // A value as a front end hands it over: a number (integers too), a name or a
-// text, a list of numbers, a flag, a list of texts, or the rows of a table
-// of numbers; none for a value that is not set.
+// text, a list of numbers, a flag, a list of texts, the rows of a table of
+// numbers, or records (the texts of tables with named fields, in the order of
+// the fields); none for a value that is not set.
 using SettingValue = std::variant<std::monostate, double, std::string, std::vector<double>, bool,
-                                  std::vector<std::string>, std::vector<std::vector<double>>>;
+                                  std::vector<std::string>, std::vector<std::vector<double>>,
+                                  std::vector<std::vector<std::string>>>;
 
 enum class SettingType {
   Number,   // a real number
@@ -85,6 +87,9 @@ enum class SettingType {
   Path,     // a file or folder name; a job file's reader takes it from the job's folder
   Rows,     // a table of numbers: rows of the row's columns, e.g. [[year, Mc], ...]
   Labels,   // a table of texts by name, { NAME = "TEXT" }, handed over as "NAME=TEXT" texts
+  // A list of tables of texts with named fields, [{ type = "Ms", column = "MS" }],
+  // handed over as records, or as texts of the row's form ("Ms=MS:MS_unc").
+  Records,
 };
 
 // A column of a table of numbers (Rows), or a place of a list of numbers
@@ -119,10 +124,12 @@ struct SettingTerms {
   bool units_limit = false;
   // Choice: the names, separated by '|', in the order of their codes (the
   // enum's values given by `codes`). Numbers: the word that stands for an
-  // empty list ("" when an empty list is no value).
+  // empty list ("" when an empty list is no value). Records: the fields in
+  // their text form, each after the character that separates it from the
+  // one before, those that may be left out in brackets ("type=column[:sd]").
   std::string_view names;
   std::array<int, 4> codes{};
-  // Numbers, Texts, Labels: how many values a list may hold (Numbers: and
+  // Numbers, Texts, Labels, Records: how many values a list may hold (Numbers: and
   // whether they must increase); Rows: how many rows, and whether the first
   // column increases.
   std::size_t least = 0;
@@ -249,11 +256,14 @@ class InvalidSetting : public InvalidOptions {
 std::string ExpectedText(const SettingTerms& row, std::optional<Units> units = std::nullopt);
 // The value as messages show it (a number with %g, a name quoted).
 std::string ShownValue(const SettingValue& value);
+// The names of the fields of a row of Records, in the order of a record.
+std::vector<std::string_view> RecordFieldNames(const SettingTerms& terms);
 
 // The value in the terms' form (a choice as its code, one number of a list as
 // a list of one, the empty word as an empty list, a year as its text, one
 // text as a list of one, the rows of a table written "1964:5.5,1990:5" as
-// rows); InvalidSetting naming the key and the bound when the terms refuse it.
+// rows, texts of a row of records "Ms=MS:MS_unc" as records); InvalidSetting naming the key and the
+// bound when the terms refuse it.
 SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
                           std::optional<Units> units = std::nullopt);
 

@@ -311,6 +311,8 @@ const char* TypeName(SettingType type) {
       return "rows";
     case SettingType::Labels:
       return "labels";
+    case SettingType::Records:
+      return "records";
     case SettingType::Date:
       break;
   }

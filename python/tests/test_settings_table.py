@@ -44,7 +44,7 @@ def test_every_table_lists_each_key_once_with_what_it_takes(table):
     assert rows and len(keys) == len(set(keys))
     for row in rows:
         assert row["type"] in {"number", "whole", "choice", "numbers", "flag", "text", "date",
-                               "texts", "path", "rows", "labels"}
+                               "texts", "path", "rows", "labels", "records"}
         assert row["expected"] and row["description"], row
         # A table of numbers names its columns, each with its range.
         assert (row["type"] == "rows") <= bool(row["columns"]), row

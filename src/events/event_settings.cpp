@@ -223,6 +223,36 @@ std::vector<OptionsRow<PrepareJob>> MakePrepareJobRows() {
   return rows;
 }
 
+// The columns of magnitudes of one type each: records {type, column, sd}
+// (no SD column: sd empty), or texts "TYPE=COLUMN[:SD]"; each value adds its
+// columns to those given before (the job's, then the command line's).
+OptionsRow<ReadOptions> MagnitudeColumnsRow() {
+  OptionsRow<ReadOptions> row;
+  static_cast<SettingTerms&>(row) = {
+      .key = "magnitude_columns",
+      .type = SettingType::Records,
+      .names = "type=column[:sd]",
+      .most = 100,
+      .default_text = "none",
+      .description =
+          "CSV: columns of magnitudes of one type each, and of their SDs; a value on "
+          "a row is one more magnitude of the event (--magnitude-column "
+          "TYPE=COLUMN[:SD])"};
+  row.set = [](ReadOptions& o, const SettingValue& v) {
+    for (const std::vector<std::string>& r : std::get<std::vector<std::vector<std::string>>>(v)) {
+      o.magnitude_columns.push_back({r[0], r[1], r[2]});
+    }
+  };
+  row.get = [](const ReadOptions& o) {
+    std::vector<std::vector<std::string>> records;
+    for (const ReadOptions::MagnitudeColumn& m : o.magnitude_columns) {
+      records.push_back({m.type, m.column, m.sd_column});
+    }
+    return records.empty() ? SettingValue{} : SettingValue(records);
+  };
+  return row;
+}
+
 std::vector<OptionsRow<ReadOptions>> MakeReadRows() {
   OptionsRow<ReadOptions> columns;
   static_cast<SettingTerms&>(columns) = {
@@ -246,6 +276,7 @@ std::vector<OptionsRow<ReadOptions>> MakeReadRows() {
   };
   return {
       columns,
+      MagnitudeColumnsRow(),
       MemberRow<&ReadOptions::default_sd>(
           {.key = "default_sd",
            .high = kLargestSd,

@@ -44,10 +44,6 @@ class TomlJob {
                        "for '" + key + "' " + expected);
   }
 
-  std::string Text(const toml::node& node, const std::string& key) const {
-    if (auto value = node.value<std::string>()) return *value;
-    Fail(node, key, "a text in quotes");
-  }
   const toml::table& Table(const toml::node& node, const std::string& key) const {
     if (const toml::table* t = node.as_table()) return *t;
     Fail(node, key, "a table");
@@ -120,30 +116,9 @@ class TomlJob {
 
  private:
   void Read(const toml::table& t, const std::string& p, PrepareJob& job) {
-    Handlers handlers{{"magnitude_columns", [&](const toml::node& n, const std::string& k) {
-                         MagnitudeColumns(n, k, job.read);
-                       }}};
+    Handlers handlers;
     AddRows(handlers, ReadSettings(), job.read);
     Keys(t, p + ".", handlers);
-  }
-
-  // [read] magnitude_columns: an array of tables {type, column, sd}.
-  void MagnitudeColumns(const toml::node& n, const std::string& k, ReadOptions& read) const {
-    const toml::array* list = n.as_array();
-    if (list == nullptr) Fail(n, k, "an array of tables {type, column, sd}");
-    for (const toml::node& item : *list) {
-      ReadOptions::MagnitudeColumn column;
-      Keys(Table(item, k), k + ".",
-           {{"type",
-             [&](const toml::node& v, const std::string& key) { column.type = Text(v, key); }},
-            {"column",
-             [&](const toml::node& v, const std::string& key) { column.column = Text(v, key); }},
-            {"sd", [&](const toml::node& v, const std::string& key) {
-               column.sd_column = Text(v, key);
-             }}});
-      if (column.column.empty()) Fail(item, k, "a table with a 'column' name");
-      read.magnitude_columns.push_back(column);
-    }
   }
 
   void Select(const toml::table& t, const std::string& p, PrepareJob& job) {

@@ -1,5 +1,7 @@
 #include "events/settings_toml.h"
 
+#include <algorithm>
+
 #include "qev/errors.h"
 
 namespace qev {
@@ -72,6 +74,26 @@ SettingValue LabelsOf(const toml::table& table) {
   return labels;
 }
 
+// An array of tables of texts as records, by the names of the terms' fields
+// (a field left out is empty: the row refuses a required one); none for an
+// item that is no table, a name that is no field or a value that is no text.
+SettingValue RecordsOfTables(const toml::array& array, const SettingTerms& terms) {
+  const std::vector<std::string_view> fields = RecordFieldNames(terms);
+  std::vector<std::vector<std::string>> records;
+  for (const toml::node& item : array) {
+    const toml::table* table = item.as_table();
+    if (table == nullptr) return {};
+    std::vector<std::string>& record = records.emplace_back(fields.size());
+    for (auto&& [name, value] : *table) {
+      const auto field = std::find(fields.begin(), fields.end(), name.str());
+      const auto text = value.value_exact<std::string>();
+      if (field == fields.end() || !text) return {};
+      record[static_cast<std::size_t>(field - fields.begin())] = *text;
+    }
+  }
+  return records;
+}
+
 }  // namespace
 
 SettingValue TomlSettingValue(const toml::node& node) {
@@ -92,6 +114,10 @@ SettingValue TomlSettingValue(const toml::node& node, const SettingTerms& terms,
     return RowsOfTables(*array, terms);
   }
   if (terms.type == SettingType::Labels && node.is_table()) return LabelsOf(*node.as_table());
+  if (terms.type == SettingType::Records && array != nullptr && !array->empty() &&
+      array->front().is_table()) {
+    return RecordsOfTables(*array, terms);
+  }
   const auto text = node.value_exact<std::string>();
   if (terms.type == SettingType::Path && text && !text->empty() && !base.empty()) {
     const std::filesystem::path path = *text;

@@ -21,7 +21,8 @@ SettingValue TomlSettingValue(const toml::node& node);
 
 // The same in the form the terms take: the rows of an array of tables by the
 // names of the terms' columns (a column left out takes its `omitted` value),
-// a table of texts as "NAME=TEXT" texts, and a file name taken from `base`
+// a table of texts as "NAME=TEXT" texts, an array of tables of texts as
+// records by the names of the terms' fields, and a file name taken from `base`
 // (the job file's folder; empty: as written) unless absolute.
 SettingValue TomlSettingValue(const toml::node& node, const SettingTerms& terms,
                               const std::filesystem::path& base = {});

@@ -358,6 +358,97 @@ SettingValue CheckedLabels(const SettingTerms& row, const SettingValue& value) {
   return texts;
 }
 
+// A field of a record (Records): its name, the character that comes before
+// it in the text form ('\0' for the first) and whether a record must give it.
+struct RecordField {
+  std::string_view name;
+  char separator = '\0';
+  bool required = true;
+};
+
+// The fields of the row's form "type=column[:sd]": names of letters, digits
+// and '_', each after the character that separates it from the one before;
+// those in brackets may be left out.
+std::vector<RecordField> Fields(const SettingTerms& row) {
+  std::vector<RecordField> fields;
+  const std::string_view form = row.names;
+  char separator = '\0';
+  bool required = true;
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i <= form.size(); ++i) {
+    const char c = i < form.size() ? form[i] : '\0';
+    if (c == '_' || std::isalnum(static_cast<unsigned char>(c)) != 0) continue;
+    if (i > begin) fields.push_back({form.substr(begin, i - begin), separator, required});
+    if (c == '[') {
+      required = false;
+    } else if (c != ']') {
+      separator = c;
+    }
+    begin = i + 1;
+  }
+  return fields;
+}
+
+// A text of the form as a record: each field up to the first separator of
+// the next; every field written is not empty, every required one written.
+std::optional<std::vector<std::string>> RecordOfText(const std::vector<RecordField>& fields,
+                                                     std::string_view text) {
+  std::vector<std::string> record(fields.size());
+  std::size_t at = 0;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    const bool last = f + 1 == fields.size();
+    const std::size_t end = last ? text.size() : text.find(fields[f + 1].separator, at);
+    record[f] = std::string(text.substr(at, std::min(end, text.size()) - at));
+    if (record[f].empty()) return std::nullopt;
+    if (end == std::string_view::npos) {
+      if (fields[f + 1].required) return std::nullopt;
+      break;
+    }
+    at = end + 1;
+  }
+  return record;
+}
+
+// A list of records: records as given (a table's fields by name), or texts
+// of the form; each with its required fields.
+SettingValue CheckedRecords(const SettingTerms& row, const SettingValue& value) {
+  const std::vector<RecordField> fields = Fields(row);
+  std::vector<std::vector<std::string>> records;
+  if (const auto* given = std::get_if<std::vector<std::vector<std::string>>>(&value)) {
+    records = *given;
+  } else {
+    const SettingValue texts = CheckedTexts(row, value);
+    for (const std::string& text : std::get<std::vector<std::string>>(texts)) {
+      const auto record = RecordOfText(fields, text);
+      if (!record) Refuse(row, value, std::nullopt);
+      records.push_back(*record);
+    }
+  }
+  if (records.size() < row.least || records.size() > row.most) Refuse(row, value, std::nullopt);
+  for (const std::vector<std::string>& record : records) {
+    bool fits = record.size() == fields.size();
+    for (std::size_t f = 0; fits && f < fields.size(); ++f) {
+      fits = !fields[f].required || !record[f].empty();
+    }
+    if (!fits) Refuse(row, value, std::nullopt);
+  }
+  return records;
+}
+
+// "a list of texts "TYPE=COLUMN[:SD]" or of tables { type, column, sd } (sd optional)".
+std::string RecordsText(const SettingTerms& row) {
+  std::string names;
+  std::string optional;
+  for (const RecordField& field : Fields(row)) {
+    names += (names.empty() ? "" : ", ") + std::string(field.name);
+    if (!field.required) optional += (optional.empty() ? "" : ", ") + std::string(field.name);
+  }
+  std::string form(row.names);
+  for (char& c : form) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return "a list of texts \"" + form + "\" or of tables { " + names + " }" +
+         (optional.empty() ? "" : " (" + optional + " optional)");
+}
+
 // The rows of a text "1964:5.5,1990:5" (values by colons, rows by commas);
 // none when it is not one.
 std::optional<std::vector<std::vector<double>>> RowsOfText(std::string_view text) {
@@ -507,6 +598,8 @@ std::string ExpectedText(const SettingTerms& row, std::optional<Units> units) {
       return "a file name";
     case SettingType::Labels:
       return "a table of texts { NAME = \"TEXT\" }";
+    case SettingType::Records:
+      return RecordsText(row);
     case SettingType::Rows:
       return RowsText(row);
     case SettingType::Numbers:
@@ -538,7 +631,16 @@ std::string ShownValue(const SettingValue& value) {
   if (const auto* rows = std::get_if<std::vector<std::vector<double>>>(&value)) {
     return ListText(*rows);
   }
+  if (const auto* records = std::get_if<std::vector<std::vector<std::string>>>(&value)) {
+    return ListText(*records);
+  }
   return "nothing";
+}
+
+std::vector<std::string_view> RecordFieldNames(const SettingTerms& terms) {
+  std::vector<std::string_view> names;
+  for (const RecordField& field : Fields(terms)) names.push_back(field.name);
+  return names;
 }
 
 SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
@@ -568,6 +670,8 @@ SettingValue CheckedValue(const SettingTerms& terms, const SettingValue& value,
       return CheckedTexts(terms, value);
     case SettingType::Labels:
       return CheckedLabels(terms, value);
+    case SettingType::Records:
+      return CheckedRecords(terms, value);
     case SettingType::Rows:
       return CheckedRows(terms, value);
     case SettingType::Date:

@@ -413,6 +413,52 @@ TEST(Settings, FilesListsAndTablesReachTheJob) {
   EXPECT_FALSE(zone.openquake.hypo_depth_bin.has_value());
 }
 
+// The columns of magnitudes as (type, column, SD column) triples.
+using MagnitudeColumns = std::vector<std::vector<std::string>>;
+MagnitudeColumns Triples(const ReadOptions& options) {
+  MagnitudeColumns triples;
+  for (const auto& m : options.magnitude_columns)
+    triples.push_back({m.type, m.column, m.sd_column});
+  return triples;
+}
+
+// The magnitude columns of a job's [read] in its forms: an array of tables
+// (fields left out, any order), texts "TYPE=COLUMN[:SD]" in the file, and
+// texts one at a time as the command line gives them, adding to the job's;
+// the row's value of the options set again gives the same options. A name
+// may hold '=' and ':' after the type's '=' (the SD's name too).
+TEST(Settings, MagnitudeColumnsAreTheSameInEveryForm) {
+  const MagnitudeColumns expected = {
+      {"Ms", "MS", "MS_unc"}, {"mb", "M=B", ""}, {"ML", "ml", "a:b"}};
+  const auto parsed = [](const std::string& value) {
+    return ParsePrepareToml("[read]\nmagnitude_columns = " + value, "job.toml", ".").read;
+  };
+  const ReadOptions tables = parsed(
+      "[{ type = \"Ms\", column = \"MS\", sd = \"MS_unc\" }, { column = \"M=B\", type = "
+      "\"mb\" },\n  { type = \"ML\", sd = \"a:b\", column = \"ml\" }]");
+  EXPECT_EQ(Triples(tables), expected);
+  EXPECT_EQ(Triples(parsed("[\"Ms=MS:MS_unc\", \"mb=M=B\", \"ML=ml:a:b\"]")), expected);
+  EXPECT_EQ(Triples(ParsePrepareToml("[[read.magnitude_columns]]\ntype = \"Ms\"\ncolumn = "
+                                     "\"MS\"\nsd = \"MS_unc\"\n",
+                                     "job.toml", ".")
+                        .read),
+            MagnitudeColumns(expected.begin(), expected.begin() + 1));
+
+  const OptionsRow<ReadOptions>& row = *FindOption(ReadSettings(), "magnitude_columns");
+  ReadOptions given = parsed("\"Ms=MS:MS_unc\"");
+  for (const std::string text : {"mb=M=B", "ML=ml:a:b"}) SetOption(given, row, text);
+  EXPECT_EQ(Triples(given), expected);
+  ReadOptions again;
+  SetOption(again, row, row.get(tables));
+  EXPECT_EQ(Triples(again), expected);
+  EXPECT_EQ(row.get(ReadOptions{}), SettingValue{});
+
+  // Options made without the row (Python's read_catalog) are checked by Validate.
+  ReadOptions untyped;
+  untyped.magnitude_columns = {{"", "MS", ""}};
+  EXPECT_THROW(Validate(untyped), InvalidSetting);
+}
+
 // The key tables of the docs are the tables': the text between the markers
 // "<!-- the settings table (NAME) -->" and "<!-- end of the settings table -->"
 // is what the table NAME writes, and every table of a doc is there.

@@ -175,12 +175,12 @@ void AddSettingOptions(CLI::App& app, CommandLine& c) {
 
 // Whether a row is an option --KEY of its own: a value of one word, not a
 // file, a list or a table (those have options of their own forms: --zone,
-// --magnitude-type, --column, --completeness, ...), nor a key of a table.
+// --magnitude-type, --column, --magnitude-column, --completeness, ...), nor a key of a table.
 bool OwnOption(const qev::SettingTerms& terms) {
   using qev::SettingType;
   return terms.key.find('.') == std::string_view::npos && terms.type != SettingType::Path &&
          terms.type != SettingType::Texts && terms.type != SettingType::Rows &&
-         terms.type != SettingType::Labels;
+         terms.type != SettingType::Labels && terms.type != SettingType::Records;
 }
 
 // The rows of one table, each applied to the part of the job `part` gives.
@@ -295,22 +295,6 @@ void SetThroughRow(Options& options, std::span<const qev::OptionsRow<Options>> r
   }
 }
 
-// --magnitude-column TYPE=NAME[:SDNAME]
-qev::ReadOptions::MagnitudeColumn MagnitudeColumn(const std::string& column) {
-  const std::size_t equals = column.find('=');
-  const std::size_t colon = column.find(':', equals == std::string::npos ? 0 : equals);
-  if (equals == std::string::npos || equals == 0 || equals + 1 == column.size() ||
-      colon == equals + 1 || colon + 1 == column.size()) {
-    throw qev::Error("--magnitude-column " + column +
-                     ": expected TYPE=NAME or TYPE=NAME:SDNAME, e.g. Ms=MS:MS_unc");
-  }
-  qev::ReadOptions::MagnitudeColumn m;
-  m.type = column.substr(0, equals);
-  m.column = column.substr(equals + 1, colon == std::string::npos ? colon : colon - equals - 1);
-  if (colon != std::string::npos) m.sd_column = column.substr(colon + 1);
-  return m;
-}
-
 void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
   if (!c.catalog.empty()) job.catalog = c.catalog;
   if (job.catalog.empty()) throw qev::Error("no catalog file given");
@@ -319,8 +303,10 @@ void ApplyReading(const CommandLine& c, qev::PrepareJob& job) {
     SetThroughRow(job.read, qev::ReadSettings(), "columns", "--column", column,
                   std::vector<std::string>{column});
   }
+  // TYPE=NAME[:SDNAME], each added to the job's.
   for (const std::string& column : c.magnitude_columns) {
-    job.read.magnitude_columns.push_back(MagnitudeColumn(column));
+    SetThroughRow(job.read, qev::ReadSettings(), "magnitude_columns", "--magnitude-column", column,
+                  std::vector<std::string>{column});
   }
   if (!c.homogenise.empty()) job.homogenise = qev::ReadHomogeniseFile(c.homogenise);
 }
