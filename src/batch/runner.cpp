@@ -44,11 +44,11 @@ struct OrderedPool::State {
   std::size_t error_at = 0;                // ...and its position: Next rethrows it there
   bool stop = false;
   std::vector<std::thread> threads;
-  // The consumer is woken when half the window waits, not at each record (a
-  // wake-up costs the two threads about as much as writing a record); a full
-  // window wakes it whatever waits.
+  // A consumer that finds no record due waits until half the window waits,
+  // not for each record (a wake-up costs the two threads about as much as
+  // writing a record); a full window wakes it whatever waits. A record due
+  // when it asks is taken at once.
   std::size_t wake_at = 1;
-  bool draining = false;  // the consumer takes the records due without waiting
 
   // Whether a worker has nothing to do now (or ever, with `stop`).
   bool Idle() const { return claimed >= indices.size() || claimed >= given + window; }
@@ -86,10 +86,10 @@ struct OrderedPool::State {
   // Whether the record at `given` is there (or its task's error).
   bool Due() const { return done.count(given) > 0 || (error && error_at == given); }
 
-  // Whether the consumer goes on: the record at `given` is due and it is
-  // taking records already, or enough of them wait, or the workers can run
-  // no further until it takes some, or a task failed.
-  bool Ready() const { return Due() && (draining || done.size() >= wake_at || Idle() || error); }
+  // Whether a waiting consumer goes on: the record at `given` is due and
+  // enough records wait, or the workers can run no further until it takes
+  // some, or a task failed.
+  bool Ready() const { return Due() && (done.size() >= wake_at || Idle() || error); }
 
   // The record at `given`, which is due; the lock is released.
   TaskRecord Take(std::unique_lock<std::mutex>& lock) {
@@ -176,22 +176,20 @@ std::optional<TaskRecord> OrderedPool::Next() {
   std::unique_lock lock(s.mutex);
   // The records before a failed task come first: every one of them was
   // claimed before it and is finished by its worker.
-  s.draining = s.draining && s.Due();
-  s.ready.wait(lock, [&] { return s.Ready() || (s.closed && s.given >= s.indices.size()); });
+  if (!s.Due()) {
+    s.ready.wait(lock, [&] { return s.Ready() || (s.closed && s.given >= s.indices.size()); });
+  }
   if (!s.Due()) return std::nullopt;
-  s.draining = true;
   return s.Take(lock);
 }
 
 std::optional<TaskRecord> OrderedPool::TryNext(std::chrono::microseconds wait) {
   State& s = *state_;
   std::unique_lock lock(s.mutex);
-  s.draining = s.draining && s.Due();
-  if (!s.Ready() && wait.count() > 0 && s.given < s.indices.size()) {
+  if (!s.Due() && wait.count() > 0 && s.given < s.indices.size()) {
     s.ready.wait_for(lock, wait, [&] { return s.Ready(); });
   }
   if (!s.Due()) return std::nullopt;
-  s.draining = true;
   return s.Take(lock);
 }
 
